@@ -1,0 +1,245 @@
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+
+#include <cmath>
+#include <limits>
+
+namespace tarnwick {
+
+namespace {
+
+// An object reads as the value of its default member (dispatch id 0).
+Variant defaultMemberValue(IDispatch* object) {
+  if (!object) throw Error(errc::ObjectNotSet);
+  DISPPARAMS none;
+  Variant result;
+  EXCEPINFO info;
+  const HRESULT hr = object->Invoke(DISPID_VALUE, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, nullptr);
+  if (failed(hr)) {
+    std::u16string description(view(info.bstrDescription));
+    std::u16string source(view(info.bstrSource));
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrHelpFile);
+    if (hr == DISP_E_EXCEPTION && !description.empty())
+      throw Error(errorNumberFromResult(info.scode), std::move(description), std::move(source));
+    if (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_EXCEPTION) throw Error(errc::MemberNotSupported);
+    throw Error(errorNumberFromResult(hr));
+  }
+  return result;
+}
+
+}  // namespace
+
+Variant plainValue(const Variant& value) {
+  Variant plain = value.value();
+  for (int depth = 0; plain.type() == VT_DISPATCH; ++depth) {
+    if (depth >= 8) throw Error(errc::TypeMismatch);
+    plain = defaultMemberValue(plain.pdispVal);
+  }
+  if (plain.type() == VT_UNKNOWN) throw Error(errc::TypeMismatch);
+  return plain;
+}
+
+namespace {
+
+std::u16string integerText(std::int64_t v) {
+  const std::string digits = std::to_string(v);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string_view boolText(bool v) noexcept { return v ? u"True" : u"False"; }
+
+}  // namespace
+
+bool isNumeric(const Variant& value) noexcept {
+  try {
+    const Variant plain = plainValue(value);
+    switch (plain.type()) {
+      case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_R4: case VT_R8: case VT_CY: case VT_BOOL:
+        return true;
+      case VT_BSTR: return isNumericText(view(plain.bstrVal));
+      // A date's text is no number, and Empty reads as the empty text.
+      default: return false;
+    }
+  } catch (...) {
+    return false;
+  }
+}
+
+bool isDate(const Variant& value) noexcept {
+  try {
+    const Variant plain = plainValue(value);
+    if (plain.type() == VT_DATE) return plain.VARIANT::date >= kMinDate && plain.VARIANT::date <= kMaxDate;
+    if (plain.type() == VT_BSTR) return isDateText(view(plain.bstrVal));
+    return false;
+  } catch (...) {
+    return false;
+  }
+}
+
+double toDouble(const Variant& value) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_EMPTY: return 0.0;
+    case VT_NULL: throw Error(errc::InvalidUseOfNull);
+    case VT_I2: return plain.iVal;
+    case VT_I4: return plain.lVal;
+    case VT_I8: return static_cast<double>(plain.llVal);
+    case VT_UI1: return plain.bVal;
+    case VT_R4: return plain.fltVal;
+    case VT_R8: return plain.dblVal;
+    case VT_CY: return currencyToDouble(plain.cyVal);
+    case VT_DATE: return plain.VARIANT::date;
+    case VT_BOOL: return plain.boolVal ? -1.0 : 0.0;
+    case VT_BSTR: return parseNumber(view(plain.bstrVal));
+    default: throw Error(errc::TypeMismatch);
+  }
+}
+
+std::int16_t toInt16(const Variant& value) {
+  const Variant plain = plainValue(value);
+  if (plain.type() == VT_I2) return plain.iVal;
+  if (plain.type() == VT_BOOL) return plain.boolVal ? -1 : 0;
+  return roundToInt16(toDouble(plain));
+}
+
+std::int32_t toInt32(const Variant& value) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_I2: return plain.iVal;
+    case VT_I4: return plain.lVal;
+    case VT_UI1: return plain.bVal;
+    case VT_BOOL: return plain.boolVal ? -1 : 0;
+    default: return roundToInt32(toDouble(plain));
+  }
+}
+
+bool toBool(const Variant& value) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_BOOL: return plain.boolVal != 0;
+    case VT_BSTR: {
+      const std::u16string_view text = view(plain.bstrVal);
+      if (equalsIgnoreCase(text, u"True") || equalsIgnoreCase(text, u"#TRUE#")) return true;
+      if (equalsIgnoreCase(text, u"False") || equalsIgnoreCase(text, u"#FALSE#")) return false;
+      return parseNumber(text) != 0.0;
+    }
+    case VT_CY: return plain.cyVal.int64 != 0;
+    case VT_I8: return plain.llVal != 0;
+    default: return toDouble(plain) != 0.0;
+  }
+}
+
+DATE toDate(const Variant& value) {
+  const Variant plain = plainValue(value);
+  double serial;
+  switch (plain.type()) {
+    case VT_BSTR: return parseDate(view(plain.bstrVal));
+    case VT_DATE: serial = plain.VARIANT::date; break;
+    default: serial = toDouble(plain); break;
+  }
+  if (!(serial >= kMinDate && serial <= kMaxDate)) throw Error(errc::Overflow);
+  return serial;
+}
+
+CY toCurrency(const Variant& value) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_CY: return plain.cyVal;
+    case VT_I2: return CY{std::int64_t{plain.iVal} * 10000};
+    case VT_I4: return CY{std::int64_t{plain.lVal} * 10000};
+    case VT_UI1: return CY{std::int64_t{plain.bVal} * 10000};
+    case VT_BOOL: return CY{plain.boolVal ? -10000 : 0};
+    default: return doubleToCurrency(toDouble(plain));
+  }
+}
+
+std::u16string toText(const Variant& value) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_EMPTY: return {};
+    case VT_NULL: throw Error(errc::InvalidUseOfNull);
+    case VT_I2: return integerText(plain.iVal);
+    case VT_I4: return integerText(plain.lVal);
+    case VT_I8: return integerText(plain.llVal);
+    case VT_UI1: return integerText(plain.bVal);
+    case VT_R4: return singleToText(plain.fltVal);
+    case VT_R8: return doubleToText(plain.dblVal);
+    case VT_CY: return currencyToText(plain.cyVal);
+    case VT_DATE: return dateToText(plain.VARIANT::date);
+    case VT_BOOL: return std::u16string(boolText(plain.boolVal != 0));
+    case VT_BSTR: return std::u16string(view(plain.bstrVal));
+    default: throw Error(errc::TypeMismatch);
+  }
+}
+
+Variant changeType(const Variant& value, VARTYPE vt) {
+  if (vt == VT_VARIANT) return value.value();
+  if (vt & VT_ARRAY) {
+    Variant plain = value.value();
+    if (plain.type() != vt) throw Error(errc::TypeMismatch);
+    return plain;
+  }
+  if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+    const Variant plain = value.value();
+    if (plain.type() == vt) return plain;
+    if (plain.type() == VT_EMPTY) return vt == VT_DISPATCH ? Variant(static_cast<IDispatch*>(nullptr))
+                                                          : Variant(static_cast<IUnknown*>(nullptr));
+    if (!plain.isObject()) throw Error(errc::TypeMismatch);
+    IUnknown* object = plain.punkVal;
+    if (!object) return vt == VT_DISPATCH ? Variant(static_cast<IDispatch*>(nullptr))
+                                          : Variant(static_cast<IUnknown*>(nullptr));
+    void* asked = nullptr;
+    if (failed(object->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown, &asked)) || !asked)
+      throw Error(errc::TypeMismatch);
+    Variant result;
+    result.vt = vt;
+    result.punkVal = static_cast<IUnknown*>(asked);  // the reference QueryInterface took
+    return result;
+  }
+  const Variant plain = plainValue(value);
+  if (plain.type() == vt) return plain;
+  switch (vt) {
+    case VT_EMPTY: return Variant();
+    case VT_NULL:
+      if (plain.type() == VT_EMPTY) return Variant::null();
+      throw Error(errc::TypeMismatch);
+    case VT_I2: return Variant(toInt16(plain));
+    case VT_I4: return Variant(toInt32(plain));
+    case VT_I8:
+      if (plain.type() == VT_CY) return Variant(roundToInt64(currencyToDouble(plain.cyVal)));
+      return Variant(roundToInt64(toDouble(plain)));
+    case VT_UI1: return Variant(roundToByte(toDouble(plain)));
+    case VT_R4: {
+      const double d = toDouble(plain);
+      if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) throw Error(errc::Overflow);
+      return Variant(static_cast<float>(d));
+    }
+    case VT_R8: return Variant(toDouble(plain));
+    case VT_CY: return Variant(toCurrency(plain));
+    case VT_DATE: return Variant::date(toDate(plain));
+    case VT_BOOL: return Variant(toBool(plain));
+    case VT_BSTR: return Variant(toText(plain));
+    case VT_ERROR:
+    default: throw Error(errc::TypeMismatch);
+  }
+}
+
+std::u16string format(const Variant& value, std::u16string_view pattern) {
+  const Variant plain = plainValue(value);
+  switch (plain.type()) {
+    case VT_EMPTY:
+    case VT_NULL: return {};
+    case VT_DATE: return formatDate(plain.VARIANT::date, pattern);
+    case VT_BSTR: {
+      const std::u16string_view text = view(plain.bstrVal);
+      if (auto serial = tryParseDate(text)) return formatDate(*serial, pattern);
+      if (isNumericText(text)) return formatDate(parseNumber(text), pattern);
+      return std::u16string(text);
+    }
+    default: return formatDate(toDouble(plain), pattern);
+  }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,7 @@
+#include <tarnwick/automation/Version.h>
+
+namespace tarnwick {
+
+const char* libraryVersion() noexcept { return TARNWICK_VERSION_TEXT; }
+
+}  // namespace tarnwick
