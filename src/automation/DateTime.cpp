@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <utility>
 
 namespace tarnwick {
 
@@ -86,11 +87,22 @@ constexpr std::array<std::u16string_view, 7> kEnglishDays = {
 constexpr std::array<std::u16string_view, 7> kEnglishDayAbbreviations = {
     u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
 
+// The letter-case folding of upperCase (String.h), inline: it only screens
+// candidate names by their first letter before the full comparison.
+constexpr char16_t foldFirst(char16_t c) noexcept {
+  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 32);
+  return c;
+}
+
 // Index of the name that `word` spells in full, or -1.
 template <std::size_t N, typename Names>
 int exactName(std::u16string_view word, const Names& names) noexcept {
-  for (std::size_t i = 0; i < N; ++i)
-    if (equalsIgnoreCase(word, names[i])) return static_cast<int>(i);
+  const char16_t first = foldFirst(word[0]);
+  for (std::size_t i = 0; i < N; ++i) {
+    const std::u16string_view name = names[i];
+    if (name.size() == word.size() && foldFirst(name[0]) == first && equalsIgnoreCase(word, name))
+      return static_cast<int>(i);
+  }
   return -1;
 }
 
@@ -99,8 +111,12 @@ int exactName(std::u16string_view word, const Names& names) noexcept {
 template <std::size_t N, typename Names>
 int namePrefix(std::u16string_view word, const Names& names) noexcept {
   if (word.size() < 3) return -1;
-  for (std::size_t i = 0; i < N; ++i)
-    if (startsWithIgnoreCase(names[i], word)) return static_cast<int>(i);
+  const char16_t first = foldFirst(word[0]);
+  for (std::size_t i = 0; i < N; ++i) {
+    const std::u16string_view name = names[i];
+    if (name.size() >= word.size() && foldFirst(name[0]) == first && startsWithIgnoreCase(name, word))
+      return static_cast<int>(i);
+  }
   return -1;
 }
 
@@ -466,6 +482,11 @@ std::optional<DATE> resolveTime(const Reading& r) noexcept {
 // Date to text
 
 void appendNumber(std::u16string& out, int value, int minimumDigits) {
+  if (value >= 0 && value < 100 && minimumDigits <= 2) {  // days, months, hours ...
+    if (value >= 10 || minimumDigits == 2) out.push_back(static_cast<char16_t>(u'0' + value / 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
+    return;
+  }
   char16_t buffer[12];
   int length = 0;
   auto v = static_cast<unsigned>(value < 0 ? -value : value);
@@ -512,11 +533,17 @@ bool isMarkerKind(PatternKind kind) noexcept {
 // case-insensitively, a run of one letter as the longest token it makes
 // ("ddddddd" is dddddd then d, "yyy" is yy then y); characters that make no
 // token stand for themselves, and so do runs of fewer than five t.
+// Only ASCII letters make tokens, so folding ASCII is enough (and cheaper
+// than the full letter-case folding, on the hot path of formatting).
+constexpr char16_t foldAscii(char16_t c) noexcept {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
 PatternToken patternToken(std::u16string_view pattern, std::size_t i) noexcept {
   const std::size_t size = pattern.size();
-  const char16_t letter = lowerCase(pattern[i]);
+  const char16_t letter = foldAscii(pattern[i]);
   std::size_t run = 1;
-  while (i + run < size && lowerCase(pattern[i + run]) == letter) ++run;
+  while (i + run < size && foldAscii(pattern[i + run]) == letter) ++run;
   auto token = [&](PatternKind kind, std::size_t length) {
     return PatternToken{kind, static_cast<int>(length), {}, i + length};
   };
@@ -595,8 +622,10 @@ void generalDate(std::u16string& out, const DateParts& p, const Locale& locale, 
 void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
                    int depth) {
   // An AM/PM token anywhere in the pattern puts its hours on the 12-hour clock.
+  // Every AM/PM token begins with an a, so most patterns need no second look.
   bool twelveHour = false;
-  for (std::size_t i = 0; i < pattern.size() && !twelveHour;) {
+  const bool mayHaveMarker = pattern.find_first_of(u"aA") != std::u16string_view::npos;
+  for (std::size_t i = 0; mayHaveMarker && i < pattern.size() && !twelveHour;) {
     const PatternToken token = patternToken(pattern, i);
     twelveHour = isMarkerKind(token.kind);
     i = token.next;
@@ -611,7 +640,8 @@ void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view 
     bool hour = false;
     switch (token.kind) {
       case PatternKind::Literal:
-        out.append(token.text);
+        if (token.text.size() == 1) out.push_back(token.text[0]);
+        else out.append(token.text);
         continue;  // keeps afterHour
       case PatternKind::DateSeparator:
         out.push_back(locale.dateSeparator);

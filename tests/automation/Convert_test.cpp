@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "CountedObject.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -5,19 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace tarnwick {
 namespace {
 
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::errorOf;
 
 TEST(ValueConversion, ToTextFollowsTheLocale) {
   {
