@@ -12,9 +12,9 @@ class CountedObject final : public IDispatch {
   explicit CountedObject(Variant defaultValue = {}) : defaultValue_(std::move(defaultValue)) {}
   ULONG references() const { return count_; }
 
-  HRESULT QueryInterface(const IID& iid, void** object) noexcept override {
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
     if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+    if (riid == IID_IUnknown || riid == IID_IDispatch) {
       *object = static_cast<IDispatch*>(this);
       AddRef();
       return S_OK;

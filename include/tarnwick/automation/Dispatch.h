@@ -50,6 +50,7 @@ struct EXCEPINFO {
 inline constexpr IID IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 struct IDispatch : IUnknown {
+  static constexpr const IID& iid = IID_IDispatch;
   virtual HRESULT GetTypeInfoCount(UINT* count) noexcept = 0;
   virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept = 0;
   virtual HRESULT GetIDsOfNames(const IID& riid, const char16_t* const* names, UINT count, LCID lcid,

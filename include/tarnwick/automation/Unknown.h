@@ -15,7 +15,8 @@ using ULONG = std::uint32_t;
 inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 struct IUnknown {
-  virtual HRESULT QueryInterface(const IID& iid, void** object) noexcept = 0;
+  static constexpr const IID& iid = IID_IUnknown;
+  virtual HRESULT QueryInterface(const IID& riid, void** object) noexcept = 0;
   virtual ULONG AddRef() noexcept = 0;
   virtual ULONG Release() noexcept = 0;
 

@@ -28,9 +28,10 @@ enum : VARTYPE {
   VT_TYPEMASK = 0x0FFF,
 };
 
-using VARIANT_BOOL = std::int16_t;
-inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
-inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+// A 16-bit boolean, true being -1. A type of its own (not a plain 16-bit
+// integer), so that a flag parameter and an integer parameter differ in
+// the early-bound signatures.
+enum VARIANT_BOOL : std::int16_t { VARIANT_FALSE = 0, VARIANT_TRUE = -1 };
 
 // Currency: a 64-bit integer scaled by 10,000 (four decimal places).
 struct CY {

@@ -1,0 +1,150 @@
+#pragma once
+// The one helper from which every automation object builds its IUnknown and
+// IDispatch: a table of members (name, dispatch id, kinds of access, handler)
+// replaces hand-written name lookups and argument unpacking. Names are found
+// without regard to letter case; a handler receives a Call and may throw
+// Error, which becomes the exception information of Invoke.
+//
+//   class Label : public AutomationObject<Label> {
+//    public:
+//     static std::u16string_view typeName() { return u"Label"; }
+//     static std::span<const Member<Label>> members();
+//   };
+#include <tarnwick/automation/Call.h>
+#include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/TypeInfo.h>
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <utility>
+
+namespace tarnwick {
+
+enum MemberKind : std::uint8_t {
+  kMethod = DISPATCH_METHOD,
+  kGet = DISPATCH_PROPERTYGET,
+  kPut = DISPATCH_PROPERTYPUT,
+  kPutRef = DISPATCH_PROPERTYPUTREF,
+  kProperty = kGet | kPut,
+  kObjectProperty = kGet | kPut | kPutRef,
+};
+
+template <typename T>
+struct Member {
+  std::u16string_view name;
+  DISPID id;
+  std::uint8_t kinds;
+  void (*handler)(T& self, Call& call);
+};
+
+namespace impl {
+// Counts the automation objects alive in the process, for the server's
+// unload test.
+std::atomic<long>& liveObjects() noexcept;
+// Type information that answers with a type's name.
+ITypeInfo* newNamedTypeInfo(std::u16string_view name) noexcept;
+// Turns the exception in flight into Invoke's result and exception
+// information (DISP_E_EXCEPTION when the caller gave room for it).
+HRESULT reportException(EXCEPINFO* info, std::u16string_view source) noexcept;
+HRESULT reportException(EXCEPINFO* info, UINT* argErr, const Call& call, std::u16string_view source) noexcept;
+// Checks the shape of Invoke's arguments; S_OK when the member may run.
+HRESULT checkInvoke(std::uint8_t kinds, WORD flags, const DISPPARAMS* params) noexcept;
+}  // namespace impl
+
+template <typename Derived, typename Primary = IDispatch>
+class AutomationObject : public Primary {
+ public:
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == interfaceId<Primary> ||
+        static_cast<const Derived*>(this)->answersTo(riid)) {
+      *object = static_cast<Primary*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() noexcept override { return ++references_; }
+  ULONG Release() noexcept override {
+    const ULONG left = --references_;
+    if (left == 0) delete static_cast<Derived*>(this);
+    return left;
+  }
+
+  HRESULT GetTypeInfoCount(UINT* count) noexcept override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    *info = impl::newNamedTypeInfo(static_cast<const Derived*>(this)->instanceTypeName());
+    return *info ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT GetIDsOfNames(const IID&, const char16_t* const* names, UINT count, LCID, DISPID* ids) noexcept override {
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    const Member<Derived>* member = findByName(names[0]);
+    ids[0] = member ? member->id : DISPID_UNKNOWN;
+    bool allKnown = member != nullptr;
+    for (UINT i = 1; i < count; ++i) {
+      ids[i] = member && names[i] ? static_cast<const Derived*>(this)->parameterId(*member, names[i]) : DISPID_UNKNOWN;
+      allKnown = allKnown && ids[i] != DISPID_UNKNOWN;
+    }
+    return allKnown ? S_OK : DISP_E_UNKNOWNNAME;
+  }
+  HRESULT Invoke(DISPID id, const IID&, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                 UINT* argErr) noexcept override {
+    const Member<Derived>* member = findById(id);
+    if (!member) return DISP_E_MEMBERNOTFOUND;
+    if (const HRESULT hr = impl::checkInvoke(member->kinds, flags, params); failed(hr)) return hr;
+    Call call(flags, *params, result);
+    try {
+      member->handler(static_cast<Derived&>(*this), call);
+      return S_OK;
+    } catch (...) {
+      return impl::reportException(info, argErr, call, static_cast<const Derived*>(this)->instanceTypeName());
+    }
+  }
+
+  // Hooks a derived class may hide: further interfaces it answers to, the
+  // dispatch id of a named parameter, and the type name of this instance.
+  bool answersTo(const IID&) const noexcept { return false; }
+  DISPID parameterId(const Member<Derived>&, const char16_t*) const noexcept { return DISPID_UNKNOWN; }
+  std::u16string_view instanceTypeName() const noexcept { return Derived::typeName(); }
+
+  static const Member<Derived>* findByName(const char16_t* name) noexcept {
+    if (!name) return nullptr;
+    const std::u16string_view wanted(name);
+    for (const Member<Derived>& m : Derived::members())
+      if (m.name.size() == wanted.size() && equalsIgnoreCase(m.name, wanted)) return &m;
+    return nullptr;
+  }
+  static const Member<Derived>* findById(DISPID id) noexcept {
+    for (const Member<Derived>& m : Derived::members())
+      if (m.id == id) return &m;
+    return nullptr;
+  }
+
+ protected:
+  AutomationObject() noexcept { ++impl::liveObjects(); }
+  AutomationObject(const AutomationObject&) = delete;
+  AutomationObject& operator=(const AutomationObject&) = delete;
+  ~AutomationObject() { --impl::liveObjects(); }
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
+
+// Creates an automation object; the pointer holds its one reference.
+template <typename T, typename... Args>
+ComPtr<T> makeObject(Args&&... args) {
+  return ComPtr<T>::attach(new T(std::forward<Args>(args)...));
+}
+
+}  // namespace tarnwick

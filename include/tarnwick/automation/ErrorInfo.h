@@ -1,0 +1,20 @@
+#pragma once
+// The thread's error information: an early-bound call answers with a result
+// code only, and leaves the error's number, description and source here for
+// its caller to pick up, as the platform's error objects do.
+#include <tarnwick/automation/Error.h>
+
+#include <optional>
+
+namespace tarnwick {
+
+void setErrorInfo(const Error& error) noexcept;
+void clearErrorInfo() noexcept;
+// Takes the thread's error information, leaving none behind.
+std::optional<Error> takeErrorInfo() noexcept;
+
+// Throws the error behind a failed result code: the thread's error
+// information when it matches the code, else the code's standard error.
+void checkEarly(HRESULT hr);
+
+}  // namespace tarnwick

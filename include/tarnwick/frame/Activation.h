@@ -1,0 +1,35 @@
+#pragma once
+// Activation: creating an instance of a class by its class identifier or
+// programmatic identifier. Classes registered in this process come first;
+// otherwise the registration store names the module that serves the class,
+// which is loaded and asked for its class object, as the platform does.
+// An unknown class, or a module that is missing or serves no such class,
+// gives REGDB_E_CLASSNOTREG (error 429 for Error-based callers).
+#include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/frame/ClassCatalogue.h>
+#include <tarnwick/frame/RegistrationStore.h>
+
+#include <optional>
+#include <string_view>
+
+namespace tarnwick::frame {
+
+// Makes a class built into the calling program creatable in this process.
+void registerInProcessClass(const CLSID& clsid, std::u16string progId, Creator create);
+void unregisterInProcessClass(const CLSID& clsid);
+
+// The class identifier of a programmatic identifier, or of its text form "{...}".
+std::optional<CLSID> classIdOf(std::u16string_view progIdOrClsid, const RegistrationStore& store = RegistrationStore());
+
+HRESULT createInstance(const CLSID& clsid, const IID& riid, void** object,
+                       const RegistrationStore& store = RegistrationStore()) noexcept;
+
+// Creates an object by programmatic identifier or "{class identifier}";
+// throws Error 429 naming the class when it cannot.
+ComPtr<IDispatch> createObject(std::u16string_view progIdOrClsid, const RegistrationStore& store = RegistrationStore());
+
+// Unloads the loaded modules that say they may be unloaded.
+void freeUnusedLibraries() noexcept;
+
+}  // namespace tarnwick::frame

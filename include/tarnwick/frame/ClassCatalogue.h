@@ -1,0 +1,50 @@
+#pragma once
+// The classes a module serves: the library's four classes (handed out by
+// DllGetClassObject) and, in a calling program, classes built into it (the
+// data engine, the host) that activation finds without a registration store.
+#include <tarnwick/automation/ClassFactory.h>
+#include <tarnwick/automation/Guid.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::frame {
+
+// Creates an instance and queries it for `riid`.
+using Creator = HRESULT (*)(const IID& riid, void** object);
+
+struct CatalogueEntry {
+  CLSID clsid;
+  std::u16string progId;
+  Creator create;
+};
+
+// Adds one of the library's own classes; called once per class at load.
+bool addLibraryClass(const CLSID& clsid, std::u16string progId, Creator create) noexcept;
+const CatalogueEntry* findLibraryClass(const CLSID& clsid) noexcept;
+std::vector<CatalogueEntry> libraryClasses();
+
+// A class object (IClassFactory) for `entry`, holding one reference.
+IClassFactory* newClassFactory(const CatalogueEntry& entry) noexcept;
+
+// True when no object of the module is alive and no class object holds a
+// server lock: the module may be unloaded.
+bool moduleIsIdle() noexcept;
+
+// Creates an instance of T and queries it: the usual Creator.
+template <typename T>
+HRESULT createAndQuery(const IID& riid, void** object) noexcept {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  try {
+    T* instance = new T();
+    const HRESULT hr = instance->QueryInterface(riid, object);
+    instance->Release();
+    return hr;
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace tarnwick::frame

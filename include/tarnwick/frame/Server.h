@@ -1,0 +1,19 @@
+#pragma once
+// The four entry points of the in-process server, exported from
+// libtarnwick.so under these plain names.
+#include <tarnwick/automation/Guid.h>
+#include <tarnwick/automation/Result.h>
+
+extern "C" {
+tarnwick::HRESULT DllRegisterServer() noexcept;
+tarnwick::HRESULT DllUnregisterServer() noexcept;
+tarnwick::HRESULT DllGetClassObject(const tarnwick::CLSID& clsid, const tarnwick::IID& riid, void** object) noexcept;
+tarnwick::HRESULT DllCanUnloadNow() noexcept;
+}
+
+namespace tarnwick::frame {
+// The signatures, for modules found through the loader.
+using DllGetClassObjectFunction = HRESULT (*)(const CLSID&, const IID&, void**) noexcept;
+using DllCanUnloadNowFunction = HRESULT (*)() noexcept;
+using DllRegisterServerFunction = HRESULT (*)() noexcept;
+}  // namespace tarnwick::frame

@@ -1,0 +1,25 @@
+#pragma once
+// The start procedure: runs once per process, before the first instance of
+// any of the library's classes serves a call, and keeps the screen's twips
+// per pixel as two library-wide signed 16-bit factors, horizontal first.
+#include <cstdint>
+#include <functional>
+
+namespace tarnwick::frame {
+
+struct ScreenFactors {
+  std::int16_t twipsPerPixelX = 15;
+  std::int16_t twipsPerPixelY = 15;
+};
+
+// Where the start procedure reads the screen's factors: a host installs
+// its screen here before the first call. Without one, the factors of a
+// 96-dots-per-inch screen (15 twips per pixel) apply.
+void setScreenFactorSource(std::function<ScreenFactors()> source);
+
+// Runs the start procedure if it has not run yet in this process.
+void ensureStarted();
+// The factors the start procedure read; they stay fixed for the process's life.
+const ScreenFactors& screenFactors();
+
+}  // namespace tarnwick::frame

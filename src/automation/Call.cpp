@@ -1,0 +1,79 @@
+#include <tarnwick/automation/Call.h>
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+
+namespace tarnwick {
+
+Call::Call(WORD flags, DISPPARAMS& params, VARIANT* result) noexcept
+    : flags_(flags), params_(params), result_(result), count_(params.cArgs), valueOffset_(0) {
+  // A property put carries its value as the named argument DISPID_PROPERTYPUT,
+  // which stands first in the reversed list; the indices follow it.
+  if (isPut() && params.cArgs > 0) {
+    count_ = params.cArgs - 1;
+    valueOffset_ = 1;
+  }
+}
+
+VARIANT& Call::slot(std::size_t i) {
+  // Arguments arrive reversed: the caller's first is the last in the list.
+  const std::size_t position = valueOffset_ + (count_ - 1 - i);
+  lastPosition_ = static_cast<std::uint32_t>(position);
+  return params_.rgvarg[position];
+}
+
+bool Call::has(std::size_t i) const noexcept {
+  if (i >= count_) return false;
+  const auto& v = static_cast<const Variant&>(params_.rgvarg[valueOffset_ + (count_ - 1 - i)]);
+  return !v.isMissing();
+}
+
+Variant& Call::arg(std::size_t i) {
+  if (i >= count_) throw Error(errc::ArgumentNotOptional);
+  // Variant adds nothing to VARIANT's layout, so the caller's VARIANT can be
+  // used through it without a copy.
+  return static_cast<Variant&>(slot(i));
+}
+
+void Call::expect(std::size_t min, std::size_t max) const {
+  if (count_ < min || count_ > max) throw Error(errc::WrongArgumentCount);
+}
+
+namespace {
+Variant& present(Call& call, std::size_t i) {
+  Variant& v = call.arg(i);
+  if (v.isMissing()) throw Error(errc::ArgumentNotOptional);
+  return v;
+}
+}  // namespace
+
+std::u16string Call::text(std::size_t i) { return toText(present(*this, i)); }
+std::int16_t Call::int16(std::size_t i) { return toInt16(present(*this, i)); }
+std::int32_t Call::int32(std::size_t i) { return toInt32(present(*this, i)); }
+double Call::number(std::size_t i) { return toDouble(present(*this, i)); }
+bool Call::flag(std::size_t i) { return toBool(present(*this, i)); }
+
+IDispatch* Call::object(std::size_t i) {
+  const Variant& v = present(*this, i);
+  const VARTYPE type = v.valueType();
+  if (type != VT_DISPATCH && type != VT_UNKNOWN) throw Error(errc::ObjectRequired);
+  IDispatch* object = v.dispatch();
+  if (!object) {
+    if (type == VT_UNKNOWN && v.object()) throw Error(errc::ObjectRequired);
+    throw Error(errc::ObjectNotSet);
+  }
+  return object;
+}
+
+Variant& Call::value() {
+  if (!isPut() || params_.cArgs == 0) throw Error(errc::WrongArgumentCount);
+  lastPosition_ = 0;
+  return static_cast<Variant&>(params_.rgvarg[0]);
+}
+
+void Call::setResult(Variant v) {
+  if (!result_) return;
+  Variant::attach(*result_);  // frees what the result held before
+  *result_ = v.detach();
+}
+
+}  // namespace tarnwick

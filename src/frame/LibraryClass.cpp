@@ -1,0 +1,243 @@
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/frame/LibraryClass.h>
+
+#include <cstring>
+
+namespace tarnwick::frame::impl {
+
+namespace {
+
+bool isMissingValue(const VARIANT* v) noexcept {
+  return v && static_cast<const Variant*>(v)->isMissing();
+}
+
+// The VARIANT behind a chain of references to variants.
+const VARIANT& targetOf(const VARIANT& v) noexcept { return static_cast<const Variant&>(v).target(); }
+
+VARTYPE storageType(ParamType type) noexcept {
+  switch (type) {
+    case ParamType::String: return VT_BSTR;
+    case ParamType::Int16: return VT_I2;
+    case ParamType::Int32: return VT_I4;
+    case ParamType::Flag: return VT_BOOL;
+    case ParamType::Object: return VT_DISPATCH;
+    case ParamType::Variant: return VT_VARIANT;
+    case ParamType::VarArgs: return VT_ARRAY | VT_VARIANT;
+  }
+  return VT_VARIANT;
+}
+
+void borrow(VARIANT& slot, const VARIANT& from) noexcept { std::memcpy(static_cast<void*>(&slot), &from, sizeof(VARIANT)); }
+
+}  // namespace
+
+PreparedCall::PreparedCall(const RoutineInfo& routine) : routine_(routine) {
+  if (routine.params.size() > slots_.size()) throw Error(errc::WrongArgumentCount);
+  for (VARIANT& slot : slots_) VariantInit(&slot);
+  // Every parameter starts as the missing marker.
+  for (std::size_t i = 0; i < routine.params.size(); ++i) {
+    slots_[i].vt = VT_ERROR;
+    slots_[i].scode = DISP_E_PARAMNOTFOUND_SCODE;
+  }
+}
+
+PreparedCall::~PreparedCall() {
+  for (std::size_t i = 0; i < slots_.size(); ++i)
+    if (owned_[i]) VariantClear(&slots_[i]);
+}
+
+HRESULT PreparedCall::fromDispatch(const DISPPARAMS& params, UINT* argErr) noexcept {
+  const std::size_t fixed = routine_.fixedCount();
+  const std::size_t positional = params.cArgs - params.cNamedArgs;
+  if (positional > fixed && !routine_.hasVarArgs()) return DISP_E_BADPARAMCOUNT;
+  // Which of the caller's arguments stands for each parameter.
+  std::array<const VARIANT*, 8> given{};
+  for (std::size_t i = 0; i < positional && i < fixed; ++i) given[i] = &params.rgvarg[params.cArgs - 1 - i];
+  for (std::size_t k = 0; k < params.cNamedArgs; ++k) {
+    const DISPID id = params.rgdispidNamedArgs[k];
+    if (id < 0 || static_cast<std::size_t>(id) >= fixed) {
+      if (argErr) *argErr = static_cast<UINT>(k);
+      return DISP_E_PARAMNOTFOUND;
+    }
+    if (given[static_cast<std::size_t>(id)]) return DISP_E_BADPARAMCOUNT;
+    given[static_cast<std::size_t>(id)] = &params.rgvarg[k];
+  }
+  for (std::size_t i = 0; i < fixed; ++i) {
+    const ParamInfo& param = routine_.params[i];
+    const VARIANT* v = given[i];
+    if (!v || isMissingValue(v)) {
+      if (param.optional) continue;  // stays the missing marker
+      return DISP_E_PARAMNOTOPTIONAL;
+    }
+    const auto position = static_cast<UINT>(v - params.rgvarg);
+    if (param.type == ParamType::Variant) {
+      borrow(slots_[i], *v);
+      continue;
+    }
+    const VARIANT& target = targetOf(*v);
+    const VARTYPE wanted = storageType(param.type);
+    // The caller's own variable of the parameter's type is passed on, so
+    // that a change the routine makes reaches the caller.
+    if (target.vt == (VT_BYREF | wanted) || target.vt == wanted) {
+      borrow(slots_[i], target);
+      continue;
+    }
+    try {
+      Variant converted = changeType(static_cast<const Variant&>(target), wanted);
+      slots_[i] = converted.detach();
+      owned_[i] = true;
+    } catch (const Error& e) {
+      if (argErr) *argErr = position;
+      return e.result();
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+  if (routine_.hasVarArgs()) {
+    // The remaining arguments, by value, in an array from 0 (empty when none).
+    const std::size_t count = positional > fixed ? positional - fixed : 0;
+    SAFEARRAY* list = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<std::uint32_t>(count));
+    if (!list) return E_OUTOFMEMORY;
+    slots_[fixed].vt = VT_ARRAY | VT_VARIANT;
+    slots_[fixed].parray = list;
+    owned_[fixed] = true;
+    auto* elements = static_cast<VARIANT*>(list->pvData);
+    for (std::size_t j = 0; j < count; ++j) {
+      const HRESULT hr = VariantCopyInd(&elements[j], &params.rgvarg[params.cArgs - 1 - (fixed + j)]);
+      if (failed(hr)) return hr;
+    }
+  }
+  return S_OK;
+}
+
+void PreparedCall::setReference(std::size_t index, VARTYPE type, void* pointer) noexcept {
+  if (index >= routine_.params.size()) return;
+  if (!pointer) return;  // stays the missing marker: run() refuses it for a required parameter
+  slots_[index].vt = type;
+  slots_[index].byref = pointer;
+}
+
+Variant PreparedCall::run(RoutineBody body) {
+  const std::size_t count = routine_.params.size();
+  for (std::size_t i = 0; i < routine_.fixedCount(); ++i)
+    if (!routine_.params[i].optional && static_cast<const Variant&>(slots_[i]).isMissing())
+      throw Error(errc::ArgumentNotOptional);
+  if (routine_.hasVarArgs()) {
+    const Variant& list = static_cast<const Variant&>(slots_[count - 1]);
+    if (!list.array()) throw Error(errc::ArgumentNotOptional);
+  }
+  if (!body) notImplemented(routine_);
+  // The body reads the parameters through Call, which expects them reversed.
+  std::array<VARIANT, 8> reversed;
+  for (std::size_t i = 0; i < count; ++i) borrow(reversed[count - 1 - i], slots_[i]);
+  DISPPARAMS params{count ? reversed.data() : nullptr, nullptr, static_cast<UINT>(count), 0};
+  Variant result;
+  Call call(DISPATCH_METHOD, params, &result);
+  body(call);
+  switch (routine_.result) {
+    case ResultType::None: return Variant();
+    case ResultType::Variant: return result;
+    case ResultType::String: return result.isEmpty() ? Variant(u"") : changeType(result, VT_BSTR);
+    case ResultType::Int16: return changeType(result, VT_I2);
+    case ResultType::Int32: return changeType(result, VT_I4);
+    case ResultType::Flag: return changeType(result, VT_BOOL);
+    case ResultType::Recordset:
+      if (result.isEmpty()) return Variant(static_cast<IDispatch*>(nullptr));
+      return changeType(result, VT_DISPATCH);
+  }
+  return result;
+}
+
+void notImplemented(const RoutineInfo& routine) {
+  throw Error(errc::ActionNotSupported, routine.name + u" is not implemented yet");
+}
+
+HRESULT invoke(const InterfaceInfo& info, std::span<const RoutineBody> bodies, DISPID id, WORD flags,
+               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr,
+               std::u16string_view source) noexcept {
+  const RoutineInfo* routine = info.find(id);
+  if (!routine) return DISP_E_MEMBERNOTFOUND;
+  // Routines are methods; a value is read from them, never assigned.
+  if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+  if (!params || (params->cArgs > 0 && !params->rgvarg) || params->cNamedArgs > params->cArgs ||
+      (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
+    return E_INVALIDARG;
+  try {
+    PreparedCall call(*routine);
+    if (const HRESULT hr = call.fromDispatch(*params, argErr); failed(hr)) return hr;
+    const auto slot = static_cast<std::size_t>(routine->slot - 1);
+    Variant value = call.run(slot < bodies.size() ? bodies[slot] : nullptr);
+    // A procedure leaves the caller's result variable alone.
+    if (result && routine->result != ResultType::None) {
+      VariantClear(result);
+      *result = value.detach();
+    }
+    return S_OK;
+  } catch (...) {
+    return tarnwick::impl::reportException(excepInfo, source);
+  }
+}
+
+HRESULT idsOfNames(const InterfaceInfo& info, const char16_t* const* names, UINT count, DISPID* ids) noexcept {
+  if (!names || !ids || count == 0) return E_INVALIDARG;
+  const RoutineInfo* routine = names[0] ? info.find(std::u16string_view(names[0])) : nullptr;
+  ids[0] = routine ? routine->id : DISPID_UNKNOWN;
+  bool allKnown = routine != nullptr;
+  // Further names are parameter names, for named arguments: their ids are
+  // the parameters' positions.
+  for (UINT i = 1; i < count; ++i) {
+    ids[i] = DISPID_UNKNOWN;
+    if (routine && names[i])
+      for (std::size_t p = 0; p < routine->fixedCount(); ++p)
+        if (equalsIgnoreCase(routine->params[p].name, names[i])) ids[i] = static_cast<DISPID>(p);
+    allKnown = allKnown && ids[i] != DISPID_UNKNOWN;
+  }
+  return allKnown ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+void storeResult(Variant& value, BSTR* out) { *out = changeType(value, VT_BSTR).detach().bstrVal; }
+void storeResult(Variant& value, std::int16_t* out) { *out = toInt16(value); }
+void storeResult(Variant& value, std::int32_t* out) { *out = toInt32(value); }
+void storeResult(Variant& value, VARIANT_BOOL* out) { *out = toBool(value) ? VARIANT_TRUE : VARIANT_FALSE; }
+void storeResult(Variant& value, VARIANT* out) {
+  VariantClear(out);
+  *out = value.detach();
+}
+void storeResult(Variant& value, IDispatch** out) { *out = changeType(value, VT_DISPATCH).detach().pdispVal; }
+
+// An early-bound result slot may hold anything when the call begins: it is
+// an out-parameter, so nothing in it is freed.
+void clearResult(BSTR* out) noexcept { *out = nullptr; }
+void clearResult(std::int16_t* out) noexcept { *out = 0; }
+void clearResult(std::int32_t* out) noexcept { *out = 0; }
+void clearResult(VARIANT_BOOL* out) noexcept { *out = VARIANT_FALSE; }
+void clearResult(VARIANT* out) noexcept { VariantInit(out); }
+void clearResult(IDispatch** out) noexcept { *out = nullptr; }
+
+HRESULT reportEarly(const Error& error, std::u16string_view source) noexcept {
+  if (error.source().empty()) {
+    try {
+      Error withSource(error.number(), error.description(), std::u16string(source));
+      setErrorInfo(withSource);
+      return withSource.result();
+    } catch (...) {
+    }
+  }
+  setErrorInfo(error);
+  return error.result();
+}
+
+HRESULT reportEarlyCurrent(std::u16string_view source) noexcept {
+  try {
+    throw;
+  } catch (const Error& e) {
+    return reportEarly(e, source);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace tarnwick::frame::impl

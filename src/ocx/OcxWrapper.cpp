@@ -1,0 +1,26 @@
+#include <tarnwick/frame/ClassCatalogue.h>
+#include <tarnwick/ocx/OcxWrapper.h>
+
+#include <array>
+
+namespace tarnwick::ocx {
+
+namespace {
+
+// The routine bodies in slot order. A routine whose body is not built yet
+// answers every call with an error that says so.
+constexpr std::array<frame::RoutineBody, 27> kBodies{};
+
+[[maybe_unused]] const bool registered = frame::addLibraryClass(
+    OcxWrapper::classInfo().clsid, OcxWrapper::classInfo().progId, frame::createAndQuery<OcxWrapper>);
+
+}  // namespace
+
+const frame::ClassInfo& OcxWrapper::classInfo() {
+  static const frame::ClassInfo& info = *frame::typeLibrary().findClass(u"OcxWrapper");
+  return info;
+}
+
+std::span<const frame::RoutineBody> OcxWrapper::bodies() { return kBodies; }
+
+}  // namespace tarnwick::ocx
