@@ -1,20 +1,122 @@
-// The tarnwick command-line tool. For now it reports the library's version
-// and shows the value conversions at work under two sets of conventions.
+// The tarnwick command-line tool: registers the library, lists its type
+// library, and calls any routine of a registered class by name.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Operations.h>
 #include <tarnwick/automation/Version.h>
+#include <tarnwick/frame/Activation.h>
+#include <tarnwick/frame/Server.h>
+#include <tarnwick/frame/TypeLibrary.h>
+
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 using namespace tarnwick;
 
+constexpr const char* kUsage =
+    "usage: tarnwick COMMAND\n"
+    "  register [LIB]               write the library's registration (LIB: the server module;\n"
+    "                               default: the libtarnwick.so this tool uses)\n"
+    "  unregister [LIB]             remove it again\n"
+    "  typelib                      print the type library\n"
+    "  call PROGID ROUTINE [ARG...] create an instance and call a routine by name\n"
+    "  version                      print the library's version\n"
+    "  demo                         show the value conversions at work\n"
+    "The registration store is $TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry.txt.\n";
+
+void print(std::u16string_view text) { std::fwrite(toUtf8(text).data(), 1, toUtf8(text).size(), stdout); }
+
+int fail(const Error& e) {
+  std::fprintf(stderr, "%d %s\n", e.number(), toUtf8(e.description()).c_str());
+  return 1;
+}
+
+// The libtarnwick.so this program is linked with.
+std::string ownLibrary() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&libraryVersion), &info) && info.dli_fname) return info.dli_fname;
+  return "libtarnwick.so";
+}
+
+int registerServer(const char* library, const char* entry) {
+  void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::fprintf(stderr, "53 File not found: %s\n", ::dlerror());
+    return 1;
+  }
+  auto function = reinterpret_cast<frame::DllRegisterServerFunction>(::dlsym(handle, entry));
+  if (!function) {
+    std::fprintf(stderr, "453 The module has no entry point %s\n", entry);
+    ::dlclose(handle);
+    return 1;
+  }
+  const HRESULT hr = function();
+  ::dlclose(handle);
+  if (failed(hr)) return fail(Error(errorNumberFromResult(hr)));
+  return 0;
+}
+
+// A command-line argument as the value its parameter asks for.
+Variant argumentFor(const frame::ParamInfo* param, std::string_view text) {
+  const std::u16string value = fromUtf8(text);
+  if (!param) return Variant(value);
+  switch (param->type) {
+    case frame::ParamType::Int16: return Variant(toInt16(Variant(value)));
+    case frame::ParamType::Int32: return Variant(toInt32(Variant(value)));
+    case frame::ParamType::Flag: return Variant(toBool(Variant(value)));
+    case frame::ParamType::Object:
+      throw Error(errc::ObjectRequired, u"Parameter " + param->name + u" needs an object; the command line has none");
+    default: return Variant(value);
+  }
+}
+
+void printResult(const Variant& result) {
+  const Variant value = result.value();
+  switch (value.type()) {
+    case VT_EMPTY:
+    case VT_NULL: return;
+    case VT_BOOL: std::printf("%d\n", value.boolVal ? -1 : 0); return;
+    case VT_DISPATCH:
+    case VT_UNKNOWN: print(Object(value).typeName() + u"\n"); return;
+    case VT_BSTR: print(value.text()); std::printf("\n"); return;
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+      // Numbers are written with a point, whatever the locale.
+      print(numberToText(toDouble(value)).substr(toDouble(value) < 0 ? 0 : 1) + u"\n");
+      return;
+    default: print(toText(value) + u"\n"); return;
+  }
+}
+
+int call(const std::vector<std::string_view>& words) {
+  const std::u16string progId = fromUtf8(words[0]);
+  const std::u16string routineName = fromUtf8(words[1]);
+  Object object(frame::createObject(progId));
+  const frame::ClassInfo* known = frame::typeLibrary().findClass(progId);
+  const frame::RoutineInfo* routine = known ? known->interface.find(routineName) : nullptr;
+  std::vector<Variant> args;
+  for (std::size_t i = 2; i < words.size(); ++i) {
+    const std::size_t index = i - 2;
+    const frame::ParamInfo* param = nullptr;
+    if (routine && !routine->params.empty())
+      param = &routine->params[index < routine->params.size() ? index : routine->params.size() - 1];
+    args.push_back(argumentFor(param, words[i]));
+  }
+  const Variant result = object.invoke(object.idOf(routineName), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, nullptr);
+  printResult(result);
+  return 0;
+}
+
 void line(std::string_view label, const std::u16string& value) {
-  std::printf("  %-44.*s %s\n", static_cast<int>(label.size()), label.data(), toUtf8(value).c_str());
+  std::printf("  %-46.*s %s\n", static_cast<int>(label.size()), label.data(), toUtf8(value).c_str());
 }
 
 void demo(const Locale& locale) {
@@ -34,22 +136,33 @@ void demo(const Locale& locale) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string_view command = argc > 1 ? argv[1] : "";
-  if (command == "version") {
-    std::printf("%s\n", libraryVersion());
-    return 0;
-  }
-  if (!command.empty() && command != "demo") {
-    std::fprintf(stderr, "usage: tarnwick [version|demo]\n");
-    return 2;
-  }
+  std::vector<std::string_view> words(argv + 1, argv + argc);
+  const std::string_view command = words.empty() ? "demo" : words[0];
   try {
-    std::printf("Tarnwick %s\n", libraryVersion());
-    demo(Locale::enUS());
-    demo(Locale::deDE());
+    if (command == "version") {
+      std::printf("%s\n", libraryVersion());
+    } else if (command == "register" || command == "unregister") {
+      if (words.size() > 2) throw Error(errc::WrongArgumentCount);
+      const std::string library = words.size() == 2 ? std::string(words[1]) : ownLibrary();
+      return registerServer(library.c_str(), command == "register" ? "DllRegisterServer" : "DllUnregisterServer");
+    } else if (command == "typelib") {
+      print(frame::describeTypeLibrary(frame::typeLibrary()));
+    } else if (command == "call") {
+      if (words.size() < 3) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+      return call({words.begin() + 1, words.end()});
+    } else if (command == "demo") {
+      std::printf("Tarnwick %s\n", libraryVersion());
+      demo(Locale::enUS());
+      demo(Locale::deDE());
+    } else {
+      std::fputs(kUsage, command == "help" || command == "--help" ? stdout : stderr);
+      return command == "help" || command == "--help" ? 0 : 2;
+    }
   } catch (const Error& e) {
-    std::fprintf(stderr, "%d %s\n", e.number(), toUtf8(e.description()).c_str());
-    return 1;
+    return fail(e);
   }
   return 0;
 }

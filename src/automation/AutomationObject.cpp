@@ -12,25 +12,9 @@ std::atomic<long>& liveObjects() noexcept {
 
 namespace {
 
-class NamedTypeInfo final : public ITypeInfo {
+class NamedTypeInfo final : public UnknownBase<NamedTypeInfo, ITypeInfo> {
  public:
   explicit NamedTypeInfo(std::u16string_view name) : name_(name) {}
-  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
-      *object = static_cast<ITypeInfo*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() noexcept override { return ++references_; }
-  ULONG Release() noexcept override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT GetDocumentation(MEMBERID id, BSTR* name, BSTR* docString, std::uint32_t* helpContext,
                            BSTR* helpFile) noexcept override {
     if (id != MEMBERID_NIL) return DISP_E_MEMBERNOTFOUND;
@@ -46,7 +30,6 @@ class NamedTypeInfo final : public ITypeInfo {
 
  private:
   std::u16string name_;
-  std::atomic<ULONG> references_{1};
 };
 
 void fill(EXCEPINFO& info, HRESULT code, std::u16string_view description, std::u16string_view source) noexcept {

@@ -43,6 +43,17 @@ Variant plainValue(const Variant& value) {
 
 namespace {
 
+// Runs `f` on the plain value: on the caller's own VARIANT where it holds a
+// plain value already (the common case, without a copy), else on a copy
+// with references followed and objects read through their default member.
+template <typename F>
+decltype(auto) withPlain(const Variant& value, F&& f) {
+  const VARIANT& t = value.target();
+  if (!(t.vt & VT_BYREF) && t.vt != VT_DISPATCH && t.vt != VT_UNKNOWN) return f(static_cast<const Variant&>(t));
+  const Variant plain = plainValue(value);
+  return f(plain);
+}
+
 std::u16string integerText(std::int64_t v) {
   const std::string digits = std::to_string(v);
   return std::u16string(digits.begin(), digits.end());
@@ -79,99 +90,106 @@ bool isDate(const Variant& value) noexcept {
 }
 
 double toDouble(const Variant& value) {
-  const Variant plain = plainValue(value);
-  switch (plain.type()) {
-    case VT_EMPTY: return 0.0;
-    case VT_NULL: throw Error(errc::InvalidUseOfNull);
-    case VT_I2: return plain.iVal;
-    case VT_I4: return plain.lVal;
-    case VT_I8: return static_cast<double>(plain.llVal);
-    case VT_UI1: return plain.bVal;
-    case VT_R4: return plain.fltVal;
-    case VT_R8: return plain.dblVal;
-    case VT_CY: return currencyToDouble(plain.cyVal);
-    case VT_DATE: return plain.VARIANT::date;
-    case VT_BOOL: return plain.boolVal ? -1.0 : 0.0;
-    case VT_BSTR: return parseNumber(view(plain.bstrVal));
-    default: throw Error(errc::TypeMismatch);
-  }
+  return withPlain(value, [](const Variant& plain) -> double {
+    switch (plain.type()) {
+      case VT_EMPTY: return 0.0;
+      case VT_NULL: throw Error(errc::InvalidUseOfNull);
+      case VT_I2: return plain.iVal;
+      case VT_I4: return plain.lVal;
+      case VT_I8: return static_cast<double>(plain.llVal);
+      case VT_UI1: return plain.bVal;
+      case VT_R4: return plain.fltVal;
+      case VT_R8: return plain.dblVal;
+      case VT_CY: return currencyToDouble(plain.cyVal);
+      case VT_DATE: return plain.VARIANT::date;
+      case VT_BOOL: return plain.boolVal ? -1.0 : 0.0;
+      case VT_BSTR: return parseNumber(view(plain.bstrVal));
+      default: throw Error(errc::TypeMismatch);
+    }
+  });
 }
 
 std::int16_t toInt16(const Variant& value) {
-  const Variant plain = plainValue(value);
-  if (plain.type() == VT_I2) return plain.iVal;
-  if (plain.type() == VT_BOOL) return plain.boolVal ? -1 : 0;
-  return roundToInt16(toDouble(plain));
+  return withPlain(value, [](const Variant& plain) -> std::int16_t {
+    if (plain.type() == VT_I2) return plain.iVal;
+    if (plain.type() == VT_BOOL) return plain.boolVal ? -1 : 0;
+    return roundToInt16(toDouble(plain));
+  });
 }
 
 std::int32_t toInt32(const Variant& value) {
-  const Variant plain = plainValue(value);
-  switch (plain.type()) {
-    case VT_I2: return plain.iVal;
-    case VT_I4: return plain.lVal;
-    case VT_UI1: return plain.bVal;
-    case VT_BOOL: return plain.boolVal ? -1 : 0;
-    default: return roundToInt32(toDouble(plain));
-  }
+  return withPlain(value, [](const Variant& plain) -> std::int32_t {
+    switch (plain.type()) {
+      case VT_I2: return plain.iVal;
+      case VT_I4: return plain.lVal;
+      case VT_UI1: return plain.bVal;
+      case VT_BOOL: return plain.boolVal ? -1 : 0;
+      default: return roundToInt32(toDouble(plain));
+    }
+  });
 }
 
 bool toBool(const Variant& value) {
-  const Variant plain = plainValue(value);
-  switch (plain.type()) {
-    case VT_BOOL: return plain.boolVal != 0;
-    case VT_BSTR: {
-      const std::u16string_view text = view(plain.bstrVal);
-      if (equalsIgnoreCase(text, u"True") || equalsIgnoreCase(text, u"#TRUE#")) return true;
-      if (equalsIgnoreCase(text, u"False") || equalsIgnoreCase(text, u"#FALSE#")) return false;
-      return parseNumber(text) != 0.0;
+  return withPlain(value, [](const Variant& plain) -> bool {
+    switch (plain.type()) {
+      case VT_BOOL: return plain.boolVal != 0;
+      case VT_BSTR: {
+        const std::u16string_view text = view(plain.bstrVal);
+        if (equalsIgnoreCase(text, u"True") || equalsIgnoreCase(text, u"#TRUE#")) return true;
+        if (equalsIgnoreCase(text, u"False") || equalsIgnoreCase(text, u"#FALSE#")) return false;
+        return parseNumber(text) != 0.0;
+      }
+      case VT_CY: return plain.cyVal.int64 != 0;
+      case VT_I8: return plain.llVal != 0;
+      default: return toDouble(plain) != 0.0;
     }
-    case VT_CY: return plain.cyVal.int64 != 0;
-    case VT_I8: return plain.llVal != 0;
-    default: return toDouble(plain) != 0.0;
-  }
+  });
 }
 
 DATE toDate(const Variant& value) {
-  const Variant plain = plainValue(value);
-  double serial;
-  switch (plain.type()) {
-    case VT_BSTR: return parseDate(view(plain.bstrVal));
-    case VT_DATE: serial = plain.VARIANT::date; break;
-    default: serial = toDouble(plain); break;
-  }
-  if (!(serial >= kMinDate && serial <= kMaxDate)) throw Error(errc::Overflow);
-  return serial;
+  return withPlain(value, [](const Variant& plain) -> DATE {
+    double serial;
+    switch (plain.type()) {
+      case VT_BSTR: return parseDate(view(plain.bstrVal));
+      case VT_DATE: serial = plain.VARIANT::date; break;
+      default: serial = toDouble(plain); break;
+    }
+    if (!(serial >= kMinDate && serial <= kMaxDate)) throw Error(errc::Overflow);
+    return serial;
+  });
 }
 
 CY toCurrency(const Variant& value) {
-  const Variant plain = plainValue(value);
-  switch (plain.type()) {
-    case VT_CY: return plain.cyVal;
-    case VT_I2: return CY{std::int64_t{plain.iVal} * 10000};
-    case VT_I4: return CY{std::int64_t{plain.lVal} * 10000};
-    case VT_UI1: return CY{std::int64_t{plain.bVal} * 10000};
-    case VT_BOOL: return CY{plain.boolVal ? -10000 : 0};
-    default: return doubleToCurrency(toDouble(plain));
-  }
+  return withPlain(value, [](const Variant& plain) -> CY {
+    switch (plain.type()) {
+      case VT_CY: return plain.cyVal;
+      case VT_I2: return CY{std::int64_t{plain.iVal} * 10000};
+      case VT_I4: return CY{std::int64_t{plain.lVal} * 10000};
+      case VT_UI1: return CY{std::int64_t{plain.bVal} * 10000};
+      case VT_BOOL: return CY{plain.boolVal ? -10000 : 0};
+      default: return doubleToCurrency(toDouble(plain));
+    }
+  });
 }
 
 std::u16string toText(const Variant& value) {
-  const Variant plain = plainValue(value);
-  switch (plain.type()) {
-    case VT_EMPTY: return {};
-    case VT_NULL: throw Error(errc::InvalidUseOfNull);
-    case VT_I2: return integerText(plain.iVal);
-    case VT_I4: return integerText(plain.lVal);
-    case VT_I8: return integerText(plain.llVal);
-    case VT_UI1: return integerText(plain.bVal);
-    case VT_R4: return singleToText(plain.fltVal);
-    case VT_R8: return doubleToText(plain.dblVal);
-    case VT_CY: return currencyToText(plain.cyVal);
-    case VT_DATE: return dateToText(plain.VARIANT::date);
-    case VT_BOOL: return std::u16string(boolText(plain.boolVal != 0));
-    case VT_BSTR: return std::u16string(view(plain.bstrVal));
-    default: throw Error(errc::TypeMismatch);
-  }
+  return withPlain(value, [](const Variant& plain) -> std::u16string {
+    switch (plain.type()) {
+      case VT_EMPTY: return {};
+      case VT_NULL: throw Error(errc::InvalidUseOfNull);
+      case VT_I2: return integerText(plain.iVal);
+      case VT_I4: return integerText(plain.lVal);
+      case VT_I8: return integerText(plain.llVal);
+      case VT_UI1: return integerText(plain.bVal);
+      case VT_R4: return singleToText(plain.fltVal);
+      case VT_R8: return doubleToText(plain.dblVal);
+      case VT_CY: return currencyToText(plain.cyVal);
+      case VT_DATE: return dateToText(plain.VARIANT::date);
+      case VT_BOOL: return std::u16string(boolText(plain.boolVal != 0));
+      case VT_BSTR: return std::u16string(view(plain.bstrVal));
+      default: throw Error(errc::TypeMismatch);
+    }
+  });
 }
 
 Variant changeType(const Variant& value, VARTYPE vt) {

@@ -88,11 +88,6 @@ HRESULT copyReferenced(VARIANT* dest, const VARIANT* source) noexcept {
 
 }  // namespace
 
-void VariantInit(VARIANT* value) noexcept {
-  if (!value) return;
-  std::memset(static_cast<void*>(value), 0, sizeof(VARIANT));
-}
-
 HRESULT VariantClear(VARIANT* value) noexcept {
   if (!value) return E_INVALIDARG;
   const VARTYPE vt = value->vt;

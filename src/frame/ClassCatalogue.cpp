@@ -1,4 +1,5 @@
 #include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/automation/UnknownBase.h>
 #include <tarnwick/frame/ClassCatalogue.h>
 
 #include <atomic>
@@ -16,29 +17,11 @@ std::vector<CatalogueEntry>& catalogue() {
 std::atomic<long> serverLocks{0};
 std::atomic<long> liveFactories{0};
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public UnknownBase<ClassFactory, IClassFactory> {
  public:
   explicit ClassFactory(CatalogueEntry entry) : entry_(std::move(entry)) { ++liveFactories; }
   ~ClassFactory() { --liveFactories; }
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
 
-  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() noexcept override { return ++references_; }
-  ULONG Release() noexcept override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT CreateInstance(IUnknown* outer, const IID& riid, void** object) noexcept override {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -53,7 +36,6 @@ class ClassFactory final : public IClassFactory {
 
  private:
   CatalogueEntry entry_;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -9,7 +9,9 @@ namespace tarnwick::frame::impl {
 namespace {
 
 bool isMissingValue(const VARIANT* v) noexcept {
-  return v && static_cast<const Variant*>(v)->isMissing();
+  if (!v) return true;
+  if (v->vt == VT_ERROR) return v->scode == DISP_E_PARAMNOTFOUND_SCODE;
+  return (v->vt & VT_BYREF) && static_cast<const Variant*>(v)->isMissing();
 }
 
 // The VARIANT behind a chain of references to variants.
@@ -34,7 +36,7 @@ void borrow(VARIANT& slot, const VARIANT& from) noexcept { std::memcpy(static_ca
 
 PreparedCall::PreparedCall(const RoutineInfo& routine) : routine_(routine) {
   if (routine.params.size() > slots_.size()) throw Error(errc::WrongArgumentCount);
-  for (VARIANT& slot : slots_) VariantInit(&slot);
+  std::memset(static_cast<void*>(slots_.data()), 0, sizeof slots_);
   // Every parameter starts as the missing marker.
   for (std::size_t i = 0; i < routine.params.size(); ++i) {
     slots_[i].vt = VT_ERROR;
@@ -43,7 +45,7 @@ PreparedCall::PreparedCall(const RoutineInfo& routine) : routine_(routine) {
 }
 
 PreparedCall::~PreparedCall() {
-  for (std::size_t i = 0; i < slots_.size(); ++i)
+  for (std::size_t i = 0; i < routine_.params.size(); ++i)
     if (owned_[i]) VariantClear(&slots_[i]);
 }
 
@@ -66,7 +68,7 @@ HRESULT PreparedCall::fromDispatch(const DISPPARAMS& params, UINT* argErr) noexc
   for (std::size_t i = 0; i < fixed; ++i) {
     const ParamInfo& param = routine_.params[i];
     const VARIANT* v = given[i];
-    if (!v || isMissingValue(v)) {
+    if (isMissingValue(v)) {
       if (param.optional) continue;  // stays the missing marker
       return DISP_E_PARAMNOTOPTIONAL;
     }
@@ -78,9 +80,20 @@ HRESULT PreparedCall::fromDispatch(const DISPPARAMS& params, UINT* argErr) noexc
     const VARIANT& target = targetOf(*v);
     const VARTYPE wanted = storageType(param.type);
     // The caller's own variable of the parameter's type is passed on, so
-    // that a change the routine makes reaches the caller.
-    if (target.vt == (VT_BYREF | wanted) || target.vt == wanted) {
+    // that a change the routine makes reaches the caller: a typed reference
+    // as it is, and a variant variable that holds the type through a
+    // reference into it.
+    if (target.vt == (VT_BYREF | wanted)) {
       borrow(slots_[i], target);
+      continue;
+    }
+    if (target.vt == wanted) {
+      if (&target == v) {
+        borrow(slots_[i], target);
+      } else {
+        slots_[i].vt = static_cast<VARTYPE>(VT_BYREF | wanted);
+        slots_[i].byref = const_cast<std::int64_t*>(&target.llVal);
+      }
       continue;
     }
     try {
@@ -120,8 +133,9 @@ void PreparedCall::setReference(std::size_t index, VARTYPE type, void* pointer) 
 
 Variant PreparedCall::run(RoutineBody body) {
   const std::size_t count = routine_.params.size();
+  // A parameter nobody filled still holds the marker it started with.
   for (std::size_t i = 0; i < routine_.fixedCount(); ++i)
-    if (!routine_.params[i].optional && static_cast<const Variant&>(slots_[i]).isMissing())
+    if (!routine_.params[i].optional && slots_[i].vt == VT_ERROR && slots_[i].scode == DISP_E_PARAMNOTFOUND_SCODE)
       throw Error(errc::ArgumentNotOptional);
   if (routine_.hasVarArgs()) {
     const Variant& list = static_cast<const Variant&>(slots_[count - 1]);
@@ -135,18 +149,26 @@ Variant PreparedCall::run(RoutineBody body) {
   Variant result;
   Call call(DISPATCH_METHOD, params, &result);
   body(call);
+  // The result takes the routine's result type; Empty (a result never set)
+  // becomes that type's empty value.
+  VARTYPE wanted = VT_EMPTY;
   switch (routine_.result) {
     case ResultType::None: return Variant();
     case ResultType::Variant: return result;
-    case ResultType::String: return result.isEmpty() ? Variant(u"") : changeType(result, VT_BSTR);
-    case ResultType::Int16: return changeType(result, VT_I2);
-    case ResultType::Int32: return changeType(result, VT_I4);
-    case ResultType::Flag: return changeType(result, VT_BOOL);
+    case ResultType::String:
+      if (result.isEmpty()) return Variant(u"");
+      wanted = VT_BSTR;
+      break;
+    case ResultType::Int16: wanted = VT_I2; break;
+    case ResultType::Int32: wanted = VT_I4; break;
+    case ResultType::Flag: wanted = VT_BOOL; break;
     case ResultType::Recordset:
       if (result.isEmpty()) return Variant(static_cast<IDispatch*>(nullptr));
-      return changeType(result, VT_DISPATCH);
+      wanted = VT_DISPATCH;
+      break;
   }
-  return result;
+  if (result.type() == wanted) return result;
+  return changeType(result, wanted);
 }
 
 void notImplemented(const RoutineInfo& routine) {
@@ -196,7 +218,10 @@ HRESULT idsOfNames(const InterfaceInfo& info, const char16_t* const* names, UINT
   return allKnown ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
-void storeResult(Variant& value, BSTR* out) { *out = changeType(value, VT_BSTR).detach().bstrVal; }
+void storeResult(Variant& value, BSTR* out) {
+  if (value.type() != VT_BSTR) value = changeType(value, VT_BSTR);
+  *out = value.detach().bstrVal;
+}
 void storeResult(Variant& value, std::int16_t* out) { *out = toInt16(value); }
 void storeResult(Variant& value, std::int32_t* out) { *out = toInt32(value); }
 void storeResult(Variant& value, VARIANT_BOOL* out) { *out = toBool(value) ? VARIANT_TRUE : VARIANT_FALSE; }
@@ -204,7 +229,10 @@ void storeResult(Variant& value, VARIANT* out) {
   VariantClear(out);
   *out = value.detach();
 }
-void storeResult(Variant& value, IDispatch** out) { *out = changeType(value, VT_DISPATCH).detach().pdispVal; }
+void storeResult(Variant& value, IDispatch** out) {
+  if (value.type() != VT_DISPATCH) value = changeType(value, VT_DISPATCH);
+  *out = value.detach().pdispVal;
+}
 
 // An early-bound result slot may hold anything when the call begins: it is
 // an out-parameter, so nothing in it is freed.

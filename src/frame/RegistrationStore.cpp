@@ -158,9 +158,15 @@ StoreContents RegistrationStore::parse(std::string_view text) {
 std::string RegistrationStore::serialise(const StoreContents& contents) {
   std::string out = "# Tarnwick registration store: keys in brackets, then name=value (@ is the default value).\n";
   for (const auto& [key, values] : contents.keys) {
-    out += "[" + toUtf8(key) + "]\n";
-    for (const auto& [name, value] : values)
-      out += (name.empty() ? std::string("@") : toUtf8(name)) + "=" + escape(toUtf8(value)) + "\n";
+    out += '[';
+    out += toUtf8(key);
+    out += "]\n";
+    for (const auto& [name, value] : values) {
+      out += name.empty() ? std::string("@") : toUtf8(name);
+      out += '=';
+      out += escape(toUtf8(value));
+      out += '\n';
+    }
   }
   return out;
 }

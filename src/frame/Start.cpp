@@ -1,5 +1,6 @@
 #include <tarnwick/frame/Start.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace tarnwick::frame {
@@ -11,6 +12,7 @@ std::function<ScreenFactors()>& source() {
   return installed;
 }
 std::once_flag started;
+std::atomic<bool> finished{false};
 ScreenFactors factors;
 }  // namespace
 
@@ -34,8 +36,11 @@ void ensureStarted() {
         factors = ScreenFactors{};
       }
     }
+    finished = true;
   });
 }
+
+bool hasStarted() noexcept { return finished; }
 
 const ScreenFactors& screenFactors() {
   ensureStarted();

@@ -5,7 +5,7 @@
 // without regard to letter case; a handler receives a Call and may throw
 // Error, which becomes the exception information of Invoke.
 //
-//   class Label : public AutomationObject<Label> {
+//   class Label final : public AutomationObject<Label> {   // final: deleted as itself
 //    public:
 //     static std::u16string_view typeName() { return u"Label"; }
 //     static std::span<const Member<Label>> members();
@@ -14,6 +14,7 @@
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Dispatch.h>
 #include <tarnwick/automation/TypeInfo.h>
+#include <tarnwick/automation/UnknownBase.h>
 
 #include <atomic>
 #include <cstdint>
@@ -55,26 +56,8 @@ HRESULT checkInvoke(std::uint8_t kinds, WORD flags, const DISPPARAMS* params) no
 }  // namespace impl
 
 template <typename Derived, typename Primary = IDispatch>
-class AutomationObject : public Primary {
+class AutomationObject : public UnknownBase<Derived, Primary> {
  public:
-  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == interfaceId<Primary> ||
-        static_cast<const Derived*>(this)->answersTo(riid)) {
-      *object = static_cast<Primary*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() noexcept override { return ++references_; }
-  ULONG Release() noexcept override {
-    const ULONG left = --references_;
-    if (left == 0) delete static_cast<Derived*>(this);
-    return left;
-  }
-
   HRESULT GetTypeInfoCount(UINT* count) noexcept override {
     if (!count) return E_POINTER;
     *count = 1;
@@ -112,9 +95,8 @@ class AutomationObject : public Primary {
     }
   }
 
-  // Hooks a derived class may hide: further interfaces it answers to, the
-  // dispatch id of a named parameter, and the type name of this instance.
-  bool answersTo(const IID&) const noexcept { return false; }
+  // Hooks a derived class may hide: the dispatch id of a named parameter,
+  // and the type name of this instance (further interfaces: answersTo).
   DISPID parameterId(const Member<Derived>&, const char16_t*) const noexcept { return DISPID_UNKNOWN; }
   std::u16string_view instanceTypeName() const noexcept { return Derived::typeName(); }
 
@@ -136,9 +118,6 @@ class AutomationObject : public Primary {
   AutomationObject(const AutomationObject&) = delete;
   AutomationObject& operator=(const AutomationObject&) = delete;
   ~AutomationObject() { --impl::liveObjects(); }
-
- private:
-  std::atomic<ULONG> references_{1};
 };
 
 // Creates an automation object; the pointer holds its one reference.

@@ -59,7 +59,9 @@ struct VARIANT {
 static_assert(sizeof(VARIANT) == 24);
 
 // The C-style value API. Every function is noexcept and answers with a code.
-void VariantInit(VARIANT* value) noexcept;
+inline void VariantInit(VARIANT* value) noexcept {
+  if (value) *value = VARIANT{};
+}
 // Frees what the value owns (string, array, object reference) and leaves it
 // Empty. References (VT_BYREF) own nothing.
 HRESULT VariantClear(VARIANT* value) noexcept;
@@ -78,7 +80,11 @@ class Variant : public VARIANT {
   explicit Variant(const VARIANT& other);
   Variant& operator=(const Variant& other);
   Variant& operator=(Variant&& other) noexcept;
-  ~Variant() { VariantClear(this); }
+  ~Variant() {
+    // Only strings, objects and arrays own anything; references never do.
+    if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN || (vt & (VT_ARRAY | VT_BYREF)) == VT_ARRAY)
+      VariantClear(this);
+  }
 
   Variant(std::int16_t v) noexcept;
   Variant(std::int32_t v) noexcept;

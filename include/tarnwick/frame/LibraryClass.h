@@ -94,23 +94,22 @@ class LibraryClass : public AutomationObject<Derived, Interface> {
   static std::span<const Member<Derived>> members() { return {}; }
 
   HRESULT GetIDsOfNames(const IID&, const char16_t* const* names, UINT count, LCID, DISPID* ids) noexcept override {
-    return impl::idsOfNames(Derived::classInfo().interface, names, count, ids);
+    return impl::idsOfNames(info_.interface, names, count, ids);
   }
   HRESULT Invoke(DISPID id, const IID&, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
                  UINT* argErr) noexcept override {
-    return impl::invoke(Derived::classInfo().interface, Derived::bodies(), id, flags, params, result, info, argErr,
-                        Derived::classInfo().progId);
+    return impl::invoke(info_.interface, Derived::bodies(), id, flags, params, result, info, argErr, info_.progId);
   }
 
  protected:
-  LibraryClass() { ensureStarted(); }
+  LibraryClass() : info_(Derived::classInfo()) { ensureStarted(); }
   ~LibraryClass() = default;  // deleted through the class itself, on its last Release
 
   // The body of an early-bound function: `slot` counts from 1; the result
   // pointer is null for a procedure.
   template <typename Result, typename... Params>
   HRESULT early(int slot, Result* result, Params*... params) noexcept {
-    const ClassInfo& info = Derived::classInfo();
+    const ClassInfo& info = info_;
     try {
       const RoutineInfo& routine = info.interface.routines.at(static_cast<std::size_t>(slot - 1));
       if constexpr (!std::is_same_v<Result, void>) {
@@ -128,6 +127,9 @@ class LibraryClass : public AutomationObject<Derived, Interface> {
       return impl::reportEarlyCurrent(info.progId);
     }
   }
+
+ private:
+  const ClassInfo& info_;
 };
 
 }  // namespace tarnwick::frame

@@ -19,6 +19,8 @@ void setScreenFactorSource(std::function<ScreenFactors()> source);
 
 // Runs the start procedure if it has not run yet in this process.
 void ensureStarted();
+// True once the start procedure has run in this process.
+bool hasStarted() noexcept;
 // The factors the start procedure read; they stay fixed for the process's life.
 const ScreenFactors& screenFactors();
 

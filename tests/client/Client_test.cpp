@@ -1,0 +1,161 @@
+// A client of the library as a separate program is: it finds the classes
+// only through the registration store and activation, never by linking a
+// class, and reaches them by name and through their early-bound interfaces.
+#include <tarnwick/automation/ErrorInfo.h>
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/frame/Activation.h>
+#include <tarnwick/frame/Interfaces.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs the command-line tool as its own process.
+ToolRun tool(const std::string& arguments) {
+  const fs::path dir = fs::temp_directory_path();
+  const fs::path out = dir / ("tarnwick-client-out-" + std::to_string(::getpid()));
+  const fs::path err = dir / ("tarnwick-client-err-" + std::to_string(::getpid()));
+  const std::string command =
+      std::string(TARNWICK_TOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+  const int raw = std::system(command.c_str());
+  ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+  fs::remove(out);
+  fs::remove(err);
+  return run;
+}
+
+class Client : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store_ = fs::temp_directory_path() / ("tarnwick-client-" + std::to_string(::getpid())) / "registry.txt";
+    fs::remove_all(store_.parent_path());
+    ::setenv("TARNWICK_REGISTRY", store_.c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("TARNWICK_REGISTRY");
+    fs::remove_all(store_.parent_path());
+  }
+  fs::path store_;
+};
+
+std::int32_t errorNumber(const std::function<void()>& body, std::u16string* description = nullptr) {
+  try {
+    body();
+  } catch (const Error& e) {
+    if (description) *description = e.description();
+    return e.number();
+  }
+  return 0;
+}
+
+TEST_F(Client, FindsTheClassesOnlyThroughRegistration) {
+  // Nothing registered yet: the platform's class-not-registered error.
+  EXPECT_EQ(errorNumber([] { frame::createObject(u"Tarnwick.OcxWrapper"); }), errc::CantCreateObject);
+  ComPtr<IDispatch> object;
+  const CLSID ocx = *parseGuid("{BE34CB78-7557-11D2-8E42-0008C7EA3DBB}");
+  EXPECT_EQ(frame::createInstance(ocx, IID_IDispatch, object.putVoid()), REGDB_E_CLASSNOTREG);
+
+  const ToolRun registered = tool("register");
+  ASSERT_EQ(registered.status, 0) << registered.err;
+  ASSERT_TRUE(fs::exists(store_));
+
+  for (const char16_t* progId :
+       {u"Tarnwick.DataAccessWrapper", u"Tarnwick.OcxWrapper", u"Tarnwick.Customize", u"Tarnwick.APIWrapper"}) {
+    Object instance(frame::createObject(progId));
+    EXPECT_EQ(u"Tarnwick." + instance.typeName(), progId);
+  }
+  Object byClassId(frame::createObject(u"{BE34CB78-7557-11D2-8E42-0008C7EA3DBB}"));
+  EXPECT_EQ(byClassId.typeName(), u"OcxWrapper");
+
+  const ToolRun unregistered = tool("unregister");
+  ASSERT_EQ(unregistered.status, 0) << unregistered.err;
+  EXPECT_EQ(errorNumber([] { frame::createObject(u"Tarnwick.APIWrapper"); }), errc::CantCreateObject);
+}
+
+TEST_F(Client, CallsByNameAndEarlyBoundAndReadsErrors) {
+  ASSERT_EQ(tool("register").status, 0);
+  Object ocx(frame::createObject(u"Tarnwick.OcxWrapper"));
+  Object grid(frame::createObject(u"Tarnwick.APIWrapper"));  // any object will do as an argument
+
+  // The optional width list left out, and an empty variable list: the call
+  // reaches the routine, which answers that it is not built yet.
+  std::u16string description;
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"SizeGridColumns", grid.pointer().get(), true, std::int16_t{3}); },
+                        &description),
+            errc::ActionNotSupported);
+  EXPECT_EQ(description, u"SizeGridColumns is not implemented yet");
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"AddRowTextToGrid", grid.pointer().get()); }, &description),
+            errc::ActionNotSupported);
+  EXPECT_EQ(description, u"AddRowTextToGrid is not implemented yet");
+  // A required parameter left out, too many arguments, a wrong type.
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"SizeGridColumns", grid.pointer().get()); }), errc::ArgumentNotOptional);
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"Center", grid.pointer().get(), 1); }), errc::WrongArgumentCount);
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"Center", u"no object"); }), errc::TypeMismatch);
+  EXPECT_EQ(errorNumber([&] { ocx.call(u"NoSuchRoutine"); }), errc::MemberNotSupported);
+
+  // The same routine early-bound, through the interface's function table.
+  ComPtr<frame::_OcxWrapper> early = ocx.pointer().as<frame::_OcxWrapper>();
+  IDispatch* gridPointer = grid.pointer().get();
+  VARIANT_BOOL scrollBar = VARIANT_TRUE;
+  std::int16_t visible = 3;
+  Variant widths = Variant::missing();
+  std::int16_t result = 99;
+  const HRESULT hr = early->SizeGridColumns(&gridPointer, &scrollBar, &visible, &widths, &result);
+  EXPECT_TRUE(failed(hr));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(errorNumber([&] { checkEarly(hr); }, &description), errc::ActionNotSupported);
+  EXPECT_EQ(description, u"SizeGridColumns is not implemented yet");
+}
+
+TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
+  const ToolRun typelib = tool("typelib");
+  ASSERT_EQ(typelib.status, 0);
+  std::size_t routines = 0;
+  for (std::size_t at = typelib.out.find("[id(0x"); at != std::string::npos; at = typelib.out.find("[id(0x", at + 1))
+    ++routines;
+  EXPECT_EQ(routines, 53u);
+  for (const char* expected :
+       {"coclass DataAccessWrapper", "coclass OcxWrapper", "coclass Customize", "coclass APIWrapper",
+        "[id(0x60030000), slot(1)] int16 SaveMergeFieldsFromDatasource(",
+        "[id(0x6003001C), slot(27)] void SizeGridFromPanels(", "[id(0x60030006), slot(6)] int32 WriteIniValue("})
+    EXPECT_NE(typelib.out.find(expected), std::string::npos) << expected;
+
+  const ToolRun before = tool("call Tarnwick.APIWrapper GetSystemDir");
+  EXPECT_NE(before.status, 0);
+  EXPECT_EQ(before.err, "429 Can't create object\n");
+  ASSERT_EQ(tool("register").status, 0);
+  const ToolRun call = tool("call Tarnwick.APIWrapper GetIniValue Section Key file.ini");
+  EXPECT_NE(call.status, 0);
+  EXPECT_EQ(call.out, "");
+  EXPECT_EQ(call.err, "445 GetIniValue is not implemented yet\n");
+  const ToolRun missing = tool("call Tarnwick.APIWrapper GetIniValue Section");
+  EXPECT_EQ(missing.err, "449 Argument not optional\n");
+  const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");
+  EXPECT_EQ(badNumber.err, "13 Type mismatch\n");
+}
+
+}  // namespace
+}  // namespace tarnwick
