@@ -76,6 +76,13 @@ Variant sampleArgument(ParamType type, IDispatch* object) {
   }
 }
 
+std::span<const RoutineBody> bodiesOf(std::u16string_view className) {
+  if (className == u"DataAccessWrapper") return dataaccess::DataAccessWrapper::bodies();
+  if (className == u"OcxWrapper") return ocx::OcxWrapper::bodies();
+  if (className == u"Customize") return customize::Customize::bodies();
+  return api::APIWrapper::bodies();
+}
+
 TEST(LibraryClasses, EveryRoutineIsReachableByNameAndSaysWhenItIsNotBuilt) {
   const std::vector<CatalogueEntry> served = libraryClasses();
   EXPECT_EQ(served.size(), 4u);
@@ -87,7 +94,10 @@ TEST(LibraryClasses, EveryRoutineIsReachableByNameAndSaysWhenItIsNotBuilt) {
     Object object(instance);
     EXPECT_EQ(object.typeName(), c.name);
     EXPECT_TRUE(object.supports(c.interface.iid));
+    const std::span<const RoutineBody> bodies = bodiesOf(c.name);
     for (const RoutineInfo& r : c.interface.routines) {
+      // Routines that are built are exercised by their own tests.
+      if (bodies[static_cast<std::size_t>(r.slot - 1)]) continue;
       std::vector<Variant> args;
       for (std::size_t p = 0; p < r.requiredCount(); ++p) args.push_back(sampleArgument(r.params[p].type, instance.get()));
       try {
