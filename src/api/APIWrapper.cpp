@@ -1,6 +1,8 @@
 #include <tarnwick/api/APIWrapper.h>
 #include <tarnwick/frame/ClassCatalogue.h>
 
+#include "ApiRoutines.h"
+
 #include <array>
 
 namespace tarnwick::api {
@@ -9,7 +11,14 @@ namespace {
 
 // The routine bodies in slot order. A routine whose body is not built yet
 // answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 6> kBodies{};
+constexpr std::array<frame::RoutineBody, 6> kBodies{
+    nullptr,  // AppActivateClass
+    getIniValue,
+    getSystemDir,
+    getWindowsDir,
+    nullptr,  // StayOnTop
+    writeIniValue,
+};
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
     APIWrapper::classInfo().clsid, APIWrapper::classInfo().progId, frame::createAndQuery<APIWrapper>);

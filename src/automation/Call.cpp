@@ -47,6 +47,14 @@ Variant& present(Call& call, std::size_t i) {
 }  // namespace
 
 std::u16string Call::text(std::size_t i) { return toText(present(*this, i)); }
+std::optional<std::u16string> Call::nullableText(std::size_t i) {
+  if (!has(i)) return std::nullopt;
+  const VARIANT& t = arg(i).target();
+  if (t.vt == VT_BSTR && !t.bstrVal) return std::nullopt;
+  if (t.vt == (VT_BYREF | VT_BSTR) && (!t.pbstrVal || !*t.pbstrVal)) return std::nullopt;
+  return toText(arg(i));
+}
+
 std::int16_t Call::int16(std::size_t i) { return toInt16(present(*this, i)); }
 std::int32_t Call::int32(std::size_t i) { return toInt32(present(*this, i)); }
 double Call::number(std::size_t i) { return toDouble(present(*this, i)); }

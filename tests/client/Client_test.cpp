@@ -143,14 +143,21 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
         "[id(0x6003001C), slot(27)] void SizeGridFromPanels(", "[id(0x60030006), slot(6)] int32 WriteIniValue("})
     EXPECT_NE(typelib.out.find(expected), std::string::npos) << expected;
 
-  const ToolRun before = tool("call Tarnwick.APIWrapper GetSystemDir");
+  const ToolRun before = tool("call Tarnwick.APIWrapper GetSystemDir");  // not registered yet
   EXPECT_NE(before.status, 0);
   EXPECT_EQ(before.err, "429 Can't create object\n");
   ASSERT_EQ(tool("register").status, 0);
-  const ToolRun call = tool("call Tarnwick.APIWrapper GetIniValue Section Key file.ini");
+  const ToolRun call = tool("call Tarnwick.APIWrapper AppActivateClass SomeClass");
   EXPECT_NE(call.status, 0);
   EXPECT_EQ(call.out, "");
-  EXPECT_EQ(call.err, "445 GetIniValue is not implemented yet\n");
+  EXPECT_EQ(call.err, "445 AppActivateClass is not implemented yet\n");
+  // A text result is printed exactly, followed by one line end; a number in decimal.
+  const std::string ini = (store_.parent_path() / "tool.ini").string();
+  const ToolRun written = tool("call Tarnwick.APIWrapper WriteIniValue Main Greeting 'hello  world ' " + ini);
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(written.out, "1\n");
+  const ToolRun read = tool("call Tarnwick.APIWrapper GetIniValue main GREETING " + ini);
+  EXPECT_EQ(read.out, "hello  world\n");
   const ToolRun missing = tool("call Tarnwick.APIWrapper GetIniValue Section");
   EXPECT_EQ(missing.err, "449 Argument not optional\n");
   const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");

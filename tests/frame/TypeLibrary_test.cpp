@@ -115,9 +115,11 @@ TEST(LibraryClasses, EarlyBoundFunctionsStandInSlotOrder) {
   // Each function of the table runs the routine of its slot: the error
   // names the routine that ran.
   ComPtr<_APIWrapper> api = makeObject<api::APIWrapper>().as<_APIWrapper>();
-  BSTR out = nullptr;
-  EXPECT_TRUE(failed(api->GetWindowsDir(&out)));
-  EXPECT_EQ(takeErrorInfo()->description(), u"GetWindowsDir is not implemented yet");
+  BSTR className = SysAllocString(u"SomeClass");
+  Variant activated;
+  EXPECT_TRUE(failed(api->AppActivateClass(&className, &activated)));
+  EXPECT_EQ(takeErrorInfo()->description(), u"AppActivateClass is not implemented yet");
+  SysFreeString(className);
   ComPtr<_Customize> customize = makeObject<customize::Customize>().as<_Customize>();
   IDispatch* grid = api.as<IDispatch>().get();
   BSTR form = SysAllocString(u"frmMain");

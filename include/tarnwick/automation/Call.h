@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
@@ -34,6 +35,9 @@ class Call {
   // Typed readers of argument `i`: 449 when missing, 13 when it does not
   // convert, 6 when out of range.
   std::u16string text(std::size_t i);
+  // A string argument that may be the null string: nullopt for null (and
+  // for a missing argument), as distinct from "".
+  std::optional<std::u16string> nullableText(std::size_t i);
   std::int16_t int16(std::size_t i);
   std::int32_t int32(std::size_t i);
   double number(std::size_t i);
