@@ -2,6 +2,8 @@
 #include <tarnwick/frame/Folders.h>
 #include <tarnwick/frame/Profile.h>
 
+#include "FileIo.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,6 +20,8 @@ namespace tarnwick::frame {
 namespace {
 
 namespace fs = std::filesystem;
+using impl::Descriptor;
+using impl::readWhole;
 
 bool isBlank(char16_t c) noexcept { return c == u' ' || c == u'\t'; }
 
@@ -104,34 +108,6 @@ Parsed parse(const std::vector<Line>& lines) {
   }
   return parsed;
 }
-
-bool readWhole(int fd, std::string& out) {
-  out.clear();
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) return true;
-    out.append(chunk, static_cast<std::size_t>(got));
-  }
-}
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) noexcept : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Parsed files, kept while the file stays as it was.
 struct CacheEntry {
@@ -260,18 +236,6 @@ bool edit(std::vector<Line>& lines, std::u16string_view section, OptionalText ke
   return true;
 }
 
-bool writeWhole(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 // Writers of INI files in one folder take turns on a lock of the folder
 // itself: it stays the same object while files in it are replaced, so no
 // writer can be overtaken for ever, and it leaves no lock files behind.
@@ -320,20 +284,7 @@ std::int32_t write(std::u16string_view section, OptionalText key, OptionalText v
     out += line.bytes;
     out += line.end;
   }
-  fs::path temporary = path;
-  temporary += ".new-" + std::to_string(::getpid());
-  {
-    Descriptor tmp(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (tmp.get() < 0) return 0;
-    if (!writeWhole(tmp.get(), out) || ::fsync(tmp.get()) != 0) {
-      ::unlink(temporary.c_str());
-      return 0;
-    }
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return 0;
-  }
+  if (impl::replaceFile(path, out) != 0) return 0;
   std::lock_guard lock(cacheLock);
   cache().erase(path.string());
   return 1;

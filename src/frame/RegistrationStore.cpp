@@ -2,6 +2,8 @@
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/RegistrationStore.h>
 
+#include "FileIo.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -88,32 +90,6 @@ bool unescape(std::string_view text, std::string& out) {
   }
 }
 
-// A file descriptor that closes itself.
-class FileHandle {
- public:
-  explicit FileHandle(int fd) noexcept : fd_(fd) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
-
-void writeAll(int fd, std::string_view data, const std::filesystem::path& path) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throwFileError(errno, path);
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 }  // namespace
 
 StoreContents RegistrationStore::parse(std::string_view text) {
@@ -196,7 +172,7 @@ void RegistrationStore::update(const std::function<void(StoreContents&)>& change
   if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path(), ec);
   std::filesystem::path lockPath = path_;
   lockPath += ".lock";
-  FileHandle lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  impl::Descriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (lock.get() < 0) throwFileError(errno, lockPath);
   while (::flock(lock.get(), LOCK_EX) != 0)
     if (errno != EINTR) throwFileError(errno, lockPath);
@@ -205,24 +181,7 @@ void RegistrationStore::update(const std::function<void(StoreContents&)>& change
   change(contents);
   const std::string text = serialise(contents);
 
-  std::filesystem::path temporary = path_;
-  temporary += ".new";
-  {
-    FileHandle out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (out.get() < 0) throwFileError(errno, temporary);
-    try {
-      writeAll(out.get(), text, temporary);
-      if (::fsync(out.get()) != 0) throwFileError(errno, temporary);
-    } catch (...) {
-      ::unlink(temporary.c_str());
-      throw;
-    }
-  }
-  if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throwFileError(error, path_);
-  }
+  if (const int error = impl::replaceFile(path_, text); error != 0) throwFileError(error, path_);
   // The lock is released when its handle closes.
 }
 
