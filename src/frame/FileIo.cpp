@@ -1,6 +1,7 @@
-#include "FileIo.h"
+#include <tarnwick/frame/FileIo.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -35,9 +36,12 @@ bool writeWhole(int fd, std::string_view data) {
 int replaceFile(const std::filesystem::path& path, std::string_view data) {
   std::filesystem::path temporary = path;
   temporary += ".new-" + std::to_string(::getpid());
+  struct stat existing {};
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
   {
     Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0) return errno;
+    if (exists) ::fchmod(out.get(), existing.st_mode & 07777);
     if (!writeWhole(out.get(), data) || ::fsync(out.get()) != 0) {
       const int error = errno;
       ::unlink(temporary.c_str());

@@ -2,7 +2,7 @@
 #include <tarnwick/frame/Folders.h>
 #include <tarnwick/frame/Profile.h>
 
-#include "FileIo.h"
+#include <tarnwick/frame/FileIo.h>
 
 #include <fcntl.h>
 #include <sys/file.h>

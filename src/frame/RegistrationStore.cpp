@@ -2,7 +2,7 @@
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/RegistrationStore.h>
 
-#include "FileIo.h"
+#include <tarnwick/frame/FileIo.h>
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,6 @@
 #include <tarnwick/frame/ClassCatalogue.h>
+
+#include "TextFiles.h"
 #include <tarnwick/ocx/OcxWrapper.h>
 
 #include <array>
@@ -9,7 +11,35 @@ namespace {
 
 // The routine bodies in slot order. A routine whose body is not built yet
 // answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 27> kBodies{};
+constexpr std::array<frame::RoutineBody, 27> kBodies{
+    nullptr,  // SizeGridForm
+    nullptr,  // SizeGridColumns
+    nullptr,  // ComboInGridRowColChange
+    readFromFile,
+    nullptr,  // ShowResultInGrid_s
+    nullptr,  // SizeGridFromWidth
+    nullptr,  // SetAsDefaultValue
+    nullptr,  // GetDefaultValues
+    nullptr,  // SaveMergeFieldsFromTags
+    nullptr,  // FillGridWithRecords
+    saveToFile,
+    saveFile,
+    openFileForInput,
+    nullptr,  // SetHighlightColorWhite_b
+    nullptr,  // ClearControls
+    nullptr,  // ClearAllControlValues
+    nullptr,  // ComboKeySeek
+    nullptr,  // Center
+    nullptr,  // SelAllText
+    nullptr,  // SetControlsTransparent
+    nullptr,  // AddRowTextToGrid
+    nullptr,  // AddValuesToRecordset
+    nullptr,  // AddFromGridToRecordset
+    nullptr,  // CopyFromDbGrid
+    nullptr,  // PasteToDbGrid
+    nullptr,  // DeleteSelectedRecordsFromDbGrid
+    nullptr,  // SizeGridFromPanels
+};
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
     OcxWrapper::classInfo().clsid, OcxWrapper::classInfo().progId, frame::createAndQuery<OcxWrapper>);

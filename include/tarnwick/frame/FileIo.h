@@ -29,7 +29,8 @@ bool writeWhole(int fd, std::string_view data);
 
 // Writes `data` to a new file beside `path`, flushes it to disk and renames
 // it over `path`, so readers see the old content or the new, never a mix.
-// Returns 0 or the errno of the step that failed (nothing is then changed).
+// An existing file keeps its permissions. Returns 0 or the errno of the
+// step that failed (nothing is then changed).
 int replaceFile(const std::filesystem::path& path, std::string_view data);
 
 }  // namespace tarnwick::frame::impl

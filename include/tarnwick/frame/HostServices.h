@@ -1,0 +1,44 @@
+#pragma once
+// The host's services as the library's routines reach them: by name,
+// through the automation object that the host registers under the
+// programmatic identifier "Tarnwick.Host" for this process. Its members:
+//
+//   MsgBox(prompt, buttons[, title]) -> answer    the modal message box
+//   ClipboardText (get/put), ClipboardClear()      plain text clipboard
+//   TwipsPerPixelX, TwipsPerPixelY, ScreenWidth, ScreenHeight (twips)
+//   SystemMetric(index)                            e.g. the edge width
+//   SysColor(index) (get/put)                      the system colour table
+//   SetTopmost(hWnd, onTop) -> success             window stacking
+//   ActivateClass(className) -> window handle or 0
+//
+// Message boxes take the platform's button-and-icon codes and answer with
+// its codes (OK 1, Cancel 2, Yes 6, No 7).
+#include <tarnwick/automation/Object.h>
+
+#include <cstdint>
+#include <string_view>
+
+namespace tarnwick::frame {
+
+inline constexpr std::u16string_view kHostProgId = u"Tarnwick.Host";
+
+namespace msgbox {
+inline constexpr std::int16_t OkOnly = 0;
+inline constexpr std::int16_t YesNo = 4;
+inline constexpr std::int16_t Critical = 16;
+inline constexpr std::int16_t Question = 32;
+inline constexpr std::int16_t Exclamation = 48;
+inline constexpr std::int16_t Information = 64;
+inline constexpr std::int16_t AnswerOk = 1;
+inline constexpr std::int16_t AnswerCancel = 2;
+inline constexpr std::int16_t AnswerYes = 6;
+inline constexpr std::int16_t AnswerNo = 7;
+}  // namespace msgbox
+
+// The host's services object; Error 429 when no host is registered.
+Object hostServices();
+
+// Shows a message box through the host and returns the answer.
+std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons);
+
+}  // namespace tarnwick::frame
