@@ -14,8 +14,4 @@ void openFileForInput(Call& call);
 void saveToFile(Call& call);
 void saveFile(Call& call);
 
-// The file writer that SaveFile is: the value printed as one item into a
-// file created or emptied. The number of the error that stopped it, or 0.
-std::int16_t writeTextFile(std::u16string_view fileName, const Variant& contents);
-
 }  // namespace tarnwick::ocx

@@ -1,0 +1,37 @@
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/frame/MergeFile.h>
+
+namespace tarnwick::frame {
+
+void MergeFile::add(std::u16string_view fieldName, std::u16string_view value) {
+  header_ += fieldName;
+  header_ += u';';
+  data_ += u'"';
+  for (char16_t c : value) {
+    if (c == u'"') data_ += u'"';
+    data_ += c;
+  }
+  data_ += u"\";";
+  ++entries_;
+}
+
+std::optional<std::u16string> MergeFile::text(const Variant& addressFields, const Variant& addressValues) const {
+  // Address values that are not given count as the empty text.
+  const std::u16string values = addressValues.isMissing() ? std::u16string() : toText(addressValues);
+  std::u16string header = header_;
+  std::u16string data = data_;
+  if (values.empty()) {
+    if (entries_ == 0) return std::nullopt;
+    header.pop_back();
+    data.pop_back();
+  } else {
+    // Field names that are not given cannot be joined to the header.
+    if (addressFields.isMissing()) throw Error(errc::TypeMismatch);
+    header += toText(addressFields);
+    data += values;
+  }
+  return header + u"\r\n" + data;
+}
+
+}  // namespace tarnwick::frame
