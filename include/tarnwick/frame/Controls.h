@@ -1,0 +1,22 @@
+#pragma once
+// Reaching a client's controls by name, the way every routine does.
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/Variant.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarnwick::frame {
+
+// Element `index` of a control array (its default member with the index);
+// Error 340 from the array when there is no such element.
+Object element(const Object& controlArray, std::int32_t index);
+// The control array's UBound member.
+std::int32_t upperBound(const Object& controlArray);
+// The value a routine receives as "an array of control arrays": the
+// elements of its first dimension from the lower bound (0) to the upper
+// bound; Error 13 when the value is no array.
+std::vector<Variant> arrayElements(const Variant& array);
+
+}  // namespace tarnwick::frame

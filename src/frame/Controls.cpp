@@ -1,0 +1,42 @@
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/frame/Controls.h>
+
+namespace tarnwick::frame {
+
+Object element(const Object& controlArray, std::int32_t index) {
+  Variant args[] = {Variant(index)};
+  return Object(controlArray.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr));
+}
+
+std::int32_t upperBound(const Object& controlArray) { return toInt32(controlArray.get(u"UBound")); }
+
+std::vector<Variant> arrayElements(const Variant& array) {
+  SAFEARRAY* list = array.array();
+  if (!list) throw Error(errc::TypeMismatch);
+  if (SafeArrayGetDim(list) != 1) throw Error(errc::SubscriptOutOfRange);
+  std::int32_t lower = 0;
+  std::int32_t upper = -1;
+  check(SafeArrayGetLBound(list, 1, &lower));
+  check(SafeArrayGetUBound(list, 1, &upper));
+  std::vector<Variant> elements;
+  VARTYPE type = VT_VARIANT;
+  SafeArrayGetVartype(list, &type);
+  for (std::int32_t i = lower; i <= upper; ++i) {
+    Variant element;
+    if (type == VT_VARIANT) {
+      check(SafeArrayGetElement(list, &i, &element));
+    } else {
+      void* slot = nullptr;
+      check(SafeArrayPtrOfIndex(list, &i, &slot));
+      VARIANT reference{};
+      reference.vt = static_cast<VARTYPE>(VT_BYREF | type);
+      reference.byref = slot;
+      check(VariantCopyInd(&element, &reference));
+    }
+    elements.push_back(std::move(element));
+  }
+  return elements;
+}
+
+}  // namespace tarnwick::frame
