@@ -28,14 +28,18 @@ std::u16string fieldBetween(std::u16string_view tag, long long opening, long lon
 
 }  // namespace
 
-std::optional<Directive> binding(std::u16string_view tag) {
+std::optional<std::u16string> bindingTable(std::u16string_view tag) {
   const long long opening = find(tag, u"(");
   if (opening == 0) return std::nullopt;
-  const long long closing = find(tag, u")");
-  Directive d;
-  d.table = cut(tag, 0, opening - 1);
-  d.field = fieldBetween(tag, opening, closing);
-  return d;
+  return cut(tag, 0, opening - 1);
+}
+
+std::u16string bindingField(std::u16string_view tag) { return fieldBetween(tag, find(tag, u"("), find(tag, u")")); }
+
+std::optional<Directive> binding(std::u16string_view tag) {
+  auto table = bindingTable(tag);
+  if (!table) return std::nullopt;
+  return Directive{std::move(*table), bindingField(tag)};
 }
 
 std::optional<Directive> search(std::u16string_view tag) {

@@ -30,6 +30,11 @@ struct Directive {
 
 // The binding directive; nullopt when the tag has no "(".
 std::optional<Directive> binding(std::u16string_view tag);
+// Its two halves apart, as the routines read them: the table name first
+// (nullopt without "("), and the field name only for a control whose table
+// matches, so a malformed directive of another table is never an error.
+std::optional<std::u16string> bindingTable(std::u16string_view tag);
+std::u16string bindingField(std::u16string_view tag);
 // The search directive; nullopt when the tag has no "S=".
 std::optional<Directive> search(std::u16string_view tag);
 // The search routines' type word: after the first "!" up to the next ";".

@@ -1,0 +1,161 @@
+// Moving values between the current record of a record source and the
+// controls bound to it by their tags.
+#include "RecordControls.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Operations.h>
+#include <tarnwick/frame/ControlInterfaces.h>
+#include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/DataEngine.h>
+#include <tarnwick/frame/ErrorStyles.h>
+#include <tarnwick/frame/TagDirectives.h>
+
+namespace tarnwick::dataaccess {
+
+namespace {
+
+enum class Kind { Text, Check, Other };
+
+bool isTextBox(const Object& c) { return c.supports(frame::IID_TextBox); }
+bool isComboBox(const Object& c) { return c.supports(frame::IID_ComboBox); }
+bool isCheckBox(const Object& c) { return c.supports(frame::IID_CheckBox); }
+
+// The field a control is bound to in `source`; nullopt when its tag binds
+// it to no field of that source.
+std::optional<std::u16string> boundField(const Object& control, const std::u16string& sourceName) {
+  const std::u16string tag = toText(control.get(u"Tag"));
+  const auto table = frame::tags::bindingTable(tag);
+  if (!table || *table != sourceName) return std::nullopt;
+  return frame::tags::bindingField(tag);
+}
+
+// Shows the field's value in a text or combo box: Null as "", anything else
+// handed to the control's Text as it is.
+void fill(const Object& control, const Object& source, const std::u16string& sourceName) {
+  const auto field = boundField(control, sourceName);
+  if (!field) return;
+  const Variant value = frame::fieldValue(source, *field);
+  control.put(u"Text", value.isNull() ? Variant(u"") : frame::fieldValue(source, *field));
+}
+
+// The controls of a form's Controls collection, in its order.
+std::vector<Object> formControls(const Object& form) {
+  const Object controls(form.get(u"Controls"));
+  const std::int32_t count = toInt32(controls.get(u"Count"));
+  std::vector<Object> list;
+  for (std::int32_t i = 0; i < count; ++i) list.push_back(frame::element(controls, i));
+  return list;
+}
+
+// Saves one bound control into the record being edited; `excluded` says
+// whether an entry of the caller's list names this control.
+template <typename Excluded>
+void save(const Object& control, Kind kind, const Object& source, const std::u16string& sourceName,
+          Excluded&& excluded) {
+  const std::u16string tag = toText(control.get(u"Tag"));
+  const auto table = frame::tags::bindingTable(tag);
+  if (!table || *table != sourceName) return;
+  const std::u16string field = frame::tags::bindingField(tag);
+  if (excluded(field)) return;
+  if (kind == Kind::Check) {
+    frame::setFieldValue(source, field, Variant(toDouble(control.get(u"Value")) == 1.0));
+    return;
+  }
+  if (frame::tags::saveTypeWord(tag) == std::u16string(u"Number")) {
+    frame::setFieldValue(source, field, Variant(leadingNumber(toText(control.get(u"Text")))));
+    return;
+  }
+  // An empty text is saved as one blank, which the control then shows too.
+  if (toText(control.get(u"Text")).empty()) control.put(u"Text", Variant(u" "));
+  frame::setFieldValue(source, field, control.get(u"Text"));
+}
+
+std::vector<Variant> exclusions(Call& call, std::size_t index) { return frame::arrayElements(call.arg(index)); }
+
+}  // namespace
+
+void readFromRecordToControlArray(Call& call) {
+  const Object controls(call.arg(0));
+  const Object source(call.object(1));
+  const std::u16string sourceName = toText(source.get(u"Name"));
+  const std::int16_t upper = toInt16(controls.get(u"UBound"));
+  for (std::int16_t index = 0; index <= upper; ++index) {
+    const Object control = frame::element(controls, index);
+    if (isTextBox(control) || isComboBox(control)) fill(control, source, sourceName);
+  }
+}
+
+void readFromRecordToControls(Call& call) {
+  const Object form(call.object(0));
+  const Object source(call.object(1));
+  const std::u16string sourceName = toText(source.get(u"Name"));
+  for (const Object& control : formControls(form))
+    if (isTextBox(control) || isComboBox(control)) fill(control, source, sourceName);
+  call.setResult(Variant());
+}
+
+void saveRecordFromControls(Call& call) {
+  const Object form(call.object(0));
+  const Object source(call.object(1));
+  const std::vector<Variant> notSaved = exclusions(call, 2);
+  const Object engine = frame::dbEngine();
+  engine.call(u"BeginTrans");
+  std::optional<Error> pending;
+  try {
+    const std::u16string sourceName = toText(source.get(u"Name"));
+    const auto excluded = [&](const std::u16string& field) {
+      for (const Variant& entry : notSaved)
+        if (toText(entry) == field) return true;
+      return false;
+    };
+    for (const Object& control : formControls(form))
+      if (isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
+    source.call(u"Update");
+    engine.call(u"CommitTrans", 0);
+  } catch (const Error& e) {
+    pending = e;
+  }
+  // The finish: a failure anywhere, Update and commit included, is reported
+  // and the transaction rolled back.
+  if (frame::finish(pending)) engine.call(u"Rollback");
+  call.setResult(Variant());
+}
+
+void saveRecordFromControlArray(Call& call) {
+  const bool transaction = call.flag(0);
+  const Variant& controlsValue = call.arg(1);
+  const Object source(call.object(2));
+  const std::vector<Variant> notSaved = exclusions(call, 3);
+  std::optional<Object> engine;
+  if (transaction) {
+    engine = frame::dbEngine();
+    engine->call(u"BeginTrans");
+  }
+  std::optional<Error> pending;
+  try {
+    const Object controls(controlsValue);
+    const std::u16string sourceName = toText(source.get(u"Name"));
+    const std::int16_t upper = toInt16(controls.get(u"UBound"));
+    for (std::int16_t index = 0; index <= upper; ++index) {
+      // The list names array indexes: a text that reads as a number counts
+      // as that number, any other text is a type mismatch.
+      const auto excluded = [&](const std::u16string&) {
+        for (const Variant& entry : notSaved)
+          if (toDouble(entry) == static_cast<double>(index)) return true;
+        return false;
+      };
+      const Object control = frame::element(controls, index);
+      if (isComboBox(control) || isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
+      else if (isCheckBox(control)) save(control, Kind::Check, source, sourceName, excluded);
+    }
+    source.call(u"Update");
+    if (engine) engine->call(u"CommitTrans", 0);
+  } catch (const Error& e) {
+    pending = e;
+  }
+  const bool saved = !frame::finish(pending);
+  if (!saved && engine) engine->call(u"Rollback");
+  call.setResult(saved);
+}
+
+}  // namespace tarnwick::dataaccess
