@@ -6,15 +6,17 @@ namespace tarnwick::frame {
 
 Object dbEngine() { return Object(createObject(kDBEngineClassId)); }
 
-Variant fieldValue(const Object& recordSource, std::u16string_view name) {
+Object field(const Object& recordSource, std::u16string_view name) {
+  const Object fields(recordSource.get(u"Fields"));
   Variant args[] = {Variant(name)};
-  // The member may answer with the field itself: its value is its default member.
-  return plainValue(recordSource.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr));
+  return Object(fields.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr));
 }
 
+// A field's value is its default member.
+Variant fieldValue(const Object& recordSource, std::u16string_view name) { return field(recordSource, name).value(); }
+
 void setFieldValue(const Object& recordSource, std::u16string_view name, const Variant& value) {
-  Variant args[] = {Variant(name)};
-  recordSource.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, args, &value);
+  field(recordSource, name).invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &value);
 }
 
 }  // namespace tarnwick::frame

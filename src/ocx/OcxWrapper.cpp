@@ -1,5 +1,6 @@
 #include <tarnwick/frame/ClassCatalogue.h>
 
+#include "MergeExport.h"
 #include "TextFiles.h"
 #include <tarnwick/ocx/OcxWrapper.h>
 
@@ -20,7 +21,7 @@ constexpr std::array<frame::RoutineBody, 27> kBodies{
     nullptr,  // SizeGridFromWidth
     nullptr,  // SetAsDefaultValue
     nullptr,  // GetDefaultValues
-    nullptr,  // SaveMergeFieldsFromTags
+    saveMergeFieldsFromTags,
     nullptr,  // FillGridWithRecords
     saveToFile,
     saveFile,

@@ -12,10 +12,11 @@ inline constexpr std::u16string_view kDBEngineClassId = u"{00000010-0000-0010-80
 // The thread's DBEngine (the same object for every call on a thread).
 Object dbEngine();
 
-// The value of field `name` in the record source's current record, read
-// through the source's default member with the field name.
+// Field `name` of a record source: its Fields collection's item.
+Object field(const Object& recordSource, std::u16string_view name);
+// The value of field `name` in the record source's current record.
 Variant fieldValue(const Object& recordSource, std::u16string_view name);
-// Sets field `name` of the record being edited, through the same member.
+// Sets field `name` of the record being edited.
 void setFieldValue(const Object& recordSource, std::u16string_view name, const Variant& value);
 
 }  // namespace tarnwick::frame

@@ -1,0 +1,202 @@
+// Controls that are not bound to a data control but name their field in
+// DataField: showing a record in them, writing them into a record, and
+// checking what the user typed against the field's type and size.
+#include "UnboundControls.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/DataEngine.h>
+
+namespace tarnwick::dataaccess {
+
+namespace {
+
+// The engine's field type codes that the rules below name.
+enum FieldType : std::int32_t {
+  Byte = 2,
+  Integer = 3,
+  Long = 4,
+  Currency = 5,
+  Single = 6,
+  Double = 7,
+  Date = 8,
+  Text = 10,
+  BigInt = 16,
+  FixedText = 18,
+  Numeric = 19,
+  Decimal = 20,
+  Float = 21,
+};
+
+// An element's value is read and written through the array's default member.
+Variant elementValue(const Object& controls, std::int16_t index) {
+  Variant args[] = {Variant(index)};
+  return controls.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr);
+}
+
+void setElementValue(const Object& controls, std::int16_t index, const Variant& value) {
+  const Object control = frame::element(controls, index);
+  control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &value);
+}
+
+std::u16string dataField(const Object& control) { return toText(control.get(u"DataField")); }
+
+std::int32_t fieldType(const Object& source, const std::u16string& name) {
+  return toInt32(frame::field(source, name).get(u"Type"));
+}
+
+bool isEmptyText(const Variant& value) {
+  const Variant plain = plainValue(value);
+  return plain.isEmpty() || (plain.type() == VT_BSTR && plain.text().empty());
+}
+
+}  // namespace
+
+void fillUnboundControlsFromRecordset(Call& call) {
+  const Object source(call.object(0));
+  const Object controls(call.object(1));
+  const std::int16_t first = call.int16(2);
+  const std::int16_t upper = toInt16(controls.get(u"UBound"));
+  const bool noRecord = toBool(source.get(u"EOF")) || toBool(source.get(u"BOF"));
+  for (std::int32_t index = first; index <= upper; ++index) {
+    const auto i = static_cast<std::int16_t>(index);
+    if (noRecord) {
+      setElementValue(controls, i, Variant(u""));
+      continue;
+    }
+    const std::u16string name = dataField(frame::element(controls, i));
+    const Variant value = frame::fieldValue(source, name);
+    setElementValue(controls, i, value.isNull() ? Variant(u"") : frame::fieldValue(source, name));
+  }
+  call.setResult(u"");
+}
+
+void fillRecordsetFromUnboundControls(Call& call) {
+  // Every error is caught: the walk stops there and its description is the result.
+  try {
+    const Object source(call.object(0));
+    const Object controls(call.object(1));
+    const std::int16_t first = call.int16(2);
+    const std::int16_t upper = toInt16(controls.get(u"UBound"));
+    for (std::int32_t index = first; index <= upper; ++index) {
+      const auto i = static_cast<std::int16_t>(index);
+      Variant value = elementValue(controls, i);
+      const std::u16string name = dataField(frame::element(controls, i));
+      // Values that do not fit a date, integer or long field go in as Null;
+      // the zero rule makes empty and non-numeric texts Null there too.
+      switch (fieldType(source, name)) {
+        case Date:
+          if (!isDate(value) || isEmptyText(value)) value = Variant::null();
+          break;
+        case Integer: {
+          const double n = leadingNumber(toText(value));
+          if (n > 32767 || n == 0) value = Variant::null();
+          break;
+        }
+        case Long: {
+          const double n = leadingNumber(toText(value));
+          if (n > 2147483647.0 || n == 0) value = Variant::null();
+          break;
+        }
+        default: break;
+      }
+      frame::setFieldValue(source, name, value);
+    }
+    call.setResult(u"");
+  } catch (const Error& e) {
+    call.setResult(e.description());
+  }
+}
+
+void validateDataTypeOnLostFocus(Call& call) {
+  // Nothing reaches the caller as a failure: every failing step is skipped
+  // and remembered, and a remembered error's description is the result.
+  std::optional<Error> remembered;
+  const auto attempt = [&](auto&& step) {
+    try {
+      step();
+      return true;
+    } catch (const Error& e) {
+      remembered = e;
+      return false;
+    }
+  };
+  std::u16string result;
+  Object source;
+  std::u16string pattern;
+  bool isArray = false;
+  attempt([&] {
+    source = Object(call.object(0));
+    pattern = call.text(2);
+    isArray = call.flag(3);
+  });
+  std::int16_t upper = 0;
+  if (isArray) attempt([&] { upper = toInt16(Object(call.arg(1)).get(u"UBound")); });
+  for (std::int32_t index = 0; index <= upper; ++index) {
+    // A control that cannot be taken, or whose field type cannot be read,
+    // is passed over (its error stays remembered).
+    Object control;
+    if (!attempt([&] {
+          control = isArray ? frame::element(Object(call.arg(1)), index) : Object(call.arg(1));
+        }))
+      continue;
+    Variant value;
+    if (!attempt([&] { value = control.value(); })) continue;
+    if (isEmptyText(value)) {
+      remembered.reset();
+      continue;
+    }
+    std::int32_t type = 0;
+    if (!attempt([&] { type = fieldType(source, dataField(control)); })) continue;
+    // Each range test reads the value afresh.
+    const auto number = [&] { return leadingNumber(toText(control.value())); };
+    std::u16string message;
+    attempt([&] {
+      constexpr std::u16string_view kNumber = u"Not a valid Number format. Please retype.";
+      switch (type) {
+        case Date:
+          if (!isDate(value)) message = u"Not a valid Date format. Please retype.";
+          break;
+        case Long:
+          if (!isNumeric(value) || number() > 2147483647.0 || number() == 0) message = kNumber;
+          break;
+        case Integer:
+          if (!isNumeric(value) || number() > 32767) message = kNumber;
+          break;
+        case Byte:
+          if (!isNumeric(value) || number() > 255 || number() < 0) message = kNumber;
+          break;
+        case Text:
+        case FixedText: {
+          const double size = toDouble(frame::field(source, dataField(control)).get(u"Size"));
+          if (static_cast<double>(toText(value).size()) > size)
+            message = u"Max Characters allowed is" + numberToText(size) + u". Please retype.";
+          break;
+        }
+        case Currency:
+        case Single:
+        case Double:
+        case BigInt:
+        case Numeric:
+        case Decimal:
+        case Float:
+          if (!isNumeric(value)) message = kNumber;
+          break;
+        default: break;
+      }
+    });
+    if (!message.empty()) {
+      result = message;
+      attempt([&] { control.call(u"SetFocus"); });
+      break;
+    }
+    if (type == Date) attempt([&] {
+        const Variant formatted(format(value, pattern));
+        control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &formatted);
+      });
+  }
+  if (remembered) result = remembered->description();
+  call.setResult(result);
+}
+
+}  // namespace tarnwick::dataaccess

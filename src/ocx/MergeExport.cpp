@@ -1,0 +1,94 @@
+#include "MergeExport.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/MergeFile.h>
+#include <tarnwick/frame/TagDirectives.h>
+#include <tarnwick/frame/TextFile.h>
+
+namespace tarnwick::ocx {
+
+namespace {
+
+// A flex grid's cells below its header row: cells of visible columns joined
+// by tabs, rows by carriage return and line feed (a hidden row leaves an
+// empty line). The grid's current cell ends at the last cell visited.
+std::u16string flexGridText(const Object& grid) {
+  std::u16string text;
+  const std::int32_t rows = toInt32(grid.get(u"Rows"));
+  const std::int32_t cols = toInt32(grid.get(u"Cols"));
+  for (std::int32_t r = 1; r < rows; ++r) {
+    grid.put(u"Row", Variant(r));
+    for (std::int32_t c = 0; c < cols; ++c) {
+      grid.put(u"Col", Variant(c));
+      if (toDouble(grid.get(u"RowHeight", {Variant(r)})) > 1 && toDouble(grid.get(u"ColWidth", {Variant(c)})) > 1) {
+        text += toText(grid.get(u"Text"));
+        if (c < cols - 1) text += u'\t';
+      }
+    }
+    if (r < rows - 1) text += u"\r\n";
+  }
+  return text;
+}
+
+// A data grid's visible rows but the last, each closed by carriage return
+// and line feed (the last row too, as the rows are written one by one).
+std::u16string dataGridText(const Object& grid) {
+  std::u16string text;
+  const std::int32_t visible = toInt32(grid.get(u"VisibleRows"));
+  const std::int32_t cols = toInt32(Object(grid.get(u"Columns")).get(u"Count"));
+  for (std::int32_t r = 0; r <= visible - 2; ++r) {
+    grid.put(u"Row", Variant(r));
+    for (std::int32_t c = 0; c < cols; ++c) {
+      grid.put(u"Col", Variant(c));
+      text += toText(grid.get(u"Text"));
+      if (c < cols - 1) text += u'\t';
+    }
+    text += u"\r\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+void saveMergeFieldsFromTags(Call& call) {
+  // An error while the controls are visited ends the export with that
+  // error's number (no file written); nothing to export is error 5. A
+  // failure to write is SaveFile's error number.
+  std::u16string fileName;
+  std::optional<std::u16string> text;
+  try {
+    fileName = call.text(1);
+    frame::MergeFile file;
+    for (const Variant& arrayValue : frame::arrayElements(call.arg(0))) {
+      const Object controls(arrayValue);
+      const std::int32_t upper = frame::upperBound(controls);
+      for (std::int32_t j = 0; j <= upper; ++j) {
+        const Object control = frame::element(controls, j);
+        const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
+        if (!name) continue;
+        std::u16string value = toText(control.value());
+        if (value.empty()) {
+          value = u" ";  // an empty control, grid or not, exports one blank
+        } else {
+          const std::u16string type = control.typeName();
+          if (type == u"MSFlexGrid") value = flexGridText(control);
+          else if (type == u"DBGrid") value = dataGridText(control);
+        }
+        file.add(*name, value);
+      }
+    }
+    const Variant missing = Variant::missing();
+    text = file.text(call.has(2) ? call.arg(2) : missing, call.has(3) ? call.arg(3) : missing);
+  } catch (const Error& e) {
+    call.setResult(static_cast<std::int16_t>(e.number()));
+    return;
+  }
+  if (!text) {
+    call.setResult(static_cast<std::int16_t>(errc::InvalidProcedureCall));
+    return;
+  }
+  call.setResult(frame::printToFile(fileName, Variant(*text)));
+}
+
+}  // namespace tarnwick::ocx
