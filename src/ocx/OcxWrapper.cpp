@@ -1,5 +1,7 @@
 #include <tarnwick/frame/ClassCatalogue.h>
 
+#include "ControlValues.h"
+#include "Cosmetics.h"
 #include "MergeExport.h"
 #include "TextFiles.h"
 #include <tarnwick/ocx/OcxWrapper.h>
@@ -19,20 +21,20 @@ constexpr std::array<frame::RoutineBody, 27> kBodies{
     readFromFile,
     nullptr,  // ShowResultInGrid_s
     nullptr,  // SizeGridFromWidth
-    nullptr,  // SetAsDefaultValue
-    nullptr,  // GetDefaultValues
+    setAsDefaultValue,
+    getDefaultValues,
     saveMergeFieldsFromTags,
     nullptr,  // FillGridWithRecords
     saveToFile,
     saveFile,
     openFileForInput,
-    nullptr,  // SetHighlightColorWhite_b
-    nullptr,  // ClearControls
-    nullptr,  // ClearAllControlValues
-    nullptr,  // ComboKeySeek
-    nullptr,  // Center
-    nullptr,  // SelAllText
-    nullptr,  // SetControlsTransparent
+    setHighlightColorWhite,
+    clearControls,
+    clearAllControlValues,
+    doNothing,  // ComboKeySeek
+    center,
+    selAllText,
+    doNothing,  // SetControlsTransparent
     nullptr,  // AddRowTextToGrid
     nullptr,  // AddValuesToRecordset
     nullptr,  // AddFromGridToRecordset
