@@ -1,6 +1,8 @@
 #include <tarnwick/customize/Customize.h>
 #include <tarnwick/frame/ClassCatalogue.h>
 
+#include "Customisation.h"
+
 #include <array>
 
 namespace tarnwick::customize {
@@ -9,7 +11,9 @@ namespace {
 
 // The routine bodies in slot order. A routine whose body is not built yet
 // answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 6> kBodies{};
+constexpr std::array<frame::RoutineBody, 6> kBodies{
+    generateIniColumnWidths, getIniColumnWidths, generateIniTips, getIniTips, generateIniCaptions, getIniCaptions,
+};
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
     Customize::classInfo().clsid, Customize::classInfo().progId, frame::createAndQuery<Customize>);

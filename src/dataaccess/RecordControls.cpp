@@ -38,15 +38,6 @@ void fill(const Object& control, const Object& source, const std::u16string& sou
   control.put(u"Text", value.isNull() ? Variant(u"") : frame::fieldValue(source, *field));
 }
 
-// The controls of a form's Controls collection, in its order.
-std::vector<Object> formControls(const Object& form) {
-  const Object controls(form.get(u"Controls"));
-  const std::int32_t count = toInt32(controls.get(u"Count"));
-  std::vector<Object> list;
-  for (std::int32_t i = 0; i < count; ++i) list.push_back(frame::element(controls, i));
-  return list;
-}
-
 // Saves one bound control into the record being edited; `excluded` says
 // whether an entry of the caller's list names this control.
 template <typename Excluded>
@@ -89,7 +80,7 @@ void readFromRecordToControls(Call& call) {
   const Object form(call.object(0));
   const Object source(call.object(1));
   const std::u16string sourceName = toText(source.get(u"Name"));
-  for (const Object& control : formControls(form))
+  for (const Object& control : frame::formControls(form))
     if (isTextBox(control) || isComboBox(control)) fill(control, source, sourceName);
   call.setResult(Variant());
 }
@@ -108,7 +99,7 @@ void saveRecordFromControls(Call& call) {
         if (toText(entry) == field) return true;
       return false;
     };
-    for (const Object& control : formControls(form))
+    for (const Object& control : frame::formControls(form))
       if (isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
     source.call(u"Update");
     engine.call(u"CommitTrans", 0);

@@ -11,6 +11,16 @@ Object element(const Object& controlArray, std::int32_t index) {
 
 std::int32_t upperBound(const Object& controlArray) { return toInt32(controlArray.get(u"UBound")); }
 
+std::vector<Object> collectionItems(const Object& collection) {
+  const std::int32_t count = toInt32(collection.get(u"Count"));
+  std::vector<Object> items;
+  items.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+  for (std::int32_t i = 0; i < count; ++i) items.push_back(element(collection, i));
+  return items;
+}
+
+std::vector<Object> formControls(const Object& form) { return collectionItems(Object(form.get(u"Controls"))); }
+
 std::vector<Variant> arrayElements(const Variant& array) {
   SAFEARRAY* list = array.array();
   if (!list) throw Error(errc::TypeMismatch);

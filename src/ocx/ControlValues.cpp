@@ -11,14 +11,6 @@ namespace tarnwick::ocx {
 
 namespace {
 
-std::vector<Object> formControls(const Object& form) {
-  const Object controls(form.get(u"Controls"));
-  const std::int32_t count = toInt32(controls.get(u"Count"));
-  std::vector<Object> list;
-  for (std::int32_t i = 0; i < count; ++i) list.push_back(frame::element(controls, i));
-  return list;
-}
-
 void setDefaultMember(const Object& control, const Variant& value) {
   control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &value);
 }
@@ -47,7 +39,7 @@ void clearControls(Call& call) {
 void clearAllControlValues(Call& call) {
   frame::ContinueOnError errors;
   std::vector<Object> controls;
-  errors.run([&] { controls = formControls(Object(call.object(0))); });
+  errors.run([&] { controls = frame::formControls(Object(call.object(0))); });
   for (const Object& control : controls) {
     errors.run([&] {
       if (!toBool(control.get(u"Enabled"))) return;
@@ -80,7 +72,7 @@ void getDefaultValues(Call& call) {
   errors.run([&] {
     form = Object(call.object(0));
     file = call.text(1);
-    controls = formControls(form);
+    controls = frame::formControls(form);
   });
   for (const Object& control : controls) {
     errors.clear();

@@ -14,6 +14,12 @@ namespace tarnwick::frame {
 Object element(const Object& controlArray, std::int32_t index);
 // The control array's UBound member.
 std::int32_t upperBound(const Object& controlArray);
+// The members of a collection such as a form's Controls, in the
+// collection's own order (its Count, and its default member from 0).
+std::vector<Object> collectionItems(const Object& collection);
+// The controls of a form, in the order of its Controls collection.
+std::vector<Object> formControls(const Object& form);
+
 // The value a routine receives as "an array of control arrays": the
 // elements of its first dimension from the lower bound (0) to the upper
 // bound; Error 13 when the value is no array.
