@@ -12,11 +12,11 @@ namespace {
 // The routine bodies in slot order. A routine whose body is not built yet
 // answers every call with an error that says so.
 constexpr std::array<frame::RoutineBody, 6> kBodies{
-    nullptr,  // AppActivateClass
+    appActivateClass,
     getIniValue,
     getSystemDir,
     getWindowsDir,
-    nullptr,  // StayOnTop
+    stayOnTop,
     writeIniValue,
 };
 

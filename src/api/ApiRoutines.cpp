@@ -2,7 +2,9 @@
 #include "ApiRoutines.h"
 
 #include <tarnwick/automation/String.h>
+#include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Folders.h>
+#include <tarnwick/frame/HostServices.h>
 #include <tarnwick/frame/Profile.h>
 
 namespace tarnwick::api {
@@ -38,5 +40,17 @@ void writeIniValue(Call& call) {
 
 void getSystemDir(Call& call) { call.setResult(folderText(frame::folders().system)); }
 void getWindowsDir(Call& call) { call.setResult(folderText(frame::folders().windows)); }
+
+void stayOnTop(Call& call) {
+  const Object form(call.object(0));
+  const std::int32_t window = toInt32(form.get(u"hWnd"));
+  const bool onTop = call.flag(1);
+  // The window keeps its place and size; only its stacking changes. A
+  // refusal (an unknown window) is not reported.
+  frame::hostServices().call(u"SetTopmost", window, onTop);
+}
+
+// Part of the interface that activates nothing: an empty result.
+void appActivateClass(Call& call) { call.setResult(Variant()); }
 
 }  // namespace tarnwick::api

@@ -7,5 +7,7 @@ void getIniValue(Call& call);
 void writeIniValue(Call& call);
 void getSystemDir(Call& call);
 void getWindowsDir(Call& call);
+void stayOnTop(Call& call);
+void appActivateClass(Call& call);
 
 }  // namespace tarnwick::api

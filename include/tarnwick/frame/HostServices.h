@@ -9,7 +9,6 @@
 //   SystemMetric(index)                            e.g. the edge width
 //   SysColor(index) (get/put)                      the system colour table
 //   SetTopmost(hWnd, onTop) -> success             window stacking
-//   ActivateClass(className) -> window handle or 0
 //
 // Message boxes take the platform's button-and-icon codes and answer with
 // its codes (OK 1, Cancel 2, Yes 6, No 7).
