@@ -45,9 +45,9 @@ void stayOnTop(Call& call) {
   const Object form(call.object(0));
   const std::int32_t window = toInt32(form.get(u"hWnd"));
   const bool onTop = call.flag(1);
-  // The window keeps its place and size; only its stacking changes. A
-  // refusal (an unknown window) is not reported.
-  frame::hostServices().call(u"SetTopmost", window, onTop);
+  // Topmost (-1) or not topmost (-2); flags 3 (no size, no move) keep the
+  // window's place and size. A refusal (an unknown window) is not reported.
+  frame::hostServices().call(u"SetWindowPos", window, std::int32_t{onTop ? -1 : -2}, 0, 0, 0, 0, 3);
 }
 
 // Part of the interface that activates nothing: an empty result.

@@ -13,19 +13,17 @@ constexpr std::int32_t kHighlight = 13;
 constexpr std::int32_t kHighlightText = 14;
 
 void setSysColor(const Object& host, std::int32_t index, std::int32_t colour) {
-  const Variant value(colour);
-  Variant args[] = {Variant(index)};
-  host.invoke(host.idOf(u"SysColor"), DISPATCH_PROPERTYPUT, args, &value);
+  host.call(u"SetSysColors", index, colour);
 }
 }  // namespace
 
 void center(Call& call) {
   const Object form(call.object(0));
   if (toInt32(form.get(u"WindowState")) != 0) return;
-  const Object host = frame::hostServices();
+  const Object screen(frame::hostServices().get(u"Screen"));
   // In twips, in floating point, without rounding.
-  const double left = (toDouble(host.get(u"ScreenWidth")) - toDouble(form.get(u"Width"))) / 2;
-  const double top = (toDouble(host.get(u"ScreenHeight")) - toDouble(form.get(u"Height"))) / 2;
+  const double left = (toDouble(screen.get(u"Width")) - toDouble(form.get(u"Width"))) / 2;
+  const double top = (toDouble(screen.get(u"Height")) - toDouble(form.get(u"Height"))) / 2;
   form.call(u"Move", left, top);
 }
 

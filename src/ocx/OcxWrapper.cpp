@@ -2,6 +2,9 @@
 
 #include "ControlValues.h"
 #include "Cosmetics.h"
+#include "DataGridEdit.h"
+#include "GridFilling.h"
+#include "GridSizing.h"
 #include "MergeExport.h"
 #include "TextFiles.h"
 #include <tarnwick/ocx/OcxWrapper.h>
@@ -15,16 +18,16 @@ namespace {
 // The routine bodies in slot order. A routine whose body is not built yet
 // answers every call with an error that says so.
 constexpr std::array<frame::RoutineBody, 27> kBodies{
-    nullptr,  // SizeGridForm
-    nullptr,  // SizeGridColumns
-    nullptr,  // ComboInGridRowColChange
+    sizeGridForm,
+    sizeGridColumns,
+    comboInGridRowColChange,
     readFromFile,
-    nullptr,  // ShowResultInGrid_s
-    nullptr,  // SizeGridFromWidth
+    showResultInGrid,
+    sizeGridFromWidth,
     setAsDefaultValue,
     getDefaultValues,
     saveMergeFieldsFromTags,
-    nullptr,  // FillGridWithRecords
+    fillGridWithRecords,
     saveToFile,
     saveFile,
     openFileForInput,
@@ -35,13 +38,13 @@ constexpr std::array<frame::RoutineBody, 27> kBodies{
     center,
     selAllText,
     doNothing,  // SetControlsTransparent
-    nullptr,  // AddRowTextToGrid
-    nullptr,  // AddValuesToRecordset
-    nullptr,  // AddFromGridToRecordset
-    nullptr,  // CopyFromDbGrid
-    nullptr,  // PasteToDbGrid
-    nullptr,  // DeleteSelectedRecordsFromDbGrid
-    nullptr,  // SizeGridFromPanels
+    addRowTextToGrid,
+    addValuesToRecordset,
+    addFromGridToRecordset,
+    copyFromDbGrid,
+    pasteToDbGrid,
+    deleteSelectedRecordsFromDbGrid,
+    sizeGridFromPanels,
 };
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(

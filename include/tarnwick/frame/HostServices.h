@@ -3,12 +3,13 @@
 // through the automation object that the host registers under the
 // programmatic identifier "Tarnwick.Host" for this process. Its members:
 //
-//   MsgBox(prompt, buttons[, title]) -> answer    the modal message box
-//   ClipboardText (get/put), ClipboardClear()      plain text clipboard
-//   TwipsPerPixelX, TwipsPerPixelY, ScreenWidth, ScreenHeight (twips)
-//   SystemMetric(index)                            e.g. the edge width
-//   SysColor(index) (get/put)                      the system colour table
-//   SetTopmost(hWnd, onTop) -> success             window stacking
+//   Screen -> TwipsPerPixelX, TwipsPerPixelY, Width, Height (twips)
+//   Clipboard -> Clear, SetText(text), GetText, GetFormat(format)
+//   MsgBox(prompt[, buttons[, title]]) -> answer     the modal message box
+//   GetSystemMetrics(index)                          e.g. 45, the edge width
+//   GetSysColor(index), SetSysColors(index, colour)  the system colour table
+//   SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags), IsTopmost(hWnd)
+//   SystemDirectory, WindowsDirectory
 //
 // Message boxes take the platform's button-and-icon codes and answer with
 // its codes (OK 1, Cancel 2, Yes 6, No 7).

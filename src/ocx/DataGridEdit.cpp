@@ -1,0 +1,218 @@
+// The editing commands of a data grid: copy records to the clipboard as
+// tab-separated text, paste such text as new records inside one
+// transaction, and delete the selected records or all the grid shows.
+#include "DataGridEdit.h"
+
+#include "ClipboardRows.h"
+#include "Int16Math.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/DataEngine.h>
+#include <tarnwick/frame/ErrorStyles.h>
+#include <tarnwick/frame/HostServices.h>
+
+#include <optional>
+#include <vector>
+
+namespace tarnwick::ocx {
+
+namespace {
+
+// The engine's error for a collection item that is not there.
+constexpr std::int32_t kItemNotFound = 3265;
+
+constexpr std::int16_t kYesNoQuestion = frame::msgbox::YesNo + frame::msgbox::Question;
+
+Variant getById(const Object& object, DISPID id) { return object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr); }
+void callById(const Object& object, DISPID id) { object.invoke(id, DISPATCH_METHOD, {}, nullptr); }
+
+// The bookmarks of a grid's selected rows, in the order they were selected.
+std::vector<Variant> selectedBookmarks(const Object& marks) {
+  const std::int32_t count = toInt32(marks.get(u"Count"));
+  std::vector<Variant> list;
+  for (std::int32_t i = 0; i < count; ++i) {
+    Variant index[] = {Variant(i)};
+    list.push_back(marks.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, index, nullptr));
+  }
+  return list;
+}
+
+// Every record of the recordset from the first: each one's bookmark is
+// added to the grid's selection (all rows then show as selected) and
+// returned in record order. The records copied are the ones walked, not as
+// many as RecordCount says (it counts only the records reached so far) nor
+// whatever the selection held before.
+std::vector<Variant> selectAllRecords(const Object& records, const Object& marks) {
+  records.call(u"MoveFirst");
+  const DISPID eofId = records.idOf(u"EOF");
+  const DISPID bookmarkId = records.idOf(u"Bookmark");
+  const DISPID moveNextId = records.idOf(u"MoveNext");
+  const DISPID addId = marks.idOf(u"Add");
+  std::vector<Variant> list;
+  while (!toBool(getById(records, eofId))) {
+    Variant mark[] = {getById(records, bookmarkId)};
+    marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
+    list.push_back(std::move(mark[0]));
+    callById(records, moveNextId);
+  }
+  return list;
+}
+
+std::u16string copiedText(const Object& grid, const Object& records) {
+  const Object marks(grid.get(u"SelBookmarks"));
+  const Int16 lastColumn = Int16::of(Object(grid.get(u"Columns")).get(u"Count")) - 1_i16;
+  // A column selection that reaches the last column copies every record.
+  const bool all = Int16::of(grid.get(u"SelEndCol")) == lastColumn;
+  const std::vector<Variant> bookmarks = all ? selectAllRecords(records, marks) : selectedBookmarks(marks);
+  const std::vector<Object> fields = frame::collectionItems(Object(records.get(u"Fields")));
+  const DISPID bookmarkId = records.idOf(u"Bookmark");
+  std::u16string text;
+  for (const Variant& bookmark : bookmarks) {
+    records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &bookmark);
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+      if (k > 0) text += u'\t';
+      appendCopyText(text, fields[k].value());
+    }
+    text += u'\r';
+  }
+  return text;
+}
+
+// A field of the recordset a paste appends to.
+struct PasteField {
+  Object field;
+  std::int16_t type;
+  bool allowZeroLength;
+};
+
+std::vector<PasteField> pasteFields(const Object& records) {
+  std::vector<PasteField> list;
+  for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
+    const std::int16_t type = toInt16(field.get(u"Type"));
+    const bool allowZeroLength = toBool(field.get(u"AllowZeroLength"));
+    list.push_back({std::move(field), type, allowZeroLength});
+  }
+  return list;
+}
+
+bool isEmptyText(const Variant& value) { return value.valueType() == VT_BSTR && value.text().empty(); }
+
+// Appends one record per row of `text` to the recordset. A field that may
+// not hold the empty text gets Null instead before each record is saved.
+void pasteRows(const Object& records, std::u16string_view text) {
+  const std::vector<PasteField> fields = pasteFields(records);
+  const Int16 last = Int16::of(static_cast<std::int64_t>(fields.size())) - 1_i16;
+  const DISPID addNewId = records.idOf(u"AddNew");
+  const DISPID updateId = records.idOf(u"Update");
+  // Whether the record being added may hold the empty text in a field: true
+  // until the paste stores a value other than the empty text there.
+  std::vector<bool> mayBeEmpty(fields.size(), true);
+  PasteCells cells(text);
+  Int16 f;
+  for (;;) {
+    if (f == Int16()) {
+      callById(records, addNewId);
+      mayBeEmpty.assign(fields.size(), true);
+    }
+    const PasteCells::Cell cell = cells.next(f == Int16());
+    if (static_cast<std::size_t>(f.value()) >= fields.size()) throw Error(kItemNotFound);
+    const PasteField& field = fields[static_cast<std::size_t>(f.value())];
+    if (const std::optional<Variant> value = pasteValue(cell.text, field.type)) {
+      field.field.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &*value);
+      mayBeEmpty[static_cast<std::size_t>(f.value())] = isEmptyText(*value);
+    }
+    if (f == last) {
+      const Variant null = Variant::null();
+      for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (fields[k].allowZeroLength || !mayBeEmpty[k]) continue;
+        if (isEmptyText(fields[k].field.value())) fields[k].field.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &null);
+      }
+      callById(records, updateId);
+      f = Int16();
+    } else {
+      ++f;
+    }
+    if (cell.last) break;
+  }
+}
+
+}  // namespace
+
+void copyFromDbGrid(Call& call) {
+  const std::int32_t number = frame::errorNumberOf([&] {
+    const Object grid(call.object(0));
+    const Object records(call.object(1));
+    const std::u16string text = copiedText(grid, records);
+    // The copy replaces whatever the clipboard held, in every format.
+    const Object host = frame::hostServices();
+    host.call(u"ClipboardClear");
+    host.put(u"ClipboardText", Variant(text));
+  });
+  call.setResult(static_cast<std::int16_t>(number));
+}
+
+void pasteToDbGrid(Call& call) {
+  std::optional<Error> pending;
+  std::optional<Object> engine;  // set once the transaction has begun
+  try {
+    const Object records(call.object(0));
+    const std::u16string text = toText(frame::hostServices().get(u"ClipboardText"));
+    if (text.find(u'\t') == std::u16string::npos) {
+      frame::showMessage(u"Nothing to do", frame::msgbox::OkOnly);
+      call.setResult(std::int16_t{0});
+      return;
+    }
+    engine = frame::dbEngine();
+    engine->call(u"BeginTrans");
+    pasteRows(records, text);
+    engine->call(u"CommitTrans", std::int32_t{0});
+    engine.reset();
+  } catch (const Error& e) {
+    pending = e;
+  }
+  std::int32_t number = pending ? pending->number() : 0;
+  if (pending) {
+    // The finish: the error is shown, and none of the pasted records remain.
+    // The rollback runs even when the message cannot be shown.
+    frame::errorNumberOf([&] { frame::finish(pending); });
+    if (engine) {
+      const std::int32_t rolledBack = frame::errorNumberOf([&] { engine->call(u"Rollback"); });
+      if (rolledBack != 0) number = rolledBack;
+    }
+  }
+  call.setResult(static_cast<std::int16_t>(number));
+}
+
+void deleteSelectedRecordsFromDbGrid(Call& call) {
+  const std::int32_t number = frame::errorNumberOf([&] {
+    const Object grid(call.object(0));
+    const Object dataControl(call.object(1));
+    if (toInt32(grid.get(u"SelEndCol")) > -1) {
+      if (frame::showMessage(u"Do you want to Delete all records in this Grid?", kYesNoQuestion) !=
+          frame::msgbox::AnswerYes)
+        return;
+      const Object database(call.object(2));
+      const std::u16string statement = deleteAllStatement(toText(dataControl.get(u"RecordSource")));
+      database.call(u"Execute", statement);
+      dataControl.call(u"Refresh");
+      return;
+    }
+    const Object marks(grid.get(u"SelBookmarks"));
+    std::u16string prompt = u"You are about to Delete ";
+    prompt += numberToText(toDouble(marks.get(u"Count")));
+    prompt += u" record(s). Do You want to continue?";
+    if (frame::showMessage(prompt, kYesNoQuestion) != frame::msgbox::AnswerYes) return;
+    // The selection is read whole first: deleting a record must not shift
+    // the bookmarks still to be visited.
+    const std::vector<Variant> bookmarks = selectedBookmarks(marks);
+    const Object records(dataControl.get(u"Recordset"));
+    for (const Variant& bookmark : bookmarks) {
+      records.put(u"Bookmark", bookmark);
+      records.call(u"Delete");
+    }
+  });
+  call.setResult(static_cast<std::int16_t>(number));
+}
+
+}  // namespace tarnwick::ocx

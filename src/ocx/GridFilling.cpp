@@ -1,0 +1,123 @@
+// Filling flex grids with records or with a caller's values, and showing a
+// search result on a view form.
+#include "GridFilling.h"
+
+#include "Int16Math.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/Controls.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick::ocx {
+
+namespace {
+
+// The engine's type code of a long integer field.
+constexpr std::int16_t kLongField = 4;
+
+// A value as a flex grid cell shows it. Every value is shown by its own
+// text rather than added to the row text, so a Null, or a number after a
+// text, does not stop the fill: Null is an empty cell, anything else its
+// automation text form.
+void appendCell(std::u16string& row, const Variant& value) {
+  if (!value.isNull()) row += toText(value);
+}
+
+// A field of the record source as the fill reads it, once for all records.
+struct ShownField {
+  Object field;
+  bool isLong;
+};
+
+std::vector<ShownField> shownFields(const Object& records, const std::u16string& excepted) {
+  std::vector<ShownField> shown;
+  for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
+    if (toText(field.get(u"Name")) == excepted) continue;
+    const bool isLong = toInt32(field.get(u"Type")) == kLongField;
+    shown.push_back({std::move(field), isLong});
+  }
+  return shown;
+}
+
+Variant getById(const Object& object, DISPID id) { return object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr); }
+
+}  // namespace
+
+void fillGridWithRecords(Call& call) {
+  const Object grid(call.object(0));
+  const Object records(call.object(1));
+  // Without a field to leave out, every field is shown (no field has an empty name).
+  const std::u16string excepted = call.has(2) ? toText(call.arg(2)) : std::u16string();
+  grid.put(u"Rows", Variant(std::int16_t{1}));
+  // The members used for every record, looked up once.
+  const DISPID eofId = records.idOf(u"EOF");
+  const DISPID moveNextId = records.idOf(u"MoveNext");
+  const DISPID addItemId = grid.idOf(u"AddItem");
+  std::optional<std::vector<ShownField>> fields;
+  Variant rowArgument[1];
+  std::u16string row;
+  for (;;) {
+    const Variant eof = getById(records, eofId);
+    if (eof.isNull() || toBool(eof)) break;
+    if (!fields) fields = shownFields(records, excepted);
+    row.clear();
+    for (const ShownField& f : *fields) {
+      const Variant value = f.field.value();
+      // A long integer keeps its leading blank (or minus sign); Null has no digits (Error 94).
+      if (f.isLong) row += numberToText(toDouble(value));
+      else appendCell(row, value);
+      row += u'\t';
+    }
+    if (row.empty()) throw Error(errc::InvalidProcedureCall);  // no field left to show
+    row.pop_back();
+    rowArgument[0] = Variant(row);
+    grid.invoke(addItemId, DISPATCH_METHOD, rowArgument, nullptr);
+    records.invoke(moveNextId, DISPATCH_METHOD, {}, nullptr);
+  }
+}
+
+void addRowTextToGrid(Call& call) {
+  const Object grid(call.object(0));
+  const std::vector<Variant> values = frame::arrayElements(call.arg(1));
+  grid.put(u"Row", Variant(std::int16_t{1}));
+  if (toText(grid.get(u"Text")).empty()) {
+    // The first data row is still empty: the values go into it unchanged.
+    Int16 i;
+    for (const Variant& value : values) {
+      grid.put(u"TextArray", {(i + Int16::of(grid.get(u"Cols"))).variant()}, value);
+      ++i;
+    }
+    return;
+  }
+  std::u16string row;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    appendCell(row, values[i]);
+    if (i + 1 < values.size()) row += u'\t';
+  }
+  // A row whose first value is empty while more follow is not added.
+  if (row.empty() || row.front() != u'\t') grid.call(u"AddItem", row);
+}
+
+void showResultInGrid(Call& call) {
+  std::u16string result;
+  try {
+    const Object form(call.object(0));
+    const Object records(call.object(3));
+    if (toDouble(records.get(u"RecordCount")) < 1) {
+      result = u"No matching Records";
+    } else {
+      // The form's own data control, by its member name.
+      const Object dataControl(form.get(u"objDatacontrol"));
+      dataControl.putRef(u"Recordset", Variant(records.get()));
+      form.call(u"Show");
+    }
+  } catch (const Error& e) {
+    result = e.description();
+  }
+  call.setResult(result);
+}
+
+}  // namespace tarnwick::ocx
