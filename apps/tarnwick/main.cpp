@@ -9,6 +9,8 @@
 #include <tarnwick/frame/Server.h>
 #include <tarnwick/frame/TypeLibrary.h>
 
+#include "Commands.h"
+
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -27,6 +29,8 @@ constexpr const char* kUsage =
     "  unregister [LIB]             remove it again\n"
     "  typelib                      print the type library\n"
     "  call PROGID ROUTINE [ARG...] create an instance and call a routine by name\n"
+    "  form PATH                    load a form description and list its controls\n"
+    "  sample-db PATH [--rows N]    write the Orders sample database\n"
     "  version                      print the library's version\n"
     "  demo                         show the value conversions at work\n"
     "The registration store is $TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry.txt.\n";
@@ -153,6 +157,10 @@ int main(int argc, char** argv) {
         return 2;
       }
       return call({words.begin() + 1, words.end()});
+    } else if (command == "form") {
+      return formCommand({words.begin() + 1, words.end()});
+    } else if (command == "sample-db") {
+      return sampleDbCommand({words.begin() + 1, words.end()});
     } else if (command == "demo") {
       std::printf("Tarnwick %s\n", libraryVersion());
       demo(Locale::enUS());

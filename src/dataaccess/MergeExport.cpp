@@ -21,7 +21,11 @@ void saveMergeFieldsFromDatasource(Call& call) {
       const std::int32_t upper = frame::upperBound(controls);
       for (std::int32_t j = 0; j <= upper; ++j) {
         const Object control = frame::element(controls, j);
-        const std::u16string name = toText(control.get(u"DataSource"));
+        // The data source read as text: the data control's default member.
+        // A control bound to none (Nothing) names no field.
+        const Variant source = control.get(u"DataSource");
+        const std::u16string name =
+            source.isObject() && !source.object() ? std::u16string() : toText(source);
         if (name.empty()) continue;
         // An empty control exports one blank, and shows it afterwards.
         if (toText(control.value()).empty()) {

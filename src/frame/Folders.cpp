@@ -29,6 +29,11 @@ void setFolderSource(std::function<Folders()> source) {
   installedSource() = std::move(source);
 }
 
+std::function<Folders()> folderSource() {
+  std::lock_guard lock(sourceLock);
+  return installedSource();
+}
+
 Folders defaultFolders() {
   return Folders{fromEnvironment("TARNWICK_SYSTEM_DIR", "system"), fromEnvironment("TARNWICK_WINDOWS_DIR", "windows")};
 }

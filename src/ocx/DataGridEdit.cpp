@@ -27,6 +27,10 @@ constexpr std::int16_t kYesNoQuestion = frame::msgbox::YesNo + frame::msgbox::Qu
 Variant getById(const Object& object, DISPID id) { return object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr); }
 void callById(const Object& object, DISPID id) { object.invoke(id, DISPATCH_METHOD, {}, nullptr); }
 
+// Counts of records and selected rows are the engine's and the grid's long
+// integers, so grids of more than 32,767 records copy, paste and delete
+// whole; the 16-bit rule holds for the grid's columns.
+
 // The bookmarks of a grid's selected rows, in the order they were selected.
 std::vector<Variant> selectedBookmarks(const Object& marks) {
   const std::int32_t count = toInt32(marks.get(u"Count"));
@@ -38,43 +42,54 @@ std::vector<Variant> selectedBookmarks(const Object& marks) {
   return list;
 }
 
-// Every record of the recordset from the first: each one's bookmark is
-// added to the grid's selection (all rows then show as selected) and
-// returned in record order. The records copied are the ones walked, not as
-// many as RecordCount says (it counts only the records reached so far) nor
-// whatever the selection held before.
-std::vector<Variant> selectAllRecords(const Object& records, const Object& marks) {
+// A record's fields as one row of the copy: cells separated by tabs, closed
+// by a carriage return.
+void appendRow(std::u16string& text, const std::vector<Object>& fields) {
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    if (k > 0) text += u'\t';
+    appendCopyText(text, fields[k].value());
+  }
+  text += u'\r';
+}
+
+// Every record from the first, in record order: each one's bookmark is
+// added to the grid's selection (all rows then show as selected) and its
+// row written while it is current, so no record is sought twice. The
+// records copied are the ones walked, not as many as RecordCount says (it
+// counts only the records reached so far) nor whatever the selection held
+// before. The recordset ends on the last record copied.
+std::u16string allRecordsText(const Object& records, const Object& marks, const std::vector<Object>& fields) {
   records.call(u"MoveFirst");
   const DISPID eofId = records.idOf(u"EOF");
   const DISPID bookmarkId = records.idOf(u"Bookmark");
   const DISPID moveNextId = records.idOf(u"MoveNext");
   const DISPID addId = marks.idOf(u"Add");
-  std::vector<Variant> list;
-  while (!toBool(getById(records, eofId))) {
-    Variant mark[] = {getById(records, bookmarkId)};
+  std::u16string text;
+  Variant mark[1];
+  // The first record is read before the end is tested: an empty recordset
+  // has no current record to copy (the engine's error), rather than
+  // silently emptying the clipboard.
+  do {
+    mark[0] = getById(records, bookmarkId);
     marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
-    list.push_back(std::move(mark[0]));
+    appendRow(text, fields);
     callById(records, moveNextId);
-  }
-  return list;
+  } while (!toBool(getById(records, eofId)));
+  records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &mark[0]);
+  return text;
 }
 
 std::u16string copiedText(const Object& grid, const Object& records) {
   const Object marks(grid.get(u"SelBookmarks"));
   const Int16 lastColumn = Int16::of(Object(grid.get(u"Columns")).get(u"Count")) - 1_i16;
-  // A column selection that reaches the last column copies every record.
-  const bool all = Int16::of(grid.get(u"SelEndCol")) == lastColumn;
-  const std::vector<Variant> bookmarks = all ? selectAllRecords(records, marks) : selectedBookmarks(marks);
   const std::vector<Object> fields = frame::collectionItems(Object(records.get(u"Fields")));
+  // A column selection that reaches the last column copies every record.
+  if (Int16::of(grid.get(u"SelEndCol")) == lastColumn) return allRecordsText(records, marks, fields);
   const DISPID bookmarkId = records.idOf(u"Bookmark");
   std::u16string text;
-  for (const Variant& bookmark : bookmarks) {
+  for (const Variant& bookmark : selectedBookmarks(marks)) {
     records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &bookmark);
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-      if (k > 0) text += u'\t';
-      appendCopyText(text, fields[k].value());
-    }
-    text += u'\r';
+    appendRow(text, fields);
   }
   return text;
 }
@@ -145,9 +160,9 @@ void copyFromDbGrid(Call& call) {
     const Object records(call.object(1));
     const std::u16string text = copiedText(grid, records);
     // The copy replaces whatever the clipboard held, in every format.
-    const Object host = frame::hostServices();
-    host.call(u"ClipboardClear");
-    host.put(u"ClipboardText", Variant(text));
+    const Object clipboard(frame::hostServices().get(u"Clipboard"));
+    clipboard.call(u"Clear");
+    clipboard.call(u"SetText", text);
   });
   call.setResult(static_cast<std::int16_t>(number));
 }
@@ -155,9 +170,10 @@ void copyFromDbGrid(Call& call) {
 void pasteToDbGrid(Call& call) {
   std::optional<Error> pending;
   std::optional<Object> engine;  // set once the transaction has begun
+  Object records;
   try {
-    const Object records(call.object(0));
-    const std::u16string text = toText(frame::hostServices().get(u"ClipboardText"));
+    records = Object(call.object(0));
+    const std::u16string text = toText(Object(frame::hostServices().get(u"Clipboard")).call(u"GetText"));
     if (text.find(u'\t') == std::u16string::npos) {
       frame::showMessage(u"Nothing to do", frame::msgbox::OkOnly);
       call.setResult(std::int16_t{0});
@@ -180,6 +196,11 @@ void pasteToDbGrid(Call& call) {
       const std::int32_t rolledBack = frame::errorNumberOf([&] { engine->call(u"Rollback"); });
       if (rolledBack != 0) number = rolledBack;
     }
+    // The record being added when the paste stopped is dropped too, so that
+    // no later Update can save it half filled.
+    frame::errorNumberOf([&] {
+      if (records && toInt32(records.get(u"EditMode")) != 0) records.call(u"CancelUpdate");
+    });
   }
   call.setResult(static_cast<std::int16_t>(number));
 }

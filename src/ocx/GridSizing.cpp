@@ -89,12 +89,17 @@ void sizeColumns(const Object& grid, bool scrollBar, Int16 visibleCols, const Va
   const bool flex = kind == GridKind::Flex;
   const Int16 selectors = flex ? Int16() : selectorAllowance(grid, columns);
   const double width = toDouble(grid.get(u"Width"));
-  const Int16 twice = 2_i16 * visibleCols;
-  // What the last column leaves free for the border and the scroll bar.
-  Int16 lastAllowance;
-  if (flex) lastAllowance = twice + (scrollBar ? 312_i16 : 76_i16);
-  else lastAllowance = twice + (scrollBar ? 240_i16 : 24_i16);
-  const auto lastWidth = [&](Int16 i) { return Variant(width - columns.position(i) - lastAllowance.value()); };
+  // What the last column leaves free for the border and the scroll bar,
+  // formed when the last column is reached (an overflow there leaves the
+  // columns before it set).
+  const auto lastAllowance = [&](bool listed) {
+    if (!flex) return 2_i16 * visibleCols + (scrollBar ? 240_i16 : 24_i16);
+    return 2_i16 * visibleCols + (scrollBar ? (listed ? 316_i16 : 312_i16) : 76_i16);
+  };
+  const auto lastWidth = [&](Int16 i, bool listed) {
+    const Int16 allowance = lastAllowance(listed);
+    return Variant(width - columns.position(i) - allowance.value());
+  };
   const Int16 last = n - 1_i16;
 
   if (widthArgument.isMissing()) {
@@ -102,25 +107,25 @@ void sizeColumns(const Object& grid, bool scrollBar, Int16 visibleCols, const Va
     const Variant share(roundToInt16(quotient(room, n.value())));
     for (Int16 i; i < n; ++i) {
       if (flex) {
-        columns.setWidth(i, i == last ? lastWidth(i) : share);
+        columns.setWidth(i, i == last ? lastWidth(i, false) : share);
         continue;
       }
       // A data grid column's Left is read, as a whole number of twips,
       // before its width changes.
       const Int16 left(roundToInt16(columns.position(i)));
-      columns.setWidth(i, i == last ? Variant(width - left.value() - lastAllowance.value()) : share);
+      if (i == last) columns.setWidth(i, Variant(width - left.value() - lastAllowance(false).value()));
+      else columns.setWidth(i, share);
     }
     return;
   }
 
   const WidthList list(widthArgument);
   if (flex) {
-    const Int16 listAllowance = twice + (scrollBar ? 316_i16 : 76_i16);
     const double room = width - (6_i16 * visibleCols + 324_i16).value();
     const Variant share(roundToInt16(quotient(room, visibleCols.value())));
     for (Int16 i; i < n; ++i) {
       if (i.value() <= list.upper()) columns.setWidth(i, list.at(i));  // unchanged; 0 hides the column
-      else if (i == last) columns.setWidth(i, Variant(width - columns.position(i) - listAllowance.value()));
+      else if (i == last) columns.setWidth(i, lastWidth(i, true));
       else columns.setWidth(i, share);
     }
     return;
@@ -135,7 +140,7 @@ void sizeColumns(const Object& grid, bool scrollBar, Int16 visibleCols, const Va
       if (toDouble(listed) == 0) columns.column(i).put(u"Visible", Variant(false));
       else columns.setWidth(i, Variant(toDouble(listed) - listReduction));
     } else {
-      columns.setWidth(i, i == last ? lastWidth(i) : share);
+      columns.setWidth(i, i == last ? lastWidth(i, true) : share);
     }
   }
 }
@@ -152,7 +157,7 @@ void sizeFromWidth(const Object& grid, const Variant& hideArgument) {
   const double width = toDouble(grid.get(u"Width"));
   double room = 0;
   if (kind == GridKind::Flex) {
-    const std::int32_t edge = toInt32(frame::hostServices().call(u"SystemMetric", kEdgeMetric));
+    const std::int32_t edge = toInt32(frame::hostServices().call(u"GetSystemMetrics", kEdgeMetric));
     // 2 x edge x tppX is formed in 32 bits.
     const std::int64_t edges = std::int64_t{2} * edge * tppX.value();
     if (edges < INT32_MIN || edges > INT32_MAX) throw Error(errc::Overflow);

@@ -67,15 +67,13 @@ void saveMergeFieldsFromTags(Call& call) {
         const Object control = frame::element(controls, j);
         const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
         if (!name) continue;
-        std::u16string value = toText(control.value());
-        if (value.empty()) {
-          value = u" ";  // an empty control, grid or not, exports one blank
-        } else {
-          const std::u16string type = control.typeName();
-          if (type == u"MSFlexGrid") value = flexGridText(control);
-          else if (type == u"DBGrid") value = dataGridText(control);
-        }
-        file.add(*name, value);
+        // An empty control, grid or not, exports one blank; a grid its cells.
+        const std::u16string shown = toText(control.value());
+        const std::u16string type = shown.empty() ? std::u16string() : control.typeName();
+        if (shown.empty()) file.add(*name, u" ");
+        else if (type == u"MSFlexGrid") file.add(*name, flexGridText(control));
+        else if (type == u"DBGrid") file.add(*name, dataGridText(control));
+        else file.add(*name, shown);
       }
     }
     const Variant missing = Variant::missing();

@@ -1,4 +1,10 @@
+#include "ClassTesting.h"
+
 #include <tarnwick/api/APIWrapper.h>
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/Folders.h>
+#include <tarnwick/host/Services.h>
+#include <tarnwick/host/WindowStack.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/frame/Folders.h>
 
@@ -19,16 +25,18 @@ class APIWrapperTest : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("tarnwick-api-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    frame::setFolderSource([this] { return folders_; });
-    folders_ = {dir_ / "system", dir_ / "windows"};
+    useFolders(dir_ / "system", dir_ / "windows");
   }
   void TearDown() override {
-    frame::setFolderSource(nullptr);
+    host::setFolders(nullptr);  // the headless host's own folders again
     fs::remove_all(dir_);
+  }
+  // The host's folders, as a client may set them.
+  static void useFolders(const fs::path& system, const fs::path& windows) {
+    host::setFolders(std::make_shared<host::FixedFolders>(system, windows));
   }
   Object api{makeObject<api::APIWrapper>().as<IDispatch>()};
   fs::path dir_;
-  frame::Folders folders_;
 };
 
 TEST_F(APIWrapperTest, IniValuesByNameWithNullAndEmptyNames) {
@@ -57,18 +65,32 @@ TEST_F(APIWrapperTest, IniValuesByNameWithNullAndEmptyNames) {
 TEST_F(APIWrapperTest, FoldersEndInExactlyOneSeparator) {
   EXPECT_EQ(toUtf8(api.call(u"GetWindowsDir").text()), (dir_ / "windows").string() + "/");
   EXPECT_EQ(toUtf8(api.call(u"GetSystemDir").text()), (dir_ / "system").string() + "/");
-  folders_ = {"/", std::string(300, 'd')};  // a root folder, and a path longer than any old buffer
+  useFolders("/", std::string(300, 'd'));  // a root folder, and a path longer than any old buffer
   EXPECT_EQ(api.call(u"GetSystemDir").text(), u"/");
   EXPECT_EQ(api.call(u"GetWindowsDir").text().size(), 301u);
-  folders_ = {"", ""};
+  useFolders("", "");
   EXPECT_EQ(api.call(u"GetSystemDir").text(), u"");
   // Early-bound, the same routine.
   ComPtr<frame::_APIWrapper> early = api.pointer().as<frame::_APIWrapper>();
-  folders_ = {dir_ / "system", dir_ / "windows"};
+  useFolders(dir_ / "system", dir_ / "windows");
   BSTR out = nullptr;
   ASSERT_EQ(early->GetWindowsDir(&out), S_OK);
   EXPECT_EQ(toUtf8(view(out)), (dir_ / "windows").string() + "/");
   SysFreeString(out);
+}
+
+TEST_F(APIWrapperTest, StayOnTopChangesOnlyTheStacking) {
+  const Object form = testing::formFrom("form frmTop {\n  Width = 3000\n}\n");
+  form.call(u"Move", 100, 200);
+  const std::int32_t window = toInt32(form.get(u"hWnd"));
+  api.call(u"StayOnTop", form.pointer().get(), true);
+  api.call(u"StayOnTop", form.pointer().get(), true);
+  EXPECT_TRUE(host::windowStack()->isTopmost(window));
+  api.call(u"StayOnTop", form.pointer().get(), false);
+  EXPECT_FALSE(host::windowStack()->isTopmost(window));
+  EXPECT_EQ(toDouble(form.get(u"Left")), 100);
+  EXPECT_EQ(toDouble(form.get(u"Width")), 3000);
+  EXPECT_TRUE(api.call(u"AppActivateClass", u"").isEmpty());
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ TEST_F(Profile, WritesKeepEveryOtherLine) {
 }
 
 TEST_F(Profile, RelativeNamesLiveInTheSettingsFolder) {
+  const auto installed = folderSource();
   setFolderSource([&] { return Folders{dir_ / "sys", dir_ / "win"}; });
   EXPECT_EQ(profilePath(u"ColWidths.ini"), dir_ / "win" / "ColWidths.ini");
   EXPECT_NE(iniWrite(u"S", u"k", u"v", u"ColWidths.ini"), 0);  // the settings folder is made when needed
@@ -110,6 +111,7 @@ TEST_F(Profile, RelativeNamesLiveInTheSettingsFolder) {
   ::setenv("TARNWICK_WINDOWS_DIR", (dir_ / "env").c_str(), 1);
   EXPECT_EQ(folders().windows, dir_ / "env");
   ::unsetenv("TARNWICK_WINDOWS_DIR");
+  setFolderSource(installed);
 }
 
 TEST_F(Profile, TwoProcessesWritingAtOnceLoseNothing) {

@@ -17,6 +17,8 @@ struct Folders {
 };
 
 void setFolderSource(std::function<Folders()> source);
+// The source installed now (empty when none), so that it can be put back.
+std::function<Folders()> folderSource();
 // The folders as the environment gives them, without a host's source.
 Folders defaultFolders();
 // The current folders (the host's source when one is installed).

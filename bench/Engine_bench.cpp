@@ -1,0 +1,224 @@
+// The data engine against SQLite's C interface, measured in the same run:
+// each benchmark times the engine's way and the raw way and reports both
+// and their ratio (engine / raw).
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/engine/DBEngine.h>
+#include <tarnwick/engine/Database.h>
+
+#include "SqliteFixture.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tarnwick;
+
+using namespace tarnwick::bench;
+
+const ScratchFolder kScratch("tarnwick-engine-bench");
+std::filesystem::path benchDir() { return kScratch.path(); }
+
+// A table T of six fields (Id key, A long, B double, C text(20) indexed,
+// D date, E yes/no) made by the engine and filled with `rows` records.
+std::filesystem::path table(int rows) {
+  const auto file = benchDir() / ("t" + std::to_string(rows) + ".db");
+  if (std::filesystem::exists(file)) return file;
+  {
+    Object db(engineObject().call(u"CreateDatabase", fromUtf8(file.string())));
+    db.call(u"Execute", u"CREATE TABLE T" + std::u16string(kSampleFields));
+    db.call(u"Execute", u"CREATE INDEX ByC ON T (C)");
+    db.call(u"Close");
+  }
+  fillSampleTable(file, "T", rows);
+  return file;
+}
+
+void report(benchmark::State& state, double engine, double raw) { bench::report(state, engine, raw, "engine_ms"); }
+
+// Scan: MoveNext over 100,000 records, reading every field as a value.
+void BM_ScanWithMoveNext(benchmark::State& state) {
+  const auto file = table(100000);
+  Object db(engineObject().call(u"OpenDatabase", fromUtf8(file.string())));
+  sqlite3* raw = nullptr;
+  sqlite3_open(file.c_str(), &raw);
+  double engineTime = 0, rawTime = 0;
+  std::int64_t sink = 0;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    {
+      Object rs(db.call(u"OpenRecordset", u"T", 1));
+      Object fields(rs.get(u"Fields"));
+      std::vector<Object> f;
+      for (int i = 0; i < 6; ++i) f.emplace_back(fields.call(u"Item", i));
+      const DISPID moveNext = rs.idOf(u"MoveNext"), eof = rs.idOf(u"EOF");
+      for (;;) {
+        if (rs.invoke(eof, DISPATCH_PROPERTYGET, {}, nullptr).boolVal) break;
+        for (const Object& field : f) {
+          const Variant v = field.value();
+          sink += v.vt;
+        }
+        rs.invoke(moveNext, DISPATCH_METHOD, {}, nullptr);
+      }
+    }
+    engineTime += seconds(Clock::now() - start);
+    start = Clock::now();
+    {
+      sqlite3_stmt* s = nullptr;
+      sqlite3_prepare_v2(raw, "SELECT Id, A, B, C, D, E FROM T", -1, &s, nullptr);
+      while (sqlite3_step(s) == SQLITE_ROW) {
+        sink += sqlite3_column_int(s, 0) + sqlite3_column_int(s, 1);
+        sink += static_cast<std::int64_t>(sqlite3_column_double(s, 2));
+        const std::string text(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)),
+                               static_cast<std::size_t>(sqlite3_column_bytes(s, 3)));
+        sink += static_cast<std::int64_t>(text.size());
+        sink += static_cast<std::int64_t>(sqlite3_column_double(s, 4)) + sqlite3_column_int(s, 5);
+      }
+      sqlite3_finalize(s);
+    }
+    rawTime += seconds(Clock::now() - start);
+  }
+  benchmark::DoNotOptimize(sink);
+  sqlite3_close(raw);
+  report(state, engineTime, rawTime);
+}
+BENCHMARK(BM_ScanWithMoveNext)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// AddNew/Update of 10,000 records in one transaction.
+void BM_AddNewUpdate(benchmark::State& state) {
+  const auto file = benchDir() / "add.db";
+  if (!std::filesystem::exists(file)) {
+    Object db(engineObject().call(u"CreateDatabase", fromUtf8(file.string())));
+    db.call(u"Execute", u"CREATE TABLE T (Id COUNTER PRIMARY KEY, A LONG, B DOUBLE, C TEXT(20), D DATETIME, E YESNO)");
+    db.call(u"Execute", u"CREATE TABLE R (Id INTEGER PRIMARY KEY, A LONG, B DOUBLE, C TEXT(20), D DATETIME, E YESNO)");
+    db.call(u"Close");
+  }
+  Object engine = engineObject();
+  Object db(engine.call(u"OpenDatabase", fromUtf8(file.string())));
+  sqlite3* raw = nullptr;
+  sqlite3_open(file.c_str(), &raw);
+  double engineTime = 0, rawTime = 0;
+  for (auto _ : state) {
+    db.call(u"Execute", u"DELETE FROM T");
+    sqlite3_exec(raw, "DELETE FROM R", nullptr, nullptr, nullptr);
+    auto start = Clock::now();
+    {
+      Object rs(db.call(u"OpenRecordset", u"T", 1));
+      Object fields(rs.get(u"Fields"));
+      std::vector<Object> f;
+      for (int i = 1; i < 6; ++i) f.emplace_back(fields.call(u"Item", i));
+      const DISPID addNew = rs.idOf(u"AddNew"), update = rs.idOf(u"Update");
+      engine.call(u"BeginTrans");
+      for (int i = 0; i < 10000; ++i) {
+        rs.invoke(addNew, DISPATCH_METHOD, {}, nullptr);
+        Variant values[] = {Variant(i), Variant(i * 0.5), Variant(u"name"), Variant::date(36000.0 + i % 100),
+                            Variant(i % 2 == 0)};
+        for (int k = 0; k < 5; ++k) f[static_cast<std::size_t>(k)].invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &values[k]);
+        rs.invoke(update, DISPATCH_METHOD, {}, nullptr);
+      }
+      engine.call(u"CommitTrans");
+    }
+    engineTime += seconds(Clock::now() - start);
+    start = Clock::now();
+    {
+      sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+      sqlite3_stmt* s = nullptr;
+      sqlite3_prepare_v2(raw, "INSERT INTO R (A, B, C, D, E) VALUES (?, ?, ?, ?, ?)", -1, &s, nullptr);
+      for (int i = 0; i < 10000; ++i) {
+        sqlite3_bind_int(s, 1, i);
+        sqlite3_bind_double(s, 2, i * 0.5);
+        sqlite3_bind_text(s, 3, "name", -1, SQLITE_STATIC);
+        sqlite3_bind_double(s, 4, 36000.0 + i % 100);
+        sqlite3_bind_int(s, 5, i % 2 == 0 ? -1 : 0);
+        check(sqlite3_step(s), raw);
+        sqlite3_reset(s);
+      }
+      sqlite3_finalize(s);
+      sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    rawTime += seconds(Clock::now() - start);
+  }
+  sqlite3_close(raw);
+  report(state, engineTime, rawTime);
+}
+BENCHMARK(BM_AddNewUpdate)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Seek on the primary key and FindFirst on an indexed field: the cost per
+// lookup in a table of 1,000,000 records against one of 10,000.
+double lookups(const std::filesystem::path& file, int rows, bool seek) {
+  Object db(engineObject().call(u"OpenDatabase", fromUtf8(file.string())));
+  Object rs(db.call(u"OpenRecordset", u"T", seek ? 1 : 2));
+  if (seek) rs.put(u"Index", Variant(u"PrimaryKey"));
+  const DISPID seekId = seek ? rs.idOf(u"Seek") : rs.idOf(u"FindFirst");
+  constexpr int kLookups = 2000;
+  const auto start = Clock::now();
+  for (int i = 0; i < kLookups; ++i) {
+    const int key = 1 + static_cast<int>((static_cast<long long>(i) * 7919) % rows);
+    if (seek) {
+      Variant args[] = {Variant(u"="), Variant(key)};
+      rs.invoke(seekId, DISPATCH_METHOD, args, nullptr);
+    } else {
+      Variant args[] = {Variant(u"C = 'name" + fromUtf8(std::to_string(key)) + u"'")};
+      rs.invoke(seekId, DISPATCH_METHOD, args, nullptr);
+    }
+    if (toBool(rs.get(u"NoMatch"))) std::abort();
+  }
+  return seconds(Clock::now() - start) / kLookups;
+}
+
+void BM_LookupCostAgainstTableSize(benchmark::State& state) {
+  const bool seek = state.range(0) == 0;
+  const auto small = table(10000);
+  const auto large = table(1000000);
+  double smallTime = 0, largeTime = 0;
+  for (auto _ : state) {
+    smallTime += lookups(small, 10000, seek);
+    largeTime += lookups(large, 1000000, seek);
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["us_10k"] = smallTime / n * 1e6;
+  state.counters["us_1M"] = largeTime / n * 1e6;
+  state.counters["ratio_1M_10k"] = largeTime / smallTime;
+  state.SetLabel(seek ? "Seek on PrimaryKey" : "FindFirst on an indexed field");
+}
+BENCHMARK(BM_LookupCostAgainstTableSize)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+long statusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::string(key).size()));
+  return -1;
+}
+
+// Opening a table-type recordset over 1,000,000 records and reading some:
+// the records are not read into memory.
+void BM_OpenLargeTable(benchmark::State& state) {
+  const auto file = table(1000000);
+  Object db(engineObject().call(u"OpenDatabase", fromUtf8(file.string())));
+  long growth = 0;
+  for (auto _ : state) {
+    const long before = statusKb("VmRSS:");
+    Object rs(db.call(u"OpenRecordset", u"T", 1));
+    for (int i = 0; i < 1000; ++i) rs.call(u"MoveNext");
+    rs.call(u"MoveLast");
+    rs.call(u"MovePrevious");
+    growth = std::max(growth, statusKb("VmRSS:") - before);
+  }
+  state.counters["rss_growth_kb"] = static_cast<double>(growth);
+  state.counters["peak_rss_kb"] = static_cast<double>(statusKb("VmHWM:"));
+  state.counters["file_kb"] = static_cast<double>(std::filesystem::file_size(file) / 1024);
+}
+BENCHMARK(BM_OpenLargeTable)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace

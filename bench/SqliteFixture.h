@@ -1,0 +1,92 @@
+#pragma once
+// What the benchmarks against SQLite's C interface share: a scratch folder
+// removed after the run, the thread's engine, a check of SQLite's result
+// codes, a six-field sample table filled through raw prepared inserts, and
+// the report of both times and their ratio.
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/String.h>
+#include <tarnwick/engine/DBEngine.h>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tarnwick::bench {
+
+using Clock = std::chrono::steady_clock;
+
+// A folder of its own for one benchmark file, removed when the run ends.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const char* name)
+      : path_(std::filesystem::temp_directory_path() / (std::string(name) + "-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline Object engineObject() { return Object(engine::DBEngine::forThisThread().as<IDispatch>()); }
+
+inline void check(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+}
+
+// The six fields of the sample tables, as the engine creates them.
+inline constexpr std::u16string_view kSampleFields =
+    u" (Id LONG PRIMARY KEY, A LONG, B DOUBLE, C TEXT(20), D DATETIME, E YESNO)";
+
+// Fills table `table` of an engine-made database with `rows` records
+// through raw prepared inserts in one transaction.
+inline void fillSampleTable(const std::filesystem::path& file, const char* table, int rows) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* s = nullptr;
+  const std::string insert = std::string("INSERT INTO ") + table + " VALUES (?, ?, ?, ?, ?, ?)";
+  check(sqlite3_prepare_v2(db, insert.c_str(), -1, &s, nullptr), db);
+  for (int i = 1; i <= rows; ++i) {
+    sqlite3_bind_int(s, 1, i);
+    sqlite3_bind_int(s, 2, i * 7 % 1000);
+    sqlite3_bind_double(s, 3, i * 0.25);
+    const std::string c = "name" + std::to_string(i);
+    sqlite3_bind_text(s, 4, c.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_double(s, 5, 35796.0 + i % 3000);
+    sqlite3_bind_int(s, 6, i % 2 ? -1 : 0);
+    check(sqlite3_step(s), db);
+    sqlite3_reset(s);
+  }
+  sqlite3_finalize(s);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+inline double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Reports both times per iteration and their ratio (ours / raw).
+inline void report(benchmark::State& state, double ours, double raw, const char* oursName) {
+  const double n = static_cast<double>(state.iterations());
+  state.counters[oursName] = ours / n * 1e3;
+  state.counters["raw_ms"] = raw / n * 1e3;
+  state.counters["ratio"] = ours / raw;
+}
+
+}  // namespace tarnwick::bench

@@ -1,0 +1,50 @@
+#pragma once
+// The engine's application object. One per thread: the library creates it
+// on a thread's first activation of its class identifier and keeps it for
+// the thread's life, so every activation on a thread returns the same
+// engine. BeginTrans, CommitTrans and Rollback act on its default
+// workspace: nested transactions covering every database open in it.
+#include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Guid.h>
+
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace tarnwick::engine {
+
+class Database;
+
+// {00000010-0000-0010-8000-00AA006D2EA4}
+inline constexpr CLSID kDBEngineClassId{0x00000010, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+// {00000021-0000-0010-8000-00AA006D2EA4}
+inline constexpr IID kDBEngineInterfaceId{0x00000021, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+
+class DBEngine final : public AutomationObject<DBEngine> {
+ public:
+  static std::u16string_view typeName() { return u"DBEngine"; }
+  static std::span<const Member<DBEngine>> members();
+  bool answersTo(const IID& riid) const noexcept { return riid == kDBEngineInterfaceId; }
+
+  // The calling thread's engine.
+  static ComPtr<DBEngine> forThisThread();
+
+  ComPtr<Database> openDatabase(const std::filesystem::path& path, bool readOnly = false);
+  ComPtr<Database> createDatabase(const std::filesystem::path& path);
+
+  void beginTrans();
+  void commitTrans();
+  void rollback();
+  int transactionDepth() const noexcept { return depth_; }
+
+  // Databases join the workspace when opened and leave when closed.
+  void attach(Database* database);
+  void detach(Database* database) noexcept;
+
+ private:
+  std::vector<Database*> databases_;
+  int depth_ = 0;
+};
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,463 @@
+#include "Connection.h"
+
+#include "EngineError.h"
+#include "Functions.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/SafeArray.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+namespace tarnwick::engine {
+
+// ---------------------------------------------------------------------------
+// Errors
+
+namespace {
+
+struct Description {
+  std::int32_t number;
+  const char16_t* text;
+};
+
+// Engine errors whose descriptions the standard table does not hold.
+constexpr Description kOwnDescriptions[] = {
+    {err::OperationWithoutIndex, u"Operation invalid without a current index."},
+    {err::NoTransaction, u"You tried to commit or rollback a transaction without first beginning a transaction."},
+    {err::SelectNotAction, u"Cannot execute a select query."},
+    {err::TrailingCharacters, u"Characters found after end of SQL statement."},
+    {err::InvalidBookmark, u"Not a valid bookmark."},
+    {err::FieldNotUpdatable, u"Field cannot be updated."},
+    {err::RecordDeleted, u"Record is deleted."},
+    {err::DatabaseExists, u"Database already exists."},
+    {err::InvalidOperation, u"Invalid operation."},
+    {err::SyntaxErrorDdl, u"Syntax error in CREATE TABLE statement."},
+    {err::ObjectInvalid, u"Object invalid or no longer set."},
+    {err::NotAnIndex, u"'|' is not an index in this table."},
+    {err::UndefinedFunction, u"Undefined function '|' in expression."},
+    {err::InvalidStatement, u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
+};
+
+}  // namespace
+
+std::u16string engineDescription(std::int32_t number, std::u16string_view detail) {
+  for (const Description& d : kOwnDescriptions) {
+    if (d.number != number) continue;
+    std::u16string text(d.text);
+    if (const auto bar = text.find(u'|'); bar != std::u16string::npos) text.replace(bar, 1, detail);
+    return text;
+  }
+  return describe(number, detail);
+}
+
+void raise(std::int32_t number, std::u16string_view detail) {
+  throw Error(number, engineDescription(number, detail));
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+std::string quoteName(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 2);
+  out += '"';
+  for (char c : utf8) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string quoteName(std::u16string_view name) { return quoteName(std::string_view(toUtf8(name))); }
+
+// ---------------------------------------------------------------------------
+// Statement
+
+Statement::Statement(Connection& connection, std::string_view sql) : connection_(&connection) {
+  connection.checkOpen();
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(connection.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    connection.fail(rc);
+  }
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : connection_(std::exchange(other.connection_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+  if (this != &other) {
+    sqlite3_finalize(stmt_);
+    connection_ = std::exchange(other.connection_, nullptr);
+    stmt_ = std::exchange(other.stmt_, nullptr);
+  }
+  return *this;
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
+void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
+void Statement::bind(int index, std::string_view utf8) {
+  sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void Statement::bind(int index, const RawValue& value) {
+  switch (value.index()) {
+    case 1: bind(index, std::get<std::int64_t>(value)); break;
+    case 2: bind(index, std::get<double>(value)); break;
+    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
+    default: bindNull(index); break;
+  }
+}
+
+namespace {
+
+bool isIntegerType(FieldType t) noexcept {
+  return t == FieldType::Byte || t == FieldType::Integer || t == FieldType::Long || t == FieldType::BigInt;
+}
+
+std::int64_t integerOf(const Variant& v) {
+  switch (v.valueType()) {
+    case VT_UI1: case VT_I2: case VT_I4: case VT_I8: case VT_BOOL: {
+      const Variant wide = changeType(v, VT_I8);
+      return wide.llVal;
+    }
+    default: {
+      const double d = toDouble(v);
+      if (!(std::fabs(d) < 9.2e18)) throw Error(errc::Overflow);
+      return static_cast<std::int64_t>(std::llround(d));
+    }
+  }
+}
+
+}  // namespace
+
+void Statement::bind(int index, const Variant& input, FieldType type) {
+  // Only a reference is copied to reach its value.
+  Variant followed;
+  if (input.vt & VT_BYREF) followed = input.value();
+  const Variant& v = (input.vt & VT_BYREF) ? followed : input;
+  const VARTYPE vt = v.valueType();
+  if (vt == VT_NULL || vt == VT_EMPTY) return bindNull(index);
+  if (type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(toBool(v) ? -1 : 0));
+  if (isIntegerType(type)) return bind(index, integerOf(v));
+  if (isTextType(type)) return bind(index, std::string_view(toUtf8(vt == VT_BSTR ? v.text() : toText(v))));
+  if (type == FieldType::Date) return bind(index, static_cast<double>(toDate(v)));
+  if (type == FieldType::Binary || type == FieldType::LongBinary) {
+    if (vt == (VT_ARRAY | VT_UI1)) {
+      const SAFEARRAY* array = v.array();
+      const std::size_t n = array->cDims == 1 ? array->rgsabound[0].cElements : 0;
+      sqlite3_bind_blob64(stmt_, index, n ? array->pvData : "", n, SQLITE_TRANSIENT);
+      return;
+    }
+    return bind(index, std::string_view(toUtf8(toText(v))));
+  }
+  if (vt == VT_CY) return bind(index, currencyToDouble(v.cyVal));
+  bind(index, toDouble(v));
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  // The statement's own code; sqlite3_reset hands back the extended one.
+  const int code = sqlite3_reset(stmt_);
+  connection_->fail(code != SQLITE_OK ? code : rc);
+}
+
+void Statement::reset() noexcept {
+  if (stmt_) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+}
+
+int Statement::columnCount() const noexcept { return sqlite3_column_count(stmt_); }
+bool Statement::isNull(int column) const noexcept { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+int Statement::storage(int column) const noexcept { return sqlite3_column_type(stmt_, column); }
+std::int64_t Statement::int64(int column) const noexcept { return sqlite3_column_int64(stmt_, column); }
+double Statement::real(int column) const noexcept { return sqlite3_column_double(stmt_, column); }
+std::string_view Statement::text(int column) const noexcept {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+  const int n = sqlite3_column_bytes(stmt_, column);
+  return p ? std::string_view(p, static_cast<std::size_t>(n)) : std::string_view();
+}
+
+RawValue Statement::raw(int column) const {
+  switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_INTEGER: return int64(column);
+    case SQLITE_FLOAT: return real(column);
+    case SQLITE_NULL: return std::monostate{};
+    default: return std::string(text(column));
+  }
+}
+
+namespace {
+
+Variant integerVariant(std::int64_t n, FieldType type) {
+  switch (type) {
+    case FieldType::Byte:
+      if (n >= 0 && n <= 255) return Variant(static_cast<std::uint8_t>(n));
+      break;
+    case FieldType::Integer:
+      if (n >= -32768 && n <= 32767) return Variant(static_cast<std::int16_t>(n));
+      break;
+    case FieldType::Long:
+      if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
+        return Variant(static_cast<std::int32_t>(n));
+      break;
+    default:
+      break;
+  }
+  // A value outside the field's range (a file written by other programs)
+  // is handed out whole rather than cut.
+  if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
+    return Variant(static_cast<std::int32_t>(n));
+  return Variant(n);
+}
+
+}  // namespace
+
+Variant Statement::value(int column, FieldType type) const {
+  const int storage = sqlite3_column_type(stmt_, column);
+  if (storage == SQLITE_NULL) return Variant::null();
+  switch (type) {
+    case FieldType::Boolean:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(real(column) != 0.0);
+      break;
+    case FieldType::Byte: case FieldType::Integer: case FieldType::Long: case FieldType::BigInt:
+      if (storage == SQLITE_INTEGER) return integerVariant(int64(column), type);
+      if (storage == SQLITE_FLOAT) return Variant(real(column));
+      break;
+    case FieldType::Currency:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        try {
+          return Variant(doubleToCurrency(real(column)));
+        } catch (const Error&) {
+          return Variant(real(column));
+        }
+      }
+      break;
+    case FieldType::Single:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(static_cast<float>(real(column)));
+      break;
+    case FieldType::Double: case FieldType::Numeric: case FieldType::Decimal: case FieldType::Float:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(real(column));
+      break;
+    case FieldType::Date:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant::date(real(column));
+      if (storage == SQLITE_TEXT) {
+        if (const auto d = parseStoredDate(text(column))) return Variant::date(*d);
+      }
+      break;
+    case FieldType::Binary: case FieldType::LongBinary:
+      if (storage == SQLITE_BLOB) {
+        const int n = sqlite3_column_bytes(stmt_, column);
+        SafeArray bytes(VT_UI1, 0, static_cast<std::uint32_t>(n));
+        if (n > 0) std::memcpy(bytes.get()->pvData, sqlite3_column_blob(stmt_, column), static_cast<std::size_t>(n));
+        return std::move(bytes).toVariant();
+      }
+      break;
+    default:
+      break;
+  }
+  // Text fields, and values whose storage does not fit their field's type.
+  if (storage == SQLITE_INTEGER && !isTextType(type)) return integerVariant(int64(column), FieldType::BigInt);
+  if (storage == SQLITE_FLOAT && !isTextType(type)) return Variant(real(column));
+  if (storage == SQLITE_FLOAT) return Variant(fromUtf8(storedNumberText(real(column))));
+  return Variant(fromUtf8(text(column)));
+}
+
+std::string Statement::columnName(int column) const {
+  const char* name = sqlite3_column_name(stmt_, column);
+  return name ? name : "";
+}
+std::string Statement::originTable(int column) const {
+  const char* name = sqlite3_column_table_name(stmt_, column);
+  return name ? name : "";
+}
+std::string Statement::originColumn(int column) const {
+  const char* name = sqlite3_column_origin_name(stmt_, column);
+  return name ? name : "";
+}
+std::string Statement::declaredType(int column) const {
+  const char* name = sqlite3_column_decltype(stmt_, column);
+  return name ? name : "";
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+namespace {
+
+constexpr int kBusyMilliseconds = 500;
+
+std::u16string pathText(const std::filesystem::path& path) { return fromUtf8(path.string()); }
+
+}  // namespace
+
+Connection::Connection(const std::filesystem::path& path, bool create, bool readOnly) : path_(path), readOnly_(readOnly) {
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec);
+  if (create && exists) raise(err::DatabaseExists);
+  if (!create && !exists) raise(err::FileNotFound, pathText(path));
+  if (!create && std::filesystem::is_directory(path, ec)) raise(err::CannotOpen, pathText(path));
+  int flags = SQLITE_OPEN_NOMUTEX;
+  flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    raise(rc == SQLITE_NOTADB ? err::UnrecognizedFormat : err::CannotOpen, pathText(path));
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  // A name in double quotes is always a name, never a text.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_busy_timeout(db_, kBusyMilliseconds);
+  if (sqlite3_db_readonly(db_, "main") == 1) readOnly_ = true;
+  try {
+    // Functions are replaced before any statement runs (a running one
+    // would keep the storage's own).
+    registerFunctions(db_);
+    {
+      // Reading the schema proves that the file is a database.
+      Statement probe(*this, "SELECT count(*) FROM sqlite_master");
+      probe.step();
+    }
+    exec("PRAGMA foreign_keys = ON");
+  } catch (const Error& e) {
+    close();
+    if (e.number() == err::UnrecognizedFormat || e.number() == err::Locked) {
+      raise(e.number() == err::Locked ? err::CannotOpen : err::UnrecognizedFormat, pathText(path));
+    }
+    throw;
+  }
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::close() noexcept {
+  cache_.clear();
+  if (!db_) return;
+  // Statements that recordsets still hold finish the close when they go.
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+void Connection::checkOpen() const {
+  if (!db_) raise(err::ObjectInvalid);
+}
+
+void Connection::exec(std::string_view sql) {
+  checkOpen();
+  const std::string text(sql);
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) fail(rc);
+}
+
+Statement& Connection::cached(const std::string& sql) {
+  checkOpen();
+  auto it = cache_.find(sql);
+  if (it == cache_.end()) it = cache_.emplace(sql, std::make_unique<Statement>(*this, sql)).first;
+  it->second->reset();
+  return *it->second;
+}
+
+std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }
+std::int64_t Connection::lastRowid() const noexcept { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+void Connection::begin() {
+  exec("SAVEPOINT tw" + std::to_string(depth_ + 1));
+  ++depth_;
+}
+
+void Connection::commit() {
+  if (depth_ == 0) raise(err::NoTransaction);
+  exec("RELEASE tw" + std::to_string(depth_));
+  --depth_;
+}
+
+void Connection::rollback() {
+  if (depth_ == 0) raise(err::NoTransaction);
+  // The outermost level ends the storage's transaction outright, which
+  // needs no write access (releasing a savepoint would commit).
+  if (depth_ == 1) {
+    exec("ROLLBACK");
+  } else {
+    const std::string name = "tw" + std::to_string(depth_);
+    exec("ROLLBACK TO " + name);
+    exec("RELEASE " + name);
+  }
+  --depth_;
+  ++rollbacks_;
+  noteWrite();
+}
+
+std::string Connection::temporaryName() { return "tw_temporary_" + std::to_string(++temporaries_); }
+
+void Connection::fail(int code, std::string_view) const {
+  const std::string message = db_ ? sqlite3_errmsg(db_) : "";
+  const auto after = [&](std::string_view prefix) -> std::u16string {
+    const auto at = message.find(prefix);
+    return at == std::string::npos ? std::u16string() : fromUtf8(std::string_view(message).substr(at + prefix.size()));
+  };
+  switch (code) {
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_ROWID:
+      raise(err::DuplicateKey);
+    case SQLITE_CONSTRAINT_NOTNULL: {
+      std::u16string field = after("failed: ");
+      if (const auto dot = field.find(u'.'); dot != std::u16string::npos) field.erase(0, dot + 1);
+      raise(err::RequiredNull, field);
+    }
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+      raise(err::RelatedRecordRequired, u"");
+    default:
+      break;
+  }
+  switch (code & 0xFF) {
+    case SQLITE_CONSTRAINT: raise(err::DuplicateKey);
+    case SQLITE_BUSY: case SQLITE_LOCKED: raise(err::Locked);
+    case SQLITE_READONLY: raise(err::ReadOnly);
+    case SQLITE_NOTADB: case SQLITE_CORRUPT: raise(err::UnrecognizedFormat, pathText(path_));
+    case SQLITE_CANTOPEN: case SQLITE_PERM: case SQLITE_AUTH: raise(err::CannotOpen, pathText(path_));
+    case SQLITE_FULL: throw Error(errc::DiskFull);
+    case SQLITE_IOERR: throw Error(errc::DeviceIOError);
+    case SQLITE_NOMEM: throw Error(errc::OutOfMemory);
+    case SQLITE_MISMATCH: raise(err::CriteriaMismatch);
+    case SQLITE_TOOBIG: raise(err::FieldTooSmall);
+    default: break;
+  }
+  // Failures raised by the engine's own functions carry their number.
+  if (message.rfind("tw:", 0) == 0) {
+    const std::int32_t number = std::atoi(message.c_str() + 3);
+    const auto colon = message.find(':', 3);
+    raise(number, colon == std::string::npos ? std::u16string() : fromUtf8(message.substr(colon + 1)));
+  }
+  if (message.rfind("no such table: ", 0) == 0) {
+    std::u16string table = after("no such table: ");
+    if (table.rfind(u"main.", 0) == 0) table.erase(0, 5);
+    raise(err::TableNotFound, table);
+  }
+  // A name that is no field counts as a parameter without a value.
+  if (message.rfind("no such column", 0) == 0) raise(err::TooFewParameters, u"1");
+  throw Error(err::InvalidArgument, engineDescription(err::InvalidArgument) + u" (" + fromUtf8(message) + u")");
+}
+
+}  // namespace tarnwick::engine

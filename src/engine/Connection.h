@@ -1,0 +1,141 @@
+#pragma once
+// Private to the engine: the seam to the storage. Everything that speaks
+// SQLite's C interface lives behind Connection and Statement (and the
+// schema catalogue built on them); the object model above talks only to
+// these, so a server backend can take their place later.
+#include <tarnwick/automation/Variant.h>
+#include <tarnwick/engine/FieldType.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tarnwick::engine {
+
+class Connection;
+
+// A raw stored value, as the storage keeps it (no engine type applied).
+// Used for keys that must be bound back exactly as they were read.
+using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+// A prepared statement; finalised by its destructor.
+class Statement {
+ public:
+  Statement() noexcept = default;
+  Statement(Connection& connection, std::string_view sql);
+  Statement(Statement&& other) noexcept;
+  Statement& operator=(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  explicit operator bool() const noexcept { return stmt_ != nullptr; }
+
+  // Parameters count from 1.
+  void bindNull(int index);
+  void bind(int index, std::int64_t value);
+  void bind(int index, double value);
+  void bind(int index, std::string_view utf8);
+  void bind(int index, const RawValue& value);
+  // An engine value, stored the way its field type keeps it.
+  void bind(int index, const Variant& value, FieldType type);
+
+  // Steps once: true when a row is ready, false when done. Failures throw
+  // the engine's error for them.
+  bool step();
+  void reset() noexcept;
+
+  int columnCount() const noexcept;
+  bool isNull(int column) const noexcept;
+  // The storage class of a column of the current row: 1 integer, 2 real,
+  // 3 text, 4 blob, 5 Null.
+  int storage(int column) const noexcept;
+  std::int64_t int64(int column) const noexcept;
+  double real(int column) const noexcept;
+  std::string_view text(int column) const noexcept;
+  RawValue raw(int column) const;
+  // The column as an engine value of `type`.
+  Variant value(int column, FieldType type) const;
+  std::string columnName(int column) const;
+  // The table and column a result column comes from (empty for expressions).
+  std::string originTable(int column) const;
+  std::string originColumn(int column) const;
+  std::string declaredType(int column) const;
+
+ private:
+  Connection* connection_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// One open database file.
+class Connection {
+ public:
+  // Opens an existing file (`create` false) or makes a new one. Errors:
+  // 3024 missing file, 3343 not a database, 3051 no permission, 3204 exists.
+  Connection(const std::filesystem::path& path, bool create, bool readOnly);
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection();
+
+  sqlite3* handle() const noexcept { return db_; }
+  const std::filesystem::path& path() const noexcept { return path_; }
+  bool readOnly() const noexcept { return readOnly_; }
+  bool isOpen() const noexcept { return db_ != nullptr; }
+  // Closes the file; statements still held finish the close when they go.
+  void close() noexcept;
+  // Error 3420 once the database has been closed.
+  void checkOpen() const;
+
+  // Runs statements without results.
+  void exec(std::string_view sql);
+  // A statement from the cache, reset and with its bindings cleared; valid
+  // until the next call of cached() with the same text.
+  Statement& cached(const std::string& sql);
+  // Rows changed by the last statement.
+  std::int64_t changes() const noexcept;
+  std::int64_t lastRowid() const noexcept;
+
+  // Counts the changes made through this connection, so that objects that
+  // keep copies of records know when to read them again.
+  std::uint64_t writeCount() const noexcept { return writes_; }
+  void noteWrite() noexcept { ++writes_; }
+  // Counts rollbacks, which may end statements that were running.
+  std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
+
+  // Nested transactions as savepoints; the depth counts from 1.
+  int transactionDepth() const noexcept { return depth_; }
+  void begin();
+  void commit();
+  void rollback();
+
+  // Turns the connection's last failure into the engine's error.
+  [[noreturn]] void fail(int code, std::string_view context = {}) const;
+
+  // A name unique within this connection, for temporary tables.
+  std::string temporaryName();
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::filesystem::path path_;
+  bool readOnly_ = false;
+  int depth_ = 0;
+  std::uint64_t writes_ = 0;
+  std::uint64_t temporaries_ = 0;
+  std::uint64_t rollbacks_ = 0;
+  std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+};
+
+// Quotes a name for SQL ("a""b").
+std::string quoteName(std::u16string_view name);
+std::string quoteName(std::string_view utf8);
+
+}  // namespace tarnwick::engine

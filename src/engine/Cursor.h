@@ -1,0 +1,191 @@
+#pragma once
+// Private to the engine: the records of one recordset, kept by key.
+//
+// A cursor never reads its table whole. It steps a statement over the
+// table in the recordset's order and keeps, for the records reached so far,
+// only their row keys (a window of positions). Moving back inside the
+// window reads the record again by key; moving past either end of the
+// window continues the statement, or starts one that resumes after (or
+// before) the boundary record's order values. Seek and Find run one query
+// with LIMIT 1 and, when the record lies outside the window, start a new
+// window at it, so their cost does not grow with the table.
+//
+// Snapshots and queries over several tables are copied into a temporary
+// table first (a snapshot must not change under its reader), and are then
+// read the same way, read-only.
+#include "Connection.h"
+#include "DatabaseCore.h"
+#include "SchemaCatalogue.h"
+
+#include <tarnwick/automation/Variant.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tarnwick::engine {
+
+// A temporary table holding a copy of records; dropped with its last user.
+class TemporaryTable {
+ public:
+  TemporaryTable(std::shared_ptr<DatabaseCore> db, std::string name) : db_(std::move(db)), name_(std::move(name)) {}
+  TemporaryTable(const TemporaryTable&) = delete;
+  TemporaryTable& operator=(const TemporaryTable&) = delete;
+  ~TemporaryTable();
+
+ private:
+  std::shared_ptr<DatabaseCore> db_;
+  std::string name_;
+};
+
+struct OrderKey {
+  int field;  // index into the table's fields
+  bool descending;
+};
+
+struct Source {
+  std::shared_ptr<DatabaseCore> db;
+  std::shared_ptr<const TableInfo> table;
+  std::shared_ptr<TemporaryTable> temporary;
+  std::u16string name;
+  std::string filterSql;  // the storage's condition, or empty
+  std::vector<OrderKey> order;
+  std::int16_t type = 2;
+  bool updatable = true;
+};
+
+// Copies the result of a query (the storage's SQL) into a temporary table
+// and describes it as a read-only source.
+Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name, std::int16_t type);
+
+enum class FindKind { First, Last, Next, Previous };
+
+class Cursor {
+ public:
+  explicit Cursor(Source source);
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+
+  const Source& source() const noexcept { return source_; }
+  const TableInfo& table() const noexcept { return *source_.table; }
+  int fieldCount() const noexcept { return static_cast<int>(source_.table->fields.size()); }
+  // Error 3265 for a name or position that is not a field.
+  int fieldIndex(const Variant& nameOrPosition) const;
+
+  bool bof() const noexcept { return bof_; }
+  bool eof() const noexcept { return eof_; }
+  void moveFirst();
+  void moveLast();
+  void moveNext();
+  void movePrevious();
+  void move(std::int32_t rows);
+  std::int32_t recordCount();
+  std::int32_t absolutePosition();
+  void setAbsolutePosition(std::int32_t position);
+  Variant bookmark();
+  void setBookmark(const Variant& bookmark);
+
+  Variant value(int field);
+  void setValue(int field, const Variant& value);
+
+  void addNew();
+  void edit();
+  void update();
+  void cancelUpdate();
+  void remove();
+  std::int16_t editMode() const noexcept { return editMode_; }
+  Variant lastModified() const;
+
+  const std::u16string& indexName() const noexcept { return indexName_; }
+  void setIndex(const std::u16string& name);
+  void seek(std::u16string_view comparison, const std::vector<Variant>& keys);
+  void find(FindKind kind, std::u16string_view condition);
+  bool noMatch() const noexcept { return noMatch_; }
+
+  // A new source over the same records with a filter and sort applied.
+  Source derive(std::u16string_view filter, std::u16string_view sort, std::int16_t type) const;
+  // Checks a sort text against the fields (3075, 3061).
+  std::vector<OrderKey> orderOf(std::u16string_view sort) const;
+  std::string conditionSql(std::u16string_view condition) const;
+
+  void close() noexcept;
+  bool closed() const noexcept { return closed_; }
+  void checkOpen() const;
+
+ private:
+  Connection& connection() const { return source_.db->connection; }
+  std::string selectList() const;
+  std::string orderClause(bool backward) const;
+  // The condition that admits the records after (or, backward, before) the
+  // record with `keys` and `rowid`, in the cursor's order; binds go to `binds`.
+  std::string beyond(const std::vector<RawValue>& keys, std::int64_t rowid, bool backward,
+                     std::vector<RawValue>& binds) const;
+  std::string where(const std::string& extra) const;
+  std::vector<RawValue> orderValuesOf(const Statement& row, int firstField) const;
+  std::optional<std::vector<RawValue>> fetchOrderValues(std::int64_t rowid) const;
+
+  void resetWindow();
+  bool reanchor(std::int64_t rowid);
+  bool stepForward(bool decode);
+  bool stepBackward();
+  void openStepper(bool backward);
+  void decodeRow(const Statement& row);
+  void ensureRow();
+  void requireCurrent() const;
+  void requireUpdatable() const;
+  void forwardOnlyRefuses() const;
+  bool deleted(std::int64_t key) const { return !deleted_.empty() && deleted_.count(key) != 0; }
+  void placeAt(std::int64_t rowid);
+  Variant nextAutomaticValue(const FieldInfo& field);
+
+  Source source_;
+  bool closed_ = false;
+
+  std::deque<std::int64_t> keys_;
+  std::optional<std::int64_t> base_;  // absolute position of keys_[0], when known
+  std::vector<RawValue> frontValues_, backValues_;
+  bool exhausted_ = false;
+  std::ptrdiff_t pos_ = -1;
+  bool bof_ = true, eof_ = true;
+  std::unordered_set<std::int64_t> deleted_;
+  std::unordered_set<std::int64_t> placed_;
+  std::vector<std::int64_t> pendingAdded_;
+
+  Statement forward_, backward_;
+  bool forwardOpen_ = false, backwardOpen_ = false;
+  std::uint64_t stepperRollbacks_ = 0;
+
+  std::vector<Variant> row_;
+  std::int64_t rowKey_ = 0;
+  std::uint64_t rowWrites_ = 0;
+  bool rowValid_ = false;
+
+  std::int16_t editMode_ = 0;
+  std::vector<Variant> buffer_;
+  std::vector<bool> dirty_;
+  std::int64_t editKey_ = 0;
+  std::optional<std::int64_t> lastModified_;
+
+  // The next automatic value, valid while nobody else wrote.
+  std::int64_t nextAutomatic_ = 0;
+  std::uint64_t automaticWrites_ = ~std::uint64_t{0};
+  // The statement that saved the last record, and the fields it writes.
+  Statement* saveStatement_ = nullptr;
+  std::vector<bool> saveColumns_;
+  bool saveAdding_ = false;
+
+  std::u16string indexName_;
+  bool noMatch_ = false;
+  std::u16string lastCondition_;
+  std::string lastConditionSql_;
+};
+
+// A value converted for a field, as an assignment stores it: 3421 when it
+// does not convert, 3163 for a text longer than the field.
+Variant convertForField(const Variant& value, const FieldInfo& field);
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,27 @@
+#pragma once
+// Private to the engine: what a Database object and the recordsets opened
+// on it share. Recordsets hold it too, so that a database closed under an
+// open recordset fails cleanly (3420) instead of pulling storage away.
+#include "Connection.h"
+#include "SchemaCatalogue.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarnwick::engine {
+
+struct DatabaseCore {
+  DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly)
+      : connection(path, create, readOnly), catalogue(connection), name(fromUtf8(path.string())) {}
+
+  Connection connection;
+  SchemaCatalogue catalogue;
+  std::u16string name;
+  // Temporary tables whose drop had to wait for running statements.
+  std::vector<std::string> leftoverTemporaries;
+  // Rows changed by the last Execute.
+  std::int64_t recordsAffected = 0;
+};
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,232 @@
+#include "Functions.h"
+
+#include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/String.h>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace tarnwick::engine {
+
+namespace {
+
+struct PatternItem {
+  enum Kind { Literal, AnyOne, Digit, AnyRun, Set };
+  explicit PatternItem(Kind k, char16_t ch = 0) : kind(k), c(ch) {}
+  Kind kind;
+  char16_t c = 0;
+  bool negated = false;
+  std::u16string ranges;  // pairs: low, high
+};
+
+// Splits a pattern into items; nullopt for an unclosed "[".
+std::optional<std::vector<PatternItem>> compile(std::u16string_view pattern) {
+  std::vector<PatternItem> items;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char16_t c = pattern[i];
+    if (c == u'*') {
+      if (items.empty() || items.back().kind != PatternItem::AnyRun) items.emplace_back(PatternItem::AnyRun);
+    } else if (c == u'?') {
+      items.emplace_back(PatternItem::AnyOne);
+    } else if (c == u'#') {
+      items.emplace_back(PatternItem::Digit);
+    } else if (c == u'[') {
+      const auto close = pattern.find(u']', i + 1);
+      if (close == std::u16string_view::npos) return std::nullopt;
+      std::u16string_view body = pattern.substr(i + 1, close - i - 1);
+      PatternItem item(PatternItem::Set);
+      if (!body.empty() && body[0] == u'!') {
+        item.negated = true;
+        body.remove_prefix(1);
+      }
+      for (std::size_t k = 0; k < body.size(); ++k) {
+        const char16_t low = lowerCase(body[k]);
+        char16_t high = low;
+        if (k + 2 < body.size() && body[k + 1] == u'-') {
+          high = lowerCase(body[k + 2]);
+          k += 2;
+        }
+        item.ranges += low;
+        item.ranges += high;
+      }
+      // "[]" stands for nothing at all; "[!]" would match any character.
+      if (item.ranges.empty() && !item.negated) {
+        i = close;
+        continue;
+      }
+      items.push_back(std::move(item));
+      i = close;
+    } else {
+      items.emplace_back(PatternItem::Literal, lowerCase(c));
+    }
+  }
+  return items;
+}
+
+bool matchesOne(const PatternItem& item, char16_t c) {
+  switch (item.kind) {
+    case PatternItem::Literal: return item.c == c;
+    case PatternItem::AnyOne: return true;
+    case PatternItem::Digit: return c >= u'0' && c <= u'9';
+    case PatternItem::Set: {
+      bool in = false;
+      for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2)
+        if (c >= item.ranges[k] && c <= item.ranges[k + 1]) in = true;
+      return in != item.negated;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool likeMatches(std::u16string_view text, std::u16string_view pattern) {
+  const auto compiled = compile(pattern);
+  if (!compiled) return false;
+  const std::vector<PatternItem>& items = *compiled;
+  std::u16string lowered(text);
+  for (char16_t& c : lowered) c = lowerCase(c);
+  // Greedy matching with one backtracking point per run: linear in practice.
+  std::size_t t = 0, p = 0;
+  std::size_t starItem = std::u16string::npos, starText = 0;
+  while (t < lowered.size()) {
+    if (p < items.size() && items[p].kind == PatternItem::AnyRun) {
+      starItem = p++;
+      starText = t;
+    } else if (p < items.size() && matchesOne(items[p], lowered[t])) {
+      ++p;
+      ++t;
+    } else if (starItem != std::u16string::npos) {
+      p = starItem + 1;
+      t = ++starText;
+    } else {
+      return false;
+    }
+  }
+  while (p < items.size() && items[p].kind == PatternItem::AnyRun) ++p;
+  return p == items.size();
+}
+
+std::string storedNumberText(double value) {
+  char buffer[40];
+  if (std::fabs(value) < 1e15 && value == std::floor(value)) {
+    std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value));
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  }
+  return buffer;
+}
+
+std::optional<DATE> parseStoredDate(std::string_view text) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  char sep = 0;
+  int used = 0;
+  const std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) == 3) {
+    const auto day = makeDate(y, mo, d);
+    if (!day) return std::nullopt;
+    if (static_cast<std::size_t>(used) == copy.size()) return *day;
+    if (std::sscanf(copy.c_str() + used, "%c%2d:%2d:%2d", &sep, &h, &mi, &s) >= 3 && (sep == ' ' || sep == 'T')) {
+      const auto time = makeTime(h, mi, s);
+      if (!time) return std::nullopt;
+      return *day >= 0 ? *day + *time : *day - *time;
+    }
+    return std::nullopt;
+  }
+  return tryParseDate(fromUtf8(text));
+}
+
+namespace {
+
+std::u16string argumentText(sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_FLOAT) return fromUtf8(storedNumberText(sqlite3_value_double(v)));
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return p ? fromUtf8(std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v)))) : std::u16string();
+}
+
+// X Like P arrives as like(P, X).
+void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (argc != 2) {
+    sqlite3_result_error(context, "tw:3075:Like", -1);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(context);
+    return;
+  }
+  try {
+    sqlite3_result_int(context, likeMatches(argumentText(argv[1]), argumentText(argv[0])) ? 1 : 0);
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+std::optional<double> dateArgument(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_TEXT: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      return parseStoredDate(std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))));
+    }
+    default: return std::nullopt;
+  }
+}
+
+// A stored date, whatever form it is kept in, as the day serial.
+void dateFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+  try {
+    if (const auto d = dateArgument(argv[0])) sqlite3_result_double(context, *d);
+    else sqlite3_result_null(context);
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+// DateValue: the date part of a text read under the user's locale.
+void dateValueFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+  try {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+      sqlite3_result_null(context);
+      return;
+    }
+    std::optional<double> d;
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) d = tryParseDate(argumentText(argv[0]));
+    else d = sqlite3_value_double(argv[0]);
+    if (!d) {
+      sqlite3_result_error(context, "tw:3464", -1);
+      return;
+    }
+    sqlite3_result_double(context, std::trunc(*d));
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+double nowSerial() {
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  const auto day = makeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).value_or(0.0);
+  return day + makeTime(local.tm_hour, local.tm_min, local.tm_sec).value_or(0.0);
+}
+
+void todayFunction(sqlite3_context* context, int, sqlite3_value**) { sqlite3_result_double(context, std::trunc(nowSerial())); }
+void nowFunction(sqlite3_context* context, int, sqlite3_value**) { sqlite3_result_double(context, nowSerial()); }
+
+}  // namespace
+
+void registerFunctions(sqlite3* db) {
+  constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  sqlite3_create_function(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "tw_date", 1, flags, nullptr, dateFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "tw_datevalue", 1, SQLITE_UTF8, nullptr, dateValueFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "tw_today", 0, SQLITE_UTF8, nullptr, todayFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "tw_now", 0, SQLITE_UTF8, nullptr, nowFunction, nullptr, nullptr);
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,87 @@
+#pragma once
+// Private to the engine: what the engine knows of a table's fields and
+// indexes. A field's engine type, size and rules are kept in a small table
+// of the engine's own inside the file (tarnwick_fields); a table made by
+// another program has no rows there, and its fields' types are derived from
+// the declared column types instead (see fieldFromDeclaration).
+#include "Connection.h"
+
+#include <tarnwick/engine/FieldType.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::engine {
+
+struct FieldInfo {
+  std::u16string name;
+  FieldType type = FieldType::Text;
+  std::int32_t size = 0;  // characters for text, bytes for numbers
+  bool required = false;
+  bool allowZeroLength = false;
+  bool autoIncrement = false;
+  // Where the field's values live in the storage (a quoted column name),
+  // and, for fields of a query's result, the table and field they come from.
+  std::string column;
+  std::u16string sourceTable;
+  std::u16string sourceField;
+};
+
+struct IndexInfo {
+  std::u16string name;  // "PrimaryKey" for the primary key
+  std::vector<std::u16string> fields;
+  std::vector<bool> descending;
+  bool primary = false;
+  bool unique = false;
+};
+
+struct TableInfo {
+  std::u16string name;
+  std::string quoted;  // the storage's name, quoted
+  std::vector<FieldInfo> fields;
+  std::vector<IndexInfo> indexes;
+  // Index of a field by name (letter case ignored), or -1.
+  int fieldIndex(std::u16string_view field) const noexcept;
+  const IndexInfo* index(std::u16string_view wanted) const noexcept;
+};
+
+inline constexpr std::string_view kCatalogueTable = "tarnwick_fields";
+
+// The engine's view of a declared column type of a table made elsewhere:
+// BOOLEAN/BIT, TINYINT, SMALLINT, INT/INTEGER, BIGINT, MONEY/CURRENCY,
+// REAL/FLOAT/DOUBLE, NUMERIC/DECIMAL, DATE/TIME/DATETIME/TIMESTAMP,
+// CHAR(n), VARCHAR(n), TEXT/CLOB without a length (memo), BLOB.
+FieldInfo fieldFromDeclaration(std::u16string name, std::string_view declared);
+// The declared type the engine writes for a field, so that other programs
+// reading the file see a type of the same kind.
+std::string declarationOf(const FieldInfo& field);
+
+class SchemaCatalogue {
+ public:
+  explicit SchemaCatalogue(Connection& connection) : connection_(connection) {}
+
+  // The user tables, in the order of creation (the engine's own hidden).
+  std::vector<std::u16string> tableNames();
+  // The table's description; nullptr when there is no such table.
+  std::shared_ptr<const TableInfo> table(std::u16string_view name);
+  // Creates the engine's own table if the file lacks it.
+  void ensureCatalogue();
+  // Records the engine's types of a table's fields.
+  void record(std::u16string_view table, const std::vector<FieldInfo>& fields);
+  void forget(std::u16string_view table);
+  // Changes one rule of a field (Required, AllowZeroLength).
+  void setRule(std::u16string_view table, const FieldInfo& field);
+  // Drops what is known, after the schema changed.
+  void invalidate() noexcept { cache_.clear(); }
+
+ private:
+  std::shared_ptr<TableInfo> load(std::u16string_view name);
+  Connection& connection_;
+  std::int64_t schemaVersion_ = -1;
+  std::vector<std::shared_ptr<const TableInfo>> cache_;
+};
+
+}  // namespace tarnwick::engine

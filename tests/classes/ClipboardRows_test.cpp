@@ -1,0 +1,169 @@
+#include "../../src/ocx/ClipboardRows.h"
+#include "../../src/ocx/Int16Math.h"
+
+#include "../automation/ErrorOf.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Locale.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tarnwick::ocx {
+namespace {
+
+using tarnwick::testing::errorOf;
+
+std::u16string copied(const Variant& value) {
+  std::u16string out;
+  appendCopyText(out, value);
+  return out;
+}
+
+TEST(Int16Math, OverflowAndDivisionByZero) {
+  EXPECT_EQ((6_i16 * Int16(5407) + 324_i16).value(), 32766);
+  EXPECT_EQ(errorOf([] { return 6_i16 * Int16(5500); }), 6);
+  EXPECT_EQ(errorOf([] { return Int16(32767) + 1_i16; }), 6);
+  EXPECT_EQ(errorOf([] { return Int16(-32768) - 1_i16; }), 6);
+  EXPECT_EQ((Int16(-32767) - 1_i16).value(), -32768);
+  EXPECT_EQ(errorOf([] { return Int16::of(Variant(40000)); }), 6);
+  EXPECT_EQ(Int16::of(Variant(2.5)).value(), 2);  // half to even
+  EXPECT_EQ(errorOf([] { return quotient(5, 0); }), 11);
+  EXPECT_DOUBLE_EQ(quotient(2658, 4), 664.5);
+}
+
+TEST(ClipboardRows, CopyTextOfEachKindOfValue) {
+  LocaleScope de(Locale::deDE());
+  EXPECT_EQ(copied(Variant(7)), u" 7");
+  EXPECT_EQ(copied(Variant(-1.5)), u"-1.5");  // a point whatever the locale
+  EXPECT_EQ(copied(Variant(u"007")), u" 7");  // a text of digits reads as a number
+  EXPECT_EQ(copied(Variant(u"1,5")), u" 1.5");
+  EXPECT_EQ(copied(Variant(true)), u"-1");
+  EXPECT_EQ(copied(Variant(false)), u" 0");
+  EXPECT_EQ(copied(Variant::null()), u"");
+  EXPECT_EQ(copied(Variant(u"Ann")), u"Ann");
+  EXPECT_EQ(copied(Variant(u"a\tb")), u"a\tb");  // written unchanged
+  EXPECT_EQ(copied(Variant::date(*makeDate(2024, 1, 2))), u"2024-01-02");
+  EXPECT_EQ(copied(Variant::date(*makeDate(2024, 1, 2) + 0.75)), u"2024-01-02 18:00:00");
+  EXPECT_EQ(copied(Variant::date(*makeDate(150, 3, 4))), u"0150-03-04");
+  // Under de-DE 24.12.1998 reads as a number (points group thousands); the number test comes first.
+  EXPECT_EQ(copied(Variant(u"24.12.1998")), u" 24121998");
+  LocaleScope en(Locale::enUS());
+  EXPECT_EQ(copied(Variant(u"12/24/1998")), u"1998-12-24");  // a text that reads as a date
+}
+
+TEST(ClipboardRows, CopiedDatesReadBackInEveryLocale) {
+  for (const Locale& locale : {Locale::enUS(), Locale::deDE()}) {
+    LocaleScope scope(locale);
+    for (DATE d : {*makeDate(2024, 1, 2), *makeDate(1998, 12, 24), *makeDate(2024, 2, 29), *makeDate(1899, 12, 30),
+                   *makeDate(100, 1, 1), *makeDate(9999, 12, 31)}) {
+      const auto stored = pasteValue(copied(Variant::date(d)), kDateField);
+      ASSERT_TRUE(stored.has_value());
+      EXPECT_EQ(stored->valueType(), VT_DATE);
+      EXPECT_EQ(stored->VARIANT::date, d) << toUtf8(copied(Variant::date(d)));
+    }
+  }
+}
+
+TEST(ClipboardRows, PasteValueByFieldType) {
+  LocaleScope de(Locale::deDE());
+  const auto stored = [](std::u16string_view cell, std::int16_t type) { return pasteValue(cell, type); };
+  // A number field: the leading number, a point as decimal separator.
+  EXPECT_EQ(toDouble(*stored(u" 1.5", 7)), 1.5);
+  EXPECT_EQ(stored(u" 1.5", 7)->valueType(), VT_R8);
+  EXPECT_EQ(toDouble(*stored(u"-12", 4)), -12);
+  // 1.5 reads as a date under de-DE; only a date field takes it as one.
+  EXPECT_EQ(stored(u"1.5", 7)->valueType(), VT_R8);
+  EXPECT_EQ(stored(u"1.5", kTextField)->valueType(), VT_BSTR);
+  EXPECT_EQ(stored(u"2024-01-02", kTextField)->text(), u"2024-01-02");
+  EXPECT_EQ(stored(u"2024-01-02 18:00:00", kDateField)->VARIANT::date, *makeDate(2024, 1, 2));
+  // A text field keeps a number's text, without trailing blanks.
+  EXPECT_EQ(stored(u" 7  ", kTextField)->text(), u" 7");
+  EXPECT_EQ(stored(u"Ann ", kTextField)->text(), u"Ann");
+  EXPECT_EQ(stored(u"   ", kTextField)->text(), u"");
+  // Yes/no: any cell that does not start with a number is 0, True included.
+  EXPECT_EQ(toDouble(*stored(u"True", kYesNoField)), 0);
+  EXPECT_EQ(toDouble(*stored(u"-1", kYesNoField)), -1);
+  EXPECT_EQ(toDouble(*stored(u"", kYesNoField)), 0);
+  // An empty cell stores nothing.
+  EXPECT_FALSE(stored(u"", 7).has_value());
+  EXPECT_FALSE(stored(u"", kTextField).has_value());
+  // Hexadecimal, and a number beyond a double.
+  EXPECT_EQ(toDouble(*stored(u"&H10", 4)), 16);
+  EXPECT_EQ(stored(u"1E999", 7)->valueType(), VT_BSTR);  // no number: the engine judges the text
+  EXPECT_EQ(errorOf([&] { stored(u"1E999", kYesNoField); }), 6);
+}
+
+// The cells of a text, "|" after a record's last pass.
+std::u16string cut(std::u16string_view text, int fields) {
+  PasteCells cells(text);
+  std::u16string out;
+  for (int f = 0;; f = (f + 1) % fields) {
+    const PasteCells::Cell cell = cells.next(f == 0);
+    out += cell.text;
+    out += f == fields - 1 ? u";" : u",";
+    if (cell.last) return out;
+  }
+}
+
+TEST(ClipboardRows, CellsAreCutByTabsAndCarriageReturns) {
+  EXPECT_EQ(cut(u" 7\tAnn\t\r 12\tBob\tx\r", 3), u" 7,Ann,; 12,Bob,x;");
+  // The carriage return ends a cell but does not restart the field count:
+  // rows of two cells for three fields leave a record without its first tab.
+  EXPECT_EQ(errorOf([] { cut(u"a\tb\rc\td\r", 3); }), 5);
+  // Text that ends before a record's last field.
+  EXPECT_EQ(cut(u"a\tb\r", 3), u"a,b,");
+  // A tab inside a first cell's text: it is cut at the first tab.
+  EXPECT_EQ(cut(u"a\rb\tc\r", 2), u"a\rb,c;");
+  // Text that ends without a carriage return, or a row without its tab.
+  EXPECT_EQ(errorOf([] { cut(u"a\tb", 2); }), 5);
+  EXPECT_EQ(errorOf([] { cut(u"a\tb\tc", 3); }), 5);
+  EXPECT_EQ(errorOf([] { cut(u"a\tb\tc\r", 2); }), 5);
+  // Invalid UTF-16 and NULs are cells like any other.
+  const std::u16string junk{u'\xD800', u'\0', u'\t', u'\xDFFF', u'\r'};
+  EXPECT_EQ(cut(junk, 2), std::u16string({u'\xD800', u'\0', u',', u'\xDFFF', u';'}));
+}
+
+TEST(ClipboardRows, CuttingALargeTextTakesLinearTime) {
+  // 1 MiB of rows of two cells; quadratic cutting would take minutes here.
+  std::u16string text;
+  while (text.size() < (1u << 20)) text += u"abcdefgh\t12345678\r";
+  PasteCells cells(text);
+  std::size_t count = 0;
+  for (bool first = true;; first = !first) {
+    ++count;
+    if (cells.next(first).last) break;
+  }
+  EXPECT_EQ(count, 2 * (text.size() / 18));
+}
+
+TEST(ClipboardRows, DeleteAllStatementCarriesTheSelection) {
+  EXPECT_EQ(deleteAllStatement(u"tblOrders"), u"Delete * From tblOrders");
+  EXPECT_EQ(deleteAllStatement(u"[tbl Orders]"), u"Delete * From [tbl Orders]");
+  EXPECT_EQ(deleteAllStatement(u"Select * From tblOrders"), u"Delete * From tblOrders");
+  EXPECT_EQ(deleteAllStatement(u"SELECT * FROM tblOrders WHERE Qty > 2 ORDER BY Id;"),
+            u"Delete * From tblOrders WHERE Qty > 2");
+  EXPECT_EQ(deleteAllStatement(u"Select Id, Qty From tblOrders Where (Note = 'it''s from x' Or Qty In (Select Qty "
+                               u"From tblOther Where Id > 1)) Order By Qty"),
+            u"Delete * From tblOrders WHERE (Note = 'it''s from x' Or Qty In (Select Qty From tblOther Where Id > 1))");
+  EXPECT_EQ(deleteAllStatement(u"Select * From Orders Where Note = 'tbl'"),
+            u"Delete * From Orders WHERE Note = 'tbl'");
+  // A name that only contains "tbl" is the name, not the text after it.
+  EXPECT_EQ(deleteAllStatement(u"qrytblOpen"), u"Delete * From qrytblOpen");
+  // No "tbl" at all.
+  EXPECT_EQ(errorOf([] { deleteAllStatement(u"Orders"); }), 5);
+  EXPECT_EQ(errorOf([] { deleteAllStatement(u""); }), 5);
+  // Selections that show other rows than whole records of one table.
+  for (const char16_t* source :
+       {u"Select Top 5 * From tblOrders", u"Select Distinct Qty From tblOrders", u"Select * From tblA, tblB",
+        u"Select * From tblA Inner Join tblB On tblA.Id = tblB.Id", u"Select * From tblOrders As o Where o.Qty > 1",
+        u"Select Qty From tblOrders Group By Qty", u"Select * From tblA Union Select * From tblB",
+        u"Select * From tblOrders Where", u"Select * From tblOrders; Delete * From tblOther",
+        u"Select * From tblOrders Where Note = 'open", u"Select * From (Select * From tblOrders)",
+        u"Update tblOrders Set Qty = 1", u"tblOrders Where Qty > 1", u"Select * From tblOrders Where (Qty > 1"})
+    EXPECT_EQ(errorOf([&] { deleteAllStatement(source); }), 3251) << toUtf8(source);
+}
+
+}  // namespace
+}  // namespace tarnwick::ocx

@@ -1,0 +1,201 @@
+#include "../automation/ErrorOf.h"
+#include "EngineTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/engine/DBEngine.h>
+#include <tarnwick/frame/Activation.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace tarnwick {
+namespace {
+
+using testing::column;
+using testing::errorOf;
+using testing::makeOrdersDatabase;
+using testing::TempDir;
+using testing::u16;
+
+TEST(DBEngine, OneEnginePerThroughActivation) {
+  Object first(frame::createObject(u"{00000010-0000-0010-8000-00AA006D2EA4}"));
+  Object second(frame::createObject(u"Tarnwick.DBEngine"));
+  EXPECT_EQ(first.get(), second.get());
+  EXPECT_EQ(first.typeName(), u"DBEngine");
+  EXPECT_TRUE(first.supports(engine::kDBEngineInterfaceId));
+  IDispatch* other = nullptr;
+  std::thread([&] {
+    Object there(frame::createObject(u"{00000010-0000-0010-8000-00AA006D2EA4}"));
+    other = there.get();  // only compared, never used: it dies with its thread
+  }).join();
+  EXPECT_NE(other, first.get());
+}
+
+TEST(DBEngine, NestedTransactionsCoverEveryOpenDatabase) {
+  TempDir dir;
+  Object engine = testing::engineObject();
+  Object a = makeOrdersDatabase(dir / "a.db");
+  Object b = makeOrdersDatabase(dir / "b.db");
+  const auto count = [](const Object& db) {
+    return toInt32(Object(db.call(u"TableDefs", u"Orders")).get(u"RecordCount"));
+  };
+  engine.call(u"BeginTrans");
+  a.call(u"Execute", u"DELETE FROM Orders WHERE OrderId = 1");
+  engine.call(u"BeginTrans");
+  b.call(u"Execute", u"Delete * From Orders");
+  Object rs(a.call(u"OpenRecordset", u"Orders"));
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"Qty")}, Variant(99));
+  rs.call(u"Update");
+  engine.call(u"Rollback");  // the inner one: b keeps its orders, Qty is back
+  EXPECT_EQ(count(b), 5);
+  EXPECT_EQ(count(a), 4);
+  EXPECT_EQ(column(Object(a.call(u"OpenRecordset", u"Orders")), u"Qty"), u"7,2,5,11");
+  engine.call(u"BeginTrans");
+  b.call(u"Execute", u"Delete From Orders Where Qty = 5");
+  engine.call(u"CommitTrans");  // the inner one: kept as part of the outer
+  engine.call(u"CommitTrans", 0);
+  EXPECT_EQ(count(a), 4);
+  EXPECT_EQ(count(b), 3);
+  // A database opened during a transaction joins it.
+  engine.call(u"BeginTrans");
+  Object late(engine.call(u"OpenDatabase", u16(dir / "a.db")));
+  late.call(u"Execute", u"Delete * From Customers");
+  engine.call(u"Rollback");
+  EXPECT_EQ(toInt32(Object(late.call(u"TableDefs", u"Customers")).get(u"RecordCount")), 3);
+  EXPECT_EQ(errorOf([&] { engine.call(u"CommitTrans"); }), 3034);
+  EXPECT_EQ(errorOf([&] { engine.call(u"Rollback"); }), 3034);
+}
+
+TEST(DBEngine, OpeningFilesThatAreNoDatabases) {
+  TempDir dir;
+  Object engine = testing::engineObject();
+  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir / "missing.db")); }), 3024);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing.db"));
+  {
+    std::FILE* f = std::fopen((dir / "text.db").c_str(), "w");
+    std::fputs("This is a plain text file, long enough to have a header of its own. Nothing more.\n", f);
+    std::fclose(f);
+  }
+  try {
+    engine.call(u"OpenDatabase", u16(dir / "text.db"));
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3343);
+    EXPECT_EQ(e.description(), u"Unrecognized database format '" + u16(dir / "text.db") + u"'.");
+  }
+  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir.path())); }), 3051);
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "orders.db")); }), 3204);
+  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "no" / "such" / "dir.db")); }), 3051);
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+
+  // A file without write permission opens for reading and refuses changes.
+  std::filesystem::permissions(dir / "orders.db", std::filesystem::perms::owner_read);
+  if (::access((dir / "orders.db").c_str(), W_OK) != 0) {  // root may write anyway
+    Object db(engine.call(u"OpenDatabase", u16(dir / "orders.db")));
+    EXPECT_FALSE(toBool(db.get(u"Updatable")));
+    Object rs(db.call(u"OpenRecordset", u"Orders"));
+    EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Qty")})), 5);
+    EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), 3027);
+    EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), 3027);
+  }
+  // Read-only on request.
+  std::filesystem::permissions(dir / "orders.db", std::filesystem::perms::owner_all);
+  Object readOnly(engine.call(u"OpenDatabase", u16(dir / "orders.db"), false, true));
+  EXPECT_EQ(errorOf([&] { readOnly.call(u"Execute", u"Delete * From Orders"); }), 3027);
+  EXPECT_EQ(errorOf([&] { Object(readOnly.call(u"OpenRecordset", u"Orders")).call(u"AddNew"); }), 3027);
+}
+
+TEST(DBEngine, AnotherProcessWritingLocksTheFile) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The writer: holds a write transaction open until told to let go.
+    ::close(ready[0]);
+    ::close(release[1]);
+    int code = 0;
+    try {
+      Object engine(engine::DBEngine::forThisThread().as<IDispatch>());
+      Object database(engine.call(u"OpenDatabase", u16(dir / "orders.db")));
+      engine.call(u"BeginTrans");
+      database.call(u"Execute", u"UPDATE Orders SET Qty = 1");
+      char c = 'r';
+      (void)!::write(ready[1], &c, 1);
+      (void)!::read(release[0], &c, 1);
+      engine.call(u"Rollback");
+    } catch (const Error& e) {
+      std::fprintf(stderr, "writer: %d %s\n", e.number(), e.what());
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char c = 0;
+  if (::read(ready[0], &c, 1) != 1) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    FAIL() << "the writer failed: " << WEXITSTATUS(status);
+  }
+  Object db(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
+  Object rs(db.call(u"OpenRecordset", u"Orders"));
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"Qty")}, Variant(3));
+  try {
+    rs.call(u"Update");
+    ADD_FAILURE() << "written while another process writes";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3218);
+    EXPECT_EQ(e.description(), u"Could not update; currently locked.");
+  }
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), 3218);
+  EXPECT_EQ(toInt32(rs.get(u"EditMode")), 1);  // the edit is kept for a later try
+  (void)!::write(release[1], &c, 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  rs.call(u"Update");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"Qty"), u"3,7,2,5,11");
+}
+
+TEST(DBEngine, ACrashInsideATransactionLeavesTheFileAsItWas) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    try {
+      Object engine(engine::DBEngine::forThisThread().as<IDispatch>());
+      Object db(engine.call(u"OpenDatabase", u16(dir / "orders.db")));
+      engine.call(u"BeginTrans");
+      db.call(u"Execute", u"Delete * From Orders");
+      Object rs(db.call(u"OpenRecordset", u"Customers"));
+      for (int i = 0; i < 500; ++i) {
+        rs.call(u"AddNew");
+        rs.put(u"Collect", {Variant(u"Name")}, Variant(u"crash"));
+        rs.call(u"Update");
+      }
+    } catch (...) {
+      ::_exit(2);
+    }
+    ::abort();  // dies with the transaction open
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  Object db(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Customers")), u"Name"), u"Smith,Jones,Miller");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,401 @@
+#include "../automation/ErrorOf.h"
+#include "EngineTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/automation/Object.h>
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+using testing::column;
+using testing::errorOf;
+using testing::makeOrdersDatabase;
+using testing::TempDir;
+
+Variant field(const Object& rs, const char16_t* name) { return rs.get(u"Collect", {Variant(name)}); }
+bool eof(const Object& rs) { return toBool(rs.get(u"EOF")); }
+bool bof(const Object& rs) { return toBool(rs.get(u"BOF")); }
+
+TEST(Recordset, CursorMovesAndStopsAtBothEnds) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  for (int type : {1, 2, 4}) {
+    SCOPED_TRACE(type);
+    Object rs(db.call(u"OpenRecordset", u"Orders", type));
+    EXPECT_FALSE(bof(rs));
+    EXPECT_FALSE(eof(rs));
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 1);
+    EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 1);  // reached so far
+    rs.call(u"MoveNext");
+    rs.call(u"MoveNext");
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+    rs.call(u"MovePrevious");
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
+    rs.call(u"MoveLast");
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+    EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 5);
+    EXPECT_EQ(toInt32(rs.get(u"AbsolutePosition")), 4);
+    rs.call(u"MoveNext");
+    EXPECT_TRUE(eof(rs));
+    EXPECT_FALSE(bof(rs));
+    EXPECT_EQ(errorOf([&] { field(rs, u"OrderId"); }), 3021);
+    EXPECT_EQ(errorOf([&] { rs.call(u"MoveNext"); }), 3021);
+    rs.call(u"MovePrevious");
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+    rs.call(u"MoveFirst");
+    rs.call(u"MovePrevious");
+    EXPECT_TRUE(bof(rs));
+    EXPECT_EQ(errorOf([&] { rs.call(u"MovePrevious"); }), 3021);
+    rs.call(u"MoveNext");
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 1);
+    rs.call(u"Move", 3);
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+    rs.call(u"Move", -2);
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
+    rs.put(u"AbsolutePosition", Variant(2));
+    EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+    EXPECT_EQ(column(rs, u"Customer"), u"Smith,Jones,Smith,Miller,jones");
+  }
+
+  // An empty recordset is at both ends at once.
+  db.call(u"Execute", u"CREATE TABLE Empty (Id LONG)");
+  for (int type : {1, 2, 4, 8}) {
+    Object rs(db.call(u"OpenRecordset", u"Empty", type));
+    EXPECT_TRUE(bof(rs));
+    EXPECT_TRUE(eof(rs));
+    EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 0);
+    EXPECT_EQ(errorOf([&] { rs.call(u"MoveNext"); }), 3021);
+    EXPECT_EQ(errorOf([&] { field(rs, u"Id"); }), 3021);
+    rs.call(u"MoveFirst");
+    EXPECT_TRUE(eof(rs));
+  }
+}
+
+TEST(Recordset, ForwardOnlyReadsOnceAndRefusesGoingBack) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Select * From Orders Order By Qty DESC, OrderId", 8));
+  EXPECT_EQ(column(rs, u"OrderId"), u"5,2,1,4,3");
+  EXPECT_EQ(errorOf([&] { rs.call(u"MovePrevious"); }), 3251);
+  EXPECT_EQ(errorOf([&] { rs.get(u"Bookmark"); }), 3251);
+  EXPECT_FALSE(toBool(rs.get(u"Bookmarkable")));
+}
+
+TEST(Recordset, BookmarksSurviveMoves) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Select * From Orders Where Qty > 2 Order By Customer"));
+  EXPECT_EQ(column(rs, u"OrderId"), u"2,5,4,1");  // the engine's text order ignores letter case
+  rs.call(u"MoveFirst");
+  rs.call(u"MoveNext");
+  const Variant second = rs.get(u"Bookmark");
+  rs.call(u"MoveLast");
+  const Variant last = rs.get(u"Bookmark");
+  rs.put(u"Bookmark", second);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+  rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  rs.put(u"Bookmark", last);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 1);
+  EXPECT_EQ(errorOf([&] { rs.put(u"Bookmark", Variant(u"garbage")); }), 3159);
+  // A bookmark of another recordset's record works where the record belongs.
+  Object other(db.call(u"OpenRecordset", u"Orders", 2));
+  other.call(u"FindFirst", u"OrderId = 4");
+  rs.put(u"Bookmark", other.get(u"Bookmark"));
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  rs.call(u"MovePrevious");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+}
+
+TEST(Recordset, AddEditUpdateCancelAndDelete) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Customers", 2));
+  rs.call(u"MoveLast");
+  rs.call(u"AddNew");
+  EXPECT_EQ(toInt32(rs.get(u"EditMode")), 2);
+  EXPECT_EQ(toInt32(field(rs, u"CustomerId")), 4);  // the automatic key, given at AddNew
+  rs.put(u"Collect", {Variant(u"Name")}, Variant(u"Baker"));
+  Object(rs.get(u"Fields", {Variant(u"City")})).put(u"Value", Variant(u"Bremen"));
+  rs.call(u"Update");
+  EXPECT_EQ(toInt32(rs.get(u"EditMode")), 0);
+  EXPECT_EQ(toText(field(rs, u"Name")), u"Miller");  // the current record stays
+  rs.put(u"Bookmark", rs.get(u"LastModified"));
+  EXPECT_EQ(toText(field(rs, u"City")), u"Bremen");
+  EXPECT_EQ(column(rs, u"Name"), u"Smith,Jones,Miller,Baker");
+
+  // Edit, then CancelUpdate: nothing changes.
+  rs.call(u"MoveFirst");
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"City")}, Variant(u"Paris"));
+  EXPECT_EQ(toText(field(rs, u"City")), u"Paris");
+  rs.call(u"CancelUpdate");
+  EXPECT_EQ(toText(field(rs, u"City")), u"Berlin");
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"City")}, Variant(u"Köln"));
+  rs.call(u"Update");
+  EXPECT_EQ(toText(field(rs, u"City")), u"Köln");
+
+  // Refusals: no edit open, no current record, a required field, a text too
+  // long, a value that does not convert, the automatic key.
+  EXPECT_EQ(errorOf([&] { rs.put(u"Collect", {Variant(u"City")}, Variant(u"x")); }), 3020);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), 3020);
+  EXPECT_EQ(errorOf([&] { rs.call(u"CancelUpdate"); }), 3020);
+  rs.call(u"AddNew");
+  EXPECT_EQ(errorOf([&] { rs.put(u"Collect", {Variant(u"City")}, Variant(u"a city name much too long")); }), 3163);
+  EXPECT_EQ(errorOf([&] { rs.put(u"Collect", {Variant(u"CustomerId")}, Variant(9)); }), 3164);
+  try {
+    rs.call(u"Update");
+    FAIL() << "a Null in a required field was saved";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3314);
+    EXPECT_EQ(e.description(),
+              u"The field 'Name' cannot contain a Null value because the Required property for this field is set to "
+              u"True. Enter a value in this field.");
+  }
+  rs.put(u"Collect", {Variant(u"Name")}, Variant(u""));
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), 3315);  // zero length not allowed
+  rs.call(u"CancelUpdate");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Customers")), u"Name"), u"Smith,Jones,Miller,Baker");
+
+  Object orders(db.call(u"OpenRecordset", u"Orders"));
+  orders.call(u"Edit");
+  EXPECT_EQ(errorOf([&] { orders.put(u"Collect", {Variant(u"Qty")}, Variant(u"many")); }), 3421);
+  orders.put(u"Collect", {Variant(u"Qty")}, Variant(u"12"));  // a text that is a number
+  EXPECT_EQ(field(orders, u"Qty").valueType(), VT_I2);
+  orders.put(u"Collect", {Variant(u"OrderDate")}, Variant(u"3/4/1999"));
+  EXPECT_EQ(field(orders, u"OrderDate").valueType(), VT_DATE);
+  EXPECT_EQ(errorOf([&] { orders.put(u"Collect", {Variant(u"OrderDate")}, Variant(u"soon")); }), 3421);
+  orders.put(u"Collect", {Variant(u"Paid")}, Variant(u"True"));
+  orders.call(u"Update");
+  EXPECT_EQ(toInt32(field(orders, u"Qty")), 12);
+  EXPECT_TRUE(toBool(field(orders, u"Paid")));
+  // A duplicate key is refused at Update and nothing is saved.
+  orders.call(u"AddNew");
+  orders.put(u"Collect", {Variant(u"OrderId")}, Variant(3));
+  EXPECT_EQ(errorOf([&] { orders.call(u"Update"); }), 3022);
+  orders.put(u"Collect", {Variant(u"OrderId")}, Variant(6));
+  orders.call(u"Update");
+
+  // Delete: the record goes; the position stays until the next move.
+  orders.call(u"MoveFirst");
+  orders.call(u"Delete");
+  EXPECT_EQ(errorOf([&] { field(orders, u"OrderId"); }), 3167);
+  orders.call(u"MoveNext");
+  EXPECT_EQ(toInt32(field(orders, u"OrderId")), 2);
+  EXPECT_EQ(column(orders, u"OrderId"), u"2,3,4,5,6");
+  orders.call(u"MoveLast");
+  orders.call(u"MoveNext");
+  EXPECT_EQ(errorOf([&] { orders.call(u"Delete"); }), 3021);
+
+  // Snapshots and queries over several tables are read-only.
+  Object snapshot(db.call(u"OpenRecordset", u"Orders", 4));
+  EXPECT_EQ(errorOf([&] { snapshot.call(u"Edit"); }), 3027);
+  EXPECT_EQ(errorOf([&] { snapshot.call(u"AddNew"); }), 3027);
+  Object joined(db.call(u"OpenRecordset", u"Select * From Orders, Customers Where Orders.CustomerId = Customers.CustomerId"));
+  EXPECT_EQ(errorOf([&] { joined.call(u"Delete"); }), 3027);
+}
+
+TEST(Recordset, FieldsByPositionNameAndDefaultMember) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders"));
+  Object fields(rs.get(u"Fields"));
+  EXPECT_EQ(toInt32(fields.get(u"Count")), 8);
+  Object byPosition(rs.get(u"Fields", {Variant(2)}));
+  EXPECT_EQ(toText(byPosition.get(u"Name")), u"Customer");
+  EXPECT_EQ(toText(byPosition.value()), u"Smith");  // the field's default member is its value
+  Object byName(fields.call(u"Item", u"qty"));
+  EXPECT_EQ(toInt32(byName.get(u"Type")), 3);
+  EXPECT_EQ(toInt32(Object(fields.call(u"Item", 0)).get(u"Type")), 4);
+  EXPECT_EQ(toInt32(field(rs, u"Qty")), 5);
+  EXPECT_EQ(toText(rs.get(u"Collect", {Variant(2)})), u"Smith");
+  EXPECT_EQ(errorOf([&] { rs.get(u"Fields", {Variant(u"Nope")}); }), 3265);
+  EXPECT_EQ(errorOf([&] { rs.get(u"Fields", {Variant(8)}); }), 3265);
+  EXPECT_EQ(errorOf([&] { field(rs, u"Nope"); }), 3265);
+  EXPECT_TRUE(field(rs, u"Note").valueType() == VT_BSTR);
+  rs.call(u"MoveNext");
+  EXPECT_TRUE(field(rs, u"Note").isNull());
+  std::u16string names;
+  for (const Variant& f : enumerate(fields)) names += toText(Object(f).get(u"Name")) + u";";
+  EXPECT_EQ(names, u"OrderId;CustomerId;Customer;Qty;OrderDate;Paid;Price;Note;");
+  EXPECT_EQ(toText(rs.get(u"Name")), u"Orders");
+  EXPECT_EQ(Object(rs).typeName(), u"Recordset");
+}
+
+TEST(Recordset, SeekOnSingleAndCompositeKeys) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders"));
+  EXPECT_EQ(errorOf([&] { rs.call(u"Seek", u"=", 3); }), 3019);  // no index chosen
+  EXPECT_EQ(errorOf([&] { rs.put(u"Index", Variant(u"NoSuchIndex")); }), 3800);
+  rs.put(u"Index", Variant(u"PrimaryKey"));
+  rs.call(u"Seek", u"=", 3);
+  EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  rs.call(u"Seek", u"=", 42);
+  EXPECT_TRUE(toBool(rs.get(u"NoMatch")));
+  rs.call(u"Seek", u">=", 42);
+  EXPECT_TRUE(toBool(rs.get(u"NoMatch")));
+  rs.call(u"Seek", u">", 3);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  rs.call(u"Seek", u"<", 3);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
+  rs.call(u"Seek", u"<=", 3);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  rs.call(u"Seek", u"=", u"5");  // a text that is the key
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+  EXPECT_EQ(toInt32(rs.get(u"AbsolutePosition")), 4);
+  rs.call(u"MovePrevious");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+
+  rs.put(u"Index", Variant(u"ByCustomerDate"));
+  EXPECT_EQ(toText(rs.get(u"Index")), u"ByCustomerDate");
+  rs.call(u"Seek", u"=", 1, Variant::date(35827.0));  // 1 February 1998
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  rs.call(u"Seek", u"=", 2);  // the first part of the key alone
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
+  rs.call(u"Seek", u">", 1, u"1/20/1998");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);  // index order
+  EXPECT_EQ(errorOf([&] { rs.call(u"Seek", u"=", 1, u"not a date"); }), 3464);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Seek", u"~", 1); }), 3001);
+
+  Object dynaset(db.call(u"OpenRecordset", u"Orders", 2));
+  EXPECT_EQ(errorOf([&] { dynaset.put(u"Index", Variant(u"PrimaryKey")); }), 3251);
+  EXPECT_EQ(errorOf([&] { dynaset.call(u"Seek", u"=", 1); }), 3251);
+}
+
+TEST(Recordset, FindWithTextsNumbersDatesAndPatterns) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  const auto find = [&](const char16_t* how, const char16_t* condition) -> std::int32_t {
+    rs.call(how, condition);
+    return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
+  };
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindNext", u"Customer = 'Smith'"), 3);
+  EXPECT_EQ(find(u"FindNext", u"Customer = 'Smith'"), 0);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);  // no match leaves the record
+  EXPECT_EQ(find(u"FindPrevious", u"Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 5"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Qty > 6 and Paid = False"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Orders.[Qty]=5"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'J*'"), 2);  // Like ignores letter case
+  EXPECT_EQ(find(u"FindNext", u"Customer Like 'J*'"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like '?ill[a-f]r'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like '[!s]*'"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Qty Like '1#'"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"Note Like '*ir*'"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #1/15/1998#"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate > DateValue('2/1/98')"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate BETWEEN DateValue('1/10/98') AND DateValue('3/10/98') and Qty < 5"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"Paid = True and Price >= 100"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Note Is Null"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = \"Miller\""), 4);
+  EXPECT_EQ(find(u"FindFirst", u"[Customer] <> 'Smith' and Customer & Note = 'joneslast'"), 5);
+  {
+    // DateValue reads the text the way the user writes dates.
+    LocaleScope german(Locale::deDE());
+    EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('15.01.1998')"), 2);
+    EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('1/2/98')"), 3);  // day first: 1 February
+  }
+  // Conditions that do not parse, and their errors.
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = = 5"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty == 5"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Customer = 'open"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"(Qty = 5"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 5; DELETE FROM Orders"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 'five'"); }), 3464);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Nonsense = 5"); }), 3061);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty 5"); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"OrderDate = DateValue('never')"); }), 3464);
+  try {
+    rs.call(u"FindFirst", u"Qty = = 5");
+  } catch (const Error& e) {
+    EXPECT_EQ(e.description(), u"Syntax error (missing operator) in query expression 'Qty = = 5'.");
+  }
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");  // nothing ran
+}
+
+TEST(Recordset, SortAndFilterMakeNewRecordsets) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  rs.call(u"MoveNext");
+  rs.put(u"Sort", Variant(u"Qty DESC, [OrderId]"));
+  Object sorted(rs.call(u"OpenRecordset"));
+  EXPECT_EQ(column(sorted, u"OrderId"), u"5,2,1,4,3");
+  EXPECT_EQ(toText(rs.get(u"Sort")), u"Qty DESC, [OrderId]");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);  // the original stays where it was
+  rs.put(u"Filter", Variant(u"Paid = False"));
+  rs.put(u"Sort", Variant(u"OrderDate DESC"));
+  Object filtered(rs.call(u"OpenRecordset"));
+  EXPECT_EQ(column(filtered, u"OrderId"), u"5,3,2");
+  filtered.call(u"MoveLast");
+  filtered.call(u"MovePrevious");
+  EXPECT_EQ(toInt32(field(filtered, u"OrderId")), 3);
+  EXPECT_EQ(errorOf([&] { rs.put(u"Sort", Variant(u"Qty DESC,")); }), 3075);
+  EXPECT_EQ(errorOf([&] { rs.put(u"Sort", Variant(u"Nonsense")); }), 3061);
+  EXPECT_EQ(toText(rs.get(u"Sort")), u"OrderDate DESC");  // a refused sort leaves the old one
+  EXPECT_EQ(errorOf([&] { rs.put(u"Filter", Variant(u"Qty >")); }), 3075);
+
+  // Editing a record so that it moves ahead in the order does not make it
+  // come round again.
+  Object table(db.call(u"OpenRecordset", u"Orders"));
+  table.put(u"Index", Variant(u"ByCustomer"));
+  int visited = 0;
+  while (!eof(table) && visited < 20) {
+    table.call(u"Edit");
+    table.put(u"Collect", {Variant(u"Customer")}, Variant(u"Z" + toText(field(table, u"Customer"))));
+    table.call(u"Update");
+    table.call(u"MoveNext");
+    ++visited;
+  }
+  EXPECT_EQ(visited, 5);
+
+  // A multi-table snapshot sorts too.
+  Object joined(db.call(u"OpenRecordset",
+                        u"Select * From Orders,Customers WHERE Orders.[CustomerId]=Customers.[CustomerId] "
+                        u"and Customers.[City] Like 'B*'"));
+  joined.put(u"Sort", Variant(u"Orders.OrderId DESC"));
+  EXPECT_EQ(column(Object(joined.call(u"OpenRecordset")), u"OrderId"), u"5,3,2,1");
+}
+
+TEST(Recordset, RecordsetsOfSeveralTables) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset",
+                    u"Select * From Orders,Customers WHERE Orders.[Qty]=5 and Customers.[City] Like 'B*'"));
+  // Orders 1 and 4 have Qty 5; Berlin and Bonn start with B.
+  EXPECT_EQ(column(rs, u"OrderId"), u"1,4,1,4");
+  EXPECT_EQ(column(rs, u"Name"), u"Smith,Smith,Jones,Jones");
+  // Fields of the same name are told apart by their table.
+  EXPECT_EQ(toText(Object(rs.get(u"Fields", {Variant(1)})).get(u"Name")), u"Orders.CustomerId");
+  EXPECT_EQ(toInt32(Object(rs.get(u"Fields", {Variant(u"OrderDate")})).get(u"Type")), 8);
+  rs.call(u"FindFirst", u"Customers.[Name] = 'Jones' and Orders.OrderId = 4");
+  EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
+  EXPECT_EQ(toInt32(rs.get(u"AbsolutePosition")), 3);
+  Object between(db.call(u"OpenRecordset",
+                         u"Select * From Orders WHERE [OrderDate] BETWEEN DateValue('1/1/98') AND DateValue('1/31/98')"));
+  EXPECT_EQ(column(between, u"OrderId"), u"1,2");
+  Object below(db.call(u"OpenRecordset", u"Select * From Orders WHERE [OrderDate] < DateValue('1/31/98')"));
+  EXPECT_EQ(column(below, u"OrderId"), u"1,2");
+  Object counted(db.call(u"OpenRecordset", u"Select Customer, Count(*) AS N From Orders Group By Customer"));
+  EXPECT_EQ(column(counted, u"N"), u"2,1,2");  // texts compare without regard to case
+  EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Nowhere"); }), 3078);
+  EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Nowhere"); }), 3078);
+  EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From"); }), 3131);
+  EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Orders,"); }), 3131);
+  EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Orders", 1); }), 3219);
+}
+
+}  // namespace
+}  // namespace tarnwick
