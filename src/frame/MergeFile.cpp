@@ -1,5 +1,6 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/MergeFile.h>
 
 namespace tarnwick::frame {
@@ -32,6 +33,18 @@ std::optional<std::u16string> MergeFile::text(const Variant& addressFields, cons
     data += values;
   }
   return header + u"\r\n" + data;
+}
+
+std::optional<std::u16string> collectMergeFile(Call& call,
+                                               const std::function<void(MergeFile&, const Object&)>& visit) {
+  MergeFile file;
+  for (const Variant& arrayValue : arrayElements(call.arg(0))) {
+    const Object controls(arrayValue);
+    const std::int32_t upper = upperBound(controls);
+    for (std::int32_t j = 0; j <= upper; ++j) visit(file, element(controls, j));
+  }
+  const Variant missing = Variant::missing();
+  return file.text(call.has(2) ? call.arg(2) : missing, call.has(3) ? call.arg(3) : missing);
 }
 
 }  // namespace tarnwick::frame

@@ -1,7 +1,6 @@
 #include "MergeExport.h"
 
 #include <tarnwick/automation/Convert.h>
-#include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/MergeFile.h>
 #include <tarnwick/frame/TagDirectives.h>
 #include <tarnwick/frame/TextFile.h>
@@ -59,25 +58,17 @@ void saveMergeFieldsFromTags(Call& call) {
   std::optional<std::u16string> text;
   try {
     fileName = call.text(1);
-    frame::MergeFile file;
-    for (const Variant& arrayValue : frame::arrayElements(call.arg(0))) {
-      const Object controls(arrayValue);
-      const std::int32_t upper = frame::upperBound(controls);
-      for (std::int32_t j = 0; j <= upper; ++j) {
-        const Object control = frame::element(controls, j);
-        const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
-        if (!name) continue;
-        // An empty control, grid or not, exports one blank; a grid its cells.
-        const std::u16string shown = toText(control.value());
-        const std::u16string type = shown.empty() ? std::u16string() : control.typeName();
-        if (shown.empty()) file.add(*name, u" ");
-        else if (type == u"MSFlexGrid") file.add(*name, flexGridText(control));
-        else if (type == u"DBGrid") file.add(*name, dataGridText(control));
-        else file.add(*name, shown);
-      }
-    }
-    const Variant missing = Variant::missing();
-    text = file.text(call.has(2) ? call.arg(2) : missing, call.has(3) ? call.arg(3) : missing);
+    text = frame::collectMergeFile(call, [](frame::MergeFile& file, const Object& control) {
+      const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
+      if (!name) return;
+      // An empty control, grid or not, exports one blank; a grid its cells.
+      const std::u16string shown = toText(control.value());
+      const std::u16string type = shown.empty() ? std::u16string() : control.typeName();
+      if (shown.empty()) file.add(*name, u" ");
+      else if (type == u"MSFlexGrid") file.add(*name, flexGridText(control));
+      else if (type == u"DBGrid") file.add(*name, dataGridText(control));
+      else file.add(*name, shown);
+    });
   } catch (const Error& e) {
     call.setResult(static_cast<std::int16_t>(e.number()));
     return;

@@ -4,7 +4,11 @@
 // and line feed, and a data line of values in double quotes separated by
 // ";". A double quote inside a value is doubled, as readers of such files
 // expect, so that a value cannot end its field early.
+#include <tarnwick/automation/Call.h>
+#include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Variant.h>
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -29,5 +33,13 @@ class MergeFile {
   std::u16string data_;
   std::size_t entries_ = 0;
 };
+
+// The export both merge routines share: walks the controls of every
+// control array in `arrays` (each from index 0 to its UBound), lets
+// `visit` add the control's entry to the file (or nothing), and finishes
+// with the caller's address parts, given as the call's arguments 2 and 3.
+// The result is what the routine answers: Error when the walk fails,
+// nullopt when there is nothing to write, else the file's text.
+std::optional<std::u16string> collectMergeFile(Call& call, const std::function<void(MergeFile&, const Object&)>& visit);
 
 }  // namespace tarnwick::frame
