@@ -136,7 +136,9 @@ void generateIniTips(Call& call) {
     for (const Object& control : frame::collectionItems(Object(call.object(0)))) {
       std::u16string caption;
       errors.run([&] { caption = withoutLeadingBlanks(toText(control.get(u"Caption"))); });
-      const std::u16string index = indexText(control, errors);
+      // The index text only matters for a control without a caption; a
+      // failed read of it would be cleared at once, so it is read only then.
+      const std::u16string index = caption.empty() ? indexText(control, errors) : std::u16string();
       errors.clear();
       Variant tip;
       if (!errors.run([&] { tip = control.get(u"ToolTipText"); })) continue;
@@ -159,7 +161,7 @@ void getIniTips(Call& call) {
     for (const Object& control : frame::collectionItems(Object(call.object(0)))) {
       std::u16string caption;
       errors.run([&] { caption = toText(control.get(u"Caption")); });
-      const std::u16string index = indexText(control, errors);
+      const std::u16string index = caption.empty() ? indexText(control, errors) : std::u16string();
       errors.clear();
       if (!errors.run([&] { control.get(u"ToolTipText"); })) continue;
       errors.run([&] {

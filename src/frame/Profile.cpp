@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnwick::frame {
@@ -81,17 +82,31 @@ std::vector<Line> splitLines(std::string_view text) {
 }
 
 // The parsed form that reads use.
+std::u16string folded(std::u16string_view name) {
+  std::u16string out(name);
+  for (char16_t& c : out) c = upperCase(c);
+  return out;
+}
+
 struct Parsed {
   struct Section {
     std::u16string name;
     std::vector<std::pair<std::u16string, std::u16string>> keys;
+    // Letter-case-folded key to its first value, so a read does not walk
+    // the section.
+    std::unordered_map<std::u16string, std::size_t> index;
+
+    const std::u16string* value(std::u16string_view key) const {
+      const auto it = index.find(folded(key));
+      return it == index.end() ? nullptr : &keys[it->second].second;
+    }
   };
   std::vector<Section> sections;
+  std::unordered_map<std::u16string, std::size_t> sectionIndex;  // first section of a name
 
-  const Section* find(std::u16string_view name) const noexcept {
-    for (const Section& s : sections)
-      if (equalsIgnoreCase(s.name, name)) return &s;
-    return nullptr;
+  const Section* find(std::u16string_view name) const {
+    const auto it = sectionIndex.find(folded(name));
+    return it == sectionIndex.end() ? nullptr : &sections[it->second];
   }
 };
 
@@ -100,9 +115,11 @@ Parsed parse(const std::vector<Line>& lines) {
   Parsed::Section* current = nullptr;
   for (const Line& line : lines) {
     if (line.kind == Line::Kind::Section) {
-      parsed.sections.push_back(Parsed::Section{line.name, {}});
+      parsed.sectionIndex.emplace(folded(line.name), parsed.sections.size());
+      parsed.sections.push_back(Parsed::Section{line.name, {}, {}});
       current = &parsed.sections.back();
     } else if (line.kind == Line::Kind::Key && current) {
+      current->index.emplace(folded(line.name), current->keys.size());
       current->keys.emplace_back(line.name, line.value);
     }
   }
@@ -129,14 +146,19 @@ bool sameFile(const CacheEntry& e, const struct stat& st) noexcept {
 
 // The parsed file, or nullptr when there is no readable file.
 std::shared_ptr<const Parsed> load(const fs::path& path) {
+  // An unchanged file is served from its parsed copy with one look at the
+  // file's status, without opening it.
+  struct stat seen {};
+  if (::stat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode)) return nullptr;
+  {
+    std::lock_guard lock(cacheLock);
+    if (auto it = cache().find(path.string()); it != cache().end() && sameFile(it->second, seen))
+      return it->second.parsed;
+  }
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return nullptr;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-  {
-    std::lock_guard lock(cacheLock);
-    if (auto it = cache().find(path.string()); it != cache().end() && sameFile(it->second, st)) return it->second.parsed;
-  }
   std::string text;
   if (!readWhole(fd.get(), text)) return nullptr;
   auto parsed = std::make_shared<const Parsed>(parse(splitLines(text)));
@@ -317,11 +339,7 @@ ProfileRead readProfileString(OptionalText section, OptionalText key, std::u16st
   }
   std::u16string value(defaultValue);
   if (found)
-    for (const auto& [name, stored] : found->keys)
-      if (equalsIgnoreCase(name, *key)) {
-        value = stored;
-        break;
-      }
+    if (const std::u16string* stored = found->value(*key)) value = *stored;
   if (value.size() > size - 1) value.resize(size - 1);
   const auto count = static_cast<std::uint32_t>(value.size());
   return ProfileRead{std::move(value), count};

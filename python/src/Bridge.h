@@ -1,0 +1,113 @@
+#pragma once
+// The Python module's own parts, shared between its sources: values both
+// ways, automation objects seen from Python, Python objects seen as
+// automation objects, and errors both ways.
+//
+// Every function here runs with the interpreter's lock held; the module
+// never releases it, so a routine that calls back into a Python object runs
+// on the caller's thread as the platform's apartment rule asks.
+#include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/Variant.h>
+#include <tarnwick/frame/TypeLibrary.h>
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick::python {
+
+namespace py = pybind11;
+
+// Python objects the module defines at import and the standard types it converts.
+struct ModuleState {
+  py::object errorType;           // tarnwick.Error
+  py::object memberErrorType;     // tarnwick.MemberNotFoundError (error 438, also an AttributeError)
+  py::object null;                // tarnwick.Null
+  py::object nothing;             // tarnwick.Nothing
+  py::object missing;             // tarnwick.Missing
+  py::object errorValueType;      // tarnwick.ErrorValue
+  py::object arrayType;           // tarnwick.Array
+  py::object refType;             // tarnwick.Ref
+  py::object decimalType;         // decimal.Decimal
+  py::object datetimeType;        // datetime.datetime
+  py::object dateType;            // datetime.date
+  py::object isRoutine;           // inspect.isroutine
+};
+// Filled at import; its objects are never released (they live as long as the module).
+ModuleState& state();
+
+// ---- values ----
+
+// A Python value as an automation value: None is Empty, tarnwick.Null is
+// Null, bool, int (32-bit when it fits, else 64-bit; beyond that Error 6),
+// float, str, decimal.Decimal as currency (four decimals, Error 6 beyond
+// its range), datetime.datetime and datetime.date as dates, lists, tuples
+// and tarnwick.Array as arrays of values, tarnwick.Object as its object,
+// and any other Python object as an automation object over it.
+Variant toVariant(py::handle value);
+// An automation value as a Python value (references followed).
+py::object fromVariant(const VARIANT& value);
+
+std::u16string toText16(py::handle text);  // str -> UTF-16, lone surrogates kept
+py::str fromText16(std::u16string_view text);
+
+// ---- automation objects seen from Python ----
+
+// tarnwick.Object: an automation object whose members are Python
+// attributes and methods.
+class ObjectHandle {
+ public:
+  explicit ObjectHandle(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+  const ComPtr<IDispatch>& pointer() const noexcept { return object_; }
+  Object object() const { return Object(object_); }
+  // The routines of the library class the object is, or null for any other object.
+  const frame::InterfaceInfo* libraryInterface();
+
+ private:
+  ComPtr<IDispatch> object_;
+  const frame::InterfaceInfo* interface_ = nullptr;
+  bool classified_ = false;
+};
+
+// A member of an object, taken by name: calling it calls the member,
+// indexing it reads or writes an indexed property.
+struct BoundMember {
+  ComPtr<IDispatch> object;
+  DISPID id;
+  std::u16string name;
+};
+
+// Calls a member with Python arguments; tarnwick.Ref arguments pass a
+// reference that the member may write through, and see the new value.
+py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args,
+                        py::handle putValue = py::handle());
+
+py::object wrapObject(ComPtr<IDispatch> object);
+
+// ---- Python objects seen as automation objects ----
+
+// The automation object over a Python object (the same one while it lives).
+ComPtr<IDispatch> wrapPython(py::handle object);
+// The Python object behind an automation object made by wrapPython, or a null handle.
+py::handle unwrapPython(IDispatch* object) noexcept;
+
+// ---- errors ----
+
+// The automation error for the Python exception in flight (which is taken
+// and kept, to become the cause of the Python exception that the failed
+// call raises in the end).
+Error errorFromPython(py::error_already_set& exception);
+// Raises the Python exception for an automation error.
+void setPythonError(const Error& error);
+// Forgets an exception kept by errorFromPython that no failure used.
+void dropPendingCause() noexcept;
+
+// ---- module parts ----
+
+// The value conversions as module functions.
+void addConversions(py::module_& module);
+
+}  // namespace tarnwick::python

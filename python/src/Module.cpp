@@ -1,0 +1,514 @@
+// The Python module `tarnwick`: creates the library's classes, the data
+// engine and the headless host's objects by programmatic identifier, and
+// calls their members by name.
+#include "Bridge.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/automation/String.h>
+#include <tarnwick/engine/SampleDatabase.h>
+#include <tarnwick/frame/Activation.h>
+#include <tarnwick/frame/ClassCatalogue.h>
+#include <tarnwick/host/FormDescription.h>
+#include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/Services.h>
+
+#include <pybind11/eval.h>
+
+#include <filesystem>
+
+namespace tarnwick::python {
+
+namespace {
+
+// The module's Python-level definitions: the error classes and the values
+// that have no Python type of their own.
+constexpr const char* kPythonPart = R"PY(
+class Error(Exception):
+    """A failed call: the error's number, description and source."""
+
+    def __init__(self, number, description=None, source=""):
+        number = int(number)
+        if description is None:
+            description = error_description(number)
+        super().__init__(number, description, source)
+        self.number = number
+        self.description = description
+        self.source = source
+
+    def __str__(self):
+        return f"{self.number}: {self.description}"
+
+
+class MemberNotFoundError(Error, AttributeError):
+    """Error 438: the object has no member of that name."""
+
+
+class _Marker:
+    __slots__ = ("_name", "_truth")
+
+    def __init__(self, name, truth):
+        object.__setattr__(self, "_name", name)
+        object.__setattr__(self, "_truth", truth)
+
+    def __repr__(self):
+        return "tarnwick." + self._name
+
+    def __bool__(self):
+        return self._truth
+
+    def __copy__(self):
+        return self
+
+    def __deepcopy__(self, memo):
+        return self
+
+    def __reduce__(self):
+        return self._name
+
+
+# Empty is None; these three are values of their own.
+Null = _Marker("Null", False)        # no valid data
+Nothing = _Marker("Nothing", False)  # an object reference to no object
+Missing = _Marker("Missing", False)  # an optional argument left out in the middle of a list
+
+
+class ErrorValue:
+    """An error code held as a value (other than the missing-argument marker)."""
+
+    __slots__ = ("code",)
+
+    def __init__(self, code):
+        self.code = int(code)
+
+    def __eq__(self, other):
+        return isinstance(other, ErrorValue) and other.code == self.code
+
+    def __hash__(self):
+        return hash(self.code)
+
+    def __repr__(self):
+        return f"tarnwick.ErrorValue({self.code:#x})"
+
+
+class Array(list):
+    """A list that keeps its array's lower bound; arrays from 0 come back as plain lists."""
+
+    def __init__(self, items=(), lbound=0):
+        super().__init__(items)
+        self.lbound = int(lbound)
+
+    @property
+    def ubound(self):
+        return self.lbound + len(self) - 1
+
+    def __repr__(self):
+        return f"tarnwick.Array({list.__repr__(self)}, lbound={self.lbound})"
+
+
+class Ref:
+    """An argument passed by reference: the member may change .value."""
+
+    __slots__ = ("value",)
+
+    def __init__(self, value=None):
+        self.value = value
+
+    def __repr__(self):
+        return f"tarnwick.Ref({self.value!r})"
+
+
+class ControlArray:
+    """Controls addressed by an integer index, as a control array of the host:
+    UBound, LBound, Count, indexing, and error 340 for an index with no control."""
+
+    TypeName = "Object"
+
+    def __init__(self, controls=(), lbound=0):
+        self._controls = list(controls)
+        self._lbound = int(lbound)
+
+    @property
+    def LBound(self):
+        return self._lbound
+
+    @property
+    def UBound(self):
+        return self._lbound + len(self._controls) - 1
+
+    @property
+    def Count(self):
+        return len(self._controls)
+
+    def __len__(self):
+        return len(self._controls)
+
+    def __iter__(self):
+        return iter(self._controls)
+
+    def __getitem__(self, index):
+        position = int(index) - self._lbound
+        if not 0 <= position < len(self._controls):
+            raise Error(340, error_description(340, str(index)))
+        return self._controls[position]
+
+
+import atexit as _atexit
+_atexit.register(set_message_box, None)
+del _atexit
+)PY";
+
+void definePythonPart(py::module_& m) {
+  py::exec(kPythonPart, m.attr("__dict__"));
+  ModuleState& s = state();
+  s.errorType = m.attr("Error");
+  s.memberErrorType = m.attr("MemberNotFoundError");
+  s.null = m.attr("Null");
+  s.nothing = m.attr("Nothing");
+  s.missing = m.attr("Missing");
+  s.errorValueType = m.attr("ErrorValue");
+  s.arrayType = m.attr("Array");
+  s.refType = m.attr("Ref");
+  s.decimalType = py::module_::import("decimal").attr("Decimal");
+  const py::module_ datetime = py::module_::import("datetime");
+  s.datetimeType = datetime.attr("datetime");
+  s.dateType = datetime.attr("date");
+  s.isRoutine = py::module_::import("inspect").attr("isroutine");
+}
+
+bool interpreterRunning() noexcept { return Py_IsInitialized() && !_Py_IsFinalizing(); }
+
+// A message box that asks a Python function: fn(prompt, buttons, title) -> answer.
+class PythonMessageBox final : public host::MessageBox {
+ public:
+  explicit PythonMessageBox(py::object function) : function_(std::move(function)) {}
+  ~PythonMessageBox() override {
+    if (!interpreterRunning()) {
+      function_.release();
+      return;
+    }
+    py::gil_scoped_acquire gil;
+    function_ = py::object();
+  }
+  std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
+    py::gil_scoped_acquire gil;
+    try {
+      const py::object answer = function_(fromText16(prompt), buttons, fromText16(title));
+      if (answer.is_none()) return host::mb::OK;
+      return toInt32(toVariant(answer));
+    } catch (py::error_already_set& e) {
+      throw errorFromPython(e);
+    }
+  }
+
+ private:
+  py::object function_;
+};
+
+void refuseNamedArguments(const py::kwargs& kwargs) {
+  if (kwargs.size() > 0) throw Error(errc::NamedArgumentsNotSupported);
+}
+
+// Any value that stands for an object: a tarnwick.Object, or a Python object.
+Object objectOf(py::handle value) { return Object(toVariant(value)); }
+
+bool isPrivate(py::handle name) {
+  return PyUnicode_GET_LENGTH(name.ptr()) > 0 && PyUnicode_READ_CHAR(name.ptr(), 0) == '_';
+}
+
+py::object getAttribute(ObjectHandle& self, py::handle name) {
+  const std::u16string member = toText16(name);
+  // The library's classes have routines only: every name is a method.
+  if (const frame::InterfaceInfo* routines = self.libraryInterface()) {
+    const frame::RoutineInfo* routine = routines->find(member);
+    if (!routine) throw Error(errc::MemberNotSupported);
+    return py::cast(BoundMember{self.pointer(), routine->id, routine->name});
+  }
+  const Object object = self.object();
+  const DISPID id = object.idOf(member);
+  try {
+    return fromVariant(object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr));
+  } catch (const Error& e) {
+    // A method, or a property that takes indexes: handed out to be called
+    // or indexed.
+    if (e.number() != errc::MemberNotSupported && e.number() != errc::ArgumentNotOptional &&
+        e.number() != errc::WrongArgumentCount)
+      throw;
+    dropPendingCause();
+    return py::cast(BoundMember{self.pointer(), id, member});
+  }
+}
+
+void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
+  if (self.libraryInterface()) throw Error(errc::MemberNotSupported);
+  const Object object = self.object();
+  const DISPID id = object.idOf(toText16(name));
+  const Variant v = toVariant(value);
+  if (v.type() == VT_DISPATCH) {
+    // An object is assigned as a reference where the member takes one.
+    try {
+      object.invoke(id, DISPATCH_PROPERTYPUTREF, {}, &v);
+      return;
+    } catch (const Error& e) {
+      if (e.number() != errc::MemberNotSupported) throw;
+      dropPendingCause();
+    }
+  }
+  object.invoke(id, DISPATCH_PROPERTYPUT, {}, &v);
+  dropPendingCause();
+}
+
+// Attribute access of tarnwick.Object, as the type's own slots: a member
+// name goes straight to the object (no failed ordinary lookup first), and
+// names with a leading underscore are Python's own.
+template <typename F>
+int pythonCall(F&& body) noexcept {
+  try {
+    body();
+    return 0;
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (const Error& e) {
+    try {
+      setPythonError(e);
+    } catch (py::error_already_set& failure) {
+      failure.restore();
+    }
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& e) {
+    PyErr_SetString(PyExc_RuntimeError, e.what());
+  }
+  return -1;
+}
+
+PyObject* objectGetAttr(PyObject* self, PyObject* name) noexcept {
+  if (!PyUnicode_Check(name) || isPrivate(name)) return PyObject_GenericGetAttr(self, name);
+  PyObject* result = nullptr;
+  pythonCall([&] { result = getAttribute(py::handle(self).cast<ObjectHandle&>(), name).release().ptr(); });
+  return result;
+}
+
+int objectSetAttr(PyObject* self, PyObject* name, PyObject* value) noexcept {
+  if (!PyUnicode_Check(name) || isPrivate(name) || !value) {
+    PyErr_Format(PyExc_AttributeError, "cannot set or delete '%U' of an automation object", name);
+    return -1;
+  }
+  return pythonCall([&] { setAttribute(py::handle(self).cast<ObjectHandle&>(), name, value); });
+}
+
+py::tuple indexTuple(py::handle key) {
+  if (PyTuple_Check(key.ptr())) return py::reinterpret_borrow<py::tuple>(key);
+  return py::make_tuple(key);
+}
+
+std::u16string nameArgument(py::handle name) {
+  if (!PyUnicode_Check(name.ptr())) throw Error(errc::TypeMismatch);
+  return toText16(name);
+}
+
+}  // namespace
+
+ModuleState& state() {
+  static auto* s = new ModuleState();  // its objects stay with the interpreter
+  return *s;
+}
+
+const frame::InterfaceInfo* ObjectHandle::libraryInterface() {
+  if (!classified_) {
+    classified_ = true;
+    for (const frame::ClassInfo& c : frame::typeLibrary().classes) {
+      if (object_.tryAs<IDispatch>(c.interface.iid)) {
+        interface_ = &c.interface;
+        break;
+      }
+    }
+  }
+  return interface_;
+}
+
+py::object wrapObject(ComPtr<IDispatch> object) { return py::cast(ObjectHandle(std::move(object))); }
+
+py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
+  const std::size_t count = py::len(args);
+  std::vector<Variant> values(count);
+  // Referenced values live here; the vector is never resized once a
+  // reference points into it.
+  std::vector<Variant> referenced(count);
+  bool anyReference = false;
+  std::size_t i = 0;
+  for (py::handle a : args) {
+    if (py::isinstance(a, state().refType)) {
+      referenced[i] = toVariant(a.attr("value"));
+      values[i] = Variant::refTo(&referenced[i]);
+      anyReference = true;
+    } else {
+      values[i] = toVariant(a);
+    }
+    ++i;
+  }
+  Variant put;
+  if (putValue) put = toVariant(putValue);
+  const Variant result = Object(object).invoke(id, flags, values, putValue ? &put : nullptr);
+  dropPendingCause();
+  if (anyReference) {
+    i = 0;
+    for (py::handle a : args) {
+      if (py::isinstance(a, state().refType)) a.attr("value") = fromVariant(referenced[i]);
+      ++i;
+    }
+  }
+  return fromVariant(result);
+}
+
+}  // namespace tarnwick::python
+
+using namespace tarnwick;
+using namespace tarnwick::python;
+
+PYBIND11_MODULE(tarnwick, m) {
+  m.doc() =
+      "Tarnwick from Python: create the library's classes, the data engine and the headless host's objects "
+      "by programmatic identifier and call their members by name; any Python object can serve as a host object.";
+
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const Error& e) {
+      try {
+        setPythonError(e);
+      } catch (py::error_already_set& failure) {
+        failure.restore();
+      }
+    }
+  });
+
+  // The four classes are served by the library in this process, so that a
+  // script needs no registration to create them.
+  for (const frame::CatalogueEntry& entry : frame::libraryClasses())
+    frame::registerInProcessClass(entry.clsid, entry.progId, entry.create);
+
+  py::class_<ObjectHandle>(m, "Object", "An automation object; its members are attributes and methods by name.",
+                           py::custom_type_setup([](PyHeapTypeObject* type) {
+                             type->ht_type.tp_getattro = &objectGetAttr;
+                             type->ht_type.tp_setattro = &objectSetAttr;
+                           }))
+      .def("__call__",
+           [](ObjectHandle& self, py::args args, py::kwargs kwargs) {
+             refuseNamedArguments(kwargs);
+             return invokeMember(self.pointer(), DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+           })
+      .def("__getitem__",
+           [](ObjectHandle& self, py::handle key) {
+             return invokeMember(self.pointer(), DISPID_VALUE, DISPATCH_PROPERTYGET, indexTuple(key));
+           })
+      .def("__setitem__",
+           [](ObjectHandle& self, py::handle key, py::handle value) {
+             invokeMember(self.pointer(), DISPID_VALUE, DISPATCH_PROPERTYPUT, indexTuple(key), value);
+           })
+      .def("__iter__",
+           [](ObjectHandle& self) {
+             py::list items;
+             for (const Variant& v : enumerate(self.object())) items.append(fromVariant(v));
+             return py::iter(items);
+           })
+      .def("__eq__",
+           [](ObjectHandle& self, py::handle other) {
+             if (!py::isinstance<ObjectHandle>(other)) return false;
+             const auto a = self.pointer().tryAs<IUnknown>();
+             const auto b = other.cast<ObjectHandle&>().pointer().tryAs<IUnknown>();
+             return a.get() == b.get();
+           })
+      .def("__hash__",
+           [](ObjectHandle& self) { return std::hash<const void*>()(self.pointer().tryAs<IUnknown>().get()); })
+      .def("__repr__", [](ObjectHandle& self) {
+        return "<tarnwick.Object " + toUtf8(self.object().typeName()) + ">";
+      });
+
+  py::class_<BoundMember>(m, "Member", "A member taken by name: call it, or index it as an indexed property.")
+      .def("__call__",
+           [](BoundMember& self, py::args args, py::kwargs kwargs) {
+             refuseNamedArguments(kwargs);
+             return invokeMember(self.object, self.id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+           })
+      .def("__getitem__",
+           [](BoundMember& self, py::handle key) {
+             return invokeMember(self.object, self.id, DISPATCH_PROPERTYGET, indexTuple(key));
+           })
+      .def("__setitem__",
+           [](BoundMember& self, py::handle key, py::handle value) {
+             invokeMember(self.object, self.id, DISPATCH_PROPERTYPUT, indexTuple(key), value);
+           })
+      .def("__repr__", [](BoundMember& self) { return "<tarnwick.Member " + toUtf8(self.name) + ">"; });
+
+  m.def(
+      "CreateObject",
+      [](py::handle progId) { return wrapObject(frame::createObject(nameArgument(progId))); },
+      py::arg("prog_id"),
+      "Creates an object by programmatic identifier (\"Tarnwick.OcxWrapper\", \"Tarnwick.Host\", ...) or "
+      "\"{class identifier}\"; error 429 when there is no such class.");
+  m.def(
+      "load_form",
+      [](const std::string& description, py::handle folder) {
+        std::filesystem::path base;
+        if (!folder.is_none()) base = py::str(folder).cast<std::string>();
+        return wrapObject(host::loadFormText(description, base).as<IDispatch>());
+      },
+      py::arg("description"), py::arg("folder") = py::none(),
+      "Loads a form description (text) into the headless host; database names are relative to folder.");
+  m.def(
+      "create_sample_database",
+      [](py::handle path, int rows) { engine::createSampleDatabase(py::str(path).cast<std::string>(), rows); },
+      py::arg("path"), py::arg("rows"), "Writes the Orders sample database; error 3204 when the file exists.");
+  m.def(
+      "type_name", [](py::handle object) { return fromText16(objectOf(object).typeName()); }, py::arg("object"),
+      "The class name the object reports.");
+  m.def(
+      "invoke",
+      [](py::handle object, py::handle name, py::args args) {
+        const Object o = objectOf(object);
+        return invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+      },
+      py::arg("object"), py::arg("name"), "Calls a member by name with positional arguments.");
+  m.def(
+      "get_property",
+      [](py::handle object, py::handle name, py::args indexes) {
+        const Object o = objectOf(object);
+        return invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_PROPERTYGET, indexes);
+      },
+      py::arg("object"), py::arg("name"), "Reads a property by name, with indexes where it takes them.");
+  m.def(
+      "set_property",
+      [](py::handle object, py::handle name, py::args indexesAndValue) {
+        if (py::len(indexesAndValue) == 0) throw Error(errc::ArgumentNotOptional);
+        const Object o = objectOf(object);
+        const std::size_t last = py::len(indexesAndValue) - 1;
+        py::tuple indexes(last);
+        for (std::size_t i = 0; i < last; ++i) indexes[i] = indexesAndValue[i];
+        invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_PROPERTYPUT, indexes, indexesAndValue[last]);
+      },
+      py::arg("object"), py::arg("name"), "Writes a property by name: set_property(obj, name, *indexes, value).");
+  m.def(
+      "error_description",
+      [](std::int32_t number, py::handle detail) {
+        if (detail.is_none()) return fromText16(standardDescription(number));
+        return fromText16(describe(number, toText16(py::str(detail))));
+      },
+      py::arg("number"), py::arg("detail") = py::none(), "The standard description of an error number.");
+  m.def(
+      "set_message_box",
+      [](py::handle function) {
+        if (function.is_none()) {
+          host::setMessageBox(nullptr);
+          return;
+        }
+        if (!PyCallable_Check(function.ptr())) throw Error(errc::TypeMismatch);
+        host::setMessageBox(std::make_shared<PythonMessageBox>(py::reinterpret_borrow<py::object>(function)));
+      },
+      py::arg("function"),
+      "Message boxes that routines show call function(prompt, buttons, title) for the answer; None restores "
+      "the headless box, which presses the default button.");
+
+  addConversions(m);
+  definePythonPart(m);
+}

@@ -1,0 +1,116 @@
+"""Every class through the module, with Python objects and the headless host
+as the objects that routines drive."""
+import os
+
+import pytest
+
+import tarnwick
+from pyhost import Control, FlexGrid, Form
+
+
+def search_controls(*pairs):
+    return tarnwick.ControlArray(
+        [Control("TextBox", f"txtFind{i}", Tag=tag, Text=text, Index=i) for i, (tag, text) in enumerate(pairs)])
+
+
+def test_search_criteria_from_a_pure_python_form(database, prompts):
+    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    boxes = search_controls(("S=Orders([Qty])!Number;", ">=5"), ("S=Orders([OrderDate])!Date;", ""),
+                            ("S=Customers([City])", "B*"))
+    sql = dao.GetWhereClauseFromTags_s([boxes], True, True)
+    assert sql == "Select * From Orders,Customers WHERE Orders.[Qty]>=5 and Customers.[City] Like 'B*'"
+    assert dao.GetWhereClauseFromTags_s([boxes], False, False) == "{Orders.[Qty]}>=5 and 'B*' IN {Customers.[City]}"
+    # Names after the flags are a variable list of fields to pass over; none at all is valid too.
+    assert dao.GetWhereClauseFromTags_s([boxes], True, True, "[City]") == "Select * From Orders,Customers WHERE Orders.[Qty]>=5"
+    # The statement runs on the engine.
+    rs = database.OpenRecordset(dao.GetWhereClauseFromTags_s([search_controls(("S=Orders([Qty])!Number;", ">=5"))], True, True))
+    assert rs.RecordCount > 0
+    assert prompts == []
+    # Typed text that is no number is reported through the host's message box.
+    boxes[0].Text = "5 or 1=1"
+    assert dao.GetWhereClauseFromTags_s([tarnwick.ControlArray([boxes[0]])], True, True) == ""
+    assert prompts == [("Type mismatch", 0)]
+
+
+def test_record_to_python_controls_and_back(database, prompts):
+    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    form = Form("frmOrder",
+                Control("TextBox", "txtId", Tag="Orders([OrderId])!Number"),
+                Control("TextBox", "txtQty", Tag="Orders([Qty])!Number"),
+                Control("TextBox", "txtOther", Tag="Customers([City])", Text="unchanged"),
+                Control("Label", "lblTitle", Caption="Order"))
+    orders = database.OpenRecordset("Orders", 1)
+    orders.MoveFirst()
+    assert dao.ReadFromRecordToControls(form, orders) is None
+    assert str(form.txtId.Text) == "1"
+    assert str(form.txtQty.Text) == str(orders("Qty"))
+    assert form.txtOther.Text == "unchanged"
+    form.txtQty.Text = "8"
+    orders.Edit()
+    dao.SaveRecordFromControls(form, orders)
+    assert prompts == []
+    assert database.OpenRecordset("Select Qty From Orders WHERE OrderId = 1")("Qty") == 8
+
+
+def test_engine_errors_reach_python(database):
+    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    orders = database.OpenRecordset("Select * From Orders")
+    with pytest.raises(tarnwick.Error) as failure:
+        dao.FindRecord_b(True, orders, "Nonsense((")
+    assert failure.value.number >= 3000
+    assert failure.value.description
+    assert dao.FindRecord_b(True, orders, "OrderId = 3") is True
+    assert orders("OrderId") == 3
+    with pytest.raises(tarnwick.Error) as failure:
+        database.OpenRecordset("Select * From NoSuchTable")
+    assert failure.value.number == 3078
+
+
+def test_flex_grids_of_the_headless_host_and_of_python(database):
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    form = tarnwick.load_form("form frmView {\n  MSFlexGrid grdOrders {\n    Cols = 3\n  }\n}\n")
+    grid = form.grdOrders
+    ocx.FillGridWithRecords(grid, database.OpenRecordset("Select OrderId, Qty, Note From Orders Where OrderId <= 3"))
+    assert grid.Rows == 4
+    assert grid.TextMatrix(1, 0) == " 1"
+    assert grid.TextMatrix[2, 0] == " 2"
+    grid.ColWidth[1] = 1200
+    assert grid.ColWidth(1) == 1200
+    tarnwick.set_property(grid, "ColWidth", 2, 900)
+    assert tarnwick.get_property(grid, "ColWidth", 2) == 900
+    # A grid written in Python: the routine writes its cells, then adds rows.
+    python_grid = FlexGrid(3)
+    ocx.AddRowTextToGrid(python_grid, "a", 1, 2.5)
+    ocx.AddRowTextToGrid(python_grid, "b", 2)
+    ocx.AddRowTextToGrid(python_grid)
+    assert python_grid.data_rows() == [["a", "1", "2.5"], ["b", "2", ""]]
+
+
+def test_text_files_ini_values_and_customisation(tmp_path):
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    path = os.path.join(tmp_path, "note.txt")
+    assert ocx.SaveToFile(path, "Grüße\r\nzwei", 0) == 0
+    assert ocx.ReadFromFile_t(path, 0) == "Grüße\r\nzwei"
+    assert ocx.OpenFileForInput_t(path).startswith("Grüße")
+    api = tarnwick.CreateObject("Tarnwick.APIWrapper")
+    ini = os.path.join(tmp_path, "app.ini")
+    assert api.WriteIniValue("Main", "Colour", "blue", ini) != 0
+    assert api.GetIniValue("Main", "Colour", ini) == "blue"
+    assert api.GetIniValue("Main", "Missing", ini) == ""
+    assert isinstance(api.GetSystemDir(), str)
+    customize = tarnwick.CreateObject("Tarnwick.Customize")
+    form = Form("frmPlain", Control("TextBox", "txtA", ToolTipText="tip"))
+    assert isinstance(customize.GetIniTips(form.Controls, "frmPlain"), int)
+
+
+def test_activation_by_name_and_identifier():
+    for name in ("DataAccessWrapper", "OcxWrapper", "Customize", "APIWrapper"):
+        instance = tarnwick.CreateObject("Tarnwick." + name)
+        assert tarnwick.type_name(instance) == name
+        assert instance == instance and hash(instance) == hash(instance)
+    host = tarnwick.CreateObject("Tarnwick.Host")
+    assert host.Screen.TwipsPerPixelX > 0
+    assert tarnwick.CreateObject("tarnwick.apiwrapper") is not None  # identifiers ignore letter case
+    with pytest.raises(tarnwick.Error) as failure:
+        tarnwick.CreateObject("Tarnwick.NoSuchClass")
+    assert failure.value.number == 429
