@@ -150,6 +150,12 @@ void Statement::bind(int index, const Variant& input, FieldType type) {
   const Variant& v = (input.vt & VT_BYREF) ? followed : input;
   const VARTYPE vt = v.valueType();
   if (vt == VT_NULL || vt == VT_EMPTY) return bindNull(index);
+  // The values an assignment leaves for each type go straight in.
+  if (vt == VT_BOOL && type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(v.boolVal ? -1 : 0));
+  if (vt == VT_I4 && isIntegerType(type)) return bind(index, static_cast<std::int64_t>(v.lVal));
+  if (vt == VT_R8 && (type == FieldType::Double || type == FieldType::Numeric || type == FieldType::Decimal ||
+                      type == FieldType::Float || type == FieldType::Single))
+    return bind(index, v.dblVal);
   if (type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(toBool(v) ? -1 : 0));
   if (isIntegerType(type)) return bind(index, integerOf(v));
   if (isTextType(type)) return bind(index, std::string_view(toUtf8(vt == VT_BSTR ? v.text() : toText(v))));
@@ -174,6 +180,10 @@ bool Statement::step() {
   // The statement's own code; sqlite3_reset hands back the extended one.
   const int code = sqlite3_reset(stmt_);
   connection_->fail(code != SQLITE_OK ? code : rc);
+}
+
+void Statement::rewind() noexcept {
+  if (stmt_) sqlite3_reset(stmt_);
 }
 
 void Statement::reset() noexcept {

@@ -53,6 +53,8 @@ class Statement {
   // the engine's error for them.
   bool step();
   void reset() noexcept;
+  // Ready to run again with the same bindings (for statements rebound whole).
+  void rewind() noexcept;
 
   int columnCount() const noexcept;
   bool isNull(int column) const noexcept;

@@ -140,12 +140,18 @@ double numberOf(const Variant& v) {
 }  // namespace
 
 Variant convertForField(const Variant& input, const FieldInfo& field) {
-  const Variant v = plainValue(input);
+  // A plain value is read where it is; only references and objects are
+  // followed into a copy.
+  const bool plain = (input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN;
+  Variant followed;
+  if (!plain) followed = plainValue(input);
+  const Variant& v = plain ? input : followed;
   const VARTYPE vt = v.valueType();
   if (vt == VT_NULL || vt == VT_EMPTY) return Variant::null();
   if (vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_ERROR) conversionError();
   switch (field.type) {
     case FieldType::Boolean:
+      if (vt == VT_BOOL) return Variant(v.boolVal != 0);
       if (vt == VT_BSTR && !isNumericText(v.text())) return converting([&] { return Variant(toBool(v)); });
       return Variant(numberOf(v) != 0.0);
     case FieldType::Byte: {
@@ -157,6 +163,7 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
       return converting([&] { return Variant(roundToInt16(d)); });
     }
     case FieldType::Long: {
+      if (vt == VT_I4) return Variant(v.lVal);
       const double d = numberOf(v);
       return converting([&] { return Variant(roundToInt32(d)); });
     }
@@ -175,6 +182,7 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
       return Variant(static_cast<float>(d));
     }
     case FieldType::Double: case FieldType::Numeric: case FieldType::Decimal: case FieldType::Float:
+      if (vt == VT_R8) return Variant(v.dblVal);
       return Variant(numberOf(v));
     case FieldType::Date:
       if (vt == VT_BSTR && !isDate(v)) conversionError();
@@ -183,6 +191,11 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
       if (v.isArray()) return v;
       return Variant(converting([&] { return toText(v); }));
     default: {
+      if (vt == VT_BSTR) {
+        const std::u16string_view text = v.text();
+        if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(err::FieldTooSmall);
+        return Variant(text);
+      }
       std::u16string text = converting([&] { return toText(v); });
       if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(err::FieldTooSmall);
       return Variant(std::move(text));
@@ -206,6 +219,7 @@ void Cursor::close() noexcept {
   forward_ = Statement();
   backward_ = Statement();
   forwardOpen_ = backwardOpen_ = false;
+  closeReread();
 }
 
 void Cursor::checkOpen() const {
@@ -321,6 +335,10 @@ std::optional<std::vector<RawValue>> Cursor::fetchOrderValues(std::int64_t rowid
 
 void Cursor::resetWindow() {
   keys_.clear();
+  positions_.clear();
+  positionShift_ = 0;
+  positionsKept_ = false;
+  closeReread();
   base_ = 0;
   frontValues_.clear();
   backValues_.clear();
@@ -339,7 +357,7 @@ bool Cursor::reanchor(std::int64_t rowid) {
   if (!values) return false;
   resetWindow();
   base_.reset();
-  keys_.push_back(rowid);
+  appendKey(rowid);
   frontValues_ = *values;
   backValues_ = std::move(*values);
   pos_ = 0;
@@ -375,7 +393,7 @@ bool Cursor::stepForward(bool decode) {
   while (forward_.step()) {
     const std::int64_t rowid = forward_.int64(0);
     if (!placed_.empty() && placed_.count(rowid)) continue;
-    keys_.push_back(rowid);
+    appendKey(rowid);
     if (!source_.order.empty()) backValues_ = orderValuesOf(forward_, 1);
     if (keys_.size() == 1) frontValues_ = backValues_;
     if (decode) decodeRow(forward_);
@@ -386,7 +404,7 @@ bool Cursor::stepForward(bool decode) {
   exhausted_ = true;
   // Records added through this recordset come after those it had.
   const bool any = !pendingAdded_.empty();
-  for (const std::int64_t id : pendingAdded_) keys_.push_back(id);
+  for (const std::int64_t id : pendingAdded_) appendKey(id);
   pendingAdded_.clear();
   if (any) {
     if (auto values = fetchOrderValues(keys_.back())) backValues_ = std::move(*values);
@@ -402,7 +420,7 @@ bool Cursor::stepBackward() {
   while (backward_.step()) {
     const std::int64_t rowid = backward_.int64(0);
     if (!placed_.empty() && placed_.count(rowid)) continue;
-    keys_.push_front(rowid);
+    prependKey(rowid);
     if (!source_.order.empty()) frontValues_ = orderValuesOf(backward_, 1);
     if (keys_.size() == 1) backValues_ = frontValues_;
     if (base_) --*base_;
@@ -421,11 +439,101 @@ void Cursor::ensureRow() {
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(err::RecordDeleted);
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) return;
+  if (rereadInOrder(key)) return;
+  // Reading the record after the one read before, twice in a row, is taken
+  // for a walk over the window: the records after it are then stepped to.
+  const bool afterPrevious = pos_ > 0 && rowKey_ == keys_[static_cast<std::size_t>(pos_ - 1)];
+  sequentialReads_ = afterPrevious ? sequentialReads_ + 1 : 0;
   Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
   if (!s.step()) raise(err::RecordDeleted);
   decodeRow(s);
   s.reset();
+  if (sequentialReads_ >= 2 && static_cast<std::size_t>(pos_) + 1 < keys_.size()) openReread(pos_);
+}
+
+bool Cursor::rereadInOrder(std::int64_t key) {
+  if (!rereadOpen_) return false;
+  // Only the next record of the window, with nothing written since the
+  // statement began (a write may or may not show in a running statement).
+  if (rereadWrites_ != connection().writeCount() || pos_ != rereadAt_ + 1) {
+    closeReread();
+    return false;
+  }
+  bool same = false;
+  try {
+    same = reread_.step() && reread_.int64(0) == key;
+  } catch (const Error&) {
+    same = false;  // read again by key below, which reports what is wrong
+  }
+  if (!same) {
+    // A record added or moved by someone else, or one this recordset placed
+    // elsewhere: the window's order wins, the statement is dropped.
+    closeReread();
+    return false;
+  }
+  decodeRow(reread_);
+  rereadAt_ = pos_;
+  // At the window's last record the walk is over, and the file is let go.
+  if (static_cast<std::size_t>(pos_) + 1 >= keys_.size()) closeReread();
+  return true;
+}
+
+void Cursor::openReread(std::ptrdiff_t at) {
+  closeReread();
+  const std::int64_t key = keys_[static_cast<std::size_t>(at)];
+  std::vector<RawValue> binds;
+  std::string extra;
+  if (source_.order.empty()) {
+    extra = beyond({}, key, false, binds);
+  } else {
+    const auto values = fetchOrderValues(key);
+    if (!values) return;
+    extra = beyond(*values, key, false, binds);
+  }
+  reread_ = Statement(connection(), "SELECT " + selectList() + " FROM " + table().quoted + where(extra) + orderClause(false));
+  for (std::size_t i = 0; i < binds.size(); ++i) reread_.bind(static_cast<int>(i + 1), binds[i]);
+  rereadOpen_ = true;
+  rereadAt_ = at;
+  rereadWrites_ = connection().writeCount();
+}
+
+void Cursor::closeReread() noexcept {
+  if (rereadOpen_) reread_ = Statement();
+  rereadOpen_ = false;
+  rereadAt_ = -1;
+}
+
+void Cursor::appendKey(std::int64_t rowid) {
+  keys_.push_back(rowid);
+  // The first of equal keys is the one found, as a search from the front finds it.
+  if (positionsKept_) positions_.emplace(rowid, static_cast<std::int64_t>(keys_.size()) - 1 - positionShift_);
+}
+
+void Cursor::prependKey(std::int64_t rowid) {
+  keys_.push_front(rowid);
+  if (positionsKept_) {
+    ++positionShift_;
+    positions_.insert_or_assign(rowid, -positionShift_);
+  }
+}
+
+std::ptrdiff_t Cursor::windowIndexOf(std::int64_t rowid) {
+  // Small windows are searched; a large one gets its index of positions once.
+  constexpr std::size_t kSearched = 64;
+  if (!positionsKept_) {
+    if (keys_.size() <= kSearched) {
+      const auto at = std::find(keys_.begin(), keys_.end(), rowid);
+      return at == keys_.end() ? -1 : at - keys_.begin();
+    }
+    positions_.clear();
+    positions_.reserve(keys_.size());
+    positionShift_ = 0;
+    for (std::size_t i = 0; i < keys_.size(); ++i) positions_.emplace(keys_[i], static_cast<std::int64_t>(i));
+    positionsKept_ = true;
+  }
+  const auto at = positions_.find(rowid);
+  return at == positions_.end() ? -1 : static_cast<std::ptrdiff_t>(at->second + positionShift_);
 }
 
 void Cursor::requireCurrent() const {
@@ -447,6 +555,7 @@ void Cursor::forwardOnlyRefuses() const {
 void Cursor::moveFirst() {
   checkOpen();
   editMode_ = kEditNone;
+  closeReread();
   if (source_.type == kOpenForwardOnly || !(base_ && *base_ == 0)) resetWindow();
   pos_ = -1;
   bof_ = eof_ = false;
@@ -457,6 +566,7 @@ void Cursor::moveFirst() {
 void Cursor::moveLast() {
   checkOpen();
   editMode_ = kEditNone;
+  closeReread();
   if (source_.type == kOpenForwardOnly) {
     if (eof_) raise(err::NoCurrentRecord);
     while (!eof_) moveNext();
@@ -499,6 +609,8 @@ void Cursor::moveNext() {
   if (source_.type == kOpenForwardOnly && pos_ > 0) {
     const auto drop = static_cast<std::size_t>(pos_);
     keys_.erase(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(drop));
+    positions_.clear();
+    positionsKept_ = false;
     if (base_) *base_ += static_cast<std::int64_t>(drop);
     pos_ = 0;
   }
@@ -509,6 +621,7 @@ void Cursor::movePrevious() {
   forwardOnlyRefuses();
   if (bof_) raise(err::NoCurrentRecord);
   editMode_ = kEditNone;
+  closeReread();
   std::ptrdiff_t previous = pos_ - 1;
   while (previous >= 0 && deleted(keys_[static_cast<std::size_t>(previous)])) --previous;
   eof_ = false;
@@ -590,9 +703,9 @@ void Cursor::setBookmark(const Variant& input) {
   std::memcpy(&key, array->pvData, 8);
   editMode_ = kEditNone;
   if (deleted(key)) raise(err::RecordDeleted);
-  const auto at = std::find(keys_.begin(), keys_.end(), key);
-  if (at != keys_.end()) {
-    pos_ = at - keys_.begin();
+  closeReread();
+  if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
+    pos_ = at;
     bof_ = eof_ = false;
     return;
   }
@@ -673,7 +786,7 @@ void Cursor::cancelUpdate() {
 void Cursor::placeAt(std::int64_t rowid) {
   if (exhausted_) {
     // No statement will meet it again: it simply joins the end.
-    keys_.push_back(rowid);
+    appendKey(rowid);
     if (!source_.order.empty()) {
       if (auto values = fetchOrderValues(rowid)) backValues_ = std::move(*values);
     }
@@ -697,11 +810,12 @@ void Cursor::update() {
     if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
       raise(err::ZeroLength, f.name);
   }
-  std::vector<std::size_t> columns;
-  std::vector<bool> mask(fields.size());
+  std::vector<bool>& mask = maskScratch_;
+  mask.assign(fields.size(), false);
+  bool any = false;
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (dirty_[i] || (adding && fields[i].autoIncrement)) columns.push_back(i), mask[i] = true;
-  if (!adding && columns.empty()) {
+    if (dirty_[i] || (adding && fields[i].autoIncrement)) mask[i] = true, any = true;
+  if (!adding && !any) {
     editMode_ = kEditNone;
     lastModified_ = editKey_;
     return;
@@ -709,6 +823,9 @@ void Cursor::update() {
   // Records saved one after another write the same fields: the statement
   // is kept rather than looked up again.
   if (!saveStatement_ || saveAdding_ != adding || saveColumns_ != mask) {
+    std::vector<std::size_t> columns;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      if (mask[i]) columns.push_back(i);
     std::string sql;
     if (adding) {
       sql = "INSERT INTO " + table().quoted;
@@ -729,15 +846,17 @@ void Cursor::update() {
     }
     saveStatement_ = &connection().cached(sql);
     saveAdding_ = adding;
-    saveColumns_ = std::move(mask);
+    saveColumns_ = mask;
+    saveColumnList_ = std::move(columns);
   }
   Statement& s = *saveStatement_;
-  s.reset();
+  // Every parameter is bound again, so the old bindings need no clearing.
+  s.rewind();
   int n = 0;
-  for (std::size_t i : columns) s.bind(++n, buffer_[i], fields[i].type);
+  for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
   if (!adding) s.bind(++n, editKey_);
   s.step();
-  s.reset();
+  s.rewind();
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
   connection().noteWrite();
   if (adding) {
@@ -847,9 +966,9 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
   s.reset();
   noMatch_ = !found;
   if (!found) return;
-  const auto at = std::find(keys_.begin(), keys_.end(), rowid);
-  if (at != keys_.end() && !deleted(rowid)) {
-    pos_ = at - keys_.begin();
+  closeReread();
+  if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
+    pos_ = at;
     bof_ = eof_ = false;
   } else {
     reanchor(rowid);
@@ -902,9 +1021,9 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
   noMatch_ = !found;
   // A search that finds nothing leaves the current record where it was.
   if (!found) return;
-  const auto at = std::find(keys_.begin(), keys_.end(), rowid);
-  if (at != keys_.end() && !deleted(rowid)) {
-    pos_ = at - keys_.begin();
+  closeReread();
+  if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
+    pos_ = at;
     bof_ = eof_ = false;
   } else {
     reanchor(rowid);

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -130,6 +131,16 @@ class Cursor {
 
   void resetWindow();
   bool reanchor(std::int64_t rowid);
+  // The window's keys change only through these, so that the index of
+  // positions by key stays true.
+  void appendKey(std::int64_t rowid);
+  void prependKey(std::int64_t rowid);
+  // The window position of a record, or -1 when the window lacks it.
+  std::ptrdiff_t windowIndexOf(std::int64_t rowid);
+  // Reading records of the window again in order (see ensureRow).
+  bool rereadInOrder(std::int64_t key);
+  void openReread(std::ptrdiff_t at);
+  void closeReread() noexcept;
   bool stepForward(bool decode);
   bool stepBackward();
   void openStepper(bool backward);
@@ -146,6 +157,13 @@ class Cursor {
   bool closed_ = false;
 
   std::deque<std::int64_t> keys_;
+  // Positions of the window's keys, made on the first lookup by key in a
+  // large window and kept from then on: a key's position is its stored
+  // number plus positionShift_ (records put before the window's first one
+  // move all others back by one).
+  std::unordered_map<std::int64_t, std::int64_t> positions_;
+  std::int64_t positionShift_ = 0;
+  bool positionsKept_ = false;
   std::optional<std::int64_t> base_;  // absolute position of keys_[0], when known
   std::vector<RawValue> frontValues_, backValues_;
   bool exhausted_ = false;
@@ -158,6 +176,16 @@ class Cursor {
   Statement forward_, backward_;
   bool forwardOpen_ = false, backwardOpen_ = false;
   std::uint64_t stepperRollbacks_ = 0;
+
+  // A statement stepping over records already in the window, so that a walk
+  // over them again reads each with one step instead of one query (and one
+  // lock of the file) per record. It stands on the record at window
+  // position rereadAt_ and is dropped at any write, jump or mismatch.
+  Statement reread_;
+  bool rereadOpen_ = false;
+  std::ptrdiff_t rereadAt_ = -1;
+  std::uint64_t rereadWrites_ = 0;
+  int sequentialReads_ = 0;
 
   std::vector<Variant> row_;
   std::int64_t rowKey_ = 0;
@@ -176,6 +204,8 @@ class Cursor {
   // The statement that saved the last record, and the fields it writes.
   Statement* saveStatement_ = nullptr;
   std::vector<bool> saveColumns_;
+  std::vector<std::size_t> saveColumnList_;
+  std::vector<bool> maskScratch_;
   bool saveAdding_ = false;
 
   std::u16string indexName_;

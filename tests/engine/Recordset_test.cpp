@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
 namespace tarnwick {
 namespace {
 
@@ -367,6 +372,110 @@ TEST(Recordset, SortAndFilterMakeNewRecordsets) {
                         u"and Customers.[City] Like 'B*'"));
   joined.put(u"Sort", Variant(u"Orders.OrderId DESC"));
   EXPECT_EQ(column(Object(joined.call(u"OpenRecordset")), u"OrderId"), u"5,3,2,1");
+}
+
+// Records walked a second time are read again in order (with what changed
+// since), bookmarks of a large window find their records, and a walk that
+// reached the end holds no lock on the file.
+TEST(Recordset, WalkingAgainAndBookmarksInALargeWindow) {
+  TempDir dir;
+  Object engine = testing::engineObject();
+  Object db(engine.call(u"CreateDatabase", testing::u16(dir / "walk.db")));
+  db.call(u"Execute", u"CREATE TABLE W (Id LONG PRIMARY KEY, N LONG, Name TEXT(20))");
+  {
+    Object add(db.call(u"OpenRecordset", u"W", 1));
+    engine.call(u"BeginTrans");
+    for (int i = 1; i <= 150; ++i) {
+      add.call(u"AddNew");
+      add.put(u"Collect", {Variant(u"Id")}, Variant(i));
+      add.put(u"Collect", {Variant(u"N")}, Variant(i * 10));
+      add.put(u"Collect", {Variant(u"Name")}, Variant(u"n" + fromUtf8(std::to_string(151 - i))));
+      add.call(u"Update");
+    }
+    engine.call(u"CommitTrans");
+  }
+  const auto walk = [](const Object& rs) {
+    std::u16string seen;
+    rs.call(u"MoveFirst");
+    while (!eof(rs)) {
+      seen += toText(field(rs, u"Id")) + u"=" + toText(field(rs, u"N")) + u",";
+      rs.call(u"MoveNext");
+    }
+    return seen;
+  };
+  for (const char16_t* source : {u"W", u"Select * From W Order By Name"}) {
+    Object rs(db.call(u"OpenRecordset", source, 2));
+    const std::u16string first = walk(rs);
+    EXPECT_EQ(walk(rs), first) << toUtf8(source);
+    // A change made halfway through the next walk shows when its record
+    // comes after it, not before.
+    Object other(db.call(u"OpenRecordset", u"W", 1));
+    other.put(u"Index", Variant(u"PrimaryKey"));
+    const auto setN = [&](int id, int n) {
+      other.call(u"Seek", u"=", Variant(id));
+      other.call(u"Edit");
+      other.put(u"Collect", {Variant(u"N")}, Variant(n));
+      other.call(u"Update");
+    };
+    rs.call(u"MoveFirst");
+    int walked = 0;
+    for (; !eof(rs); ++walked) {
+      if (walked == 70) setN(60, -1), setN(100, -1);
+      const std::int32_t id = toInt32(field(rs, u"Id"));
+      const std::int32_t n = toInt32(field(rs, u"N"));
+      if (id == 60 || id == 100) {
+        EXPECT_EQ(n, walked >= 70 ? -1 : id * 10) << id << " at " << walked;
+      }
+      rs.call(u"MoveNext");
+    }
+    EXPECT_EQ(walked, 150);
+    setN(60, 600);
+    setN(100, 1000);
+  }
+
+  // Bookmarks of a window grown at both ends find their records.
+  Object rs(db.call(u"OpenRecordset", u"W", 2));
+  rs.call(u"FindLast", u"Id = 140");
+  std::vector<std::pair<Variant, std::int32_t>> marks;
+  for (int i = 0; i < 100; ++i) {
+    marks.emplace_back(rs.get(u"Bookmark"), toInt32(field(rs, u"Id")));
+    rs.call(u"MovePrevious");
+    if (i == 80) {
+      rs.put(u"Bookmark", marks[3].first);  // the positions are indexed here,
+      rs.put(u"Bookmark", marks[80].first);  // and kept as the window grows
+    }
+  }
+  for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+    rs.put(u"Bookmark", it->first);
+    EXPECT_EQ(toInt32(field(rs, u"Id")), it->second);
+  }
+  rs.put(u"Bookmark", marks[10].first);
+  rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(field(rs, u"Id")), marks[9].second);
+
+  // After a walk to the end another process can write; the next walk shows it.
+  rs.call(u"Close");
+  Object fresh(db.call(u"OpenRecordset", u"W", 2));
+  walk(fresh);
+  walk(fresh);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 1;
+    try {
+      Object writer(engine::DBEngine::forThisThread().as<IDispatch>());
+      Object wdb(writer.call(u"OpenDatabase", testing::u16(dir / "walk.db")));
+      wdb.call(u"Execute", u"UPDATE W SET N = 7 WHERE Id = 75");
+      code = 0;
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::u16string after = walk(fresh);
+  EXPECT_NE(after.find(u",75=7,"), std::u16string::npos) << toUtf8(after);
 }
 
 TEST(Recordset, RecordsetsOfSeveralTables) {
