@@ -170,6 +170,8 @@ class Rewriter {
     Operand left = Operand::Other;
     bool afterComparison = false;
     const Token* previous = nullptr;
+    // Whether this piece is a statement's select list (up to its FROM).
+    const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
     const auto emit = [&](std::string_view piece) {
       if (!out.empty()) out += ' ';
       out += piece;
@@ -251,7 +253,16 @@ class Rewriter {
         }
         const auto column = resolve_ ? resolve_(qualifier, name) : std::nullopt;
         if (column) {
-          emit(column->type == FieldType::Date ? "tw_date(" + column->sql + ")" : column->sql);
+          // A date column compares as a date whatever form it is stored in;
+          // but a column that stands alone as an item of a select list is
+          // selected as it is, so that it keeps its name and its type.
+          const bool listItem = selectList && depth == 0 &&
+                                (previous ? (isWord(*previous, u"SELECT") || isWord(*previous, u"DISTINCT") ||
+                                             isWord(*previous, u"ALL") || isPunct(*previous, u","))
+                                          : true) &&
+                                (isPunct(t_[at], u",") || isWord(t_[at], u"FROM") || isWord(t_[at], u"AS") ||
+                                 t_[at].kind == Tok::End);
+          emit(column->type == FieldType::Date && !listItem ? "tw_date(" + column->sql + ")" : column->sql);
           if (isNumberType(column->type)) operand = Operand::NumberField;
         } else {
           emit(qualifier.empty() ? quoteName(std::u16string_view(name))

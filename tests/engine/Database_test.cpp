@@ -179,3 +179,25 @@ TEST(Database, RecordsetsOutliveTheirDatabaseObjectUntilClose) {
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST(Database, SelectListsKeepTheirDateColumns) {
+  testing::TempDir dir;
+  Object db = testing::makeOrdersDatabase(dir / "orders.db");
+  for (const char16_t* sql :
+       {u"Select OrderId, OrderDate From Orders Where OrderDate < #2/1/1998# Order By OrderDate",
+        u"Select DISTINCTROW OrderId, OrderDate AS Ordered From Orders Where OrderDate < #2/1/1998# Order By OrderId"}) {
+    const Object rs(db.call(u"OpenRecordset", sql));
+    const Object date(Object(rs.get(u"Fields")).get(u"Item", {Variant(1)}));
+    EXPECT_EQ(toInt32(date.get(u"Type")), 8) << toUtf8(sql);  // a date, not the number it is stored as
+    EXPECT_EQ(date.value().valueType(), VT_DATE);
+    EXPECT_EQ(testing::column(rs, u"OrderId"), u"1,2");  // the condition still compares dates
+  }
+  const Object named(db.call(u"OpenRecordset", u"Select OrderId, OrderDate From Orders"));
+  EXPECT_EQ(Object(Object(named.get(u"Fields")).get(u"Item", {Variant(1)})).get(u"Name").text(), u"OrderDate");
+}
+
+}  // namespace
+}  // namespace tarnwick
