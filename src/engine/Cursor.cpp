@@ -961,10 +961,15 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
                                      order + (less ? "rowid DESC" : "rowid") + " LIMIT 1");
   for (std::size_t i = 0; i < values.size(); ++i)
     s.bind(static_cast<int>(i + 1), values[i], table().fields[static_cast<std::size_t>(source_.order[i].field)].type);
+  moveToFound(s);
+}
+
+void Cursor::moveToFound(Statement& s) {
   const bool found = s.step();
   const std::int64_t rowid = found ? s.int64(0) : 0;
   s.reset();
   noMatch_ = !found;
+  // A search that finds nothing leaves the current record where it was.
   if (!found) return;
   closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
@@ -1015,19 +1020,7 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
   Statement& s = connection().cached("SELECT rowid FROM " + table().quoted + where(extra) + orderClause(backward) +
                                      " LIMIT 1");
   for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
-  const bool found = s.step();
-  const std::int64_t rowid = found ? s.int64(0) : 0;
-  s.reset();
-  noMatch_ = !found;
-  // A search that finds nothing leaves the current record where it was.
-  if (!found) return;
-  closeReread();
-  if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
-    pos_ = at;
-    bof_ = eof_ = false;
-  } else {
-    reanchor(rowid);
-  }
+  moveToFound(s);
 }
 
 std::vector<OrderKey> Cursor::orderOf(std::u16string_view sort) const {

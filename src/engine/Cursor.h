@@ -111,6 +111,9 @@ class Cursor {
   Source derive(std::u16string_view filter, std::u16string_view sort, std::int16_t type) const;
   // Checks a sort text against the fields (3075, 3061).
   std::vector<OrderKey> orderOf(std::u16string_view sort) const;
+  // Steps a search that selects one rowid and makes that record current;
+  // nothing found sets NoMatch and leaves the current record.
+  void moveToFound(Statement& s);
   std::string conditionSql(std::u16string_view condition) const;
 
   void close() noexcept;

@@ -25,12 +25,7 @@ using testing::errorOf;
 using testing::TempDir;
 using testing::u16;
 
-// A test that failed earlier on this thread may have left a transaction
-// open on the thread's engine; these tests start without one.
-void endLeftoverTransactions() {
-  for (int i = 0; i < 100 && errorOf([] { engineObject().call(u"Rollback"); }) == 0; ++i) {
-  }
-}
+using testing::endLeftoverTransactions;
 
 constexpr const char16_t* kSchema =
     u"(Id LONG PRIMARY KEY, Person TEXT(20), Note TEXT(20), Qty DOUBLE, Born DATETIME, Paid YESNO)";
