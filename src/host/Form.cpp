@@ -184,9 +184,10 @@ const Member<Form> kFormMembers[] = {
 
 std::span<const Member<Form>> Form::members() { return kFormMembers; }
 
-Form::Form(std::u16string name, std::unique_ptr<ControlState> state)
-    : name_(std::move(name)), state_(state ? std::move(state) : makeStoredState()), hWnd_(newWindowHandle()) {
+Form::Form(std::u16string name, std::unique_ptr<ControlState> state, std::shared_ptr<FormFactory> factory)
+    : name_(std::move(name)), factory_(factory ? std::move(factory) : formFactory()), hWnd_(newWindowHandle()) {
   if (!isIdentifier(name_)) throw impl::invalidValue();
+  state_ = state ? std::move(state) : factory_->formState(name_);
   state_->set(Property::Name, Variant(name_));
   state_->set(Property::Caption, Variant(name_));
   state_->set(Property::Tag, Variant(u""));
@@ -197,6 +198,7 @@ Form::Form(std::u16string name, std::unique_ptr<ControlState> state)
   state_->set(Property::WindowState, Variant(static_cast<std::int16_t>(0)));
   state_->set(Property::Visible, Variant(false));
   state_->set(Property::Enabled, Variant(true));
+  state_->attached(nullptr);
   windowStack()->addWindow(hWnd_);
 }
 
@@ -205,8 +207,9 @@ Form::~Form() {
   windowStack()->removeWindow(hWnd_);
 }
 
-ComPtr<Form> Form::create(std::u16string name, std::unique_ptr<ControlState> state) {
-  return makeObject<Form>(std::move(name), std::move(state));
+ComPtr<Form> Form::create(std::u16string name, std::unique_ptr<ControlState> state,
+                          std::shared_ptr<FormFactory> factory) {
+  return makeObject<Form>(std::move(name), std::move(state), std::move(factory));
 }
 
 Form::NameEntry* Form::entryFor(std::u16string_view name) {
@@ -229,6 +232,7 @@ Control& Form::add(ControlKind kind, std::u16string name, std::optional<std::int
     for (const Control* c : entry->controls)
       if (c->index() == index) throw impl::objectAlreadyLoaded();
   }
+  if (!state) state = factory_->controlState(*this, kind, name, index, container);
   ComPtr<Control> control = makeObject<Control>(kind, std::move(state), this, name, index, container);
   controls_.push_back(control);
   if (!entry) {

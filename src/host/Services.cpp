@@ -16,6 +16,7 @@ struct Installed {
   std::shared_ptr<SystemColours> colours = std::make_shared<HeadlessSystemColours>();
   std::shared_ptr<WindowStack> windows = std::make_shared<HeadlessWindowStack>();
   std::shared_ptr<Folders> folders = std::make_shared<EnvironmentFolders>();
+  std::shared_ptr<FormFactory> forms = std::make_shared<HeadlessFormFactory>();
 };
 
 std::mutex& lock() {
@@ -63,6 +64,7 @@ std::shared_ptr<SystemMetrics> systemMetrics() { return read(&Installed::metrics
 std::shared_ptr<SystemColours> systemColours() { return read(&Installed::colours); }
 std::shared_ptr<WindowStack> windowStack() { return read(&Installed::windows); }
 std::shared_ptr<Folders> folders() { return read(&Installed::folders); }
+std::shared_ptr<FormFactory> formFactory() { return read(&Installed::forms); }
 
 void setScreen(std::shared_ptr<Screen> s) { write<Screen, HeadlessScreen>(&Installed::screen, std::move(s)); }
 void setClipboard(std::shared_ptr<Clipboard> s) {
@@ -81,6 +83,9 @@ void setWindowStack(std::shared_ptr<WindowStack> s) {
   write<WindowStack, HeadlessWindowStack>(&Installed::windows, std::move(s));
 }
 void setFolders(std::shared_ptr<Folders> s) { write<Folders, EnvironmentFolders>(&Installed::folders, std::move(s)); }
+void setFormFactory(std::shared_ptr<FormFactory> s) {
+  write<FormFactory, HeadlessFormFactory>(&Installed::forms, std::move(s));
+}
 
 std::shared_ptr<ScriptedMessageBox> scriptedMessageBox() {
   return std::dynamic_pointer_cast<ScriptedMessageBox>(messageBox());
@@ -93,6 +98,7 @@ void resetServices() {
   setSystemMetrics(nullptr);
   setSystemColours(nullptr);
   setFolders(nullptr);
+  // The form factory stays: it is the host itself, not one of its services.
   // The window stack keeps the windows that exist; only their stacking is reset.
   const auto stack = windowStack();
   for (std::int32_t handle : stack->order()) stack->setWindowPos(handle, HWND_NOTOPMOST, 0, 0, 0, 0, 3);

@@ -65,6 +65,12 @@ class ControlState {
   // The control takes the keyboard focus, or moves in the stacking order.
   virtual void focus() {}
   virtual void raise(bool toFront) { (void)toFront; }
+
+  // The owner has written its starting values: `owner` is the control that
+  // keeps this state, nullptr for a form's own state. A widget host reads
+  // what its widget already shows from here on (values designed into it
+  // win over the defaults) and reports the user's changes to the owner.
+  virtual void attached(class Control* owner) { (void)owner; }
 };
 
 // The headless state: every value kept in memory.

@@ -7,6 +7,7 @@
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/host/Control.h>
 #include <tarnwick/host/ControlState.h>
+#include <tarnwick/host/FormFactory.h>
 
 #include <cstdint>
 #include <memory>
@@ -20,11 +21,15 @@ namespace tarnwick::host {
 
 class Form final : public AutomationObject<Form> {
  public:
-  explicit Form(std::u16string name, std::unique_ptr<ControlState> state = makeStoredState());
+  // A form whose window is `state` and whose controls get their states from
+  // `factory`; either, when null, from the installed form factory.
+  explicit Form(std::u16string name, std::unique_ptr<ControlState> state = {},
+                std::shared_ptr<FormFactory> factory = {});
   ~Form();
 
   // A new form, hidden, in the normal window state.
-  static ComPtr<Form> create(std::u16string name, std::unique_ptr<ControlState> state = makeStoredState());
+  static ComPtr<Form> create(std::u16string name, std::unique_ptr<ControlState> state = {},
+                             std::shared_ptr<FormFactory> factory = {});
 
   static std::u16string_view typeName() { return u"Form"; }
   static std::span<const Member<Form>> members();
@@ -36,6 +41,7 @@ class Form final : public AutomationObject<Form> {
 
   // Places a control. `index` makes it an element of the control array
   // `name`; `container` is a frame or panel of this form that holds it.
+  // Without a state the form's factory makes one (a widget on a widget host).
   // Errors: 380 for a name that is no identifier, 360 for an element
   // already loaded, 5 when the name is taken by a control of another kind
   // or by a control outside an array, 5 for a container of another form.
@@ -43,6 +49,7 @@ class Form final : public AutomationObject<Form> {
                Control* container = nullptr, std::unique_ptr<ControlState> state = {});
 
   const std::u16string& name() const noexcept { return name_; }
+  const std::shared_ptr<FormFactory>& factory() const noexcept { return factory_; }
   ControlState& state() noexcept { return *state_; }
   const std::vector<ComPtr<Control>>& controls() const noexcept { return controls_; }
   // The controls named `name` (any letter case), by ascending index; empty when none.
@@ -79,6 +86,7 @@ class Form final : public AutomationObject<Form> {
   const NameEntry* entryFor(std::u16string_view name) const;
 
   std::u16string name_;
+  std::shared_ptr<FormFactory> factory_;
   std::unique_ptr<ControlState> state_;
   std::vector<ComPtr<Control>> controls_;
   // Names in the order first placed; a name's dispatch id is kNameBase + its position.

@@ -6,6 +6,7 @@
 // the library's folders come from the folder service here.
 #include <tarnwick/host/Clipboard.h>
 #include <tarnwick/host/Folders.h>
+#include <tarnwick/host/FormFactory.h>
 #include <tarnwick/host/MessageBox.h>
 #include <tarnwick/host/Screen.h>
 #include <tarnwick/host/SystemMetrics.h>
@@ -22,6 +23,8 @@ std::shared_ptr<SystemMetrics> systemMetrics();
 std::shared_ptr<SystemColours> systemColours();
 std::shared_ptr<WindowStack> windowStack();
 std::shared_ptr<Folders> folders();
+// Where new forms get their windows and widgets (FormFactory.h).
+std::shared_ptr<FormFactory> formFactory();
 
 void setScreen(std::shared_ptr<Screen> service);
 void setClipboard(std::shared_ptr<Clipboard> service);
@@ -30,6 +33,7 @@ void setSystemMetrics(std::shared_ptr<SystemMetrics> service);
 void setSystemColours(std::shared_ptr<SystemColours> service);
 void setWindowStack(std::shared_ptr<WindowStack> service);
 void setFolders(std::shared_ptr<Folders> service);
+void setFormFactory(std::shared_ptr<FormFactory> service);
 
 // The headless message box when it is the one installed, else nullptr:
 // tests script its answers and read its prompts.

@@ -1,0 +1,66 @@
+#pragma once
+// The Qt host: real Qt widgets answer the same members, type names and
+// interface tests as the headless host, because every rule lives in the
+// host's member tables and the widgets only keep the values (ControlState).
+//
+// Widgets are recognised by class, the most derived first:
+//   tarnwick::qt::DataControl  -> "Data"         (record navigator)
+//   tarnwick::qt::LookupCombo  -> "DBCombo"
+//   QComboBox                  -> "ComboBox"     (not editable: Style 2, a drop-down list)
+//   QLineEdit, QPlainTextEdit  -> "TextBox"
+//   QCheckBox                  -> "CheckBox"     (tristate: Value 2 is partly checked)
+//   QLabel                     -> "Label"
+//   QPushButton, QToolButton   -> "CommandButton"
+//   QGroupBox                  -> "Frame"        (contains controls)
+//   QFrame (the class itself)  -> "Panel"        (contains controls)
+//   QTableWidget               -> "MSFlexGrid"
+//   QTableView                 -> "DBGrid"       (a view over the bound recordset)
+//   QListWidget                -> "ListBox"
+//   QTabBar, QTabWidget        -> "TabStrip"
+//   QAction (named, in a menu) -> "Menu"
+// A widget's objectName is the control's name; widgets without one, Qt's
+// own ("qt_" names) and widgets of other classes are not controls. The
+// dynamic properties "Tag", "DataField", "DataSource" (the name of a data
+// control of the form) and "Index" may be set in Qt Designer. Widgets that
+// share a name and carry an "Index" make a control array; since Designer
+// keeps names unique, a name that ends in "_<Index>" (txtField_2 with
+// Index 2) counts as the name without that ending.
+#include <tarnwick/host/Form.h>
+
+#include <filesystem>
+
+class QWidget;
+class QObject;
+
+namespace tarnwick::qt {
+
+// Makes Qt the host of this process: Form::create builds a real window and
+// Form::add real widgets in it, and the host's services become Qt's
+// (installServices). Needs a QApplication.
+void installHost();
+// The services only: twips per pixel from the screen's logical resolution,
+// the screen's size, the system clipboard, message boxes, the application
+// palette for the selection colours, stay-on-top window flags.
+void installServices();
+
+// Wraps a window and the widgets inside it as a form of the host. The
+// form's name is the window's objectName. Error 380 when the window has no
+// usable name, 5 (with the widget's name) when two controls clash.
+ComPtr<host::Form> wrapForm(QWidget& window);
+
+// Loads a Qt Designer file and wraps its top-level widget; the window is
+// owned by the form's caller through its Qt parent (or deleted with
+// deleteLater when it has none and the form is closed). Error 53 when the
+// file does not exist, 75 with the loader's message when it does not load.
+ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent = nullptr);
+
+// The window of a form, or the widget of a control, of the Qt host;
+// nullptr for a headless one or once the widget is gone.
+QWidget* windowOf(host::Form& form);
+QObject* widgetOf(host::Control& control);
+
+// Pixels and twips of the screen the Qt host uses.
+int twipsPerPixelX();
+int twipsPerPixelY();
+
+}  // namespace tarnwick::qt
