@@ -770,7 +770,10 @@ const Member<Control> kMembers[] = {
     {u"ApproxCount", idApproxCount, kGet,
      [](Control& self, Call& call) {
        call.expect(0);
-       call.setResult(Variant(static_cast<std::int32_t>(self.boundRows().size())));
+       // The count of every record: reading it reads all the bookmarks.
+       BoundRows& rows = self.boundRows();
+       if (const Object rs = impl::gridRecordset(self)) rows.fetchAll(rs);
+       call.setResult(Variant(static_cast<std::int32_t>(std::min<std::size_t>(rows.fetched(), 0x7FFFFFFF))));
      }},
     {u"_NewEnum", DISPID_NEWENUM, kGet | kMethod,
      [](Control& self, Call& call) {

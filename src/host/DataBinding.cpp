@@ -37,24 +37,6 @@ void rebindGridsOf(Control& data) {
 
 bool noCurrentRecord(const Object& rs) { return toBool(rs.get(u"EOF")) || toBool(rs.get(u"BOF")); }
 
-SafeArray ownedArray(const Variant& v) {
-  VARIANT raw = v.value().detach();
-  return SafeArray(raw.parray);
-}
-
-// Bookmarks are compared by value: byte arrays element by element, other values by their text.
-bool sameBookmark(const Variant& a, const Variant& b) {
-  if (a.isArray() || b.isArray()) {
-    if (!a.isArray() || !b.isArray()) return false;
-    const SafeArray ra = ownedArray(a), rb = ownedArray(b);
-    if (ra.lowerBound() != rb.lowerBound() || ra.upperBound() != rb.upperBound()) return false;
-    for (std::int32_t i = ra.lowerBound(); i <= ra.upperBound(); ++i)
-      if (toText(ra.get({i})) != toText(rb.get({i}))) return false;
-    return true;
-  }
-  return a.valueType() == b.valueType() && toText(a) == toText(b);
-}
-
 Variant fieldValue(const Object& rs, const std::u16string& field) {
   Variant name(field);
   return rs.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {&name, 1}, nullptr);
@@ -108,7 +90,7 @@ Object gridRecordset(Control& grid) {
 
 void rebindGrid(Control& grid) {
   ControlState& s = grid.state();
-  grid.boundRows().clear();
+  grid.boundRows().reset();
   s.selectedBookmarks().clear();
   grid.store(Property::SelStartCol, Variant(-1));
   grid.store(Property::SelEndCol, Variant(-1));
@@ -125,35 +107,25 @@ void rebindGrid(Control& grid) {
       s.insertColumn(s.columnCount(), GridColumn{name, name, kDefaultColWidth, true});
     }
   }
-  std::vector<Variant> rows;
-  if (!(toBool(rs.get(u"EOF")) && toBool(rs.get(u"BOF")))) {
-    rs.call(u"MoveFirst");
-    while (!toBool(rs.get(u"EOF"))) {
-      rows.push_back(rs.get(u"Bookmark"));
-      rs.call(u"MoveNext");
-    }
-    if (!rows.empty()) rs.put(u"Bookmark", rows.front());
-  }
-  grid.boundRows() = std::move(rows);
+  // A newly bound grid starts at its first record; the rest are read as they are needed.
+  BoundRows& rows = grid.boundRows();
+  if (rows.reach(rs, 0)) rs.put(u"Bookmark", rows.at(0));
 }
 
 std::int32_t gridRow(Control& grid) {
   // The headless grid does not scroll: Row counts from the first record.
   const Object rs = gridRecordset(grid);
   if (!rs || noCurrentRecord(rs)) return -1;
-  const Variant mark = rs.get(u"Bookmark");
-  const auto& rows = grid.boundRows();
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (sameBookmark(rows[i], mark)) return static_cast<std::int32_t>(i);
-  return -1;
+  const std::optional<std::size_t> row = grid.boundRows().find(rs, rs.get(u"Bookmark"));
+  return row && *row <= 0x7FFFFFFF ? static_cast<std::int32_t>(*row) : -1;
 }
 
 void setGridRow(Control& grid, std::int32_t row) {
-  const auto& rows = grid.boundRows();
+  BoundRows& rows = grid.boundRows();
   const Object rs = gridRecordset(grid);
-  if (!rs || row < 0 || static_cast<std::size_t>(row) >= rows.size()) throw badArrayIndex();
+  if (!rs || row < 0 || !rows.reach(rs, static_cast<std::size_t>(row))) throw badArrayIndex();
   const std::int32_t before = gridRow(grid);
-  rs.put(u"Bookmark", rows[static_cast<std::size_t>(row)]);
+  rs.put(u"Bookmark", rows.at(static_cast<std::size_t>(row)));
   if (before != row) grid.notifyChanged(Property::Row);
 }
 
@@ -164,7 +136,9 @@ std::int32_t visibleRows(Control& grid) {
   const double header = toBool(s.get(Property::ColumnHeaders)) ? rowHeight : 0;
   const double fit = rowHeight > 0 ? std::floor((height - header) / rowHeight) : 0;
   const auto fits = static_cast<std::int32_t>(std::clamp(fit, 0.0, 32767.0));
-  return std::min(fits, static_cast<std::int32_t>(grid.boundRows().size()));
+  BoundRows& rows = grid.boundRows();
+  if (const Object rs = gridRecordset(grid); rs && fits > 0) rows.reach(rs, static_cast<std::size_t>(fits - 1));
+  return std::min(fits, static_cast<std::int32_t>(rows.fetched()));
 }
 
 double columnLeft(Control& grid, std::size_t column) {

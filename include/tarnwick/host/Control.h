@@ -5,6 +5,7 @@
 // headless host and a widget host share them. A member the kind lacks is
 // unknown to GetIDsOfNames (error 438 for a caller by name).
 #include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/host/BoundRows.h>
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/ControlState.h>
 
@@ -76,8 +77,8 @@ class Control final : public AutomationObject<Control> {
   void store(Property property, const Variant& value);
 
   // A data grid's records: the bookmarks of its recordset's records, in
-  // order, as read when the grid was last bound.
-  std::vector<Variant>& boundRows() noexcept { return boundRows_; }
+  // order, read as they are needed since the grid was last bound.
+  BoundRows& boundRows() noexcept { return boundRows_; }
 
  private:
   ControlKind kind_;
@@ -89,7 +90,7 @@ class Control final : public AutomationObject<Control> {
   std::vector<std::pair<int, ChangeHandler>> handlers_;
   int nextHandler_ = 1;
   int notifyDepth_ = 0;
-  std::vector<Variant> boundRows_;
+  BoundRows boundRows_;
 };
 
 }  // namespace tarnwick::host

@@ -1,0 +1,44 @@
+#pragma once
+// The records a data grid shows, as the bookmarks of its recordset's
+// records in order. They are read as they are needed (the rows a view
+// shows, the row of the current record), never all at once when the grid
+// is bound, so a grid over a large table opens at once. Reading keeps the
+// recordset's current record where it was.
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/Variant.h>
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+namespace tarnwick::host {
+
+class BoundRows {
+ public:
+  // Forgets the rows read; the next read starts at the first record.
+  void reset() noexcept {
+    marks_.clear();
+    complete_ = false;
+  }
+  std::size_t fetched() const noexcept { return marks_.size(); }
+  // True once the last record has been read.
+  bool complete() const noexcept { return complete_; }
+  const Variant& at(std::size_t row) const { return marks_.at(row); }
+
+  // Reads up to `count` more records; returns how many came.
+  std::size_t fetchMore(const Object& recordset, std::size_t count);
+  // Reads until row `row` is read or the records end; true when it is read.
+  bool reach(const Object& recordset, std::size_t row);
+  void fetchAll(const Object& recordset);
+  // The row of the record with bookmark `mark`, reading on as far as needed.
+  std::optional<std::size_t> find(const Object& recordset, const Variant& mark);
+
+ private:
+  std::vector<Variant> marks_;
+  bool complete_ = false;
+};
+
+// Bookmarks are compared by value: byte arrays element by element, other values by their text.
+bool sameBookmark(const Variant& a, const Variant& b);
+
+}  // namespace tarnwick::host

@@ -1,0 +1,77 @@
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/SafeArray.h>
+#include <tarnwick/host/BoundRows.h>
+
+namespace tarnwick::host {
+
+namespace {
+
+constexpr std::size_t kBatch = 256;
+
+bool atEnd(const Object& rs) { return toBool(rs.get(u"EOF")); }
+bool noCurrentRecord(const Object& rs) { return atEnd(rs) || toBool(rs.get(u"BOF")); }
+
+SafeArray ownedArray(const Variant& v) {
+  VARIANT raw = v.value().detach();
+  return SafeArray(raw.parray);
+}
+
+}  // namespace
+
+bool sameBookmark(const Variant& a, const Variant& b) {
+  if (a.isArray() || b.isArray()) {
+    if (!a.isArray() || !b.isArray()) return false;
+    const SafeArray ra = ownedArray(a), rb = ownedArray(b);
+    if (ra.lowerBound() != rb.lowerBound() || ra.upperBound() != rb.upperBound()) return false;
+    for (std::int32_t i = ra.lowerBound(); i <= ra.upperBound(); ++i)
+      if (toText(ra.get({i})) != toText(rb.get({i}))) return false;
+    return true;
+  }
+  return a.valueType() == b.valueType() && toText(a) == toText(b);
+}
+
+std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
+  if (complete_ || count == 0) return 0;
+  // The walk moves the recordset; its current record is put back afterwards.
+  const bool hadCurrent = !noCurrentRecord(rs);
+  const Variant current = hadCurrent ? rs.get(u"Bookmark") : Variant();
+  const std::size_t before = marks_.size();
+  if (marks_.empty()) {
+    if (atEnd(rs) && toBool(rs.get(u"BOF"))) {
+      complete_ = true;  // no records at all
+      return 0;
+    }
+    rs.call(u"MoveFirst");
+  } else {
+    rs.put(u"Bookmark", marks_.back());
+    rs.call(u"MoveNext");
+  }
+  while (marks_.size() - before < count) {
+    if (atEnd(rs)) {
+      complete_ = true;
+      break;
+    }
+    marks_.push_back(rs.get(u"Bookmark"));
+    rs.call(u"MoveNext");
+  }
+  if (hadCurrent) rs.put(u"Bookmark", current);
+  return marks_.size() - before;
+}
+
+bool BoundRows::reach(const Object& rs, std::size_t row) {
+  while (row >= marks_.size() && !complete_) fetchMore(rs, std::max(kBatch, row + 1 - marks_.size()));
+  return row < marks_.size();
+}
+
+void BoundRows::fetchAll(const Object& rs) {
+  while (!complete_) fetchMore(rs, kBatch * 16);
+}
+
+std::optional<std::size_t> BoundRows::find(const Object& rs, const Variant& mark) {
+  for (std::size_t i = 0;; ++i) {
+    if (i == marks_.size() && (complete_ || fetchMore(rs, kBatch) == 0)) return std::nullopt;
+    if (sameBookmark(marks_[i], mark)) return i;
+  }
+}
+
+}  // namespace tarnwick::host
