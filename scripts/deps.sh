@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, when any is missing.
+# Installs the Debian packages the build needs, when any is missing: the
+# compilers and test tools, SQLite, pybind11, Qt 6 Widgets and UiTools for the
+# Qt host and the sample front end, and a font so its screenshots show text.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
-  pybind11-dev python3-dev python3-pytest)
+  pybind11-dev python3-dev python3-pytest
+  qt6-base-dev qt6-tools-dev libgl-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -13,7 +13,7 @@ Control::Control(ControlKind kind, std::unique_ptr<ControlState> state, Form* fo
       index_(index),
       container_(container) {
   impl::initialise(*this);
-  state_->attached(this);
+  state_->attached(*this);
 }
 
 Control::~Control() = default;

@@ -96,7 +96,7 @@ void rebindGrid(Control& grid) {
   grid.store(Property::SelEndCol, Variant(-1));
   grid.store(Property::Col, Variant(0));
   const Object rs = gridRecordset(grid);
-  if (!rs) return;
+  if (!rs) return s.recordsChanged();
   if (s.columnCount() == 0) {
     const Object fields(rs.get(u"Fields"));
     const std::int32_t count = toInt32(fields.get(u"Count"));
@@ -110,6 +110,7 @@ void rebindGrid(Control& grid) {
   // A newly bound grid starts at its first record; the rest are read as they are needed.
   BoundRows& rows = grid.boundRows();
   if (rows.reach(rs, 0)) rs.put(u"Bookmark", rows.at(0));
+  s.recordsChanged();
 }
 
 std::int32_t gridRow(Control& grid) {
@@ -182,6 +183,7 @@ void setGridText(Control& grid, std::u16string_view text) {
     }
     throw;
   }
+  grid.state().recordsChanged();
   grid.notifyChanged(Property::Text);
 }
 

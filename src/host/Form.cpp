@@ -198,7 +198,7 @@ Form::Form(std::u16string name, std::unique_ptr<ControlState> state, std::shared
   state_->set(Property::WindowState, Variant(static_cast<std::int16_t>(0)));
   state_->set(Property::Visible, Variant(false));
   state_->set(Property::Enabled, Variant(true));
-  state_->attached(nullptr);
+  state_->attached(*this);
   windowStack()->addWindow(hWnd_);
 }
 

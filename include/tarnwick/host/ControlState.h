@@ -66,11 +66,15 @@ class ControlState {
   virtual void focus() {}
   virtual void raise(bool toFront) { (void)toFront; }
 
-  // The owner has written its starting values: `owner` is the control that
-  // keeps this state, nullptr for a form's own state. A widget host reads
-  // what its widget already shows from here on (values designed into it
-  // win over the defaults) and reports the user's changes to the owner.
-  virtual void attached(class Control* owner) { (void)owner; }
+  // The owner (the control or form that keeps this state) has written its
+  // starting values. A widget host reads what its widget already shows from
+  // here on (values designed into it win over the defaults) and reports the
+  // user's changes to the owner.
+  virtual void attached(class Control& owner) { (void)owner; }
+  virtual void attached(class Form& owner) { (void)owner; }
+
+  // A data grid's records were read anew (bound, refreshed) or one changed.
+  virtual void recordsChanged() {}
 };
 
 // The headless state: every value kept in memory.

@@ -38,6 +38,9 @@ namespace tarnwick::qt {
 // Form::add real widgets in it, and the host's services become Qt's
 // (installServices). Needs a QApplication.
 void installHost();
+// The form factory only: Form::create and Form::add make real widgets,
+// while the services stay as they are (tests keep a scripted message box).
+void installForms();
 // The services only: twips per pixel from the screen's logical resolution,
 // the screen's size, the system clipboard, message boxes, the application
 // palette for the selection colours, stay-on-top window flags.

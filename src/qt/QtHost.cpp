@@ -1,0 +1,265 @@
+// The Qt host's entry points: the form factory that makes real windows and
+// widgets, and the wrapping of a window designed in Qt Designer.
+#include "WidgetState.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/Services.h>
+#include <tarnwick/qt/DataControl.h>
+#include <tarnwick/qt/LookupCombo.h>
+#include <tarnwick/qt/QtHost.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QUiLoader>
+
+namespace tarnwick::qt {
+
+using host::ControlKind;
+
+namespace {
+
+// --- the form factory --------------------------------------------------------------
+
+class QtFormFactory final : public host::FormFactory {
+ public:
+  std::unique_ptr<host::ControlState> formState(std::u16string_view name) override {
+    auto* window = new QWidget;
+    window->setObjectName(impl::qtext(name));
+    return impl::makeWindowState(window, false, true);
+  }
+  std::unique_ptr<host::ControlState> controlState(host::Form& form, ControlKind kind, std::u16string_view name,
+                                                   std::optional<std::int16_t> index, host::Control* container) override {
+    QWidget* parent = container ? qobject_cast<QWidget*>(widgetOf(*container)) : nullptr;
+    if (!parent) parent = windowOf(form);
+    if (!parent) return host::makeStoredState();  // the window is gone: the control keeps its values only
+    QObject* widget = impl::makeWidget(kind, parent);
+    widget->setObjectName(impl::qtext(name));
+    if (index) widget->setProperty("Index", static_cast<int>(*index));
+    return impl::makeWidgetState(kind, widget, false);
+  }
+};
+
+// --- recognising a designed window's widgets ------------------------------------------
+
+// The kind of control a widget stands for, the most derived class first.
+std::optional<ControlKind> kindOf(QObject* object) {
+  if (qobject_cast<DataControl*>(object)) return ControlKind::Data;
+  if (qobject_cast<LookupCombo*>(object)) return ControlKind::DBCombo;
+  if (qobject_cast<QComboBox*>(object)) return ControlKind::ComboBox;
+  if (qobject_cast<QLineEdit*>(object) || qobject_cast<QPlainTextEdit*>(object)) return ControlKind::TextBox;
+  if (qobject_cast<QCheckBox*>(object)) return ControlKind::CheckBox;
+  if (qobject_cast<QLabel*>(object)) return ControlKind::Label;
+  if (qobject_cast<QPushButton*>(object) || qobject_cast<QToolButton*>(object)) return ControlKind::CommandButton;
+  if (qobject_cast<QGroupBox*>(object)) return ControlKind::Frame;
+  if (qobject_cast<QTableWidget*>(object)) return ControlKind::MSFlexGrid;
+  if (qobject_cast<QTableView*>(object)) return ControlKind::DBGrid;
+  if (qobject_cast<QListWidget*>(object)) return ControlKind::ListBox;
+  if (qobject_cast<QTabBar*>(object) || qobject_cast<QTabWidget*>(object)) return ControlKind::TabStrip;
+  if (qobject_cast<QMenu*>(object) || qobject_cast<QAction*>(object)) return ControlKind::Menu;
+  if (object->metaObject() == &QFrame::staticMetaObject) return ControlKind::Panel;
+  return std::nullopt;
+}
+
+bool isContainer(ControlKind kind) { return kind == ControlKind::Frame || kind == ControlKind::Panel; }
+
+// A name and index for a widget: its objectName, and its "Index" property;
+// "txtField_2" with Index 2 is element 2 of txtField.
+std::optional<std::pair<std::u16string, std::optional<std::int16_t>>> controlName(QObject* object) {
+  QString name = object->objectName();
+  if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) return std::nullopt;
+  std::optional<std::int16_t> index;
+  const QVariant i = object->property("Index");
+  if (i.isValid()) {
+    bool ok = false;
+    const int n = i.toInt(&ok);
+    if (!ok || n < 0 || n > 32767) {
+      std::u16string text = u"widget '";
+      text += impl::utext(name);
+      text += u"': Index must be a number from 0 to 32767";
+      throw Error(errc::InvalidPropertyValue, std::move(text));
+    }
+    index = static_cast<std::int16_t>(n);
+    const QString suffix = QStringLiteral("_%1").arg(n);
+    if (name.endsWith(suffix) && name.size() > suffix.size()) name.chop(suffix.size());
+  }
+  return std::make_pair(impl::utext(name), index);
+}
+
+class Wrapper {
+ public:
+  explicit Wrapper(host::Form& form) : form_(form) {}
+
+  void visit(QObject* parent, host::Control* container) {
+    for (QObject* child : parent->children()) {
+      if (!child->isWidgetType() && !qobject_cast<QAction*>(child)) continue;
+      const std::optional<ControlKind> kind = kindOf(child);
+      const auto name = kind ? controlName(child) : std::nullopt;
+      if (kind && name && !qobject_cast<QAction*>(child)) {
+        host::Control& control = place(*kind, child, *name, container);
+        if (isContainer(*kind)) visit(child, &control);
+        else if (*kind == ControlKind::TabStrip || *kind == ControlKind::Menu) visit(child, container);
+        continue;
+      }
+      if (kind == ControlKind::Menu && name && qobject_cast<QAction*>(child)) {
+        // Actions of a menu are named in the .ui file; the menu's own action is not.
+        if (!child->objectName().isEmpty()) place(ControlKind::Menu, child, *name, container);
+        continue;
+      }
+      if (child->isWidgetType()) visit(child, container);  // layouts' helpers, central widgets, pages
+    }
+  }
+
+  // The "DataSource" properties name data controls of the form; they are
+  // bound once every control is placed.
+  void bindDataSources() {
+    for (const auto& [control, source] : sources_) {
+      host::Control* data = form_.find(source);
+      if (!data || data->kind() != ControlKind::Data) {
+        std::u16string text = u"widget '";
+        text += control->name();
+        text += u"': DataSource '";
+        text += source;
+        text += u"' is no data control of the form";
+        throw Error(errc::InvalidPropertyValue, std::move(text));
+      }
+      Object(static_cast<IDispatch*>(control)).putRef(u"DataSource", Variant(static_cast<IDispatch*>(data)));
+    }
+  }
+
+ private:
+  host::Control& place(ControlKind kind, QObject* widget,
+                       const std::pair<std::u16string, std::optional<std::int16_t>>& name, host::Control* container) {
+    host::Control* added = nullptr;
+    try {
+      added = &form_.add(kind, name.first, name.second, container, impl::makeWidgetState(kind, widget, true));
+    } catch (const Error& e) {
+      std::u16string text = u"widget '";
+      text += impl::utext(widget->objectName());
+      text += u"': ";
+      text += e.description();
+      throw Error(e.number(), std::move(text));
+    }
+    if (const QVariant source = widget->property("DataSource"); source.isValid() && !source.toString().isEmpty())
+      sources_.emplace_back(added, impl::utext(source.toString()));
+    return *added;
+  }
+
+  host::Form& form_;
+  std::vector<std::pair<host::Control*, std::u16string>> sources_;
+};
+
+// The loader knows the host's own widgets by their class names, with or without the namespace.
+class Loader final : public QUiLoader {
+ public:
+  QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+    QWidget* widget = nullptr;
+    if (className == QLatin1String("DataControl") || className == QLatin1String("tarnwick::qt::DataControl"))
+      widget = new DataControl(parent);
+    else if (className == QLatin1String("LookupCombo") || className == QLatin1String("tarnwick::qt::LookupCombo"))
+      widget = new LookupCombo(parent);
+    else
+      return QUiLoader::createWidget(className, parent, name);
+    widget->setObjectName(name);
+    return widget;
+  }
+};
+
+std::shared_ptr<QtFormFactory> factory() {
+  static const auto f = std::make_shared<QtFormFactory>();
+  return f;
+}
+
+ComPtr<host::Form> wrap(QWidget& window, bool owned) {
+  const std::u16string name = impl::utext(window.objectName());
+  ComPtr<host::Form> form = host::Form::create(name, impl::makeWindowState(&window, true, owned), factory());
+  form->setDesignMode(true);
+  Wrapper wrapper(*form.get());
+  wrapper.visit(&window, nullptr);
+  if (auto* main = qobject_cast<QMainWindow*>(&window); main && main->menuWidget()) wrapper.visit(main->menuWidget(), nullptr);
+  wrapper.bindDataSources();
+  form->setDesignMode(false);
+  // Data grids show their records once their data controls can open them.
+  for (const ComPtr<host::Control>& c : form->controls())
+    if (c->kind() == ControlKind::DBGrid && c->state().get(host::Property::DataSource).valueType() == VT_DISPATCH) {
+      try {
+        Object(static_cast<IDispatch*>(c.get())).call(u"Refresh");
+      } catch (const Error&) {
+        // A data control that cannot open its records yet leaves the grid empty.
+      }
+    }
+  return form;
+}
+
+}  // namespace
+
+void installForms() { host::setFormFactory(factory()); }
+
+void installHost() {
+  installForms();
+  installServices();
+}
+
+ComPtr<host::Form> wrapForm(QWidget& window) { return wrap(window, false); }
+
+ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    std::u16string text = u"File not found: '";
+    text += fromUtf8(path.string());
+    text += u"'";
+    throw Error(errc::FileNotFound, std::move(text));
+  }
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly)) {
+    std::u16string text = u"Path/File access error: '";
+    text += fromUtf8(path.string());
+    text += u"': ";
+    text += impl::utext(file.errorString());
+    throw Error(errc::PathFileAccessError, std::move(text));
+  }
+  Loader loader;
+  loader.setWorkingDirectory(QDir(QString::fromStdString(path.parent_path().string())));
+  QWidget* window = loader.load(&file, parent);
+  if (!window) {
+    std::u16string text = u"'";
+    text += fromUtf8(path.string());
+    text += u"' is no form: ";
+    text += impl::utext(loader.errorString());
+    throw Error(errc::PathFileAccessError, std::move(text));
+  }
+  try {
+    return wrap(*window, parent == nullptr);
+  } catch (...) {
+    if (!parent) delete window;
+    throw;
+  }
+}
+
+QWidget* windowOf(host::Form& form) {
+  auto* state = dynamic_cast<impl::WidgetState*>(&form.state());
+  return state ? state->widget() : nullptr;
+}
+
+QObject* widgetOf(host::Control& control) {
+  auto* state = dynamic_cast<impl::WidgetState*>(&control.state());
+  return state ? state->object() : nullptr;
+}
+
+}  // namespace tarnwick::qt

@@ -1,0 +1,46 @@
+#pragma once
+// Private to the Qt host: the model a data grid's table view shows. Its
+// rows are the grid's bound records, read as the view asks for more
+// (canFetchMore/fetchMore), never all at once; its columns are the grid's
+// columns. Values come from the data control's recordset by name, a row's
+// values read once and kept while they are shown.
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/host/Control.h>
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QStringList>
+
+namespace tarnwick::qt::impl {
+
+class RecordsetModel final : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  RecordsetModel(host::Control& grid, QObject* parent);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+  // The grid's records or columns were read anew.
+  void reset();
+  // The grid's control is going away: the model shows nothing from now on.
+  void detach();
+  // The row shown for a record's bookmark, and the bookmark of a row.
+  Variant bookmarkOf(int row) const;
+
+ private:
+  Object recordset() const;
+  // Rows the grid has read that the view does not show yet are shown first.
+  void showFetched();
+  const QStringList& rowValues(int row) const;
+
+  host::Control* grid_;
+  int shown_ = 0;
+  mutable QHash<int, QStringList> cache_;
+};
+
+}  // namespace tarnwick::qt::impl
