@@ -19,6 +19,9 @@ ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrac
 
 # The benchmarks must at least start and finish one short round.
 build/test/bench/tarnwick_bench --benchmark_min_time=0.001 --benchmark_filter='.' >/dev/null
+if [ -x build/test/bench/tarnwick_qt_bench ]; then
+  build/test/bench/tarnwick_qt_bench --benchmark_filter='to_end:0' >/dev/null
+fi
 if compgen -G "build/test/python/tarnwick*.so" >/dev/null; then
   PYTHONPATH=build/test/python /usr/bin/python3 bench/python/call_by_name.py --quick >/dev/null
 fi

@@ -186,13 +186,20 @@ std::shared_ptr<QtFormFactory> factory() {
   return f;
 }
 
-ComPtr<host::Form> wrap(QWidget& window, bool owned) {
+// `folder`: where a data control's relative DatabaseName is found (the .ui file's folder).
+ComPtr<host::Form> wrap(QWidget& window, bool owned, const std::filesystem::path& folder = {}) {
   const std::u16string name = impl::utext(window.objectName());
   ComPtr<host::Form> form = host::Form::create(name, impl::makeWindowState(&window, true, owned), factory());
   form->setDesignMode(true);
   Wrapper wrapper(*form.get());
   wrapper.visit(&window, nullptr);
   if (auto* main = qobject_cast<QMainWindow*>(&window); main && main->menuWidget()) wrapper.visit(main->menuWidget(), nullptr);
+  if (!folder.empty())
+    for (const ComPtr<host::Control>& c : form->controls()) {
+      if (c->kind() != ControlKind::Data) continue;
+      const std::filesystem::path file(toUtf8(toText(c->state().get(host::Property::DatabaseName))));
+      if (!file.empty() && file.is_relative()) c->store(host::Property::DatabaseName, Variant(fromUtf8((folder / file).string())));
+    }
   wrapper.bindDataSources();
   form->setDesignMode(false);
   // Data grids show their records once their data controls can open them.
@@ -245,7 +252,7 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     throw Error(errc::PathFileAccessError, std::move(text));
   }
   try {
-    return wrap(*window, parent == nullptr);
+    return wrap(*window, parent == nullptr, std::filesystem::absolute(path, ec).parent_path());
   } catch (...) {
     if (!parent) delete window;
     throw;

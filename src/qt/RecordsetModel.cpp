@@ -124,8 +124,10 @@ void RecordsetModel::reset() {
 }
 
 void RecordsetModel::detach() {
-  beginResetModel();
+  // The control is being destroyed: nothing of it may be read from here on,
+  // not even by the view while it learns of the reset.
   grid_ = nullptr;
+  beginResetModel();
   cache_.clear();
   shown_ = 0;
   endResetModel();

@@ -51,7 +51,8 @@ void installServices();
 // usable name, 5 (with the widget's name) when two controls clash.
 ComPtr<host::Form> wrapForm(QWidget& window);
 
-// Loads a Qt Designer file and wraps its top-level widget; the window is
+// Loads a Qt Designer file and wraps its top-level widget; a data control's
+// relative DatabaseName is taken from the file's folder. The window is
 // owned by the form's caller through its Qt parent (or deleted with
 // deleteLater when it has none and the form is closed). Error 53 when the
 // file does not exist, 75 with the loader's message when it does not load.

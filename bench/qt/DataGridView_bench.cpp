@@ -1,0 +1,168 @@
+// A data grid view of 100,000 records on the Qt host: the time from binding
+// the grid to its first paint, and from there to the last record shown,
+// against the same table view over a model that reads SQLite's C interface
+// directly, fetching rows as they are shown in the same way. Memory is the
+// growth of the resident set, in KB.
+#include "../SqliteFixture.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/Form.h>
+#include <tarnwick/qt/QtHost.h>
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QTableView>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+using namespace tarnwick;
+using namespace tarnwick::bench;
+
+const ScratchFolder kScratch("tarnwick-qt-bench");
+constexpr int kRecords = 100'000;
+
+std::filesystem::path table() {
+  const auto file = kScratch.path() / "view.db";
+  if (std::filesystem::exists(file)) return file;
+  {
+    Object db(engineObject().call(u"CreateDatabase", fromUtf8(file.string())));
+    db.call(u"Execute", u"CREATE TABLE T" + std::u16string(kSampleFields));
+    db.call(u"Close");
+  }
+  fillSampleTable(file, "T", kRecords);
+  return file;
+}
+
+long residentKb() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The baseline: rows read with one SQLite statement as the view asks for them.
+class SqliteModel final : public QAbstractTableModel {
+ public:
+  explicit SqliteModel(const std::filesystem::path& file) {
+    sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    check(sqlite3_prepare_v2(db_, "SELECT * FROM T", -1, &statement_, nullptr), db_);
+  }
+  ~SqliteModel() override {
+    sqlite3_finalize(statement_);
+    sqlite3_close(db_);
+  }
+  int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : static_cast<int>(rows_.size()); }
+  int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 6; }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole) return {};
+    return rows_[static_cast<std::size_t>(index.row())][index.column()];
+  }
+  bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && !done_; }
+  void fetchMore(const QModelIndex&) override {
+    std::vector<QStringList> batch;
+    while (batch.size() < 256) {
+      if (sqlite3_step(statement_) != SQLITE_ROW) {
+        done_ = true;
+        break;
+      }
+      QStringList row;
+      for (int c = 0; c < 6; ++c)
+        row.push_back(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement_, c))));
+      batch.push_back(std::move(row));
+    }
+    if (batch.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(batch.size()) - 1);
+    for (auto& row : batch) rows_.push_back(std::move(row));
+    endInsertRows();
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* statement_ = nullptr;
+  std::vector<QStringList> rows_;
+  bool done_ = false;
+};
+
+// Paints the view once, as the screen would.
+void paint(QTableView& view) { benchmark::DoNotOptimize(view.grab()); }
+
+void scrollToEnd(QTableView& view) {
+  QAbstractItemModel* model = view.model();
+  while (model->canFetchMore(QModelIndex())) model->fetchMore(QModelIndex());
+  view.scrollToBottom();
+  paint(view);
+}
+
+struct HostGrid {
+  ComPtr<host::Form> form;
+  QTableView* view;
+};
+
+HostGrid hostGrid(const std::filesystem::path& file) {
+  ComPtr<host::Form> form = host::Form::create(u"frmView");
+  host::Control& data = form->add(host::ControlKind::Data, u"datView");
+  host::Control& grid = form->add(host::ControlKind::DBGrid, u"grdView");
+  Object d(static_cast<IDispatch*>(&data));
+  d.put(u"DatabaseName", Variant(fromUtf8(file.string())));
+  d.put(u"RecordSource", Variant(u"T"));
+  Object g(static_cast<IDispatch*>(&grid));
+  g.put(u"Width", Variant(9000));
+  g.put(u"Height", Variant(6000));
+  g.putRef(u"DataSource", Variant(static_cast<IDispatch*>(&data)));
+  auto* view = qobject_cast<QTableView*>(qt::widgetOf(grid));
+  view->model()->fetchMore(QModelIndex());  // as a shown view does
+  return {form, view};
+}
+
+// What a view is bound to, then painted: first paint; then every record reached.
+void BM_DataGridView(benchmark::State& state) {
+  const auto file = table();
+  const bool toEnd = state.range(0) != 0;
+  double ours = 0, raw = 0;
+  long oursKb = 0, rawKb = 0;
+  for (auto _ : state) {
+    {
+      const long before = residentKb();
+      auto start = Clock::now();
+      HostGrid grid = hostGrid(file);
+      paint(*grid.view);
+      if (toEnd) scrollToEnd(*grid.view);
+      ours += seconds(Clock::now() - start);
+      oursKb = std::max(oursKb, residentKb() - before);
+    }
+    {
+      const long before = residentKb();
+      auto start = Clock::now();
+      QTableView view;
+      view.resize(600, 400);
+      SqliteModel model(file);
+      view.setModel(&model);
+      model.fetchMore(QModelIndex());
+      paint(view);
+      if (toEnd) scrollToEnd(view);
+      raw += seconds(Clock::now() - start);
+      rawKb = std::max(rawKb, residentKb() - before);
+    }
+  }
+  report(state, ours, raw, "host_ms");
+  state.counters["host_kb"] = static_cast<double>(oursKb);
+  state.counters["raw_kb"] = static_cast<double>(rawKb);
+}
+BENCHMARK(BM_DataGridView)->ArgName("to_end")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  tarnwick::qt::installForms();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
