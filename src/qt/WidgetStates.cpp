@@ -510,6 +510,16 @@ class GridState final : public WidgetState {
     if (model_) model_->reset();
   }
 
+  // Code that reads the selected bookmarks may change them (Add, Remove):
+  // once it is done, the view selects the rows they name.
+  std::vector<Variant>& selectedBookmarks() override {
+    if (live() && !syncQueued_) {
+      syncQueued_ = true;
+      QMetaObject::invokeMethod(&guard_, [this] { selectBookmarkedRows(); }, Qt::QueuedConnection);
+    }
+    return WidgetState::selectedBookmarks();
+  }
+
  protected:
   QTableView* view() const { return qobject_cast<QTableView*>(object()); }
   void write(Property p, const Variant& value) override {
@@ -547,7 +557,7 @@ class GridState final : public WidgetState {
     // a row makes its record the current one.
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, [this] {
       if (writing() || !model_) return;
-      std::vector<Variant>& marks = selectedBookmarks();
+      std::vector<Variant>& marks = WidgetState::selectedBookmarks();
       marks.clear();
       for (const QModelIndex& row : view()->selectionModel()->selectedRows()) marks.push_back(model_->bookmarkOf(row.row()));
     }));
@@ -559,7 +569,27 @@ class GridState final : public WidgetState {
   void adopt() override { WidgetState::adopt(); }
 
  private:
+  void selectBookmarkedRows() {
+    syncQueued_ = false;
+    if (!live() || !model_) return;
+    const std::vector<Variant>& marks = WidgetState::selectedBookmarks();
+    QItemSelection rows;
+    for (int r = 0; r < model_->rowCount(); ++r) {
+      const Variant mark = model_->bookmarkOf(r);
+      for (const Variant& m : marks)
+        if (host::sameBookmark(m, mark)) {
+          rows.select(model_->index(r, 0), model_->index(r, std::max(0, model_->columnCount() - 1)));
+          break;
+        }
+    }
+    Writing w(*this);
+    view()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+
   QPointer<RecordsetModel> model_;
+  // Queued work of this state is dropped with it.
+  QObject guard_;
+  bool syncQueued_ = false;
 };
 
 // --- data controls ----------------------------------------------------------------------------------
