@@ -48,7 +48,7 @@ enum Id : DISPID {
   idSelectedItem, idCols, idRows, idFixedRows, idFixedCols, idRow, idCol, idColWidth, idColPos, idRowHeight,
   idRowPos, idTextMatrix, idTextArray, idHighLight, idRedraw, idColumns, idRecordSelectors, idColumnHeaders,
   idVisibleRows, idSelStartCol, idSelEndCol, idSelBookmarks, idBookmark, idRecordset, idRecordSource,
-  idDatabaseName, idRecordsetType, idDatabase, idApproxCount,
+  idDatabaseName, idRecordsetType, idDatabase, idApproxCount, idUpdateControls,
 };
 
 // --- value helpers ---------------------------------------------------------
@@ -784,6 +784,11 @@ const Member<Control> kMembers[] = {
          tabs.push_back(tabObject(self, static_cast<std::int32_t>(i)));
        call.setResult(makeEnumerator(std::move(tabs)));
      }},
+    {u"UpdateControls", idUpdateControls, kMethod,
+     [](Control& self, Call& call) {
+       call.expect(0);
+       impl::showCurrentRecord(self);
+     }},
 };
 
 // The kinds that have each member, row for row.
@@ -827,6 +832,7 @@ constexpr Mask kKinds[] = {
     kData, kData, kData, kData, kData,     // Recordset RecordSource DatabaseName RecordsetType Database
     kDBGrid,                               // ApproxCount
     kTabStrip,                             // _NewEnum
+    kData,                                 // UpdateControls
 };
 static_assert(std::size(kKinds) == std::size(kMembers), "one kind mask per member");
 

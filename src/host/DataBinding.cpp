@@ -74,6 +74,36 @@ void refreshData(Control& data) {
   setDataRecordset(data, Variant(recordset.get()));
 }
 
+void showCurrentRecord(Control& data) {
+  Form* form = data.form();
+  const Variant rsValue = dataRecordset(data);
+  if (!form || !isObject(rsValue)) return;
+  const Object rs(rsValue);
+  const bool none = noCurrentRecord(rs);
+  for (const ComPtr<Control>& c : form->controls()) {
+    const Variant source = c->state().get(Property::DataSource);
+    if (source.valueType() != VT_DISPATCH || source.dispatch() != static_cast<IDispatch*>(&data)) continue;
+    const std::u16string field = textOf(c->state(), Property::DataField);
+    if (field.empty()) continue;
+    try {
+      const Variant value = none ? Variant::null() : fieldValue(rs, field).value();
+      Object control(static_cast<IDispatch*>(c.get()));
+      switch (c->kind()) {
+        case ControlKind::CheckBox:
+          // Null shows greyed.
+          control.put(u"Value", Variant(static_cast<std::int16_t>(value.isNull() ? 2 : toBool(value) ? 1 : 0)));
+          break;
+        case ControlKind::Label:
+          control.put(u"Caption", Variant(value.isNull() ? std::u16string() : toText(value)));
+          break;
+        default: control.put(u"Text", Variant(value.isNull() ? std::u16string() : toText(value))); break;
+      }
+    } catch (const Error&) {
+      // A field the records lack, or a value the control refuses.
+    }
+  }
+}
+
 void setDataRecordset(Control& data, const Variant& recordset) {
   const Variant v = recordset.value();
   if (v.valueType() != VT_DISPATCH) throw Error(errc::ObjectRequired);

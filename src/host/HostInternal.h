@@ -32,6 +32,10 @@ inline Error badSubscript() { return Error(errc::SubscriptOutOfRange); }
 Variant dataRecordset(Control& data);
 // Opens the database and recordset again and rebinds the grids bound to it.
 void refreshData(Control& data);
+// Shows the current record of the data control's recordset in the controls
+// of its form bound to it (DataSource and DataField); a control that cannot
+// show its field's value is passed over, the others still show theirs.
+void showCurrentRecord(Control& data);
 // Makes `recordset` (an object or Nothing) the data control's recordset.
 void setDataRecordset(Control& data, const Variant& recordset);
 // Reads the records of the grid's data control into the grid.

@@ -630,6 +630,8 @@ class DataState final : public WidgetState {
         recordset.call(kMoves[std::clamp(move, 0, 3)]);
         if (move == 1 && toBool(recordset.get(u"BOF"))) recordset.call(u"MoveFirst");
         if (move == 2 && toBool(recordset.get(u"EOF"))) recordset.call(u"MoveLast");
+        // The controls bound to the data control show the record reached.
+        Object(static_cast<IDispatch*>(owner())).call(u"UpdateControls");
       } catch (const std::exception&) {
         // An empty recordset has nowhere to go.
       }
