@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -27,6 +26,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QPointer>
 #include <QUiLoader>
 
 namespace tarnwick::qt {
@@ -111,15 +111,18 @@ class Wrapper {
       if (!child->isWidgetType() && !qobject_cast<QAction*>(child)) continue;
       const std::optional<ControlKind> kind = kindOf(child);
       const auto name = kind ? controlName(child) : std::nullopt;
-      if (kind && name && !qobject_cast<QAction*>(child)) {
-        host::Control& control = place(*kind, child, *name, container);
-        if (isContainer(*kind)) visit(child, &control);
-        else if (*kind == ControlKind::TabStrip || *kind == ControlKind::Menu) visit(child, container);
+      if (kind && !child->isWidgetType()) {
+        // Actions of a menu are named in the .ui file; a menu's own action is not.
+        if (name) place(ControlKind::Menu, child, *name, container);
         continue;
       }
-      if (kind == ControlKind::Menu && name && qobject_cast<QAction*>(child)) {
-        // Actions of a menu are named in the .ui file; the menu's own action is not.
-        if (!child->objectName().isEmpty()) place(ControlKind::Menu, child, *name, container);
+      if (kind) {
+        host::Control* placed = name ? &place(*kind, child, *name, container) : nullptr;
+        // Frames and panels hold controls, a tab widget holds pages of them;
+        // the other controls' children are their own parts (a tab bar's
+        // scroll buttons, a combo box's line edit).
+        if (placed && isContainer(*kind)) visit(child, placed);
+        else if (qobject_cast<QTabWidget*>(child) || qobject_cast<QMenu*>(child)) visit(child, container);
         continue;
       }
       if (child->isWidgetType()) visit(child, container);  // layouts' helpers, central widgets, pages
@@ -193,7 +196,6 @@ ComPtr<host::Form> wrap(QWidget& window, bool owned, const std::filesystem::path
   form->setDesignMode(true);
   Wrapper wrapper(*form.get());
   wrapper.visit(&window, nullptr);
-  if (auto* main = qobject_cast<QMainWindow*>(&window); main && main->menuWidget()) wrapper.visit(main->menuWidget(), nullptr);
   if (!folder.empty())
     for (const ComPtr<host::Control>& c : form->controls()) {
       if (c->kind() != ControlKind::Data) continue;
@@ -251,10 +253,12 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     text += impl::utext(loader.errorString());
     throw Error(errc::PathFileAccessError, std::move(text));
   }
+  // A form that fails to wrap has deleted the window it owned already.
+  const QPointer<QWidget> made(window);
   try {
     return wrap(*window, parent == nullptr, std::filesystem::absolute(path, ec).parent_path());
   } catch (...) {
-    if (!parent) delete window;
+    if (!parent) delete made.data();
     throw;
   }
 }

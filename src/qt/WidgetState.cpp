@@ -85,7 +85,7 @@ WidgetState::~WidgetState() {
 }
 
 Variant WidgetState::get(Property p) const {
-  if (live())
+  if (live() && reporting_ == 0)
     if (std::optional<Variant> shown = read(p)) return std::move(*shown);
   return store_->get(p);
 }
@@ -184,6 +184,11 @@ void WidgetState::attached(host::Form& owner) {
 
 void WidgetState::userPut(std::u16string_view member, const Variant& value) {
   if (writing() || !owner_) return;
+  ++reporting_;
+  struct Done {
+    int& n;
+    ~Done() { --n; }
+  } done{reporting_};
   try {
     Object(static_cast<IDispatch*>(owner_)).put(member, value);
   } catch (const std::exception&) {
@@ -196,6 +201,11 @@ void WidgetState::userPut(std::u16string_view member, const Variant& value) {
 
 void WidgetState::userStore(Property p, const Variant& value) {
   if (writing() || !owner_) return;
+  ++reporting_;
+  struct Done {
+    int& n;
+    ~Done() { --n; }
+  } done{reporting_};
   owner_->store(p, value);
 }
 

@@ -143,6 +143,9 @@ class WidgetState : public host::ControlState {
   bool designed_;
   bool attached_ = false;
   int writing_ = 0;
+  // While a user's change goes to the owner, reads answer from the store, so
+  // that the owner sees the old value, finds it changed and tells its handlers.
+  int reporting_ = 0;
   std::vector<QMetaObject::Connection> connections_;
 };
 

@@ -202,8 +202,9 @@ class ComboState final : public WidgetState {
   }
   void listen() override {
     QComboBox* b = box();
-    // Choosing an item goes through ListIndex; typing through Text.
-    keep(QObject::connect(b, &QComboBox::activated, [this](int index) {
+    // Choosing an item (by the user or the program's own Qt code) goes
+    // through ListIndex; typing through Text.
+    keep(QObject::connect(b, &QComboBox::currentIndexChanged, [this](int index) {
       userPut(u"ListIndex", Variant(static_cast<std::int32_t>(index)));
     }));
     if (b->lineEdit()) attachLineEdit(b->lineEdit());
@@ -230,8 +231,11 @@ class CheckState final : public WidgetState {
 
  protected:
   QCheckBox* box() const { return qobject_cast<QCheckBox*>(object()); }
+  static std::int16_t valueOf(int state) {
+    return static_cast<std::int16_t>(state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0);
+  }
   std::optional<Variant> read(Property p) const override {
-    if (p == Property::Value) return Variant(static_cast<std::int16_t>(box()->checkState()));
+    if (p == Property::Value) return Variant(valueOf(box()->checkState()));
     return WidgetState::read(p);
   }
   void write(Property p, const Variant& value) override {
@@ -247,14 +251,12 @@ class CheckState final : public WidgetState {
   void adopt() override {
     WidgetState::adopt();
     store().set(Property::Caption, Variant(utext(box()->text())));
-    const Qt::CheckState s = box()->checkState();
-    store().set(Property::Value, Variant(static_cast<std::int16_t>(s == Qt::Checked ? 1 : s == Qt::PartiallyChecked ? 2 : 0)));
+    store().set(Property::Value, Variant(valueOf(box()->checkState())));
   }
   void listen() override {
     box()->setTristate(true);
-    keep(QObject::connect(box(), &QCheckBox::stateChanged, [this](int state) {
-      userStore(Property::Value, Variant(static_cast<std::int16_t>(state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0)));
-    }));
+    keep(QObject::connect(box(), &QCheckBox::stateChanged,
+                          [this](int state) { userStore(Property::Value, Variant(valueOf(state))); }));
   }
 };
 
@@ -489,6 +491,16 @@ class FlexState final : public WidgetState {
     t->horizontalHeader()->hide();
     t->verticalHeader()->hide();
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A cell the client's own Qt code writes is the grid's cell too.
+    keep(QObject::connect(t, &QTableWidget::itemChanged, [this](QTableWidgetItem* item) {
+      if (writing() || !item) return;
+      const auto row = static_cast<std::size_t>(item->row()), col = static_cast<std::size_t>(item->column());
+      if (row >= store().rows() || col >= store().cols()) return;
+      const std::u16string text = utext(item->text());
+      if (store().cell(row, col) == text) return;
+      store().setCell(row, col, text);
+      if (owner()) owner()->notifyChanged(Property::Text);
+    }));
     keep(QObject::connect(t, &QTableWidget::currentCellChanged, [this](int row, int col, int, int) {
       if (row < 0 || col < 0) return;
       userStore(Property::Row, Variant(static_cast<std::int32_t>(row)));
@@ -658,6 +670,13 @@ class WindowState final : public WidgetState {
         return Variant(static_cast<std::int16_t>(s & Qt::WindowMinimized ? 1 : s & Qt::WindowMaximized ? 2 : 0));
       }
       case Property::Caption: return Variant(utext(w->windowTitle()));
+      case Property::Left:
+      case Property::Top:
+      case Property::Width:
+      case Property::Height:
+        // A minimised or maximised window keeps its normal place and size as the form's.
+        if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) return std::nullopt;
+        return WidgetState::read(p);
       default: return WidgetState::read(p);
     }
   }
@@ -668,8 +687,20 @@ class WindowState final : public WidgetState {
       case Property::WindowState: {
         const int s = intOf(value);
         w->setWindowState(s == 1 ? Qt::WindowMinimized : s == 2 ? Qt::WindowMaximized : Qt::WindowNoState);
+        // Back to normal, the window takes the place and size the form kept.
+        if (s == 0)
+          for (Property g : {Property::Left, Property::Top, Property::Width, Property::Height})
+            WidgetState::write(g, store().get(g));
         return;
       }
+      case Property::Left:
+      case Property::Top:
+      case Property::Width:
+      case Property::Height:
+        // Moving a minimised or maximised window would make it normal again:
+        // the form keeps the values until it is.
+        if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) return;
+        return WidgetState::write(p, value);
       case Property::Tag: w->setProperty("Tag", qtextOf(value)); return;
       case Property::Name: return;
       default: WidgetState::write(p, value);
