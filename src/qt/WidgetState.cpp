@@ -184,11 +184,7 @@ void WidgetState::attached(host::Form& owner) {
 
 void WidgetState::userPut(std::u16string_view member, const Variant& value) {
   if (writing() || !owner_) return;
-  ++reporting_;
-  struct Done {
-    int& n;
-    ~Done() { --n; }
-  } done{reporting_};
+  Counting reporting(reporting_);
   try {
     Object(static_cast<IDispatch*>(owner_)).put(member, value);
   } catch (const std::exception&) {
@@ -201,11 +197,7 @@ void WidgetState::userPut(std::u16string_view member, const Variant& value) {
 
 void WidgetState::userStore(Property p, const Variant& value) {
   if (writing() || !owner_) return;
-  ++reporting_;
-  struct Done {
-    int& n;
-    ~Done() { --n; }
-  } done{reporting_};
+  Counting reporting(reporting_);
   owner_->store(p, value);
 }
 

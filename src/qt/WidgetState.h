@@ -125,15 +125,20 @@ class WidgetState : public host::ControlState {
   // True while the state writes to the widget: signals from it are ours.
   bool writing() const noexcept { return writing_ > 0; }
 
-  class Writing {
+  // Counts a nesting of work while it runs.
+  class Counting {
    public:
-    explicit Writing(WidgetState& s) : s_(s) { ++s_.writing_; }
-    ~Writing() { --s_.writing_; }
-    Writing(const Writing&) = delete;
-    Writing& operator=(const Writing&) = delete;
+    explicit Counting(int& n) : n_(n) { ++n_; }
+    ~Counting() { --n_; }
+    Counting(const Counting&) = delete;
+    Counting& operator=(const Counting&) = delete;
 
    private:
-    WidgetState& s_;
+    int& n_;
+  };
+  class Writing : Counting {
+   public:
+    explicit Writing(WidgetState& s) : Counting(s.writing_) {}
   };
 
  private:
