@@ -146,6 +146,7 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
        const Variant mark = call.arg(0).value();
        if (mark.isEmpty() || mark.isNull() || mark.isMissing()) throw Error(errc::InvalidProcedureCall);
        self.grid().state().selectedBookmarks().push_back(mark);
+       self.grid().state().bookmarksChanged();
      }},
     {u"Remove", 3, kMethod,
      [](SelBookmarks& self, Call& call) {
@@ -154,6 +155,7 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
        const std::int32_t i = call.int32(0);
        if (i < 0 || static_cast<std::size_t>(i) >= marks.size()) throw impl::badSubscript();
        marks.erase(marks.begin() + i);
+       self.grid().state().bookmarksChanged();
      }},
     {u"_NewEnum", DISPID_NEWENUM, kGet | kMethod,
      [](SelBookmarks& self, Call& call) {

@@ -519,18 +519,13 @@ class GridState final : public WidgetState {
   }
 
   void recordsChanged() override {
-    if (model_) model_->reset();
+    if (!model_) return;
+    model_->reset();
+    followCurrentRecord();
   }
 
-  // Code that reads the selected bookmarks may change them (Add, Remove):
-  // once it is done, the view selects the rows they name.
-  std::vector<Variant>& selectedBookmarks() override {
-    if (live() && !syncQueued_) {
-      syncQueued_ = true;
-      QMetaObject::invokeMethod(&guard_, [this] { selectBookmarkedRows(); }, Qt::QueuedConnection);
-    }
-    return WidgetState::selectedBookmarks();
-  }
+  // The view selects the rows that the selected bookmarks name.
+  void bookmarksChanged() override { selectBookmarkedRows(); }
 
  protected:
   QTableView* view() const { return qobject_cast<QTableView*>(object()); }
@@ -569,10 +564,13 @@ class GridState final : public WidgetState {
     // a row makes its record the current one.
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, [this] {
       if (writing() || !model_) return;
-      std::vector<Variant>& marks = WidgetState::selectedBookmarks();
+      std::vector<Variant>& marks = selectedBookmarks();
       marks.clear();
       for (const QModelIndex& row : view()->selectionModel()->selectedRows()) marks.push_back(model_->bookmarkOf(row.row()));
     }));
+    owner()->onChange([this](host::Control&, Property p) {
+      if (p == Property::Row) followCurrentRecord();
+    });
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged,
                           [this](const QModelIndex& current) {
                             if (current.isValid()) userPut(u"Row", Variant(static_cast<std::int32_t>(current.row())));
@@ -581,10 +579,24 @@ class GridState final : public WidgetState {
   void adopt() override { WidgetState::adopt(); }
 
  private:
+  // The view's current row is the row of the recordset's current record.
+  void followCurrentRecord() {
+    if (!live() || !model_ || !owner()) return;
+    std::int32_t row = -1;
+    try {
+      row = toInt32(Object(static_cast<IDispatch*>(owner())).get(u"Row"));
+    } catch (const std::exception&) {
+      return;  // no records to follow
+    }
+    while (row >= model_->rowCount() && model_->canFetchMore(QModelIndex())) model_->fetchMore(QModelIndex());
+    if (row < 0 || row >= model_->rowCount()) return;
+    Writing w(*this);
+    view()->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+  }
+
   void selectBookmarkedRows() {
-    syncQueued_ = false;
     if (!live() || !model_) return;
-    const std::vector<Variant>& marks = WidgetState::selectedBookmarks();
+    const std::vector<Variant>& marks = selectedBookmarks();
     QItemSelection rows;
     for (int r = 0; r < model_->rowCount(); ++r) {
       const Variant mark = model_->bookmarkOf(r);
@@ -599,9 +611,6 @@ class GridState final : public WidgetState {
   }
 
   QPointer<RecordsetModel> model_;
-  // Queued work of this state is dropped with it.
-  QObject guard_;
-  bool syncQueued_ = false;
 };
 
 // --- data controls ----------------------------------------------------------------------------------

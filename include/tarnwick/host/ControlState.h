@@ -73,8 +73,10 @@ class ControlState {
   virtual void attached(class Control& owner) { (void)owner; }
   virtual void attached(class Form& owner) { (void)owner; }
 
-  // A data grid's records were read anew (bound, refreshed) or one changed.
+  // A data grid's records were read anew (bound, refreshed) or one changed;
+  // its selected bookmarks were changed by a member (Add, Remove).
   virtual void recordsChanged() {}
+  virtual void bookmarksChanged() {}
 };
 
 // The headless state: every value kept in memory.

@@ -1,0 +1,92 @@
+#include "Session.h"
+
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
+#include <tarnwick/automation/String.h>
+#include <tarnwick/engine/SampleDatabase.h>
+#include <tarnwick/frame/Activation.h>
+#include <tarnwick/frame/ClassCatalogue.h>
+#include <tarnwick/host/Folders.h>
+#include <tarnwick/host/Services.h>
+
+#include <cstdlib>
+#include <memory>
+#include <system_error>
+
+namespace orders {
+
+using namespace tarnwick;
+
+namespace {
+
+// The engine's application object.
+constexpr std::u16string_view kEngineClass = u"{00000010-0000-0010-8000-00AA006D2EA4}";
+
+// The front end carries the library in its own process: its classes are
+// served from here, so that the program needs no registration to run.
+void serveLibraryClasses() {
+  for (const frame::CatalogueEntry& entry : frame::libraryClasses())
+    frame::registerInProcessClass(entry.clsid, entry.progId, entry.create);
+}
+
+void makeFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec || !std::filesystem::is_directory(folder))
+    throw Error(76, u"Path not found: " + pathText(folder));
+}
+
+}  // namespace
+
+Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFolder)
+    : dataFolder_(std::move(dataFolder)), formsFolder_(std::move(formsFolder)) {
+  makeFolder(dataFolder_);
+  makeFolder(dataFolder_ / "system");
+  host::setFolders(std::make_shared<host::FixedFolders>(dataFolder_ / "system", dataFolder_));
+  serveLibraryClasses();
+  library_ = Library{Object(frame::createObject(u"Tarnwick.DataAccessWrapper")),
+                     Object(frame::createObject(u"Tarnwick.OcxWrapper")),
+                     Object(frame::createObject(u"Tarnwick.Customize")),
+                     Object(frame::createObject(u"Tarnwick.APIWrapper"))};
+  if (!std::filesystem::exists(databaseFile())) {
+    engine::createSampleDatabase(databaseFile(), kSampleOrders);
+    firstRun_ = true;
+  }
+  const Object engine(frame::createObject(kEngineClass));
+  database_ = Object(engine.call(u"OpenDatabase", pathText(databaseFile())));
+}
+
+Session::~Session() {
+  // The database closes before the folders it lives in are forgotten.
+  if (database_) {
+    try {
+      database_.call(u"Close");
+    } catch (const Error&) {
+      // Already closed: nothing to give back.
+    }
+  }
+  database_ = Object();
+  library_ = Library{};
+  host::setFolders(nullptr);
+}
+
+Object Session::open(std::u16string_view source, std::int16_t type) const {
+  return Object(database_.call(u"OpenRecordset", std::u16string(source), type));
+}
+
+std::u16string Session::defaultsFile() const { return pathText(dataFolder_ / "defaults.ini"); }
+
+std::u16string Session::datePattern() const { return userLocale().shortDatePattern; }
+
+std::filesystem::path defaultDataFolder() {
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+    return std::filesystem::path(data) / "tarnwick-orders";
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home && *home ? home : ".") / ".local" / "share" / "tarnwick-orders";
+}
+
+std::u16string pathText(const std::filesystem::path& path) { return fromUtf8(path.string()); }
+
+Object objectOf(const Object& owner, std::u16string_view member) { return Object(owner.get(member)); }
+
+}  // namespace orders

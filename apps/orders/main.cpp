@@ -1,0 +1,110 @@
+// Orders: the sample front end. Real Qt windows from Qt Designer files,
+// driven by the library's four classes over the Orders sample database.
+//
+//   orders [--data DIR] [--tour DIR]
+//
+// With a display it opens the search form. With --tour, or when there is
+// no display at all, it takes the scripted tour of its screens instead and
+// saves a screenshot of each (without a display into ./tour unless --tour
+// names a folder).
+#include "SearchForm.h"
+#include "Session.h"
+#include "Tour.h"
+
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
+#include <tarnwick/automation/String.h>
+#include <tarnwick/host/Services.h>
+#include <tarnwick/qt/QtHost.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+using namespace orders;
+
+constexpr const char* kUsage =
+    "usage: orders [--data DIR] [--tour DIR]\n"
+    "  --data DIR   the folder of the database and the settings\n"
+    "               (default: $XDG_DATA_HOME/tarnwick-orders)\n"
+    "  --tour DIR   take the scripted tour and save its screenshots in DIR\n"
+    "Without a display the tour runs by itself, into ./tour.\n";
+
+struct Options {
+  std::optional<std::filesystem::path> data;
+  std::optional<std::filesystem::path> tour;
+};
+
+// nullopt after a usage error, which has been reported.
+std::optional<Options> parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool takesFolder = arg == "--data" || arg == "--tour";
+    if (!takesFolder || i + 1 >= argc || *argv[i + 1] == '\0') {
+      std::fputs(kUsage, arg == "--help" ? stdout : stderr);
+      return std::nullopt;
+    }
+    (arg == "--data" ? options.data : options.tour) = std::filesystem::path(argv[++i]);
+  }
+  return options;
+}
+
+bool hasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  return false;
+}
+
+// The forms lie next to the program, or where it is installed.
+std::filesystem::path formsFolder() {
+  const std::filesystem::path program = QCoreApplication::applicationDirPath().toStdString();
+  if (std::filesystem::exists(program / "forms" / "search.ui")) return program / "forms";
+  return program / ".." / "share" / "tarnwick" / "orders" / "forms";
+}
+
+// Qt hosts the library's forms for this scope; afterwards the headless
+// services are back, before Qt itself goes.
+class QtHostScope {
+ public:
+  QtHostScope() { tarnwick::qt::installHost(); }
+  ~QtHostScope() { tarnwick::host::resetServices(); }
+  QtHostScope(const QtHostScope&) = delete;
+  QtHostScope& operator=(const QtHostScope&) = delete;
+};
+
+int runFrontEnd(const Options& options, const std::optional<std::filesystem::path>& tour) {
+  Session session(options.data.value_or(defaultDataFolder()), formsFolder());
+  if (tour) return runTour(session, *tour);
+  SearchForm search(session);
+  search.show();
+  return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::optional<Options> options = parse(argc, argv);
+  if (!options) return argc > 1 && std::string_view(argv[1]) == "--help" ? 0 : 2;
+  std::optional<std::filesystem::path> tour = options->tour;
+  if (!hasDisplay()) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!tour) tour = std::filesystem::path("tour");
+  }
+  // The tour types its dates in the month/day/year order.
+  if (tour) tarnwick::setProcessLocale(tarnwick::Locale::enUS());
+  QApplication app(argc, argv);
+  QtHostScope host;
+  try {
+    return runFrontEnd(*options, tour);
+  } catch (const tarnwick::Error& e) {
+    std::fprintf(stderr, "orders: %d %s\n", e.number(), tarnwick::toUtf8(e.description()).c_str());
+    return 1;
+  }
+}
