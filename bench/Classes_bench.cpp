@@ -59,8 +59,8 @@ void BM_GetWhereClauseFromTags(benchmark::State& state) {
   SafeArray list(VT_VARIANT, 0, 100);
   for (std::int32_t a = 0; a < 100; ++a) list.put({a}, arrays[static_cast<std::size_t>(a)]);
   const Variant all = std::move(list).toVariant();
-  Object dao = instanceOf<dataaccess::DataAccessWrapper>();
-  for (auto _ : state) benchmark::DoNotOptimize(dao.call(u"GetWhereClauseFromTags_s", all, true, true));
+  Object dataAccess = instanceOf<dataaccess::DataAccessWrapper>();
+  for (auto _ : state) benchmark::DoNotOptimize(dataAccess.call(u"GetWhereClauseFromTags_s", all, true, true));
   state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_GetWhereClauseFromTags)->Unit(benchmark::kMillisecond);
@@ -115,21 +115,21 @@ struct RecordForm {
 
 void BM_ReadFromRecordToControls(benchmark::State& state) {
   RecordForm r;
-  Object dao = instanceOf<dataaccess::DataAccessWrapper>();
-  for (auto _ : state) dao.call(u"ReadFromRecordToControls", dispatchOf(*r.form.get()).get(), r.table.get());
+  Object dataAccess = instanceOf<dataaccess::DataAccessWrapper>();
+  for (auto _ : state) dataAccess.call(u"ReadFromRecordToControls", dispatchOf(*r.form.get()).get(), r.table.get());
   state.SetItemsProcessed(state.iterations() * 200);
 }
 BENCHMARK(BM_ReadFromRecordToControls)->Unit(benchmark::kMillisecond);
 
 void BM_SaveRecordFromControls(benchmark::State& state) {
   RecordForm r;
-  Object dao = instanceOf<dataaccess::DataAccessWrapper>();
-  dao.call(u"ReadFromRecordToControls", dispatchOf(*r.form.get()).get(), r.table.get());
+  Object dataAccess = instanceOf<dataaccess::DataAccessWrapper>();
+  dataAccess.call(u"ReadFromRecordToControls", dispatchOf(*r.form.get()).get(), r.table.get());
   const auto box = std::make_shared<host::ScriptedMessageBox>();
   host::setMessageBox(box);
   for (auto _ : state) {
     r.table.call(u"Edit");
-    dao.call(u"SaveRecordFromControls", dispatchOf(*r.form.get()).get(), r.table.get());
+    dataAccess.call(u"SaveRecordFromControls", dispatchOf(*r.form.get()).get(), r.table.get());
   }
   // Every save must succeed: a refused one shows a message.
   if (!box->prompts().empty()) state.SkipWithError(toUtf8(box->prompts().front().prompt).c_str());

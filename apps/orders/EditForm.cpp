@@ -125,7 +125,7 @@ std::u16string EditForm::check(Field f) const {
     ~Done() { flag = false; }
   } done{checking_};
   const std::u16string message(library()
-                                   .dao
+                                   .dataAccess
                                    .call(u"ValidateDataTypeOnLostFocus_s", orders_.get(), field(f).get(),
                                          session().datePattern(), false)
                                    .text());
@@ -135,7 +135,7 @@ std::u16string EditForm::check(Field f) const {
 }
 
 bool EditForm::open(std::int32_t orderId) {
-  if (!toBool(library().dao.call(u"MakeCurrentRecord_b", orders_.get(), u"PrimaryKey", orderId))) {
+  if (!toBool(library().dataAccess.call(u"MakeCurrentRecord_b", orders_.get(), u"PrimaryKey", orderId))) {
     setStatus(concat(u"There is no order ", orderId));
     return false;
   }
@@ -146,17 +146,17 @@ bool EditForm::open(std::int32_t orderId) {
 }
 
 void EditForm::readOrder() {
-  library().dao.call(u"ReadFromRecordToControls", form().get(), orders_.get());
+  library().dataAccess.call(u"ReadFromRecordToControls", form().get(), orders_.get());
   showCustomer();
 }
 
 void EditForm::showCustomer() const {
   const std::u16string number = value(Field::CustomerNo);
   const bool found = isNumericText(number) &&
-                     toBool(library().dao.call(u"MakeCurrentRecord_b", customers_.get(), u"PrimaryKey",
+                     toBool(library().dataAccess.call(u"MakeCurrentRecord_b", customers_.get(), u"PrimaryKey",
                                                static_cast<std::int32_t>(leadingNumber(number))));
   if (found) {
-    library().dao.call(u"ReadFromRecordToControls", form().get(), customers_.get());
+    library().dataAccess.call(u"ReadFromRecordToControls", form().get(), customers_.get());
   } else {
     field(Field::Customer).put(u"Text", Variant(u""));
     field(Field::City).put(u"Text", Variant(u""));
@@ -175,7 +175,7 @@ bool EditForm::save() {
     if (!check(f).empty()) return false;
   const std::u16string orderNo = value(Field::OrderNo);
   orders_.call(adding_ ? u"AddNew" : u"Edit");
-  library().dao.call(u"SaveRecordFromControls", form().get(), orders_.get());
+  library().dataAccess.call(u"SaveRecordFromControls", form().get(), orders_.get());
   // A save the engine refused has been shown and rolled back; the edit is still open.
   if (toInt32(orders_.get(u"EditMode")) != 0) {
     orders_.call(u"CancelUpdate");

@@ -49,7 +49,7 @@ bool SearchForm::anyFilledIn(std::u16string_view fields) const {
 std::optional<std::u16string> SearchForm::condition(std::u16string_view fields) const {
   // Conditions alone, in the engine's syntax: the front end writes the statement itself.
   const Variant arrays = makeVariantArray({form().get(fields)});
-  std::u16string found(library().dao.call(u"GetWhereClauseFromTags_s", arrays, true, false).text());
+  std::u16string found(library().dataAccess.call(u"GetWhereClauseFromTags_s", arrays, true, false).text());
   if (found.empty() && anyFilledIn(fields)) return std::nullopt;
   return found;
 }
@@ -58,7 +58,7 @@ std::optional<std::u16string> SearchForm::dateRange() const {
   const Variant pairs = form().get(kDateRange);
   const std::int16_t upper = toInt16(Object(pairs).get(u"UBound"));
   std::u16string found(
-      library().dao.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{0}, upper, true, false).text());
+      library().dataAccess.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{0}, upper, true, false).text());
   if (found.empty() && anyFilledIn(kDateRange)) return std::nullopt;
   return found;
 }

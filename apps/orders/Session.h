@@ -21,7 +21,7 @@ using tarnwick::Variant;
 // The library's four classes, created by programmatic identifier as every
 // client creates them.
 struct Library {
-  Object dao;     // Tarnwick.DataAccessWrapper
+  Object dataAccess;     // Tarnwick.DataAccessWrapper
   Object ocx;     // Tarnwick.OcxWrapper
   Object custom;  // Tarnwick.Customize
   Object api;     // Tarnwick.APIWrapper

@@ -27,12 +27,12 @@ def main():
     # A search that the user typed badly is reported through the message box.
     tarnwick.set_message_box(lambda prompt, buttons, title: print("message box:", prompt))
 
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
-    print("SQL:     ", dao.GetWhereClauseFromTags_s([fields], True, True))
-    print("report:  ", dao.GetWhereClauseFromTags_s([fields], False, False))
-    print("no city: ", dao.GetWhereClauseFromTags_s([fields], True, True, "[City]"))
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    print("SQL:     ", dataAccess.GetWhereClauseFromTags_s([fields], True, True))
+    print("report:  ", dataAccess.GetWhereClauseFromTags_s([fields], False, False))
+    print("no city: ", dataAccess.GetWhereClauseFromTags_s([fields], True, True, "[City]"))
     fields[1].Text = "five"
-    print("typo:    ", repr(dao.GetWhereClauseFromTags_s([tarnwick.ControlArray([fields[1]])], True, True)))
+    print("typo:    ", repr(dataAccess.GetWhereClauseFromTags_s([tarnwick.ControlArray([fields[1]])], True, True)))
 
 
 if __name__ == "__main__":

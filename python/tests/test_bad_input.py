@@ -62,17 +62,17 @@ class Raising(Control):
 
 
 def test_objects_that_raise_in_their_attributes(database):
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
     orders = database.OpenRecordset("Orders", 1)
     orders.MoveFirst()
     for exception, number in ((ValueError("bad"), 5), (ZeroDivisionError(), 11), (AttributeError("Tag"), 438),
                               (RuntimeError("broken"), 440), (tarnwick.Error(3021), 3021)):
         form = Form("frmBad", Control("TextBox", "txtQty", Tag="Orders([Qty])!Number"), Raising(exception))
-        failure = error_of(lambda: dao.ReadFromRecordToControls(form, orders))
+        failure = error_of(lambda: dataAccess.ReadFromRecordToControls(form, orders))
         assert failure.number == number
         assert failure.__cause__ is exception
     assert failure.description == "No current record."
-    failure = error_of(lambda: dao.ReadFromRecordToControls(Form("frmBad", Raising(RuntimeError("broken"))), orders))
+    failure = error_of(lambda: dataAccess.ReadFromRecordToControls(Form("frmBad", Raising(RuntimeError("broken"))), orders))
     assert failure.description == "RuntimeError: broken"
     # A grid without a member the routine needs.
     grid = FlexGrid(2)
@@ -103,7 +103,7 @@ def resident_kib():
 
 
 def test_cycles_and_a_long_loop_neither_crash_nor_leak():
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
     host_form = tarnwick.load_form("form frmHost {\n  TextBox txtA {\n    Tag = \"x\"\n  }\n}\n")
     alive = weakref.WeakSet()
 
@@ -114,11 +114,11 @@ def test_cycles_and_a_long_loop_neither_crash_nor_leak():
         box.Parent = form
         form.host = host_form
         alive.add(form)
-        criteria = dao.GetWhereClauseFromTags_s([tarnwick.ControlArray([box])], True, True)
+        criteria = dataAccess.GetWhereClauseFromTags_s([tarnwick.ControlArray([box])], True, True)
         assert criteria.endswith(f"Orders.[Qty]={i % 50}")
         # A failing call in every round: its error path must not keep anything either.
         with pytest.raises(tarnwick.Error):
-            dao.GetWhereClauseFromTags_s()
+            dataAccess.GetWhereClauseFromTags_s()
 
     # Two calls a round: 100,000 calls measured after a warm-up.
     for i in range(5_000):

@@ -14,26 +14,26 @@ def search_controls(*pairs):
 
 
 def test_search_criteria_from_a_pure_python_form(database, prompts):
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
     boxes = search_controls(("S=Orders([Qty])!Number;", ">=5"), ("S=Orders([OrderDate])!Date;", ""),
                             ("S=Customers([City])", "B*"))
-    sql = dao.GetWhereClauseFromTags_s([boxes], True, True)
+    sql = dataAccess.GetWhereClauseFromTags_s([boxes], True, True)
     assert sql == "Select * From Orders,Customers WHERE Orders.[Qty]>=5 and Customers.[City] Like 'B*'"
-    assert dao.GetWhereClauseFromTags_s([boxes], False, False) == "{Orders.[Qty]}>=5 and 'B*' IN {Customers.[City]}"
+    assert dataAccess.GetWhereClauseFromTags_s([boxes], False, False) == "{Orders.[Qty]}>=5 and 'B*' IN {Customers.[City]}"
     # Names after the flags are a variable list of fields to pass over; none at all is valid too.
-    assert dao.GetWhereClauseFromTags_s([boxes], True, True, "[City]") == "Select * From Orders,Customers WHERE Orders.[Qty]>=5"
+    assert dataAccess.GetWhereClauseFromTags_s([boxes], True, True, "[City]") == "Select * From Orders,Customers WHERE Orders.[Qty]>=5"
     # The statement runs on the engine.
-    rs = database.OpenRecordset(dao.GetWhereClauseFromTags_s([search_controls(("S=Orders([Qty])!Number;", ">=5"))], True, True))
+    rs = database.OpenRecordset(dataAccess.GetWhereClauseFromTags_s([search_controls(("S=Orders([Qty])!Number;", ">=5"))], True, True))
     assert rs.RecordCount > 0
     assert prompts == []
     # Typed text that is no number is reported through the host's message box.
     boxes[0].Text = "5 or 1=1"
-    assert dao.GetWhereClauseFromTags_s([tarnwick.ControlArray([boxes[0]])], True, True) == ""
+    assert dataAccess.GetWhereClauseFromTags_s([tarnwick.ControlArray([boxes[0]])], True, True) == ""
     assert prompts == [("Type mismatch", 0)]
 
 
 def test_record_to_python_controls_and_back(database, prompts):
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
     form = Form("frmOrder",
                 Control("TextBox", "txtId", Tag="Orders([OrderId])!Number"),
                 Control("TextBox", "txtQty", Tag="Orders([Qty])!Number"),
@@ -41,25 +41,25 @@ def test_record_to_python_controls_and_back(database, prompts):
                 Control("Label", "lblTitle", Caption="Order"))
     orders = database.OpenRecordset("Orders", 1)
     orders.MoveFirst()
-    assert dao.ReadFromRecordToControls(form, orders) is None
+    assert dataAccess.ReadFromRecordToControls(form, orders) is None
     assert str(form.txtId.Text) == "1"
     assert str(form.txtQty.Text) == str(orders("Qty"))
     assert form.txtOther.Text == "unchanged"
     form.txtQty.Text = "8"
     orders.Edit()
-    dao.SaveRecordFromControls(form, orders)
+    dataAccess.SaveRecordFromControls(form, orders)
     assert prompts == []
     assert database.OpenRecordset("Select Qty From Orders WHERE OrderId = 1")("Qty") == 8
 
 
 def test_engine_errors_reach_python(database):
-    dao = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
     orders = database.OpenRecordset("Select * From Orders")
     with pytest.raises(tarnwick.Error) as failure:
-        dao.FindRecord_b(True, orders, "Nonsense((")
+        dataAccess.FindRecord_b(True, orders, "Nonsense((")
     assert failure.value.number >= 3000
     assert failure.value.description
-    assert dao.FindRecord_b(True, orders, "OrderId = 3") is True
+    assert dataAccess.FindRecord_b(True, orders, "OrderId = 3") is True
     assert orders("OrderId") == 3
     with pytest.raises(tarnwick.Error) as failure:
         database.OpenRecordset("Select * From NoSuchTable")

@@ -219,8 +219,9 @@ void WidgetState::clearItems() {
 }
 
 void WidgetState::resize(std::size_t rows, std::size_t cols) {
+  const std::size_t oldRows = store_->rows(), oldCols = store_->cols();
   store_->resize(rows, cols);
-  show([&] { cellsChanged(Edit::Reset, 0, 0); });
+  show([&] { cellsChanged(Edit::Shape, oldRows, oldCols); });
 }
 void WidgetState::setCell(std::size_t row, std::size_t col, std::u16string text) {
   store_->setCell(row, col, std::move(text));

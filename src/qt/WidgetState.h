@@ -95,8 +95,9 @@ class WidgetState : public host::ControlState {
   // Connects the widget's signals that report the user's changes.
   virtual void listen() {}
   // Items, cells and columns changed: shows them on the widget. `Reset`
-  // shows them all again; the others name the item, cell, row or column.
-  enum class Edit { Reset, Set, Insert, Remove, Width, Height };
+  // shows them all again; `Shape` tells the rows and columns the cells had
+  // before a change of shape; the others name the item, cell, row or column.
+  enum class Edit { Reset, Shape, Set, Insert, Remove, Width, Height };
   virtual void itemsChanged(Edit edit, std::size_t at) {
     (void)edit;
     (void)at;

@@ -436,7 +436,7 @@ class FlexState final : public WidgetState {
     QTableWidgetItem* item = t->item(r, c);
     const std::u16string& text = store().cell(row, col);
     if (!item) {
-      if (text.empty() && !fixed(row, col)) return;
+      if (text.empty()) return;  // an empty cell needs no item
       item = new QTableWidgetItem;
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
       t->setItem(r, c, item);
@@ -451,21 +451,39 @@ class FlexState final : public WidgetState {
       case Edit::Set: return showCell(row, col);
       case Edit::Insert:
         t->insertRow(static_cast<int>(row));
-        t->setRowHeight(static_cast<int>(row), pixels(store().rowHeight(row), false));
+        if (store().rowHeight(row) != host::kDefaultRowHeight)
+          t->setRowHeight(static_cast<int>(row), pixels(store().rowHeight(row), false));
         return;
       case Edit::Remove: return t->removeRow(static_cast<int>(row));
       case Edit::Width: return t->setColumnWidth(static_cast<int>(col), pixels(store().colWidth(col), true));
       case Edit::Height: return t->setRowHeight(static_cast<int>(row), pixels(store().rowHeight(row), false));
+      case Edit::Shape:
+        // Cells that stay keep their text; only the rows and columns the
+        // new shape adds are shown (a column added keeps every row's cell).
+        if (col == store().cols() || row == store().rows()) return reshape(row, col);
+        break;
       default: break;
     }
     t->clearContents();
+    reshape(0, 0);
+  }
+  // Shows the cells outside the first `keptRows` rows and `keptCols` columns.
+  void reshape(std::size_t keptRows, std::size_t keptCols) {
+    QTableWidget* t = table();
+    t->horizontalHeader()->setDefaultSectionSize(pixels(host::kDefaultColWidth, true));
+    t->verticalHeader()->setMinimumSectionSize(1);
+    t->verticalHeader()->setDefaultSectionSize(pixels(host::kDefaultRowHeight, false));
     t->setRowCount(static_cast<int>(store().rows()));
     t->setColumnCount(static_cast<int>(store().cols()));
-    for (std::size_t c = 0; c < store().cols(); ++c) t->setColumnWidth(static_cast<int>(c), pixels(store().colWidth(c), true));
-    for (std::size_t r = 0; r < store().rows(); ++r) {
-      t->setRowHeight(static_cast<int>(r), pixels(store().rowHeight(r), false));
-      for (std::size_t c = 0; c < store().cols(); ++c) showCell(r, c);
-    }
+    // Sizes other than the default are set one by one.
+    for (std::size_t c = keptCols; c < store().cols(); ++c)
+      if (store().colWidth(c) != host::kDefaultColWidth)
+        t->setColumnWidth(static_cast<int>(c), pixels(store().colWidth(c), true));
+    for (std::size_t r = keptRows; r < store().rows(); ++r)
+      if (store().rowHeight(r) != host::kDefaultRowHeight)
+        t->setRowHeight(static_cast<int>(r), pixels(store().rowHeight(r), false));
+    for (std::size_t r = 0; r < store().rows(); ++r)
+      for (std::size_t c = r < keptRows ? keptCols : 0; c < store().cols(); ++c) showCell(r, c);
   }
   void adopt() override {
     WidgetState::adopt();
@@ -490,6 +508,7 @@ class FlexState final : public WidgetState {
     QTableWidget* t = table();
     t->horizontalHeader()->hide();
     t->verticalHeader()->hide();
+
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A cell the client's own Qt code writes is the grid's cell too.
     keep(QObject::connect(t, &QTableWidget::itemChanged, [this](QTableWidgetItem* item) {

@@ -33,7 +33,7 @@ class DataAccess : public ::testing::Test {
   LocaleScope locale{Locale::enUS()};
   TempDir dir;
   Object db;
-  Object dao = instanceOf<dataaccess::DataAccessWrapper>();
+  Object dataAccess = instanceOf<dataaccess::DataAccessWrapper>();
   MessageBoxScope box;
 };
 
@@ -55,13 +55,13 @@ TEST_F(DataAccess, SearchCriteriaSelectExactlyTheRecordsAskedFor) {
   }
 })FORM");
   const Variant arrays = makeVariantArray({form.get(u"txtFind")});
-  const std::u16string sql = std::u16string(dao.call(u"GetWhereClauseFromTags_s", arrays, true, true).text());
+  const std::u16string sql = std::u16string(dataAccess.call(u"GetWhereClauseFromTags_s", arrays, true, true).text());
   EXPECT_EQ(sql, u"Select * From Orders WHERE Orders.[Customer] Like 'Sm*' and Orders.[Qty]>=5");
   EXPECT_EQ(selected(sql), u"1");
-  EXPECT_EQ(dao.call(u"GetWhereClauseFromTags_s", arrays, false, false).text(),
+  EXPECT_EQ(dataAccess.call(u"GetWhereClauseFromTags_s", arrays, false, false).text(),
             u"'Sm*' IN {Orders.[Customer]} and {Orders.[Qty]}>=5");
   // An excluded field is passed over; its table stays in the list.
-  EXPECT_EQ(dao.call(u"GetWhereClauseFromTags_s", arrays, true, true, u"[Customer]").text(),
+  EXPECT_EQ(dataAccess.call(u"GetWhereClauseFromTags_s", arrays, true, true, u"[Customer]").text(),
             u"Select * From Orders WHERE Orders.[Qty]>=5");
   // Two tables, and a date.
   const Object form2 = formFrom(R"FORM(form frmTwo {
@@ -79,13 +79,13 @@ TEST_F(DataAccess, SearchCriteriaSelectExactlyTheRecordsAskedFor) {
   }
 })FORM");
   const std::u16string two = std::u16string(
-      dao.call(u"GetWhereClauseFromTags_s", makeVariantArray({form2.get(u"txtA")}), true, true).text());
+      dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({form2.get(u"txtA")}), true, true).text());
   EXPECT_EQ(two, u"Select * From Orders,Customers WHERE Orders.[Qty]=5 and Customers.[City] Like 'B*'");
   std::u16string rows = selected(two);
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(rows, u",,,1144");  // orders 1 and 4, each with the two customers in a B city
   const std::u16string dated = std::u16string(
-      dao.call(u"GetWhereClauseFromTags_s", makeVariantArray({form2.get(u"txtB")}), true, true).text());
+      dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({form2.get(u"txtB")}), true, true).text());
   EXPECT_EQ(dated, u"Select * From Orders WHERE Orders.[OrderDate]<DateValue('2/1/98')");
   EXPECT_EQ(selected(dated), u"1,2");
   EXPECT_TRUE(box->prompts().empty());
@@ -103,11 +103,11 @@ TEST_F(DataAccess, TypedTextNeverChangesTheStatement) {
   }
 })FORM");
   const std::u16string sql = std::u16string(
-      dao.call(u"GetWhereClauseFromTags_s", makeVariantArray({form.get(u"txtName")}), true, true).text());
+      dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({form.get(u"txtName")}), true, true).text());
   EXPECT_EQ(sql, u"Select * From Orders WHERE Orders.[Customer] Like 'O''Brien'");
   EXPECT_EQ(selected(sql), u"6");
   // A number search that is no number selects nothing and is reported.
-  EXPECT_EQ(dao.call(u"GetWhereClauseFromTags_s", makeVariantArray({form.get(u"txtQty")}), true, true).text(), u"");
+  EXPECT_EQ(dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({form.get(u"txtQty")}), true, true).text(), u"");
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, u"Type mismatch");
   EXPECT_EQ(box->prompts()[0].buttons, 0);
@@ -131,20 +131,20 @@ TEST_F(DataAccess, RangeCriteriaFromPairs) {
 })FORM");
   const Variant pairs = form.get(u"txtDate");
   const std::u16string sql = std::u16string(
-      dao.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{0}, std::int16_t{3}, true, true).text());
+      dataAccess.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{0}, std::int16_t{3}, true, true).text());
   EXPECT_EQ(sql,
             u"Select * From Orders WHERE [OrderDate] BETWEEN DateValue('1/1/98') AND DateValue('1/31/98') and "
             u"[OrderDate] < DateValue('12/1/98')");
   EXPECT_EQ(selected(sql), u"1,2");
   EXPECT_EQ(selected(u"Select * From Orders WHERE [OrderDate] BETWEEN DateValue('1/1/98') AND DateValue('1/31/98')"),
             u"1,2");
-  EXPECT_EQ(dao.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{2}, std::int16_t{2}, false, false).text(),
+  EXPECT_EQ(dataAccess.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{2}, std::int16_t{2}, false, false).text(),
             u"{[OrderDate]} < DateValue('12/1/98')");
-  EXPECT_EQ(dao.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{3}, std::int16_t{1}, true, true).text(),
+  EXPECT_EQ(dataAccess.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{3}, std::int16_t{1}, true, true).text(),
             u"");
   // An odd count: the missing partner is reported and nothing is returned.
   EXPECT_EQ(box->prompts().size(), 0u);
-  EXPECT_EQ(dao.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{2}, std::int16_t{4}, true, true).text(),
+  EXPECT_EQ(dataAccess.call(u"GetBetweenWhereClauseFromTags_s", pairs, std::int16_t{2}, std::int16_t{4}, true, true).text(),
             u"");
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, u"Control array element '4' doesn't exist");
@@ -176,26 +176,26 @@ TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
 })FORM");
   const Object orders(db.call(u"OpenRecordset", u"Orders", 1));
   orders.call(u"MoveFirst");
-  dao.call(u"ReadFromRecordToControls", form.pointer().get(), orders.pointer().get());
+  dataAccess.call(u"ReadFromRecordToControls", form.pointer().get(), orders.pointer().get());
   EXPECT_EQ(Object(form.get(u"txtCustomer")).get(u"Text").text(), u"Smith");
   EXPECT_EQ(Object(form.get(u"txtQty")).get(u"Text").text(), u"5");
   EXPECT_EQ(Object(form.get(u"txtOther")).get(u"Text").text(), u"unchanged");
   // Edit, validate, save.
   Object(form.get(u"txtQty")).put(u"Text", Variant(u"8"));
   Object(form.get(u"txtNote")).put(u"Text", Variant(u""));
-  EXPECT_EQ(dao.call(u"ValidateDataTypeOnLostFocus_s", orders.pointer().get(), form.get(u"txtQty"), u"dd.mm.yyyy",
+  EXPECT_EQ(dataAccess.call(u"ValidateDataTypeOnLostFocus_s", orders.pointer().get(), form.get(u"txtQty"), u"dd.mm.yyyy",
                      false)
                 .text(),
             u"");
   Object(form.get(u"txtQty")).put(u"Text", Variant(u"40000"));
   form.call(u"Show");  // the failing control gets the focus, which a hidden form cannot give
-  EXPECT_EQ(dao.call(u"ValidateDataTypeOnLostFocus_s", orders.pointer().get(), form.get(u"txtQty"), u"dd.mm.yyyy",
+  EXPECT_EQ(dataAccess.call(u"ValidateDataTypeOnLostFocus_s", orders.pointer().get(), form.get(u"txtQty"), u"dd.mm.yyyy",
                      false)
                 .text(),
             u"Not a valid Number format. Please retype.");
   Object(form.get(u"txtQty")).put(u"Text", Variant(u"8"));
   orders.call(u"Edit");
-  dao.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
+  dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
   EXPECT_TRUE(box->prompts().empty());
   EXPECT_EQ(Object(form.get(u"txtNote")).get(u"Text").text(), u" ");  // an empty text is saved as one blank
   const Object again(db.call(u"OpenRecordset", u"Select * From Orders WHERE OrderId = 1"));
@@ -205,7 +205,7 @@ TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
   // A save the engine refuses (a duplicate key): its message, and nothing saved.
   orders.call(u"AddNew");
   Object(form.get(u"txtId")).put(u"Text", Variant(u"2"));
-  dao.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
+  dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, standardDescription(3022));
   EXPECT_EQ(selected(u"Select * From Orders"), u"1,2,3,4,5,6");
@@ -233,13 +233,13 @@ TEST_F(DataAccess, ControlArraysAndUnboundControls) {
   orders.call(u"MoveLast");
   const Variant fields = form.get(u"txtField");
   const auto field = [&](int i) { return Object(Object(fields).get(u"Item", {Variant(i)})); };
-  dao.call(u"FillUnboundControlsFromRS_s", orders.pointer().get(), fields, std::int16_t{0});
+  dataAccess.call(u"FillUnboundControlsFromRS_s", orders.pointer().get(), fields, std::int16_t{0});
   EXPECT_EQ(field(0).get(u"Text").text(), u"O'Brien");
   EXPECT_EQ(field(1).get(u"Text").text(), u"1");
   orders.call(u"Edit");
   field(1).put(u"Text", Variant(u"0"));
   field(2).put(u"Text", Variant(u"2/31/98"));
-  EXPECT_EQ(dao.call(u"FillRSFromUnboundControls_s", orders.pointer().get(), fields, std::int16_t{1}).text(), u"");
+  EXPECT_EQ(dataAccess.call(u"FillRSFromUnboundControls_s", orders.pointer().get(), fields, std::int16_t{1}).text(), u"");
   EXPECT_TRUE(orders.get(u"Collect", {Variant(u"Qty")}).isNull());        // zero goes in as Null
   EXPECT_TRUE(orders.get(u"Collect", {Variant(u"OrderDate")}).isNull());  // no such date
   orders.call(u"CancelUpdate");
@@ -247,13 +247,13 @@ TEST_F(DataAccess, ControlArraysAndUnboundControls) {
   orders.call(u"Edit");
   field(0).put(u"Text", Variant(u"Kelly"));
   field(1).put(u"Text", Variant(u"12abc"));
-  EXPECT_TRUE(toBool(dao.call(u"SaveRecordFromControlArray_b", false, fields, orders.pointer().get(), 0)));
+  EXPECT_TRUE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", false, fields, orders.pointer().get(), 0)));
   const Object check(db.call(u"OpenRecordset", u"Select * From Orders WHERE OrderId = 6"));
   EXPECT_EQ(check.get(u"Collect", {Variant(u"Customer")}).text(), u"O'Brien");  // index 0 excluded
   EXPECT_EQ(toInt32(check.get(u"Collect", {Variant(u"Qty")})), 12);
   // A text exclusion entry is a type mismatch, shown, and the save fails.
   orders.call(u"Edit");
-  EXPECT_FALSE(toBool(dao.call(u"SaveRecordFromControlArray_b", true, fields, orders.pointer().get(), u"Qty")));
+  EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", true, fields, orders.pointer().get(), u"Qty")));
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, u"Type mismatch");
 }
@@ -280,13 +280,13 @@ TEST_F(DataAccess, MergeFieldsFromDataSources) {
   }
 })FORM");
   const std::u16string file = u16(dir / "merge.txt");
-  EXPECT_EQ(toInt32(dao.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({form.get(u"txtMerge")}), file)), 0);
+  EXPECT_EQ(toInt32(dataAccess.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({form.get(u"txtMerge")}), file)), 0);
   std::ifstream in(dir / "merge.txt", std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   EXPECT_EQ(bytes.str(), "Surname;Town\r\n\"Smith\";\" \"");
   EXPECT_EQ(Object(Object(form.get(u"txtMerge")).get(u"Item", {Variant(1)})).get(u"Text").text(), u" ");
-  EXPECT_EQ(toInt32(dao.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({}), file)), errc::InvalidProcedureCall);
+  EXPECT_EQ(toInt32(dataAccess.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({}), file)), errc::InvalidProcedureCall);
 }
 
 }  // namespace

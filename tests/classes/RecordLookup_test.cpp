@@ -21,10 +21,10 @@ std::int32_t current(const Object& rs) { return toInt32(rs.get(u"Collect", {Vari
 TEST(RecordLookup, SortRecordsetReturnsANewSortedRecordset) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
-  Object dao = wrapper();
+  Object dataAccess = wrapper();
   Object rs(db.call(u"OpenRecordset", u"Select * From Orders Where Qty > 2"));
   rs.call(u"MoveNext");
-  Object sorted(dao.call(u"SortRecordset_rs", rs.get(), u"Qty DESC"));
+  Object sorted(dataAccess.call(u"SortRecordset_rs", rs.get(), u"Qty DESC"));
   EXPECT_EQ(sorted.typeName(), u"Recordset");
   EXPECT_NE(sorted.get(), rs.get());
   EXPECT_EQ(column(sorted, u"OrderId"), u"5,2,1,4");
@@ -32,26 +32,26 @@ TEST(RecordLookup, SortRecordsetReturnsANewSortedRecordset) {
   EXPECT_EQ(toText(rs.get(u"Sort")), u"Qty DESC");
   EXPECT_EQ(current(rs), 2);
   // A sort text the engine rejects is the routine's error.
-  EXPECT_EQ(errorOf([&] { dao.call(u"SortRecordset_rs", rs.get(), u"Qty DESC DESC"); }), 3075);
-  EXPECT_EQ(errorOf([&] { dao.call(u"SortRecordset_rs", rs.get(), u"NoSuchField"); }), 3061);
-  EXPECT_EQ(errorOf([&] { dao.call(u"SortRecordset_rs", Variant(5), u"Qty"); }), 13);  // no object
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"Qty DESC DESC"); }), 3075);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"NoSuchField"); }), 3061);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", Variant(5), u"Qty"); }), 13);  // no object
 }
 
 TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
-  Object dao = wrapper();
+  Object dataAccess = wrapper();
   Object table(db.call(u"OpenRecordset", u"Orders"));
-  EXPECT_TRUE(toBool(dao.call(u"MakeCurrentRecord_b", table.get(), u"PrimaryKey", 4)));
+  EXPECT_TRUE(toBool(dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"PrimaryKey", 4)));
   EXPECT_EQ(current(table), 4);
   EXPECT_EQ(toText(table.get(u"Index")), u"PrimaryKey");
-  EXPECT_FALSE(toBool(dao.call(u"MakeCurrentRecord_b", table.get(), u"PrimaryKey", 99)));
-  EXPECT_TRUE(toBool(dao.call(u"MakeCurrentRecord_b", table.get(), u"ByCustomer", u"miller")));
+  EXPECT_FALSE(toBool(dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"PrimaryKey", 99)));
+  EXPECT_TRUE(toBool(dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"ByCustomer", u"miller")));
   EXPECT_EQ(current(table), 4);
   // An index the table does not have, and a recordset that is no table.
-  EXPECT_EQ(errorOf([&] { dao.call(u"MakeCurrentRecord_b", table.get(), u"NoIndex", 1); }), 3800);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"NoIndex", 1); }), 3800);
   Object dynaset(db.call(u"OpenRecordset", u"Orders", 2));
-  EXPECT_EQ(errorOf([&] { dao.call(u"MakeCurrentRecord_b", dynaset.get(), u"PrimaryKey", 1); }), 3251);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", dynaset.get(), u"PrimaryKey", 1); }), 3251);
   // The early-bound interface runs the same body.
   ComPtr<dataaccess::DataAccessWrapper> direct = makeObject<dataaccess::DataAccessWrapper>();
   IDispatch* tableObject = table.get();
@@ -67,18 +67,18 @@ TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
 TEST(RecordLookup, FindRecordAlwaysStartsAtTheFirstRecord) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
-  Object dao = wrapper();
+  Object dataAccess = wrapper();
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
   rs.call(u"MoveLast");
   for (bool first : {true, false}) {
-    EXPECT_TRUE(toBool(dao.call(u"FindRecord_b", first, rs.get(), u"Customer = 'Smith'")));
+    EXPECT_TRUE(toBool(dataAccess.call(u"FindRecord_b", first, rs.get(), u"Customer = 'Smith'")));
     EXPECT_EQ(current(rs), 1);
     rs.call(u"MoveLast");
   }
-  EXPECT_TRUE(toBool(dao.call(u"FindRecord_b", false, rs.get(), u"Orders.[Qty]=5 and Customer Like 'M*'")));
+  EXPECT_TRUE(toBool(dataAccess.call(u"FindRecord_b", false, rs.get(), u"Orders.[Qty]=5 and Customer Like 'M*'")));
   EXPECT_EQ(current(rs), 4);
-  EXPECT_FALSE(toBool(dao.call(u"FindRecord_b", true, rs.get(), u"Qty > 100")));
-  EXPECT_EQ(errorOf([&] { dao.call(u"FindRecord_b", true, rs.get(), u"Qty >> 100"); }), 3075);
+  EXPECT_FALSE(toBool(dataAccess.call(u"FindRecord_b", true, rs.get(), u"Qty > 100")));
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"FindRecord_b", true, rs.get(), u"Qty >> 100"); }), 3075);
   EXPECT_EQ(current(rs), 4);
 }
 

@@ -17,7 +17,7 @@
 //   QTableView                 -> "DBGrid"       (a view over the bound recordset)
 //   QListWidget                -> "ListBox"
 //   QTabBar, QTabWidget        -> "TabStrip"
-//   QAction (named, in a menu) -> "Menu"
+//   QMenu, QAction (named)     -> "Menu"         (a menu title, a menu item)
 // A widget's objectName is the control's name; widgets without one, Qt's
 // own ("qt_" names) and widgets of other classes are not controls. The
 // dynamic properties "Tag", "DataField", "DataSource" (the name of a data

@@ -1,10 +1,10 @@
 // The Orders front end on real widgets (Qt's offscreen platform), a real
 // sample database and real INI files: the rules the front end adds to the
 // library's routines.
-#include "../EditForm.h"
-#include "../SearchForm.h"
-#include "../Session.h"
-#include "../ViewForm.h"
+#include "EditForm.h"
+#include "SearchForm.h"
+#include "Session.h"
+#include "ViewForm.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/DateTime.h>

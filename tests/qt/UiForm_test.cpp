@@ -1,0 +1,253 @@
+// Designer files become forms: every widget of a known class is a control
+// of its kind with the members, type name and interface answers of that
+// kind; Designer's dynamic properties carry Tag, DataField, DataSource and
+// Index.
+#include "QtTesting.h"
+
+#include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/frame/Controls.h>
+#include <tarnwick/host/ControlKind.h>
+#include <tarnwick/host/Services.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace tarnwick::testing {
+namespace {
+
+TEST(QtUiForm, EveryWidgetIsAControlOfItsKind) {
+  const UiForm ui("controls.ui");
+  const Object f = ui.object();
+  ASSERT_NE(ui.window(), nullptr);
+  EXPECT_NE(qobject_cast<QMainWindow*>(ui.window()), nullptr);
+  EXPECT_EQ(f.typeName(), u"Form");
+  EXPECT_EQ(toText(f.get(u"Name")), u"frmControls");  // the window's objectName
+  EXPECT_EQ(toText(f.get(u"Caption")), u"Order entry");
+
+  struct Expected {
+    const char16_t* name;
+    const char16_t* type;
+  };
+  const Expected controls[] = {
+      {u"txtName", u"TextBox"},         {u"cboState", u"ComboBox"},      {u"cboCity", u"ComboBox"},
+      {u"chkPaid", u"CheckBox"},        {u"lblName", u"Label"},          {u"cmdOK", u"CommandButton"},
+      {u"fraBox", u"Frame"},            {u"txtInner", u"TextBox"},       {u"lstItems", u"ListBox"},
+      {u"grdLines", u"MSFlexGrid"},     {u"grdOrders", u"DBGrid"},       {u"datOrders", u"Data"},
+      {u"dbcCustomer", u"DBCombo"},     {u"tabPages", u"TabStrip"},      {u"mnuFile", u"Menu"},
+      {u"mnuOpen", u"Menu"},            {u"mnuExit", u"Menu"},
+  };
+  for (const auto& [name, type] : controls) {
+    SCOPED_TRACE(toUtf8(name));
+    Object c;
+    try {
+      c = controlOf(f, name);
+    } catch (const Error& e) {
+      ADD_FAILURE() << "no control: " << toUtf8(e.description());
+      continue;
+    }
+    EXPECT_EQ(c.typeName(), type);
+    EXPECT_EQ(toText(c.get(u"Name")), name);
+    const std::u16string_view t = type;
+    // The intrinsic interfaces: text boxes, combo boxes and check boxes each answer their own only.
+    EXPECT_EQ(c.supports(host::IID_TextBoxControl), t == u"TextBox");
+    EXPECT_EQ(c.supports(host::IID_ComboBoxControl), t == u"ComboBox");
+    EXPECT_EQ(c.supports(host::IID_CheckBoxControl), t == u"CheckBox");
+  }
+
+  // Every control once, in the Controls collection; the widgets of Qt's own
+  // making (central widget, tab pages, a tab bar and its scroll buttons, the
+  // menu bar) are none.
+  std::vector<std::u16string> names;
+  for (const Object& c : frame::formControls(f)) names.push_back(toText(c.get(u"Name")));
+  std::sort(names.begin(), names.end());
+  std::vector<std::u16string> expected{u"txtField", u"txtField"};
+  for (const auto& c : controls) expected.emplace_back(c.name);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(toInt32(Object(f.get(u"Controls")).get(u"Count")), static_cast<std::int32_t>(expected.size()));
+
+  // txtField_0 and txtField_1 with Index 0 and 1 make the control array txtField.
+  const Object array = controlOf(f, u"txtField");
+  EXPECT_EQ(frame::upperBound(array), 1);
+  EXPECT_EQ(toInt32(array.get(u"Count")), 2);
+  const Object second(f.get(u"txtField", {Variant(1)}));
+  EXPECT_EQ(toText(second.get(u"Text")), u"second");
+  EXPECT_EQ(toInt32(second.get(u"Index")), 1);
+  EXPECT_EQ(toText(second.get(u"Name")), u"txtField");
+  EXPECT_EQ(second.typeName(), u"TextBox");
+  EXPECT_EQ(toText(frame::element(array, 0).get(u"Text")), u"first");
+  EXPECT_EQ(testing::errorOf([&] { f.get(u"txtField", {Variant(2)}); }), errc::ControlArrayElementMissing);
+  EXPECT_EQ(testing::errorOf([&] { f.get(u"txtField_1"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"txtName").get(u"Index"); }), errc::NotAnArray);
+
+  // Designer's dynamic properties.
+  const Object name = controlOf(f, u"txtName");
+  EXPECT_EQ(toText(name.get(u"Tag")), u"Orders.Name");
+  EXPECT_EQ(toText(name.get(u"DataField")), u"Name");
+  EXPECT_EQ(toText(frame::element(array, 0).get(u"Tag")), u"S=Orders([City])!Text;");
+  EXPECT_EQ(toText(controlOf(f, u"dbcCustomer").get(u"Tag")), u"Orders.CustomerId");
+  EXPECT_EQ(toText(controlOf(f, u"mnuOpen").get(u"Tag")), u"open");
+  EXPECT_EQ(toText(controlOf(f, u"chkPaid").get(u"DataField")), u"Paid");
+  // DataSource names a data control of the form and reads back as that control.
+  EXPECT_EQ(Object(controlOf(f, u"chkPaid").get(u"DataSource")).get(), controlOf(f, u"datOrders").get());
+  EXPECT_EQ(Object(controlOf(f, u"grdOrders").get(u"DataSource")).get(), controlOf(f, u"datOrders").get());
+
+  // What the designer put into the widgets is what the members read.
+  EXPECT_EQ(toText(name.value()), u"Smith");
+  const Object state = controlOf(f, u"cboState");
+  EXPECT_EQ(toInt32(state.get(u"Style")), 2);  // not editable: a drop-down list
+  EXPECT_EQ(toInt32(state.get(u"ListCount")), 3);
+  EXPECT_EQ(toText(state.get(u"List", {Variant(2)})), u"paid");
+  EXPECT_EQ(toText(state.get(u"Text")), u"open");
+  EXPECT_EQ(toInt32(state.get(u"ListIndex")), 0);
+  EXPECT_EQ(toInt32(controlOf(f, u"cboCity").get(u"Style")), 0);  // editable: a drop-down combo
+  EXPECT_EQ(toInt32(controlOf(f, u"chkPaid").get(u"Value")), 1);
+  EXPECT_EQ(toText(controlOf(f, u"chkPaid").get(u"Caption")), u"Paid");
+  EXPECT_EQ(toText(controlOf(f, u"lblName").get(u"Caption")), u"Name:");
+  EXPECT_EQ(toText(controlOf(f, u"cmdOK").get(u"Caption")), u"OK");
+  EXPECT_EQ(toText(controlOf(f, u"fraBox").get(u"Caption")), u"Options");
+  EXPECT_EQ(toText(controlOf(f, u"datOrders").get(u"Caption")), u"Orders");
+  EXPECT_EQ(toText(controlOf(f, u"mnuFile").get(u"Caption")), u"&File");  // a menu's title
+  EXPECT_EQ(toText(controlOf(f, u"mnuOpen").get(u"Caption")), u"&Open");
+  EXPECT_EQ(toInt32(controlOf(f, u"lstItems").get(u"ListCount")), 2);
+  const Object tabs(controlOf(f, u"tabPages").get(u"Tabs"));
+  EXPECT_EQ(toInt32(tabs.get(u"Count")), 2);
+  EXPECT_EQ(toText(Object(tabs.call(u"Item", 1)).get(u"Caption")), u"General");
+  EXPECT_EQ(toText(Object(tabs.call(u"Item", 2)).get(u"Caption")), u"Lines");
+  // A group box contains the controls inside it.
+  EXPECT_EQ(Object(controlOf(f, u"txtInner").get(u"Container")).get(), controlOf(f, u"fraBox").get());
+  EXPECT_EQ(Object(controlOf(f, u"txtInner").get(u"Parent")).get(), f.get());
+
+  // Designed sizes are the widgets' own, in twips.
+  const auto tpp = qt::twipsPerPixelX();
+  EXPECT_EQ(toDouble(name.get(u"Left")), 100.0 * tpp);
+  EXPECT_EQ(toDouble(name.get(u"Width")), 200.0 * tpp);
+  EXPECT_EQ(toDouble(name.get(u"Top")), 10.0 * qt::twipsPerPixelY());
+
+  // Members a kind does not have are unknown, as on every host.
+  EXPECT_EQ(testing::errorOf([&] { name.call(u"AddItem", u"x"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { name.get(u"Caption"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"lblName").get(u"Text"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"lstItems").get(u"TextMatrix", {Variant(0), Variant(0)}); }),
+            errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"grdLines").get(u"Columns"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"mnuOpen").get(u"Width"); }), errc::MemberNotSupported);
+  EXPECT_EQ(testing::errorOf([&] { controlOf(f, u"datOrders").get(u"Text"); }), errc::MemberNotSupported);
+}
+
+// The error number and description of a failed load.
+std::pair<std::int32_t, std::u16string> loadFailure(const std::filesystem::path& path) {
+  try {
+    const ComPtr<host::Form> form = qt::loadUiForm(path);
+    delete qt::windowOf(*form.get());
+  } catch (const Error& e) {
+    return {e.number(), e.description()};
+  }
+  return {0, u""};
+}
+
+TEST(QtUiForm, FilesAndWindowsItCannotTake) {
+  EXPECT_EQ(loadFailure(qtTestData("missing.ui")).first, errc::FileNotFound);
+  // Not XML at all, and XML that names a widget class no one makes.
+  for (const char* file : {"broken.ui", "unknownclass.ui"}) {
+    SCOPED_TRACE(file);
+    const auto [number, description] = loadFailure(qtTestData(file));
+    EXPECT_EQ(number, errc::PathFileAccessError);
+    EXPECT_NE(description.find(fromUtf8(file)), std::u16string::npos) << toUtf8(description);
+  }
+  // A folder is no form either.
+  EXPECT_NE(loadFailure(qtTestData("")).first, 0);
+  // A file that loads but whose widgets make no form: txtCity_0 with Index 0
+  // belongs to the array txtCity, which the plain txtCity already holds. The
+  // window the file made goes away with the failure.
+  const auto [number, description] = loadFailure(qtTestData("clash.ui"));
+  EXPECT_EQ(number, errc::InvalidProcedureCall);
+  EXPECT_NE(description.find(u"txtCity"), std::u16string::npos) << toUtf8(description);
+  // A grid whose DataSource names no data control of the form.
+  const auto [sourceNumber, sourceDescription] = loadFailure(qtTestData("nosource.ui"));
+  EXPECT_EQ(sourceNumber, errc::InvalidPropertyValue);
+  EXPECT_NE(sourceDescription.find(u"datMissing"), std::u16string::npos) << toUtf8(sourceDescription);
+  runDeferredDeletes();
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    EXPECT_NE(w->objectName(), QStringLiteral("frmClash"));
+    EXPECT_NE(w->objectName(), QStringLiteral("frmNoSource"));
+  }
+
+  // A window needs a name to be a form.
+  {
+    QWidget unnamed;
+    EXPECT_EQ(testing::errorOf([&] { qt::wrapForm(unnamed); }), errc::InvalidPropertyValue);
+  }
+  // txtCity_0 with Index 0 belongs to the array txtCity, which a plain
+  // txtCity already holds: the clash names the widget.
+  QWidget window;
+  window.setObjectName(QStringLiteral("frmClash"));
+  auto* plain = new QLineEdit(&window);
+  plain->setObjectName(QStringLiteral("txtCity"));
+  auto* element = new QLineEdit(&window);
+  element->setObjectName(QStringLiteral("txtCity_0"));
+  element->setProperty("Index", 0);
+  try {
+    qt::wrapForm(window);
+    ADD_FAILURE() << "two controls named txtCity made one form";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::InvalidProcedureCall);
+    EXPECT_NE(e.description().find(u"txtCity"), std::u16string::npos) << toUtf8(e.description());
+  }
+  // The failed wrap left nothing listening to the widgets.
+  QTest::keyClicks(element, QStringLiteral("Bonn"));
+  EXPECT_EQ(element->text(), QStringLiteral("Bonn"));
+  // Without the clash the same window is a form; a label becomes a Label.
+  delete plain;
+  auto* label = new QLabel(QStringLiteral("City:"), &window);
+  label->setObjectName(QStringLiteral("lblCity"));
+  const ComPtr<host::Form> form = qt::wrapForm(window);
+  const Object f = objectOf(*form.get());
+  EXPECT_EQ(toText(f.get(u"Name")), u"frmClash");
+  EXPECT_EQ(qt::windowOf(*form.get()), &window);
+  EXPECT_EQ(toInt32(Object(f.get(u"txtCity")).get(u"UBound")), 0);
+  EXPECT_EQ(toText(Object(f.get(u"txtCity", {Variant(0)})).get(u"Text")), u"Bonn");
+  EXPECT_EQ(controlOf(f, u"lblCity").typeName(), u"Label");
+}
+
+// With the Qt form factory installed, Form::create and Form::add make real
+// windows and widgets, and a description file loads onto them.
+TEST(QtUiForm, FormFactoryBuildsRealWidgets) {
+  qt::installForms();
+  struct Restore {
+    ~Restore() { host::setFormFactory(nullptr); }
+  } restore;
+  QPointer<QWidget> window;
+  {
+    const ComPtr<host::Form> form = host::Form::create(u"frmMade");
+    window = qt::windowOf(*form.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->objectName(), QStringLiteral("frmMade"));
+    host::Control& text = form->add(host::ControlKind::TextBox, u"txtMade");
+    auto* edit = qobject_cast<QLineEdit*>(qt::widgetOf(text));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->window(), window.data());
+    objectOf(text).put(u"Text", Variant(u"made"));
+    EXPECT_EQ(edit->text(), QStringLiteral("made"));
+    host::Control& label = form->add(host::ControlKind::Label, u"lblMade");
+    EXPECT_NE(qobject_cast<QLabel*>(qt::widgetOf(label)), nullptr);
+    objectOf(*form.get()).call(u"Show");
+    EXPECT_TRUE(window->isVisible());
+  }
+  // The form made its window; with the form gone, so is the window.
+  runDeferredDeletes();
+  EXPECT_EQ(window, nullptr);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
