@@ -97,9 +97,13 @@ class TextState final : public WidgetState {
   void write(Property p, const Variant& value) override {
     if (auto* e = qobject_cast<QLineEdit*>(object())) {
       switch (p) {
-        case Property::Text:
-          if (e->text() != qtextOf(value)) e->setText(qtextOf(value));
+        case Property::Text: {
+          // MaxLength limits what the user types; text the program writes is kept whole.
+          const QString text = qtextOf(value);
+          if (text.size() > e->maxLength()) e->setMaxLength(32767);
+          if (e->text() != text) e->setText(text);
           return;
+        }
         case Property::MaxLength: e->setMaxLength(intOf(value) > 0 ? intOf(value) : 32767); return;
         case Property::Locked: e->setReadOnly(flagOf(value)); return;
         case Property::SelStart:
@@ -202,6 +206,8 @@ class ComboState final : public WidgetState {
   }
   void listen() override {
     QComboBox* b = box();
+    // The list is the control's: what the user types is its text, never a new item.
+    b->setInsertPolicy(QComboBox::NoInsert);
     // Choosing an item (by the user or the program's own Qt code) goes
     // through ListIndex; typing through Text.
     keep(QObject::connect(b, &QComboBox::currentIndexChanged, [this](int index) {

@@ -240,12 +240,24 @@ TEST(QtWidgets, UserEditsReachTheMembersAndTheirHandlers) {
   EXPECT_EQ(toInt32(state.get(u"ListIndex")), 2);
   EXPECT_EQ(toText(state.get(u"Text")), u"paid");
   EXPECT_GT(listChanges, 0);
+  // MaxLength limits typing, not what code writes; typed text is no new list item.
+  name.put(u"MaxLength", Variant(3));
+  edit->setText(QString());
+  QTest::keyClicks(edit, QStringLiteral("Annabel"));
+  EXPECT_EQ(toText(name.get(u"Text")), u"Ann");
+  name.put(u"Text", Variant(u"Annabel"));
+  EXPECT_EQ(toText(name.get(u"Text")), u"Annabel");
+  EXPECT_EQ(edit->text(), QStringLiteral("Annabel"));
   // Typing into the drop-down combo.
   auto* city = ui.widget<QComboBox>("cboCity");
   ASSERT_NE(city->lineEdit(), nullptr);
   city->lineEdit()->setText(QStringLiteral("Bon"));
   QTest::keyClicks(city->lineEdit(), QStringLiteral("n"));
   EXPECT_EQ(toText(controlOf(f, u"cboCity").get(u"Text")), u"Bonn");
+  const std::int32_t cities = toInt32(controlOf(f, u"cboCity").get(u"ListCount"));
+  QTest::keyClick(city->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(toInt32(controlOf(f, u"cboCity").get(u"ListCount")), cities);
+  EXPECT_EQ(city->count(), cities);
 
   // Clicking the tristate check box: checked, clear, partly checked.
   auto* check = ui.widget<QCheckBox>("chkPaid");
