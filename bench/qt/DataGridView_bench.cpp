@@ -2,7 +2,7 @@
 // the grid to its first paint, and from there to the last record shown,
 // against the same table view over a model that reads SQLite's C interface
 // directly, fetching rows as they are shown in the same way. Memory is the
-// growth of the resident set, in KB.
+// heap the view and its rows hold while shown, in KB.
 #include "../SqliteFixture.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -13,7 +13,8 @@
 #include <QApplication>
 #include <QTableView>
 
-#include <fstream>
+#include <malloc.h>
+
 #include <vector>
 
 namespace {
@@ -36,12 +37,8 @@ std::filesystem::path table() {
   return file;
 }
 
-long residentKb() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+// Heap in use, in KB: what a view and its model hold while they live.
+long heapKb() { return static_cast<long>(mallinfo2().uordblks / 1024); }
 
 // The baseline: rows read with one SQLite statement as the view asks for them.
 class SqliteModel final : public QAbstractTableModel {
@@ -123,19 +120,22 @@ void BM_DataGridView(benchmark::State& state) {
   const auto file = table();
   const bool toEnd = state.range(0) != 0;
   double ours = 0, raw = 0;
-  long oursKb = 0, rawKb = 0;
+  // Memory: the least heap held over the iterations, so that what the first
+  // one loads once (the engine, Qt's fonts) does not count.
+  long oursKb = -1, rawKb = -1;
+  auto least = [](long& kept, long now) { kept = kept < 0 ? now : std::min(kept, now); };
   for (auto _ : state) {
     {
-      const long before = residentKb();
+      const long before = heapKb();
       auto start = Clock::now();
       HostGrid grid = hostGrid(file);
       paint(*grid.view);
       if (toEnd) scrollToEnd(*grid.view);
       ours += seconds(Clock::now() - start);
-      oursKb = std::max(oursKb, residentKb() - before);
+      least(oursKb, heapKb() - before);
     }
     {
-      const long before = residentKb();
+      const long before = heapKb();
       auto start = Clock::now();
       QTableView view;
       view.resize(600, 400);
@@ -145,14 +145,14 @@ void BM_DataGridView(benchmark::State& state) {
       paint(view);
       if (toEnd) scrollToEnd(view);
       raw += seconds(Clock::now() - start);
-      rawKb = std::max(rawKb, residentKb() - before);
+      least(rawKb, heapKb() - before);
     }
   }
   report(state, ours, raw, "host_ms");
   state.counters["host_kb"] = static_cast<double>(oursKb);
   state.counters["raw_kb"] = static_cast<double>(rawKb);
 }
-BENCHMARK(BM_DataGridView)->ArgName("to_end")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DataGridView)->ArgName("to_end")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
