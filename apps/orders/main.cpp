@@ -56,6 +56,19 @@ std::optional<Options> parse(int argc, char** argv) {
   return options;
 }
 
+// The offscreen platform says of every window that it cannot do what only a
+// screen can (size hints, raising), and a machine without a desktop session
+// has no runtime folder: those notes would drown the tour's report.
+void quietOffscreenNotes() {
+  static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("This plugin does not support")) ||
+        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+      return;
+    if (previous) previous(type, context, message);
+  });
+}
+
 bool hasDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
     if (const char* value = std::getenv(name); value && *value) return true;
@@ -95,6 +108,7 @@ int main(int argc, char** argv) {
   std::optional<std::filesystem::path> tour = options->tour;
   if (!hasDisplay()) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    quietOffscreenNotes();
     if (!tour) tour = std::filesystem::path("tour");
   }
   // The tour types its dates in the month/day/year order.
