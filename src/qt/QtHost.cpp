@@ -9,6 +9,7 @@
 #include <tarnwick/qt/QtHost.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -40,6 +41,7 @@ namespace {
 class QtFormFactory final : public host::FormFactory {
  public:
   std::unique_ptr<host::ControlState> formState(std::u16string_view name) override {
+    impl::requireApplication();
     auto* window = new QWidget;
     window->setObjectName(impl::qtext(name));
     return impl::makeWindowState(window, false, true);
@@ -48,7 +50,7 @@ class QtFormFactory final : public host::FormFactory {
                                                    std::optional<std::int16_t> index, host::Control* container) override {
     QWidget* parent = container ? qobject_cast<QWidget*>(widgetOf(*container)) : nullptr;
     if (!parent) parent = windowOf(form);
-    if (!parent) return host::makeStoredState();  // the window is gone: the control keeps its values only
+    if (!parent || !impl::hasApplication()) return host::makeStoredState();  // the window is gone: the control keeps its values only
     QObject* widget = impl::makeWidget(kind, parent);
     widget->setObjectName(impl::qtext(name));
     if (index) widget->setProperty("Index", static_cast<int>(*index));
@@ -218,16 +220,23 @@ ComPtr<host::Form> wrap(QWidget& window, bool owned, const std::filesystem::path
 
 }  // namespace
 
-void installForms() { host::setFormFactory(factory()); }
+void installForms() {
+  impl::requireApplication();
+  host::setFormFactory(factory());
+}
 
 void installHost() {
   installForms();
   installServices();
 }
 
-ComPtr<host::Form> wrapForm(QWidget& window) { return wrap(window, false); }
+ComPtr<host::Form> wrapForm(QWidget& window) {
+  impl::requireApplication();
+  return wrap(window, false);
+}
 
 ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent) {
+  impl::requireApplication();
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     std::u16string text = u"File not found: '";

@@ -159,6 +159,7 @@ int twipsPerPixelX() { return twipsPerPixel(true); }
 int twipsPerPixelY() { return twipsPerPixel(false); }
 
 void installServices() {
+  impl::requireApplication();
   host::setScreen(std::make_shared<QtScreen>());
   host::setClipboard(std::make_shared<QtClipboard>());
   host::setMessageBox(std::make_shared<QtMessageBox>());

@@ -3,6 +3,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/qt/QtHost.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -21,6 +22,11 @@ std::u16string utext(const QString& text) {
 QString qtextOf(const Variant& value) {
   const Variant v = value.value();
   return v.isEmpty() || v.isNull() ? QString() : qtext(toText(v));
+}
+
+bool hasApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+void requireApplication() {
+  if (!hasApplication()) throw Error(errc::InvalidProcedureCall, u"The Qt host needs a QApplication");
 }
 
 double twipsToPixels(double twips, bool horizontal) {

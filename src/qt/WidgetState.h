@@ -162,6 +162,11 @@ std::unique_ptr<WidgetState> makeWindowState(QWidget* window, bool designed, boo
 // The widget a new control of `kind` gets on a Qt form.
 QObject* makeWidget(host::ControlKind kind, QWidget* parent);
 
+// Widgets need the application object of Qt Widgets; without it Qt would end
+// the process, so the host refuses the call instead (error 5).
+bool hasApplication();
+void requireApplication();
+
 // Twips and pixels of the screen.
 double twipsToPixels(double twips, bool horizontal);
 double pixelsToTwips(double pixels, bool horizontal);

@@ -36,7 +36,8 @@ namespace tarnwick::qt {
 
 // Makes Qt the host of this process: Form::create builds a real window and
 // Form::add real widgets in it, and the host's services become Qt's
-// (installServices). Needs a QApplication.
+// (installServices). Every call here needs a QApplication: without one it
+// is error 5.
 void installHost();
 // The form factory only: Form::create and Form::add make real widgets,
 // while the services stay as they are (tests keep a scripted message box).
