@@ -343,9 +343,16 @@ class TabState final : public WidgetState {
           bar()->removeTab(i);
         }
         break;
-      default:
-        while (bar()->count() > 0) itemsChanged(Edit::Remove, 0);
-        for (std::size_t n = 0; n < store().itemCount(); ++n) itemsChanged(Edit::Insert, n);
+      default: {
+        // Tabs that stay keep their pages (and the controls on them); only
+        // captions change, and tabs are added or removed at the end.
+        const auto wanted = static_cast<int>(store().itemCount());
+        while (bar()->count() > wanted) itemsChanged(Edit::Remove, static_cast<std::size_t>(bar()->count() - 1));
+        for (int n = 0; n < wanted; ++n) {
+          if (n < bar()->count()) bar()->setTabText(n, qtext(store().item(static_cast<std::size_t>(n))));
+          else itemsChanged(Edit::Insert, static_cast<std::size_t>(n));
+        }
+      }
     }
     select();
   }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ TEST(QtUiForm, EveryWidgetIsAControlOfItsKind) {
       {u"fraBox", u"Frame"},            {u"txtInner", u"TextBox"},       {u"lstItems", u"ListBox"},
       {u"grdLines", u"MSFlexGrid"},     {u"grdOrders", u"DBGrid"},       {u"datOrders", u"Data"},
       {u"dbcCustomer", u"DBCombo"},     {u"tabPages", u"TabStrip"},      {u"mnuFile", u"Menu"},
-      {u"mnuOpen", u"Menu"},            {u"mnuExit", u"Menu"},
+      {u"mnuOpen", u"Menu"},            {u"mnuExit", u"Menu"},           {u"txtOnPage", u"TextBox"},
   };
   for (const auto& [name, type] : controls) {
     SCOPED_TRACE(toUtf8(name));
@@ -124,6 +125,12 @@ TEST(QtUiForm, EveryWidgetIsAControlOfItsKind) {
   EXPECT_EQ(toInt32(tabs.get(u"Count")), 2);
   EXPECT_EQ(toText(Object(tabs.call(u"Item", 1)).get(u"Caption")), u"General");
   EXPECT_EQ(toText(Object(tabs.call(u"Item", 2)).get(u"Caption")), u"Lines");
+  // The pages keep the controls designed on them.
+  auto* onPage = ui.widget<QLineEdit>("txtOnPage");
+  ASSERT_NE(onPage, nullptr);
+  EXPECT_EQ(onPage->parentWidget(), ui.widget<QTabWidget>("tabPages")->widget(1));
+  controlOf(f, u"txtOnPage").put(u"Text", Variant(u"on the page"));
+  EXPECT_EQ(onPage->text(), QStringLiteral("on the page"));
   // A group box contains the controls inside it.
   EXPECT_EQ(Object(controlOf(f, u"txtInner").get(u"Container")).get(), controlOf(f, u"fraBox").get());
   EXPECT_EQ(Object(controlOf(f, u"txtInner").get(u"Parent")).get(), f.get());
