@@ -2,6 +2,7 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/host/FormDescription.h>
+#include <tarnwick/host/Services.h>
 
 #include <charconv>
 #include <initializer_list>
@@ -338,9 +339,12 @@ ComPtr<Form> loadFormText(std::string_view text, const std::filesystem::path& fo
   return Loader(folder).load(fromUtf8(text));
 }
 
+ComPtr<Form> FormFactory::loadDesigned(const std::filesystem::path&) { return {}; }
+
 ComPtr<Form> loadForm(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) throw Error(errc::FileNotFound);
+  if (ComPtr<Form> designed = formFactory()->loadDesigned(path)) return designed;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();

@@ -56,6 +56,11 @@ class QtFormFactory final : public host::FormFactory {
     if (index) widget->setProperty("Index", static_cast<int>(*index));
     return impl::makeWidgetState(kind, widget, false);
   }
+  // Qt Designer files (.ui), for callers that load forms by name.
+  ComPtr<host::Form> loadDesigned(const std::filesystem::path& path) override {
+    if (path.extension() != ".ui") return {};
+    return loadUiForm(path);
+  }
 };
 
 // --- recognising a designed window's widgets ------------------------------------------

@@ -5,6 +5,7 @@
 #include "QtTesting.h"
 
 #include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/frame/Activation.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/Services.h>
@@ -254,6 +255,15 @@ TEST(QtUiForm, FormFactoryBuildsRealWidgets) {
   // The form made its window; with the form gone, so is the window.
   runDeferredDeletes();
   EXPECT_EQ(window, nullptr);
+
+  // Callers that load forms by name get Designer files loaded by Qt, and
+  // form descriptions as before.
+  const Object hostObject(frame::createObject(u"Tarnwick.Host"));
+  const Object designed(hostObject.call(u"LoadForm", fromUtf8(qtTestData("controls.ui").string())));
+  EXPECT_EQ(controlOf(designed, u"txtName").typeName(), u"TextBox");
+  EXPECT_NE(qt::windowOf(*dynamic_cast<host::Form*>(designed.get())), nullptr);
+  EXPECT_EQ(errorOf([&] { hostObject.call(u"LoadForm", fromUtf8(qtTestData("broken.ui").string())); }),
+            errc::PathFileAccessError);
 }
 
 }  // namespace

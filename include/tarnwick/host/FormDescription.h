@@ -54,6 +54,8 @@
 namespace tarnwick::host {
 
 // Loads a description file; Error 53 when it does not exist, 75 when it cannot be read.
+// A file of the installed host's own design format (a Qt Designer file on
+// the Qt host) is loaded by that host instead.
 ComPtr<Form> loadForm(const std::filesystem::path& path);
 // Loads a description from text; relative database names are taken
 // relative to `folder` (the current folder when empty).

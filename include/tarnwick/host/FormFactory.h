@@ -7,7 +7,10 @@
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/ControlState.h>
 
+#include <tarnwick/automation/ComPtr.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -27,6 +30,9 @@ class FormFactory {
   // owner through ControlState::attached.
   virtual std::unique_ptr<ControlState> controlState(Form& form, ControlKind kind, std::u16string_view name,
                                                      std::optional<std::int16_t> index, Control* container) = 0;
+  // A form from a file of the host's own design format (a widget host's
+  // designer files); null when the host has none or the file is not one.
+  virtual ComPtr<Form> loadDesigned(const std::filesystem::path& path);
 };
 
 // Forms and controls whose values are kept in memory.
