@@ -3,6 +3,7 @@
 #include "WidgetState.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/Services.h>
 
 namespace tarnwick::qt::impl {
 
@@ -85,6 +86,37 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
   if (orientation == Qt::Vertical) return {};
   if (section < 0 || section >= columnCount()) return {};
   return qtext(grid_->state().column(static_cast<std::size_t>(section)).caption);
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+  const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+  return grid_ && index.isValid() ? base | Qt::ItemIsEditable : base;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!grid_ || !index.isValid() || role != Qt::EditRole || index.row() >= shown_) return false;
+  saving_ = true;
+  try {
+    const Object grid(static_cast<IDispatch*>(grid_));
+    grid.put(u"Row", Variant(static_cast<std::int32_t>(index.row())));
+    grid.put(u"Col", Variant(static_cast<std::int32_t>(index.column())));
+    grid.put(u"Text", Variant(utext(value.toString())));
+  } catch (const Error& e) {
+    saving_ = false;
+    // The user learns why the value was refused; the cell keeps the record's value.
+    try {
+      host::messageBox()->show(e.description(), host::mb::Exclamation, u"");
+    } catch (const std::exception&) {
+    }
+    return false;
+  } catch (const std::exception&) {
+    saving_ = false;
+    return false;
+  }
+  saving_ = false;
+  cache_.remove(index.row());
+  emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+  return true;
 }
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {

@@ -22,11 +22,17 @@ class RecordsetModel final : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // A value typed into a cell goes through the grid's members (Row, Col,
+  // Text): the record is edited and updated, or the refusal is shown.
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
   // The grid's records or columns were read anew.
   void reset();
+  // True while a typed value is being saved: the model shows the change itself.
+  bool saving() const noexcept { return saving_; }
   // The grid's control is going away: the model shows nothing from now on.
   void detach();
   // The row shown for a record's bookmark, and the bookmark of a row.
@@ -40,6 +46,7 @@ class RecordsetModel final : public QAbstractTableModel {
 
   host::Control* grid_;
   int shown_ = 0;
+  bool saving_ = false;
   mutable QHash<int, QStringList> cache_;
 };
 

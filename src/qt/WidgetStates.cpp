@@ -551,7 +551,7 @@ class GridState final : public WidgetState {
   }
 
   void recordsChanged() override {
-    if (!model_) return;
+    if (!model_ || model_->saving()) return;
     model_->reset();
     followCurrentRecord();
   }
@@ -591,7 +591,7 @@ class GridState final : public WidgetState {
     }
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     // The rows the user selects are the grid's selected bookmarks; clicking
     // a row makes its record the current one.
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, [this] {

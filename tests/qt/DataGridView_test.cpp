@@ -183,5 +183,56 @@ TEST(QtDataGrid, RecordsAreReadAsTheViewShowsThem) {
   EXPECT_EQ(toInt32(controlOf(f, u"grdOrders").get(u"ApproxCount")), 1000);
 }
 
+// A value typed into a cell is saved through the grid's Text member: the
+// record is updated, or the engine's refusal is shown and nothing is saved.
+TEST(QtDataGrid, TypedCellsAreSavedThroughTheMembers) {
+  ScratchDir dir;
+  const std::filesystem::path file = dir / "orders.db";
+  engine::createSampleDatabase(file, 20);
+  ViewWindow made(file);
+  ComPtr<host::Form> form = qt::wrapForm(*made.window);
+  const Object f = objectOf(*form.get());
+  controlOf(f, u"datOrders").call(u"Refresh");
+  f.call(u"Show");
+  QAbstractItemModel* model = made.view->model();
+  ASSERT_NE(model, nullptr);
+  int qty = -1;
+  for (int c = 0; c < model->columnCount(); ++c)
+    if (model->headerData(c, Qt::Horizontal).toString() == QStringLiteral("Qty")) qty = c;
+  ASSERT_GE(qty, 0);
+  EXPECT_TRUE(model->flags(model->index(2, qty)) & Qt::ItemIsEditable);
+
+  MessageBoxScope box;
+  EXPECT_TRUE(model->setData(model->index(2, qty), QStringLiteral("42")));
+  EXPECT_EQ(model->data(model->index(2, qty)).toString(), QStringLiteral("42"));
+  EXPECT_EQ(toInt32(controlOf(f, u"grdOrders").get(u"Row")), 2);  // the typed row is the current record
+  const Object rs(controlOf(f, u"datOrders").get(u"Recordset"));
+  EXPECT_EQ(toInt32(rs.call(u"Fields", u"Qty")), 42);
+  EXPECT_TRUE(box->prompts().empty());
+  // The same by the user: an editor opened on the cell, a value typed and entered.
+  made.view->edit(model->index(4, qty));
+  auto* editor = made.view->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("7"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(model->data(model->index(4, qty)).toString(), QStringLiteral("7"));
+  EXPECT_EQ(toInt32(rs.call(u"Fields", u"Qty")), 7);
+
+  // Text into a number field: refused with the engine's message, the record unchanged.
+  EXPECT_FALSE(model->setData(model->index(3, qty), QStringLiteral("many")));
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].buttons, host::mb::Exclamation);
+  const QString before = model->data(model->index(3, qty)).toString();
+  EXPECT_NE(before, QStringLiteral("many"));
+  const Object engine(frame::createObject(kEngineClass));
+  const Object db(engine.call(u"OpenDatabase", pathText(file)));
+  const Object check(db.call(u"OpenRecordset", u"SELECT Qty FROM Orders WHERE Qty = 42", 4));
+  EXPECT_FALSE(toBool(check.get(u"EOF")));  // the typed value is in the file
+  check.call(u"Close");
+  db.call(u"Close");
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
