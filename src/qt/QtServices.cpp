@@ -14,6 +14,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include <cmath>
 
@@ -91,6 +92,26 @@ class QtMessageBox final : public host::MessageBox {
   }
 };
 
+// The metrics of the application's style: frame edges and scroll bars as
+// Qt draws them, the title bar's height; the screen from the screen service.
+class QtSystemMetrics final : public host::SystemMetrics {
+ public:
+  std::int32_t metric(std::int32_t index) const override {
+    const QStyle* style = QApplication::style();
+    switch (index) {
+      case 2:
+      case 3: return style->pixelMetric(QStyle::PM_ScrollBarExtent);
+      case 4: return style->pixelMetric(QStyle::PM_TitleBarHeight);
+      case host::SM_CXEDGE:
+      case host::SM_CYEDGE: return style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+      default: return plain_.metric(index);
+    }
+  }
+
+ private:
+  host::HeadlessSystemMetrics plain_;
+};
+
 // COLORREF is 0x00BBGGRR.
 std::uint32_t colourRef(const QColor& c) {
   return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
@@ -164,6 +185,7 @@ void installServices() {
   host::setClipboard(std::make_shared<QtClipboard>());
   host::setMessageBox(std::make_shared<QtMessageBox>());
   host::setSystemColours(std::make_shared<QtSystemColours>());
+  host::setSystemMetrics(std::make_shared<QtSystemMetrics>());
   // Windows made before keep their places in the new stack.
   const auto previous = host::windowStack()->order();
   auto stack = std::make_shared<QtWindowStack>();

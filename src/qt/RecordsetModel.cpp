@@ -83,7 +83,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || !grid_) return {};
-  if (orientation == Qt::Vertical) return {};
+  if (orientation == Qt::Vertical) return section == current_ ? QVariant(QStringLiteral("\u25B8")) : QVariant();
   if (section < 0 || section >= columnCount()) return {};
   return qtext(grid_->state().column(static_cast<std::size_t>(section)).caption);
 }
@@ -147,12 +147,35 @@ void RecordsetModel::fetchMore(const QModelIndex& parent) {
   showFetched();
 }
 
+void RecordsetModel::setCurrentRow(int row) {
+  if (row == current_) return;
+  const int before = current_;
+  current_ = row;
+  if (before >= 0 && before < shown_) emit headerDataChanged(Qt::Vertical, before, before);
+  if (row >= 0 && row < shown_) emit headerDataChanged(Qt::Vertical, row, row);
+}
+
 void RecordsetModel::reset() {
   beginResetModel();
   cache_.clear();
   shown_ = 0;
+  current_ = -1;
+  columns_ = columnCount();
   endResetModel();
   if (grid_) showFetched();
+}
+
+void RecordsetModel::columnsChanged() {
+  if (columnCount() != columns_) {
+    const int current = current_;
+    reset();
+    current_ = current;
+    return;
+  }
+  cache_.clear();
+  if (columns_ == 0) return;
+  emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+  if (shown_ > 0) emit dataChanged(index(0, 0), index(shown_ - 1, columns_ - 1));
 }
 
 void RecordsetModel::detach() {
@@ -162,6 +185,7 @@ void RecordsetModel::detach() {
   beginResetModel();
   cache_.clear();
   shown_ = 0;
+  current_ = -1;
   endResetModel();
 }
 

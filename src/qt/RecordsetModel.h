@@ -29,8 +29,13 @@ class RecordsetModel final : public QAbstractTableModel {
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
-  // The grid's records or columns were read anew.
+  // The grid's records were read anew.
   void reset();
+  // The grid's columns changed: a new count shows everything anew, else
+  // the headings and values are read again.
+  void columnsChanged();
+  // The row of the current record, marked in the record selectors (-1: none).
+  void setCurrentRow(int row);
   // True while a typed value is being saved: the model shows the change itself.
   bool saving() const noexcept { return saving_; }
   // The grid's control is going away: the model shows nothing from now on.
@@ -46,6 +51,8 @@ class RecordsetModel final : public QAbstractTableModel {
 
   host::Control* grid_;
   int shown_ = 0;
+  int columns_ = 0;
+  int current_ = -1;
   bool saving_ = false;
   mutable QHash<int, QStringList> cache_;
 };

@@ -543,6 +543,9 @@ class FlexState final : public WidgetState {
 
 // --- data grids: a table view over the bound recordset -------------------------------------------
 
+// Width of the record selectors at the left of a data grid, in twips.
+constexpr double kRecordSelectorWidth = 285;
+
 class GridState final : public WidgetState {
  public:
   using WidgetState::WidgetState;
@@ -565,16 +568,22 @@ class GridState final : public WidgetState {
     QTableView* v = view();
     switch (p) {
       case Property::RecordSelectors: v->verticalHeader()->setVisible(flagOf(value)); return;
-      case Property::ColumnHeaders: v->horizontalHeader()->setVisible(flagOf(value)); return;
+      case Property::ColumnHeaders:
+        v->horizontalHeader()->setVisible(flagOf(value));
+        return;
       case Property::RowHeight:
+        // Rows stand exactly as high as the grid says, so that VisibleRows
+        // counts the rows the view shows.
+        v->verticalHeader()->setMinimumSectionSize(1);
         v->verticalHeader()->setDefaultSectionSize(std::max(1, pixels(toDouble(value), false)));
+        v->horizontalHeader()->setFixedHeight(std::max(1, pixels(toDouble(value), false)));
         return;
       default: WidgetState::write(p, value);
     }
   }
   void columnsChanged() override {
     if (!model_) return;
-    model_->reset();
+    model_->columnsChanged();
     for (std::size_t c = 0; c < store().columnCount(); ++c) {
       const host::GridColumn column = store().column(c);
       view()->setColumnWidth(static_cast<int>(c), pixels(column.width, true));
@@ -589,6 +598,9 @@ class GridState final : public WidgetState {
       v->setModel(model_);
       columnsChanged();
     }
+    // The record selectors: a narrow column that marks the current record.
+    v->verticalHeader()->setFixedWidth(pixels(kRecordSelectorWidth, true));
+    v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setSelectionMode(QAbstractItemView::ExtendedSelection);
     v->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
@@ -605,10 +617,20 @@ class GridState final : public WidgetState {
     });
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged,
                           [this](const QModelIndex& current) {
-                            if (current.isValid()) userPut(u"Row", Variant(static_cast<std::int32_t>(current.row())));
+                            if (!current.isValid()) return;
+                            if (model_) model_->setCurrentRow(current.row());
+                            userPut(u"Row", Variant(static_cast<std::int32_t>(current.row())));
                           }));
   }
-  void adopt() override { WidgetState::adopt(); }
+  void adopt() override {
+    // A designed view brings its record selectors, headings and row height.
+    WidgetState::adopt();
+    const QTableView* v = view();
+    store().set(Property::RecordSelectors, Variant(!v->verticalHeader()->isHidden()));
+    store().set(Property::ColumnHeaders, Variant(!v->horizontalHeader()->isHidden()));
+    store().set(Property::RowHeight,
+                Variant(static_cast<float>(pixelsToTwips(v->verticalHeader()->defaultSectionSize(), false))));
+  }
 
  private:
   // The view's current row is the row of the recordset's current record.
@@ -624,6 +646,7 @@ class GridState final : public WidgetState {
     if (row < 0 || row >= model_->rowCount()) return;
     Writing w(*this);
     view()->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+    model_->setCurrentRow(row);
   }
 
   void selectBookmarkedRows() {

@@ -10,6 +10,7 @@
 #include <tarnwick/qt/DataControl.h>
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -206,6 +207,13 @@ TEST(QtDataGrid, TypedCellsAreSavedThroughTheMembers) {
   EXPECT_TRUE(model->setData(model->index(2, qty), QStringLiteral("42")));
   EXPECT_EQ(model->data(model->index(2, qty)).toString(), QStringLiteral("42"));
   EXPECT_EQ(toInt32(controlOf(f, u"grdOrders").get(u"Row")), 2);  // the typed row is the current record
+  // The record selectors mark the current record; the row height is the view's own.
+  EXPECT_FALSE(model->headerData(2, Qt::Vertical).toString().isEmpty());
+  EXPECT_TRUE(model->headerData(0, Qt::Vertical).toString().isEmpty());
+  EXPECT_EQ(toDouble(controlOf(f, u"grdOrders").get(u"RowHeight")),
+            made.view->verticalHeader()->defaultSectionSize() * qt::twipsPerPixelY());
+  controlOf(f, u"grdOrders").put(u"RowHeight", Variant(300));
+  EXPECT_EQ(made.view->verticalHeader()->defaultSectionSize(), 300 / qt::twipsPerPixelY());
   const Object rs(controlOf(f, u"datOrders").get(u"Recordset"));
   EXPECT_EQ(toInt32(rs.call(u"Fields", u"Qty")), 42);
   EXPECT_TRUE(box->prompts().empty());

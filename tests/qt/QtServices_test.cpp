@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -48,6 +49,11 @@ TEST_F(QtServices, ScreenFromTheLogicalResolution) {
   EXPECT_EQ(toDouble(s.get(u"Width")), static_cast<double>(screen->geometry().width()) * tppX);
   EXPECT_EQ(toDouble(s.get(u"Height")), static_cast<double>(screen->geometry().height()) * tppY);
   EXPECT_EQ(toInt32(host.call(u"GetSystemMetrics", 0)), screen->geometry().width());
+  // Frame edges and scroll bars as the application's style draws them.
+  const QStyle* style = QApplication::style();
+  EXPECT_EQ(toInt32(host.call(u"GetSystemMetrics", host::SM_CXEDGE)), style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+  EXPECT_EQ(toInt32(host.call(u"GetSystemMetrics", 2)), style->pixelMetric(QStyle::PM_ScrollBarExtent));
+  EXPECT_EQ(toInt32(host.call(u"GetSystemMetrics", 999)), 0);  // an index the system does not know
 }
 
 TEST_F(QtServices, ClipboardIsTheSystemClipboard) {

@@ -44,7 +44,8 @@ void installHost();
 void installForms();
 // The services only: twips per pixel from the screen's logical resolution,
 // the screen's size, the system clipboard, message boxes, the application
-// palette for the selection colours, stay-on-top window flags.
+// palette for the selection colours, the style's frame and scroll bar
+// metrics, stay-on-top window flags.
 void installServices();
 
 // Wraps a window and the widgets inside it as a form of the host. The
