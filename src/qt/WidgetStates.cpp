@@ -721,7 +721,9 @@ class WindowState final : public WidgetState {
  public:
   WindowState(QWidget* window, bool designed, bool owned) : WidgetState(window, designed), owned_(owned) {}
   ~WindowState() override {
-    if (owned_) delete widget();
+    // A form released after Qt's application object (a client's static, say)
+    // finds its window's resources gone with Qt: the window is left alone.
+    if (owned_ && hasApplication()) delete widget();
   }
 
  protected:
