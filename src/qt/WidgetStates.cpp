@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
+#include <QValidator>
 
 #include <cmath>
 
@@ -75,6 +76,26 @@ class CaptionState : public WidgetState {
 
 // --- text boxes ----------------------------------------------------------------
 
+// MaxLength limits what the user types (0: no limit); text the program
+// writes is kept whole. A validator does exactly that: Qt checks typing
+// against it but not text set by code, which the line edit's own maximum
+// length would cut.
+class TypingLimit final : public QValidator {
+ public:
+  TypingLimit(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  State validate(QString& input, int&) const override { return input.size() <= limit_ ? Acceptable : Invalid; }
+
+ private:
+  int limit_;
+};
+
+void limitTyping(QLineEdit& edit, int limit) {
+  edit.setMaxLength(32767);
+  const QValidator* old = edit.validator();
+  edit.setValidator(limit > 0 ? new TypingLimit(limit, &edit) : nullptr);
+  delete old;
+}
+
 class TextState final : public WidgetState {
  public:
   using WidgetState::WidgetState;
@@ -97,14 +118,10 @@ class TextState final : public WidgetState {
   void write(Property p, const Variant& value) override {
     if (auto* e = qobject_cast<QLineEdit*>(object())) {
       switch (p) {
-        case Property::Text: {
-          // MaxLength limits what the user types; text the program writes is kept whole.
-          const QString text = qtextOf(value);
-          if (text.size() > e->maxLength()) e->setMaxLength(32767);
-          if (e->text() != text) e->setText(text);
+        case Property::Text:
+          if (e->text() != qtextOf(value)) e->setText(qtextOf(value));
           return;
-        }
-        case Property::MaxLength: e->setMaxLength(intOf(value) > 0 ? intOf(value) : 32767); return;
+        case Property::MaxLength: limitTyping(*e, intOf(value)); return;
         case Property::Locked: e->setReadOnly(flagOf(value)); return;
         case Property::SelStart:
         case Property::SelLength: {
@@ -129,7 +146,10 @@ class TextState final : public WidgetState {
     WidgetState::adopt();
     if (auto* e = qobject_cast<QLineEdit*>(object())) {
       store().set(Property::Text, Variant(utext(e->text())));
-      store().set(Property::MaxLength, Variant(static_cast<std::int32_t>(e->maxLength() >= 32767 ? 0 : e->maxLength())));
+      // A length designed into the line edit becomes the limit of typing alone.
+      const int designed = e->maxLength() >= 32767 ? 0 : e->maxLength();
+      store().set(Property::MaxLength, Variant(static_cast<std::int32_t>(designed)));
+      limitTyping(*e, designed);
       store().set(Property::Locked, Variant(e->isReadOnly()));
     } else if (auto* t = qobject_cast<QPlainTextEdit*>(object())) {
       store().set(Property::Text, Variant(utext(t->toPlainText())));

@@ -248,6 +248,12 @@ TEST(QtWidgets, UserEditsReachTheMembersAndTheirHandlers) {
   name.put(u"Text", Variant(u"Annabel"));
   EXPECT_EQ(toText(name.get(u"Text")), u"Annabel");
   EXPECT_EQ(edit->text(), QStringLiteral("Annabel"));
+  edit->setText(QString());
+  QTest::keyClicks(edit, QStringLiteral("Bobby"));  // the limit still holds for typing
+  EXPECT_EQ(toText(name.get(u"Text")), u"Bob");
+  name.put(u"MaxLength", Variant(0));
+  QTest::keyClicks(edit, QStringLiteral("by"));
+  EXPECT_EQ(toText(name.get(u"Text")), u"Bobby");
   // Typing into the drop-down combo.
   auto* city = ui.widget<QComboBox>("cboCity");
   ASSERT_NE(city->lineEdit(), nullptr);
