@@ -30,11 +30,18 @@ bool sameBookmark(const Variant& a, const Variant& b) {
   return a.valueType() == b.valueType() && toText(a) == toText(b);
 }
 
+CurrentRecord::CurrentRecord(const Object& recordset) : recordset_(recordset), had_(!noCurrentRecord(recordset)) {
+  if (had_) bookmark_ = recordset.get(u"Bookmark");
+}
+
+void CurrentRecord::restore() const {
+  if (had_) recordset_.put(u"Bookmark", bookmark_);
+}
+
 std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
   if (complete_ || count == 0) return 0;
   // The walk moves the recordset; its current record is put back afterwards.
-  const bool hadCurrent = !noCurrentRecord(rs);
-  const Variant current = hadCurrent ? rs.get(u"Bookmark") : Variant();
+  const CurrentRecord kept(rs);
   const std::size_t before = marks_.size();
   if (marks_.empty()) {
     if (atEnd(rs) && toBool(rs.get(u"BOF"))) {
@@ -54,7 +61,7 @@ std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
     marks_.push_back(rs.get(u"Bookmark"));
     rs.call(u"MoveNext");
   }
-  if (hadCurrent) rs.put(u"Bookmark", current);
+  kept.restore();
   return marks_.size() - before;
 }
 

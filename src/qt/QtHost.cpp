@@ -86,6 +86,15 @@ std::optional<ControlKind> kindOf(QObject* object) {
 
 bool isContainer(ControlKind kind) { return kind == ControlKind::Frame || kind == ControlKind::Panel; }
 
+// An error about one widget of a designed window, naming it.
+Error widgetError(std::int32_t number, std::u16string_view widget, std::u16string_view what) {
+  std::u16string text = u"widget '";
+  text += widget;
+  text += u"': ";
+  text += what;
+  return Error(number, std::move(text));
+}
+
 // A name and index for a widget: its objectName, and its "Index" property;
 // "txtField_2" with Index 2 is element 2 of txtField.
 std::optional<std::pair<std::u16string, std::optional<std::int16_t>>> controlName(QObject* object) {
@@ -97,10 +106,7 @@ std::optional<std::pair<std::u16string, std::optional<std::int16_t>>> controlNam
     bool ok = false;
     const int n = i.toInt(&ok);
     if (!ok || n < 0 || n > 32767) {
-      std::u16string text = u"widget '";
-      text += impl::utext(name);
-      text += u"': Index must be a number from 0 to 32767";
-      throw Error(errc::InvalidPropertyValue, std::move(text));
+      throw widgetError(errc::InvalidPropertyValue, impl::utext(name), u"Index must be a number from 0 to 32767");
     }
     index = static_cast<std::int16_t>(n);
     const QString suffix = QStringLiteral("_%1").arg(n);
@@ -142,12 +148,10 @@ class Wrapper {
     for (const auto& [control, source] : sources_) {
       host::Control* data = form_.find(source);
       if (!data || data->kind() != ControlKind::Data) {
-        std::u16string text = u"widget '";
-        text += control->name();
-        text += u"': DataSource '";
-        text += source;
-        text += u"' is no data control of the form";
-        throw Error(errc::InvalidPropertyValue, std::move(text));
+        std::u16string what = u"DataSource '";
+        what += source;
+        what += u"' is no data control of the form";
+        throw widgetError(errc::InvalidPropertyValue, control->name(), what);
       }
       Object(static_cast<IDispatch*>(control)).putRef(u"DataSource", Variant(static_cast<IDispatch*>(data)));
     }
@@ -160,11 +164,7 @@ class Wrapper {
     try {
       added = &form_.add(kind, name.first, name.second, container, impl::makeWidgetState(kind, widget, true));
     } catch (const Error& e) {
-      std::u16string text = u"widget '";
-      text += impl::utext(widget->objectName());
-      text += u"': ";
-      text += e.description();
-      throw Error(e.number(), std::move(text));
+      throw widgetError(e.number(), impl::utext(widget->objectName()), e.description());
     }
     if (const QVariant source = widget->property("DataSource"); source.isValid() && !source.toString().isEmpty())
       sources_.emplace_back(added, impl::utext(source.toString()));

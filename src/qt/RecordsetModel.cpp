@@ -52,8 +52,7 @@ const QStringList& RecordsetModel::rowValues(int row) const {
   try {
     if (!rs) throw Error(91);
     // Reading a row moves the recordset to it; its current record is put back.
-    const bool hadCurrent = !toBool(rs.get(u"EOF")) && !toBool(rs.get(u"BOF"));
-    const Variant current = hadCurrent ? rs.get(u"Bookmark") : Variant();
+    const host::CurrentRecord kept(rs);
     rs.put(u"Bookmark", bookmarkOf(row));
     for (int c = 0; c < columns; ++c) {
       try {
@@ -65,7 +64,7 @@ const QStringList& RecordsetModel::rowValues(int row) const {
         values.push_back(QStringLiteral("#Error"));  // a column bound to no field of the records
       }
     }
-    if (hadCurrent) rs.put(u"Bookmark", current);
+    kept.restore();
   } catch (const std::exception&) {
     // A record another user deleted, or a grid no longer bound: the row shows as such.
     values.clear();

@@ -125,6 +125,8 @@ class WidgetState : public host::ControlState {
   void keep(QMetaObject::Connection connection) { connections_.push_back(std::move(connection)); }
   // True while the state writes to the widget: signals from it are ours.
   bool writing() const noexcept { return writing_ > 0; }
+  // True while a change the user made on the widget is told to the owner.
+  bool reporting() const noexcept { return reporting_ > 0; }
 
   // Counts a nesting of work while it runs.
   class Counting {

@@ -184,7 +184,10 @@ class ComboState final : public WidgetState {
   void write(Property p, const Variant& value) override {
     QComboBox* b = box();
     switch (p) {
-      case Property::Style: b->setEditable(intOf(value) != 2); return sync();
+      case Property::Style:
+        b->setEditable(intOf(value) != 2);
+        if (live()) listenToTyping();
+        return sync();
       case Property::ListIndex:
       case Property::Text: return sync();
       case Property::Locked: return;
@@ -233,20 +236,21 @@ class ComboState final : public WidgetState {
     keep(QObject::connect(b, &QComboBox::currentIndexChanged, [this](int index) {
       userPut(u"ListIndex", Variant(static_cast<std::int32_t>(index)));
     }));
-    if (b->lineEdit()) attachLineEdit(b->lineEdit());
-    keep(QObject::connect(b, &QComboBox::editTextChanged, [this, b](const QString&) {
-      if (b->lineEdit() && !lineEditSeen_) attachLineEdit(b->lineEdit());
-    }));
+    listenToTyping();
   }
 
  private:
-  void attachLineEdit(QLineEdit* e) {
-    lineEditSeen_ = true;
+  // An editable combo box types into a line edit of its own, made anew
+  // whenever the box becomes editable.
+  void listenToTyping() {
+    QLineEdit* e = box()->lineEdit();
+    if (!e || e == typing_) return;
+    typing_ = e;
     keep(QObject::connect(e, &QLineEdit::textEdited, [this](const QString& text) {
       userPut(u"Text", Variant(utext(text)));
     }));
   }
-  bool lineEditSeen_ = false;
+  QPointer<QLineEdit> typing_;
 };
 
 // --- check boxes ---------------------------------------------------------------------
@@ -632,8 +636,10 @@ class GridState final : public WidgetState {
       marks.clear();
       for (const QModelIndex& row : view()->selectionModel()->selectedRows()) marks.push_back(model_->bookmarkOf(row.row()));
     }));
+    // Code that moves the grid's row moves the view's; a row the user chose
+    // in the view is there already.
     owner()->onChange([this](host::Control&, Property p) {
-      if (p == Property::Row) followCurrentRecord();
+      if (p == Property::Row && !reporting()) followCurrentRecord();
     });
     keep(QObject::connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged,
                           [this](const QModelIndex& current) {

@@ -38,6 +38,20 @@ class BoundRows {
   bool complete_ = false;
 };
 
+// The current record of a recordset, kept before a walk moves it, so that
+// restore() puts it back (a recordset before its first or after its last
+// record has none, and stays as the walk left it).
+class CurrentRecord {
+ public:
+  explicit CurrentRecord(const Object& recordset);
+  void restore() const;
+
+ private:
+  const Object& recordset_;
+  Variant bookmark_;
+  bool had_;
+};
+
 // Bookmarks are compared by value: byte arrays element by element, other values by their text.
 bool sameBookmark(const Variant& a, const Variant& b);
 
