@@ -83,7 +83,7 @@ void FormBase::customise() const {
 
 void FormBase::onClick(std::u16string_view button, std::function<void()> handler) const {
   auto* b = qobject_cast<QAbstractButton*>(widget(button));
-  if (!b) throw Error(errc::InvalidProcedureCall, u"The form has no button " + std::u16string(button));
+  if (!b) tarnwick::raise(Error(errc::InvalidProcedureCall, u"The form has no button " + std::u16string(button)));
   QObject::connect(b, &QAbstractButton::clicked, b, [this, handler = std::move(handler)] { guarded(handler); });
 }
 

@@ -33,7 +33,7 @@ void makeFolder(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec || !std::filesystem::is_directory(folder))
-    throw Error(76, u"Path not found: " + pathText(folder));
+    tarnwick::raise(Error(errc::PathNotFound, u"Path not found: " + pathText(folder)));
 }
 
 }  // namespace

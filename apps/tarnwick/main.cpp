@@ -76,7 +76,7 @@ Variant argumentFor(const frame::ParamInfo* param, std::string_view text) {
     case frame::ParamType::Int32: return Variant(toInt32(Variant(value)));
     case frame::ParamType::Flag: return Variant(toBool(Variant(value)));
     case frame::ParamType::Object:
-      throw Error(errc::ObjectRequired, u"Parameter " + param->name + u" needs an object; the command line has none");
+      tarnwick::raise(Error(errc::ObjectRequired, u"Parameter " + param->name + u" needs an object; the command line has none"));
     default: return Variant(value);
   }
 }
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     if (command == "version") {
       std::printf("%s\n", libraryVersion());
     } else if (command == "register" || command == "unregister") {
-      if (words.size() > 2) throw Error(errc::WrongArgumentCount);
+      if (words.size() > 2) tarnwick::raise(errc::WrongArgumentCount);
       const std::string library = words.size() == 2 ? std::string(words[1]) : ownLibrary();
       return registerServer(library.c_str(), command == "register" ? "DllRegisterServer" : "DllUnregisterServer");
     } else if (command == "typelib") {

@@ -17,11 +17,11 @@ namespace {
 
 std::optional<Locale> namedLocale(py::handle name) {
   if (name.is_none()) return std::nullopt;
-  if (!PyUnicode_Check(name.ptr())) throw Error(errc::TypeMismatch);
+  if (!PyUnicode_Check(name.ptr())) raise(errc::TypeMismatch);
   const std::u16string text = toText16(name);
   if (equalsIgnoreCase(text, u"en-US") || equalsIgnoreCase(text, u"en_US")) return Locale::enUS();
   if (equalsIgnoreCase(text, u"de-DE") || equalsIgnoreCase(text, u"de_DE")) return Locale::deDE();
-  throw Error(errc::InvalidProcedureCall, describe(errc::InvalidProcedureCall, text));
+  raise(errc::InvalidProcedureCall, text);
 }
 
 // Runs `body` under the named locale (the thread's locale for the call only).
@@ -34,7 +34,7 @@ auto underLocale(py::handle name, F&& body) {
 }
 
 std::u16string textArgument(py::handle value) {
-  if (!PyUnicode_Check(value.ptr())) throw Error(errc::TypeMismatch);
+  if (!PyUnicode_Check(value.ptr())) raise(errc::TypeMismatch);
   return toText16(value);
 }
 

@@ -206,7 +206,7 @@ class PythonMessageBox final : public host::MessageBox {
 };
 
 void refuseNamedArguments(const py::kwargs& kwargs) {
-  if (kwargs.size() > 0) throw Error(errc::NamedArgumentsNotSupported);
+  if (kwargs.size() > 0) raise(errc::NamedArgumentsNotSupported);
 }
 
 // Any value that stands for an object: a tarnwick.Object, or a Python object.
@@ -221,7 +221,7 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   // The library's classes have routines only: every name is a method.
   if (const frame::InterfaceInfo* routines = self.libraryInterface()) {
     const frame::RoutineInfo* routine = routines->find(member);
-    if (!routine) throw Error(errc::MemberNotSupported);
+    if (!routine) raise(errc::MemberNotSupported);
     return py::cast(BoundMember{self.pointer(), routine->id, routine->name});
   }
   const Object object = self.object();
@@ -240,7 +240,7 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
 }
 
 void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
-  if (self.libraryInterface()) throw Error(errc::MemberNotSupported);
+  if (self.libraryInterface()) raise(errc::MemberNotSupported);
   const Object object = self.object();
   const DISPID id = object.idOf(toText16(name));
   const Variant v = toVariant(value);
@@ -303,7 +303,7 @@ py::tuple indexTuple(py::handle key) {
 }
 
 std::u16string nameArgument(py::handle name) {
-  if (!PyUnicode_Check(name.ptr())) throw Error(errc::TypeMismatch);
+  if (!PyUnicode_Check(name.ptr())) raise(errc::TypeMismatch);
   return toText16(name);
 }
 
@@ -480,7 +480,7 @@ PYBIND11_MODULE(tarnwick, m) {
   m.def(
       "set_property",
       [](py::handle object, py::handle name, py::args indexesAndValue) {
-        if (py::len(indexesAndValue) == 0) throw Error(errc::ArgumentNotOptional);
+        if (py::len(indexesAndValue) == 0) raise(errc::ArgumentNotOptional);
         const Object o = objectOf(object);
         const std::size_t last = py::len(indexesAndValue) - 1;
         py::tuple indexes(last);
@@ -502,7 +502,7 @@ PYBIND11_MODULE(tarnwick, m) {
           host::setMessageBox(nullptr);
           return;
         }
-        if (!PyCallable_Check(function.ptr())) throw Error(errc::TypeMismatch);
+        if (!PyCallable_Check(function.ptr())) raise(errc::TypeMismatch);
         host::setMessageBox(std::make_shared<PythonMessageBox>(py::reinterpret_borrow<py::object>(function)));
       },
       py::arg("function"),

@@ -226,7 +226,7 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
       // The value being assigned stands first in Invoke's list.
       py::object value = fromVariant(params.rgvarg[0]);
       if (id == DISPID_VALUE || id == kItemId) {
-        if (args.empty()) throw Error(errc::MemberNotSupported);
+        if (args.empty()) raise(errc::MemberNotSupported);
         self[key(args)] = value;
         return Variant();
       }
@@ -235,7 +235,7 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
         py::setattr(self, name, value);
       } else {
         py::object property = self.attr(name);
-        if (!PyObject_HasAttrString(property.ptr(), "__setitem__")) throw Error(errc::WrongArgumentCount);
+        if (!PyObject_HasAttrString(property.ptr(), "__setitem__")) raise(errc::WrongArgumentCount);
         property[key(args)] = value;
       }
       return Variant();
@@ -244,12 +244,12 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     if (id == DISPID_VALUE) {
       // The default member: calling the object, else indexing it.
       if (PyCallable_Check(self.ptr())) return toVariant(self(*args));
-      if (args.empty()) throw Error(errc::MemberNotSupported);
+      if (args.empty()) raise(errc::MemberNotSupported);
       return toVariant(self[key(args)]);
     }
     if (id == kCountId) return toVariant(py::int_(py::len(self)));
     if (id == kItemId) {
-      if (args.empty()) throw Error(errc::ArgumentNotOptional);
+      if (args.empty()) raise(errc::ArgumentNotOptional);
       return toVariant(self[key(args)]);
     }
 
@@ -261,12 +261,12 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     if (args.empty()) return toVariant(member);
     if (PyObject_HasAttrString(member.ptr(), "__getitem__")) return toVariant(member[key(args)]);
     if (PyCallable_Check(member.ptr())) return toVariant(member(*args));
-    throw Error(errc::WrongArgumentCount);
+    raise(errc::WrongArgumentCount);
   }
 
   const py::object& attributeOf(DISPID id) const {
     const auto index = static_cast<std::size_t>(id - kFirstNameId);
-    if (id < kFirstNameId || index >= attributes_.size()) throw Error(errc::MemberNotSupported);
+    if (id < kFirstNameId || index >= attributes_.size()) raise(errc::MemberNotSupported);
     return attributes_[index];
   }
 

@@ -21,7 +21,7 @@ class NestingGuard {
   NestingGuard() {
     if (++nesting > kMaxNesting) {
       --nesting;
-      throw Error(28);  // Out of stack space
+      raise(errc::OutOfStackSpace);
     }
   }
   ~NestingGuard() { --nesting; }
@@ -78,7 +78,7 @@ Variant sequenceToArray(py::handle sequence, std::int32_t lowerBound) {
   const std::size_t count = items.size();
   if (count > std::numeric_limits<std::int32_t>::max() ||
       static_cast<std::int64_t>(lowerBound) + static_cast<std::int64_t>(count) - 1 > std::numeric_limits<std::int32_t>::max())
-    throw Error(errc::Overflow);
+    raise(errc::Overflow);
   SafeArray array(VT_VARIANT, lowerBound, static_cast<std::uint32_t>(count));
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t index = lowerBound + static_cast<std::int32_t>(i);
@@ -90,7 +90,7 @@ Variant sequenceToArray(py::handle sequence, std::int32_t lowerBound) {
 Variant fromInteger(py::handle value) {
   int overflow = 0;
   const long long n = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
-  if (overflow != 0) throw Error(errc::Overflow);
+  if (overflow != 0) raise(errc::Overflow);
   if (n == -1 && PyErr_Occurred()) throw py::error_already_set();
   if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
     return Variant(static_cast<std::int32_t>(n));
@@ -105,11 +105,11 @@ Variant fromDecimal(py::handle value) {
     const py::int_ whole(scaled);
     int overflow = 0;
     const long long n = PyLong_AsLongLongAndOverflow(whole.ptr(), &overflow);
-    if (overflow != 0) throw Error(errc::Overflow);
+    if (overflow != 0) raise(errc::Overflow);
     return Variant(CY{n});
   } catch (py::error_already_set&) {
     // NaN, infinities and values beyond the context's precision.
-    throw Error(errc::Overflow);
+    raise(errc::Overflow);
   }
 }
 
@@ -119,7 +119,7 @@ int intAttr(py::handle object, const char* name) { return object.attr(name).cast
 // the platform's dates know no zone.
 Variant fromDate(py::handle value, bool withTime) {
   const auto day = makeDate(intAttr(value, "year"), intAttr(value, "month"), intAttr(value, "day"));
-  if (!day) throw Error(errc::Overflow);  // before 1 January 100
+  if (!day) raise(errc::Overflow);  // before 1 January 100
   if (!withTime) return Variant::date(*day);
   const auto time = makeTime(intAttr(value, "hour"), intAttr(value, "minute"), intAttr(value, "second"));
   const double fraction = (time ? *time : 0.0) + intAttr(value, "microsecond") / 86400e6;
@@ -140,7 +140,7 @@ py::object objectToPython(IUnknown* unknown) {
   if (!unknown) return state().nothing;
   ComPtr<IDispatch> dispatch;
   if (failed(unknown->QueryInterface(IID_IDispatch, dispatch.putVoid())) || !dispatch)
-    throw Error(errc::NoAutomationSupport);
+    raise(errc::NoAutomationSupport);
   if (py::handle original = unwrapPython(dispatch.get())) return py::reinterpret_borrow<py::object>(original);
   return wrapObject(std::move(dispatch));
 }
@@ -221,7 +221,7 @@ py::object fromVariant(const VARIANT& value) {
   if (value.vt & VT_BYREF) {
     Variant plain;
     check(VariantCopyInd(&plain, &value));
-    if (plain.vt & VT_BYREF) throw Error(errc::TypeMismatch);
+    if (plain.vt & VT_BYREF) raise(errc::TypeMismatch);
     return fromVariant(plain);
   }
   if (value.vt & VT_ARRAY) return arrayToPython(value.parray);
@@ -243,7 +243,7 @@ py::object fromVariant(const VARIANT& value) {
       return state().errorValueType(value.scode);
     case VT_DISPATCH: return objectToPython(value.pdispVal);
     case VT_UNKNOWN: return objectToPython(value.punkVal);
-    default: throw Error(errc::TypeMismatch);
+    default: raise(errc::TypeMismatch);
   }
 }
 

@@ -28,20 +28,20 @@ bool Call::has(std::size_t i) const noexcept {
 }
 
 Variant& Call::arg(std::size_t i) {
-  if (i >= count_) throw Error(errc::ArgumentNotOptional);
+  if (i >= count_) raise(errc::ArgumentNotOptional);
   // Variant adds nothing to VARIANT's layout, so the caller's VARIANT can be
   // used through it without a copy.
   return static_cast<Variant&>(slot(i));
 }
 
 void Call::expect(std::size_t min, std::size_t max) const {
-  if (count_ < min || count_ > max) throw Error(errc::WrongArgumentCount);
+  if (count_ < min || count_ > max) raise(errc::WrongArgumentCount);
 }
 
 namespace {
 Variant& present(Call& call, std::size_t i) {
   Variant& v = call.arg(i);
-  if (v.isMissing()) throw Error(errc::ArgumentNotOptional);
+  if (v.isMissing()) raise(errc::ArgumentNotOptional);
   return v;
 }
 }  // namespace
@@ -63,17 +63,17 @@ bool Call::flag(std::size_t i) { return toBool(present(*this, i)); }
 IDispatch* Call::object(std::size_t i) {
   const Variant& v = present(*this, i);
   const VARTYPE type = v.valueType();
-  if (type != VT_DISPATCH && type != VT_UNKNOWN) throw Error(errc::ObjectRequired);
+  if (type != VT_DISPATCH && type != VT_UNKNOWN) raise(errc::ObjectRequired);
   IDispatch* object = v.dispatch();
   if (!object) {
-    if (type == VT_UNKNOWN && v.object()) throw Error(errc::ObjectRequired);
-    throw Error(errc::ObjectNotSet);
+    if (type == VT_UNKNOWN && v.object()) raise(errc::ObjectRequired);
+    raise(errc::ObjectNotSet);
   }
   return object;
 }
 
 Variant& Call::value() {
-  if (!isPut() || params_.cArgs == 0) throw Error(errc::WrongArgumentCount);
+  if (!isPut() || params_.cArgs == 0) raise(errc::WrongArgumentCount);
   lastPosition_ = 0;
   return static_cast<Variant&>(params_.rgvarg[0]);
 }

@@ -10,7 +10,7 @@ namespace {
 
 // An object reads as the value of its default member (dispatch id 0).
 Variant defaultMemberValue(IDispatch* object) {
-  if (!object) throw Error(errc::ObjectNotSet);
+  if (!object) raise(errc::ObjectNotSet);
   DISPPARAMS none;
   Variant result;
   EXCEPINFO info;
@@ -22,9 +22,9 @@ Variant defaultMemberValue(IDispatch* object) {
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrHelpFile);
     if (hr == DISP_E_EXCEPTION && !description.empty())
-      throw Error(errorNumberFromResult(info.scode), std::move(description), std::move(source));
-    if (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_EXCEPTION) throw Error(errc::MemberNotSupported);
-    throw Error(errorNumberFromResult(hr));
+      raise(Error(errorNumberFromResult(info.scode), std::move(description), std::move(source)));
+    if (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_EXCEPTION) raise(errc::MemberNotSupported);
+    raise(errorNumberFromResult(hr));
   }
   return result;
 }
@@ -34,10 +34,10 @@ Variant defaultMemberValue(IDispatch* object) {
 Variant plainValue(const Variant& value) {
   Variant plain = value.value();
   for (int depth = 0; plain.type() == VT_DISPATCH; ++depth) {
-    if (depth >= 8) throw Error(errc::TypeMismatch);
+    if (depth >= 8) raise(errc::TypeMismatch);
     plain = defaultMemberValue(plain.pdispVal);
   }
-  if (plain.type() == VT_UNKNOWN) throw Error(errc::TypeMismatch);
+  if (plain.type() == VT_UNKNOWN) raise(errc::TypeMismatch);
   return plain;
 }
 
@@ -93,7 +93,7 @@ double toDouble(const Variant& value) {
   return withPlain(value, [](const Variant& plain) -> double {
     switch (plain.type()) {
       case VT_EMPTY: return 0.0;
-      case VT_NULL: throw Error(errc::InvalidUseOfNull);
+      case VT_NULL: raise(errc::InvalidUseOfNull);
       case VT_I2: return plain.iVal;
       case VT_I4: return plain.lVal;
       case VT_I8: return static_cast<double>(plain.llVal);
@@ -104,7 +104,7 @@ double toDouble(const Variant& value) {
       case VT_DATE: return plain.VARIANT::date;
       case VT_BOOL: return plain.boolVal ? -1.0 : 0.0;
       case VT_BSTR: return parseNumber(view(plain.bstrVal));
-      default: throw Error(errc::TypeMismatch);
+      default: raise(errc::TypeMismatch);
     }
   });
 }
@@ -154,7 +154,7 @@ DATE toDate(const Variant& value) {
       case VT_DATE: serial = plain.VARIANT::date; break;
       default: serial = toDouble(plain); break;
     }
-    if (!(serial >= kMinDate && serial <= kMaxDate)) throw Error(errc::Overflow);
+    if (!(serial >= kMinDate && serial <= kMaxDate)) raise(errc::Overflow);
     return serial;
   });
 }
@@ -176,7 +176,7 @@ std::u16string toText(const Variant& value) {
   return withPlain(value, [](const Variant& plain) -> std::u16string {
     switch (plain.type()) {
       case VT_EMPTY: return {};
-      case VT_NULL: throw Error(errc::InvalidUseOfNull);
+      case VT_NULL: raise(errc::InvalidUseOfNull);
       case VT_I2: return integerText(plain.iVal);
       case VT_I4: return integerText(plain.lVal);
       case VT_I8: return integerText(plain.llVal);
@@ -187,7 +187,7 @@ std::u16string toText(const Variant& value) {
       case VT_DATE: return dateToText(plain.VARIANT::date);
       case VT_BOOL: return std::u16string(boolText(plain.boolVal != 0));
       case VT_BSTR: return std::u16string(view(plain.bstrVal));
-      default: throw Error(errc::TypeMismatch);
+      default: raise(errc::TypeMismatch);
     }
   });
 }
@@ -196,7 +196,7 @@ Variant changeType(const Variant& value, VARTYPE vt) {
   if (vt == VT_VARIANT) return value.value();
   if (vt & VT_ARRAY) {
     Variant plain = value.value();
-    if (plain.type() != vt) throw Error(errc::TypeMismatch);
+    if (plain.type() != vt) raise(errc::TypeMismatch);
     return plain;
   }
   if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
@@ -204,13 +204,13 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     if (plain.type() == vt) return plain;
     if (plain.type() == VT_EMPTY) return vt == VT_DISPATCH ? Variant(static_cast<IDispatch*>(nullptr))
                                                           : Variant(static_cast<IUnknown*>(nullptr));
-    if (!plain.isObject()) throw Error(errc::TypeMismatch);
+    if (!plain.isObject()) raise(errc::TypeMismatch);
     IUnknown* object = plain.punkVal;
     if (!object) return vt == VT_DISPATCH ? Variant(static_cast<IDispatch*>(nullptr))
                                           : Variant(static_cast<IUnknown*>(nullptr));
     void* asked = nullptr;
     if (failed(object->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown, &asked)) || !asked)
-      throw Error(errc::TypeMismatch);
+      raise(errc::TypeMismatch);
     Variant result;
     result.vt = vt;
     result.punkVal = static_cast<IUnknown*>(asked);  // the reference QueryInterface took
@@ -222,7 +222,7 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     case VT_EMPTY: return Variant();
     case VT_NULL:
       if (plain.type() == VT_EMPTY) return Variant::null();
-      throw Error(errc::TypeMismatch);
+      raise(errc::TypeMismatch);
     case VT_I2: return Variant(toInt16(plain));
     case VT_I4: return Variant(toInt32(plain));
     case VT_I8:
@@ -231,7 +231,7 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     case VT_UI1: return Variant(roundToByte(toDouble(plain)));
     case VT_R4: {
       const double d = toDouble(plain);
-      if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) throw Error(errc::Overflow);
+      if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) raise(errc::Overflow);
       return Variant(static_cast<float>(d));
     }
     case VT_R8: return Variant(toDouble(plain));
@@ -240,7 +240,7 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     case VT_BOOL: return Variant(toBool(plain));
     case VT_BSTR: return Variant(toText(plain));
     case VT_ERROR:
-    default: throw Error(errc::TypeMismatch);
+    default: raise(errc::TypeMismatch);
   }
 }
 

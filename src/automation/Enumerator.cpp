@@ -71,7 +71,7 @@ std::vector<Variant> enumerate(const Object& collection) {
   IUnknown* unknown = answer.object();
   ComPtr<IEnumVARIANT> enumerator;
   if (!unknown || failed(unknown->QueryInterface(IID_IEnumVARIANT, enumerator.putVoid())) || !enumerator)
-    throw Error(errc::MemberNotSupported);
+    raise(errc::MemberNotSupported);
   std::vector<Variant> out;
   for (;;) {
     Variant next;

@@ -28,7 +28,7 @@ void checkEarly(HRESULT hr) {
     return;
   }
   if (std::optional<Error> info = takeErrorInfo(); info && info->result() == hr) throw *info;
-  throw Error(errorNumberFromResult(hr));
+  raise(errorNumberFromResult(hr));
 }
 
 }  // namespace tarnwick

@@ -171,8 +171,8 @@ class RadixNumber {
 };
 
 void throwUnlessOk(Scan scan) {
-  if (scan == Scan::Overflow) throw Error(errc::Overflow);
-  if (scan == Scan::NotANumber) throw Error(errc::TypeMismatch);
+  if (scan == Scan::Overflow) raise(errc::Overflow);
+  if (scan == Scan::NotANumber) raise(errc::TypeMismatch);
 }
 
 // The leading-number reader sees the text without its blanks, tabs and line
@@ -377,7 +377,7 @@ constexpr int kSmallestFixedExponent = -5;
 
 template <typename Float>
 std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
-  if (!std::isfinite(value)) throw Error(errc::Overflow);  // values never hold these
+  if (!std::isfinite(value)) raise(errc::Overflow);  // values never hold these
   std::u16string out;
   out.reserve(32);
   const bool negative = std::signbit(value) && value != 0;
@@ -432,9 +432,9 @@ double roundHalfEven(double value) noexcept {
 // Rounds and checks that the result lies in [lowest, highest], both exactly
 // representable as doubles.
 double roundInRange(double value, double lowest, double highest) {
-  if (!std::isfinite(value)) throw Error(errc::Overflow);
+  if (!std::isfinite(value)) raise(errc::Overflow);
   const double rounded = roundHalfEven(value);
-  if (rounded < lowest || rounded > highest) throw Error(errc::Overflow);
+  if (rounded < lowest || rounded > highest) raise(errc::Overflow);
   return rounded;
 }
 
@@ -442,9 +442,9 @@ double roundInRange(double value, double lowest, double highest) {
 constexpr double kTwoPow63 = 9223372036854775808.0;
 
 std::int64_t roundToInt64Checked(double value) {
-  if (!std::isfinite(value)) throw Error(errc::Overflow);
+  if (!std::isfinite(value)) raise(errc::Overflow);
   const double rounded = roundHalfEven(value);
-  if (rounded < -kTwoPow63 || rounded >= kTwoPow63) throw Error(errc::Overflow);
+  if (rounded < -kTwoPow63 || rounded >= kTwoPow63) raise(errc::Overflow);
   return static_cast<std::int64_t>(rounded);
 }
 
@@ -564,7 +564,7 @@ CY doubleToCurrency(double value) {
   // The value is scaled first and the scaled product rounded, so an amount
   // written with a fifth decimal 5 is treated as the exact half it looks
   // like: 0.00035, stored a trifle below, scales to 3.5 and gives 0.0004.
-  if (!std::isfinite(value)) throw Error(errc::Overflow);
+  if (!std::isfinite(value)) raise(errc::Overflow);
   return CY{roundToInt64Checked(value * 10000.0)};
 }
 

@@ -9,17 +9,17 @@ namespace tarnwick {
 
 Object::Object(const Variant& value) {
   const VARTYPE type = value.valueType();
-  if (type != VT_DISPATCH && type != VT_UNKNOWN) throw Error(errc::ObjectRequired);
+  if (type != VT_DISPATCH && type != VT_UNKNOWN) raise(errc::ObjectRequired);
   if (type == VT_DISPATCH) {
     object_ = ComPtr<IDispatch>(value.dispatch());
   } else if (IUnknown* unknown = value.object()) {
-    if (failed(unknown->QueryInterface(IID_IDispatch, object_.putVoid()))) throw Error(errc::ObjectRequired);
+    if (failed(unknown->QueryInterface(IID_IDispatch, object_.putVoid()))) raise(errc::ObjectRequired);
   }
-  if (!object_) throw Error(errc::ObjectNotSet);
+  if (!object_) raise(errc::ObjectNotSet);
 }
 
 DISPID Object::idOf(std::u16string_view name) const {
-  if (!object_) throw Error(errc::ObjectNotSet);
+  if (!object_) raise(errc::ObjectNotSet);
   // GetIDsOfNames takes a terminated name.
   char16_t buffer[64];
   std::u16string longName;
@@ -33,7 +33,7 @@ DISPID Object::idOf(std::u16string_view name) const {
   }
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = object_->GetIDsOfNames(GUID_NULL, &terminated, 1, 0, &id);
-  if (failed(hr)) throw Error(errc::MemberNotSupported);
+  if (failed(hr)) raise(errc::MemberNotSupported);
   return id;
 }
 
@@ -48,13 +48,13 @@ void throwInvokeFailure(HRESULT hr, EXCEPINFO& info) {
   if (hr == DISP_E_EXCEPTION) {
     const std::int32_t number = errorNumberFromResult(code);
     if (description.empty()) description = standardDescription(number);
-    throw Error(number, std::move(description), std::move(source));
+    raise(Error(number, std::move(description), std::move(source)));
   }
-  throw Error(errorNumberFromResult(hr));
+  raise(errorNumberFromResult(hr));
 }
 
 Variant Object::invoke(DISPID id, WORD flags, std::span<Variant> args, const Variant* putValue) const {
-  if (!object_) throw Error(errc::ObjectNotSet);
+  if (!object_) raise(errc::ObjectNotSet);
   // Invoke takes the arguments reversed. The list borrows the caller's
   // values without copying them; references in it reach the caller's variables.
   const std::size_t count = args.size() + (putValue ? 1 : 0);

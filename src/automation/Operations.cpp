@@ -21,7 +21,7 @@ int rankOf(VARTYPE vt) {
     case VT_R4: return 5;
     case VT_R8: return 6;
     case VT_CY: return 7;
-    default: throw Error(errc::TypeMismatch);
+    default: raise(errc::TypeMismatch);
   }
 }
 
@@ -51,7 +51,7 @@ Variant integerSum(std::int64_t a, std::int64_t b, int rank) {
 }
 
 double finite(double d) {
-  if (!std::isfinite(d)) throw Error(errc::Overflow);
+  if (!std::isfinite(d)) raise(errc::Overflow);
   return d;
 }
 
@@ -59,7 +59,7 @@ Variant numericSum(const Variant& a, const Variant& b) {
   const bool isDateSum = a.type() == VT_DATE || b.type() == VT_DATE;
   if (isDateSum) {
     const double serial = finite(toDouble(a) + toDouble(b));
-    if (serial < kMinDate || serial > kMaxDate) throw Error(errc::Overflow);
+    if (serial < kMinDate || serial > kMaxDate) raise(errc::Overflow);
     return Variant::date(serial);
   }
   const int ra = rankOf(a.type());
@@ -76,7 +76,7 @@ Variant numericSum(const Variant& a, const Variant& b) {
   }
   if (rank == 6) return Variant(finite(toDouble(a) + toDouble(b)));
   CY sum;
-  if (__builtin_add_overflow(toCurrency(a).int64, toCurrency(b).int64, &sum.int64)) throw Error(errc::Overflow);
+  if (__builtin_add_overflow(toCurrency(a).int64, toCurrency(b).int64, &sum.int64)) raise(errc::Overflow);
   return Variant(sum);
 }
 

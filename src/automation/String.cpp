@@ -54,9 +54,9 @@ std::uint32_t SysStringLen(BSTR text) noexcept {
 }
 
 BSTR allocBstr(std::u16string_view text) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw Error(errc::OutOfMemory);
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) raise(errc::OutOfMemory);
   BSTR result = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
-  if (!result) throw Error(errc::OutOfMemory);
+  if (!result) raise(errc::OutOfMemory);
   return result;
 }
 

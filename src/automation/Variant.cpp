@@ -301,7 +301,7 @@ void Variant::assign(const Variant& newValue) {
     }
     return;
   }
-  if (!t.byref) throw Error(errc::ObjectNotSet);
+  if (!t.byref) raise(errc::ObjectNotSet);
   // A typed reference keeps its type: the new value is converted to it.
   const VARTYPE type = static_cast<VARTYPE>(t.vt & ~VT_BYREF);
   Variant converted = changeType(newValue, type);
@@ -327,7 +327,7 @@ void Variant::assign(const Variant& newValue) {
       if (*t.ppunkVal) (*t.ppunkVal)->Release();
       *t.ppunkVal = converted.detach().punkVal;
       break;
-    default: throw Error(errc::TypeMismatch);
+    default: raise(errc::TypeMismatch);
   }
 }
 
@@ -335,7 +335,7 @@ std::u16string_view Variant::text() const {
   const VARIANT& t = target();
   if (t.vt == VT_BSTR) return view(t.bstrVal);
   if (t.vt == (VT_BYREF | VT_BSTR) && t.pbstrVal) return view(*t.pbstrVal);
-  throw Error(errc::TypeMismatch);
+  raise(errc::TypeMismatch);
 }
 
 SAFEARRAY* Variant::array() const noexcept {
@@ -366,7 +366,7 @@ SafeArray::SafeArray(VARTYPE elementType, std::int32_t lowerBound, std::uint32_t
 
 SafeArray::SafeArray(VARTYPE elementType, std::initializer_list<SAFEARRAYBOUND> bounds)
     : array_(SafeArrayCreate(elementType, static_cast<std::uint32_t>(bounds.size()), bounds.begin())) {
-  if (!array_) throw Error(bounds.size() == 0 ? errc::SubscriptOutOfRange : errc::OutOfMemory);
+  if (!array_) raise(bounds.size() == 0 ? errc::SubscriptOutOfRange : errc::OutOfMemory);
 }
 
 SafeArray& SafeArray::operator=(SafeArray&& other) noexcept {
@@ -389,13 +389,13 @@ VARTYPE SafeArray::elementType() const noexcept {
 
 std::int32_t SafeArray::lowerBound(std::uint32_t dim) const {
   std::int32_t bound = 0;
-  if (failed(SafeArrayGetLBound(array_, dim, &bound))) throw Error(errc::SubscriptOutOfRange);
+  if (failed(SafeArrayGetLBound(array_, dim, &bound))) raise(errc::SubscriptOutOfRange);
   return bound;
 }
 
 std::int32_t SafeArray::upperBound(std::uint32_t dim) const {
   std::int32_t bound = 0;
-  if (failed(SafeArrayGetUBound(array_, dim, &bound))) throw Error(errc::SubscriptOutOfRange);
+  if (failed(SafeArrayGetUBound(array_, dim, &bound))) raise(errc::SubscriptOutOfRange);
   return bound;
 }
 
@@ -408,10 +408,10 @@ void SafeArray::put(std::initializer_list<std::int32_t> indices, const Variant& 
 }
 
 Variant SafeArray::get(const std::int32_t* indices, std::size_t count) const {
-  if (!array_) throw Error(errc::ObjectNotSet);
-  if (count != dims()) throw Error(errc::SubscriptOutOfRange);
+  if (!array_) raise(errc::ObjectNotSet);
+  if (count != dims()) raise(errc::SubscriptOutOfRange);
   void* element = nullptr;
-  if (failed(SafeArrayPtrOfIndex(array_, indices, &element))) throw Error(errc::SubscriptOutOfRange);
+  if (failed(SafeArrayPtrOfIndex(array_, indices, &element))) raise(errc::SubscriptOutOfRange);
   const VARTYPE type = elementType();
   if (type == VT_VARIANT) return Variant(*static_cast<const VARIANT*>(element));
   // A typed element reads as a value of its type.
@@ -425,10 +425,10 @@ Variant SafeArray::get(const std::int32_t* indices, std::size_t count) const {
 }
 
 void SafeArray::put(const std::int32_t* indices, std::size_t count, const Variant& value) {
-  if (!array_) throw Error(errc::ObjectNotSet);
-  if (count != dims()) throw Error(errc::SubscriptOutOfRange);
+  if (!array_) raise(errc::ObjectNotSet);
+  if (count != dims()) raise(errc::SubscriptOutOfRange);
   void* element = nullptr;
-  if (failed(SafeArrayPtrOfIndex(array_, indices, &element))) throw Error(errc::SubscriptOutOfRange);
+  if (failed(SafeArrayPtrOfIndex(array_, indices, &element))) raise(errc::SubscriptOutOfRange);
   const VARTYPE type = elementType();
   if (type == VT_VARIANT) {
     Variant plain = value.value();

@@ -12,7 +12,7 @@ bool isOperatorCharacter(char16_t c) noexcept { return c == u'<' || c == u'>' ||
 
 // A typed number in the statement's own form.
 std::u16string numberLiteral(std::u16string_view typed) {
-  if (!isNumericText(typed)) throw Error(errc::TypeMismatch);
+  if (!isNumericText(typed)) raise(errc::TypeMismatch);
   std::u16string text = numberToText(parseNumber(typed));
   if (!text.empty() && text.front() == u' ') text.erase(0, 1);
   // The rule writes no zero before the point; SQL and formulas accept
@@ -24,7 +24,7 @@ std::u16string numberLiteral(std::u16string_view typed) {
 
 // A typed date, checked, as the quoted argument of DateValue.
 std::u16string dateValue(std::u16string_view typed) {
-  if (!isDateText(typed)) throw Error(errc::TypeMismatch);
+  if (!isDateText(typed)) raise(errc::TypeMismatch);
   return u"DateValue(" + quoted(typed) + u")";
 }
 

@@ -6,27 +6,15 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/DataEngine.h>
+#include <tarnwick/frame/FieldType.h>
+
+#include <cstdint>
 
 namespace tarnwick::dataaccess {
 
 namespace {
 
-// The engine's field type codes that the rules below name.
-enum FieldType : std::int32_t {
-  Byte = 2,
-  Integer = 3,
-  Long = 4,
-  Currency = 5,
-  Single = 6,
-  Double = 7,
-  Date = 8,
-  Text = 10,
-  BigInt = 16,
-  FixedText = 18,
-  Numeric = 19,
-  Decimal = 20,
-  Float = 21,
-};
+using frame::FieldType;
 
 // An element's value is read and written through the array's default member.
 Variant elementValue(const Object& controls, std::int16_t index) {
@@ -41,8 +29,10 @@ void setElementValue(const Object& controls, std::int16_t index, const Variant& 
 
 std::u16string dataField(const Object& control) { return toText(control.get(u"DataField")); }
 
-std::int32_t fieldType(const Object& source, const std::u16string& name) {
-  return toInt32(frame::field(source, name).get(u"Type"));
+FieldType fieldType(const Object& source, const std::u16string& name) {
+  const std::int32_t code = toInt32(frame::field(source, name).get(u"Type"));
+  // A code the engine does not have matches none of the rules below.
+  return code >= INT16_MIN && code <= INT16_MAX ? static_cast<FieldType>(code) : FieldType{};
 }
 
 bool isEmptyText(const Variant& value) {
@@ -85,15 +75,15 @@ void fillRecordsetFromUnboundControls(Call& call) {
       // Values that do not fit a date, integer or long field go in as Null;
       // the zero rule makes empty and non-numeric texts Null there too.
       switch (fieldType(source, name)) {
-        case Date:
+        case FieldType::Date:
           if (!isDate(value) || isEmptyText(value)) value = Variant::null();
           break;
-        case Integer: {
+        case FieldType::Integer: {
           const double n = leadingNumber(toText(value));
           if (n > 32767 || n == 0) value = Variant::null();
           break;
         }
-        case Long: {
+        case FieldType::Long: {
           const double n = leadingNumber(toText(value));
           if (n > 2147483647.0 || n == 0) value = Variant::null();
           break;
@@ -146,7 +136,7 @@ void validateDataTypeOnLostFocus(Call& call) {
       remembered.reset();
       continue;
     }
-    std::int32_t type = 0;
+    FieldType type{};
     if (!attempt([&] { type = fieldType(source, dataField(control)); })) continue;
     // Each range test reads the value afresh.
     const auto number = [&] { return leadingNumber(toText(control.value())); };
@@ -154,32 +144,32 @@ void validateDataTypeOnLostFocus(Call& call) {
     attempt([&] {
       constexpr std::u16string_view kNumber = u"Not a valid Number format. Please retype.";
       switch (type) {
-        case Date:
+        case FieldType::Date:
           if (!isDate(value)) message = u"Not a valid Date format. Please retype.";
           break;
-        case Long:
+        case FieldType::Long:
           if (!isNumeric(value) || number() > 2147483647.0 || number() == 0) message = kNumber;
           break;
-        case Integer:
+        case FieldType::Integer:
           if (!isNumeric(value) || number() > 32767) message = kNumber;
           break;
-        case Byte:
+        case FieldType::Byte:
           if (!isNumeric(value) || number() > 255 || number() < 0) message = kNumber;
           break;
-        case Text:
-        case FixedText: {
+        case FieldType::Text:
+        case FieldType::Char: {
           const double size = toDouble(frame::field(source, dataField(control)).get(u"Size"));
           if (static_cast<double>(toText(value).size()) > size)
             message = u"Max Characters allowed is" + numberToText(size) + u". Please retype.";
           break;
         }
-        case Currency:
-        case Single:
-        case Double:
-        case BigInt:
-        case Numeric:
-        case Decimal:
-        case Float:
+        case FieldType::Currency:
+        case FieldType::Single:
+        case FieldType::Double:
+        case FieldType::BigInt:
+        case FieldType::Numeric:
+        case FieldType::Decimal:
+        case FieldType::Float:
           if (!isNumeric(value)) message = kNumber;
           break;
         default: break;
@@ -190,7 +180,7 @@ void validateDataTypeOnLostFocus(Call& call) {
       attempt([&] { control.call(u"SetFocus"); });
       break;
     }
-    if (type == Date) attempt([&] {
+    if (type == FieldType::Date) attempt([&] {
         const Variant formatted(format(value, pattern));
         control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &formatted);
       });

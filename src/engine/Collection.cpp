@@ -1,6 +1,5 @@
 #include <tarnwick/engine/Collection.h>
 
-#include "EngineError.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Enumerator.h>
@@ -18,15 +17,15 @@ IDispatch* Collection::item(const Variant& input) const {
   if (key.valueType() == VT_BSTR) {
     for (std::size_t i = 0; i < names_.size(); ++i)
       if (equalsIgnoreCase(names_[i], key.text())) return items_[i].get();
-    raise(err::ItemNotFound);
+    raise(errc::ItemNotFound);
   }
   std::int32_t at = -1;
   try {
     at = toInt32(key);
   } catch (const Error&) {
-    raise(err::ItemNotFound);
+    raise(errc::ItemNotFound);
   }
-  if (at < 0 || static_cast<std::size_t>(at) >= items_.size()) raise(err::ItemNotFound);
+  if (at < 0 || static_cast<std::size_t>(at) >= items_.size()) raise(errc::ItemNotFound);
   return items_[static_cast<std::size_t>(at)].get();
 }
 

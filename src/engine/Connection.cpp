@@ -1,6 +1,5 @@
 #include "Connection.h"
 
-#include "EngineError.h"
 #include "Functions.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -15,50 +14,6 @@
 #include <system_error>
 
 namespace tarnwick::engine {
-
-// ---------------------------------------------------------------------------
-// Errors
-
-namespace {
-
-struct Description {
-  std::int32_t number;
-  const char16_t* text;
-};
-
-// Engine errors whose descriptions the standard table does not hold.
-constexpr Description kOwnDescriptions[] = {
-    {err::OperationWithoutIndex, u"Operation invalid without a current index."},
-    {err::NoTransaction, u"You tried to commit or rollback a transaction without first beginning a transaction."},
-    {err::SelectNotAction, u"Cannot execute a select query."},
-    {err::TrailingCharacters, u"Characters found after end of SQL statement."},
-    {err::InvalidBookmark, u"Not a valid bookmark."},
-    {err::FieldNotUpdatable, u"Field cannot be updated."},
-    {err::RecordDeleted, u"Record is deleted."},
-    {err::DatabaseExists, u"Database already exists."},
-    {err::InvalidOperation, u"Invalid operation."},
-    {err::SyntaxErrorDdl, u"Syntax error in CREATE TABLE statement."},
-    {err::ObjectInvalid, u"Object invalid or no longer set."},
-    {err::NotAnIndex, u"'|' is not an index in this table."},
-    {err::UndefinedFunction, u"Undefined function '|' in expression."},
-    {err::InvalidStatement, u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."},
-};
-
-}  // namespace
-
-std::u16string engineDescription(std::int32_t number, std::u16string_view detail) {
-  for (const Description& d : kOwnDescriptions) {
-    if (d.number != number) continue;
-    std::u16string text(d.text);
-    if (const auto bar = text.find(u'|'); bar != std::u16string::npos) text.replace(bar, 1, detail);
-    return text;
-  }
-  return describe(number, detail);
-}
-
-void raise(std::int32_t number, std::u16string_view detail) {
-  throw Error(number, engineDescription(number, detail));
-}
 
 // ---------------------------------------------------------------------------
 // Names
@@ -135,7 +90,7 @@ std::int64_t integerOf(const Variant& v) {
     }
     default: {
       const double d = toDouble(v);
-      if (!(std::fabs(d) < 9.2e18)) throw Error(errc::Overflow);
+      if (!(std::fabs(d) < 9.2e18)) raise(errc::Overflow);
       return static_cast<std::int64_t>(std::llround(d));
     }
   }
@@ -320,9 +275,9 @@ std::u16string pathText(const std::filesystem::path& path) { return fromUtf8(pat
 Connection::Connection(const std::filesystem::path& path, bool create, bool readOnly) : path_(path), readOnly_(readOnly) {
   std::error_code ec;
   const bool exists = std::filesystem::exists(path, ec);
-  if (create && exists) raise(err::DatabaseExists);
-  if (!create && !exists) raise(err::FileNotFound, pathText(path));
-  if (!create && std::filesystem::is_directory(path, ec)) raise(err::CannotOpen, pathText(path));
+  if (create && exists) raise(errc::DatabaseExists);
+  if (!create && !exists) raise(errc::CouldNotFindFile, pathText(path));
+  if (!create && std::filesystem::is_directory(path, ec)) raise(errc::CannotOpenDatabase, pathText(path));
   int flags = SQLITE_OPEN_NOMUTEX;
   flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create) flags |= SQLITE_OPEN_CREATE;
@@ -330,7 +285,7 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db_);
     db_ = nullptr;
-    raise(rc == SQLITE_NOTADB ? err::UnrecognizedFormat : err::CannotOpen, pathText(path));
+    raise(rc == SQLITE_NOTADB ? errc::UnrecognizedFormat : errc::CannotOpenDatabase, pathText(path));
   }
   sqlite3_extended_result_codes(db_, 1);
   // A name in double quotes is always a name, never a text.
@@ -350,8 +305,8 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
     exec("PRAGMA foreign_keys = ON");
   } catch (const Error& e) {
     close();
-    if (e.number() == err::UnrecognizedFormat || e.number() == err::Locked) {
-      raise(e.number() == err::Locked ? err::CannotOpen : err::UnrecognizedFormat, pathText(path));
+    if (e.number() == errc::UnrecognizedFormat || e.number() == errc::Locked) {
+      raise(e.number() == errc::Locked ? errc::CannotOpenDatabase : errc::UnrecognizedFormat, pathText(path));
     }
     throw;
   }
@@ -368,7 +323,7 @@ void Connection::close() noexcept {
 }
 
 void Connection::checkOpen() const {
-  if (!db_) raise(err::ObjectInvalid);
+  if (!db_) raise(errc::ObjectInvalid);
 }
 
 void Connection::exec(std::string_view sql) {
@@ -397,13 +352,13 @@ void Connection::begin() {
 }
 
 void Connection::commit() {
-  if (depth_ == 0) raise(err::NoTransaction);
+  if (depth_ == 0) raise(errc::NoTransaction);
   exec("RELEASE tw" + std::to_string(depth_));
   --depth_;
 }
 
 void Connection::rollback() {
-  if (depth_ == 0) raise(err::NoTransaction);
+  if (depth_ == 0) raise(errc::NoTransaction);
   // The outermost level ends the storage's transaction outright, which
   // needs no write access (releasing a savepoint would commit).
   if (depth_ == 1) {
@@ -430,28 +385,28 @@ void Connection::fail(int code, std::string_view) const {
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE:
     case SQLITE_CONSTRAINT_ROWID:
-      raise(err::DuplicateKey);
+      raise(errc::DuplicateKey);
     case SQLITE_CONSTRAINT_NOTNULL: {
       std::u16string field = after("failed: ");
       if (const auto dot = field.find(u'.'); dot != std::u16string::npos) field.erase(0, dot + 1);
-      raise(err::RequiredNull, field);
+      raise(errc::RequiredNull, field);
     }
     case SQLITE_CONSTRAINT_FOREIGNKEY:
-      raise(err::RelatedRecordRequired, u"");
+      raise(errc::RelatedRecordRequired, u"");
     default:
       break;
   }
   switch (code & 0xFF) {
-    case SQLITE_CONSTRAINT: raise(err::DuplicateKey);
-    case SQLITE_BUSY: case SQLITE_LOCKED: raise(err::Locked);
-    case SQLITE_READONLY: raise(err::ReadOnly);
-    case SQLITE_NOTADB: case SQLITE_CORRUPT: raise(err::UnrecognizedFormat, pathText(path_));
-    case SQLITE_CANTOPEN: case SQLITE_PERM: case SQLITE_AUTH: raise(err::CannotOpen, pathText(path_));
-    case SQLITE_FULL: throw Error(errc::DiskFull);
-    case SQLITE_IOERR: throw Error(errc::DeviceIOError);
-    case SQLITE_NOMEM: throw Error(errc::OutOfMemory);
-    case SQLITE_MISMATCH: raise(err::CriteriaMismatch);
-    case SQLITE_TOOBIG: raise(err::FieldTooSmall);
+    case SQLITE_CONSTRAINT: raise(errc::DuplicateKey);
+    case SQLITE_BUSY: case SQLITE_LOCKED: raise(errc::Locked);
+    case SQLITE_READONLY: raise(errc::ReadOnly);
+    case SQLITE_NOTADB: case SQLITE_CORRUPT: raise(errc::UnrecognizedFormat, pathText(path_));
+    case SQLITE_CANTOPEN: case SQLITE_PERM: case SQLITE_AUTH: raise(errc::CannotOpenDatabase, pathText(path_));
+    case SQLITE_FULL: raise(errc::DiskFull);
+    case SQLITE_IOERR: raise(errc::DeviceIOError);
+    case SQLITE_NOMEM: raise(errc::OutOfMemory);
+    case SQLITE_MISMATCH: raise(errc::CriteriaMismatch);
+    case SQLITE_TOOBIG: raise(errc::FieldTooSmall);
     default: break;
   }
   // Failures raised by the engine's own functions carry their number.
@@ -463,11 +418,11 @@ void Connection::fail(int code, std::string_view) const {
   if (message.rfind("no such table: ", 0) == 0) {
     std::u16string table = after("no such table: ");
     if (table.rfind(u"main.", 0) == 0) table.erase(0, 5);
-    raise(err::TableNotFound, table);
+    raise(errc::TableNotFound, table);
   }
   // A name that is no field counts as a parameter without a value.
-  if (message.rfind("no such column", 0) == 0) raise(err::TooFewParameters, u"1");
-  throw Error(err::InvalidArgument, engineDescription(err::InvalidArgument) + u" (" + fromUtf8(message) + u")");
+  if (message.rfind("no such column", 0) == 0) raise(errc::TooFewParameters, u"1");
+  raise(errc::InvalidArgument, {}, u"(" + fromUtf8(message) + u")");
 }
 
 }  // namespace tarnwick::engine

@@ -3,8 +3,8 @@
 // SQLite's C interface lives behind Connection and Statement (and the
 // schema catalogue built on them); the object model above talks only to
 // these, so a server backend can take their place later.
+#include "EngineTypes.h"
 #include <tarnwick/automation/Variant.h>
-#include <tarnwick/engine/FieldType.h>
 
 #include <cstdint>
 #include <filesystem>

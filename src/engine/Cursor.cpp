@@ -1,6 +1,5 @@
 #include "Cursor.h"
 
-#include "EngineError.h"
 #include "SqlDialect.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -116,7 +115,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
 
 namespace {
 
-[[noreturn]] void conversionError() { raise(err::ConversionError); }
+[[noreturn]] void conversionError() { raise(errc::ConversionError); }
 
 template <typename F>
 auto converting(F&& f) -> decltype(f()) {
@@ -193,11 +192,11 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
     default: {
       if (vt == VT_BSTR) {
         const std::u16string_view text = v.text();
-        if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(err::FieldTooSmall);
+        if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(errc::FieldTooSmall);
         return Variant(text);
       }
       std::u16string text = converting([&] { return toText(v); });
-      if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(err::FieldTooSmall);
+      if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(errc::FieldTooSmall);
       return Variant(std::move(text));
     }
   }
@@ -223,7 +222,7 @@ void Cursor::close() noexcept {
 }
 
 void Cursor::checkOpen() const {
-  if (closed_) raise(err::ObjectInvalid);
+  if (closed_) raise(errc::ObjectInvalid);
   source_.db->connection.checkOpen();
 }
 
@@ -231,16 +230,16 @@ int Cursor::fieldIndex(const Variant& input) const {
   const Variant v = input.value();
   if (v.valueType() == VT_BSTR) {
     const int at = table().fieldIndex(v.text());
-    if (at < 0) raise(err::ItemNotFound);
+    if (at < 0) raise(errc::ItemNotFound);
     return at;
   }
   std::int32_t at = -1;
   try {
     at = toInt32(v);
   } catch (const Error&) {
-    raise(err::ItemNotFound);
+    raise(errc::ItemNotFound);
   }
-  if (at < 0 || at >= fieldCount()) raise(err::ItemNotFound);
+  if (at < 0 || at >= fieldCount()) raise(errc::ItemNotFound);
   return at;
 }
 
@@ -437,7 +436,7 @@ bool Cursor::stepBackward() {
 void Cursor::ensureRow() {
   requireCurrent();
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
-  if (deleted(key)) raise(err::RecordDeleted);
+  if (deleted(key)) raise(errc::RecordDeleted);
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) return;
   if (rereadInOrder(key)) return;
   // Reading the record after the one read before, twice in a row, is taken
@@ -446,7 +445,7 @@ void Cursor::ensureRow() {
   sequentialReads_ = afterPrevious ? sequentialReads_ + 1 : 0;
   Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
-  if (!s.step()) raise(err::RecordDeleted);
+  if (!s.step()) raise(errc::RecordDeleted);
   decodeRow(s);
   s.reset();
   if (sequentialReads_ >= 2 && static_cast<std::size_t>(pos_) + 1 < keys_.size()) openReread(pos_);
@@ -538,16 +537,16 @@ std::ptrdiff_t Cursor::windowIndexOf(std::int64_t rowid) {
 
 void Cursor::requireCurrent() const {
   checkOpen();
-  if (bof_ || eof_ || pos_ < 0 || pos_ >= static_cast<std::ptrdiff_t>(keys_.size())) raise(err::NoCurrentRecord);
+  if (bof_ || eof_ || pos_ < 0 || pos_ >= static_cast<std::ptrdiff_t>(keys_.size())) raise(errc::NoCurrentRecord);
 }
 
 void Cursor::requireUpdatable() const {
   checkOpen();
-  if (!source_.updatable || connection().readOnly()) raise(err::ReadOnly);
+  if (!source_.updatable || connection().readOnly()) raise(errc::ReadOnly);
 }
 
 void Cursor::forwardOnlyRefuses() const {
-  if (source_.type == kOpenForwardOnly) raise(err::NotSupported);
+  if (source_.type == kOpenForwardOnly) raise(errc::OperationNotSupported);
 }
 
 // Moving
@@ -568,7 +567,7 @@ void Cursor::moveLast() {
   editMode_ = kEditNone;
   closeReread();
   if (source_.type == kOpenForwardOnly) {
-    if (eof_) raise(err::NoCurrentRecord);
+    if (eof_) raise(errc::NoCurrentRecord);
     while (!eof_) moveNext();
     movePrevious();
     return;
@@ -592,7 +591,7 @@ void Cursor::moveLast() {
 
 void Cursor::moveNext() {
   checkOpen();
-  if (eof_) raise(err::NoCurrentRecord);
+  if (eof_) raise(errc::NoCurrentRecord);
   editMode_ = kEditNone;
   std::size_t next = static_cast<std::size_t>(pos_ + 1);
   while (next < keys_.size() && deleted(keys_[next])) ++next;
@@ -619,7 +618,7 @@ void Cursor::moveNext() {
 void Cursor::movePrevious() {
   checkOpen();
   forwardOnlyRefuses();
-  if (bof_) raise(err::NoCurrentRecord);
+  if (bof_) raise(errc::NoCurrentRecord);
   editMode_ = kEditNone;
   closeReread();
   std::ptrdiff_t previous = pos_ - 1;
@@ -676,10 +675,10 @@ std::int32_t Cursor::absolutePosition() {
 
 void Cursor::setAbsolutePosition(std::int32_t position) {
   checkOpen();
-  if (position < 0) raise(err::InvalidArgument);
+  if (position < 0) raise(errc::InvalidArgument);
   moveFirst();
   for (std::int32_t i = 0; i < position && !eof_; ++i) moveNext();
-  if (eof_) raise(err::InvalidArgument);
+  if (eof_) raise(errc::InvalidArgument);
 }
 
 // A bookmark is the record's row key, as eight bytes.
@@ -698,18 +697,18 @@ void Cursor::setBookmark(const Variant& input) {
   forwardOnlyRefuses();
   const Variant v = input.value();
   const SAFEARRAY* array = v.valueType() == (VT_ARRAY | VT_UI1) ? v.array() : nullptr;
-  if (!array || array->cDims != 1 || array->rgsabound[0].cElements != 8) raise(err::InvalidBookmark);
+  if (!array || array->cDims != 1 || array->rgsabound[0].cElements != 8) raise(errc::InvalidBookmark);
   std::int64_t key = 0;
   std::memcpy(&key, array->pvData, 8);
   editMode_ = kEditNone;
-  if (deleted(key)) raise(err::RecordDeleted);
+  if (deleted(key)) raise(errc::RecordDeleted);
   closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
     pos_ = at;
     bof_ = eof_ = false;
     return;
   }
-  if (!reanchor(key)) raise(err::InvalidBookmark);
+  if (!reanchor(key)) raise(errc::InvalidBookmark);
 }
 
 // Values
@@ -723,9 +722,9 @@ Variant Cursor::value(int field) {
 
 void Cursor::setValue(int field, const Variant& value) {
   requireUpdatable();
-  if (editMode_ == kEditNone) raise(err::NoAddNewOrEdit);
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
   const FieldInfo& f = table().fields[static_cast<std::size_t>(field)];
-  if (f.autoIncrement) raise(err::FieldNotUpdatable);
+  if (f.autoIncrement) raise(errc::FieldNotUpdatable);
   buffer_[static_cast<std::size_t>(field)] = convertForField(value, f);
   dirty_[static_cast<std::size_t>(field)] = true;
 }
@@ -779,7 +778,7 @@ void Cursor::edit() {
 
 void Cursor::cancelUpdate() {
   checkOpen();
-  if (editMode_ == kEditNone) raise(err::NoAddNewOrEdit);
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
   editMode_ = kEditNone;
 }
 
@@ -798,7 +797,7 @@ void Cursor::placeAt(std::int64_t rowid) {
 
 void Cursor::update() {
   requireUpdatable();
-  if (editMode_ == kEditNone) raise(err::NoAddNewOrEdit);
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
   const auto& fields = table().fields;
   const bool adding = editMode_ == kEditAdd;
   // The rules of each field, checked before anything is written.
@@ -806,9 +805,9 @@ void Cursor::update() {
     if (!adding && !dirty_[i]) continue;
     const FieldInfo& f = fields[i];
     const Variant& v = buffer_[i];
-    if (f.required && v.isNull()) raise(err::RequiredNull, f.name);
+    if (f.required && v.isNull()) raise(errc::RequiredNull, f.name);
     if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
-      raise(err::ZeroLength, f.name);
+      raise(errc::ZeroLength, f.name);
   }
   std::vector<bool>& mask = maskScratch_;
   mask.assign(fields.size(), false);
@@ -880,7 +879,7 @@ void Cursor::remove() {
   requireCurrent();
   editMode_ = kEditNone;
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
-  if (deleted(key)) raise(err::RecordDeleted);
+  if (deleted(key)) raise(errc::RecordDeleted);
   Statement& s = connection().cached("DELETE FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
   s.step();
@@ -888,12 +887,12 @@ void Cursor::remove() {
   s.reset();
   connection().noteWrite();
   deleted_.insert(key);
-  if (!gone) raise(err::RecordDeleted);
+  if (!gone) raise(errc::RecordDeleted);
 }
 
 Variant Cursor::lastModified() const {
   checkOpen();
-  if (!lastModified_) raise(err::NoCurrentRecord);
+  if (!lastModified_) raise(errc::NoCurrentRecord);
   SafeArray bytes(VT_UI1, 0, 8);
   std::memcpy(bytes.get()->pvData, &*lastModified_, 8);
   return std::move(bytes).toVariant();
@@ -903,9 +902,9 @@ Variant Cursor::lastModified() const {
 
 void Cursor::setIndex(const std::u16string& name) {
   checkOpen();
-  if (source_.type != kOpenTable) raise(err::NotSupported);
+  if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
   const IndexInfo* index = table().index(name);
-  if (!index) raise(err::NotAnIndex, name);
+  if (!index) raise(errc::NotAnIndex, name);
   std::vector<OrderKey> order;
   for (std::size_t i = 0; i < index->fields.size(); ++i)
     order.push_back({table().fieldIndex(index->fields[i]), static_cast<bool>(index->descending[i])});
@@ -920,11 +919,11 @@ void Cursor::setIndex(const std::u16string& name) {
 
 void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& keys) {
   checkOpen();
-  if (source_.type != kOpenTable) raise(err::NotSupported);
-  if (indexName_.empty()) raise(err::OperationWithoutIndex);
-  if (keys.empty() || keys.size() > source_.order.size()) raise(err::InvalidArgument);
+  if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
+  if (indexName_.empty()) raise(errc::OperationWithoutIndex);
+  if (keys.empty() || keys.size() > source_.order.size()) raise(errc::InvalidArgument);
   const bool less = comparison == u"<" || comparison == u"<=";
-  if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(err::InvalidArgument);
+  if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
   editMode_ = kEditNone;
   std::vector<Variant> values;
   for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -933,7 +932,7 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
     try {
       v = convertForField(keys[i], f);
     } catch (const Error&) {
-      raise(err::CriteriaMismatch);
+      raise(errc::CriteriaMismatch);
     }
     if (v.isNull()) {
       noMatch_ = true;
@@ -986,7 +985,7 @@ std::string Cursor::conditionSql(std::u16string_view condition) const {
   try {
     connection().cached("SELECT 1 FROM " + table().quoted + " WHERE " + sql + " LIMIT 0");
   } catch (const Error& e) {
-    if (e.number() == err::InvalidArgument) raise(err::SyntaxError, condition);
+    if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, condition);
     throw;
   }
   return sql;
@@ -1028,7 +1027,7 @@ std::vector<OrderKey> Cursor::orderOf(std::u16string_view sort) const {
   std::vector<OrderKey> order;
   for (const SortItem& item : parseSort(sort)) {
     const auto column = resolve(item.qualifier, item.field);
-    if (!column) raise(err::TooFewParameters, u"1");
+    if (!column) raise(errc::TooFewParameters, u"1");
     int at = -1;
     for (std::size_t i = 0; i < table().fields.size(); ++i)
       if (table().fields[i].column == column->sql) at = static_cast<int>(i);

@@ -1,7 +1,6 @@
 #include <tarnwick/engine/DBEngine.h>
 
 #include "DatabaseCore.h"
-#include "EngineError.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -30,7 +29,7 @@ ComPtr<Database> DBEngine::createDatabase(const std::filesystem::path& path) {
     core->catalogue.ensureCatalogue();
   } catch (const Error& e) {
     // A file that could not be made whole is not left behind.
-    if (e.number() != err::DatabaseExists) {
+    if (e.number() != errc::DatabaseExists) {
       core.reset();
       std::error_code ec;
       std::filesystem::remove(path, ec);
@@ -54,14 +53,14 @@ void DBEngine::beginTrans() {
 }
 
 void DBEngine::commitTrans() {
-  if (depth_ == 0) raise(err::NoTransaction);
+  if (depth_ == 0) raise(errc::NoTransaction);
   for (Database* d : databases_)
     if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.commit();
   --depth_;
 }
 
 void DBEngine::rollback() {
-  if (depth_ == 0) raise(err::NoTransaction);
+  if (depth_ == 0) raise(errc::NoTransaction);
   for (Database* d : databases_)
     if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.rollback();
   --depth_;
@@ -71,7 +70,7 @@ namespace {
 
 std::filesystem::path pathOf(Call& call) {
   const std::u16string text = call.text(0);
-  if (text.empty()) raise(err::InvalidArgument);
+  if (text.empty()) raise(errc::InvalidArgument);
   return std::filesystem::path(toUtf8(text));
 }
 

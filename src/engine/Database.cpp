@@ -2,7 +2,6 @@
 
 #include "Cursor.h"
 #include "DatabaseCore.h"
-#include "EngineError.h"
 #include "SqlDialect.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -52,15 +51,15 @@ bool looksLikeName(std::u16string_view text) {
 void Database::execute(std::u16string_view sql) {
   core_->connection.checkOpen();
   const TranslatedStatement statement = translateStatement(sql, core_->catalogue);
-  if (statement.kind == TranslatedStatement::Kind::Select) raise(err::SelectNotAction);
-  if (core_->connection.readOnly()) raise(err::ReadOnly);
+  if (statement.kind == TranslatedStatement::Kind::Select) raise(errc::SelectNotAction);
+  if (core_->connection.readOnly()) raise(errc::ReadOnly);
   Connection& c = core_->connection;
   // A statement runs whole or not at all; so does a table with its types.
   Statement run;
   try {
     run = Statement(c, statement.sql);
   } catch (const Error& e) {
-    if (e.number() == err::InvalidArgument) raise(err::SyntaxError, sql);
+    if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, sql);
     throw;
   }
   c.exec("SAVEPOINT tw_statement");
@@ -90,13 +89,13 @@ void Database::execute(std::u16string_view sql) {
 ComPtr<Recordset> Database::openRecordset(std::u16string_view source, std::int16_t type) {
   core_->connection.checkOpen();
   if (type != 0 && type != kOpenTable && type != kOpenDynaset && type != kOpenSnapshot && type != kOpenForwardOnly)
-    raise(err::InvalidArgument);
+    raise(errc::InvalidArgument);
   Source made;
   std::u16string name(source);
   if (looksLikeName(source)) {
     if (name.front() == u'[') name = name.substr(1, name.size() - 2);
     auto table = core_->catalogue.table(name);
-    if (!table) raise(err::TableNotFound, name);
+    if (!table) raise(errc::TableNotFound, name);
     if (type == 0) type = kOpenTable;
     made.db = core_;
     made.table = table;
@@ -107,10 +106,10 @@ ComPtr<Recordset> Database::openRecordset(std::u16string_view source, std::int16
       return makeObject<Recordset>(std::make_shared<Cursor>(whole.derive({}, {}, kOpenSnapshot)));
     }
   } else {
-    if (type == kOpenTable) raise(err::InvalidOperation);
+    if (type == kOpenTable) raise(errc::InvalidOperation);
     if (type == 0) type = kOpenDynaset;
     const TranslatedStatement statement = translateStatement(source, core_->catalogue);
-    if (statement.kind != TranslatedStatement::Kind::Select) raise(err::InvalidOperation);
+    if (statement.kind != TranslatedStatement::Kind::Select) raise(errc::InvalidOperation);
     if (statement.singleTable && type != kOpenSnapshot) {
       made.db = core_;
       made.table = core_->catalogue.table(statement.table);
@@ -123,7 +122,7 @@ ComPtr<Recordset> Database::openRecordset(std::u16string_view source, std::int16
       try {
         made = materialise(core_, statement.sql, name, type);
       } catch (const Error& e) {
-        if (e.number() == err::InvalidArgument) raise(err::SyntaxError, source);
+        if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, source);
         throw;
       }
     }

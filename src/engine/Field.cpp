@@ -1,7 +1,6 @@
 #include <tarnwick/engine/Field.h>
 
 #include "Cursor.h"
-#include "EngineError.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -37,15 +36,15 @@ namespace {
 using S = Field::State;
 
 void readOnlyProperty(Call& call) {
-  if (call.isPut()) raise(err::InvalidOperation);
+  if (call.isPut()) raise(errc::InvalidOperation);
   call.expect(0);
 }
 
 // A rule of a table's field, written to the table's definition.
 void changeRule(S& s, Call& call, bool FieldInfo::*rule) {
-  if (s.cursor) raise(err::InvalidOperation);
+  if (s.cursor) raise(errc::InvalidOperation);
   s.db->connection.checkOpen();
-  if (s.db->connection.readOnly()) raise(err::ReadOnly);
+  if (s.db->connection.readOnly()) raise(errc::ReadOnly);
   s.info.*rule = toBool(call.value());
   s.db->catalogue.setRule(s.table, s.info);
 }
@@ -55,7 +54,7 @@ const Member<Field> kMembers[] = {
      [](Field& self, Call& call) {
        call.expect(0);
        S& s = self.state();
-       if (!s.cursor) raise(err::InvalidOperation);
+       if (!s.cursor) raise(errc::InvalidOperation);
        if (call.isPut()) s.cursor->setValue(s.index, call.value());
        else call.setResult(s.cursor->value(s.index));
      }},

@@ -1,18 +1,25 @@
 #include "Functions.h"
 
 #include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
 #include <sqlite3.h>
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <ctime>
 #include <vector>
 
 namespace tarnwick::engine {
 
 namespace {
+
+// The engine's own functions fail with "tw:<number>[:<detail>]", which the
+// connection turns back into that error.
+const std::string kLikeSyntaxError = "tw:" + std::to_string(errc::SyntaxError) + ":Like";
+const std::string kCriteriaMismatch = "tw:" + std::to_string(errc::CriteriaMismatch);
 
 struct PatternItem {
   enum Kind { Literal, AnyOne, Digit, AnyRun, Set };
@@ -151,7 +158,7 @@ std::u16string argumentText(sqlite3_value* v) {
 // X Like P arrives as like(P, X).
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (argc != 2) {
-    sqlite3_result_error(context, "tw:3075:Like", -1);
+    sqlite3_result_error(context, kLikeSyntaxError.c_str(), -1);
     return;
   }
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
@@ -197,7 +204,7 @@ void dateValueFunction(sqlite3_context* context, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) d = tryParseDate(argumentText(argv[0]));
     else d = sqlite3_value_double(argv[0]);
     if (!d) {
-      sqlite3_result_error(context, "tw:3464", -1);
+      sqlite3_result_error(context, kCriteriaMismatch.c_str(), -1);
       return;
     }
     sqlite3_result_double(context, std::trunc(*d));

@@ -1,7 +1,6 @@
 #include <tarnwick/engine/Recordset.h>
 
 #include "Cursor.h"
-#include "EngineError.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -21,7 +20,7 @@ Recordset::~Recordset() = default;
 namespace {
 
 void getOnly(Call& call) {
-  if (call.isPut()) raise(err::InvalidOperation);
+  if (call.isPut()) raise(errc::InvalidOperation);
   call.expect(0);
 }
 
@@ -34,7 +33,7 @@ const Member<Recordset> kMembers[] = {
      [](Recordset& self, Call& call) {
        call.expect(0, 1);
        if (call.count() == 0) {
-         if (call.isPut()) raise(err::InvalidOperation);
+         if (call.isPut()) raise(errc::InvalidOperation);
          call.setResult(self.fieldsObject());
          return;
        }
@@ -129,7 +128,7 @@ const Member<Recordset> kMembers[] = {
        Cursor& c = self.cursor();
        std::int16_t type = c.source().type == kOpenTable ? kOpenDynaset : c.source().type;
        if (call.has(0)) type = call.int16(0);
-       if (type != kOpenDynaset && type != kOpenSnapshot && type != kOpenForwardOnly) raise(err::InvalidArgument);
+       if (type != kOpenDynaset && type != kOpenSnapshot && type != kOpenForwardOnly) raise(errc::InvalidArgument);
        auto cursor = std::make_shared<Cursor>(c.derive(self.filter, self.sort, type));
        call.setResult(static_cast<IDispatch*>(makeObject<Recordset>(std::move(cursor)).get()));
      }},

@@ -76,7 +76,7 @@ void fill(DatabaseCore& core, int rows) {
 }  // namespace
 
 void createSampleDatabase(const std::filesystem::path& path, int rows) {
-  if (rows < 0) throw Error(errc::InvalidProcedureCall);
+  if (rows < 0) raise(errc::InvalidProcedureCall);
   ComPtr<Database> db = DBEngine::forThisThread()->createDatabase(path);
   try {
     db->execute(u"CREATE TABLE Customers (CustomerId COUNTER PRIMARY KEY, Name TEXT(50) NOT NULL, City TEXT(30))");

@@ -1,12 +1,12 @@
 #include "SchemaCatalogue.h"
 
-#include "EngineError.h"
 
 #include <tarnwick/automation/String.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <tarnwick/automation/Error.h>
 
 namespace tarnwick::engine {
 

@@ -4,9 +4,9 @@
 // of the engine's own inside the file (tarnwick_fields); a table made by
 // another program has no rows there, and its fields' types are derived from
 // the declared column types instead (see fieldFromDeclaration).
+#include "EngineTypes.h"
 #include "Connection.h"
 
-#include <tarnwick/engine/FieldType.h>
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,5 @@
 #include "SqlDialect.h"
 
-#include "EngineError.h"
 #include "Functions.h"
 
 #include <tarnwick/automation/DateTime.h>
@@ -32,7 +31,7 @@ bool isWordPart(char16_t c) { return isWordStart(c) || (c >= u'0' && c <= u'9');
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Raised for any text the tokenizer or rewriter cannot read.
-[[noreturn]] void syntaxError(std::u16string_view text) { raise(err::SyntaxError, text); }
+[[noreturn]] void syntaxError(std::u16string_view text) { raise(errc::SyntaxError, text); }
 
 std::vector<Token> tokenize(std::u16string_view s, std::u16string_view whole) {
   std::vector<Token> out;
@@ -273,7 +272,7 @@ class Rewriter {
       if (isOperand) {
         if (afterComparison && ((left == Operand::Text && operand == Operand::NumberField) ||
                                 (left == Operand::NumberField && operand == Operand::Text)))
-          raise(err::CriteriaMismatch);
+          raise(errc::CriteriaMismatch);
         if (previous && !afterComparison && lastWasOperand_) syntaxError(whole_);
         left = operand;
         afterComparison = false;
@@ -290,7 +289,7 @@ class Rewriter {
   std::string functionName(const Token& tok) {
     for (const FunctionName& f : kFunctions)
       if (equalsIgnoreCase(f.dialect, tok.text)) return std::string(f.storage);
-    raise(err::UndefinedFunction, tok.text);
+    raise(errc::UndefinedFunction, tok.text);
   }
 
   const std::vector<Token>& t_;
@@ -423,7 +422,7 @@ constexpr DdlType kDdlTypes[] = {
     {u"NUMERIC", FieldType::Numeric, 16, false},
 };
 
-[[noreturn]] void ddlError() { raise(err::SyntaxErrorDdl); }
+[[noreturn]] void ddlError() { raise(errc::SyntaxErrorDdl); }
 
 std::u16string nameAt(const std::vector<Token>& t, std::size_t& at) {
   if (t[at].kind != Tok::Word && t[at].kind != Tok::Name) ddlError();
@@ -530,7 +529,7 @@ TranslatedStatement createTable(const std::vector<Token>& t, std::size_t at) {
   }
   ++at;
   if (isPunct(t[at], u";")) ++at;
-  if (t[at].kind != Tok::End) raise(err::TrailingCharacters);
+  if (t[at].kind != Tok::End) raise(errc::TrailingCharacters);
   if (result.fields.empty()) ddlError();
 
   std::string sql = "CREATE TABLE " + quoteName(std::u16string_view(result.table)) + " (";
@@ -577,7 +576,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
   const auto tokens = tokenize(text, text);
   // One statement per text: a ";" may only close it.
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    if (isPunct(tokens[i], u";") && tokens[i + 1].kind != Tok::End) raise(err::TrailingCharacters);
+    if (isPunct(tokens[i], u";") && tokens[i + 1].kind != Tok::End) raise(errc::TrailingCharacters);
   }
   const Token& first = tokens[0];
   TranslatedStatement result;
@@ -588,7 +587,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
     at = 1;
     bool unique = false;
     if (isWord(tokens[at], u"UNIQUE")) unique = true, ++at;
-    if (!isWord(tokens[at], u"INDEX")) raise(err::InvalidStatement);
+    if (!isWord(tokens[at], u"INDEX")) raise(errc::InvalidStatement);
     ++at;
     const std::u16string index = nameAt(tokens, at);
     if (!isWord(tokens[at], u"ON")) ddlError();
@@ -601,9 +600,9 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
       while (tokens[at].kind == Tok::Word) ++at;
     }
     if (isPunct(tokens[at], u";")) ++at;
-    if (tokens[at].kind != Tok::End) raise(err::TrailingCharacters);
+    if (tokens[at].kind != Tok::End) raise(errc::TrailingCharacters);
     const auto info = catalogue.table(table);
-    if (!info) raise(err::TableNotFound, table);
+    if (!info) raise(errc::TableNotFound, table);
     std::u16string stored = info->name + u"." + index;
     result.kind = TranslatedStatement::Kind::Index;
     result.sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quoteName(std::u16string_view(stored)) +
@@ -615,22 +614,22 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
     if (isWord(tokens[1], u"TABLE")) {
       result.kind = TranslatedStatement::Kind::DropTable;
       result.table = nameAt(tokens, at);
-      if (!catalogue.table(result.table)) raise(err::TableNotFound, result.table);
+      if (!catalogue.table(result.table)) raise(errc::TableNotFound, result.table);
       result.sql = "DROP TABLE " + quoteName(std::u16string_view(result.table));
     } else if (isWord(tokens[1], u"INDEX")) {
       const std::u16string index = nameAt(tokens, at);
-      if (!isWord(tokens[at], u"ON")) raise(err::SyntaxErrorFrom);
+      if (!isWord(tokens[at], u"ON")) raise(errc::SyntaxErrorFrom);
       ++at;
       const std::u16string table = nameAt(tokens, at);
       const auto info = catalogue.table(table);
-      if (!info) raise(err::TableNotFound, table);
+      if (!info) raise(errc::TableNotFound, table);
       result.kind = TranslatedStatement::Kind::Index;
       result.sql = "DROP INDEX " + quoteName(std::u16string_view(info->name + u"." + index));
     } else {
-      raise(err::InvalidStatement);
+      raise(errc::InvalidStatement);
     }
     if (isPunct(tokens[at], u";")) ++at;
-    if (tokens[at].kind != Tok::End) raise(err::TrailingCharacters);
+    if (tokens[at].kind != Tok::End) raise(errc::TrailingCharacters);
     return result;
   }
 
@@ -638,14 +637,14 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
   const bool isDelete = isWord(first, u"DELETE");
   const bool isInsert = isWord(first, u"INSERT");
   const bool isUpdate = isWord(first, u"UPDATE");
-  if (!isSelect && !isDelete && !isInsert && !isUpdate) raise(err::InvalidStatement);
+  if (!isSelect && !isDelete && !isInsert && !isUpdate) raise(errc::InvalidStatement);
   result.kind = isSelect ? TranslatedStatement::Kind::Select : TranslatedStatement::Kind::Action;
 
   // The tables the statement reads or changes.
   std::vector<SourceTable> sources;
   const auto addSource = [&](std::u16string_view name, std::u16string alias) {
     auto info = catalogue.table(name);
-    if (!info) raise(err::TableNotFound, name);
+    if (!info) raise(errc::TableNotFound, name);
     sources.push_back({std::move(info), std::move(alias)});
   };
   std::size_t fromAt = 0;
@@ -654,7 +653,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
       fromAt = i;
       break;
     }
-  if ((isSelect || isDelete) && fromAt == 0) raise(err::SyntaxErrorFrom);
+  if ((isSelect || isDelete) && fromAt == 0) raise(errc::SyntaxErrorFrom);
   if (fromAt) {
     std::size_t i = fromAt + 1;
     const auto isJoin = [&](std::size_t k) {
@@ -663,7 +662,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
     };
     for (;;) {
       if ((tokens[i].kind != Tok::Word && tokens[i].kind != Tok::Name) || isKeyword(tokens[i]))
-        raise(err::SyntaxErrorFrom);
+        raise(errc::SyntaxErrorFrom);
       const std::u16string name = tokens[i++].text;
       std::u16string alias;
       if (isWord(tokens[i], u"AS")) ++i;
@@ -681,7 +680,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
       }
       if (isJoin(i)) {
         while (!isWord(tokens[i], u"JOIN")) {
-          if (tokens[i].kind == Tok::End) raise(err::SyntaxErrorFrom);
+          if (tokens[i].kind == Tok::End) raise(errc::SyntaxErrorFrom);
           ++i;
         }
         ++i;
@@ -692,7 +691,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
     if (!(tokens[i].kind == Tok::End || isPunct(tokens[i], u";") || isWord(tokens[i], u"WHERE") ||
           isWord(tokens[i], u"ORDER") || isWord(tokens[i], u"GROUP") || isWord(tokens[i], u"HAVING") ||
           isWord(tokens[i], u"UNION")))
-      raise(err::SyntaxErrorFrom);
+      raise(errc::SyntaxErrorFrom);
   }
   if (isUpdate) {
     at = 1;
@@ -778,7 +777,7 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
     std::string piece = rewriter.expression(at, stop);
     if (piece.empty()) {
       // A stop word that is not followed by a table.
-      if (isWord(tokens[at], u"FROM") || isWord(tokens[at], u"JOIN")) raise(err::SyntaxErrorFrom);
+      if (isWord(tokens[at], u"FROM") || isWord(tokens[at], u"JOIN")) raise(errc::SyntaxErrorFrom);
       piece = toUtf8(tokens[at].text);
       ++at;
     }

@@ -10,9 +10,9 @@
 // DateValue('text') read under the user's locale; & joins texts; Mod;
 // "Delete * From T" as well as "Delete From T"; "Select * From A,B WHERE".
 // Exactly one statement per text: a second one is refused, never run.
+#include "EngineTypes.h"
 #include "SchemaCatalogue.h"
 
-#include <tarnwick/engine/FieldType.h>
 
 #include <functional>
 #include <optional>

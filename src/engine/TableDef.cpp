@@ -1,18 +1,18 @@
 #include <tarnwick/engine/TableDef.h>
 
 #include "DatabaseCore.h"
-#include "EngineError.h"
 
 #include <tarnwick/engine/Field.h>
 #include <tarnwick/engine/Index.h>
 #include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/Error.h>
 
 namespace tarnwick::engine {
 
 TableDef::TableDef(std::shared_ptr<DatabaseCore> db, std::u16string name)
     : db_(std::move(db)), fields_(makeObject<Collection>(u"Fields")), indexes_(makeObject<Collection>(u"Indexes")) {
   const auto info = db_->catalogue.table(name);
-  if (!info) raise(err::TableNotFound, name);
+  if (!info) raise(errc::TableNotFound, name);
   name_ = info->name;
   for (const FieldInfo& f : info->fields) fields_->add(f.name, makeObject<Field>(db_, name_, f).as<IDispatch>());
   for (const IndexInfo& index : info->indexes) {
@@ -46,7 +46,7 @@ const Member<TableDef> kMembers[] = {
        call.expect(0);
        self.db()->connection.checkOpen();
        const auto info = self.db()->catalogue.table(self.name());
-       if (!info) raise(err::TableNotFound, self.name());
+       if (!info) raise(errc::TableNotFound, self.name());
        Statement& s = self.db()->connection.cached("SELECT count(*) FROM " + info->quoted);
        s.step();
        call.setResult(static_cast<std::int32_t>(s.int64(0)));

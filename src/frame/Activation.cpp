@@ -110,12 +110,12 @@ HRESULT createInstance(const CLSID& clsid, const IID& riid, void** object, const
 
 ComPtr<IDispatch> createObject(std::u16string_view name, const RegistrationStore& store) {
   const auto clsid = classIdOf(name, store);
-  if (!clsid) throw Error(errc::CantCreateObject, standardDescription(errc::CantCreateObject), std::u16string(name));
+  if (!clsid) raise(Error(errc::CantCreateObject, standardDescription(errc::CantCreateObject), std::u16string(name)));
   ComPtr<IDispatch> object;
   const HRESULT hr = createInstance(*clsid, IID_IDispatch, object.putVoid(), store);
   if (failed(hr) || !object) {
     const std::int32_t number = hr == E_OUTOFMEMORY ? errc::OutOfMemory : errc::CantCreateObject;
-    throw Error(number, standardDescription(number), std::u16string(name));
+    raise(Error(number, standardDescription(number), std::u16string(name)));
   }
   return object;
 }

@@ -23,8 +23,8 @@ std::vector<Object> formControls(const Object& form) { return collectionItems(Ob
 
 std::vector<Variant> arrayElements(const Variant& array) {
   SAFEARRAY* list = array.array();
-  if (!list) throw Error(errc::TypeMismatch);
-  if (SafeArrayGetDim(list) != 1) throw Error(errc::SubscriptOutOfRange);
+  if (!list) raise(errc::TypeMismatch);
+  if (SafeArrayGetDim(list) != 1) raise(errc::SubscriptOutOfRange);
   std::int32_t lower = 0;
   std::int32_t upper = -1;
   check(SafeArrayGetLBound(list, 1, &lower));

@@ -35,7 +35,7 @@ void borrow(VARIANT& slot, const VARIANT& from) noexcept { std::memcpy(static_ca
 }  // namespace
 
 PreparedCall::PreparedCall(const RoutineInfo& routine) : routine_(routine) {
-  if (routine.params.size() > slots_.size()) throw Error(errc::WrongArgumentCount);
+  if (routine.params.size() > slots_.size()) raise(errc::WrongArgumentCount);
   std::memset(static_cast<void*>(slots_.data()), 0, sizeof slots_);
   // Every parameter starts as the missing marker.
   for (std::size_t i = 0; i < routine.params.size(); ++i) {
@@ -136,10 +136,10 @@ Variant PreparedCall::run(RoutineBody body) {
   // A parameter nobody filled still holds the marker it started with.
   for (std::size_t i = 0; i < routine_.fixedCount(); ++i)
     if (!routine_.params[i].optional && slots_[i].vt == VT_ERROR && slots_[i].scode == DISP_E_PARAMNOTFOUND_SCODE)
-      throw Error(errc::ArgumentNotOptional);
+      raise(errc::ArgumentNotOptional);
   if (routine_.hasVarArgs()) {
     const Variant& list = static_cast<const Variant&>(slots_[count - 1]);
-    if (!list.array()) throw Error(errc::ArgumentNotOptional);
+    if (!list.array()) raise(errc::ArgumentNotOptional);
   }
   if (!body) notImplemented(routine_);
   // The body reads the parameters through Call, which expects them reversed.
@@ -172,7 +172,7 @@ Variant PreparedCall::run(RoutineBody body) {
 }
 
 void notImplemented(const RoutineInfo& routine) {
-  throw Error(errc::ActionNotSupported, routine.name + u" is not implemented yet");
+  raise(Error(errc::ActionNotSupported, routine.name + u" is not implemented yet"));
 }
 
 HRESULT invoke(const InterfaceInfo& info, std::span<const RoutineBody> bodies, DISPID id, WORD flags,

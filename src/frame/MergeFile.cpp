@@ -28,7 +28,7 @@ std::optional<std::u16string> MergeFile::text(const Variant& addressFields, cons
     data.pop_back();
   } else {
     // Field names that are not given cannot be joined to the header.
-    if (addressFields.isMissing()) throw Error(errc::TypeMismatch);
+    if (addressFields.isMissing()) raise(errc::TypeMismatch);
     header += toText(addressFields);
     data += values;
   }

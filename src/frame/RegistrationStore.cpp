@@ -82,11 +82,11 @@ bool unescape(std::string_view text, std::string& out) {
   switch (error) {
     case EACCES:
     case EPERM:
-    case EROFS: throw Error(errc::PermissionDenied, standardDescription(errc::PermissionDenied) + u": " + name);
+    case EROFS: raise(Error(errc::PermissionDenied, standardDescription(errc::PermissionDenied) + u": " + name));
     case ENOENT:
-    case ENOTDIR: throw Error(errc::PathNotFound, standardDescription(errc::PathNotFound) + u": " + name);
-    case ENOSPC: throw Error(errc::DiskFull, standardDescription(errc::DiskFull) + u": " + name);
-    default: throw Error(errc::PathFileAccessError, standardDescription(errc::PathFileAccessError) + u": " + name);
+    case ENOTDIR: raise(Error(errc::PathNotFound, standardDescription(errc::PathNotFound) + u": " + name));
+    case ENOSPC: raise(Error(errc::DiskFull, standardDescription(errc::DiskFull) + u": " + name));
+    default: raise(Error(errc::PathFileAccessError, standardDescription(errc::PathFileAccessError) + u": " + name));
   }
 }
 

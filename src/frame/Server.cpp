@@ -16,7 +16,7 @@ using namespace tarnwick;
 std::filesystem::path modulePath() {
   Dl_info info{};
   if (!dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) || !info.dli_fname)
-    throw Error(errc::PathFileAccessError, u"The server cannot tell the file it was loaded from");
+    raise(Error(errc::PathFileAccessError, u"The server cannot tell the file it was loaded from"));
   std::error_code ignored;
   std::filesystem::path path = std::filesystem::canonical(info.dli_fname, ignored);
   return path.empty() ? std::filesystem::absolute(info.dli_fname) : path;

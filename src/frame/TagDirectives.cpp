@@ -10,7 +10,7 @@ constexpr std::size_t npos = std::u16string_view::npos;
 // The characters from `start` (0-based) for `length` characters. A negative
 // length is error 5; a start beyond the end gives "".
 std::u16string cut(std::u16string_view tag, std::size_t start, long long length) {
-  if (length < 0) throw Error(errc::InvalidProcedureCall);
+  if (length < 0) raise(errc::InvalidProcedureCall);
   if (start >= tag.size()) return {};
   return std::u16string(tag.substr(start, static_cast<std::size_t>(length)));
 }

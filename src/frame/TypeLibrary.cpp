@@ -104,7 +104,7 @@ ParamType parseType(std::u16string_view word) {
   if (word == u"variant") return ParamType::Variant;
   if (word == u"object") return ParamType::Object;
   if (word == u"varargs") return ParamType::VarArgs;
-  throw Error(errc::InvalidProcedureCall, u"Unknown parameter type in the type library");
+  raise(Error(errc::InvalidProcedureCall, u"Unknown parameter type in the type library"));
 }
 
 std::vector<std::u16string_view> words(std::u16string_view text) {
@@ -127,7 +127,7 @@ std::vector<ParamInfo> parseParams(std::u16string_view text) {
     text = end == std::u16string_view::npos ? std::u16string_view() : text.substr(end + 1);
     if (parts.empty()) continue;
     if (parts.size() < 2 || parts.size() > 3 || (parts.size() == 3 && parts[2] != u"optional"))
-      throw Error(errc::InvalidProcedureCall, u"Malformed parameter in the type library");
+      raise(Error(errc::InvalidProcedureCall, u"Malformed parameter in the type library"));
     params.push_back(ParamInfo{std::u16string(parts[0]), parseType(parts[1]), parts.size() == 3});
   }
   return params;

@@ -12,7 +12,7 @@ namespace tarnwick::host {
 namespace {
 
 std::size_t columnAt(const Control& grid, std::int32_t index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= grid.state().columnCount()) throw impl::badSubscript();
+  if (index < 0 || static_cast<std::size_t>(index) >= grid.state().columnCount()) raise(errc::SubscriptOutOfRange);
   return static_cast<std::size_t>(index);
 }
 
@@ -32,7 +32,7 @@ const Member<Columns> kColumnsMembers[] = {
        call.expect(1);
        const std::int32_t i = call.int32(0);
        ControlState& s = self.grid().state();
-       if (i < 0 || static_cast<std::size_t>(i) > s.columnCount()) throw impl::badSubscript();
+       if (i < 0 || static_cast<std::size_t>(i) > s.columnCount()) raise(errc::SubscriptOutOfRange);
        s.insertColumn(static_cast<std::size_t>(i), GridColumn{u"", u"", kDefaultColWidth, true});
        call.setResult(columnObject(self.grid(), i));
      }},
@@ -94,7 +94,7 @@ const Member<Column> kColumnMembers[] = {
        editColumn(self, call, [](const GridColumn& c) { return Variant(static_cast<float>(c.width)); },
                   [](GridColumn& c, const Variant& v) {
                     const double w = toDouble(v);
-                    if (!std::isfinite(w) || w < 0 || w > FLT_MAX) throw impl::invalidValue();
+                    if (!std::isfinite(w) || w < 0 || w > FLT_MAX) raise(errc::InvalidPropertyValue);
                     c.width = static_cast<float>(w);  // a single-precision width, as the grid keeps it
                   });
      }},
@@ -132,7 +132,7 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
        call.expect(1);
        auto& marks = self.grid().state().selectedBookmarks();
        const std::int32_t i = call.int32(0);
-       if (i < 0 || static_cast<std::size_t>(i) >= marks.size()) throw impl::badSubscript();
+       if (i < 0 || static_cast<std::size_t>(i) >= marks.size()) raise(errc::SubscriptOutOfRange);
        call.setResult(marks[static_cast<std::size_t>(i)]);
      }},
     {u"Count", 1, kGet,
@@ -144,7 +144,7 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
      [](SelBookmarks& self, Call& call) {
        call.expect(1);
        const Variant mark = call.arg(0).value();
-       if (mark.isEmpty() || mark.isNull() || mark.isMissing()) throw Error(errc::InvalidProcedureCall);
+       if (mark.isEmpty() || mark.isNull() || mark.isMissing()) raise(errc::InvalidProcedureCall);
        self.grid().state().selectedBookmarks().push_back(mark);
        self.grid().state().bookmarksChanged();
      }},
@@ -153,7 +153,7 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
        call.expect(1);
        auto& marks = self.grid().state().selectedBookmarks();
        const std::int32_t i = call.int32(0);
-       if (i < 0 || static_cast<std::size_t>(i) >= marks.size()) throw impl::badSubscript();
+       if (i < 0 || static_cast<std::size_t>(i) >= marks.size()) raise(errc::SubscriptOutOfRange);
        marks.erase(marks.begin() + i);
        self.grid().state().bookmarksChanged();
      }},
@@ -171,7 +171,7 @@ std::span<const Member<Column>> Column::members() { return kColumnMembers; }
 std::span<const Member<SelBookmarks>> SelBookmarks::members() { return kSelBookmarksMembers; }
 
 std::size_t Column::position() const {
-  if (index_ >= grid_->state().columnCount()) throw impl::badSubscript();
+  if (index_ >= grid_->state().columnCount()) raise(errc::SubscriptOutOfRange);
   return index_;
 }
 

@@ -64,7 +64,7 @@ void Control::notifyChanged(Property changed) {
   if (handlers_.empty()) return;
   // A handler that writes the control again starts a nested round; a chain
   // that never settles ends with the runtime's stack error, not a crash.
-  if (notifyDepth_ >= 64) throw Error(28);
+  if (notifyDepth_ >= 64) raise(errc::OutOfStackSpace);
   ++notifyDepth_;
   struct Leave {
     int& depth;

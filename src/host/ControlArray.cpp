@@ -55,11 +55,11 @@ const Member<ControlCollection> kCollectionMembers[] = {
        const Variant key = call.arg(0).value();
        if (key.valueType() == VT_BSTR) {
          Variant found = self.form().member(key.text());
-         if (found.isEmpty()) throw impl::controlNotFound(key.text());
+         if (found.isEmpty()) raise(errc::ControlNotFound, key.text());
          return call.setResult(std::move(found));
        }
        const std::int32_t i = call.int32(0);
-       if (i < 0 || static_cast<std::size_t>(i) >= controls.size()) throw impl::badSubscript();
+       if (i < 0 || static_cast<std::size_t>(i) >= controls.size()) raise(errc::SubscriptOutOfRange);
        call.setResult(asValue(controls[static_cast<std::size_t>(i)].get()));
      }},
     {u"Count", 1, kGet,
@@ -85,8 +85,7 @@ std::span<const Member<ControlCollection>> ControlCollection::members() { return
 Control& ControlArray::element(std::int32_t index) const {
   for (Control* c : elements())
     if (c->index() && *c->index() == index) return *c;
-  throw Error(errc::ControlArrayElementMissing,
-              describe(errc::ControlArrayElementMissing, fromUtf8(std::to_string(index))));
+  raise(errc::ControlArrayElementMissing, fromUtf8(std::to_string(index)));
 }
 
 }  // namespace tarnwick::host

@@ -55,14 +55,14 @@ enum Id : DISPID {
 
 float single(const Variant& v) {
   const double d = toDouble(v);
-  if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) throw Error(errc::Overflow);
+  if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) raise(errc::Overflow);
   return static_cast<float>(d);
 }
 
 // A Long property: the nearest integer, an exact half to the even one.
 std::int32_t longValue(const Variant& v) {
   const double d = std::nearbyint(toDouble(v));
-  if (!(d >= -2147483648.0 && d <= 2147483647.0)) throw Error(errc::Overflow);
+  if (!(d >= -2147483648.0 && d <= 2147483647.0)) raise(errc::Overflow);
   return static_cast<std::int32_t>(d);
 }
 
@@ -75,10 +75,10 @@ bool flagOf(const ControlState& s, Property p) {
   return !v.isEmpty() && !v.isNull() && toBool(v);
 }
 
-// An index argument checked against [0, count); `error` outside.
-std::size_t indexIn(Call& call, std::size_t arg, std::size_t count, Error (*error)()) {
+// An index argument checked against [0, count); error `number` outside.
+std::size_t indexIn(Call& call, std::size_t arg, std::size_t count, std::int32_t number) {
   const std::int32_t i = call.int32(arg);
-  if (i < 0 || static_cast<std::size_t>(i) >= count) throw error();
+  if (i < 0 || static_cast<std::size_t>(i) >= count) raise(number);
   return static_cast<std::size_t>(i);
 }
 
@@ -105,7 +105,7 @@ void geometry(Control& self, Call& call, Property p) {
   call.expect(0);
   if (call.isPut()) {
     const float v = single(call.value());
-    if ((p == Property::Width || p == Property::Height) && v < 0) throw impl::invalidValue();
+    if ((p == Property::Width || p == Property::Height) && v < 0) raise(errc::InvalidPropertyValue);
     self.store(p, Variant(v));
   } else {
     call.setResult(self.state().get(p));
@@ -113,7 +113,7 @@ void geometry(Control& self, Call& call, Property p) {
 }
 
 void designOnly(Control& self, Call& call) {
-  if (call.isPut() && !self.designMode()) throw impl::setNotSupportedAtRuntime();
+  if (call.isPut() && !self.designMode()) raise(errc::SetNotSupportedAtRuntime);
 }
 
 // --- focus -----------------------------------------------------------------
@@ -131,7 +131,7 @@ bool canTakeFocus(const Control& c) {
 
 void setFocus(Control& self, Call& call) {
   call.expect(0);
-  if (!canTakeFocus(self)) throw Error(errc::InvalidProcedureCall);
+  if (!canTakeFocus(self)) raise(errc::InvalidProcedureCall);
   self.form()->setActiveControl(&self);
   self.state().focus();
 }
@@ -165,7 +165,7 @@ void selectItem(Control& self, std::int32_t index) {
 constexpr std::size_t kMaxCells = 50'000'000;
 
 void checkShape(std::size_t rows, std::size_t cols) {
-  if (cols != 0 && rows > kMaxCells / cols) throw Error(errc::OutOfMemory);
+  if (cols != 0 && rows > kMaxCells / cols) raise(errc::OutOfMemory);
 }
 
 // Keeps Row, Col, FixedRows and FixedCols inside a grid of the present shape.
@@ -188,7 +188,7 @@ void flexShape(Control& self, Call& call, bool rows) {
   }
   const std::int32_t n = longValue(call.value());
   const std::int32_t fixed = intOf(s, rows ? Property::FixedRows : Property::FixedCols);
-  if (n < 0 || n < fixed) throw impl::invalidValue();
+  if (n < 0 || n < fixed) raise(errc::InvalidPropertyValue);
   const auto count = static_cast<std::size_t>(n);
   checkShape(rows ? count : s.rows(), rows ? s.cols() : count);
   if (rows) s.resize(count, s.cols());
@@ -205,7 +205,7 @@ void flexFixed(Control& self, Call& call, bool rows) {
   }
   const std::int32_t n = longValue(call.value());
   const std::size_t limit = rows ? self.state().rows() : self.state().cols();
-  if (n < 0 || static_cast<std::size_t>(n) > limit) throw impl::invalidValue();
+  if (n < 0 || static_cast<std::size_t>(n) > limit) raise(errc::InvalidPropertyValue);
   self.store(p, Variant(n));
 }
 
@@ -218,7 +218,7 @@ void flexCursor(Control& self, Call& call, bool row) {
   }
   const std::int32_t n = longValue(call.value());
   const std::size_t limit = row ? self.state().rows() : self.state().cols();
-  if (n < 0 || static_cast<std::size_t>(n) >= limit) throw impl::badArrayIndex();
+  if (n < 0 || static_cast<std::size_t>(n) >= limit) raise(errc::InvalidPropertyArrayIndex);
   self.store(p, Variant(n));
 }
 
@@ -232,7 +232,7 @@ void flexAddItem(Control& self, Call& call) {
   std::size_t at = s.rows();
   if (call.has(1)) {
     const std::int32_t i = call.int32(1);
-    if (i < 0 || static_cast<std::size_t>(i) > s.rows()) throw impl::badArrayIndex();
+    if (i < 0 || static_cast<std::size_t>(i) > s.rows()) raise(errc::InvalidPropertyArrayIndex);
     at = static_cast<std::size_t>(i);
   }
   checkShape(s.rows() + 1, s.cols());
@@ -278,7 +278,7 @@ void setTextOf(Control& self, std::u16string_view text) {
         // A drop-down list shows only texts from its list: any other text,
         // the empty one included, is refused.
         const std::int32_t i = findItem(s, text);
-        if (i < 0) throw impl::readOnlyProperty(u"Text");
+        if (i < 0) raise(errc::PropertyReadOnly, u"Text");
         selectItem(self, i);
       } else {
         std::int32_t exact = -1;
@@ -290,7 +290,7 @@ void setTextOf(Control& self, std::u16string_view text) {
       return;
     case K::ListBox: {
       const std::int32_t i = text.empty() ? -1 : findItem(s, text);
-      if (i < 0 && !text.empty()) throw impl::readOnlyProperty(u"Text");
+      if (i < 0 && !text.empty()) raise(errc::PropertyReadOnly, u"Text");
       const std::u16string before = textOf(self);
       self.store(Property::ListIndex, Variant(i));
       if (before != textOf(self)) self.notifyChanged(Property::Text);
@@ -300,7 +300,7 @@ void setTextOf(Control& self, std::u16string_view text) {
     case K::Grid: {
       const auto r = static_cast<std::size_t>(intOf(s, Property::Row));
       const auto c = static_cast<std::size_t>(intOf(s, Property::Col));
-      if (r >= s.rows() || c >= s.cols()) throw impl::badArrayIndex();
+      if (r >= s.rows() || c >= s.cols()) raise(errc::InvalidPropertyArrayIndex);
       if (s.cell(r, c) == text) return;
       s.setCell(r, c, std::u16string(text));
       self.notifyChanged(Property::Text);
@@ -330,7 +330,7 @@ void selection(Control& self, Call& call, bool start) {
     return;
   }
   const std::int32_t n = longValue(call.value());
-  if (n < 0) throw impl::invalidValue();
+  if (n < 0) raise(errc::InvalidPropertyValue);
   if (start) {
     // Moving the start collapses the selection there, as typing would.
     self.store(Property::SelStart, Variant(std::min(n, length)));
@@ -367,14 +367,14 @@ const Member<Control> kMembers[] = {
      [](Control& self, Call& call) {
        call.expect(0);
        // A control's name is given when it is placed.
-       if (call.isPut()) throw impl::setNotSupportedAtRuntime();
+       if (call.isPut()) raise(errc::SetNotSupportedAtRuntime);
        call.setResult(Variant(self.name()));
      }},
     {u"Tag", idTag, kProperty, [](Control& self, Call& call) { textProperty(self, call, Property::Tag); }},
     {u"Index", idIndex, kGet,
      [](Control& self, Call& call) {
        call.expect(0);
-       if (!self.index()) throw Error(errc::NotAnArray);
+       if (!self.index()) raise(errc::NotAnArray);
        call.setResult(Variant(*self.index()));
      }},
     {u"Enabled", idEnabled, kProperty,
@@ -408,7 +408,7 @@ const Member<Control> kMembers[] = {
        // Only a data grid is bound again while the form runs.
        if (self.kind() != K::DBGrid) designOnly(self, call);
        const Variant v = call.value().value();
-       if (v.valueType() != VT_DISPATCH) throw Error(errc::ObjectRequired);
+       if (v.valueType() != VT_DISPATCH) raise(errc::ObjectRequired);
        self.store(Property::DataSource, v);
        if (self.kind() == K::DBGrid && !self.designMode()) impl::rebindGrid(self);
      }},
@@ -428,7 +428,7 @@ const Member<Control> kMembers[] = {
      [](Control& self, Call& call) {
        call.expect(0, 1);
        const std::int16_t position = call.has(0) ? call.int16(0) : 0;
-       if (position != 0 && position != 1) throw Error(errc::InvalidProcedureCall);
+       if (position != 0 && position != 1) raise(errc::InvalidProcedureCall);
        self.state().raise(position == 0);
      }},
     {u"Move", idMove, kMethod,
@@ -438,7 +438,7 @@ const Member<Control> kMembers[] = {
        float values[3] = {};
        for (std::size_t i = 1; i < 4; ++i)
          if (call.has(i)) values[i - 1] = single(call.arg(i));
-       if ((call.has(2) && values[1] < 0) || (call.has(3) && values[2] < 0)) throw impl::invalidValue();
+       if ((call.has(2) && values[1] < 0) || (call.has(3) && values[2] < 0)) raise(errc::InvalidPropertyValue);
        self.store(Property::Left, Variant(left));
        if (call.has(1)) self.store(Property::Top, Variant(values[0]));
        if (call.has(2)) self.store(Property::Width, Variant(values[1]));
@@ -458,7 +458,7 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::MaxLength)));
        const std::int32_t n = longValue(call.value());
-       if (n < 0) throw impl::invalidValue();
+       if (n < 0) raise(errc::InvalidPropertyValue);
        self.store(Property::MaxLength, Variant(n));
      }},
     {u"Locked", idLocked, kProperty, [](Control& self, Call& call) { flagProperty(self, call, Property::Locked); }},
@@ -473,7 +473,7 @@ const Member<Control> kMembers[] = {
        }
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int16_t>(intOf(self.state(), Property::Value))));
        const std::int16_t v = toInt16(call.value());
-       if (v < 0 || v > 2) throw impl::invalidValue();  // 0 clear, 1 ticked, 2 greyed
+       if (v < 0 || v > 2) raise(errc::InvalidPropertyValue);  // 0 clear, 1 ticked, 2 greyed
        self.store(Property::Value, Variant(v));
      }},
     {u"Style", idStyle, kProperty,
@@ -482,14 +482,14 @@ const Member<Control> kMembers[] = {
        designOnly(self, call);
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int16_t>(intOf(self.state(), Property::Style))));
        const std::int16_t v = toInt16(call.value());
-       if (v < 0 || v > 2) throw impl::invalidValue();  // 0 drop-down combo, 1 simple, 2 drop-down list
+       if (v < 0 || v > 2) raise(errc::InvalidPropertyValue);  // 0 drop-down combo, 1 simple, 2 drop-down list
        self.store(Property::Style, Variant(v));
      }},
     {u"List", idList, kProperty,
      [](Control& self, Call& call) {
        call.expect(1);
        ControlState& s = self.state();
-       const std::size_t i = indexIn(call, 0, s.itemCount(), impl::badArrayIndex);
+       const std::size_t i = indexIn(call, 0, s.itemCount(), errc::InvalidPropertyArrayIndex);
        if (!call.isPut()) return call.setResult(Variant(s.item(i)));
        s.setItem(i, toText(call.value()));
        if (intOf(s, Property::ListIndex) == static_cast<std::int32_t>(i)) selectItem(self, static_cast<std::int32_t>(i));
@@ -504,7 +504,7 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::ListIndex)));
        const std::int32_t i = longValue(call.value());
-       if (i < -1 || i >= static_cast<std::int32_t>(self.state().itemCount())) throw impl::invalidValue();
+       if (i < -1 || i >= static_cast<std::int32_t>(self.state().itemCount())) raise(errc::InvalidPropertyValue);
        const std::u16string before = textOf(self);
        selectItem(self, i);
        if (self.kind() == K::ListBox && before != textOf(self)) self.notifyChanged(Property::Text);
@@ -518,7 +518,7 @@ const Member<Control> kMembers[] = {
        std::size_t at = s.itemCount();
        if (call.has(1)) {
          const std::int32_t i = call.int32(1);
-         if (i < 0 || static_cast<std::size_t>(i) > s.itemCount()) throw Error(errc::InvalidProcedureCall);
+         if (i < 0 || static_cast<std::size_t>(i) > s.itemCount()) raise(errc::InvalidProcedureCall);
          at = static_cast<std::size_t>(i);
        }
        s.insertItem(at, text);
@@ -530,13 +530,13 @@ const Member<Control> kMembers[] = {
        call.expect(1);
        ControlState& s = self.state();
        if (isFlexGrid(self.kind())) {
-         const std::size_t r = indexIn(call, 0, s.rows(), impl::badArrayIndex);
-         if (r < static_cast<std::size_t>(intOf(s, Property::FixedRows))) throw Error(errc::InvalidProcedureCall);
+         const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
+         if (r < static_cast<std::size_t>(intOf(s, Property::FixedRows))) raise(errc::InvalidProcedureCall);
          s.removeRow(r);
          clampCursor(self);
          return;
        }
-       const std::size_t i = indexIn(call, 0, s.itemCount(), [] { return Error(errc::InvalidProcedureCall); });
+       const std::size_t i = indexIn(call, 0, s.itemCount(), errc::InvalidProcedureCall);
        const std::int32_t selected = intOf(s, Property::ListIndex);
        s.removeItem(i);
        if (selected == static_cast<std::int32_t>(i)) selectItem(self, -1);
@@ -573,7 +573,7 @@ const Member<Control> kMembers[] = {
          return call.setResult(v.isEmpty() ? Variant(static_cast<IDispatch*>(nullptr)) : v);
        }
        const Variant v = call.value().value();
-       if (v.valueType() != VT_DISPATCH) throw Error(errc::ObjectRequired);
+       if (v.valueType() != VT_DISPATCH) raise(errc::ObjectRequired);
        self.store(Property::RowSource, v);
      }},
     {u"Checked", idChecked, kProperty, [](Control& self, Call& call) { flagProperty(self, call, Property::Checked); }},
@@ -597,7 +597,7 @@ const Member<Control> kMembers[] = {
        }
        const Object tab(call.value());
        auto* own = dynamic_cast<Tab*>(tab.get());
-       if (!own || &own->strip() != &self) throw Error(errc::InvalidPropertyValue);
+       if (!own || &own->strip() != &self) raise(errc::InvalidPropertyValue);
        self.store(Property::SelectedTab, Variant(static_cast<std::int32_t>(own->position())));
      }},
     {u"Cols", idCols, kProperty, [](Control& self, Call& call) { flexShape(self, call, false); }},
@@ -617,25 +617,25 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::Col)));
        const std::int32_t n = longValue(call.value());
-       if (n < 0 || static_cast<std::size_t>(n) >= self.state().columnCount()) throw impl::badArrayIndex();
+       if (n < 0 || static_cast<std::size_t>(n) >= self.state().columnCount()) raise(errc::InvalidPropertyArrayIndex);
        self.store(Property::Col, Variant(n));
      }},
     {u"ColWidth", idColWidth, kProperty,
      [](Control& self, Call& call) {
        call.expect(1);
        ControlState& s = self.state();
-       const std::size_t c = indexIn(call, 0, s.cols(), impl::badArrayIndex);
+       const std::size_t c = indexIn(call, 0, s.cols(), errc::InvalidPropertyArrayIndex);
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int32_t>(s.colWidth(c))));
        // -1 restores the default width; 0 hides the column.
        std::int32_t w = longValue(call.value());
-       if (w < -1) throw impl::invalidValue();
+       if (w < -1) raise(errc::InvalidPropertyValue);
        s.setColWidth(c, w == -1 ? kDefaultColWidth : w);
      }},
     {u"ColPos", idColPos, kGet,
      [](Control& self, Call& call) {
        call.expect(1);
        const ControlState& s = self.state();
-       const std::size_t c = indexIn(call, 0, s.cols(), impl::badArrayIndex);
+       const std::size_t c = indexIn(call, 0, s.cols(), errc::InvalidPropertyArrayIndex);
        double pos = 0;
        for (std::size_t i = 0; i < c; ++i) pos += s.colWidth(i);
        call.setResult(Variant(static_cast<std::int32_t>(pos)));
@@ -647,21 +647,21 @@ const Member<Control> kMembers[] = {
          call.expect(0);
          if (!call.isPut()) return call.setResult(self.state().get(Property::RowHeight));
          const float h = single(call.value());
-         if (h <= 0) throw impl::invalidValue();
+         if (h <= 0) raise(errc::InvalidPropertyValue);
          return self.store(Property::RowHeight, Variant(h));
        }
        call.expect(1);
-       const std::size_t r = indexIn(call, 0, s.rows(), impl::badArrayIndex);
+       const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int32_t>(s.rowHeight(r))));
        const std::int32_t h = longValue(call.value());
-       if (h < -1) throw impl::invalidValue();
+       if (h < -1) raise(errc::InvalidPropertyValue);
        s.setRowHeight(r, h == -1 ? kDefaultRowHeight : h);
      }},
     {u"RowPos", idRowPos, kGet,
      [](Control& self, Call& call) {
        call.expect(1);
        const ControlState& s = self.state();
-       const std::size_t r = indexIn(call, 0, s.rows(), impl::badArrayIndex);
+       const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
        double pos = 0;
        for (std::size_t i = 0; i < r; ++i) pos += s.rowHeight(i);
        call.setResult(Variant(static_cast<std::int32_t>(pos)));
@@ -670,8 +670,8 @@ const Member<Control> kMembers[] = {
      [](Control& self, Call& call) {
        call.expect(2);
        ControlState& s = self.state();
-       const std::size_t r = indexIn(call, 0, s.rows(), impl::badArrayIndex);
-       const std::size_t c = indexIn(call, 1, s.cols(), impl::badArrayIndex);
+       const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
+       const std::size_t c = indexIn(call, 1, s.cols(), errc::InvalidPropertyArrayIndex);
        if (!call.isPut()) return call.setResult(Variant(s.cell(r, c)));
        s.setCell(r, c, toText(call.value()));
      }},
@@ -679,7 +679,7 @@ const Member<Control> kMembers[] = {
      [](Control& self, Call& call) {
        call.expect(1);
        ControlState& s = self.state();
-       const std::size_t i = indexIn(call, 0, s.rows() * s.cols(), impl::badArrayIndex);
+       const std::size_t i = indexIn(call, 0, s.rows() * s.cols(), errc::InvalidPropertyArrayIndex);
        const std::size_t r = i / s.cols(), c = i % s.cols();
        if (!call.isPut()) return call.setResult(Variant(s.cell(r, c)));
        s.setCell(r, c, toText(call.value()));
@@ -689,7 +689,7 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::HighLight)));
        const std::int32_t v = longValue(call.value());
-       if (v < 0 || v > 2) throw impl::invalidValue();  // 0 never, 1 always, 2 with focus
+       if (v < 0 || v > 2) raise(errc::InvalidPropertyValue);  // 0 never, 1 always, 2 with focus
        self.store(Property::HighLight, Variant(v));
      }},
     {u"Redraw", idRedraw, kProperty, [](Control& self, Call& call) { flagProperty(self, call, Property::Redraw); }},
@@ -714,7 +714,7 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::SelStartCol)));
        const std::int32_t n = longValue(call.value());
-       if (n < -1 || n >= static_cast<std::int32_t>(self.state().columnCount())) throw impl::badArrayIndex();
+       if (n < -1 || n >= static_cast<std::int32_t>(self.state().columnCount())) raise(errc::InvalidPropertyArrayIndex);
        self.store(Property::SelStartCol, Variant(n));
      }},
     {u"SelEndCol", idSelEndCol, kProperty,
@@ -723,14 +723,14 @@ const Member<Control> kMembers[] = {
        // -1: no column is selected.
        if (!call.isPut()) return call.setResult(Variant(intOf(self.state(), Property::SelEndCol)));
        const std::int32_t n = longValue(call.value());
-       if (n < -1 || n >= static_cast<std::int32_t>(self.state().columnCount())) throw impl::badArrayIndex();
+       if (n < -1 || n >= static_cast<std::int32_t>(self.state().columnCount())) raise(errc::InvalidPropertyArrayIndex);
        self.store(Property::SelEndCol, Variant(n));
      }},
     {u"SelBookmarks", idSelBookmarks, kGet,
      [](Control& self, Call& call) {
        call.expect(0, 1);
        std::vector<Variant>& marks = self.state().selectedBookmarks();
-       if (call.count() == 1) return call.setResult(marks[indexIn(call, 0, marks.size(), impl::badSubscript)]);
+       if (call.count() == 1) return call.setResult(marks[indexIn(call, 0, marks.size(), errc::SubscriptOutOfRange)]);
        ComPtr<SelBookmarks> list = makeObject<SelBookmarks>(ComPtr<Control>(&self));
        call.setResult(Variant(static_cast<IDispatch*>(list.get())));
      }},
@@ -738,7 +738,7 @@ const Member<Control> kMembers[] = {
      [](Control& self, Call& call) {
        call.expect(0);
        const Object rs = impl::gridRecordset(self);
-       if (!rs) throw Error(errc::ObjectNotSet);
+       if (!rs) raise(errc::ObjectNotSet);
        if (call.isPut()) rs.put(u"Bookmark", call.value());
        else call.setResult(rs.get(u"Bookmark"));
      }},
@@ -757,7 +757,7 @@ const Member<Control> kMembers[] = {
        call.expect(0);
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int16_t>(intOf(self.state(), Property::RecordsetType))));
        const std::int16_t v = toInt16(call.value());
-       if (v < 0 || v > 2) throw impl::invalidValue();  // 0 table, 1 dynaset, 2 snapshot
+       if (v < 0 || v > 2) raise(errc::InvalidPropertyValue);  // 0 table, 1 dynaset, 2 snapshot
        self.store(Property::RecordsetType, Variant(v));
      }},
     {u"Database", idDatabase, kGet,
@@ -918,20 +918,6 @@ void initialise(Control& c) {
       break;
     default: break;
   }
-}
-
-Error readOnlyProperty(std::u16string_view name) {
-  std::u16string text = u"'";
-  text += name;
-  text += u"' property is read-only";
-  return Error(383, std::move(text));
-}
-
-Error controlNotFound(std::u16string_view name) {
-  std::u16string text = u"Control '";
-  text += name;
-  text += u"' not found";
-  return Error(730, std::move(text));
 }
 
 }  // namespace impl

@@ -57,7 +57,7 @@ void refreshData(Control& data) {
   const ControlState& s = data.state();
   const std::u16string databaseName = textOf(s, Property::DatabaseName);
   const std::u16string source = textOf(s, Property::RecordSource);
-  if (databaseName.empty()) throw Error(3024, describe(3024, databaseName));
+  if (databaseName.empty()) raise(errc::CouldNotFindFile, databaseName);
   if (source.empty()) {
     setDataRecordset(data, nothing());
     return;
@@ -106,7 +106,7 @@ void showCurrentRecord(Control& data) {
 
 void setDataRecordset(Control& data, const Variant& recordset) {
   const Variant v = recordset.value();
-  if (v.valueType() != VT_DISPATCH) throw Error(errc::ObjectRequired);
+  if (v.valueType() != VT_DISPATCH) raise(errc::ObjectRequired);
   data.store(Property::Recordset, v);
   rebindGridsOf(data);
 }
@@ -154,7 +154,7 @@ std::int32_t gridRow(Control& grid) {
 void setGridRow(Control& grid, std::int32_t row) {
   BoundRows& rows = grid.boundRows();
   const Object rs = gridRecordset(grid);
-  if (!rs || row < 0 || !rows.reach(rs, static_cast<std::size_t>(row))) throw badArrayIndex();
+  if (!rs || row < 0 || !rows.reach(rs, static_cast<std::size_t>(row))) raise(errc::InvalidPropertyArrayIndex);
   const std::int32_t before = gridRow(grid);
   rs.put(u"Bookmark", rows.at(static_cast<std::size_t>(row)));
   if (before != row) grid.notifyChanged(Property::Row);
@@ -197,8 +197,8 @@ std::u16string gridText(Control& grid) {
 void setGridText(Control& grid, std::u16string_view text) {
   const Object rs = gridRecordset(grid);
   const auto col = static_cast<std::size_t>(toInt32(grid.state().get(Property::Col)));
-  if (!rs || noCurrentRecord(rs)) throw Error(3021);
-  if (col >= grid.state().columnCount()) throw badArrayIndex();
+  if (!rs || noCurrentRecord(rs)) raise(errc::NoCurrentRecord);
+  if (col >= grid.state().columnCount()) raise(errc::InvalidPropertyArrayIndex);
   Variant name(grid.state().column(col).dataField);
   const Variant value(text);
   rs.call(u"Edit");

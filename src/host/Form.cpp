@@ -39,7 +39,7 @@ bool isIdentifier(std::u16string_view name) noexcept {
 
 float single(const Variant& v) {
   const double d = toDouble(v);
-  if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) throw Error(errc::Overflow);
+  if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) raise(errc::Overflow);
   return static_cast<float>(d);
 }
 
@@ -58,7 +58,7 @@ void geometry(Form& self, Call& call, Property p) {
   call.expect(0);
   if (!call.isPut()) return call.setResult(self.state().get(p));
   const float v = single(call.value());
-  if ((p == Property::Width || p == Property::Height) && v < 0) throw impl::invalidValue();
+  if ((p == Property::Width || p == Property::Height) && v < 0) raise(errc::InvalidPropertyValue);
   self.state().set(p, Variant(v));
 }
 
@@ -81,7 +81,7 @@ const Member<Form> kFormMembers[] = {
     {u"Name", 1, kProperty,
      [](Form& self, Call& call) {
        call.expect(0);
-       if (call.isPut()) throw impl::setNotSupportedAtRuntime();
+       if (call.isPut()) raise(errc::SetNotSupportedAtRuntime);
        call.setResult(Variant(self.name()));
      }},
     {u"Caption", 2, kProperty, [](Form& self, Call& call) { textProperty(self, call, Property::Caption); }},
@@ -106,7 +106,7 @@ const Member<Form> kFormMembers[] = {
        const Variant v = self.state().get(Property::WindowState);
        if (!call.isPut()) return call.setResult(Variant(static_cast<std::int16_t>(v.isEmpty() ? 0 : toInt16(v))));
        const std::int16_t state = toInt16(call.value());
-       if (state < 0 || state > 2) throw impl::invalidValue();  // 0 normal, 1 minimised, 2 maximised
+       if (state < 0 || state > 2) raise(errc::InvalidPropertyValue);  // 0 normal, 1 minimised, 2 maximised
        self.state().set(Property::WindowState, Variant(state));
      }},
     {u"Visible", 11, kProperty,
@@ -137,7 +137,7 @@ const Member<Form> kFormMembers[] = {
        call.expect(0, 2);
        if (call.has(0)) {
          const std::int16_t style = call.int16(0);
-         if (style != 0 && style != 1) throw Error(errc::InvalidProcedureCall);
+         if (style != 0 && style != 1) raise(errc::InvalidProcedureCall);
        }
        self.show();
      }},
@@ -160,14 +160,14 @@ const Member<Form> kFormMembers[] = {
     {u"SetFocus", 18, kMethod,
      [](Form& self, Call& call) {
        call.expect(0);
-       if (!self.shown() || !flag(self.state(), Property::Enabled)) throw Error(errc::InvalidProcedureCall);
+       if (!self.shown() || !flag(self.state(), Property::Enabled)) raise(errc::InvalidProcedureCall);
        self.state().focus();
      }},
     {u"ZOrder", 19, kMethod,
      [](Form& self, Call& call) {
        call.expect(0, 1);
        const std::int16_t position = call.has(0) ? call.int16(0) : 0;
-       if (position != 0 && position != 1) throw Error(errc::InvalidProcedureCall);
+       if (position != 0 && position != 1) raise(errc::InvalidProcedureCall);
        windowStack()->setWindowPos(self.hWnd(), position == 0 ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
                                    SWP_NOMOVE | SWP_NOSIZE);
        self.state().raise(position == 0);
@@ -186,7 +186,7 @@ std::span<const Member<Form>> Form::members() { return kFormMembers; }
 
 Form::Form(std::u16string name, std::unique_ptr<ControlState> state, std::shared_ptr<FormFactory> factory)
     : name_(std::move(name)), factory_(factory ? std::move(factory) : formFactory()), hWnd_(newWindowHandle()) {
-  if (!isIdentifier(name_)) throw impl::invalidValue();
+  if (!isIdentifier(name_)) raise(errc::InvalidPropertyValue);
   state_ = state ? std::move(state) : factory_->formState(name_);
   state_->set(Property::Name, Variant(name_));
   state_->set(Property::Caption, Variant(name_));
@@ -222,15 +222,15 @@ const Form::NameEntry* Form::entryFor(std::u16string_view name) const {
 
 Control& Form::add(ControlKind kind, std::u16string name, std::optional<std::int16_t> index, Control* container,
                    std::unique_ptr<ControlState> state) {
-  if (!isIdentifier(name) || findByName(std::u16string(name).c_str())) throw impl::invalidValue();
-  if (index && *index < 0) throw impl::invalidValue();
-  if (container && container->form() != this) throw Error(errc::InvalidProcedureCall);
+  if (!isIdentifier(name) || findByName(std::u16string(name).c_str())) raise(errc::InvalidPropertyValue);
+  if (index && *index < 0) raise(errc::InvalidPropertyValue);
+  if (container && container->form() != this) raise(errc::InvalidProcedureCall);
   NameEntry* entry = entryFor(name);
   if (entry) {
     // A name is one control, or one array of controls of one kind.
-    if (!entry->isArray || !index || entry->controls.front()->kind() != kind) throw Error(errc::InvalidProcedureCall);
+    if (!entry->isArray || !index || entry->controls.front()->kind() != kind) raise(errc::InvalidProcedureCall);
     for (const Control* c : entry->controls)
-      if (c->index() == index) throw impl::objectAlreadyLoaded();
+      if (c->index() == index) raise(errc::ObjectAlreadyLoaded);
   }
   if (!state) state = factory_->controlState(*this, kind, name, index, container);
   ComPtr<Control> control = makeObject<Control>(kind, std::move(state), this, name, index, container);
@@ -273,7 +273,7 @@ double Form::width() const { return toDouble(state_->get(Property::Width)); }
 double Form::height() const { return toDouble(state_->get(Property::Height)); }
 
 void Form::move(double left, std::optional<double> top, std::optional<double> width, std::optional<double> height) {
-  if ((width && *width < 0) || (height && *height < 0)) throw impl::invalidValue();
+  if ((width && *width < 0) || (height && *height < 0)) raise(errc::InvalidPropertyValue);
   state_->set(Property::Left, Variant(static_cast<float>(left)));
   if (top) state_->set(Property::Top, Variant(static_cast<float>(*top)));
   if (width) state_->set(Property::Width, Variant(static_cast<float>(*width)));
@@ -310,9 +310,9 @@ HRESULT Form::Invoke(DISPID id, const IID& riid, LCID lcid, WORD flags, DISPPARA
     Call call(flags, *params, result);
     const NameEntry& entry = names_[static_cast<std::size_t>(id - kNameBase)];
     Variant target = member(entry.name);
-    if (call.count() > 1) throw Error(errc::WrongArgumentCount);
+    if (call.count() > 1) raise(errc::WrongArgumentCount);
     if (call.count() == 1) {
-      if (!entry.isArray) throw Error(errc::WrongArgumentCount);
+      if (!entry.isArray) raise(errc::WrongArgumentCount);
       const std::int32_t index = call.int32(0);
       Control& element = static_cast<ControlArray*>(target.dispatch())->element(index);
       target = Variant(static_cast<IDispatch*>(&element));

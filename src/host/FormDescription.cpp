@@ -26,7 +26,7 @@ struct Token {
   text += fromUtf8(std::to_string(line));
   text += u": ";
   for (std::u16string_view piece : what) text += piece;
-  throw Error(number, std::move(text));
+  raise(Error(number, std::move(text)));
 }
 [[noreturn]] void fail(std::int32_t number, std::size_t line, std::u16string_view what) { fail(number, line, {what}); }
 
@@ -343,12 +343,12 @@ ComPtr<Form> FormFactory::loadDesigned(const std::filesystem::path&) { return {}
 
 ComPtr<Form> loadForm(const std::filesystem::path& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) throw Error(errc::FileNotFound);
+  if (!std::filesystem::is_regular_file(path, ec)) raise(errc::FileNotFound);
   if (ComPtr<Form> designed = formFactory()->loadDesigned(path)) return designed;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!in && !in.eof()) throw Error(errc::PathFileAccessError);
+  if (!in && !in.eof()) raise(errc::PathFileAccessError);
   return loadFormText(text.str(), std::filesystem::absolute(path, ec).parent_path());
 }
 

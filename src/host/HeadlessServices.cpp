@@ -24,7 +24,7 @@ std::vector<std::int32_t> buttonsOf(std::int32_t code) {
 
 std::int32_t ScriptedMessageBox::show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) {
   const std::vector<std::int32_t> offered = buttonsOf(buttons);
-  if (offered.empty()) throw Error(errc::InvalidProcedureCall);
+  if (offered.empty()) raise(errc::InvalidProcedureCall);
   std::lock_guard lock(mutex_);
   prompts_.push_back(Prompt{prompt, buttons, title});
   if (script_.empty()) {
@@ -36,7 +36,7 @@ std::int32_t ScriptedMessageBox::show(const std::u16string& prompt, std::int32_t
   if (std::find(offered.begin(), offered.end(), answer) == offered.end()) {
     std::u16string text = u"The message box has no button for the scripted answer ";
     text += fromUtf8(std::to_string(answer));
-    throw Error(errc::InvalidProcedureCall, std::move(text));
+    raise(Error(errc::InvalidProcedureCall, std::move(text)));
   }
   return answer;
 }

@@ -17,15 +17,6 @@ DISPID defaultMemberOf(ControlKind kind) noexcept;
 // Puts a new control's properties to their starting values.
 void initialise(Control& control);
 
-// The errors the host raises beyond the standard table.
-inline Error objectAlreadyLoaded() { return Error(360, u"Object already loaded"); }
-inline Error setNotSupportedAtRuntime() { return Error(382, u"Set not supported at runtime"); }
-Error readOnlyProperty(std::u16string_view name);
-Error controlNotFound(std::u16string_view name);
-inline Error invalidValue() { return Error(errc::InvalidPropertyValue); }
-inline Error badArrayIndex() { return Error(errc::InvalidPropertyArrayIndex); }
-inline Error badSubscript() { return Error(errc::SubscriptOutOfRange); }
-
 // Data binding through the data engine, by name only.
 // The data control's recordset, opened on first use from DatabaseName and
 // RecordSource; Nothing when neither is set.

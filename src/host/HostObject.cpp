@@ -33,7 +33,7 @@ class ClipboardObject final : public AutomationObject<ClipboardObject> {
 // Plain text is format 1; the clipboard holds no other.
 constexpr std::int16_t kTextFormat = 1;
 void checkFormat(Call& c, std::size_t i) {
-  if (c.has(i) && c.int16(i) != kTextFormat) throw Error(errc::InvalidProcedureCall);
+  if (c.has(i) && c.int16(i) != kTextFormat) raise(errc::InvalidProcedureCall);
 }
 
 const Member<ClipboardObject> kClipboardMembers[] = {

@@ -15,7 +15,7 @@ std::int32_t selected(const Control& strip) {
 
 // Tabs count from 1; an index outside is error 9.
 std::size_t tabPosition(const Control& strip, std::int32_t index) {
-  if (index < 1 || static_cast<std::size_t>(index) > strip.state().itemCount()) throw impl::badSubscript();
+  if (index < 1 || static_cast<std::size_t>(index) > strip.state().itemCount()) raise(errc::SubscriptOutOfRange);
   return static_cast<std::size_t>(index);
 }
 
@@ -39,7 +39,7 @@ const Member<Tabs> kTabsMembers[] = {
        std::size_t at = count + 1;
        if (call.has(0)) {
          const std::int32_t i = call.int32(0);
-         if (i < 1 || static_cast<std::size_t>(i) > count + 1) throw impl::badSubscript();
+         if (i < 1 || static_cast<std::size_t>(i) > count + 1) raise(errc::SubscriptOutOfRange);
          at = static_cast<std::size_t>(i);
        }
        const std::u16string caption = call.has(2) ? call.text(2) : std::u16string();

@@ -68,26 +68,26 @@ PasteCells::Cell PasteCells::next(bool firstOfRecord) {
   const std::size_t r = nextOf(cr_, u'\r');
   const std::size_t start = pos_;
   if (firstOfRecord) {
-    if (t == none) throw Error(errc::InvalidProcedureCall);
+    if (t == none) raise(errc::InvalidProcedureCall);
     pos_ = t + 1;
     return {text_.substr(start, t - start), false};
   }
   if (t == none) {
     // The last cell ends at the carriage return; the text stays where it is.
-    if (r == none) throw Error(errc::InvalidProcedureCall);
+    if (r == none) raise(errc::InvalidProcedureCall);
     return {text_.substr(start, r - start), true};
   }
-  if (r == none) throw Error(errc::InvalidProcedureCall);  // a tab but no carriage return left
+  if (r == none) raise(errc::InvalidProcedureCall);  // a tab but no carriage return left
   const std::size_t end = r < t ? r : t;
   pos_ = end + 1;
   return {text_.substr(start, end - start), false};
 }
 
-std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldType) {
-  if (fieldType == kDateField) {
+std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType) {
+  if (fieldType == frame::FieldType::Date) {
     if (const auto date = tryParseDate(cell)) return Variant::date(std::trunc(*date));
   }
-  if ((fieldType != kTextField && isNumericText(cell)) || fieldType == kYesNoField) return Variant(leadingNumber(cell));
+  if ((fieldType != frame::FieldType::Text && isNumericText(cell)) || fieldType == frame::FieldType::Boolean) return Variant(leadingNumber(cell));
   if (cell.empty()) return std::nullopt;
   const std::size_t end = cell.find_last_not_of(u' ');
   return Variant(cell.substr(0, end == std::u16string_view::npos ? 0 : end + 1));
@@ -98,7 +98,7 @@ std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldTy
 namespace {
 
 // Error 3251: the record source is not one the delete-all can remove exactly.
-[[noreturn]] void unsupported() { throw Error(3251); }
+[[noreturn]] void unsupported() { raise(errc::OperationNotSupported); }
 
 struct Token {
   enum Kind { Word, Name, Literal, Symbol } kind;
@@ -161,7 +161,7 @@ bool isKeyword(const Token& t, std::u16string_view word) {
 
 std::u16string deleteAllStatement(std::u16string_view source) {
   // The table the data control shows is named with the "tbl" prefix.
-  if (source.find(u"tbl") == std::u16string_view::npos) throw Error(errc::InvalidProcedureCall);
+  if (source.find(u"tbl") == std::u16string_view::npos) raise(errc::InvalidProcedureCall);
   std::vector<Token> list = tokens(source);
   if (!list.empty() && list.back().text == u";") list.pop_back();
   if (list.empty()) unsupported();

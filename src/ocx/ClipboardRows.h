@@ -4,6 +4,7 @@
 // into cells, what a cell stores in a field, and the statement that deletes
 // every record a data control shows.
 #include <tarnwick/automation/Variant.h>
+#include <tarnwick/frame/FieldType.h>
 
 #include <cstdint>
 #include <optional>
@@ -11,11 +12,6 @@
 #include <string_view>
 
 namespace tarnwick::ocx {
-
-// Field type codes of the data engine that the paste tests.
-inline constexpr std::int16_t kYesNoField = 1;
-inline constexpr std::int16_t kDateField = 8;
-inline constexpr std::int16_t kTextField = 10;
 
 // Appends a field's value as the copy writes it: a number, or a value that
 // reads as one, by the number-to-text rule (" 7", "-1.5", a yes/no as " 0"
@@ -57,7 +53,7 @@ class PasteCells {
 // A cell that reads as a number, for any field but a text field, and every
 // cell for a yes/no field, stores the number the cell starts with (0 when it
 // starts with none); any other cell stores its text without trailing blanks.
-std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldType);
+std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType);
 
 // The statement that deletes exactly the records a data control with this
 // record source shows: "Delete * From " and the table, with the selection's

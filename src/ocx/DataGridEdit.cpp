@@ -20,7 +20,6 @@ namespace tarnwick::ocx {
 namespace {
 
 // The engine's error for a collection item that is not there.
-constexpr std::int32_t kItemNotFound = 3265;
 
 constexpr std::int16_t kYesNoQuestion = frame::msgbox::YesNo + frame::msgbox::Question;
 
@@ -97,14 +96,14 @@ std::u16string copiedText(const Object& grid, const Object& records) {
 // A field of the recordset a paste appends to.
 struct PasteField {
   Object field;
-  std::int16_t type;
+  frame::FieldType type;
   bool allowZeroLength;
 };
 
 std::vector<PasteField> pasteFields(const Object& records) {
   std::vector<PasteField> list;
   for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
-    const std::int16_t type = toInt16(field.get(u"Type"));
+    const auto type = static_cast<frame::FieldType>(toInt16(field.get(u"Type")));
     const bool allowZeroLength = toBool(field.get(u"AllowZeroLength"));
     list.push_back({std::move(field), type, allowZeroLength});
   }
@@ -131,7 +130,7 @@ void pasteRows(const Object& records, std::u16string_view text) {
       mayBeEmpty.assign(fields.size(), true);
     }
     const PasteCells::Cell cell = cells.next(f == Int16());
-    if (static_cast<std::size_t>(f.value()) >= fields.size()) throw Error(kItemNotFound);
+    if (static_cast<std::size_t>(f.value()) >= fields.size()) raise(errc::ItemNotFound);
     const PasteField& field = fields[static_cast<std::size_t>(f.value())];
     if (const std::optional<Variant> value = pasteValue(cell.text, field.type)) {
       field.field.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &*value);

@@ -4,6 +4,7 @@
 
 #include "Int16Math.h"
 
+#include <tarnwick/frame/FieldType.h>
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
 
@@ -16,7 +17,6 @@ namespace tarnwick::ocx {
 namespace {
 
 // The engine's type code of a long integer field.
-constexpr std::int16_t kLongField = 4;
 
 // A value as a flex grid cell shows it. Every value is shown by its own
 // text rather than added to the row text, so a Null, or a number after a
@@ -36,7 +36,7 @@ std::vector<ShownField> shownFields(const Object& records, const std::u16string&
   std::vector<ShownField> shown;
   for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
     if (toText(field.get(u"Name")) == excepted) continue;
-    const bool isLong = toInt32(field.get(u"Type")) == kLongField;
+    const bool isLong = toInt32(field.get(u"Type")) == static_cast<std::int32_t>(frame::FieldType::Long);
     shown.push_back({std::move(field), isLong});
   }
   return shown;
@@ -71,7 +71,7 @@ void fillGridWithRecords(Call& call) {
       else appendCell(row, value);
       row += u'\t';
     }
-    if (row.empty()) throw Error(errc::InvalidProcedureCall);  // no field left to show
+    if (row.empty()) raise(errc::InvalidProcedureCall);  // no field left to show
     row.pop_back();
     rowArgument[0] = Variant(row);
     grid.invoke(addItemId, DISPATCH_METHOD, rowArgument, nullptr);

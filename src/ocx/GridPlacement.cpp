@@ -45,7 +45,7 @@ void placeGrid(const Object& grid, const std::vector<Variant>& placements) {
   Int16 topRight;
   for (std::size_t i = 0; i < placements.size(); i += 2) {
     const Object control(placements[i]);
-    if (i + 1 >= placements.size()) throw Error(errc::SubscriptOutOfRange);  // the last control has no word
+    if (i + 1 >= placements.size()) raise(errc::SubscriptOutOfRange);  // the last control has no word
     const std::u16string word = upper(toText(placements[i + 1]));
     if (word == u"HEADING") {
       control.put(u"Width", grid.get(u"Width"));

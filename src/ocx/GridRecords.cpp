@@ -43,7 +43,7 @@ std::optional<std::int32_t> writeRecord(Call& call, RecordArguments at, bool rea
   std::size_t next = 0;
   for (const Object& field : frame::collectionItems(fields)) {
     if (toText(field.get(u"Name")) == excepted) continue;
-    if (next >= values.size()) throw Error(errc::SubscriptOutOfRange);
+    if (next >= values.size()) raise(errc::SubscriptOutOfRange);
     field.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &values[next++]);
   }
   records.call(u"Update");

@@ -63,7 +63,7 @@ class WidthList {
   std::int32_t upper() const noexcept { return lower_ + static_cast<std::int32_t>(elements_.size()) - 1; }
   const Variant& at(Int16 i) const {
     const std::int32_t k = i.value() - lower_;
-    if (k < 0 || k >= static_cast<std::int32_t>(elements_.size())) throw Error(errc::SubscriptOutOfRange);
+    if (k < 0 || k >= static_cast<std::int32_t>(elements_.size())) raise(errc::SubscriptOutOfRange);
     return elements_[static_cast<std::size_t>(k)];
   }
 
@@ -160,7 +160,7 @@ void sizeFromWidth(const Object& grid, const Variant& hideArgument) {
     const std::int32_t edge = toInt32(frame::hostServices().call(u"GetSystemMetrics", kEdgeMetric));
     // 2 x edge x tppX is formed in 32 bits.
     const std::int64_t edges = std::int64_t{2} * edge * tppX.value();
-    if (edges < INT32_MIN || edges > INT32_MAX) throw Error(errc::Overflow);
+    if (edges < INT32_MIN || edges > INT32_MAX) raise(errc::Overflow);
     room = width - (25_i16 * tppX).value() - static_cast<double>(edges);
   } else {
     room = width - (64_i16 * tppX).value();

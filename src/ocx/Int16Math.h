@@ -20,7 +20,7 @@ class Int16 {
   // Any wider integer, checked.
   static constexpr Int16 of(std::int64_t value) {
     if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max())
-      throw Error(errc::Overflow);
+      raise(errc::Overflow);
     return Int16(static_cast<std::int16_t>(value));
   }
   // A value read from an object (a count, a column index): rounded half to
@@ -47,7 +47,7 @@ constexpr Int16 operator""_i16(unsigned long long value) { return Int16::of(stat
 
 // The floating-point quotient a / b; Error 11 for a zero divisor.
 inline double quotient(double dividend, double divisor) {
-  if (divisor == 0.0) throw Error(errc::DivisionByZero);
+  if (divisor == 0.0) raise(errc::DivisionByZero);
   return dividend / divisor;
 }
 

@@ -106,7 +106,7 @@ std::optional<std::pair<std::u16string, std::optional<std::int16_t>>> controlNam
     bool ok = false;
     const int n = i.toInt(&ok);
     if (!ok || n < 0 || n > 32767) {
-      throw widgetError(errc::InvalidPropertyValue, impl::utext(name), u"Index must be a number from 0 to 32767");
+      raise(widgetError(errc::InvalidPropertyValue, impl::utext(name), u"Index must be a number from 0 to 32767"));
     }
     index = static_cast<std::int16_t>(n);
     const QString suffix = QStringLiteral("_%1").arg(n);
@@ -151,7 +151,7 @@ class Wrapper {
         std::u16string what = u"DataSource '";
         what += source;
         what += u"' is no data control of the form";
-        throw widgetError(errc::InvalidPropertyValue, control->name(), what);
+        raise(widgetError(errc::InvalidPropertyValue, control->name(), what));
       }
       Object(static_cast<IDispatch*>(control)).putRef(u"DataSource", Variant(static_cast<IDispatch*>(data)));
     }
@@ -164,7 +164,7 @@ class Wrapper {
     try {
       added = &form_.add(kind, name.first, name.second, container, impl::makeWidgetState(kind, widget, true));
     } catch (const Error& e) {
-      throw widgetError(e.number(), impl::utext(widget->objectName()), e.description());
+      raise(widgetError(e.number(), impl::utext(widget->objectName()), e.description()));
     }
     if (const QVariant source = widget->property("DataSource"); source.isValid() && !source.toString().isEmpty())
       sources_.emplace_back(added, impl::utext(source.toString()));
@@ -247,7 +247,7 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     std::u16string text = u"File not found: '";
     text += fromUtf8(path.string());
     text += u"'";
-    throw Error(errc::FileNotFound, std::move(text));
+    raise(Error(errc::FileNotFound, std::move(text)));
   }
   QFile file(QString::fromStdString(path.string()));
   if (!file.open(QIODevice::ReadOnly)) {
@@ -255,7 +255,7 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     text += fromUtf8(path.string());
     text += u"': ";
     text += impl::utext(file.errorString());
-    throw Error(errc::PathFileAccessError, std::move(text));
+    raise(Error(errc::PathFileAccessError, std::move(text)));
   }
   Loader loader;
   loader.setWorkingDirectory(QDir(QString::fromStdString(path.parent_path().string())));
@@ -265,7 +265,7 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     text += fromUtf8(path.string());
     text += u"' is no form: ";
     text += impl::utext(loader.errorString());
-    throw Error(errc::PathFileAccessError, std::move(text));
+    raise(Error(errc::PathFileAccessError, std::move(text)));
   }
   // A form that fails to wrap has deleted the window it owned already.
   const QPointer<QWidget> made(window);

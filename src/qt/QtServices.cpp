@@ -60,7 +60,7 @@ class QtMessageBox final : public host::MessageBox {
  public:
   std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
     const std::vector<std::int32_t> offered = host::buttonsOf(buttons);
-    if (offered.empty()) throw Error(errc::InvalidProcedureCall);
+    if (offered.empty()) raise(errc::InvalidProcedureCall);
     QMessageBox box;
     box.setText(impl::qtext(prompt));
     box.setWindowTitle(title.empty() ? QApplication::applicationName() : impl::qtext(title));

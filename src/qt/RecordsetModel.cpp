@@ -50,7 +50,7 @@ const QStringList& RecordsetModel::rowValues(int row) const {
   const Object rs = recordset();
   const int columns = columnCount();
   try {
-    if (!rs) throw Error(91);
+    if (!rs) raise(errc::ObjectNotSet);
     // Reading a row moves the recordset to it; its current record is put back.
     const host::CurrentRecord kept(rs);
     rs.put(u"Bookmark", bookmarkOf(row));

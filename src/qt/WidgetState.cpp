@@ -26,7 +26,7 @@ QString qtextOf(const Variant& value) {
 
 bool hasApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 void requireApplication() {
-  if (!hasApplication()) throw Error(errc::InvalidProcedureCall, u"The Qt host needs a QApplication");
+  if (!hasApplication()) raise(Error(errc::InvalidProcedureCall, u"The Qt host needs a QApplication"));
 }
 
 double twipsToPixels(double twips, bool horizontal) {

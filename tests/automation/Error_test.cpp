@@ -10,14 +10,14 @@ namespace tarnwick {
 namespace {
 
 TEST(Error, StandardDescriptionsAndDetails) {
-  EXPECT_EQ(Error(6).description(), u"Overflow");
-  EXPECT_EQ(Error(13).description(), u"Type mismatch");
-  EXPECT_EQ(Error(94).description(), u"Invalid use of Null");
-  EXPECT_EQ(Error(450).description(), u"Wrong number of arguments or invalid property assignment");
-  EXPECT_EQ(Error(75).description(), u"Path/File access error");
-  EXPECT_EQ(Error(3021).description(), u"No current record.");
-  EXPECT_EQ(describe(340, u"3"), u"Control array element '3' doesn't exist");
-  EXPECT_EQ(describe(3265, u"x"), u"Item not found in this collection.");
+  EXPECT_EQ(Error(errc::Overflow).description(), u"Overflow");
+  EXPECT_EQ(Error(errc::TypeMismatch).description(), u"Type mismatch");
+  EXPECT_EQ(Error(errc::InvalidUseOfNull).description(), u"Invalid use of Null");
+  EXPECT_EQ(Error(errc::WrongArgumentCount).description(), u"Wrong number of arguments or invalid property assignment");
+  EXPECT_EQ(Error(errc::PathFileAccessError).description(), u"Path/File access error");
+  EXPECT_EQ(Error(errc::NoCurrentRecord).description(), u"No current record.");
+  EXPECT_EQ(describe(errc::ControlArrayElementMissing, u"3"), u"Control array element '3' doesn't exist");
+  EXPECT_EQ(describe(errc::ItemNotFound, u"x"), u"Item not found in this collection.");
   EXPECT_EQ(standardDescription(31999), u"Application-defined or object-defined error");
   for (int n : {5, 6, 9, 11, 13, 52, 53, 54, 55, 57, 58, 61, 62, 67, 68, 70, 71, 75, 76, 94, 340, 380, 381, 424,
                 438, 450})
@@ -33,23 +33,23 @@ TEST(Error, ResultCodesRoundTripTheNumber) {
     EXPECT_TRUE(failed(hr)) << n;
     EXPECT_EQ(errorNumberFromResult(hr), n) << n;
   }
-  EXPECT_EQ(Error(13).result(), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(Error(53).result(), makeResult(0x800A0035u));
-  EXPECT_EQ(errorNumberFromResult(DISP_E_UNKNOWNNAME), 438);
-  EXPECT_EQ(errorNumberFromResult(E_FAIL), 440);
+  EXPECT_EQ(Error(errc::TypeMismatch).result(), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(Error(errc::FileNotFound).result(), makeResult(0x800A0035u));
+  EXPECT_EQ(errorNumberFromResult(DISP_E_UNKNOWNNAME), errc::MemberNotSupported);
+  EXPECT_EQ(errorNumberFromResult(E_FAIL), errc::AutomationError);
   EXPECT_NO_THROW(check(S_OK));
   EXPECT_NO_THROW(check(S_FALSE));
   try {
     check(DISP_E_OVERFLOW);
     FAIL();
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 6);
+    EXPECT_EQ(e.number(), errc::Overflow);
   }
 }
 
 TEST(Error, GuardKeepsEveryExceptionInside) {
   EXPECT_EQ(guard([] {}), S_OK);
-  EXPECT_EQ(guard([] { throw Error(11); }), DISP_E_DIVBYZERO);
+  EXPECT_EQ(guard([] { throw Error(errc::DivisionByZero); }), DISP_E_DIVBYZERO);
   EXPECT_EQ(guard([] { throw std::bad_alloc(); }), E_OUTOFMEMORY);
   EXPECT_EQ(guard([] { throw std::runtime_error("x"); }), E_UNEXPECTED);
   EXPECT_EQ(guard([] { throw 42; }), E_UNEXPECTED);

@@ -207,7 +207,7 @@ TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
   Object(form.get(u"txtId")).put(u"Text", Variant(u"2"));
   dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
   ASSERT_EQ(box->prompts().size(), 1u);
-  EXPECT_EQ(box->prompts()[0].prompt, standardDescription(3022));
+  EXPECT_EQ(box->prompts()[0].prompt, standardDescription(errc::DuplicateKey));
   EXPECT_EQ(selected(u"Select * From Orders"), u"1,2,3,4,5,6");
 }
 

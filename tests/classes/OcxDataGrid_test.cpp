@@ -138,7 +138,7 @@ TEST_F(OcxDataGrid, CopyWritesTheSelectedRecordsAsText) {
   data.call(u"Refresh");
   const Object empty = recordsetOf(u"datSource");
   grid.put(u"SelEndCol", lastColumn);
-  EXPECT_EQ(copy(grid, empty), 3021);
+  EXPECT_EQ(copy(grid, empty), errc::NoCurrentRecord);
   EXPECT_EQ(host::clipboard()->text(), u" 7\tAnn\t\r 12\tBob\tx\r\t 7\ty\r");
 }
 
@@ -174,10 +174,10 @@ TEST_F(OcxDataGrid, PasteIsAllOrNothing) {
   };
   // The third record repeats a key: the engine's message, and none of the records remain.
   host::clipboard()->setText(u" 1\tA\t\t\t\t\r 2\tB\t\t\t\t\r 3\tC\t\t\t\t\r 4\tD\t\t\t\t\r");
-  EXPECT_EQ(paste(target), 3022);
+  EXPECT_EQ(paste(target), errc::DuplicateKey);
   EXPECT_EQ(toInt32(target.get(u"EditMode")), 0);  // the refused record is not left half added
   ASSERT_EQ(prompts().size(), 1u);
-  EXPECT_EQ(prompts()[0].prompt, standardDescription(3022));
+  EXPECT_EQ(prompts()[0].prompt, standardDescription(errc::DuplicateKey));
   EXPECT_EQ(prompts()[0].buttons, 0);
   EXPECT_EQ(targetIds(), u"3;");
   // No tab: nothing to do, and no transaction was begun.
@@ -189,15 +189,15 @@ TEST_F(OcxDataGrid, PasteIsAllOrNothing) {
   ASSERT_EQ(prompts().size(), 2u);
   EXPECT_EQ(prompts()[1].prompt, u"Nothing to do");
   EXPECT_EQ(prompts()[1].buttons, 0);
-  EXPECT_EQ(errorOf([] { engineObject().call(u"Rollback"); }), 3034);
+  EXPECT_EQ(errorOf([] { engineObject().call(u"Rollback"); }), errc::NoTransaction);
   // Text from other programs: no final carriage return, more or fewer cells
   // than fields, binary junk, invalid UTF-16, a cell a field refuses.
   const std::u16string junkRows = std::u16string(u" 0\t") + u'\xD800' + u'\0' + u'\t' + u'\xDFFF' + u"\t\t\t\r";
   const std::vector<std::pair<std::u16string, std::int32_t>> bad = {
       {u" 5\tE\t\t\t\t\r 6\tF\t\t\t\t", 5},
       {u" 5\tE\t\t\t\t\t\r", 5},
-      {u" 5\tE\tnote\tmany\t\t\r", 3421},
-      {u" 5\tE\ta note much too long for the field\t\t\t\r", 3163},
+      {u" 5\tE\tnote\tmany\t\t\r", errc::ConversionError},
+      {u" 5\tE\ta note much too long for the field\t\t\t\r", errc::FieldTooSmall},
       {junkRows + junkRows, 3022},  // the same key twice
   };
   for (const auto& [text, number] : bad) {
@@ -293,13 +293,13 @@ TEST_F(OcxDataGrid, DeleteAllRemovesExactlyTheRecordsTheGridShows) {
   EXPECT_EQ(ids(u"tblSource"), u"7;12;");
   EXPECT_TRUE(toBool(Object(data.get(u"Recordset")).get(u"EOF")));  // refreshed: the grid shows none
   // Record sources that cannot be turned into an exact delete remove nothing.
-  EXPECT_EQ(deleteAll(u"Select Top 1 * From tblSource"), 3251);
-  EXPECT_EQ(deleteAll(u"Select tblSource.* From tblSource, tblTarget"), 3251);
-  EXPECT_EQ(deleteAll(u"Select * From tblSource As s Where s.Id = 7"), 3251);
+  EXPECT_EQ(deleteAll(u"Select Top 1 * From tblSource"), errc::OperationNotSupported);
+  EXPECT_EQ(deleteAll(u"Select tblSource.* From tblSource, tblTarget"), errc::OperationNotSupported);
+  EXPECT_EQ(deleteAll(u"Select * From tblSource As s Where s.Id = 7"), errc::OperationNotSupported);
   // A record source without "tbl", and one the database cannot run.
   db.call(u"Execute", u"CREATE TABLE Orders (Id LONG)");
-  EXPECT_EQ(deleteAll(u"Orders"), 5);
-  EXPECT_EQ(deleteAll(u"Select * From tblSource Where NoSuchField = 1"), 3061);
+  EXPECT_EQ(deleteAll(u"Orders"), errc::InvalidProcedureCall);
+  EXPECT_EQ(deleteAll(u"Select * From tblSource Where NoSuchField = 1"), errc::TooFewParameters);
   EXPECT_EQ(ids(u"tblSource"), u"7;12;");
   // The bare table: every record.
   EXPECT_EQ(deleteAll(u"tblTarget"), 0);

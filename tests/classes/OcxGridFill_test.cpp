@@ -118,13 +118,13 @@ TEST_F(OcxGridFill, FillGridWithRecordsFailures) {
   Object grid = flexGrid(form, 2);
   // A Null long integer has no digits: the rows before it stay, the recordset stays on it.
   Object rs(db.call(u"OpenRecordset", u"tblNoKey"));
-  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), rs.get()); }), 94);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), rs.get()); }), errc::InvalidUseOfNull);
   EXPECT_EQ(rows(grid), u" 1|a\n");
   EXPECT_EQ(toText(rs.get(u"Collect", {Variant(u"Label")})), u"b");
   // Every field left out: nothing to cut the tab from.
   Object one(db.call(u"OpenRecordset", u"Select Label From tblNoKey"));
-  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), one.get(), u"Label"); }), 5);
-  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), grid.get()); }), 438);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), one.get(), u"Label"); }), errc::InvalidProcedureCall);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", grid.get(), grid.get()); }), errc::MemberNotSupported);
 }
 
 TEST_F(OcxGridFill, AddRowTextToGrid) {
@@ -143,7 +143,7 @@ TEST_F(OcxGridFill, AddRowTextToGrid) {
   EXPECT_EQ(rows(grid), u"Pen|2|1.5\nX||Z\nInk|5|\n||\n");
   // A grid with only its heading row has no row 1.
   grid.put(u"Rows", Variant(1));
-  EXPECT_EQ(errorOf([&] { ocx.call(u"AddRowTextToGrid", grid.get(), u"a"); }), 381);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"AddRowTextToGrid", grid.get(), u"a"); }), errc::InvalidPropertyArrayIndex);
 }
 
 TEST_F(OcxGridFill, ShowResultInGridBindsTheFormsDataControl) {
@@ -212,9 +212,9 @@ TEST_F(OcxGridFill, AddValuesToRecordsetAddsOrOverwrites) {
   EXPECT_EQ(contents(), u"1:Ink:1;2:Pencil:4;3:Pad:7;");
   // Failures save nothing: too few values, a value the field refuses, the
   // excepted field named in another case (value 0 then goes to the key).
-  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", table.get(), u"Id", -1); }), 9);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", table.get(), u"Id", -1); }), errc::SubscriptOutOfRange);
   table.call(u"CancelUpdate");
-  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", table.get(), u"Id", -1, u"Cup", u"many"); }), 3421);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", table.get(), u"Id", -1, u"Cup", u"many"); }), errc::ConversionError);
   table.call(u"CancelUpdate");
   EXPECT_NE(errorOf([&] { ocx.call(u"AddValuesToRecordset", table.get(), u"id", -1, u"Cup", 1, 2); }), 0);
   table.call(u"CancelUpdate");
@@ -222,7 +222,7 @@ TEST_F(OcxGridFill, AddValuesToRecordsetAddsOrOverwrites) {
   // A first field that is Null right after AddNew.
   db.call(u"Execute", u"CREATE TABLE Notes (Num LONG, Body TEXT(10))");
   Object notes(db.call(u"OpenRecordset", u"Notes", 1));
-  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", notes.get(), u"", -1, 1, u"x"); }), 94);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"AddValuesToRecordset", notes.get(), u"", -1, 1, u"x"); }), errc::InvalidUseOfNull);
   EXPECT_EQ(toInt32(ocx.call(u"AddFromGridToRecordset", notes.get(), notes.get(), u"", -1, 1, u"x")), 0);
 }
 
@@ -261,10 +261,10 @@ TEST_F(OcxGridFill, ComboFollowsTheDataGridsCurrentCell) {
   EXPECT_EQ(view->activeControl()->name(), u"cboTown");
   EXPECT_EQ(toInt32(ocx.call(u"ComboInGridRowColChange", grid.get(), combo.get(), -60)), 0);
   EXPECT_EQ(toDouble(combo.get(u"Top")), 1600);
-  EXPECT_EQ(toInt32(ocx.call(u"ComboInGridRowColChange", grid.get(), combo.get(), u"x")), 13);
+  EXPECT_EQ(toInt32(ocx.call(u"ComboInGridRowColChange", grid.get(), combo.get(), u"x")), errc::TypeMismatch);
   // A flex grid has no Columns.
   ComPtr<host::Form> keep;
-  EXPECT_EQ(toInt32(ocx.call(u"ComboInGridRowColChange", flexGrid(keep, 2).get(), combo.get())), 438);
+  EXPECT_EQ(toInt32(ocx.call(u"ComboInGridRowColChange", flexGrid(keep, 2).get(), combo.get())), errc::MemberNotSupported);
 }
 
 }  // namespace

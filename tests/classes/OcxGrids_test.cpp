@@ -119,24 +119,24 @@ TEST_F(OcxGrids, SizeGridColumnsOnAFlexGrid) {
 
   // Errors are the result; columns set before keep their widths.
   const std::u16string before = flexWidths(grid);
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{5500})), 6);  // 6 x 5500
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{0}, list({1}))), 11);
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, 1000)), 13);  // no array
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({1, 2}, 1))), 9);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{5500})), errc::Overflow);  // 6 x 5500
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{0}, list({1}))), errc::DivisionByZero);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, 1000)), errc::TypeMismatch);  // no array
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({1, 2}, 1))), errc::SubscriptOutOfRange);
   EXPECT_EQ(flexWidths(grid), before);
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({100, u"wide"}))), 13);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({100, u"wide"}))), errc::TypeMismatch);
   EXPECT_EQ(flexWidths(grid), u"100,960,960,960");
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({-5}))), 380);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3}, list({-5}))), errc::InvalidPropertyValue);
   // A width too large for the grid's arithmetic.
   grid.put(u"Width", Variant(3e6));
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3})), 6);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3})), errc::Overflow);
 
   // Another kind of object is left alone.
   const Object text = control(form, u"txtNoGrid");
   EXPECT_EQ(result(ocx.call(u"SizeGridColumns", text.get(), false, std::int16_t{3})), 0);
   EXPECT_EQ(toDouble(text.get(u"Width")), 1234);
   // An argument that is no object is refused before the routine runs.
-  EXPECT_EQ(errorOf([&] { ocx.call(u"SizeGridColumns", Variant(5), false, std::int16_t{3}); }), 13);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"SizeGridColumns", Variant(5), false, std::int16_t{3}); }), errc::TypeMismatch);
 }
 
 TEST_F(OcxGrids, SizeGridColumnsOnADataGrid) {
@@ -163,10 +163,10 @@ TEST_F(OcxGrids, SizeGridColumnsOnADataGrid) {
   EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{3})), 0);
   EXPECT_EQ(dataWidths(grid), u"1333,1333,1304");  // 4000 / 3; 4000 - 2666 - 30
   // The last column's allowance overflows only once the others are set.
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{20000})), 6);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{20000})), errc::Overflow);
   EXPECT_EQ(dataWidths(grid), u"1333,1333,1304");
   frame::element(Object(grid.get(u"Columns")), 0).put(u"Width", Variant(10));
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{20000})), 6);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{20000})), errc::Overflow);
   EXPECT_EQ(dataWidths(grid), u"1333,1333,1304");
   // The early-bound interface, the width list left out.
   ComPtr<ocx::OcxWrapper> direct = makeObject<ocx::OcxWrapper>();
@@ -179,8 +179,8 @@ TEST_F(OcxGrids, SizeGridColumnsOnADataGrid) {
   EXPECT_EQ(number, 0);
   EXPECT_EQ(dataWidths(grid), u"1333,1333,1088");
   // No columns: the share divides by zero.
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", control(form, u"grdEmpty").get(), false, std::int16_t{3})), 11);
-  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{0}, list({1}))), 11);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", control(form, u"grdEmpty").get(), false, std::int16_t{3})), errc::DivisionByZero);
+  EXPECT_EQ(result(ocx.call(u"SizeGridColumns", grid.get(), false, std::int16_t{0}, list({1}))), errc::DivisionByZero);
 }
 
 TEST_F(OcxGrids, SizeGridFromWidthHidesLeadingColumns) {
@@ -198,10 +198,10 @@ TEST_F(OcxGrids, SizeGridFromWidthHidesLeadingColumns) {
   EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), 0)), 0);  // hides nothing; the last keeps its width
   EXPECT_EQ(flexWidths(grid), u"1391,1391,1391,1391,960");
   // More columns to hide than the grid has: the grid's own error, after the real columns were hidden.
-  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), 7)), 381);
+  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), 7)), errc::InvalidPropertyArrayIndex);
   EXPECT_EQ(flexWidths(grid), u"0,0,0,0,0");
-  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), -1)), 381);
-  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), u"two")), 13);
+  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), -1)), errc::InvalidPropertyArrayIndex);
+  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get(), u"two")), errc::TypeMismatch);
   // The host's edge metric.
   auto metrics = std::make_shared<host::HeadlessSystemMetrics>();
   metrics->set(host::SM_CXEDGE, 10);
@@ -209,11 +209,11 @@ TEST_F(OcxGrids, SizeGridFromWidthHidesLeadingColumns) {
   EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get())), 0);
   EXPECT_EQ(flexWidths(grid), u"0,1331,1331,1331,1331");  // (6000 - 375 - 300) / 4 = 1331.25
   metrics->set(host::SM_CXEDGE, 2000000000);  // 2 x edge x tppX leaves 32 bits
-  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get())), 6);
+  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get())), errc::Overflow);
   // One column: M = 0.
   metrics->set(host::SM_CXEDGE, 2);
   grid.put(u"Cols", Variant(1));
-  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get())), 11);
+  EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", grid.get())), errc::DivisionByZero);
   // A data grid: (4000 - 64 x 15) / 2 = 1520, no edge.
   const Object data = control(form, u"grdData");
   EXPECT_EQ(result(ocx.call(u"SizeGridFromWidth", data.get())), 0);
@@ -245,7 +245,7 @@ TEST_F(OcxGrids, SizeGridFromPanelsCopiesPanelWidths) {
   EXPECT_EQ(toInt32(grid.get(u"HighLight")), 0);
   // No handling: a missing panel fails the call after the columns before it were set.
   grid.put(u"Cols", Variant(5));
-  EXPECT_EQ(errorOf([&] { ocx.call(u"SizeGridFromPanels", grid.get(), panels.get(), std::int16_t{1}); }), 340);
+  EXPECT_EQ(errorOf([&] { ocx.call(u"SizeGridFromPanels", grid.get(), panels.get(), std::int16_t{1}); }), errc::ControlArrayElementMissing);
   EXPECT_EQ(flexWidths(grid), u"0,1000,1500,2000,960");
 }
 
@@ -293,9 +293,9 @@ TEST_F(OcxGrids, SizeGridFormPlacesTheGridAndItsCompanions) {
 
   // An odd list: the pairs before are placed, then error 9.
   control(form, u"cmdOk").put(u"Top", Variant(0));
-  EXPECT_EQ(result(ocx.call(u"SizeGridForm", grid.get(), c(u"cmdOk"), u"BOTTOMRIGHT", c(u"cmdCancel"))), 9);
+  EXPECT_EQ(result(ocx.call(u"SizeGridForm", grid.get(), c(u"cmdOk"), u"BOTTOMRIGHT", c(u"cmdCancel"))), errc::SubscriptOutOfRange);
   EXPECT_EQ(toDouble(control(form, u"cmdOk").get(u"Top")), 5304);
-  EXPECT_EQ(result(ocx.call(u"SizeGridForm", grid.get(), u"cmdOk", u"HEADING")), 424);
+  EXPECT_EQ(result(ocx.call(u"SizeGridForm", grid.get(), u"cmdOk", u"HEADING")), errc::ObjectRequired);
   EXPECT_EQ(result(ocx.call(u"SizeGridForm", grid.get(), grid.get(), u"TOPRIGHT")), 0);
   // The row offset is 16-bit: (b + 1) x (Width + 24) overflows.
   control(form, u"cmdOk").put(u"Width", Variant(20000));

@@ -32,9 +32,9 @@ TEST(RecordLookup, SortRecordsetReturnsANewSortedRecordset) {
   EXPECT_EQ(toText(rs.get(u"Sort")), u"Qty DESC");
   EXPECT_EQ(current(rs), 2);
   // A sort text the engine rejects is the routine's error.
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"Qty DESC DESC"); }), 3075);
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"NoSuchField"); }), 3061);
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", Variant(5), u"Qty"); }), 13);  // no object
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"Qty DESC DESC"); }), errc::SyntaxError);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", rs.get(), u"NoSuchField"); }), errc::TooFewParameters);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", Variant(5), u"Qty"); }), errc::TypeMismatch);  // no object
 }
 
 TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
@@ -49,9 +49,9 @@ TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
   EXPECT_TRUE(toBool(dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"ByCustomer", u"miller")));
   EXPECT_EQ(current(table), 4);
   // An index the table does not have, and a recordset that is no table.
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"NoIndex", 1); }), 3800);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"NoIndex", 1); }), errc::NotAnIndex);
   Object dynaset(db.call(u"OpenRecordset", u"Orders", 2));
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", dynaset.get(), u"PrimaryKey", 1); }), 3251);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"MakeCurrentRecord_b", dynaset.get(), u"PrimaryKey", 1); }), errc::OperationNotSupported);
   // The early-bound interface runs the same body.
   ComPtr<dataaccess::DataAccessWrapper> direct = makeObject<dataaccess::DataAccessWrapper>();
   IDispatch* tableObject = table.get();
@@ -78,7 +78,7 @@ TEST(RecordLookup, FindRecordAlwaysStartsAtTheFirstRecord) {
   EXPECT_TRUE(toBool(dataAccess.call(u"FindRecord_b", false, rs.get(), u"Orders.[Qty]=5 and Customer Like 'M*'")));
   EXPECT_EQ(current(rs), 4);
   EXPECT_FALSE(toBool(dataAccess.call(u"FindRecord_b", true, rs.get(), u"Qty > 100")));
-  EXPECT_EQ(errorOf([&] { dataAccess.call(u"FindRecord_b", true, rs.get(), u"Qty >> 100"); }), 3075);
+  EXPECT_EQ(errorOf([&] { dataAccess.call(u"FindRecord_b", true, rs.get(), u"Qty >> 100"); }), errc::SyntaxError);
   EXPECT_EQ(current(rs), 4);
 }
 

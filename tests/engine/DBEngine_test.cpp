@@ -68,14 +68,14 @@ TEST(DBEngine, NestedTransactionsCoverEveryOpenDatabase) {
   late.call(u"Execute", u"Delete * From Customers");
   engine.call(u"Rollback");
   EXPECT_EQ(toInt32(Object(late.call(u"TableDefs", u"Customers")).get(u"RecordCount")), 3);
-  EXPECT_EQ(errorOf([&] { engine.call(u"CommitTrans"); }), 3034);
-  EXPECT_EQ(errorOf([&] { engine.call(u"Rollback"); }), 3034);
+  EXPECT_EQ(errorOf([&] { engine.call(u"CommitTrans"); }), errc::NoTransaction);
+  EXPECT_EQ(errorOf([&] { engine.call(u"Rollback"); }), errc::NoTransaction);
 }
 
 TEST(DBEngine, OpeningFilesThatAreNoDatabases) {
   TempDir dir;
   Object engine = testing::engineObject();
-  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir / "missing.db")); }), 3024);
+  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir / "missing.db")); }), errc::CouldNotFindFile);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.db"));
   {
     std::FILE* f = std::fopen((dir / "text.db").c_str(), "w");
@@ -86,13 +86,13 @@ TEST(DBEngine, OpeningFilesThatAreNoDatabases) {
     engine.call(u"OpenDatabase", u16(dir / "text.db"));
     FAIL();
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 3343);
+    EXPECT_EQ(e.number(), errc::UnrecognizedFormat);
     EXPECT_EQ(e.description(), u"Unrecognized database format '" + u16(dir / "text.db") + u"'.");
   }
-  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir.path())); }), 3051);
+  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(dir.path())); }), errc::CannotOpenDatabase);
   makeOrdersDatabase(dir / "orders.db").call(u"Close");
-  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "orders.db")); }), 3204);
-  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "no" / "such" / "dir.db")); }), 3051);
+  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "orders.db")); }), errc::DatabaseExists);
+  EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(dir / "no" / "such" / "dir.db")); }), errc::CannotOpenDatabase);
   EXPECT_FALSE(std::filesystem::exists(dir / "no"));
 
   // A file without write permission opens for reading and refuses changes.
@@ -102,14 +102,14 @@ TEST(DBEngine, OpeningFilesThatAreNoDatabases) {
     EXPECT_FALSE(toBool(db.get(u"Updatable")));
     Object rs(db.call(u"OpenRecordset", u"Orders"));
     EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Qty")})), 5);
-    EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), 3027);
-    EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), 3027);
+    EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::ReadOnly);
+    EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), errc::ReadOnly);
   }
   // Read-only on request.
   std::filesystem::permissions(dir / "orders.db", std::filesystem::perms::owner_all);
   Object readOnly(engine.call(u"OpenDatabase", u16(dir / "orders.db"), false, true));
-  EXPECT_EQ(errorOf([&] { readOnly.call(u"Execute", u"Delete * From Orders"); }), 3027);
-  EXPECT_EQ(errorOf([&] { Object(readOnly.call(u"OpenRecordset", u"Orders")).call(u"AddNew"); }), 3027);
+  EXPECT_EQ(errorOf([&] { readOnly.call(u"Execute", u"Delete * From Orders"); }), errc::ReadOnly);
+  EXPECT_EQ(errorOf([&] { Object(readOnly.call(u"OpenRecordset", u"Orders")).call(u"AddNew"); }), errc::ReadOnly);
 }
 
 TEST(DBEngine, AnotherProcessWritingLocksTheFile) {
@@ -155,10 +155,10 @@ TEST(DBEngine, AnotherProcessWritingLocksTheFile) {
     rs.call(u"Update");
     ADD_FAILURE() << "written while another process writes";
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 3218);
+    EXPECT_EQ(e.number(), errc::Locked);
     EXPECT_EQ(e.description(), u"Could not update; currently locked.");
   }
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), 3218);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), errc::Locked);
   EXPECT_EQ(toInt32(rs.get(u"EditMode")), 1);  // the edit is kept for a later try
   (void)!::write(release[1], &c, 1);
   int status = 0;

@@ -48,25 +48,25 @@ TEST(Database, ExecuteRunsOneActionStatement) {
   EXPECT_EQ(count(db, u"Orders"), 0);
 
   // A second statement is refused and nothing of the text runs.
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers; Delete * From Orders"); }), 3142);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers; Delete * From Orders"); }), errc::TrailingCharacters);
   EXPECT_EQ(count(db, u"Customers"), 3);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Select * From Customers"); }), 3065);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Nowhere"); }), 3078);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Drop everything"); }), 3129);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers Where Name = = 'x'"); }), 3075);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers Where Nobody = 1"); }), 3061);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"CREATE TABLE Broken (A TEXT(0))"); }), 3290);
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"CREATE TABLE Broken (A WHATEVER)"); }), 3290);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Select * From Customers"); }), errc::SelectNotAction);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Nowhere"); }), errc::TableNotFound);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Drop everything"); }), errc::InvalidStatement);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers Where Name = = 'x'"); }), errc::SyntaxError);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Customers Where Nobody = 1"); }), errc::TooFewParameters);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"CREATE TABLE Broken (A TEXT(0))"); }), errc::SyntaxErrorDdl);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"CREATE TABLE Broken (A WHATEVER)"); }), errc::SyntaxErrorDdl);
   // A statement that fails halfway leaves nothing changed.
   db.call(u"Execute", u"INSERT INTO Orders (OrderId, Customer) VALUES (1, 'a')");
   db.call(u"Execute", u"INSERT INTO Orders (OrderId, Customer) VALUES (3, 'c')");
   EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"UPDATE Orders SET OrderId = 3 WHERE OrderId = 1 OR OrderId = 3"); }),
             3022);
   EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,3");
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"INSERT INTO Customers (City) VALUES ('Nowhere')"); }), 3314);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"INSERT INTO Customers (City) VALUES ('Nowhere')"); }), errc::RequiredNull);
 
   db.call(u"Close");
-  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"DELETE FROM Orders"); }), 3420);
+  EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"DELETE FROM Orders"); }), errc::ObjectInvalid);
 }
 
 TEST(Database, TableDefsDescribeFieldsAndIndexes) {
@@ -110,8 +110,8 @@ TEST(Database, TableDefsDescribeFieldsAndIndexes) {
   EXPECT_TRUE(toBool(composite.get(u"Unique")));
   EXPECT_EQ(toInt32(Object(composite.get(u"Fields")).get(u"Count")), 2);
   EXPECT_EQ(toText(Object(Object(composite.get(u"Fields")).call(u"Item", 1)).get(u"Name")), u"OrderDate");
-  EXPECT_EQ(errorOf([&] { indexes.call(u"Item", u"Nope"); }), 3265);
-  EXPECT_EQ(errorOf([&] { db.call(u"TableDefs", u"Nope"); }), 3265);
+  EXPECT_EQ(errorOf([&] { indexes.call(u"Item", u"Nope"); }), errc::ItemNotFound);
+  EXPECT_EQ(errorOf([&] { db.call(u"TableDefs", u"Nope"); }), errc::ItemNotFound);
   db.call(u"Execute", u"DROP INDEX ByCustomer ON Orders");
   db.call(u"Execute", u"DROP TABLE Customers");
   EXPECT_EQ(toInt32(Object(db.get(u"TableDefs")).get(u"Count")), 1);
@@ -172,9 +172,9 @@ TEST(Database, RecordsetsOutliveTheirDatabaseObjectUntilClose) {
   Object db(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
   Object open(db.call(u"OpenRecordset", u"Orders"));
   db.call(u"Close");
-  EXPECT_EQ(errorOf([&] { open.call(u"MoveNext"); }), 3420);
-  EXPECT_EQ(errorOf([&] { open.get(u"Collect", {Variant(0)}); }), 3420);
-  EXPECT_EQ(errorOf([&] { db.call(u"Close"); }), 3420);
+  EXPECT_EQ(errorOf([&] { open.call(u"MoveNext"); }), errc::ObjectInvalid);
+  EXPECT_EQ(errorOf([&] { open.get(u"Collect", {Variant(0)}); }), errc::ObjectInvalid);
+  EXPECT_EQ(errorOf([&] { db.call(u"Close"); }), errc::ObjectInvalid);
 }
 
 }  // namespace

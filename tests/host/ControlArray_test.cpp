@@ -47,9 +47,9 @@ TEST(ControlArray, BoundsElementsAndEnumerationInIndexOrder) {
   EXPECT_EQ(errorOf([&] { array.call(u"Item", u"abc"); }), errc::TypeMismatch);
 
   // Names: one control or one array of one kind; an element is loaded once.
-  EXPECT_EQ(errorOf([&] { form->add(ControlKind::TextBox, u"txtField", 2); }), 360);
+  EXPECT_EQ(errorOf([&] { form->add(ControlKind::TextBox, u"txtField", 2); }), errc::ObjectAlreadyLoaded);
   EXPECT_EQ(errorOf([&] { form->add(ControlKind::TextBox, u"TXTFIELD"); }), errc::InvalidProcedureCall);
-  EXPECT_EQ(errorOf([&] { form->add(ControlKind::Label, u"txtField", 9); }), errc::InvalidProcedureCall);
+  EXPECT_EQ(errorOf([&] { form->add(ControlKind::Label, u"txtField", errc::SubscriptOutOfRange); }), errc::InvalidProcedureCall);
   EXPECT_EQ(errorOf([&] { form->add(ControlKind::Label, u"9lives"); }), errc::InvalidPropertyValue);
   EXPECT_EQ(errorOf([&] { form->add(ControlKind::Label, u"Caption"); }), errc::InvalidPropertyValue);
   form->add(ControlKind::TextBox, u"txtField", 0);
@@ -70,7 +70,7 @@ TEST(ControlArray, FormControlsInPlacementOrder) {
   EXPECT_EQ(enumerate(controls).size(), 4u);
   EXPECT_EQ(Object(controls.call(u"Item", u"chkC")).typeName(), u"CheckBox");
   EXPECT_EQ(errorOf([&] { controls.call(u"Item", 4); }), errc::SubscriptOutOfRange);
-  EXPECT_EQ(errorOf([&] { controls.call(u"Item", u"nothing"); }), 730);
+  EXPECT_EQ(errorOf([&] { controls.call(u"Item", u"nothing"); }), errc::ControlNotFound);
   EXPECT_EQ(toInt32(f.get(u"Count")), 4);
 }
 

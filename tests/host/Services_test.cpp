@@ -65,7 +65,7 @@ TEST_F(ServicesTest, MessageBoxRecordsPromptsAndAnswersFromItsScript) {
   // A script answer the box does not offer fails loudly.
   box->answer({mb::Yes});
   EXPECT_EQ(errorOf([&] { host.call(u"MsgBox", u"Field too long", 48); }), errc::InvalidProcedureCall);
-  EXPECT_EQ(errorOf([&] { host.call(u"MsgBox", u"?", 7); }), errc::InvalidProcedureCall);  // no such button set
+  EXPECT_EQ(errorOf([&] { host.call(u"MsgBox", u"?", errc::OutOfMemory); }), errc::InvalidProcedureCall);  // no such button set
   EXPECT_EQ(errorOf([&] { host.call(u"MsgBox"); }), errc::WrongArgumentCount);
 }
 

@@ -84,7 +84,7 @@ TEST(QtWidgets, MembersActOnTheWidgets) {
     state.put(u"Text", Variant(u"lost"));
     ADD_FAILURE() << "the drop-down list took a text outside its list";
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 383);
+    EXPECT_EQ(e.number(), errc::PropertyReadOnly);
   }
   EXPECT_EQ(list->currentIndex(), 1);
   EXPECT_EQ(list->currentText(), QStringLiteral("closed"));

@@ -3,6 +3,7 @@
 // source that raised it. Errors travel as C++ exceptions inside the library
 // and become result codes (plus exception information) at a binary
 // interface, and only there.
+#include <tarnwick/automation/ErrorCatalogue.h>
 #include <tarnwick/automation/Result.h>
 
 #include <cstdint>
@@ -34,47 +35,6 @@ class Error : public std::exception {
   std::string what_;
 };
 
-// Numbers of the runtime errors that the library raises itself.
-namespace errc {
-inline constexpr std::int32_t InvalidProcedureCall = 5;
-inline constexpr std::int32_t Overflow = 6;
-inline constexpr std::int32_t OutOfMemory = 7;
-inline constexpr std::int32_t SubscriptOutOfRange = 9;
-inline constexpr std::int32_t ArrayLocked = 10;
-inline constexpr std::int32_t DivisionByZero = 11;
-inline constexpr std::int32_t TypeMismatch = 13;
-inline constexpr std::int32_t BadFileNameOrNumber = 52;
-inline constexpr std::int32_t FileNotFound = 53;
-inline constexpr std::int32_t BadFileMode = 54;
-inline constexpr std::int32_t FileAlreadyOpen = 55;
-inline constexpr std::int32_t DeviceIOError = 57;
-inline constexpr std::int32_t FileAlreadyExists = 58;
-inline constexpr std::int32_t DiskFull = 61;
-inline constexpr std::int32_t InputPastEndOfFile = 62;
-inline constexpr std::int32_t TooManyFiles = 67;
-inline constexpr std::int32_t DeviceUnavailable = 68;
-inline constexpr std::int32_t PermissionDenied = 70;
-inline constexpr std::int32_t DiskNotReady = 71;
-inline constexpr std::int32_t PathFileAccessError = 75;
-inline constexpr std::int32_t PathNotFound = 76;
-inline constexpr std::int32_t ObjectNotSet = 91;
-inline constexpr std::int32_t InvalidUseOfNull = 94;
-inline constexpr std::int32_t ControlArrayElementMissing = 340;
-inline constexpr std::int32_t NotAnArray = 343;
-inline constexpr std::int32_t InvalidPropertyValue = 380;
-inline constexpr std::int32_t InvalidPropertyArrayIndex = 381;
-inline constexpr std::int32_t PropertyOrMethodNotFound = 423;
-inline constexpr std::int32_t ObjectRequired = 424;
-inline constexpr std::int32_t CantCreateObject = 429;
-inline constexpr std::int32_t NoAutomationSupport = 430;
-inline constexpr std::int32_t MemberNotSupported = 438;
-inline constexpr std::int32_t AutomationError = 440;
-inline constexpr std::int32_t ActionNotSupported = 445;
-inline constexpr std::int32_t NamedArgumentsNotSupported = 446;
-inline constexpr std::int32_t NamedArgumentNotFound = 448;
-inline constexpr std::int32_t ArgumentNotOptional = 449;
-inline constexpr std::int32_t WrongArgumentCount = 450;
-}  // namespace errc
 
 // The standard description of a runtime or data-engine error number; for a
 // number the table does not know, "Application-defined or object-defined error".
@@ -83,6 +43,15 @@ std::u16string standardDescription(std::int32_t number);
 // The description, with `detail` put where the text names a value (the field
 // name, index or expression of descriptions such as 340 or 3265).
 std::u16string describe(std::int32_t number, std::u16string_view detail);
+
+// The one way to raise an error: its number from `errc`, the catalogue's
+// text with `detail` in the place the text keeps for a name or value, and
+// an optional `note` after the text that says what is at fault (a position,
+// a file) without changing the platform's own words.
+[[noreturn]] void raise(std::int32_t number, std::u16string_view detail = {}, std::u16string_view note = {});
+// Raises an error that already has its text: one passed along from another
+// object, or a number whose text this library words for the occasion.
+[[noreturn]] void raise(Error error);
 
 // The runtime error number that a result code stands for: 0x800A0000 | n
 // gives n, the dispatch codes give their runtime equivalents (type mismatch

@@ -1,9 +1,11 @@
 #pragma once
-// The engine's field types, with the engine's own numbering (what a
-// field's Type answers), and the bits of a field's Attributes.
+// The data engine's field types, with the engine's own numbering (what a
+// field's Type answers), the bits of a field's Attributes, and the kinds of
+// recordset. The engine builds on them and the routines read them by name,
+// so they are declared here once, below both.
 #include <cstdint>
 
-namespace tarnwick::engine {
+namespace tarnwick::frame {
 
 enum class FieldType : std::int16_t {
   Boolean = 1,
@@ -45,4 +47,4 @@ constexpr bool isTextType(FieldType t) noexcept {
   return t == FieldType::Text || t == FieldType::Memo || t == FieldType::Char;
 }
 
-}  // namespace tarnwick::engine
+}  // namespace tarnwick::frame

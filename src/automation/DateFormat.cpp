@@ -1,0 +1,312 @@
+// Date to text: the general date form and user-defined date patterns.
+#include "Calendar.h"
+
+#include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+using namespace calendar;
+
+// ---------------------------------------------------------------------------
+// Date to text
+
+void appendNumber(std::u16string& out, int value, int minimumDigits) {
+  if (value >= 0 && value < 100 && minimumDigits <= 2) {  // days, months, hours ...
+    if (value >= 10 || minimumDigits == 2) out.push_back(static_cast<char16_t>(u'0' + value / 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
+    return;
+  }
+  char16_t buffer[12];
+  int length = 0;
+  auto v = static_cast<unsigned>(value < 0 ? -value : value);
+  do {
+    buffer[length++] = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (length < minimumDigits) buffer[length++] = u'0';
+  if (value < 0) out.push_back(u'-');
+  while (length > 0) out.push_back(buffer[--length]);
+}
+
+enum class PatternKind : std::uint8_t {
+  Literal,      // text: a character, a quoted run or an escaped character
+  DateSeparator,
+  TimeSeparator,
+  Day,          // d dd ddd dddd ddddd dddddd (count 1 ... 6)
+  Weekday,      // w ww
+  Month,        // m mm mmm mmmm
+  Quarter,      // q
+  Year,         // y yy yyyy (count 1, 2, 4)
+  Hour,         // h hh
+  Minute,       // n nn
+  Second,       // s ss
+  LongTime,     // ttttt
+  General,      // c
+  AmPmSlash,    // AM/PM in the pattern's letter case
+  APSlash,      // A/P in the pattern's letter case
+  AmPmLocale,   // AMPM: the locale's strings
+};
+
+struct PatternToken {
+  PatternKind kind;
+  int count;
+  std::u16string_view text;  // the literal text, or the marker as written
+  std::size_t next;          // where the next token begins
+};
+
+bool isMarkerKind(PatternKind kind) noexcept {
+  return kind == PatternKind::AmPmSlash || kind == PatternKind::APSlash || kind == PatternKind::AmPmLocale;
+}
+
+// Reads the pattern token at `i` (i < pattern.size()). Letters are read
+// case-insensitively, a run of one letter as the longest token it makes
+// ("ddddddd" is dddddd then d, "yyy" is yy then y); characters that make no
+// token stand for themselves, and so do runs of fewer than five t.
+// Only ASCII letters make tokens, so folding ASCII is enough (and cheaper
+// than the full letter-case folding, on the hot path of formatting).
+constexpr char16_t foldAscii(char16_t c) noexcept {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+PatternToken patternToken(std::u16string_view pattern, std::size_t i) noexcept {
+  const std::size_t size = pattern.size();
+  const char16_t letter = foldAscii(pattern[i]);
+  std::size_t run = 1;
+  while (i + run < size && foldAscii(pattern[i + run]) == letter) ++run;
+  auto token = [&](PatternKind kind, std::size_t length) {
+    return PatternToken{kind, static_cast<int>(length), {}, i + length};
+  };
+  auto upTo = [&](std::size_t limit) { return run < limit ? run : limit; };
+  switch (letter) {
+    case u'"': {
+      // An unclosed quote runs to the end of the pattern.
+      const std::size_t close = pattern.find(u'"', i + 1);
+      if (close == std::u16string_view::npos) return {PatternKind::Literal, 0, pattern.substr(i + 1), size};
+      return {PatternKind::Literal, 0, pattern.substr(i + 1, close - i - 1), close + 1};
+    }
+    case u'\\':
+      // A backslash at the very end escapes nothing and shows nothing.
+      if (i + 1 == size) return {PatternKind::Literal, 0, {}, size};
+      return {PatternKind::Literal, 0, pattern.substr(i + 1, 1), i + 2};
+    case u'/': return token(PatternKind::DateSeparator, 1);
+    case u':': return token(PatternKind::TimeSeparator, 1);
+    case u'd': return token(PatternKind::Day, upTo(6));
+    case u'w': return token(PatternKind::Weekday, upTo(2));
+    case u'm': return token(PatternKind::Month, upTo(4));
+    case u'q': return token(PatternKind::Quarter, 1);
+    case u'y': return token(PatternKind::Year, run >= 4 ? 4 : run >= 2 ? 2 : 1);
+    case u'h': return token(PatternKind::Hour, upTo(2));
+    case u'n': return token(PatternKind::Minute, upTo(2));
+    case u's': return token(PatternKind::Second, upTo(2));
+    case u'c': return token(PatternKind::General, 1);
+    case u't':
+      if (run >= 5) return token(PatternKind::LongTime, 5);
+      break;
+    case u'a': {
+      const std::u16string_view rest = pattern.substr(i);
+      if (startsWithIgnoreCase(rest, u"am/pm")) return {PatternKind::AmPmSlash, 0, rest.substr(0, 5), i + 5};
+      if (startsWithIgnoreCase(rest, u"ampm")) return {PatternKind::AmPmLocale, 0, rest.substr(0, 4), i + 4};
+      if (startsWithIgnoreCase(rest, u"a/p")) return {PatternKind::APSlash, 0, rest.substr(0, 3), i + 3};
+      break;
+    }
+    default: break;
+  }
+  return {PatternKind::Literal, 0, pattern.substr(i, 1), i + 1};
+}
+
+bool isDayZero(const DateParts& p) noexcept { return p.year == 1899 && p.month == 12 && p.day == 30; }
+bool isMidnight(const DateParts& p) noexcept { return p.hour == 0 && p.minute == 0 && p.second == 0; }
+
+// Week of the year: weeks begin on Sunday and week 1 is the one holding
+// 1 January, so the days before the first Sunday make up week 1.
+int weekOfYear(const DateParts& p) noexcept {
+  const int firstWeekday = ((p.weekday - 1 - (p.dayOfYear - 1)) % 7 + 7) % 7;  // of 1 January, 0 = Sunday
+  return (p.dayOfYear - 1 + firstWeekday) / 7 + 1;
+}
+
+void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
+                   int depth);
+
+// The standard patterns that some tokens stand for (ddddd, dddddd, ttttt
+// and c) are expanded one level deep; inside such an expansion those tokens
+// show nothing, so a locale pattern can never recurse.
+void expand(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale, int depth) {
+  if (depth == 0) formatPattern(out, p, pattern, locale, depth + 1);
+}
+
+// c: the short date, a blank and the long time; the date alone at
+// midnight, the time alone on day 0 (which includes 0 itself: "12:00:00 AM").
+void generalDate(std::u16string& out, const DateParts& p, const Locale& locale, int depth) {
+  if (depth != 0) return;
+  if (isDayZero(p)) {
+    formatPattern(out, p, locale.longTimePattern, locale, depth + 1);
+    return;
+  }
+  formatPattern(out, p, locale.shortDatePattern, locale, depth + 1);
+  if (isMidnight(p)) return;
+  out.push_back(u' ');
+  formatPattern(out, p, locale.longTimePattern, locale, depth + 1);
+}
+
+void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
+                   int depth) {
+  // An AM/PM token anywhere in the pattern puts its hours on the 12-hour clock.
+  // Every AM/PM token begins with an a, so most patterns need no second look.
+  bool twelveHour = false;
+  const bool mayHaveMarker = pattern.find_first_of(u"aA") != std::u16string_view::npos;
+  for (std::size_t i = 0; mayHaveMarker && i < pattern.size() && !twelveHour;) {
+    const PatternToken token = patternToken(pattern, i);
+    twelveHour = isMarkerKind(token.kind);
+    i = token.next;
+  }
+  const bool pm = p.hour >= 12;
+  // m and mm directly after an hour are minutes; literal text and separators
+  // in between do not count ("hh:mm", "h \"h\" m").
+  bool afterHour = false;
+  for (std::size_t i = 0; i < pattern.size();) {
+    const PatternToken token = patternToken(pattern, i);
+    i = token.next;
+    bool hour = false;
+    switch (token.kind) {
+      case PatternKind::Literal:
+        if (token.text.size() == 1) out.push_back(token.text[0]);
+        else out.append(token.text);
+        continue;  // keeps afterHour
+      case PatternKind::DateSeparator:
+        out.push_back(locale.dateSeparator);
+        continue;
+      case PatternKind::TimeSeparator:
+        out.push_back(locale.timeSeparator);
+        continue;
+      case PatternKind::Day:
+        switch (token.count) {
+          case 1: appendNumber(out, p.day, 1); break;
+          case 2: appendNumber(out, p.day, 2); break;
+          case 3: out.append(locale.abbreviatedDayNames[static_cast<std::size_t>(p.weekday - 1)]); break;
+          case 4: out.append(locale.dayNames[static_cast<std::size_t>(p.weekday - 1)]); break;
+          case 5: expand(out, p, locale.shortDatePattern, locale, depth); break;
+          default: expand(out, p, locale.longDatePattern, locale, depth); break;
+        }
+        break;
+      case PatternKind::Weekday:
+        appendNumber(out, token.count == 1 ? p.weekday : weekOfYear(p), 1);
+        break;
+      case PatternKind::Month:
+        if (afterHour && token.count <= 2) {
+          appendNumber(out, p.minute, token.count);
+          break;
+        }
+        switch (token.count) {
+          case 1: appendNumber(out, p.month, 1); break;
+          case 2: appendNumber(out, p.month, 2); break;
+          case 3: out.append(locale.abbreviatedMonthNames[static_cast<std::size_t>(p.month - 1)]); break;
+          default: out.append(locale.monthNames[static_cast<std::size_t>(p.month - 1)]); break;
+        }
+        break;
+      case PatternKind::Quarter:
+        appendNumber(out, (p.month - 1) / 3 + 1, 1);
+        break;
+      case PatternKind::Year:
+        if (token.count == 1) appendNumber(out, p.dayOfYear, 1);
+        else if (token.count == 2) appendNumber(out, p.year % 100, 2);
+        else appendNumber(out, p.year, 1);  // 100 ... 9999, unpadded
+        break;
+      case PatternKind::Hour: {
+        int h = p.hour;
+        if (twelveHour) {
+          h %= 12;
+          if (h == 0) h = 12;
+        }
+        appendNumber(out, h, token.count);
+        hour = true;
+        break;
+      }
+      case PatternKind::Minute:
+        appendNumber(out, p.minute, token.count);
+        break;
+      case PatternKind::Second:
+        appendNumber(out, p.second, token.count);
+        break;
+      case PatternKind::LongTime:
+        expand(out, p, locale.longTimePattern, locale, depth);
+        break;
+      case PatternKind::General:
+        generalDate(out, p, locale, depth);
+        break;
+      case PatternKind::AmPmSlash: {
+        // Each letter shows in the case it is written in: "am/pm" gives "pm",
+        // "AM/PM" gives "PM".
+        const std::size_t at = pm ? 3 : 0;
+        out.push_back(token.text[at]);
+        out.push_back(token.text[at + 1]);
+        break;
+      }
+      case PatternKind::APSlash:
+        out.push_back(token.text[pm ? 2 : 0]);
+        break;
+      case PatternKind::AmPmLocale: {
+        // A locale without AM/PM strings (a 24-hour convention) still gets a
+        // marker, "AM" or "PM", since the hours are on the 12-hour clock.
+        const std::u16string& text = pm ? locale.pm : locale.am;
+        out.append(text.empty() ? std::u16string_view(pm ? u"PM" : u"AM") : std::u16string_view(text));
+        break;
+      }
+    }
+    afterHour = hour;
+  }
+}
+
+
+}  // namespace
+
+std::u16string dateToText(DATE serial, const Locale& locale) {
+  const DateParts parts = splitDate(serial);
+  std::u16string out;
+  generalDate(out, parts, locale, 0);
+  return out;
+}
+
+std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale& locale) {
+  const DateParts parts = splitDate(serial);
+  // The named formats, matched whole and case-insensitively. An empty
+  // pattern is the general date, as no pattern at all would be.
+  struct Named {
+    std::u16string_view name;
+    std::u16string_view pattern;
+  };
+  static constexpr Named kNamed[] = {
+      {u"General Date", u"c"},         {u"Long Date", u"dddddd"},         {u"Medium Date", u"dd-mmm-yy"},
+      {u"Short Date", u"ddddd"},       {u"Long Time", u"ttttt"},          {u"Medium Time", u"hh:nn AM/PM"},
+  };
+  if (pattern.empty()) {
+    pattern = u"c";
+  } else if (equalsIgnoreCase(pattern, u"Short Time")) {
+    // The locale's short time ("hh:nn" in both presets).
+    pattern = locale.shortTimePattern;
+  } else {
+    for (const Named& named : kNamed) {
+      if (equalsIgnoreCase(pattern, named.name)) {
+        pattern = named.pattern;
+        break;
+      }
+    }
+  }
+  std::u16string out;
+  out.reserve(pattern.size() + 16);
+  formatPattern(out, parts, pattern, locale, 0);
+  return out;
+}
+
+
+}  // namespace tarnwick
