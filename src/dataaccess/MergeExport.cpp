@@ -1,34 +1,42 @@
 #include "MergeExport.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/HostServices.h>
 #include <tarnwick/frame/MergeFile.h>
 #include <tarnwick/frame/TextFile.h>
 
 namespace tarnwick::dataaccess {
 
+namespace {
+
+// A control's entry: its data source read as text (the data control's
+// default member) names the field. A control bound to none (Nothing) has no
+// entry; an empty control exports one blank, and shows it afterwards.
+void addDataSourceEntry(frame::MergeFile& file, const Object& control) {
+  const Variant source = control.get(u"DataSource");
+  const std::u16string name = source.isObject() && !source.object() ? std::u16string() : toText(source);
+  if (name.empty()) return;
+  if (toText(control.value()).empty()) {
+    const Variant blank(u" ");
+    control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &blank);
+  }
+  file.add(name, toText(control.value()));
+}
+
+}  // namespace
+
 void saveMergeFieldsFromDatasource(Call& call) {
   // The result is the number of the error that stopped the export, 0 when
   // the file was written; nothing is written after an error.
   std::u16string fileName;
   std::optional<std::u16string> text;
-  try {
+  const std::int32_t number = frame::errorNumberOf([&] {
     fileName = call.text(1);
-    text = frame::collectMergeFile(call, [](frame::MergeFile& file, const Object& control) {
-      // The data source read as text: the data control's default member.
-      // A control bound to none (Nothing) names no field.
-      const Variant source = control.get(u"DataSource");
-      const std::u16string name = source.isObject() && !source.object() ? std::u16string() : toText(source);
-      if (name.empty()) return;
-      // An empty control exports one blank, and shows it afterwards.
-      if (toText(control.value()).empty()) {
-        const Variant blank(u" ");
-        control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &blank);
-      }
-      file.add(name, toText(control.value()));
-    });
-  } catch (const Error& e) {
-    call.setResult(static_cast<std::int16_t>(e.number()));
+    text = frame::collectMergeFile(call, addDataSourceEntry);
+  });
+  if (number != 0) {
+    call.setResult(static_cast<std::int16_t>(number));
     return;
   }
   // Nothing to export is an invalid argument.

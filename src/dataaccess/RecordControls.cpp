@@ -9,6 +9,7 @@
 #include <tarnwick/frame/DataEngine.h>
 #include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/TagDirectives.h>
+#include <tarnwick/frame/Transaction.h>
 
 namespace tarnwick::dataaccess {
 
@@ -89,10 +90,10 @@ void saveRecordFromControls(Call& call) {
   const Object form(call.object(0));
   const Object source(call.object(1));
   const std::vector<Variant> notSaved = exclusions(call, 2);
-  const Object engine = frame::dbEngine();
-  engine.call(u"BeginTrans");
-  std::optional<Error> pending;
-  try {
+  frame::Transaction transaction;
+  // A failure anywhere, Update and commit included, is reported and the
+  // transaction rolled back.
+  const bool failed = frame::runThenFinish([&] {
     const std::u16string sourceName = toText(source.get(u"Name"));
     const auto excluded = [&](const std::u16string& field) {
       for (const Variant& entry : notSaved)
@@ -102,28 +103,20 @@ void saveRecordFromControls(Call& call) {
     for (const Object& control : frame::formControls(form))
       if (isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
     source.call(u"Update");
-    engine.call(u"CommitTrans", 0);
-  } catch (const Error& e) {
-    pending = e;
-  }
-  // The finish: a failure anywhere, Update and commit included, is reported
-  // and the transaction rolled back.
-  if (frame::finish(pending)) engine.call(u"Rollback");
+    transaction.commit();
+  }).has_value();
+  if (failed) transaction.rollback();
   call.setResult(Variant());
 }
 
 void saveRecordFromControlArray(Call& call) {
-  const bool transaction = call.flag(0);
+  const bool inTransaction = call.flag(0);
   const Variant& controlsValue = call.arg(1);
   const Object source(call.object(2));
   const std::vector<Variant> notSaved = exclusions(call, 3);
-  std::optional<Object> engine;
-  if (transaction) {
-    engine = frame::dbEngine();
-    engine->call(u"BeginTrans");
-  }
-  std::optional<Error> pending;
-  try {
+  std::optional<frame::Transaction> transaction;
+  if (inTransaction) transaction.emplace();
+  const bool failed = frame::runThenFinish([&] {
     const Object controls(controlsValue);
     const std::u16string sourceName = toText(source.get(u"Name"));
     const std::int16_t upper = toInt16(controls.get(u"UBound"));
@@ -140,13 +133,11 @@ void saveRecordFromControlArray(Call& call) {
       else if (isCheckBox(control)) save(control, Kind::Check, source, sourceName, excluded);
     }
     source.call(u"Update");
-    if (engine) engine->call(u"CommitTrans", 0);
-  } catch (const Error& e) {
-    pending = e;
-  }
-  const bool saved = !frame::finish(pending);
-  if (!saved && engine) engine->call(u"Rollback");
-  call.setResult(saved);
+    if (transaction) transaction->commit();
+  }).has_value();
+  // Without a transaction of its own the pending edit stays as it is.
+  if (failed && transaction) transaction->rollback();
+  call.setResult(!failed);
 }
 
 }  // namespace tarnwick::dataaccess

@@ -40,14 +40,45 @@ std::u16string searchValue(const Object& control, const std::u16string& typeName
   return toText(control.value());
 }
 
+// The condition and table list that search controls add up to.
+struct SearchConditions {
+  Syntax syntax;
+  bool statement;
+  const std::vector<Variant>& exclusions;
+  std::u16string condition;
+  std::u16string tables;
+
+  // Adds the criterion of one control: a check box always, another control
+  // when it holds text, each by its tag's search directive and type word.
+  void add(const Object& control) {
+    const std::u16string typeName = control.typeName();
+    if (typeName != u"CheckBox" && toText(control.get(u"Text")).empty()) return;
+    const std::u16string tag = toText(control.get(u"Tag"));
+    const std::u16string value = searchValue(control, typeName);
+    const auto directive = frame::tags::search(tag);
+    if (!directive) return;
+    if (statement) addTable(tables, directive->table);
+    const std::u16string field = u"[" + directive->field + u"]";
+    if (isExcluded(exclusions, field)) return;
+    CriterionKind kind = CriterionKind::Text;
+    if (const auto word = frame::tags::searchTypeWord(tag)) {
+      if (*word == u"Number") kind = CriterionKind::Number;
+      else if (*word == u"Date") kind = CriterionKind::Date;
+      else return;
+    }
+    append(condition, searchCriterion(kind, syntax, directive->table, field, value));
+  }
+
+  std::u16string result() const { return dataaccess::result(condition, tables, statement); }
+};
+
 }  // namespace
 
 void getWhereClauseFromTags(Call& call) {
   const Syntax syntax = call.flag(1) ? Syntax::Sql : Syntax::Formula;
   const bool statement = call.flag(2);
   const std::vector<Variant> exclusions = frame::arrayElements(call.arg(3));
-  std::u16string condition;
-  std::u16string tables;
+  SearchConditions search{syntax, statement, exclusions, {}, {}};
   // A bad control never stops the search: its error is recorded and the
   // next control clears it, so only an error at the very end remains.
   frame::ContinueOnError errors;
@@ -63,32 +94,11 @@ void getWhereClauseFromTags(Call& call) {
       continue;
     for (std::int32_t j = 0; j <= upper; ++j) {
       errors.clear();
-      errors.run([&] {
-        const Object control = frame::element(controls, j);
-        const std::u16string typeName = control.typeName();
-        if (typeName != u"CheckBox" && toText(control.get(u"Text")).empty()) return;
-        const std::u16string tag = toText(control.get(u"Tag"));
-        const std::u16string value = searchValue(control, typeName);
-        const auto directive = frame::tags::search(tag);
-        if (!directive) return;
-        if (statement) addTable(tables, directive->table);
-        const std::u16string field = u"[" + directive->field + u"]";
-        if (isExcluded(exclusions, field)) return;
-        CriterionKind kind = CriterionKind::Text;
-        if (const auto word = frame::tags::searchTypeWord(tag)) {
-          if (*word == u"Number") kind = CriterionKind::Number;
-          else if (*word == u"Date") kind = CriterionKind::Date;
-          else return;
-        }
-        append(condition, searchCriterion(kind, syntax, directive->table, field, value));
-      });
+      errors.run([&] { search.add(frame::element(controls, j)); });
     }
   }
-  if (frame::finish(errors.pending())) {
-    call.setResult(u"");
-    return;
-  }
-  call.setResult(result(condition, tables, statement));
+  const bool failed = frame::finish(errors.pending());
+  call.setResult(failed ? std::u16string() : search.result());
 }
 
 void getBetweenWhereClauseFromTags(Call& call) {
@@ -100,8 +110,7 @@ void getBetweenWhereClauseFromTags(Call& call) {
   std::u16string tables;
   // The first error ends the walk; its description is shown and the
   // criteria built so far are dropped.
-  std::optional<Error> failure;
-  try {
+  const bool failed = frame::runThenFinish([&] {
     const Object controls(call.arg(0));
     for (std::int32_t i = lower; i <= upper; i += 2) {
       const Object from = frame::element(controls, i);
@@ -113,14 +122,8 @@ void getBetweenWhereClauseFromTags(Call& call) {
       if (fromValue.empty() && toValue.empty()) continue;
       append(condition, rangeCriterion(syntax, u"[" + directive->field + u"]", fromValue, toValue));
     }
-  } catch (const Error& e) {
-    failure = e;
-  }
-  if (frame::finish(failure)) {
-    call.setResult(u"");
-    return;
-  }
-  call.setResult(result(condition, tables, statement));
+  }).has_value();
+  call.setResult(failed ? std::u16string() : result(condition, tables, statement));
 }
 
 }  // namespace tarnwick::dataaccess

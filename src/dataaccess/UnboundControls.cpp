@@ -6,6 +6,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/DataEngine.h>
+#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/FieldType.h>
 
 #include <cstdint>
@@ -40,6 +41,46 @@ bool isEmptyText(const Variant& value) {
   return plain.isEmpty() || (plain.type() == VT_BSTR && plain.text().empty());
 }
 
+// The message for a value that the control's field type does not take;
+// empty when it fits.
+std::u16string typeMessage(FieldType type, const Variant& value, const Object& control, const Object& source) {
+  constexpr std::u16string_view kNumber = u"Not a valid Number format. Please retype.";
+  // Each range test reads the value afresh.
+  const auto number = [&] { return leadingNumber(toText(control.value())); };
+  switch (type) {
+    case FieldType::Date:
+      if (!isDate(value)) return u"Not a valid Date format. Please retype.";
+      break;
+    case FieldType::Long:
+      if (!isNumeric(value) || number() > 2147483647.0 || number() == 0) return std::u16string(kNumber);
+      break;
+    case FieldType::Integer:
+      if (!isNumeric(value) || number() > 32767) return std::u16string(kNumber);
+      break;
+    case FieldType::Byte:
+      if (!isNumeric(value) || number() > 255 || number() < 0) return std::u16string(kNumber);
+      break;
+    case FieldType::Text:
+    case FieldType::Char: {
+      const double size = toDouble(frame::field(source, dataField(control)).get(u"Size"));
+      if (static_cast<double>(toText(value).size()) > size)
+        return u"Max Characters allowed is" + numberToText(size) + u". Please retype.";
+      break;
+    }
+    case FieldType::Currency:
+    case FieldType::Single:
+    case FieldType::Double:
+    case FieldType::BigInt:
+    case FieldType::Numeric:
+    case FieldType::Decimal:
+    case FieldType::Float:
+      if (!isNumeric(value)) return std::u16string(kNumber);
+      break;
+    default: break;
+  }
+  return {};
+}
+
 }  // namespace
 
 void fillUnboundControlsFromRecordset(Call& call) {
@@ -63,7 +104,7 @@ void fillUnboundControlsFromRecordset(Call& call) {
 
 void fillRecordsetFromUnboundControls(Call& call) {
   // Every error is caught: the walk stops there and its description is the result.
-  try {
+  const std::optional<Error> failure = frame::errorOf([&] {
     const Object source(call.object(0));
     const Object controls(call.object(1));
     const std::int16_t first = call.int16(2);
@@ -92,100 +133,54 @@ void fillRecordsetFromUnboundControls(Call& call) {
       }
       frame::setFieldValue(source, name, value);
     }
-    call.setResult(u"");
-  } catch (const Error& e) {
-    call.setResult(e.description());
-  }
+  });
+  call.setResult(failure ? failure->description() : std::u16string());
 }
 
 void validateDataTypeOnLostFocus(Call& call) {
   // Nothing reaches the caller as a failure: every failing step is skipped
   // and remembered, and a remembered error's description is the result.
-  std::optional<Error> remembered;
-  const auto attempt = [&](auto&& step) {
-    try {
-      step();
-      return true;
-    } catch (const Error& e) {
-      remembered = e;
-      return false;
-    }
-  };
+  frame::ContinueOnError errors;
   std::u16string result;
   Object source;
   std::u16string pattern;
   bool isArray = false;
-  attempt([&] {
+  errors.run([&] {
     source = Object(call.object(0));
     pattern = call.text(2);
     isArray = call.flag(3);
   });
   std::int16_t upper = 0;
-  if (isArray) attempt([&] { upper = toInt16(Object(call.arg(1)).get(u"UBound")); });
+  if (isArray) errors.run([&] { upper = toInt16(Object(call.arg(1)).get(u"UBound")); });
   for (std::int32_t index = 0; index <= upper; ++index) {
     // A control that cannot be taken, or whose field type cannot be read,
     // is passed over (its error stays remembered).
     Object control;
-    if (!attempt([&] {
+    if (!errors.run([&] {
           control = isArray ? frame::element(Object(call.arg(1)), index) : Object(call.arg(1));
         }))
       continue;
     Variant value;
-    if (!attempt([&] { value = control.value(); })) continue;
+    if (!errors.run([&] { value = control.value(); })) continue;
     if (isEmptyText(value)) {
-      remembered.reset();
+      errors.clear();
       continue;
     }
     FieldType type{};
-    if (!attempt([&] { type = fieldType(source, dataField(control)); })) continue;
-    // Each range test reads the value afresh.
-    const auto number = [&] { return leadingNumber(toText(control.value())); };
+    if (!errors.run([&] { type = fieldType(source, dataField(control)); })) continue;
     std::u16string message;
-    attempt([&] {
-      constexpr std::u16string_view kNumber = u"Not a valid Number format. Please retype.";
-      switch (type) {
-        case FieldType::Date:
-          if (!isDate(value)) message = u"Not a valid Date format. Please retype.";
-          break;
-        case FieldType::Long:
-          if (!isNumeric(value) || number() > 2147483647.0 || number() == 0) message = kNumber;
-          break;
-        case FieldType::Integer:
-          if (!isNumeric(value) || number() > 32767) message = kNumber;
-          break;
-        case FieldType::Byte:
-          if (!isNumeric(value) || number() > 255 || number() < 0) message = kNumber;
-          break;
-        case FieldType::Text:
-        case FieldType::Char: {
-          const double size = toDouble(frame::field(source, dataField(control)).get(u"Size"));
-          if (static_cast<double>(toText(value).size()) > size)
-            message = u"Max Characters allowed is" + numberToText(size) + u". Please retype.";
-          break;
-        }
-        case FieldType::Currency:
-        case FieldType::Single:
-        case FieldType::Double:
-        case FieldType::BigInt:
-        case FieldType::Numeric:
-        case FieldType::Decimal:
-        case FieldType::Float:
-          if (!isNumeric(value)) message = kNumber;
-          break;
-        default: break;
-      }
-    });
+    errors.run([&] { message = typeMessage(type, value, control, source); });
     if (!message.empty()) {
       result = message;
-      attempt([&] { control.call(u"SetFocus"); });
+      errors.run([&] { control.call(u"SetFocus"); });
       break;
     }
-    if (type == FieldType::Date) attempt([&] {
+    if (type == FieldType::Date) errors.run([&] {
         const Variant formatted(format(value, pattern));
         control.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &formatted);
       });
   }
-  if (remembered) result = remembered->description();
+  if (errors.pending()) result = errors.pending()->description();
   call.setResult(result);
 }
 

@@ -3,9 +3,9 @@
 
 namespace tarnwick::frame {
 
-bool finish(const std::optional<Error>& pending, std::int16_t buttons) {
+bool finish(const std::optional<Error>& pending) {
   if (!pending) return false;
-  showMessage(pending->description(), buttons);
+  showMessage(pending->description(), msgbox::OkOnly);
   return true;
 }
 

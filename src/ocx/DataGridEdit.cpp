@@ -8,9 +8,9 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
-#include <tarnwick/frame/DataEngine.h>
 #include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/HostServices.h>
+#include <tarnwick/frame/Transaction.h>
 
 #include <optional>
 #include <vector>
@@ -167,40 +167,36 @@ void copyFromDbGrid(Call& call) {
 }
 
 void pasteToDbGrid(Call& call) {
-  std::optional<Error> pending;
-  std::optional<Object> engine;  // set once the transaction has begun
   Object records;
-  try {
-    records = Object(call.object(0));
-    const std::u16string text = toText(Object(frame::hostServices().get(u"Clipboard")).call(u"GetText"));
-    if (text.find(u'\t') == std::u16string::npos) {
-      frame::showMessage(u"Nothing to do", frame::msgbox::OkOnly);
-      call.setResult(std::int16_t{0});
-      return;
-    }
-    engine = frame::dbEngine();
-    engine->call(u"BeginTrans");
-    pasteRows(records, text);
-    engine->call(u"CommitTrans", std::int32_t{0});
-    engine.reset();
-  } catch (const Error& e) {
-    pending = e;
+  std::optional<frame::Transaction> transaction;  // begun once there is text to paste
+  // Every error is caught, the finish's own too: the message is shown when
+  // it can be, and the undoing runs even when it cannot.
+  const std::optional<Error> failure = frame::runThenFinish(
+      [&] {
+        records = Object(call.object(0));
+        const std::u16string text = toText(Object(frame::hostServices().get(u"Clipboard")).call(u"GetText"));
+        if (text.find(u'\t') == std::u16string::npos) {
+          frame::showMessage(u"Nothing to do", frame::msgbox::OkOnly);
+          return;
+        }
+        transaction.emplace();
+        pasteRows(records, text);
+        transaction->commit();
+      },
+      frame::FinishErrors::Ignored);
+  if (!failure) {
+    call.setResult(std::int16_t{0});
+    return;
   }
-  std::int32_t number = pending ? pending->number() : 0;
-  if (pending) {
-    // The finish: the error is shown, and none of the pasted records remain.
-    // The rollback runs even when the message cannot be shown.
-    frame::errorNumberOf([&] { frame::finish(pending); });
-    if (engine) {
-      const std::int32_t rolledBack = frame::errorNumberOf([&] { engine->call(u"Rollback"); });
-      if (rolledBack != 0) number = rolledBack;
-    }
-    // The record being added when the paste stopped is dropped too, so that
-    // no later Update can save it half filled.
-    frame::errorNumberOf([&] {
-      if (records && toInt32(records.get(u"EditMode")) != 0) records.call(u"CancelUpdate");
-    });
-  }
+  // None of the pasted records remain; a failing rollback is the result.
+  std::int32_t number = failure->number();
+  if (transaction && transaction->open())
+    if (const std::int32_t rolledBack = frame::errorNumberOf([&] { transaction->rollback(); })) number = rolledBack;
+  // The record being added when the paste stopped is dropped too, so that
+  // no later Update can save it half filled.
+  frame::errorNumberOf([&] {
+    if (records && toInt32(records.get(u"EditMode")) != 0) records.call(u"CancelUpdate");
+  });
   call.setResult(static_cast<std::int16_t>(number));
 }
 

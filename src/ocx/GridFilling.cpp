@@ -7,6 +7,7 @@
 #include <tarnwick/frame/FieldType.h>
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/ErrorStyles.h>
 
 #include <optional>
 #include <string>
@@ -102,22 +103,22 @@ void addRowTextToGrid(Call& call) {
 }
 
 void showResultInGrid(Call& call) {
+  // The result is a message: "No matching Records", or the description of
+  // the error that stopped the routine; empty when the form was shown.
   std::u16string result;
-  try {
+  const std::optional<Error> failure = frame::errorOf([&] {
     const Object form(call.object(0));
     const Object records(call.object(3));
     if (toDouble(records.get(u"RecordCount")) < 1) {
       result = u"No matching Records";
-    } else {
-      // The form's own data control, by its member name.
-      const Object dataControl(form.get(u"objDatacontrol"));
-      dataControl.putRef(u"Recordset", Variant(records.get()));
-      form.call(u"Show");
+      return;
     }
-  } catch (const Error& e) {
-    result = e.description();
-  }
-  call.setResult(result);
+    // The form's own data control, by its member name.
+    const Object dataControl(form.get(u"objDatacontrol"));
+    dataControl.putRef(u"Recordset", Variant(records.get()));
+    form.call(u"Show");
+  });
+  call.setResult(failure ? failure->description() : result);
 }
 
 }  // namespace tarnwick::ocx

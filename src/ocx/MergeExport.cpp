@@ -1,6 +1,7 @@
 #include "MergeExport.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/MergeFile.h>
 #include <tarnwick/frame/TagDirectives.h>
 #include <tarnwick/frame/TextFile.h>
@@ -48,6 +49,19 @@ std::u16string dataGridText(const Object& grid) {
   return text;
 }
 
+// A control's entry, by its tag's merge field: an empty control, grid or
+// not, exports one blank; a grid its cells.
+void addTaggedEntry(frame::MergeFile& file, const Object& control) {
+  const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
+  if (!name) return;
+  const std::u16string shown = toText(control.value());
+  const std::u16string type = shown.empty() ? std::u16string() : control.typeName();
+  if (shown.empty()) file.add(*name, u" ");
+  else if (type == u"MSFlexGrid") file.add(*name, flexGridText(control));
+  else if (type == u"DBGrid") file.add(*name, dataGridText(control));
+  else file.add(*name, shown);
+}
+
 }  // namespace
 
 void saveMergeFieldsFromTags(Call& call) {
@@ -56,21 +70,12 @@ void saveMergeFieldsFromTags(Call& call) {
   // failure to write is SaveFile's error number.
   std::u16string fileName;
   std::optional<std::u16string> text;
-  try {
+  const std::int32_t number = frame::errorNumberOf([&] {
     fileName = call.text(1);
-    text = frame::collectMergeFile(call, [](frame::MergeFile& file, const Object& control) {
-      const auto name = frame::tags::mergeField(toText(control.get(u"Tag")));
-      if (!name) return;
-      // An empty control, grid or not, exports one blank; a grid its cells.
-      const std::u16string shown = toText(control.value());
-      const std::u16string type = shown.empty() ? std::u16string() : control.typeName();
-      if (shown.empty()) file.add(*name, u" ");
-      else if (type == u"MSFlexGrid") file.add(*name, flexGridText(control));
-      else if (type == u"DBGrid") file.add(*name, dataGridText(control));
-      else file.add(*name, shown);
-    });
-  } catch (const Error& e) {
-    call.setResult(static_cast<std::int16_t>(e.number()));
+    text = frame::collectMergeFile(call, addTaggedEntry);
+  });
+  if (number != 0) {
+    call.setResult(static_cast<std::int16_t>(number));
     return;
   }
   if (!text) {
