@@ -33,7 +33,7 @@ std::optional<Error> errorOf(F&& body) {
 // Runs `body`; the number of the error that stopped it, or 0.
 template <typename F>
 std::int32_t errorNumberOf(F&& body) {
-  const std::optional<Error> error = errorOf(std::forward<F>(body));
+  const std::optional<Error> error = frame::errorOf(std::forward<F>(body));
   return error ? error->number() : 0;
 }
 
@@ -43,7 +43,7 @@ class ContinueOnError {
   // the routine goes on. Returns true when the statement completed.
   template <typename F>
   bool run(F&& statement) {
-    std::optional<Error> error = errorOf(std::forward<F>(statement));
+    std::optional<Error> error = frame::errorOf(std::forward<F>(statement));
     if (!error) return true;
     pending_ = std::move(error);
     return false;
@@ -71,8 +71,8 @@ enum class FinishErrors { Raised, Ignored };
 // that error, which the routine's undoing (a rollback) and result go by.
 template <typename Steps>
 std::optional<Error> runThenFinish(Steps&& steps, FinishErrors finishErrors = FinishErrors::Raised) {
-  std::optional<Error> pending = errorOf(std::forward<Steps>(steps));
-  if (finishErrors == FinishErrors::Ignored) errorOf([&] { finish(pending); });
+  std::optional<Error> pending = frame::errorOf(std::forward<Steps>(steps));
+  if (finishErrors == FinishErrors::Ignored) frame::errorOf([&] { finish(pending); });
   else finish(pending);
   return pending;
 }
