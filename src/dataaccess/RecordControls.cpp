@@ -64,6 +64,36 @@ void save(const Object& control, Kind kind, const Object& source, const std::u16
 
 std::vector<Variant> exclusions(Call& call, std::size_t index) { return frame::arrayElements(call.arg(index)); }
 
+// Saves a form's text boxes; the list names the fields not to save.
+void saveFormControls(const Object& form, const Object& source, const std::vector<Variant>& notSaved) {
+  const std::u16string sourceName = toText(source.get(u"Name"));
+  const auto excluded = [&](const std::u16string& field) {
+    for (const Variant& entry : notSaved)
+      if (toText(entry) == field) return true;
+    return false;
+  };
+  for (const Object& control : frame::formControls(form))
+    if (isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
+}
+
+// Saves a control array's text, combo and check boxes; the list names the
+// array indexes not to save: a text that reads as a number counts as that
+// number, any other text is a type mismatch.
+void saveArrayControls(const Object& controls, const Object& source, const std::vector<Variant>& notSaved) {
+  const std::u16string sourceName = toText(source.get(u"Name"));
+  const std::int16_t upper = toInt16(controls.get(u"UBound"));
+  for (std::int16_t index = 0; index <= upper; ++index) {
+    const auto excluded = [&](const std::u16string&) {
+      for (const Variant& entry : notSaved)
+        if (toDouble(entry) == static_cast<double>(index)) return true;
+      return false;
+    };
+    const Object control = frame::element(controls, index);
+    if (isComboBox(control) || isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
+    else if (isCheckBox(control)) save(control, Kind::Check, source, sourceName, excluded);
+  }
+}
+
 }  // namespace
 
 void readFromRecordToControlArray(Call& call) {
@@ -94,14 +124,7 @@ void saveRecordFromControls(Call& call) {
   // A failure anywhere, Update and commit included, is reported and the
   // transaction rolled back.
   const bool failed = frame::runThenFinish([&] {
-    const std::u16string sourceName = toText(source.get(u"Name"));
-    const auto excluded = [&](const std::u16string& field) {
-      for (const Variant& entry : notSaved)
-        if (toText(entry) == field) return true;
-      return false;
-    };
-    for (const Object& control : frame::formControls(form))
-      if (isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
+    saveFormControls(form, source, notSaved);
     source.call(u"Update");
     transaction.commit();
   }).has_value();
@@ -117,21 +140,7 @@ void saveRecordFromControlArray(Call& call) {
   std::optional<frame::Transaction> transaction;
   if (inTransaction) transaction.emplace();
   const bool failed = frame::runThenFinish([&] {
-    const Object controls(controlsValue);
-    const std::u16string sourceName = toText(source.get(u"Name"));
-    const std::int16_t upper = toInt16(controls.get(u"UBound"));
-    for (std::int16_t index = 0; index <= upper; ++index) {
-      // The list names array indexes: a text that reads as a number counts
-      // as that number, any other text is a type mismatch.
-      const auto excluded = [&](const std::u16string&) {
-        for (const Variant& entry : notSaved)
-          if (toDouble(entry) == static_cast<double>(index)) return true;
-        return false;
-      };
-      const Object control = frame::element(controls, index);
-      if (isComboBox(control) || isTextBox(control)) save(control, Kind::Text, source, sourceName, excluded);
-      else if (isCheckBox(control)) save(control, Kind::Check, source, sourceName, excluded);
-    }
+    saveArrayControls(Object(controlsValue), source, notSaved);
     source.call(u"Update");
     if (transaction) transaction->commit();
   }).has_value();

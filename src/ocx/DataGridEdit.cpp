@@ -151,6 +151,19 @@ void pasteRows(const Object& records, std::u16string_view text) {
   }
 }
 
+// Undoes a paste that stopped on error `number`: none of the pasted records
+// remain, and the record being added is dropped too, so that no later
+// Update can save it half filled. The result is the error's number, or the
+// rollback's when that fails as well.
+std::int32_t undoPaste(std::optional<frame::Transaction>& transaction, const Object& records, std::int32_t number) {
+  if (transaction && transaction->open())
+    if (const std::int32_t rolledBack = frame::errorNumberOf([&] { transaction->rollback(); })) number = rolledBack;
+  frame::errorNumberOf([&] {
+    if (records && toInt32(records.get(u"EditMode")) != 0) records.call(u"CancelUpdate");
+  });
+  return number;
+}
+
 }  // namespace
 
 void copyFromDbGrid(Call& call) {
@@ -184,20 +197,7 @@ void pasteToDbGrid(Call& call) {
         transaction->commit();
       },
       frame::FinishErrors::Ignored);
-  if (!failure) {
-    call.setResult(std::int16_t{0});
-    return;
-  }
-  // None of the pasted records remain; a failing rollback is the result.
-  std::int32_t number = failure->number();
-  if (transaction && transaction->open())
-    if (const std::int32_t rolledBack = frame::errorNumberOf([&] { transaction->rollback(); })) number = rolledBack;
-  // The record being added when the paste stopped is dropped too, so that
-  // no later Update can save it half filled.
-  frame::errorNumberOf([&] {
-    if (records && toInt32(records.get(u"EditMode")) != 0) records.call(u"CancelUpdate");
-  });
-  call.setResult(static_cast<std::int16_t>(number));
+  call.setResult(static_cast<std::int16_t>(failure ? undoPaste(transaction, records, failure->number()) : 0));
 }
 
 void deleteSelectedRecordsFromDbGrid(Call& call) {
