@@ -8,8 +8,9 @@
 // - handler and finish: `runThenFinish` runs the routine's steps up to the
 //   first error and then shows that error's description in the host's
 //   message box (OK only, no title of its own);
-// - result is the error: `errorNumberOf` (or `errorOf` for the description)
-//   runs the body and answers with the error that stopped it, 0 for success;
+// - result is the error: `errorNumberOf` runs the body and answers with the
+//   number of the error that stopped it, 0 for success; `errorOf` gives the
+//   whole error, for a routine that answers with its description;
 // - result is a message: the routine returns its validation text itself.
 #include <tarnwick/automation/Error.h>
 
