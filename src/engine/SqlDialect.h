@@ -1,7 +1,8 @@
 #pragma once
 // Private to the engine: the engine's SQL dialect, translated into the
-// storage's SQL. One tokenizer and one rewriter serve conditions (Find,
-// Filter, WHERE), sort texts and whole statements.
+// storage's SQL. One lexer (SqlLexer.h) and one expression writer
+// (SqlExpression.h) serve conditions (Find, Filter, WHERE), sort texts and
+// whole statements; statements are parsed (SqlStatement.h) and then written.
 //
 // The dialect: names in brackets ([Order Date]) and qualified names
 // (Orders.[Qty], Orders!Qty); texts in single or double quotes; dates
@@ -12,26 +13,16 @@
 // Exactly one statement per text: a second one is refused, never run.
 #include "EngineTypes.h"
 #include "SchemaCatalogue.h"
+#include "SqlExpression.h"
 
-
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwick::engine {
 
-struct ColumnRef {
-  std::string sql;  // the column as the storage's SQL names it
-  FieldType type = FieldType::Text;
-};
-
-// Resolves a field reference ("" as qualifier when there is none).
-using Resolver = std::function<std::optional<ColumnRef>(std::u16string_view qualifier, std::u16string_view name)>;
-
-// A condition: the storage's expression. Errors: 3075 naming the text for
-// a syntax error, 3464 for a text compared with a number field.
+// A condition: the storage's expression. Errors: 3075 naming the text and
+// the token at fault for a syntax error, 3464 for a text compared with a number field.
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve);
 
 struct SortItem {
@@ -40,7 +31,8 @@ struct SortItem {
   bool descending = false;
 };
 // A sort text: field references separated by commas, each optionally
-// followed by ASC or DESC. 3075 naming the text when it does not parse.
+// followed by ASC or DESC. 3075 naming the text and the token at fault when
+// it does not parse.
 std::vector<SortItem> parseSort(std::u16string_view sort);
 
 struct TranslatedStatement {
@@ -57,9 +49,17 @@ struct TranslatedStatement {
   std::u16string orderBy;
 };
 
-// A whole statement. Errors: 3075 (syntax), 3131 (FROM clause), 3142
-// (a second statement), 3129 (not a statement), 3290 (CREATE TABLE).
+// A whole statement, parsed and written as SQLite's SQL (SqliteWriter.cpp).
+// Errors: see parseStatement.
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue);
+
+// The statement that deletes exactly the records a recordset opened on
+// `recordSource` shows, in the dialect: "Delete * From " and the table, with
+// the selection's condition when it has one. A record source that is not a
+// table name or a selection of whole records from one table (a join, a
+// grouping, DISTINCT or TOP, an alias, a union, INTO, a second statement, a
+// text the dialect cannot read) is 3251: no statement names those records.
+std::u16string shownRecordsDeletion(std::u16string_view recordSource);
 
 // The resolver of one table: the table's name (or `alias`) may qualify.
 Resolver tableResolver(const TableInfo& table, std::u16string_view alias = {});

@@ -1,8 +1,8 @@
 #pragma once
 // The text rules of copying data grid rows to the clipboard and pasting
 // them back: what a field's value becomes in the text, how the text is cut
-// into cells, what a cell stores in a field, and the statement that deletes
-// every record a data control shows.
+// into cells, what a cell stores in a field, and which data controls the
+// delete-all may empty.
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/frame/FieldType.h>
 
@@ -55,12 +55,10 @@ class PasteCells {
 // starts with none); any other cell stores its text without trailing blanks.
 std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType);
 
-// The statement that deletes exactly the records a data control with this
-// record source shows: "Delete * From " and the table, with the selection's
-// condition when it has one. A record source without "tbl" is Error 5; one
-// that is not a table name or a selection of whole records from one table
-// (a join, a grouping, DISTINCT or TOP, an alias) is Error 3251, and nothing
-// is to be deleted then.
-std::u16string deleteAllStatement(std::u16string_view recordSource);
+// The delete-all empties only a data control whose record source names its
+// table with the "tbl" prefix: Error 5 for any other record source. Which
+// records it shows, and whether a statement can name exactly those, is the
+// data engine's to say (its DeleteShownRecords).
+void requireDeleteAllSource(std::u16string_view recordSource);
 
 }  // namespace tarnwick::ocx

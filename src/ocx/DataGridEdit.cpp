@@ -209,8 +209,9 @@ void deleteSelectedRecordsFromDbGrid(Call& call) {
           frame::msgbox::AnswerYes)
         return;
       const Object database(call.object(2));
-      const std::u16string statement = deleteAllStatement(toText(dataControl.get(u"RecordSource")));
-      database.call(u"Execute", statement);
+      const std::u16string source = toText(dataControl.get(u"RecordSource"));
+      requireDeleteAllSource(source);
+      database.call(u"DeleteShownRecords", source);
       dataControl.call(u"Refresh");
       return;
     }

@@ -2,6 +2,8 @@
 // A database: one file of the engine. Execute runs one action statement,
 // OpenRecordset opens a table or a Select as a recordset, TableDefs
 // describes the tables. Opened and created through the DBEngine.
+// DeleteShownRecords is this engine's own member: it deletes exactly the
+// records a recordset opened on a record source shows.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
 
@@ -27,6 +29,10 @@ class Database final : public AutomationObject<Database> {
 
   // Runs one action statement of the engine's dialect.
   void execute(std::u16string_view sql);
+  // Deletes the records a recordset opened on `recordSource` (a table's
+  // name, or a Select of whole records from one table with an optional
+  // WHERE and ORDER BY) shows; 3251 for any other record source.
+  void deleteShownRecords(std::u16string_view recordSource);
   // Opens a table (by name) or a Select; `type` 0 takes the kind's default:
   // table-type for a table, dynaset for a query.
   ComPtr<Recordset> openRecordset(std::u16string_view source, std::int16_t type = 0);

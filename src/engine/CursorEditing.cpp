@@ -1,0 +1,294 @@
+// Changing records through a cursor: field values, AddNew, Edit, Update
+// and Delete, and the conversion of a value for its field.
+#include "Cursor.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/SafeArray.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tarnwick::engine {
+
+// ---------------------------------------------------------------------------
+// Conversions for assignment
+
+namespace {
+
+[[noreturn]] void conversionError() { raise(errc::ConversionError); }
+
+template <typename F>
+auto converting(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const Error& e) {
+    if (e.number() == errc::OutOfMemory) throw;
+    conversionError();
+  }
+}
+
+double numberOf(const Variant& v) {
+  if (v.valueType() == VT_BSTR) {
+    const std::u16string_view text = v.text();
+    if (!isNumericText(text)) conversionError();
+    return parseNumber(text);
+  }
+  return converting([&] { return toDouble(v); });
+}
+
+}  // namespace
+
+Variant convertForField(const Variant& input, const FieldInfo& field) {
+  // A plain value is read where it is; only references and objects are
+  // followed into a copy.
+  const bool plain = (input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN;
+  Variant followed;
+  if (!plain) followed = plainValue(input);
+  const Variant& v = plain ? input : followed;
+  const VARTYPE vt = v.valueType();
+  if (vt == VT_NULL || vt == VT_EMPTY) return Variant::null();
+  if (vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_ERROR) conversionError();
+  switch (field.type) {
+    case FieldType::Boolean:
+      if (vt == VT_BOOL) return Variant(v.boolVal != 0);
+      if (vt == VT_BSTR && !isNumericText(v.text())) return converting([&] { return Variant(toBool(v)); });
+      return Variant(numberOf(v) != 0.0);
+    case FieldType::Byte: {
+      const double d = numberOf(v);
+      return converting([&] { return Variant(roundToByte(d)); });
+    }
+    case FieldType::Integer: {
+      const double d = numberOf(v);
+      return converting([&] { return Variant(roundToInt16(d)); });
+    }
+    case FieldType::Long: {
+      if (vt == VT_I4) return Variant(v.lVal);
+      const double d = numberOf(v);
+      return converting([&] { return Variant(roundToInt32(d)); });
+    }
+    case FieldType::BigInt: {
+      const double d = numberOf(v);
+      return converting([&] { return Variant(roundToInt64(d)); });
+    }
+    case FieldType::Currency: {
+      if (vt == VT_CY) return v;
+      const double d = numberOf(v);
+      return converting([&] { return Variant(doubleToCurrency(d)); });
+    }
+    case FieldType::Single: {
+      const double d = numberOf(v);
+      if (std::fabs(d) > 3.402823466e38) conversionError();
+      return Variant(static_cast<float>(d));
+    }
+    case FieldType::Double: case FieldType::Numeric: case FieldType::Decimal: case FieldType::Float:
+      if (vt == VT_R8) return Variant(v.dblVal);
+      return Variant(numberOf(v));
+    case FieldType::Date:
+      if (vt == VT_BSTR && !isDate(v)) conversionError();
+      return converting([&] { return Variant::date(toDate(v)); });
+    case FieldType::Binary: case FieldType::LongBinary:
+      if (v.isArray()) return v;
+      return Variant(converting([&] { return toText(v); }));
+    default: {
+      if (vt == VT_BSTR) {
+        const std::u16string_view text = v.text();
+        if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(errc::FieldTooSmall);
+        return Variant(text);
+      }
+      std::u16string text = converting([&] { return toText(v); });
+      if (field.size > 0 && text.size() > static_cast<std::size_t>(field.size)) raise(errc::FieldTooSmall);
+      return Variant(std::move(text));
+    }
+  }
+}
+
+// Values
+
+Variant Cursor::value(int field) {
+  checkOpen();
+  if (editMode_ != kEditNone) return buffer_[static_cast<std::size_t>(field)];
+  ensureRow();
+  return row_[static_cast<std::size_t>(field)];
+}
+
+void Cursor::setValue(int field, const Variant& value) {
+  requireUpdatable();
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
+  const FieldInfo& f = table().fields[static_cast<std::size_t>(field)];
+  if (f.autoIncrement) raise(errc::FieldNotUpdatable);
+  buffer_[static_cast<std::size_t>(field)] = convertForField(value, f);
+  dirty_[static_cast<std::size_t>(field)] = true;
+}
+
+Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
+  // Adding many records in a row asks the file only once.
+  if (automaticWrites_ == connection().writeCount()) return Variant(static_cast<std::int32_t>(nextAutomatic_));
+  Statement& s = connection().cached("SELECT max(" + field.column + ") FROM " + table().quoted);
+  s.step();
+  std::int64_t next = s.int64(0) + 1;
+  s.reset();
+  // Numbers once given are not given again, even after their records went.
+  Statement& counters = connection().cached("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'");
+  const bool counted = counters.step();
+  counters.reset();
+  if (counted) {
+    Statement& sequence = connection().cached("SELECT seq FROM sqlite_sequence WHERE name = ?1");
+    sequence.bind(1, std::string_view(toUtf8(table().name)));
+    if (sequence.step()) next = std::max(next, sequence.int64(0) + 1);
+    sequence.reset();
+  }
+  nextAutomatic_ = next;
+  automaticWrites_ = connection().writeCount();
+  return Variant(static_cast<std::int32_t>(next));
+}
+
+// Editing
+
+void Cursor::addNew() {
+  requireUpdatable();
+  const auto& fields = table().fields;
+  buffer_.resize(fields.size());
+  dirty_.assign(fields.size(), false);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    buffer_[i] = Variant::null();
+    if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
+    if (fields[i].autoIncrement) buffer_[i] = nextAutomaticValue(fields[i]);
+  }
+  editMode_ = kEditAdd;
+}
+
+void Cursor::edit() {
+  requireUpdatable();
+  editMode_ = kEditNone;
+  ensureRow();
+  buffer_ = row_;
+  dirty_.assign(buffer_.size(), false);
+  editKey_ = keys_[static_cast<std::size_t>(pos_)];
+  editMode_ = kEditInProgress;
+}
+
+void Cursor::cancelUpdate() {
+  checkOpen();
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
+  editMode_ = kEditNone;
+}
+
+void Cursor::placeAt(std::int64_t rowid) {
+  if (exhausted_) {
+    // No statement will meet it again: it simply joins the end.
+    appendKey(rowid);
+    if (!source_.order.empty()) {
+      if (auto values = fetchOrderValues(rowid)) backValues_ = std::move(*values);
+    }
+    return;
+  }
+  pendingAdded_.push_back(rowid);
+  placed_.insert(rowid);
+}
+
+void Cursor::update() {
+  requireUpdatable();
+  if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
+  const auto& fields = table().fields;
+  const bool adding = editMode_ == kEditAdd;
+  // The rules of each field, checked before anything is written.
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!adding && !dirty_[i]) continue;
+    const FieldInfo& f = fields[i];
+    const Variant& v = buffer_[i];
+    if (f.required && v.isNull()) raise(errc::RequiredNull, f.name);
+    if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
+      raise(errc::ZeroLength, f.name);
+  }
+  std::vector<bool>& mask = maskScratch_;
+  mask.assign(fields.size(), false);
+  bool any = false;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (dirty_[i] || (adding && fields[i].autoIncrement)) mask[i] = true, any = true;
+  if (!adding && !any) {
+    editMode_ = kEditNone;
+    lastModified_ = editKey_;
+    return;
+  }
+  // Records saved one after another write the same fields: the statement
+  // is kept rather than looked up again.
+  if (!saveStatement_ || saveAdding_ != adding || saveColumns_ != mask) {
+    std::vector<std::size_t> columns;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      if (mask[i]) columns.push_back(i);
+    std::string sql;
+    if (adding) {
+      sql = "INSERT INTO " + table().quoted;
+      if (columns.empty()) {
+        sql += " DEFAULT VALUES";
+      } else {
+        std::string names, marks;
+        for (std::size_t i : columns) {
+          names += (names.empty() ? "" : ", ") + fields[i].column;
+          marks += marks.empty() ? "?" : ", ?";
+        }
+        sql += " (" + names + ") VALUES (" + marks + ")";
+      }
+    } else {
+      sql = "UPDATE " + table().quoted + " SET ";
+      for (std::size_t k = 0; k < columns.size(); ++k) sql += (k ? ", " : "") + fields[columns[k]].column + " = ?";
+      sql += " WHERE rowid = ?";
+    }
+    saveStatement_ = &connection().cached(sql);
+    saveAdding_ = adding;
+    saveColumns_ = mask;
+    saveColumnList_ = std::move(columns);
+  }
+  Statement& s = *saveStatement_;
+  // Every parameter is bound again, so the old bindings need no clearing.
+  s.rewind();
+  int n = 0;
+  for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
+  if (!adding) s.bind(++n, editKey_);
+  s.step();
+  s.rewind();
+  const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
+  connection().noteWrite();
+  if (adding) {
+    const std::int64_t rowid = connection().lastRowid();
+    if (nobodyElseWrote) {
+      nextAutomatic_ = std::max(nextAutomatic_, rowid + 1);
+      automaticWrites_ = connection().writeCount();
+    }
+    lastModified_ = rowid;
+    placeAt(rowid);
+  } else {
+    lastModified_ = editKey_;
+    if (!source_.order.empty()) placed_.insert(editKey_);
+  }
+  editMode_ = kEditNone;
+  rowValid_ = false;
+}
+
+void Cursor::remove() {
+  requireUpdatable();
+  requireCurrent();
+  editMode_ = kEditNone;
+  const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
+  if (deleted(key)) raise(errc::RecordDeleted);
+  Statement& s = connection().cached("DELETE FROM " + table().quoted + " WHERE rowid = ?");
+  s.bind(1, key);
+  s.step();
+  const bool gone = connection().changes() > 0;
+  s.reset();
+  connection().noteWrite();
+  deleted_.insert(key);
+  if (!gone) raise(errc::RecordDeleted);
+}
+
+Variant Cursor::lastModified() const {
+  checkOpen();
+  if (!lastModified_) raise(errc::NoCurrentRecord);
+  SafeArray bytes(VT_UI1, 0, 8);
+  std::memcpy(bytes.get()->pvData, &*lastModified_, 8);
+  return std::move(bytes).toVariant();
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,297 @@
+// Moving over a cursor's records: moves, positions, bookmarks, Seek and
+// the Find methods.
+#include "Cursor.h"
+
+#include "SqlDialect.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/SafeArray.h>
+
+#include <cstring>
+
+namespace tarnwick::engine {
+
+void Cursor::moveFirst() {
+  checkOpen();
+  editMode_ = kEditNone;
+  closeReread();
+  if (source_.type == kOpenForwardOnly || !(base_ && *base_ == 0)) resetWindow();
+  pos_ = -1;
+  bof_ = eof_ = false;
+  moveNext();
+  if (eof_) bof_ = true;  // no records at all
+}
+
+void Cursor::moveLast() {
+  checkOpen();
+  editMode_ = kEditNone;
+  closeReread();
+  if (source_.type == kOpenForwardOnly) {
+    if (eof_) raise(errc::NoCurrentRecord);
+    while (!eof_) moveNext();
+    movePrevious();
+    return;
+  }
+  if (exhausted_ && !keys_.empty()) {
+    pos_ = static_cast<std::ptrdiff_t>(keys_.size());
+    eof_ = false;
+    movePrevious();
+    if (!bof_) return;
+  }
+  resetWindow();
+  base_.reset();
+  exhausted_ = true;
+  if (!stepBackward()) {
+    bof_ = eof_ = true;
+    return;
+  }
+  pos_ = 0;
+  bof_ = eof_ = false;
+}
+
+void Cursor::moveNext() {
+  checkOpen();
+  if (eof_) raise(errc::NoCurrentRecord);
+  editMode_ = kEditNone;
+  std::size_t next = static_cast<std::size_t>(pos_ + 1);
+  while (next < keys_.size() && deleted(keys_[next])) ++next;
+  bof_ = false;
+  if (next < keys_.size()) {
+    pos_ = static_cast<std::ptrdiff_t>(next);
+  } else if (stepForward(true)) {
+    pos_ = static_cast<std::ptrdiff_t>(keys_.size() - 1);
+  } else {
+    pos_ = static_cast<std::ptrdiff_t>(keys_.size());
+    eof_ = true;
+  }
+  // A forward-only recordset keeps no record behind the current one.
+  if (source_.type == kOpenForwardOnly && pos_ > 0) {
+    const auto drop = static_cast<std::size_t>(pos_);
+    keys_.erase(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(drop));
+    positions_.clear();
+    positionsKept_ = false;
+    if (base_) *base_ += static_cast<std::int64_t>(drop);
+    pos_ = 0;
+  }
+}
+
+void Cursor::movePrevious() {
+  checkOpen();
+  forwardOnlyRefuses();
+  if (bof_) raise(errc::NoCurrentRecord);
+  editMode_ = kEditNone;
+  closeReread();
+  std::ptrdiff_t previous = pos_ - 1;
+  while (previous >= 0 && deleted(keys_[static_cast<std::size_t>(previous)])) --previous;
+  eof_ = false;
+  if (previous >= 0) {
+    pos_ = previous;
+    return;
+  }
+  // Before the window: step back from its first record.
+  pos_ = -1;
+  if (stepBackward()) {
+    pos_ = 0;
+    return;
+  }
+  bof_ = true;
+  if (keys_.empty()) eof_ = true;
+}
+
+void Cursor::move(std::int32_t rows) {
+  checkOpen();
+  if (rows < 0) forwardOnlyRefuses();
+  if (rows != 0) requireCurrent();
+  for (; rows > 0 && !eof_; --rows) moveNext();
+  for (; rows < 0 && !bof_; ++rows) movePrevious();
+}
+
+std::int32_t Cursor::recordCount() {
+  checkOpen();
+  if (!base_) {
+    // The records before a window that a Seek or Find started.
+    std::vector<RawValue> binds;
+    const std::string extra = beyond(frontValues_, keys_.front(), true, binds);
+    Statement& s = connection().cached("SELECT count(*) FROM " + table().quoted + where(extra));
+    for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
+    s.step();
+    base_ = s.int64(0);
+    s.reset();
+  }
+  std::int64_t count = *base_ + static_cast<std::int64_t>(keys_.size()) - static_cast<std::int64_t>(deleted_.size());
+  if (source_.type == kOpenForwardOnly && eof_) count = *base_ + static_cast<std::int64_t>(keys_.size());
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, INT32_MAX));
+}
+
+std::int32_t Cursor::absolutePosition() {
+  checkOpen();
+  if (bof_ || eof_ || pos_ < 0) return -1;
+  recordCount();
+  std::int64_t position = *base_ + pos_;
+  for (std::ptrdiff_t i = 0; i < pos_ && !deleted_.empty(); ++i)
+    if (deleted(keys_[static_cast<std::size_t>(i)])) --position;
+  return static_cast<std::int32_t>(position);
+}
+
+void Cursor::setAbsolutePosition(std::int32_t position) {
+  checkOpen();
+  if (position < 0) raise(errc::InvalidArgument);
+  moveFirst();
+  for (std::int32_t i = 0; i < position && !eof_; ++i) moveNext();
+  if (eof_) raise(errc::InvalidArgument);
+}
+
+// A bookmark is the record's row key, as eight bytes.
+Variant Cursor::bookmark() {
+  checkOpen();
+  forwardOnlyRefuses();
+  requireCurrent();
+  const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
+  SafeArray bytes(VT_UI1, 0, 8);
+  std::memcpy(bytes.get()->pvData, &key, 8);
+  return std::move(bytes).toVariant();
+}
+
+void Cursor::setBookmark(const Variant& input) {
+  checkOpen();
+  forwardOnlyRefuses();
+  const Variant v = input.value();
+  const SAFEARRAY* array = v.valueType() == (VT_ARRAY | VT_UI1) ? v.array() : nullptr;
+  if (!array || array->cDims != 1 || array->rgsabound[0].cElements != 8) raise(errc::InvalidBookmark);
+  std::int64_t key = 0;
+  std::memcpy(&key, array->pvData, 8);
+  editMode_ = kEditNone;
+  if (deleted(key)) raise(errc::RecordDeleted);
+  closeReread();
+  if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
+    pos_ = at;
+    bof_ = eof_ = false;
+    return;
+  }
+  if (!reanchor(key)) raise(errc::InvalidBookmark);
+}
+
+void Cursor::setIndex(const std::u16string& name) {
+  checkOpen();
+  if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
+  const IndexInfo* index = table().index(name);
+  if (!index) raise(errc::NotAnIndex, name);
+  std::vector<OrderKey> order;
+  for (std::size_t i = 0; i < index->fields.size(); ++i)
+    order.push_back({table().fieldIndex(index->fields[i]), static_cast<bool>(index->descending[i])});
+  source_.order = std::move(order);
+  indexName_ = index->name;
+  resetWindow();
+  pos_ = -1;
+  bof_ = eof_ = false;
+  moveNext();
+  if (eof_) bof_ = true;
+}
+
+void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& keys) {
+  checkOpen();
+  if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
+  if (indexName_.empty()) raise(errc::OperationWithoutIndex);
+  if (keys.empty() || keys.size() > source_.order.size()) raise(errc::InvalidArgument);
+  const bool less = comparison == u"<" || comparison == u"<=";
+  if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
+  editMode_ = kEditNone;
+  std::vector<Variant> values;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
+    Variant v;
+    try {
+      v = convertForField(keys[i], f);
+    } catch (const Error&) {
+      raise(errc::CriteriaMismatch);
+    }
+    if (v.isNull()) {
+      noMatch_ = true;
+      return;
+    }
+    values.push_back(std::move(v));
+  }
+  std::string lhs, rhs, order;
+  for (std::size_t i = 0; i < source_.order.size(); ++i) {
+    const std::string& c = table().fields[static_cast<std::size_t>(source_.order[i].field)].column;
+    if (i < values.size()) {
+      lhs += (i ? ", " : "") + c;
+      rhs += i ? ", ?" : "?";
+    }
+    order += c + (less ? " DESC, " : ", ");
+  }
+  std::string condition;
+  if (comparison == u"=") {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      condition += (i ? " AND " : "") + table().fields[static_cast<std::size_t>(source_.order[i].field)].column + " = ?";
+  } else {
+    condition = "(" + lhs + ") " + toUtf8(comparison) + " (" + rhs + ")";
+  }
+  Statement& s = connection().cached("SELECT rowid FROM " + table().quoted + " WHERE " + condition + " ORDER BY " +
+                                     order + (less ? "rowid DESC" : "rowid") + " LIMIT 1");
+  for (std::size_t i = 0; i < values.size(); ++i)
+    s.bind(static_cast<int>(i + 1), values[i], table().fields[static_cast<std::size_t>(source_.order[i].field)].type);
+  moveToFound(s);
+}
+
+void Cursor::moveToFound(Statement& s) {
+  const bool found = s.step();
+  const std::int64_t rowid = found ? s.int64(0) : 0;
+  s.reset();
+  noMatch_ = !found;
+  // A search that finds nothing leaves the current record where it was.
+  if (!found) return;
+  closeReread();
+  if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
+    pos_ = at;
+    bof_ = eof_ = false;
+  } else {
+    reanchor(rowid);
+  }
+}
+
+std::string Cursor::conditionSql(std::u16string_view condition) const {
+  std::string sql = translateCondition(condition, tableResolver(table()));
+  // The storage reads it once, so that what it cannot parse is refused now.
+  try {
+    connection().cached("SELECT 1 FROM " + table().quoted + " WHERE " + sql + " LIMIT 0");
+  } catch (const Error& e) {
+    if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, condition);
+    throw;
+  }
+  return sql;
+}
+
+void Cursor::find(FindKind kind, std::u16string_view condition) {
+  checkOpen();
+  forwardOnlyRefuses();
+  if (condition != lastCondition_ || lastConditionSql_.empty()) {
+    lastConditionSql_ = conditionSql(condition);
+    lastCondition_ = std::u16string(condition);
+  }
+  editMode_ = kEditNone;
+  const bool backward = kind == FindKind::Last || kind == FindKind::Previous;
+  std::vector<RawValue> binds;
+  std::string extra = lastConditionSql_;
+  if (kind == FindKind::Next || kind == FindKind::Previous) {
+    const bool fromEnd = kind == FindKind::Next ? eof_ : bof_;
+    if (fromEnd) {
+      noMatch_ = true;
+      return;
+    }
+    const bool atEdge = kind == FindKind::Next ? bof_ || pos_ < 0 : eof_;
+    if (!atEdge) {
+      const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
+      auto values = fetchOrderValues(key);
+      if (!values) values = std::vector<RawValue>(source_.order.size());
+      extra += " AND " + beyond(*values, key, backward, binds);
+    }
+  }
+  Statement& s = connection().cached("SELECT rowid FROM " + table().quoted + where(extra) + orderClause(backward) +
+                                     " LIMIT 1");
+  for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
+  moveToFound(s);
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,152 @@
+// What a cursor reads: copies of records in temporary tables, and the
+// sources derived from a cursor by a filter and a sort.
+#include "Cursor.h"
+
+#include "SqlDialect.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Error.h>
+
+namespace tarnwick::engine {
+
+// ---------------------------------------------------------------------------
+// Temporary tables
+
+TemporaryTable::~TemporaryTable() {
+  if (!db_ || !db_->connection.isOpen()) return;
+  try {
+    db_->connection.exec("DROP TABLE IF EXISTS temp." + quoteName(std::string_view(name_)));
+  } catch (...) {
+    // A statement still running keeps the table; it is dropped later, or
+    // vanishes with the connection.
+    db_->leftoverTemporaries.push_back(name_);
+  }
+}
+
+namespace {
+
+void dropLeftovers(DatabaseCore& db) {
+  auto names = std::move(db.leftoverTemporaries);
+  db.leftoverTemporaries.clear();
+  for (const std::string& n : names) {
+    try {
+      db.connection.exec("DROP TABLE IF EXISTS temp." + quoteName(std::string_view(n)));
+    } catch (...) {
+      db.leftoverTemporaries.push_back(n);
+    }
+  }
+}
+
+}  // namespace
+
+Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name,
+                   std::int16_t type) {
+  Connection& c = db->connection;
+  dropLeftovers(*db);
+  auto info = std::make_shared<TableInfo>();
+  const std::string temporary = c.temporaryName();
+  info->name = fromUtf8(temporary);
+  info->quoted = "temp." + quoteName(std::string_view(temporary));
+  {
+    Statement query(c, sql);
+    const int n = query.columnCount();
+    std::vector<std::u16string> names;
+    bool firstRow = false, stepped = false;
+    for (int i = 0; i < n; ++i) {
+      std::u16string fieldName = fromUtf8(query.columnName(i));
+      if (const auto colon = fieldName.find(u':'); colon != std::u16string::npos && query.originColumn(i).size())
+        fieldName = fromUtf8(query.originColumn(i));
+      FieldInfo f;
+      const std::string originTable = query.originTable(i);
+      if (!originTable.empty()) {
+        if (const auto origin = db->catalogue.table(fromUtf8(originTable))) {
+          const int at = origin->fieldIndex(fromUtf8(query.originColumn(i)));
+          if (at >= 0) f = origin->fields[static_cast<std::size_t>(at)];
+          f.sourceTable = origin->name;
+          f.sourceField = f.name;
+        }
+      } else {
+        f = fieldFromDeclaration(fieldName, query.declaredType(i));
+      }
+      if (originTable.empty() && query.declaredType(i).empty()) {
+        // An expression: typed by what its first value holds.
+        if (!stepped) firstRow = query.step(), stepped = true;
+        const int storage = firstRow ? query.storage(i) : 5;
+        f.type = storage == 1 ? FieldType::Long : storage == 2 ? FieldType::Double : FieldType::Memo;
+      }
+      f.name = fieldName;
+      f.autoIncrement = false;
+      names.push_back(fieldName);
+      info->fields.push_back(std::move(f));
+    }
+    // Fields of the same name from several tables are told apart by their table.
+    for (std::size_t i = 0; i < info->fields.size(); ++i) {
+      const auto same = std::count_if(names.begin(), names.end(),
+                                      [&](const std::u16string& x) { return equalsIgnoreCase(x, names[i]); });
+      FieldInfo& f = info->fields[i];
+      if (same > 1 && !f.sourceTable.empty()) f.name = f.sourceTable + u"." + f.name;
+      f.column = quoteName(std::u16string_view(f.name));
+    }
+  }
+  std::string create = "CREATE TEMP TABLE " + quoteName(std::string_view(temporary)) + " (";
+  for (std::size_t i = 0; i < info->fields.size(); ++i) {
+    if (i) create += ", ";
+    create += info->fields[i].column + " " + declarationOf(info->fields[i]);
+  }
+  create += ")";
+  c.exec(create);
+  auto holder = std::make_shared<TemporaryTable>(db, temporary);
+  c.exec("INSERT INTO " + info->quoted + " " + sql);
+  Source source;
+  source.db = db;
+  source.table = std::move(info);
+  source.temporary = std::move(holder);
+  source.name = std::move(name);
+  source.type = type;
+  source.updatable = false;
+  return source;
+}
+
+std::vector<OrderKey> Cursor::orderOf(std::u16string_view sort) const {
+  const Resolver resolve = tableResolver(table());
+  std::vector<OrderKey> order;
+  for (const SortItem& item : parseSort(sort)) {
+    const auto column = resolve(item.qualifier, item.field);
+    if (!column) raise(errc::TooFewParameters, u"1");
+    int at = -1;
+    for (std::size_t i = 0; i < table().fields.size(); ++i)
+      if (table().fields[i].column == column->sql) at = static_cast<int>(i);
+    order.push_back({at, item.descending});
+  }
+  return order;
+}
+
+Source Cursor::derive(std::u16string_view filter, std::u16string_view sort, std::int16_t type) const {
+  checkOpen();
+  Source next = source_;
+  next.type = type;
+  if (!filter.empty()) {
+    const std::string condition = conditionSql(filter);
+    next.filterSql = next.filterSql.empty() ? condition : next.filterSql + " AND " + condition;
+  }
+  if (!sort.empty()) next.order = orderOf(sort);
+  if (type == kOpenSnapshot && source_.updatable) {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < table().fields.size(); ++i) sql += (i ? ", " : "") + table().fields[i].column;
+    sql += " FROM " + table().quoted + where({}) + orderClause(false);
+    Source copy = materialise(source_.db, sql, source_.name, type);
+    // The copy keeps the original's types and names.
+    auto info = std::make_shared<TableInfo>(*copy.table);
+    for (std::size_t i = 0; i < info->fields.size(); ++i) {
+      const std::string column = info->fields[i].column;
+      info->fields[i] = table().fields[i];
+      info->fields[i].column = column;
+    }
+    copy.table = std::move(info);
+    return copy;
+  }
+  // Filtering or sorting a copy reads the same copy.
+  return next;
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,190 @@
+#include "SqlExpression.h"
+
+#include "Connection.h"
+
+#include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
+
+#include <cstdio>
+
+namespace tarnwick::engine {
+
+namespace {
+
+struct FunctionName {
+  std::u16string_view dialect;
+  std::string_view storage;
+};
+constexpr FunctionName kFunctions[] = {
+    {u"DateValue", "tw_datevalue"}, {u"Date", "tw_today"}, {u"Now", "tw_now"},   {u"UCase", "upper"},
+    {u"LCase", "lower"},           {u"Len", "length"},    {u"Trim", "trim"},    {u"LTrim", "ltrim"},
+    {u"RTrim", "rtrim"},           {u"Mid", "substr"},    {u"Abs", "abs"},      {u"Nz", "ifnull"},
+    {u"Count", "count"},           {u"Sum", "sum"},       {u"Min", "min"},      {u"Max", "max"},
+    {u"Avg", "avg"},               {u"CDate", "tw_date"}, {u"Round", "round"},
+};
+
+std::string textLiteral(std::u16string_view text) {
+  std::string out = "'";
+  for (char c : toUtf8(text)) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+
+std::string numberLiteral(double value) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
+
+// What an operand of a comparison is, for the type test of criteria.
+enum class Operand { Other, Text, NumberField };
+
+}  // namespace
+
+std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
+  std::string out;
+  int depth = 0;
+  Operand left = Operand::Other;
+  bool afterComparison = false;
+  const Token* previous = nullptr;
+  // Whether this piece is a statement's select list (up to its FROM).
+  const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
+  const auto emit = [&](std::string_view piece) {
+    if (!out.empty()) out += ' ';
+    out += piece;
+  };
+  while (at < end) {
+    const Token& tok = t_[at];
+    Operand operand = Operand::Other;
+    bool isOperand = false;
+    if (tok.kind == Tok::Punct) {
+      if (tok.text == u";") syntaxErrorAt(whole_, tok);
+      if (tok.text == u"(") ++depth;
+      if (tok.text == u")" && --depth < 0) syntaxErrorAt(whole_, tok);
+      if (isComparison(tok)) {
+        if (previous && (isComparison(*previous) || isPunct(*previous, u"("))) syntaxErrorAt(whole_, tok);
+        emit(toUtf8(tok.text));
+        afterComparison = true;
+        lastWasOperand_ = false;
+        previous = &tok;
+        ++at;
+        continue;
+      }
+      lastWasOperand_ = false;
+      if (tok.text == u"&") emit("||");
+      else if (tok.text == u"!" || tok.text == u"\\" || tok.text == u"^" || tok.text == u".") syntaxErrorAt(whole_, tok);
+      else emit(toUtf8(tok.text));
+      ++at;
+      previous = &tok;
+      if (tok.text != u"(" && tok.text != u")") afterComparison = false;
+      continue;
+    }
+    if (tok.kind == Tok::Text) {
+      emit(textLiteral(tok.text));
+      operand = Operand::Text;
+      isOperand = true;
+      ++at;
+    } else if (tok.kind == Tok::Number) {
+      emit(toUtf8(tok.text));
+      isOperand = true;
+      ++at;
+    } else if (tok.kind == Tok::Date) {
+      const auto date = tryParseDate(tok.text, Locale::enUS());
+      if (!date) syntaxErrorAt(whole_, tok);
+      emit(numberLiteral(*date));
+      isOperand = true;
+      ++at;
+    } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
+      emit(isWord(tok, u"True") ? "-1" : "0");
+      isOperand = true;
+      ++at;
+    } else if (isWord(tok, u"Mod")) {
+      emit("%");
+      ++at;
+    } else if (isWord(tok, u"Xor") || isWord(tok, u"Eqv") || isWord(tok, u"Imp")) {
+      syntaxErrorAt(whole_, tok);
+    } else if (isKeyword(tok)) {
+      emit(toUtf8(tok.text));
+      ++at;
+    } else if (tok.kind == Tok::Word && isPunct(t_[at + 1], u"(")) {
+      emit(functionName(tok));
+      ++at;
+    } else {
+      // A field reference, possibly qualified.
+      std::u16string qualifier;
+      std::u16string name = tok.text;
+      ++at;
+      if ((isPunct(t_[at], u".") || isPunct(t_[at], u"!")) &&
+          (t_[at + 1].kind == Tok::Word || t_[at + 1].kind == Tok::Name || isPunct(t_[at + 1], u"*"))) {
+        qualifier = name;
+        if (isPunct(t_[at + 1], u"*")) {
+          emit(quoteName(std::u16string_view(qualifier)) + ".*");
+          lastWasOperand_ = true;
+          at += 2;
+          previous = &t_[at - 1];
+          continue;
+        }
+        name = t_[at + 1].text;
+        at += 2;
+      }
+      const auto column = resolve_ ? resolve_(qualifier, name) : std::nullopt;
+      if (column) {
+        // A date column compares as a date whatever form it is stored in;
+        // but a column that stands alone as an item of a select list is
+        // selected as it is, so that it keeps its name and its type.
+        const bool listItem = selectList && depth == 0 &&
+                              (previous ? (isWord(*previous, u"SELECT") || isWord(*previous, u"DISTINCT") ||
+                                           isWord(*previous, u"ALL") || isPunct(*previous, u","))
+                                        : true) &&
+                              (isPunct(t_[at], u",") || isWord(t_[at], u"FROM") || isWord(t_[at], u"AS") ||
+                               t_[at].kind == Tok::End);
+        emit(column->type == FieldType::Date && !listItem ? "tw_date(" + column->sql + ")" : column->sql);
+        if (isNumberType(column->type)) operand = Operand::NumberField;
+      } else {
+        emit(qualifier.empty() ? quoteName(std::u16string_view(name))
+                               : quoteName(std::u16string_view(qualifier)) + "." + quoteName(std::u16string_view(name)));
+      }
+      isOperand = true;
+    }
+    if (isOperand) {
+      if (afterComparison && ((left == Operand::Text && operand == Operand::NumberField) ||
+                              (left == Operand::NumberField && operand == Operand::Text)))
+        raise(errc::CriteriaMismatch);
+      if (previous && !afterComparison && lastWasOperand_) syntaxErrorAt(whole_, tok);
+      left = operand;
+      afterComparison = false;
+    }
+    lastWasOperand_ = isOperand;
+    previous = &t_[at - 1];
+    if (!isOperand) left = Operand::Other;
+  }
+  if (depth != 0) syntaxErrorAt(whole_, t_[at]);
+  return out;
+}
+
+std::string ExpressionWriter::functionName(const Token& tok) {
+  for (const FunctionName& f : kFunctions)
+    if (equalsIgnoreCase(f.dialect, tok.text)) return std::string(f.storage);
+  raise(errc::UndefinedFunction, tok.text);
+}
+
+std::size_t expressionEnd(const std::vector<Token>& tokens, std::size_t at,
+                          const std::function<bool(const Token&)>& stop) {
+  int depth = 0;
+  for (; tokens[at].kind != Tok::End; ++at) {
+    const Token& tok = tokens[at];
+    if (depth == 0 && stop(tok)) break;
+    if (isPunct(tok, u"(")) ++depth;
+    // A closing parenthesis too many: the writer refuses it, whatever follows.
+    if (isPunct(tok, u")") && --depth < 0) return tokens.size() - 1;
+  }
+  return at;
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,51 @@
+#pragma once
+// Private to the engine: expressions of the dialect written as the storage's
+// (SQLite's) SQL, token by token: names resolved to columns, literals in the
+// storage's form, the dialect's functions and operators by the storage's.
+#include "EngineTypes.h"
+#include "SqlLexer.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::engine {
+
+struct ColumnRef {
+  std::string sql;  // the column as the storage's SQL names it
+  FieldType type = FieldType::Text;
+};
+
+// Resolves a field reference ("" as qualifier when there is none).
+using Resolver = std::function<std::optional<ColumnRef>(std::u16string_view qualifier, std::u16string_view name)>;
+
+class ExpressionWriter {
+ public:
+  // `whole` is the text the tokens were cut from; syntax errors name it.
+  ExpressionWriter(const std::vector<Token>& tokens, std::u16string_view whole, const Resolver& resolve)
+      : t_(tokens), whole_(whole), resolve_(resolve) {}
+
+  // The expression from token `at` up to token `end` (not included), which
+  // the caller found by `expressionEnd`. Errors: 3075 at the token at fault,
+  // 3464 for a text compared with a number field, 3085 for a function the
+  // dialect does not have.
+  std::string expression(std::size_t& at, std::size_t end);
+
+ private:
+  std::string functionName(const Token& tok);
+
+  const std::vector<Token>& t_;
+  std::u16string_view whole_;
+  const Resolver& resolve_;
+  bool lastWasOperand_ = false;
+};
+
+// Where an expression starting at token `at` ends: the first token at
+// nesting depth 0 that `stop` accepts, or the end of the tokens. Unbalanced
+// parentheses run it to the end, where the writer finds them.
+std::size_t expressionEnd(const std::vector<Token>& tokens, std::size_t at,
+                          const std::function<bool(const Token&)>& stop);
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,169 @@
+// The storage's (SQLite's) SQL, written from a parsed statement: one writer
+// per kind of statement.
+#include "SqlDialect.h"
+#include "SqlExpression.h"
+#include "SqlStatement.h"
+
+#include <tarnwick/automation/String.h>
+
+namespace tarnwick::engine {
+
+namespace {
+
+// Resolves names against the tables of a FROM clause, qualified by a
+// table's name or alias, or unqualified when one of them has the field.
+Resolver sourcesResolver(const std::vector<SourceTable>& sources, bool qualify) {
+  return [&sources, qualify](std::u16string_view qualifier, std::u16string_view name) -> std::optional<ColumnRef> {
+    for (const SourceTable& s : sources) {
+      const bool named = equalsIgnoreCase(qualifier, s.info->name) || (!s.alias.empty() && equalsIgnoreCase(qualifier, s.alias));
+      if (!qualifier.empty() && !named) continue;
+      const int at = s.info->fieldIndex(name);
+      if (at < 0) continue;
+      const FieldInfo& f = s.info->fields[static_cast<std::size_t>(at)];
+      if (!qualify) return ColumnRef{f.column, f.type};
+      const std::string owner = quoteName(std::u16string_view(s.alias.empty() ? s.info->name : s.alias));
+      return ColumnRef{owner + "." + f.column, f.type};
+    }
+    return std::nullopt;
+  };
+}
+
+std::string quotedList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i) out += ", ";
+    out += quoteName(std::u16string_view(names[i]));
+    if (descending && (*descending)[i]) out += " DESC";
+  }
+  return out;
+}
+
+// The parts of a statement that reads or changes records, in order.
+// Statements that change one table name its columns unqualified.
+std::string writeParts(const ParsedStatement& st, bool qualify) {
+  const Resolver resolve = sourcesResolver(st.sources, qualify);
+  ExpressionWriter expressions(st.tokens, st.text, resolve);
+  std::string sql;
+  const auto append = [&](const std::string& piece) {
+    if (!sql.empty()) sql += ' ';
+    sql += piece;
+  };
+  for (const StatementPart& part : st.parts) {
+    switch (part.kind) {
+      case StatementPart::Kind::Word: append(toUtf8(part.word)); break;
+      case StatementPart::Kind::Expression: {
+        std::size_t at = part.begin;
+        append(expressions.expression(at, part.end));
+        break;
+      }
+      case StatementPart::Kind::Tables: {
+        append(toUtf8(part.word));
+        for (std::size_t i = 0; i < part.tables.size(); ++i) {
+          if (i) sql += ',';
+          sql += ' ';
+          sql += quoteName(std::u16string_view(part.tables[i].name));
+          if (!part.tables[i].alias.empty()) sql += " AS " + quoteName(std::u16string_view(part.tables[i].alias));
+        }
+        break;
+      }
+    }
+  }
+  return sql;
+}
+
+std::string writeSelect(const ParsedStatement& st) { return writeParts(st, true); }
+std::string writeInsert(const ParsedStatement& st) { return writeParts(st, false); }
+std::string writeUpdate(const ParsedStatement& st) { return writeParts(st, false); }
+std::string writeDelete(const ParsedStatement& st) { return writeParts(st, false); }
+
+std::string writeCreateTable(const ParsedStatement& st) {
+  const auto& primary = st.primary;
+  std::string sql = "CREATE TABLE " + quoteName(std::u16string_view(st.table)) + " (";
+  const bool rowidKey = primary.size() == 1;
+  bool primaryInline = false;
+  for (std::size_t i = 0; i < st.fields.size(); ++i) {
+    const FieldInfo& f = st.fields[i];
+    if (i) sql += ", ";
+    sql += f.column;
+    const bool key = rowidKey && equalsIgnoreCase(primary[0], f.name);
+    // A counter that is the whole primary key is the row's own number.
+    if (key && f.autoIncrement) {
+      sql += " INTEGER PRIMARY KEY AUTOINCREMENT";
+      continue;
+    }
+    if (key && f.type == FieldType::Long) {
+      sql += " INTEGER PRIMARY KEY NOT NULL";
+      continue;
+    }
+    sql += ' ';
+    sql += declarationOf(f);
+    if (f.required) sql += " NOT NULL";
+  }
+  for (const FieldInfo& f : st.fields)
+    if (rowidKey && equalsIgnoreCase(primary[0], f.name)) {
+      primaryInline = f.type == FieldType::Long;
+      break;
+    }
+  if (!primary.empty() && !primaryInline) sql += ", PRIMARY KEY (" + quotedList(primary) + ")";
+  for (const auto& u : st.uniques) sql += ", UNIQUE (" + quotedList(u) + ")";
+  sql += ")";
+  return sql;
+}
+
+std::string writeDropTable(const ParsedStatement& st) { return "DROP TABLE " + quoteName(std::u16string_view(st.table)); }
+
+// An index is stored under its table's name and its own, so that two
+// tables may each have an index of the same name.
+std::string storedIndexName(const ParsedStatement& st) {
+  return quoteName(std::u16string_view(st.table + u"." + st.index));
+}
+
+std::string writeCreateIndex(const ParsedStatement& st) {
+  return std::string("CREATE ") + (st.unique ? "UNIQUE " : "") + "INDEX " + storedIndexName(st) + " ON " +
+         st.sources[0].info->quoted + " (" + quotedList(st.indexFields, &st.descending) + ")";
+}
+
+std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + storedIndexName(st); }
+
+}  // namespace
+
+TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
+  const ParsedStatement st = parseStatement(text, catalogue);
+  TranslatedStatement result;
+  using Kind = TranslatedStatement::Kind;
+  switch (st.kind) {
+    case StatementKind::Select:
+      result.kind = Kind::Select;
+      result.sql = writeSelect(st);
+      result.singleTable = st.singleTable;
+      result.table = st.table;
+      result.where = st.where;
+      result.orderBy = st.orderBy;
+      break;
+    case StatementKind::Insert: result.sql = writeInsert(st); break;
+    case StatementKind::Update: result.sql = writeUpdate(st); break;
+    case StatementKind::Delete: result.sql = writeDelete(st); break;
+    case StatementKind::CreateTable:
+      result.kind = Kind::CreateTable;
+      result.sql = writeCreateTable(st);
+      result.table = st.table;
+      result.fields = st.fields;
+      break;
+    case StatementKind::DropTable:
+      result.kind = Kind::DropTable;
+      result.sql = writeDropTable(st);
+      result.table = st.table;
+      break;
+    case StatementKind::CreateIndex:
+      result.kind = Kind::Index;
+      result.sql = writeCreateIndex(st);
+      break;
+    case StatementKind::DropIndex:
+      result.kind = Kind::Index;
+      result.sql = writeDropIndex(st);
+      break;
+  }
+  return result;
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,117 @@
+#include "../../src/engine/SqlDialect.h"
+#include "../automation/ErrorOf.h"
+#include "EngineTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Object.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+using engine::shownRecordsDeletion;
+using testing::column;
+using testing::errorOf;
+using testing::makeOrdersDatabase;
+using testing::TempDir;
+
+// The error a call raises, as number and description.
+std::pair<std::int32_t, std::u16string> failure(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const Error& e) {
+    return {e.number(), e.description()};
+  }
+  return {0, {}};
+}
+
+TEST(SqlDialect, ShownRecordsDeletionCarriesTheSelection) {
+  EXPECT_EQ(shownRecordsDeletion(u"tblOrders"), u"Delete * From tblOrders");
+  EXPECT_EQ(shownRecordsDeletion(u"[tbl Orders]"), u"Delete * From [tbl Orders]");
+  EXPECT_EQ(shownRecordsDeletion(u"Select * From tblOrders"), u"Delete * From tblOrders");
+  EXPECT_EQ(shownRecordsDeletion(u"SELECT * FROM tblOrders WHERE Qty > 2 ORDER BY Id;"),
+            u"Delete * From tblOrders WHERE Qty > 2");
+  EXPECT_EQ(shownRecordsDeletion(u"Select Id, Qty From tblOrders Where (Note = 'it''s from x' Or Qty In (Select Qty "
+                                 u"From tblOther Where Id > 1)) Order By Qty"),
+            u"Delete * From tblOrders WHERE (Note = 'it''s from x' Or Qty In (Select Qty From tblOther Where Id > 1))");
+  EXPECT_EQ(shownRecordsDeletion(u"Select * From Orders Where Note = 'tbl'"), u"Delete * From Orders WHERE Note = 'tbl'");
+  EXPECT_EQ(shownRecordsDeletion(u"qrytblOpen"), u"Delete * From qrytblOpen");
+  // Selections that show other rows than whole records of one table.
+  for (const char16_t* source :
+       {u"Select Top 5 * From tblOrders", u"Select Distinct Qty From tblOrders", u"Select * From tblA, tblB",
+        u"Select * From tblA Inner Join tblB On tblA.Id = tblB.Id", u"Select * From tblOrders As o Where o.Qty > 1",
+        u"Select Qty From tblOrders Group By Qty", u"Select * From tblA Union Select * From tblB",
+        u"Select * From tblOrders Where", u"Select * From tblOrders; Delete * From tblOther",
+        u"Select * From tblOrders Where Note = 'open", u"Select * From (Select * From tblOrders)",
+        u"Update tblOrders Set Qty = 1", u"tblOrders Where Qty > 1", u"Select * From tblOrders Where (Qty > 1",
+        u"Select * Into tblCopy From tblOrders", u"", u"[tblOrders"})
+    EXPECT_EQ(errorOf([&] { shownRecordsDeletion(source); }), errc::OperationNotSupported) << toUtf8(source);
+}
+
+TEST(SqlDialect, DeleteShownRecordsDeletesWhatARecordsetShows) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  const char16_t* source = u"Select * From Orders Where Qty > 4 And Customer <> 'Miller' Order By Qty";
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", source)), u"OrderId"), u"1,2,5");
+  db.call(u"DeleteShownRecords", source);
+  EXPECT_EQ(toInt32(db.get(u"RecordsAffected")), 3);
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"3,4");
+  EXPECT_EQ(errorOf([&] { db.call(u"DeleteShownRecords", u"Select * From Orders As o"); }),
+            errc::OperationNotSupported);
+  EXPECT_EQ(errorOf([&] { db.call(u"DeleteShownRecords", u"Select * From Orders Where Nonsense = 1"); }),
+            errc::TooFewParameters);
+  db.call(u"DeleteShownRecords", u"[Orders]");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Customers")), u"CustomerId"), u"1,2,3");
+}
+
+TEST(SqlDialect, SyntaxErrorsNameTheTokenAtFault) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  const auto execute = [&](const char16_t* sql) { return failure([&] { db.call(u"Execute", sql); }); };
+  using Expected = std::pair<std::int32_t, std::u16string>;
+  EXPECT_EQ(execute(u"DELETE FROM Orders WHERE Qty = = 5"),
+            Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression "
+                                        u"'DELETE FROM Orders WHERE Qty = = 5'. (at character 32: '=')"));
+  EXPECT_EQ(execute(u"UPDATE Orders SET Qty = 1 WHERE Note = 'open"),
+            Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression "
+                                        u"'UPDATE Orders SET Qty = 1 WHERE Note = 'open'. (at character 40: ''open')"));
+  EXPECT_EQ(execute(u"DELETE FROM Orders WHERE (Qty > 1"),
+            Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression "
+                                        u"'DELETE FROM Orders WHERE (Qty > 1'. (at the end of the text)"));
+  EXPECT_EQ(execute(u"DELETE FROM Orders, WHERE Qty > 1"),
+            Expected(errc::SyntaxErrorFrom, u"Syntax error in FROM clause. (at character 21: 'WHERE')"));
+  EXPECT_EQ(execute(u"DELETE FROM Orders; DELETE FROM Customers"),
+            Expected(errc::TrailingCharacters, standardDescription(errc::TrailingCharacters) +
+                                                   u" (at character 21: 'DELETE')"));
+  EXPECT_EQ(execute(u"MERGE Orders"),
+            Expected(errc::InvalidStatement, standardDescription(errc::InvalidStatement) +
+                                                 u" (at character 1: 'MERGE')"));
+  EXPECT_EQ(execute(u"CREATE TABLE T (Id LONG, Name TEXT(300))"),
+            Expected(errc::SyntaxErrorDdl, standardDescription(errc::SyntaxErrorDdl) +
+                                               u" (at character 36: '300')"));
+  EXPECT_EQ(execute(u"CREATE TABLE T (Id LONG, PRIMARY KEY (Key))"),
+            Expected(errc::SyntaxErrorDdl, standardDescription(errc::SyntaxErrorDdl) +
+                                               u" (at character 39: 'Key')"));
+  EXPECT_EQ(execute(u"CREATE TABLE T (Id LONG"),
+            Expected(errc::SyntaxErrorDdl, standardDescription(errc::SyntaxErrorDdl) + u" (at the end of the text)"));
+  // Conditions and sort texts name their own text.
+  Object orders(db.call(u"OpenRecordset", u"Orders", 2));
+  EXPECT_EQ(failure([&] { orders.call(u"FindFirst", u"Qty 5"); }),
+            Expected(errc::SyntaxError,
+                     u"Syntax error (missing operator) in query expression 'Qty 5'. (at character 5: '5')"));
+  EXPECT_EQ(failure([&] { orders.call(u"FindFirst", u"Qty = 5 @ 2"); }),
+            Expected(errc::SyntaxError,
+                     u"Syntax error (missing operator) in query expression 'Qty = 5 @ 2'. (at character 9: '@')"));
+  EXPECT_EQ(failure([&] { orders.put(u"Sort", Variant(u"Qty DESC Customer")); }),
+            Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression 'Qty DESC Customer'. "
+                                        u"(at character 10: 'Customer')"));
+  // Nothing ran.
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");
+}
+
+}  // namespace
+}  // namespace tarnwick
