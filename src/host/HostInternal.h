@@ -10,8 +10,6 @@
 
 namespace tarnwick::host::impl {
 
-// Does a control of this kind have the member?
-bool kindHas(ControlKind kind, const Member<Control>& member) noexcept;
 // The dispatch id of the kind's default member.
 DISPID defaultMemberOf(ControlKind kind) noexcept;
 // Puts a new control's properties to their starting values.
