@@ -72,6 +72,29 @@ void flexCursor(Control& self, Call& call, bool row) {
   self.store(p, Variant(n));
 }
 
+// ColWidth and RowHeight: -1 restores the default size; 0 hides the column or row.
+void flexSize(Control& self, Call& call, bool row) {
+  call.expect(1);
+  ControlState& s = self.state();
+  const std::size_t i = indexIn(call, 0, row ? s.rows() : s.cols(), errc::InvalidPropertyArrayIndex);
+  if (!call.isPut())
+    return call.setResult(Variant(static_cast<std::int32_t>(row ? s.rowHeight(i) : s.colWidth(i))));
+  const std::int32_t size = longValue(call.value());
+  if (size < -1) raise(errc::InvalidPropertyValue);
+  if (row) s.setRowHeight(i, size == -1 ? kDefaultRowHeight : size);
+  else s.setColWidth(i, size == -1 ? kDefaultColWidth : size);
+}
+
+// ColPos and RowPos: the sizes of the columns or rows before this one.
+void flexPosition(Control& self, Call& call, bool row) {
+  call.expect(1);
+  const ControlState& s = self.state();
+  const std::size_t at = indexIn(call, 0, row ? s.rows() : s.cols(), errc::InvalidPropertyArrayIndex);
+  double pos = 0;
+  for (std::size_t i = 0; i < at; ++i) pos += row ? s.rowHeight(i) : s.colWidth(i);
+  call.setResult(Variant(static_cast<std::int32_t>(pos)));
+}
+
 // AddItem on a flex grid: a new row at `index` (default: the end), its
 // cells taken from the text split at tab characters; pieces beyond the last
 // column are dropped.
@@ -120,45 +143,10 @@ const ControlMember kFlexGridMembers[] = {
     {u"FixedCols", idFixedCols, kProperty, kFlex, [](Control& self, Call& call) { flexFixed(self, call, false); }},
     {u"Row", idRow, kProperty, kFlex, [](Control& self, Call& call) { flexCursor(self, call, true); }},
     {u"Col", idCol, kProperty, kFlex, [](Control& self, Call& call) { flexCursor(self, call, false); }},
-    {u"ColWidth", idColWidth, kProperty, kFlex,
-     [](Control& self, Call& call) {
-       call.expect(1);
-       ControlState& s = self.state();
-       const std::size_t c = indexIn(call, 0, s.cols(), errc::InvalidPropertyArrayIndex);
-       if (!call.isPut()) return call.setResult(Variant(static_cast<std::int32_t>(s.colWidth(c))));
-       // -1 restores the default width; 0 hides the column.
-       std::int32_t w = longValue(call.value());
-       if (w < -1) raise(errc::InvalidPropertyValue);
-       s.setColWidth(c, w == -1 ? kDefaultColWidth : w);
-     }},
-    {u"ColPos", idColPos, kGet, kFlex,
-     [](Control& self, Call& call) {
-       call.expect(1);
-       const ControlState& s = self.state();
-       const std::size_t c = indexIn(call, 0, s.cols(), errc::InvalidPropertyArrayIndex);
-       double pos = 0;
-       for (std::size_t i = 0; i < c; ++i) pos += s.colWidth(i);
-       call.setResult(Variant(static_cast<std::int32_t>(pos)));
-     }},
-    {u"RowHeight", idRowHeight, kProperty, kFlex,
-     [](Control& self, Call& call) {
-       call.expect(1);
-       ControlState& s = self.state();
-       const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
-       if (!call.isPut()) return call.setResult(Variant(static_cast<std::int32_t>(s.rowHeight(r))));
-       const std::int32_t h = longValue(call.value());
-       if (h < -1) raise(errc::InvalidPropertyValue);
-       s.setRowHeight(r, h == -1 ? kDefaultRowHeight : h);
-     }},
-    {u"RowPos", idRowPos, kGet, kFlex,
-     [](Control& self, Call& call) {
-       call.expect(1);
-       const ControlState& s = self.state();
-       const std::size_t r = indexIn(call, 0, s.rows(), errc::InvalidPropertyArrayIndex);
-       double pos = 0;
-       for (std::size_t i = 0; i < r; ++i) pos += s.rowHeight(i);
-       call.setResult(Variant(static_cast<std::int32_t>(pos)));
-     }},
+    {u"ColWidth", idColWidth, kProperty, kFlex, [](Control& self, Call& call) { flexSize(self, call, false); }},
+    {u"ColPos", idColPos, kGet, kFlex, [](Control& self, Call& call) { flexPosition(self, call, false); }},
+    {u"RowHeight", idRowHeight, kProperty, kFlex, [](Control& self, Call& call) { flexSize(self, call, true); }},
+    {u"RowPos", idRowPos, kGet, kFlex, [](Control& self, Call& call) { flexPosition(self, call, true); }},
     {u"TextMatrix", idTextMatrix, kProperty, kFlex,
      [](Control& self, Call& call) {
        call.expect(2);
