@@ -58,12 +58,12 @@ void joinBody(Call& call) {
   result.bstrVal = repeat(text.text(), count);
   call.setResult(std::move(result));
 }
-constexpr RoutineBody kBodies[] = {joinBody};
+constexpr RoutineBinding kBindings[] = {{u"Join", joinBody}};
 
 class Bench final : public LibraryClass<Bench, _Bench> {
  public:
   static const ClassInfo& classInfo() { return benchInfo(); }
-  static std::span<const RoutineBody> bodies() { return kBodies; }
+  static std::span<const RoutineBinding> bindings() { return kBindings; }
   HRESULT Join(BSTR* text, std::int16_t* count, BSTR* result) noexcept override { return early(1, result, text, count); }
 };
 

@@ -3,21 +3,19 @@
 
 #include "ApiRoutines.h"
 
-#include <array>
-
 namespace tarnwick::api {
 
 namespace {
 
-// The routine bodies in slot order. A routine whose body is not built yet
-// answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 6> kBodies{
-    appActivateClass,
-    getIniValue,
-    getSystemDir,
-    getWindowsDir,
-    stayOnTop,
-    writeIniValue,
+// The routine bodies by routine name, checked against the type library
+// when the first instance is made.
+constexpr frame::RoutineBinding kBindings[] = {
+    {u"AppActivateClass", appActivateClass},
+    {u"GetIniValue", getIniValue},
+    {u"GetSystemDir", getSystemDir},
+    {u"GetWindowsDir", getWindowsDir},
+    {u"StayOnTop", stayOnTop},
+    {u"WriteIniValue", writeIniValue},
 };
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
@@ -30,6 +28,6 @@ const frame::ClassInfo& APIWrapper::classInfo() {
   return info;
 }
 
-std::span<const frame::RoutineBody> APIWrapper::bodies() { return kBodies; }
+std::span<const frame::RoutineBinding> APIWrapper::bindings() { return kBindings; }
 
 }  // namespace tarnwick::api

@@ -3,16 +3,19 @@
 
 #include "Customisation.h"
 
-#include <array>
-
 namespace tarnwick::customize {
 
 namespace {
 
-// The routine bodies in slot order. A routine whose body is not built yet
-// answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 6> kBodies{
-    generateIniColumnWidths, getIniColumnWidths, generateIniTips, getIniTips, generateIniCaptions, getIniCaptions,
+// The routine bodies by routine name, checked against the type library
+// when the first instance is made.
+constexpr frame::RoutineBinding kBindings[] = {
+    {u"GenerateIniColumnWidths", generateIniColumnWidths},
+    {u"GetIniColumnWidths_i", getIniColumnWidths},
+    {u"GenerateIniTips", generateIniTips},
+    {u"GetIniTips", getIniTips},
+    {u"GenerateIniCaptions", generateIniCaptions},
+    {u"GetIniCaptions", getIniCaptions},
 };
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
@@ -25,6 +28,6 @@ const frame::ClassInfo& Customize::classInfo() {
   return info;
 }
 
-std::span<const frame::RoutineBody> Customize::bodies() { return kBodies; }
+std::span<const frame::RoutineBinding> Customize::bindings() { return kBindings; }
 
 }  // namespace tarnwick::customize

@@ -1,8 +1,6 @@
 #include <tarnwick/dataaccess/DataAccessWrapper.h>
 #include <tarnwick/frame/ClassCatalogue.h>
 
-#include <array>
-
 #include "MergeExport.h"
 #include "RecordControls.h"
 #include "RecordLookup.h"
@@ -13,23 +11,23 @@ namespace tarnwick::dataaccess {
 
 namespace {
 
-// The routine bodies in slot order. A routine whose body is not built yet
-// answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 14> kBodies{
-    saveMergeFieldsFromDatasource,     // 1 SaveMergeFieldsFromDatasource
-    sortRecordset,                     // 2 SortRecordset_rs
-    validateDataTypeOnLostFocus,       // 3 ValidateDataTypeOnLostFocus_s
-    fillUnboundControlsFromRecordset,  // 4 FillUnboundControlsFromRS_s
-    fillRecordsetFromUnboundControls,  // 5 FillRSFromUnboundControls_s
-    getBetweenWhereClauseFromTags,     // 6 GetBetweenWhereClauseFromTags_s
-    readFromRecordToControlArray,      // 7 ReadFromRecordToControlArray
-    readFromRecordToControlArray,      // 8 ReadFromSnapToControlArray
-    saveRecordFromControls,            // 9 SaveRecordFromControls
-    saveRecordFromControlArray,        // 10 SaveRecordFromControlArray_b
-    readFromRecordToControls,          // 11 ReadFromRecordToControls
-    getWhereClauseFromTags,            // 12 GetWhereClauseFromTags_s
-    makeCurrentRecord,                 // 13 MakeCurrentRecord_b
-    findRecord,                        // 14 FindRecord_b
+// The routine bodies by routine name, checked against the type library
+// when the first instance is made.
+constexpr frame::RoutineBinding kBindings[] = {
+    {u"SaveMergeFieldsFromDatasource", saveMergeFieldsFromDatasource},
+    {u"SortRecordset_rs", sortRecordset},
+    {u"ValidateDataTypeOnLostFocus_s", validateDataTypeOnLostFocus},
+    {u"FillUnboundControlsFromRS_s", fillUnboundControlsFromRecordset},
+    {u"FillRSFromUnboundControls_s", fillRecordsetFromUnboundControls},
+    {u"GetBetweenWhereClauseFromTags_s", getBetweenWhereClauseFromTags},
+    {u"ReadFromRecordToControlArray", readFromRecordToControlArray},
+    {u"ReadFromSnapToControlArray", readFromRecordToControlArray},
+    {u"SaveRecordFromControls", saveRecordFromControls},
+    {u"SaveRecordFromControlArray_b", saveRecordFromControlArray},
+    {u"ReadFromRecordToControls", readFromRecordToControls},
+    {u"GetWhereClauseFromTags_s", getWhereClauseFromTags},
+    {u"MakeCurrentRecord_b", makeCurrentRecord},
+    {u"FindRecord_b", findRecord},
 };
 
 [[maybe_unused]] const bool registered =
@@ -43,6 +41,6 @@ const frame::ClassInfo& DataAccessWrapper::classInfo() {
   return info;
 }
 
-std::span<const frame::RoutineBody> DataAccessWrapper::bodies() { return kBodies; }
+std::span<const frame::RoutineBinding> DataAccessWrapper::bindings() { return kBindings; }
 
 }  // namespace tarnwick::dataaccess

@@ -4,6 +4,31 @@
 
 #include <cstring>
 
+namespace tarnwick::frame {
+
+std::vector<RoutineBody> bindRoutines(const ClassInfo& info, std::span<const RoutineBinding> rows) {
+  const std::vector<RoutineInfo>& routines = info.interface.routines;
+  std::vector<RoutineBody> bodies(routines.size(), nullptr);
+  std::vector<bool> bound(routines.size(), false);
+  const auto fail = [&](std::u16string_view name, std::u16string_view what) {
+    raise(Error(errc::AutomationError, info.name + u": " + std::u16string(name) + u" " + std::u16string(what)));
+  };
+  for (const RoutineBinding& row : rows) {
+    // The name as the type library spells it: a table is written against the library.
+    std::size_t at = 0;
+    while (at < routines.size() && routines[at].name != row.name) ++at;
+    if (at == routines.size()) fail(row.name, u"has a body but is not a routine of the class");
+    if (bound[at]) fail(row.name, u"is bound twice");
+    bound[at] = true;
+    bodies[at] = row.body;  // routines stand in slot order
+  }
+  for (std::size_t at = 0; at < routines.size(); ++at)
+    if (!bound[at]) fail(routines[at].name, u"is a routine of the class without a body");
+  return bodies;
+}
+
+}  // namespace tarnwick::frame
+
 namespace tarnwick::frame::impl {
 
 namespace {

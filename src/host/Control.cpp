@@ -1,4 +1,4 @@
-#include "HostInternal.h"
+#include "ControlMembers.h"
 
 #include <tarnwick/host/Form.h>
 
@@ -27,27 +27,22 @@ bool Control::answersTo(const IID& riid) const noexcept {
   }
 }
 
-bool Control::hasMember(std::u16string_view name) const noexcept {
-  for (const Member<Control>& m : members())
-    if (m.name.size() == name.size() && equalsIgnoreCase(m.name, name)) return impl::kindHas(kind_, m);
-  return false;
-}
+bool Control::hasMember(std::u16string_view name) const noexcept { return impl::findMember(kind_, name) != nullptr; }
 
 HRESULT Control::GetIDsOfNames(const IID&, const char16_t* const* names, UINT count, LCID, DISPID* ids) noexcept {
   if (!names || !ids || count == 0) return E_INVALIDARG;
-  const Member<Control>* member = findByName(names[0]);
-  if (member && !impl::kindHas(kind_, *member)) member = nullptr;
+  const ControlMember* member = names[0] ? impl::findMember(kind_, std::u16string_view(names[0])) : nullptr;
   ids[0] = member ? member->id : DISPID_UNKNOWN;
   for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;  // no named parameters
   return member && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
-HRESULT Control::Invoke(DISPID id, const IID& riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT Control::Invoke(DISPID id, const IID&, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* info, UINT* argErr) noexcept {
   if (id == DISPID_VALUE) id = impl::defaultMemberOf(kind_);
-  const Member<Control>* member = findById(id);
-  if (!member || !impl::kindHas(kind_, *member)) return DISP_E_MEMBERNOTFOUND;
-  return AutomationObject<Control>::Invoke(id, riid, lcid, flags, params, result, info, argErr);
+  const ControlMember* member = impl::findMember(kind_, id);
+  if (!member) return DISP_E_MEMBERNOTFOUND;
+  return invokeMember(*member, flags, params, result, info, argErr);
 }
 
 int Control::onChange(ChangeHandler handler) {

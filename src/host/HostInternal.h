@@ -1,6 +1,6 @@
 #pragma once
-// Private to the host layer: the member table's helpers shared by the
-// control, form and collection objects, and the host's own error texts.
+// Private to the host layer: what the control, form and collection objects
+// share: a control's default member and starting values, and data binding.
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/host/Control.h>
@@ -10,8 +10,6 @@
 
 namespace tarnwick::host::impl {
 
-// Does a control of this kind have the member?
-bool kindHas(ControlKind kind, const Member<Control>& member) noexcept;
 // The dispatch id of the kind's default member.
 DISPID defaultMemberOf(ControlKind kind) noexcept;
 // Puts a new control's properties to their starting values.

@@ -9,42 +9,40 @@
 #include "TextFiles.h"
 #include <tarnwick/ocx/OcxWrapper.h>
 
-#include <array>
-
 namespace tarnwick::ocx {
 
 namespace {
 
-// The routine bodies in slot order. A routine whose body is not built yet
-// answers every call with an error that says so.
-constexpr std::array<frame::RoutineBody, 27> kBodies{
-    sizeGridForm,
-    sizeGridColumns,
-    comboInGridRowColChange,
-    readFromFile,
-    showResultInGrid,
-    sizeGridFromWidth,
-    setAsDefaultValue,
-    getDefaultValues,
-    saveMergeFieldsFromTags,
-    fillGridWithRecords,
-    saveToFile,
-    saveFile,
-    openFileForInput,
-    setHighlightColorWhite,
-    clearControls,
-    clearAllControlValues,
-    doNothing,  // ComboKeySeek
-    center,
-    selAllText,
-    doNothing,  // SetControlsTransparent
-    addRowTextToGrid,
-    addValuesToRecordset,
-    addFromGridToRecordset,
-    copyFromDbGrid,
-    pasteToDbGrid,
-    deleteSelectedRecordsFromDbGrid,
-    sizeGridFromPanels,
+// The routine bodies by routine name, checked against the type library
+// when the first instance is made.
+constexpr frame::RoutineBinding kBindings[] = {
+    {u"SizeGridForm", sizeGridForm},
+    {u"SizeGridColumns", sizeGridColumns},
+    {u"ComboInGridRowColChange", comboInGridRowColChange},
+    {u"ReadFromFile_t", readFromFile},
+    {u"ShowResultInGrid_s", showResultInGrid},
+    {u"SizeGridFromWidth", sizeGridFromWidth},
+    {u"SetAsDefaultValue", setAsDefaultValue},
+    {u"GetDefaultValues", getDefaultValues},
+    {u"SaveMergeFieldsFromTags", saveMergeFieldsFromTags},
+    {u"FillGridWithRecords", fillGridWithRecords},
+    {u"SaveToFile", saveToFile},
+    {u"SaveFile", saveFile},
+    {u"OpenFileForInput_t", openFileForInput},
+    {u"SetHighlightColorWhite_b", setHighlightColorWhite},
+    {u"ClearControls", clearControls},
+    {u"ClearAllControlValues", clearAllControlValues},
+    {u"ComboKeySeek", doNothing},
+    {u"Center", center},
+    {u"SelAllText", selAllText},
+    {u"SetControlsTransparent", doNothing},
+    {u"AddRowTextToGrid", addRowTextToGrid},
+    {u"AddValuesToRecordset", addValuesToRecordset},
+    {u"AddFromGridToRecordset", addFromGridToRecordset},
+    {u"CopyFromDbGrid", copyFromDbGrid},
+    {u"PasteToDbGrid", pasteToDbGrid},
+    {u"DeleteSelectedRecordsFromDbGrid", deleteSelectedRecordsFromDbGrid},
+    {u"SizeGridFromPanels", sizeGridFromPanels},
 };
 
 [[maybe_unused]] const bool registered = frame::addLibraryClass(
@@ -57,6 +55,6 @@ const frame::ClassInfo& OcxWrapper::classInfo() {
   return info;
 }
 
-std::span<const frame::RoutineBody> OcxWrapper::bodies() { return kBodies; }
+std::span<const frame::RoutineBinding> OcxWrapper::bindings() { return kBindings; }
 
 }  // namespace tarnwick::ocx

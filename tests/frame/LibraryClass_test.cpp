@@ -2,6 +2,7 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Object.h>
+#include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/frame/LibraryClass.h>
 
 #include <gtest/gtest.h>
@@ -69,19 +70,23 @@ void echo(Call& call) {
 void touch(Call& call) { call.arg(0).assign(Variant(!call.flag(0))); }
 void failing(Call&) { throw Error(errc::FileNotFound, u"File not found: x.txt"); }
 
-constexpr RoutineBody kProbeBodies[] = {echo, touch, failing, nullptr};
+constexpr RoutineBinding kProbeBindings[] = {
+    {u"Touch", touch}, {u"Echo", echo}, {u"NotBuilt", nullptr}, {u"Fail", failing}};
+std::span<const RoutineBinding> probeBindings() { return kProbeBindings; }
 
-class Probe final : public LibraryClass<Probe, _Probe> {
+template <std::span<const RoutineBinding> (*Bindings)()>
+class ProbeClass final : public LibraryClass<ProbeClass<Bindings>, _Probe> {
  public:
   static const ClassInfo& classInfo() { return probeInfo(); }
-  static std::span<const RoutineBody> bodies() { return kProbeBodies; }
+  static std::span<const RoutineBinding> bindings() { return Bindings(); }
   HRESULT Echo(BSTR* text, std::int16_t* count, VARIANT* suffix, SAFEARRAY** rest, BSTR* result) noexcept override {
-    return early(1, result, text, count, suffix, rest);
+    return this->early(1, result, text, count, suffix, rest);
   }
-  HRESULT Touch(VARIANT_BOOL* flag) noexcept override { return early<void>(2, nullptr, flag); }
-  HRESULT Fail(std::int16_t* result) noexcept override { return early(3, result); }
-  HRESULT NotBuilt(IDispatch** result) noexcept override { return early(4, result); }
+  HRESULT Touch(VARIANT_BOOL* flag) noexcept override { return this->template early<void>(2, nullptr, flag); }
+  HRESULT Fail(std::int16_t* result) noexcept override { return this->early(3, result); }
+  HRESULT NotBuilt(IDispatch** result) noexcept override { return this->early(4, result); }
 };
+using Probe = ProbeClass<probeBindings>;
 
 Object newProbe() { return Object(makeObject<Probe>().as<IDispatch>()); }
 
@@ -203,6 +208,56 @@ TEST(LibraryClass, EarlyBoundCallsRunTheSameBodies) {
   EXPECT_EQ(takeErrorInfo()->number(), errc::ArgumentNotOptional);
   EXPECT_TRUE(failed(probe->Echo(&text, &count, &suffix, nullptr, &result)));
   SysFreeString(text);
+}
+
+// The text of the error that binding `rows` to the probe's routines raises
+// ("" when they bind).
+std::u16string bindingError(std::span<const RoutineBinding> rows) {
+  try {
+    bindRoutines(probeInfo(), rows);
+    return {};
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::AutomationError);
+    return e.description();
+  }
+}
+
+constexpr RoutineBinding kWithoutFail[] = {{u"Echo", echo}, {u"Touch", touch}, {u"NotBuilt", nullptr}};
+std::span<const RoutineBinding> withoutFail() { return kWithoutFail; }
+
+TEST(LibraryClass, BindingRowsMatchTheRoutinesOneForOne) {
+  // Rows in any order land on their routines' slots.
+  const std::vector<RoutineBody> bodies = bindRoutines(probeInfo(), kProbeBindings);
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_EQ(bodies[0], &echo);
+  EXPECT_EQ(bodies[1], &touch);
+  EXPECT_EQ(bodies[2], &failing);
+  EXPECT_EQ(bodies[3], nullptr);
+  EXPECT_EQ(bindingError(kProbeBindings), u"");
+
+  EXPECT_EQ(bindingError(kWithoutFail), u"Probe: Fail is a routine of the class without a body");
+  const RoutineBinding unknown[] = {
+      {u"Echo", echo}, {u"Touch", touch}, {u"Fail", failing}, {u"NotBuilt", nullptr}, {u"Echoes", echo}};
+  EXPECT_EQ(bindingError(unknown), u"Probe: Echoes has a body but is not a routine of the class");
+  // Names are spelled as the type library spells them.
+  const RoutineBinding misspelt[] = {{u"echo", echo}, {u"Touch", touch}, {u"Fail", failing}, {u"NotBuilt", nullptr}};
+  EXPECT_EQ(bindingError(misspelt), u"Probe: echo has a body but is not a routine of the class");
+  const RoutineBinding twice[] = {
+      {u"Echo", echo}, {u"Touch", touch}, {u"Fail", failing}, {u"Touch", touch}, {u"NotBuilt", nullptr}};
+  EXPECT_EQ(bindingError(twice), u"Probe: Touch is bound twice");
+
+  // A class whose table does not bind cannot be made; the process goes on
+  // and the caller gets the binding's error.
+  using Broken = ProbeClass<withoutFail>;
+  ComPtr<IDispatch> object;
+  const HRESULT hr = createAndQuery<Broken>(IID_IDispatch, object.putVoid());
+  EXPECT_TRUE(failed(hr));
+  EXPECT_FALSE(object);
+  const auto info = takeErrorInfo();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->number(), errc::AutomationError);
+  EXPECT_EQ(info->description(), u"Probe: Fail is a routine of the class without a body");
+  EXPECT_EQ(errorOf([] { makeObject<Broken>(); }), errc::AutomationError);
 }
 
 TEST(StartProcedure, ReadsTheScreenOnceBeforeTheFirstCall) {

@@ -76,6 +76,23 @@ Variant sampleArgument(ParamType type, IDispatch* object) {
   }
 }
 
+// The text of the error that binding a class's rows raises ("" when they bind).
+std::string bindingErrorOf(const ClassInfo& info, std::span<const RoutineBinding> rows) {
+  try {
+    bindRoutines(info, rows);
+    return {};
+  } catch (const Error& e) {
+    return toUtf8(e.description());
+  }
+}
+
+TEST(LibraryClasses, EachClassBindsOneBodyToEachOfItsRoutines) {
+  EXPECT_EQ(bindingErrorOf(dataaccess::DataAccessWrapper::classInfo(), dataaccess::DataAccessWrapper::bindings()), "");
+  EXPECT_EQ(bindingErrorOf(ocx::OcxWrapper::classInfo(), ocx::OcxWrapper::bindings()), "");
+  EXPECT_EQ(bindingErrorOf(customize::Customize::classInfo(), customize::Customize::bindings()), "");
+  EXPECT_EQ(bindingErrorOf(api::APIWrapper::classInfo(), api::APIWrapper::bindings()), "");
+}
+
 std::span<const RoutineBody> bodiesOf(std::u16string_view className) {
   if (className == u"DataAccessWrapper") return dataaccess::DataAccessWrapper::bodies();
   if (className == u"OcxWrapper") return ocx::OcxWrapper::bodies();

@@ -1,3 +1,4 @@
+#include "../../src/host/ControlMembers.h"
 #include "../automation/ErrorOf.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -6,6 +7,9 @@
 #include <tarnwick/host/Form.h>
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
 
 namespace tarnwick::host {
 namespace {
@@ -38,6 +42,24 @@ TEST(Control, TypeNamesAndInterfaceAnswers) {
     EXPECT_EQ(o.supports(IID_CheckBoxControl), kind == ControlKind::CheckBox) << toUtf8(name);
   }
   EXPECT_FALSE(kindOfTypeName(u"textbox"));  // type names compare case-sensitively
+}
+
+TEST(Control, EachKindHasOneRowPerMemberAndItsDefaultMember) {
+  // Two rows that give a kind the same name or dispatch id would leave one
+  // of them unreachable.
+  for (std::size_t k = 0; k < kControlKindCount; ++k) {
+    const auto kind = static_cast<ControlKind>(k);
+    std::set<std::string> names;
+    std::set<DISPID> ids;
+    for (const ControlMember& m : Control::members()) {
+      if (!m.servesKind(kind)) continue;
+      std::string name = toUtf8(m.name);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      EXPECT_TRUE(names.insert(name).second) << toUtf8(typeNameOf(kind)) << " " << name;
+      EXPECT_TRUE(ids.insert(m.id).second) << toUtf8(typeNameOf(kind)) << " " << name;
+    }
+    EXPECT_NE(impl::findMember(kind, impl::defaultMemberOf(kind)), nullptr) << toUtf8(typeNameOf(kind));
+  }
 }
 
 TEST(Control, CommonMembersByName) {

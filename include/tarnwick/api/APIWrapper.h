@@ -10,8 +10,8 @@ namespace tarnwick::api {
 class APIWrapper final : public frame::LibraryClass<APIWrapper, frame::_APIWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
-  // The routine bodies in slot order.
-  static std::span<const frame::RoutineBody> bodies();
+  // The routine bodies by routine name.
+  static std::span<const frame::RoutineBinding> bindings();
 
   HRESULT AppActivateClass(BSTR* lpClassName, VARIANT* result) noexcept override {
     return early(1, result, lpClassName);

@@ -85,14 +85,7 @@ class AutomationObject : public UnknownBase<Derived, Primary> {
                  UINT* argErr) noexcept override {
     const Member<Derived>* member = findById(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;
-    if (const HRESULT hr = impl::checkInvoke(member->kinds, flags, params); failed(hr)) return hr;
-    Call call(flags, *params, result);
-    try {
-      member->handler(static_cast<Derived&>(*this), call);
-      return S_OK;
-    } catch (...) {
-      return impl::reportException(info, argErr, call, static_cast<const Derived*>(this)->instanceTypeName());
-    }
+    return invokeMember(*member, flags, params, result, info, argErr);
   }
 
   // Hooks a derived class may hide: the dispatch id of a named parameter,
@@ -114,6 +107,20 @@ class AutomationObject : public UnknownBase<Derived, Primary> {
   }
 
  protected:
+  // Runs a member the derived class found in its own way (Invoke's part
+  // after the lookup).
+  HRESULT invokeMember(const Member<Derived>& member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                       EXCEPINFO* info, UINT* argErr) noexcept {
+    if (const HRESULT hr = impl::checkInvoke(member.kinds, flags, params); failed(hr)) return hr;
+    Call call(flags, *params, result);
+    try {
+      member.handler(static_cast<Derived&>(*this), call);
+      return S_OK;
+    } catch (...) {
+      return impl::reportException(info, argErr, call, static_cast<const Derived*>(this)->instanceTypeName());
+    }
+  }
+
   AutomationObject() noexcept { ++impl::liveObjects(); }
   AutomationObject(const AutomationObject&) = delete;
   AutomationObject& operator=(const AutomationObject&) = delete;

@@ -10,8 +10,8 @@ namespace tarnwick::customize {
 class Customize final : public frame::LibraryClass<Customize, frame::_Customize> {
  public:
   static const frame::ClassInfo& classInfo();
-  // The routine bodies in slot order.
-  static std::span<const frame::RoutineBody> bodies();
+  // The routine bodies by routine name.
+  static std::span<const frame::RoutineBinding> bindings();
 
   HRESULT GenerateIniColumnWidths(IDispatch** objGrid, BSTR* tFormName, std::int16_t* result) noexcept override {
     return early(1, result, objGrid, tFormName);

@@ -10,8 +10,8 @@ namespace tarnwick::dataaccess {
 class DataAccessWrapper final : public frame::LibraryClass<DataAccessWrapper, frame::_DataAccessWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
-  // The routine bodies in slot order.
-  static std::span<const frame::RoutineBody> bodies();
+  // The routine bodies by routine name.
+  static std::span<const frame::RoutineBinding> bindings();
 
   HRESULT SaveMergeFieldsFromDatasource(VARIANT* vArrayControlArrays, BSTR* tFileToSave, VARIANT* tAddressFields,
                                         VARIANT* tAddressvalues, std::int16_t* result) noexcept override {

@@ -3,6 +3,8 @@
 // DllGetClassObject) and, in a calling program, classes built into it (the
 // data engine, the host) that activation finds without a registration store.
 #include <tarnwick/automation/ClassFactory.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/ErrorInfo.h>
 #include <tarnwick/automation/Guid.h>
 
 #include <string>
@@ -32,7 +34,8 @@ IClassFactory* newClassFactory(const CatalogueEntry& entry) noexcept;
 // server lock: the module may be unloaded.
 bool moduleIsIdle() noexcept;
 
-// Creates an instance of T and queries it: the usual Creator.
+// Creates an instance of T and queries it: the usual Creator. A class that
+// cannot be made (its routines do not bind) answers with its error.
 template <typename T>
 HRESULT createAndQuery(const IID& riid, void** object) noexcept {
   if (!object) return E_POINTER;
@@ -42,6 +45,9 @@ HRESULT createAndQuery(const IID& riid, void** object) noexcept {
     const HRESULT hr = instance->QueryInterface(riid, object);
     instance->Release();
     return hr;
+  } catch (const Error& e) {
+    setErrorInfo(e);
+    return e.result();
   } catch (...) {
     return E_OUTOFMEMORY;
   }

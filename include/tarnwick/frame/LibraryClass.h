@@ -15,12 +15,28 @@
 #include <array>
 #include <cstddef>
 #include <span>
+#include <string_view>
+#include <vector>
 
 namespace tarnwick::frame {
 
 // A routine's body: reads its parameters (in declared order, the variable
 // list as one array) from the call and sets the result.
 using RoutineBody = void (*)(Call& call);
+
+// One row of a class's binding: a routine of its interface, by the name the
+// type library gives it, and the body that runs it. A null body stands for a
+// routine not built yet, which answers every call with an error that says so.
+struct RoutineBinding {
+  std::u16string_view name;
+  RoutineBody body;
+};
+
+// The bodies of a class's routines in slot order, from its binding rows.
+// Every routine of the interface needs exactly one row and every row must
+// name one of them; a table that breaks this raises an automation error
+// whose text names the class and the routine at fault.
+std::vector<RoutineBody> bindRoutines(const ClassInfo& info, std::span<const RoutineBinding> rows);
 
 namespace impl {
 
@@ -86,7 +102,9 @@ HRESULT reportEarlyCurrent(std::u16string_view source) noexcept;
 
 // Derived provides:
 //   static const ClassInfo& classInfo();
-//   static std::span<const RoutineBody> bodies();   // in slot order; nullptr: not built yet
+//   static std::span<const RoutineBinding> bindings();   // one row per routine, any order
+// The rows are resolved to slots once, when the first instance is made; a
+// broken table makes that creation fail with the binding's error.
 template <typename Derived, typename Interface>
 class LibraryClass : public AutomationObject<Derived, Interface> {
  public:
@@ -98,11 +116,17 @@ class LibraryClass : public AutomationObject<Derived, Interface> {
   }
   HRESULT Invoke(DISPID id, const IID&, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
                  UINT* argErr) noexcept override {
-    return impl::invoke(info_.interface, Derived::bodies(), id, flags, params, result, info, argErr, info_.progId);
+    return impl::invoke(info_.interface, bodies_, id, flags, params, result, info, argErr, info_.progId);
+  }
+
+  // The class's bodies in slot order, bound on first use.
+  static std::span<const RoutineBody> bodies() {
+    static const std::vector<RoutineBody> bound = bindRoutines(Derived::classInfo(), Derived::bindings());
+    return bound;
   }
 
  protected:
-  LibraryClass() : info_(Derived::classInfo()) { ensureStarted(); }
+  LibraryClass() : info_(Derived::classInfo()), bodies_(bodies()) { ensureStarted(); }
   ~LibraryClass() = default;  // deleted through the class itself, on its last Release
 
   // The body of an early-bound function: `slot` counts from 1; the result
@@ -119,7 +143,7 @@ class LibraryClass : public AutomationObject<Derived, Interface> {
       impl::PreparedCall call(routine);
       std::size_t index = 0;
       (call.setReference(index++, impl::referenceType(params), params), ...);
-      Variant value = call.run(Derived::bodies()[static_cast<std::size_t>(slot - 1)]);
+      Variant value = call.run(bodies_[static_cast<std::size_t>(slot - 1)]);
       if constexpr (!std::is_same_v<Result, void>) impl::storeResult(value, result);
       clearErrorInfo();
       return S_OK;
@@ -130,6 +154,7 @@ class LibraryClass : public AutomationObject<Derived, Interface> {
 
  private:
   const ClassInfo& info_;
+  std::span<const RoutineBody> bodies_;
 };
 
 }  // namespace tarnwick::frame

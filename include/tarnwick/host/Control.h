@@ -1,9 +1,10 @@
 #pragma once
 // A control on a form: an automation object whose members depend on its
-// kind. Every kind's members and rules live in one member table
-// (ControlMembers.cpp) that acts on the control's ControlState, so the
-// headless host and a widget host share them. A member the kind lacks is
-// unknown to GetIDsOfNames (error 438 for a caller by name).
+// kind. Every kind's members and rules live in the host's member tables
+// (ControlMembers*.cpp), whose rows name the kinds that have each member
+// and act on the control's ControlState, so the headless host and a widget
+// host share them. A member the kind lacks is unknown to GetIDsOfNames
+// (error 438 for a caller by name).
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/host/BoundRows.h>
 #include <tarnwick/host/ControlKind.h>
@@ -21,6 +22,7 @@
 namespace tarnwick::host {
 
 class Form;
+struct ControlMember;  // a row of the member tables, private to the host
 
 class Control final : public AutomationObject<Control> {
  public:
@@ -30,7 +32,8 @@ class Control final : public AutomationObject<Control> {
   ~Control();
 
   static std::u16string_view typeName() { return u"Control"; }
-  static std::span<const Member<Control>> members();
+  // Every row of the member tables; a name has one row per behaviour.
+  static std::span<const ControlMember> members();
   std::u16string_view instanceTypeName() const noexcept { return typeNameOf(kind_); }
   bool answersTo(const IID& riid) const noexcept;
 

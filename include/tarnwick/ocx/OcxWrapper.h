@@ -10,8 +10,8 @@ namespace tarnwick::ocx {
 class OcxWrapper final : public frame::LibraryClass<OcxWrapper, frame::_OcxWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
-  // The routine bodies in slot order.
-  static std::span<const frame::RoutineBody> bodies();
+  // The routine bodies by routine name.
+  static std::span<const frame::RoutineBinding> bindings();
 
   HRESULT SizeGridForm(IDispatch** objGrid, SAFEARRAY** vControls, std::int16_t* result) noexcept override {
     return early(1, result, objGrid, vControls);
