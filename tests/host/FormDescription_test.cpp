@@ -104,7 +104,7 @@ namespace {
 TEST(FormDescription, OrderFormReadsBack) {
   testing::SampleDatabase sample;
   const auto description = sample.folder() / "order.form";
-  std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path() / "data" / "order.form", description);
+  std::filesystem::copy_file(std::filesystem::path(TARNWICK_HOST_TEST_DATA) / "order.form", description);
   ComPtr<Form> form = loadForm(description);
   const Object f(static_cast<IDispatch*>(form.get()));
   EXPECT_EQ(f.get(u"Name").text(), u"frmOrder");
