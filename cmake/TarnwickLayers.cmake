@@ -1,0 +1,53 @@
+# The layers as build targets. Every public header sits under one root,
+# include/tarnwick/<layer>/, so that root alone would show a layer the headers
+# of every other. Instead each layer compiles against a view of its own: a
+# folder in the build tree that holds links tarnwick/<layer> to the public
+# headers of the layer itself and of the layers it may use, and nothing else.
+# A header of any other layer is then not found, and the build stops.
+
+# Makes the view of `target` over `layers` and gives it to the target as its
+# only way to the public headers.
+function(tarnwick_include_view target)
+  set(view ${PROJECT_BINARY_DIR}/layer-views/${target})
+  file(MAKE_DIRECTORY ${view}/tarnwick)
+  # Links left from an earlier configuration with other layers go first.
+  file(GLOB stale LIST_DIRECTORIES true ${view}/tarnwick/*)
+  if(stale)
+    file(REMOVE ${stale})
+  endif()
+  foreach(layer IN LISTS ARGN)
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/include/tarnwick/${layer} ${view}/tarnwick/${layer} SYMBOLIC)
+  endforeach()
+  target_include_directories(${target} PRIVATE ${view})
+endfunction()
+
+# Calls inside the library bind to the library itself: nothing outside may
+# replace its functions, which lets them be called directly.
+function(tarnwick_library_options target)
+  tarnwick_warnings(${target})
+  target_compile_options(${target} PRIVATE -fno-semantic-interposition)
+endfunction()
+
+# tarnwick_layer(<layer> [USES <layer>...])
+#
+# Declares the layer src/<layer>/ as the object library tarnwick_<layer>,
+# seeing only its own public headers and those of the layers it USES (name
+# all of them: what a used layer uses is not passed on), and adds its objects
+# to libtarnwick.so.
+function(tarnwick_layer layer)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES")
+  if(layer IN_LIST TARNWICK_SKIP_LAYERS)
+    return()
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp)
+  set(target tarnwick_${layer})
+  add_library(${target} OBJECT ${sources})
+  tarnwick_library_options(${target})
+  tarnwick_include_view(${target} ${layer} ${arg_USES})
+  foreach(used IN LISTS arg_USES)
+    if(TARGET tarnwick_${used})
+      target_link_libraries(${target} PRIVATE tarnwick_${used})
+    endif()
+  endforeach()
+  target_link_libraries(tarnwick PRIVATE ${target})
+endfunction()
