@@ -21,11 +21,11 @@ function(tarnwick_include_view target)
   target_include_directories(${target} PRIVATE ${view})
 endfunction()
 
-# Calls inside the library bind to the library itself: nothing outside may
-# replace its functions, which lets them be called directly.
+# What the code of every binary of the library shares: its symbols hidden
+# but for the ones marked TARNWICK_API (automation/Export.h).
 function(tarnwick_library_options target)
   tarnwick_warnings(${target})
-  target_compile_options(${target} PRIVATE -fno-semantic-interposition)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
 # tarnwick_layer(<layer> [USES <layer>...])
@@ -43,6 +43,9 @@ function(tarnwick_layer layer)
   set(target tarnwick_${layer})
   add_library(${target} OBJECT ${sources})
   tarnwick_library_options(${target})
+  # Calls inside the library bind to the library itself: nothing outside may
+  # replace its functions, which lets them be called directly.
+  target_compile_options(${target} PRIVATE -fno-semantic-interposition)
   tarnwick_include_view(${target} ${layer} ${arg_USES})
   foreach(used IN LISTS arg_USES)
     if(TARGET tarnwick_${used})

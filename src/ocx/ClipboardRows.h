@@ -2,7 +2,9 @@
 // The text rules of copying data grid rows to the clipboard and pasting
 // them back: what a field's value becomes in the text, how the text is cut
 // into cells, what a cell stores in a field, and the statement that deletes
-// every record a data control shows.
+// every record a data control shows. What its tests call from outside the
+// library carries TARNWICK_API.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 
 #include <cstdint>
@@ -22,7 +24,7 @@ inline constexpr std::int16_t kTextField = 10;
 // or "-1"); a date, or a text that reads as one, as year-month-day (with
 // the time of day after a blank when it has one), which the paste reads
 // back as that date in every locale; Null as nothing; any other text unchanged.
-void appendCopyText(std::u16string& out, const Variant& value);
+TARNWICK_API void appendCopyText(std::u16string& out, const Variant& value);
 
 // Cuts clipboard text into cells. A record's first cell ends at the first
 // tab; any other cell ends at the first tab or, when a carriage return comes
@@ -30,7 +32,7 @@ void appendCopyText(std::u16string& out, const Variant& value);
 // next carriage return and is the last. A cell that would need a tab or a
 // carriage return the text does not have is Error 5. Each step is constant
 // time on average, whatever the size of the text.
-class PasteCells {
+class TARNWICK_API PasteCells {
  public:
   explicit PasteCells(std::u16string_view text) noexcept
       : text_(text), tab_(text.find(u'\t')), cr_(text.find(u'\r')) {}
@@ -57,7 +59,7 @@ class PasteCells {
 // A cell that reads as a number, for any field but a text field, and every
 // cell for a yes/no field, stores the number the cell starts with (0 when it
 // starts with none); any other cell stores its text without trailing blanks.
-std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldType);
+TARNWICK_API std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldType);
 
 // The statement that deletes exactly the records a data control with this
 // record source shows: "Delete * From " and the table, with the selection's
@@ -65,6 +67,6 @@ std::optional<Variant> pasteValue(std::u16string_view cell, std::int16_t fieldTy
 // that is not a table name or a selection of whole records from one table
 // (a join, a grouping, DISTINCT or TOP, an alias) is Error 3251, and nothing
 // is to be deleted then.
-std::u16string deleteAllStatement(std::u16string_view recordSource);
+TARNWICK_API std::u16string deleteAllStatement(std::u16string_view recordSource);
 
 }  // namespace tarnwick::ocx

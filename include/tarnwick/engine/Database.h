@@ -4,6 +4,7 @@
 // describes the tables. Opened and created through the DBEngine.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +18,7 @@ struct DatabaseCore;
 class DBEngine;
 class Recordset;
 
-class Database final : public AutomationObject<Database> {
+class TARNWICK_API Database final : public AutomationObject<Database> {
  public:
   Database(std::shared_ptr<DatabaseCore> core, ComPtr<DBEngine> engine);
   ~Database();
