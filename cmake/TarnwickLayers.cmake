@@ -28,14 +28,16 @@ function(tarnwick_library_options target)
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
-# tarnwick_layer(<layer> [USES <layer>...])
+# tarnwick_layer(<layer> [USES <layer>...] [HEADERS ALL | <header>...])
 #
 # Declares the layer src/<layer>/ as the object library tarnwick_<layer>,
 # seeing only its own public headers and those of the layers it USES (name
 # all of them: what a used layer uses is not passed on), and adds its objects
-# to libtarnwick.so.
+# to libtarnwick.so. HEADERS names the public headers a client uses, which
+# are installed (without ".h"; ALL for every one); the others serve the
+# library and its own tests only.
 function(tarnwick_layer layer)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "USES;HEADERS")
   if(layer IN_LIST TARNWICK_SKIP_LAYERS)
     return()
   endif()
@@ -53,4 +55,18 @@ function(tarnwick_layer layer)
     endif()
   endforeach()
   target_link_libraries(tarnwick PRIVATE ${target})
+  tarnwick_install_headers(${layer} ${arg_HEADERS})
+endfunction()
+
+# tarnwick_install_headers(<layer> ALL | <header>...)
+function(tarnwick_install_headers layer)
+  set(folder ${PROJECT_SOURCE_DIR}/include/tarnwick/${layer})
+  if(ARGN STREQUAL "ALL")
+    file(GLOB headers ${folder}/*.h)
+  else()
+    list(TRANSFORM ARGN REPLACE "^(.+)$" "${folder}/\\1.h" OUTPUT_VARIABLE headers)
+  endif()
+  if(headers)
+    install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarnwick/${layer})
+  endif()
 endfunction()
