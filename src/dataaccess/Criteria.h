@@ -8,6 +8,10 @@
 // the statement's own form (a point as decimal separator, no thousands
 // separators); a date criterion's value must be a date (Error 13 otherwise).
 // Operators and wildcards that the user types keep working.
+//
+// The functions its tests call from outside the library carry TARNWICK_API.
+#include <tarnwick/automation/Export.h>
+
 #include <string>
 #include <string_view>
 
@@ -24,15 +28,15 @@ std::u16string_view operatorPrefix(std::u16string_view value) noexcept;
 std::u16string quoted(std::u16string_view text);
 
 // One search criterion for table `table` and bracketed field `field`.
-std::u16string searchCriterion(CriterionKind kind, Syntax syntax, std::u16string_view table, std::u16string_view field,
-                               std::u16string_view value);
+TARNWICK_API std::u16string searchCriterion(CriterionKind kind, Syntax syntax, std::u16string_view table,
+                                            std::u16string_view field, std::u16string_view value);
 
 // One range criterion over bracketed field `field`: both bounds give an
 // inclusive range, one bound an exclusive one.
-std::u16string rangeCriterion(Syntax syntax, std::u16string_view field, std::u16string_view from,
-                              std::u16string_view to);
+TARNWICK_API std::u16string rangeCriterion(Syntax syntax, std::u16string_view field, std::u16string_view from,
+                                           std::u16string_view to);
 
 // The table list: names separated by ",", each once (whole names compared).
-void addTable(std::u16string& list, std::u16string_view table);
+TARNWICK_API void addTable(std::u16string& list, std::u16string_view table);
 
 }  // namespace tarnwick::dataaccess

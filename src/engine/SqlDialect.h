@@ -11,6 +11,7 @@
 // DateValue('text') read under the user's locale; & joins texts; Mod;
 // "Delete * From T" as well as "Delete From T"; "Select * From A,B WHERE".
 // Exactly one statement per text: a second one is refused, never run.
+#include <tarnwick/automation/Export.h>
 #include "EngineTypes.h"
 #include "SchemaCatalogue.h"
 #include "SqlExpression.h"
@@ -59,7 +60,8 @@ TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue
 // table name or a selection of whole records from one table (a join, a
 // grouping, DISTINCT or TOP, an alias, a union, INTO, a second statement, a
 // text the dialect cannot read) is 3251: no statement names those records.
-std::u16string shownRecordsDeletion(std::u16string_view recordSource);
+// Exported for the engine's tests.
+TARNWICK_API std::u16string shownRecordsDeletion(std::u16string_view recordSource);
 
 // The resolver of one table: the table's name (or `alias`) may qualify.
 Resolver tableResolver(const TableInfo& table, std::u16string_view alias = {});

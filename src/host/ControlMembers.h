@@ -7,6 +7,7 @@
 // on the control's state only, so every host that implements ControlState
 // shares them. The tables are split by the controls they serve; the shared
 // helpers are declared here.
+#include <tarnwick/automation/Export.h>
 #include "HostInternal.h"
 
 #include <cstdint>
@@ -69,8 +70,9 @@ std::span<const ControlMember> dataControlMembers();
 
 // The member a control of `kind` has by that name (letter case ignored) or
 // dispatch id; nullptr when the kind lacks it.
-const ControlMember* findMember(ControlKind kind, std::u16string_view name) noexcept;
-const ControlMember* findMember(ControlKind kind, DISPID id) noexcept;
+// Exported for the host's tests.
+TARNWICK_API const ControlMember* findMember(ControlKind kind, std::u16string_view name) noexcept;
+TARNWICK_API const ControlMember* findMember(ControlKind kind, DISPID id) noexcept;
 
 // --- values ----------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #pragma once
 // Private to the host layer: what the control, form and collection objects
 // share: a control's default member and starting values, and data binding.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/host/Control.h>
@@ -11,7 +12,7 @@
 namespace tarnwick::host::impl {
 
 // The dispatch id of the kind's default member.
-DISPID defaultMemberOf(ControlKind kind) noexcept;
+TARNWICK_API DISPID defaultMemberOf(ControlKind kind) noexcept;
 // Puts a new control's properties to their starting values.
 void initialise(Control& control);
 

@@ -2,7 +2,9 @@
 // The text rules of copying data grid rows to the clipboard and pasting
 // them back: what a field's value becomes in the text, how the text is cut
 // into cells, what a cell stores in a field, and which data controls the
-// delete-all may empty.
+// delete-all may empty. What its tests call from outside the library
+// carries TARNWICK_API.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/frame/FieldType.h>
 
@@ -18,7 +20,7 @@ namespace tarnwick::ocx {
 // or "-1"); a date, or a text that reads as one, as year-month-day (with
 // the time of day after a blank when it has one), which the paste reads
 // back as that date in every locale; Null as nothing; any other text unchanged.
-void appendCopyText(std::u16string& out, const Variant& value);
+TARNWICK_API void appendCopyText(std::u16string& out, const Variant& value);
 
 // Cuts clipboard text into cells. A record's first cell ends at the first
 // tab; any other cell ends at the first tab or, when a carriage return comes
@@ -26,7 +28,7 @@ void appendCopyText(std::u16string& out, const Variant& value);
 // next carriage return and is the last. A cell that would need a tab or a
 // carriage return the text does not have is Error 5. Each step is constant
 // time on average, whatever the size of the text.
-class PasteCells {
+class TARNWICK_API PasteCells {
  public:
   explicit PasteCells(std::u16string_view text) noexcept
       : text_(text), tab_(text.find(u'\t')), cr_(text.find(u'\r')) {}
@@ -53,12 +55,12 @@ class PasteCells {
 // A cell that reads as a number, for any field but a text field, and every
 // cell for a yes/no field, stores the number the cell starts with (0 when it
 // starts with none); any other cell stores its text without trailing blanks.
-std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType);
+TARNWICK_API std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType);
 
 // The delete-all empties only a data control whose record source names its
 // table with the "tbl" prefix: Error 5 for any other record source. Which
 // records it shows, and whether a statement can name exactly those, is the
 // data engine's to say (its DeleteShownRecords).
-void requireDeleteAllSource(std::u16string_view recordSource);
+TARNWICK_API void requireDeleteAllSource(std::u16string_view recordSource);
 
 }  // namespace tarnwick::ocx

@@ -1,5 +1,6 @@
 #pragma once
 // Class APIWrapper: its routines behind the dual interface _APIWrapper.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/Interfaces.h>
 #include <tarnwick/frame/LibraryClass.h>
 
@@ -7,7 +8,7 @@
 
 namespace tarnwick::api {
 
-class APIWrapper final : public frame::LibraryClass<APIWrapper, frame::_APIWrapper> {
+class TARNWICK_API APIWrapper final : public frame::LibraryClass<APIWrapper, frame::_APIWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
   // The routine bodies by routine name.

@@ -13,6 +13,7 @@
 #include <tarnwick/automation/Call.h>
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/TypeInfo.h>
 #include <tarnwick/automation/UnknownBase.h>
 
@@ -44,15 +45,16 @@ struct Member {
 namespace impl {
 // Counts the automation objects alive in the process, for the server's
 // unload test.
-std::atomic<long>& liveObjects() noexcept;
+TARNWICK_API std::atomic<long>& liveObjects() noexcept;
 // Type information that answers with a type's name.
-ITypeInfo* newNamedTypeInfo(std::u16string_view name) noexcept;
+TARNWICK_API ITypeInfo* newNamedTypeInfo(std::u16string_view name) noexcept;
 // Turns the exception in flight into Invoke's result and exception
 // information (DISP_E_EXCEPTION when the caller gave room for it).
-HRESULT reportException(EXCEPINFO* info, std::u16string_view source) noexcept;
-HRESULT reportException(EXCEPINFO* info, UINT* argErr, const Call& call, std::u16string_view source) noexcept;
+TARNWICK_API HRESULT reportException(EXCEPINFO* info, std::u16string_view source) noexcept;
+TARNWICK_API HRESULT reportException(EXCEPINFO* info, UINT* argErr, const Call& call,
+                                     std::u16string_view source) noexcept;
 // Checks the shape of Invoke's arguments; S_OK when the member may run.
-HRESULT checkInvoke(std::uint8_t kinds, WORD flags, const DISPPARAMS* params) noexcept;
+TARNWICK_API HRESULT checkInvoke(std::uint8_t kinds, WORD flags, const DISPPARAMS* params) noexcept;
 }  // namespace impl
 
 template <typename Derived, typename Primary = IDispatch>

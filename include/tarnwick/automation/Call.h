@@ -3,6 +3,7 @@
 // in the caller's order (the binary interface passes them reversed), the
 // kind of access, the value of a property put, and the result.
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 
 #include <cstddef>
@@ -12,7 +13,7 @@
 
 namespace tarnwick {
 
-class Call {
+class TARNWICK_API Call {
  public:
   Call(WORD flags, DISPPARAMS& params, VARIANT* result) noexcept;
 

@@ -1,5 +1,6 @@
 #pragma once
 // The class object of a creatable class: makes instances on request.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Unknown.h>
 
 namespace tarnwick {
@@ -9,7 +10,7 @@ using BOOL = std::int32_t;
 // {00000001-0000-0000-C000-000000000046}
 inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-struct IClassFactory : IUnknown {
+struct TARNWICK_API IClassFactory : IUnknown {
   static constexpr const IID& iid = IID_IClassFactory;
   // `outer` must be null: the classes do not support aggregation.
   virtual HRESULT CreateInstance(IUnknown* outer, const IID& riid, void** object) noexcept = 0;

@@ -2,6 +2,7 @@
 // Dates as the platform keeps them: a double counting days since
 // 30 December 1899, the fraction being the time of day. A negative date
 // keeps its time as a positive fraction: -1.25 is 29 December 1899, 06:00.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/VarType.h>
 
@@ -29,15 +30,15 @@ struct DateParts {
 
 // The serial of a calendar date (proleptic Gregorian); nullopt for an
 // impossible date or one outside 1 January 100 ... 31 December 9999.
-std::optional<DATE> makeDate(int year, int month, int day) noexcept;
+TARNWICK_API std::optional<DATE> makeDate(int year, int month, int day) noexcept;
 // The fraction of a day for a time (0-23, 0-59, 0-59); nullopt for an impossible time.
-std::optional<DATE> makeTime(int hour, int minute, int second) noexcept;
+TARNWICK_API std::optional<DATE> makeTime(int hour, int minute, int second) noexcept;
 // Splits a serial into its parts, the time rounded to the nearest second; a
 // time that rounds up to midnight moves to the next day, except on
 // 31 December 9999, where it stops at 23:59:59. The range is decided on the
 // whole days of the serial (so -657434.5 is noon of 1 January 100). Throws
 // Error 6 for a serial outside the valid range (or NaN).
-DateParts splitDate(DATE serial);
+TARNWICK_API DateParts splitDate(DATE serial);
 
 // Text to date under the automation rules of `locale`: numbers in the
 // locale's order (other orders where that order gives no valid date), month
@@ -47,15 +48,15 @@ DateParts splitDate(DATE serial);
 // else month and year; a lone number is no date. A time alone falls on day 0.
 // The detailed rules are documented where they live, in DateTime.cpp.
 // Throws Error 13 for a text that is no date.
-DATE parseDate(std::u16string_view text, const Locale& locale = userLocale());
-std::optional<DATE> tryParseDate(std::u16string_view text, const Locale& locale = userLocale()) noexcept;
+TARNWICK_API DATE parseDate(std::u16string_view text, const Locale& locale = userLocale());
+TARNWICK_API std::optional<DATE> tryParseDate(std::u16string_view text, const Locale& locale = userLocale()) noexcept;
 // The date test on a text.
-bool isDateText(std::u16string_view text, const Locale& locale = userLocale()) noexcept;
+TARNWICK_API bool isDateText(std::u16string_view text, const Locale& locale = userLocale()) noexcept;
 
 // A date as a value converts to text: the short date, then the long time;
 // the date alone when there is no time, the time alone on day 0 (0 itself
 // shows as the time "12:00:00 AM" under en-US). Throws Error 6 out of range.
-std::u16string dateToText(DATE serial, const Locale& locale = userLocale());
+TARNWICK_API std::u16string dateToText(DATE serial, const Locale& locale = userLocale());
 
 // Formats a date with a user-defined pattern of the format function's date
 // letters: d dd ddd dddd ddddd dddddd, w ww, m mm mmm mmmm, q, y yy yyyy,
@@ -70,6 +71,6 @@ std::u16string dateToText(DATE serial, const Locale& locale = userLocale());
 // "Long Time", "Medium Time" and "Short Time" (the locale's short time) are
 // known too, in any letter case; an empty pattern is the general date.
 // Throws Error 6 for a serial out of range.
-std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale& locale = userLocale());
+TARNWICK_API std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale& locale = userLocale());
 
 }  // namespace tarnwick

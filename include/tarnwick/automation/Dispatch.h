@@ -1,6 +1,7 @@
 #pragma once
 // Late binding by member name: IDispatch and the argument block of Invoke.
 // Arguments of Invoke stand in reverse order: rgvarg[0] is the last argument.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/automation/Unknown.h>
 
@@ -49,7 +50,7 @@ struct EXCEPINFO {
 // {00020400-0000-0000-C000-000000000046}
 inline constexpr IID IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-struct IDispatch : IUnknown {
+struct TARNWICK_API IDispatch : IUnknown {
   static constexpr const IID& iid = IID_IDispatch;
   virtual HRESULT GetTypeInfoCount(UINT* count) noexcept = 0;
   virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept = 0;

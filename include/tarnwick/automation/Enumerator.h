@@ -3,6 +3,7 @@
 // the collection answers the member DISPID_NEWENUM with an IEnumVARIANT,
 // which hands out the elements one after another.
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Unknown.h>
 #include <tarnwick/automation/Variant.h>
@@ -14,7 +15,7 @@ namespace tarnwick {
 // {00020404-0000-0000-C000-000000000046}
 inline constexpr IID IID_IEnumVARIANT{0x00020404, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-struct IEnumVARIANT : IUnknown {
+struct TARNWICK_API IEnumVARIANT : IUnknown {
   static constexpr const IID& iid = IID_IEnumVARIANT;
   // Copies up to `count` elements into `values`; S_FALSE when fewer remain.
   virtual HRESULT Next(ULONG count, VARIANT* values, ULONG* fetched) noexcept = 0;
@@ -32,10 +33,10 @@ struct IEnumVARIANT : IUnknown {
 // An enumerator over a snapshot of elements, taken when the loop starts:
 // elements added or removed during the loop do not disturb it. The result
 // holds the enumerator as VT_UNKNOWN, ready to return from DISPID_NEWENUM.
-Variant makeEnumerator(std::vector<Variant> elements);
+TARNWICK_API Variant makeEnumerator(std::vector<Variant> elements);
 
 // Every element that a collection's enumerator hands out, in its order;
 // Error 438 when the object cannot be enumerated.
-std::vector<Variant> enumerate(const Object& collection);
+TARNWICK_API std::vector<Variant> enumerate(const Object& collection);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 // and become result codes (plus exception information) at a binary
 // interface, and only there.
 #include <tarnwick/automation/ErrorCatalogue.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Result.h>
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 
 namespace tarnwick {
 
-class Error : public std::exception {
+class TARNWICK_API Error : public std::exception {
  public:
   // An error with the runtime's standard description for `number`.
   explicit Error(std::int32_t number);
@@ -38,31 +39,31 @@ class Error : public std::exception {
 
 // The standard description of a runtime or data-engine error number; for a
 // number the table does not know, "Application-defined or object-defined error".
-std::u16string standardDescription(std::int32_t number);
+TARNWICK_API std::u16string standardDescription(std::int32_t number);
 
 // The description, with `detail` put where the text names a value (the field
 // name, index or expression of descriptions such as 340 or 3265).
-std::u16string describe(std::int32_t number, std::u16string_view detail);
+TARNWICK_API std::u16string describe(std::int32_t number, std::u16string_view detail);
 
 // The one way to raise an error: its number from `errc`, the catalogue's
 // text with `detail` in the place the text keeps for a name or value, and
 // an optional `note` after the text that says what is at fault (a position,
 // a file) without changing the platform's own words.
-[[noreturn]] void raise(std::int32_t number, std::u16string_view detail = {}, std::u16string_view note = {});
+[[noreturn]] TARNWICK_API void raise(std::int32_t number, std::u16string_view detail = {}, std::u16string_view note = {});
 // Raises an error that already has its text: one passed along from another
 // object, or a number whose text this library words for the occasion.
-[[noreturn]] void raise(Error error);
+[[noreturn]] TARNWICK_API void raise(Error error);
 
 // The runtime error number that a result code stands for: 0x800A0000 | n
 // gives n, the dispatch codes give their runtime equivalents (type mismatch
 // 13, overflow 6, wrong argument count 450, ...), anything else 440.
-std::int32_t errorNumberFromResult(HRESULT hr) noexcept;
+TARNWICK_API std::int32_t errorNumberFromResult(HRESULT hr) noexcept;
 // The result code for a runtime error number: the dispatch code where the
 // platform has one that callers test for, else 0x800A0000 | number.
-HRESULT resultFromErrorNumber(std::int32_t number) noexcept;
+TARNWICK_API HRESULT resultFromErrorNumber(std::int32_t number) noexcept;
 
 // Throws Error for a failed result code (description from the number).
-void check(HRESULT hr);
+TARNWICK_API void check(HRESULT hr);
 
 // Runs `body`, turning any exception into a result code; used at every
 // binary interface so that no C++ exception crosses it.
@@ -70,7 +71,7 @@ template <typename F>
 HRESULT guard(F&& body) noexcept;
 
 namespace impl {
-HRESULT currentExceptionToResult() noexcept;
+TARNWICK_API HRESULT currentExceptionToResult() noexcept;
 }
 
 template <typename F>

@@ -3,18 +3,19 @@
 // code only, and leaves the error's number, description and source here for
 // its caller to pick up, as the platform's error objects do.
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Export.h>
 
 #include <optional>
 
 namespace tarnwick {
 
-void setErrorInfo(const Error& error) noexcept;
-void clearErrorInfo() noexcept;
+TARNWICK_API void setErrorInfo(const Error& error) noexcept;
+TARNWICK_API void clearErrorInfo() noexcept;
 // Takes the thread's error information, leaving none behind.
-std::optional<Error> takeErrorInfo() noexcept;
+TARNWICK_API std::optional<Error> takeErrorInfo() noexcept;
 
 // Throws the error behind a failed result code: the thread's error
 // information when it matches the code, else the code's standard error.
-void checkEarly(HRESULT hr);
+TARNWICK_API void checkEarly(HRESULT hr);
 
 }  // namespace tarnwick

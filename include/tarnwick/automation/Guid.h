@@ -1,6 +1,8 @@
 #pragma once
 // 128-bit identifiers of classes, interfaces and libraries, with the
 // registry text form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+#include <tarnwick/automation/Export.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -21,9 +23,9 @@ using IID = GUID;
 using CLSID = GUID;
 
 // Parses "{...}" or the same without braces; letter case does not matter.
-std::optional<GUID> parseGuid(std::string_view text) noexcept;
+TARNWICK_API std::optional<GUID> parseGuid(std::string_view text) noexcept;
 // Upper-case text form with braces.
-std::string toString(const GUID& guid);
+TARNWICK_API std::string toString(const GUID& guid);
 
 inline constexpr GUID GUID_NULL{};
 

@@ -5,6 +5,8 @@
 // default, and replaceable in code (process-wide, or for the current thread
 // within a LocaleScope), so that behaviour under other conventions can be
 // exercised without installing system locales.
+#include <tarnwick/automation/Export.h>
+
 #include <array>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@ namespace tarnwick {
 
 enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
 
-struct Locale {
+struct TARNWICK_API Locale {
   std::u16string name;               // "en-US", "de-DE", or the system locale's name
   char16_t decimalSeparator = u'.';
   char16_t thousandsSeparator = u',';
@@ -44,12 +46,12 @@ struct Locale {
 
 // The locale that conversions use on this thread: the thread's scope if one
 // is active, else the process-wide one (from the environment on first use).
-const Locale& userLocale();
+TARNWICK_API const Locale& userLocale();
 // Replaces the process-wide locale. Not for use while other threads convert.
-void setProcessLocale(Locale locale);
+TARNWICK_API void setProcessLocale(Locale locale);
 
 // Makes `locale` the user locale of the current thread for the scope's life.
-class LocaleScope {
+class TARNWICK_API LocaleScope {
  public:
   explicit LocaleScope(Locale locale);
   ~LocaleScope();

@@ -11,6 +11,7 @@
 // number and description that the object reported.
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 
 #include <initializer_list>
@@ -20,7 +21,7 @@
 
 namespace tarnwick {
 
-class Object {
+class TARNWICK_API Object {
  public:
   Object() noexcept = default;
   explicit Object(ComPtr<IDispatch> object) noexcept : object_(std::move(object)) {}
@@ -65,6 +66,6 @@ class Object {
 };
 
 // Turns a failed Invoke into Error, keeping the object's number and description.
-[[noreturn]] void throwInvokeFailure(HRESULT hr, EXCEPINFO& info);
+[[noreturn]] TARNWICK_API void throwInvokeFailure(HRESULT hr, EXCEPINFO& info);
 
 }  // namespace tarnwick

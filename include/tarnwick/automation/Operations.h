@@ -1,5 +1,6 @@
 #pragma once
 // Arithmetic and comparison of automation values.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 
 namespace tarnwick {
@@ -11,13 +12,13 @@ namespace tarnwick {
 // double, currency; single with long gives double; a date stays a date),
 // and an integer sum that overflows widens (byte to integer, integer to
 // long, long to double). Overflow of double or currency throws Error 6.
-Variant add(const Variant& left, const Variant& right);
+TARNWICK_API Variant add(const Variant& left, const Variant& right);
 
 enum class Comparison { Less = 0, Equal = 1, Greater = 2, Null = 3 };
 
 // Compares two values: Null on either side gives Null; numbers, dates and
 // booleans compare as numbers; texts compare exactly, unit by unit (binary,
 // case-sensitive); Empty compares as 0 or ""; a number is less than a text.
-Comparison compare(const Variant& left, const Variant& right);
+TARNWICK_API Comparison compare(const Variant& left, const Variant& right);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 // no data members, so an array of Variant can be passed where the binary
 // interfaces expect VARIANT*.
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/SafeArray.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/automation/VarType.h>
@@ -64,15 +65,15 @@ inline void VariantInit(VARIANT* value) noexcept {
 }
 // Frees what the value owns (string, array, object reference) and leaves it
 // Empty. References (VT_BYREF) own nothing.
-HRESULT VariantClear(VARIANT* value) noexcept;
+TARNWICK_API HRESULT VariantClear(VARIANT* value) noexcept;
 // Deep copy: strings and arrays are duplicated, objects AddRef'ed.
-HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) noexcept;
+TARNWICK_API HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) noexcept;
 // Like VariantCopy, but a reference is replaced by a copy of what it points to.
-HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source) noexcept;
+TARNWICK_API HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source) noexcept;
 // Converts under the user's locale; `dest` may equal `source`.
-HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t flags, VARTYPE vt) noexcept;
+TARNWICK_API HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, std::uint16_t flags, VARTYPE vt) noexcept;
 
-class Variant : public VARIANT {
+class TARNWICK_API Variant : public VARIANT {
  public:
   Variant() noexcept { VariantInit(this); }
   Variant(const Variant& other);
@@ -152,7 +153,7 @@ class Variant : public VARIANT {
 static_assert(sizeof(Variant) == sizeof(VARIANT));
 
 // RAII owner of a SAFEARRAY with element access through Variant.
-class SafeArray {
+class TARNWICK_API SafeArray {
  public:
   SafeArray() noexcept = default;
   // Takes ownership.
@@ -190,6 +191,6 @@ class SafeArray {
 };
 
 // Builds a one-dimensional array of variants from 0 to values.size() - 1.
-Variant makeVariantArray(std::initializer_list<Variant> values);
+TARNWICK_API Variant makeVariantArray(std::initializer_list<Variant> values);
 
 }  // namespace tarnwick

@@ -1,8 +1,9 @@
 #pragma once
+#include <tarnwick/automation/Export.h>
 
 namespace tarnwick {
 
 // The library's version as "major.minor.patch".
-const char* libraryVersion() noexcept;
+TARNWICK_API const char* libraryVersion() noexcept;
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 // Class Customize: its routines behind the dual interface _Customize.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/Interfaces.h>
 #include <tarnwick/frame/LibraryClass.h>
 
@@ -7,7 +8,7 @@
 
 namespace tarnwick::customize {
 
-class Customize final : public frame::LibraryClass<Customize, frame::_Customize> {
+class TARNWICK_API Customize final : public frame::LibraryClass<Customize, frame::_Customize> {
  public:
   static const frame::ClassInfo& classInfo();
   // The routine bodies by routine name.

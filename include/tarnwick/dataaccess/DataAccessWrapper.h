@@ -1,5 +1,6 @@
 #pragma once
 // Class DataAccessWrapper: its routines behind the dual interface _DataAccessWrapper.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/Interfaces.h>
 #include <tarnwick/frame/LibraryClass.h>
 
@@ -7,7 +8,7 @@
 
 namespace tarnwick::dataaccess {
 
-class DataAccessWrapper final : public frame::LibraryClass<DataAccessWrapper, frame::_DataAccessWrapper> {
+class TARNWICK_API DataAccessWrapper final : public frame::LibraryClass<DataAccessWrapper, frame::_DataAccessWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
   // The routine bodies by routine name.

@@ -4,6 +4,7 @@
 // ignored; 3265 for one that is not there), and enumeration in order.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 
 #include <span>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace tarnwick::engine {
 
-class Collection final : public AutomationObject<Collection> {
+class TARNWICK_API Collection final : public AutomationObject<Collection> {
  public:
   explicit Collection(std::u16string typeName) : typeName_(std::move(typeName)) {}
 

@@ -6,6 +6,7 @@
 // workspace: nested transactions covering every database open in it.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Guid.h>
 
 #include <filesystem>
@@ -21,7 +22,7 @@ inline constexpr CLSID kDBEngineClassId{0x00000010, 0x0000, 0x0010, {0x80, 0x00,
 // {00000021-0000-0010-8000-00AA006D2EA4}
 inline constexpr IID kDBEngineInterfaceId{0x00000021, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 
-class DBEngine final : public AutomationObject<DBEngine> {
+class TARNWICK_API DBEngine final : public AutomationObject<DBEngine> {
  public:
   static std::u16string_view typeName() { return u"DBEngine"; }
   static std::span<const Member<DBEngine>> members();

@@ -6,6 +6,7 @@
 // records a recordset opened on a record source shows.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 
 #include <cstdint>
 #include <memory>
@@ -19,7 +20,7 @@ struct DatabaseCore;
 class DBEngine;
 class Recordset;
 
-class Database final : public AutomationObject<Database> {
+class TARNWICK_API Database final : public AutomationObject<Database> {
  public:
   Database(std::shared_ptr<DatabaseCore> core, ComPtr<DBEngine> engine);
   ~Database();

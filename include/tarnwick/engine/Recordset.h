@@ -5,6 +5,7 @@
 // position reads and writes that field's value.
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/engine/Collection.h>
 
 #include <memory>
@@ -15,7 +16,7 @@ namespace tarnwick::engine {
 
 class Cursor;
 
-class Recordset final : public AutomationObject<Recordset> {
+class TARNWICK_API Recordset final : public AutomationObject<Recordset> {
  public:
   explicit Recordset(std::shared_ptr<Cursor> cursor);
   ~Recordset();

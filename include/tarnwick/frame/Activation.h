@@ -7,6 +7,7 @@
 // gives REGDB_E_CLASSNOTREG (error 429 for Error-based callers).
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/frame/RegistrationStore.h>
 
@@ -16,20 +17,22 @@
 namespace tarnwick::frame {
 
 // Makes a class built into the calling program creatable in this process.
-void registerInProcessClass(const CLSID& clsid, std::u16string progId, Creator create);
-void unregisterInProcessClass(const CLSID& clsid);
+TARNWICK_API void registerInProcessClass(const CLSID& clsid, std::u16string progId, Creator create);
+TARNWICK_API void unregisterInProcessClass(const CLSID& clsid);
 
 // The class identifier of a programmatic identifier, or of its text form "{...}".
-std::optional<CLSID> classIdOf(std::u16string_view progIdOrClsid, const RegistrationStore& store = RegistrationStore());
+TARNWICK_API std::optional<CLSID> classIdOf(std::u16string_view progIdOrClsid,
+                                            const RegistrationStore& store = RegistrationStore());
 
-HRESULT createInstance(const CLSID& clsid, const IID& riid, void** object,
-                       const RegistrationStore& store = RegistrationStore()) noexcept;
+TARNWICK_API HRESULT createInstance(const CLSID& clsid, const IID& riid, void** object,
+                                    const RegistrationStore& store = RegistrationStore()) noexcept;
 
 // Creates an object by programmatic identifier or "{class identifier}";
 // throws Error 429 naming the class when it cannot.
-ComPtr<IDispatch> createObject(std::u16string_view progIdOrClsid, const RegistrationStore& store = RegistrationStore());
+TARNWICK_API ComPtr<IDispatch> createObject(std::u16string_view progIdOrClsid,
+                                            const RegistrationStore& store = RegistrationStore());
 
 // Unloads the loaded modules that say they may be unloaded.
-void freeUnusedLibraries() noexcept;
+TARNWICK_API void freeUnusedLibraries() noexcept;
 
 }  // namespace tarnwick::frame

@@ -5,6 +5,7 @@
 #include <tarnwick/automation/ClassFactory.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/ErrorInfo.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Guid.h>
 
 #include <string>
@@ -23,16 +24,16 @@ struct CatalogueEntry {
 };
 
 // Adds one of the library's own classes; called once per class at load.
-bool addLibraryClass(const CLSID& clsid, std::u16string progId, Creator create) noexcept;
-const CatalogueEntry* findLibraryClass(const CLSID& clsid) noexcept;
-std::vector<CatalogueEntry> libraryClasses();
+TARNWICK_API bool addLibraryClass(const CLSID& clsid, std::u16string progId, Creator create) noexcept;
+TARNWICK_API const CatalogueEntry* findLibraryClass(const CLSID& clsid) noexcept;
+TARNWICK_API std::vector<CatalogueEntry> libraryClasses();
 
 // A class object (IClassFactory) for `entry`, holding one reference.
-IClassFactory* newClassFactory(const CatalogueEntry& entry) noexcept;
+TARNWICK_API IClassFactory* newClassFactory(const CatalogueEntry& entry) noexcept;
 
 // True when no object of the module is alive and no class object holds a
 // server lock: the module may be unloaded.
-bool moduleIsIdle() noexcept;
+TARNWICK_API bool moduleIsIdle() noexcept;
 
 // Creates an instance of T and queries it: the usual Creator. A class that
 // cannot be made (its routines do not bind) answers with its error.

@@ -12,6 +12,7 @@
 //   number of the error that stopped it, 0 for success; `errorOf` gives the
 //   whole error, for a routine that answers with its description;
 // - result is a message: the routine returns its validation text itself.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Error.h>
 
 #include <cstdint>
@@ -61,7 +62,7 @@ class ContinueOnError {
 // The finishing step: shows the pending error's description, if any, in a
 // message box with only an OK button and no title of its own. Returns
 // whether there was an error. A message box that fails raises its error.
-bool finish(const std::optional<Error>& pending);
+TARNWICK_API bool finish(const std::optional<Error>& pending);
 
 // What becomes of an error of the finish's own message box: most routines
 // of the style let it reach their caller; one that catches every error

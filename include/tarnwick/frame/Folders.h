@@ -6,6 +6,8 @@
 // Defaults: $TARNWICK_WINDOWS_DIR, else $XDG_CONFIG_HOME/tarnwick/windows
 // (~/.config/tarnwick/windows); $TARNWICK_SYSTEM_DIR, else
 // $XDG_CONFIG_HOME/tarnwick/system. A host may install its own source.
+#include <tarnwick/automation/Export.h>
+
 #include <filesystem>
 #include <functional>
 
@@ -16,12 +18,12 @@ struct Folders {
   std::filesystem::path windows;
 };
 
-void setFolderSource(std::function<Folders()> source);
+TARNWICK_API void setFolderSource(std::function<Folders()> source);
 // The source installed now (empty when none), so that it can be put back.
-std::function<Folders()> folderSource();
+TARNWICK_API std::function<Folders()> folderSource();
 // The folders as the environment gives them, without a host's source.
-Folders defaultFolders();
+TARNWICK_API Folders defaultFolders();
 // The current folders (the host's source when one is installed).
-Folders folders();
+TARNWICK_API Folders folders();
 
 }  // namespace tarnwick::frame

@@ -13,6 +13,7 @@
 //
 // Message boxes take the platform's button-and-icon codes and answer with
 // its codes (OK 1, Cancel 2, Yes 6, No 7).
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 
 #include <cstdint>
@@ -36,9 +37,9 @@ inline constexpr std::int16_t AnswerNo = 7;
 }  // namespace msgbox
 
 // The host's services object; Error 429 when no host is registered.
-Object hostServices();
+TARNWICK_API Object hostServices();
 
 // Shows a message box through the host and returns the answer.
-std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons);
+TARNWICK_API std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons);
 
 }  // namespace tarnwick::frame

@@ -5,6 +5,7 @@
 // parameter. A failed call returns a result code and leaves the error's
 // number and description in the thread's error information.
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/SafeArray.h>
 #include <tarnwick/automation/Variant.h>
 
@@ -13,7 +14,7 @@
 namespace tarnwick::frame {
 
 // The dual interface of class DataAccessWrapper, in slot order.
-struct _DataAccessWrapper : IDispatch {
+struct TARNWICK_API _DataAccessWrapper : IDispatch {
   static constexpr IID iid{0xBE34CB75, 0x7557, 0x11D2, {0x8E, 0x42, 0x00, 0x08, 0xC7, 0xEA, 0x3D, 0xBB}};
   virtual HRESULT SaveMergeFieldsFromDatasource(VARIANT* vArrayControlArrays, BSTR* tFileToSave,
                                                 VARIANT* tAddressFields, VARIANT* tAddressvalues,
@@ -52,7 +53,7 @@ struct _DataAccessWrapper : IDispatch {
 };
 
 // The dual interface of class OcxWrapper, in slot order.
-struct _OcxWrapper : IDispatch {
+struct TARNWICK_API _OcxWrapper : IDispatch {
   static constexpr IID iid{0xBE34CB77, 0x7557, 0x11D2, {0x8E, 0x42, 0x00, 0x08, 0xC7, 0xEA, 0x3D, 0xBB}};
   virtual HRESULT SizeGridForm(IDispatch** objGrid, SAFEARRAY** vControls, std::int16_t* result) noexcept = 0;
   virtual HRESULT SizeGridColumns(IDispatch** objGrid, VARIANT_BOOL* bVerticalScrollBar, std::int16_t* iVisibleCols,
@@ -103,7 +104,7 @@ struct _OcxWrapper : IDispatch {
 };
 
 // The dual interface of class Customize, in slot order.
-struct _Customize : IDispatch {
+struct TARNWICK_API _Customize : IDispatch {
   static constexpr IID iid{0xBE34CB79, 0x7557, 0x11D2, {0x8E, 0x42, 0x00, 0x08, 0xC7, 0xEA, 0x3D, 0xBB}};
   virtual HRESULT GenerateIniColumnWidths(IDispatch** objGrid, BSTR* tFormName, std::int16_t* result) noexcept = 0;
   virtual HRESULT GetIniColumnWidths_i(IDispatch** objGrid, BSTR* tFormName, std::int16_t* result) noexcept = 0;
@@ -120,7 +121,7 @@ struct _Customize : IDispatch {
 };
 
 // The dual interface of class APIWrapper, in slot order.
-struct _APIWrapper : IDispatch {
+struct TARNWICK_API _APIWrapper : IDispatch {
   static constexpr IID iid{0xBE34CB7B, 0x7557, 0x11D2, {0x8E, 0x42, 0x00, 0x08, 0xC7, 0xEA, 0x3D, 0xBB}};
   virtual HRESULT AppActivateClass(BSTR* lpClassName, VARIANT* result) noexcept = 0;
   virtual HRESULT GetIniValue(BSTR* tSection, BSTR* tVariable, BSTR* tFileName, BSTR* result) noexcept = 0;

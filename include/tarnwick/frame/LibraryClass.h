@@ -9,6 +9,7 @@
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/Call.h>
 #include <tarnwick/automation/ErrorInfo.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/Start.h>
 #include <tarnwick/frame/TypeLibrary.h>
 
@@ -36,14 +37,14 @@ struct RoutineBinding {
 // Every routine of the interface needs exactly one row and every row must
 // name one of them; a table that breaks this raises an automation error
 // whose text names the class and the routine at fault.
-std::vector<RoutineBody> bindRoutines(const ClassInfo& info, std::span<const RoutineBinding> rows);
+TARNWICK_API std::vector<RoutineBody> bindRoutines(const ClassInfo& info, std::span<const RoutineBinding> rows);
 
 namespace impl {
 
 // The routine's parameters as the body receives them, one VARIANT each in
 // declared order: a reference to the caller's variable where the caller
 // passed one of the parameter's type, else a converted copy.
-class PreparedCall {
+class TARNWICK_API PreparedCall {
  public:
   explicit PreparedCall(const RoutineInfo& routine);
   PreparedCall(const PreparedCall&) = delete;
@@ -64,12 +65,13 @@ class PreparedCall {
   std::array<bool, 8> owned_{};
 };
 
-[[noreturn]] void notImplemented(const RoutineInfo& routine);
+[[noreturn]] TARNWICK_API void notImplemented(const RoutineInfo& routine);
 
-HRESULT invoke(const InterfaceInfo& info, std::span<const RoutineBody> bodies, DISPID id, WORD flags,
-               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr,
-               std::u16string_view source) noexcept;
-HRESULT idsOfNames(const InterfaceInfo& info, const char16_t* const* names, UINT count, DISPID* ids) noexcept;
+TARNWICK_API HRESULT invoke(const InterfaceInfo& info, std::span<const RoutineBody> bodies, DISPID id, WORD flags,
+                            DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr,
+                            std::u16string_view source) noexcept;
+TARNWICK_API HRESULT idsOfNames(const InterfaceInfo& info, const char16_t* const* names, UINT count,
+                                DISPID* ids) noexcept;
 
 // Early-bound calls: the typed references of each parameter.
 inline VARTYPE referenceType(BSTR*) noexcept { return VT_BYREF | VT_BSTR; }
@@ -81,22 +83,22 @@ inline VARTYPE referenceType(IDispatch**) noexcept { return VT_BYREF | VT_DISPAT
 inline VARTYPE referenceType(SAFEARRAY**) noexcept { return VT_BYREF | VT_ARRAY | VT_VARIANT; }
 
 // Writes a routine's result into an early-bound result slot.
-void storeResult(Variant& value, BSTR* out);
-void storeResult(Variant& value, std::int16_t* out);
-void storeResult(Variant& value, std::int32_t* out);
-void storeResult(Variant& value, VARIANT_BOOL* out);
-void storeResult(Variant& value, VARIANT* out);
-void storeResult(Variant& value, IDispatch** out);
+TARNWICK_API void storeResult(Variant& value, BSTR* out);
+TARNWICK_API void storeResult(Variant& value, std::int16_t* out);
+TARNWICK_API void storeResult(Variant& value, std::int32_t* out);
+TARNWICK_API void storeResult(Variant& value, VARIANT_BOOL* out);
+TARNWICK_API void storeResult(Variant& value, VARIANT* out);
+TARNWICK_API void storeResult(Variant& value, IDispatch** out);
 // Sets an early-bound result slot to the empty value of its type.
-void clearResult(BSTR* out) noexcept;
-void clearResult(std::int16_t* out) noexcept;
-void clearResult(std::int32_t* out) noexcept;
-void clearResult(VARIANT_BOOL* out) noexcept;
-void clearResult(VARIANT* out) noexcept;
-void clearResult(IDispatch** out) noexcept;
+TARNWICK_API void clearResult(BSTR* out) noexcept;
+TARNWICK_API void clearResult(std::int16_t* out) noexcept;
+TARNWICK_API void clearResult(std::int32_t* out) noexcept;
+TARNWICK_API void clearResult(VARIANT_BOOL* out) noexcept;
+TARNWICK_API void clearResult(VARIANT* out) noexcept;
+TARNWICK_API void clearResult(IDispatch** out) noexcept;
 
-HRESULT reportEarly(const Error& error, std::u16string_view source) noexcept;
-HRESULT reportEarlyCurrent(std::u16string_view source) noexcept;
+TARNWICK_API HRESULT reportEarly(const Error& error, std::u16string_view source) noexcept;
+TARNWICK_API HRESULT reportEarlyCurrent(std::u16string_view source) noexcept;
 
 }  // namespace impl
 

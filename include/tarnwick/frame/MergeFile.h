@@ -5,18 +5,18 @@
 // ";". A double quote inside a value is doubled, as readers of such files
 // expect, so that a value cannot end its field early.
 #include <tarnwick/automation/Call.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Variant.h>
 
 #include <functional>
-
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tarnwick::frame {
 
-class MergeFile {
+class TARNWICK_API MergeFile {
  public:
   void add(std::u16string_view fieldName, std::u16string_view value);
   bool hasEntries() const noexcept { return entries_ > 0; }

@@ -16,6 +16,8 @@
 // that is renamed over the old one, under an exclusive lock on the file, so
 // a crash never tears it and concurrent writers lose nothing. Reads of an
 // unchanged file are served from a parsed copy.
+#include <tarnwick/automation/Export.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -32,8 +34,8 @@ struct ProfileRead {
   std::uint32_t count = 0;
 };
 
-ProfileRead readProfileString(OptionalText section, OptionalText key, std::u16string_view defaultValue,
-                              std::uint32_t size, std::u16string_view file);
+TARNWICK_API ProfileRead readProfileString(OptionalText section, OptionalText key, std::u16string_view defaultValue,
+                                           std::uint32_t size, std::u16string_view file);
 
 // Non-zero when the value was written; 0 when it could not be (the file is
 // then unchanged).
@@ -43,10 +45,11 @@ std::int32_t writeProfileString(OptionalText section, OptionalText key, Optional
 // The library's one INI read and write, as its routines use them: a read
 // through a 500-character buffer ("" when there is nothing; at most 499
 // characters), and a write whose result is the profile function's.
-std::u16string iniRead(OptionalText section, OptionalText key, std::u16string_view file);
-std::int32_t iniWrite(OptionalText section, OptionalText key, OptionalText value, std::u16string_view file) noexcept;
+TARNWICK_API std::u16string iniRead(OptionalText section, OptionalText key, std::u16string_view file);
+TARNWICK_API std::int32_t iniWrite(OptionalText section, OptionalText key, OptionalText value,
+                                   std::u16string_view file) noexcept;
 
 // The file an INI name denotes.
-std::filesystem::path profilePath(std::u16string_view file);
+TARNWICK_API std::filesystem::path profilePath(std::u16string_view file);
 
 }  // namespace tarnwick::frame

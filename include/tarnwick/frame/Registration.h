@@ -3,6 +3,7 @@
 // again: for each class its identifier, programmatic identifier, in-process
 // server path with the apartment threading model and type library; for each
 // interface its identifier; and the type library itself.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/RegistrationStore.h>
 #include <tarnwick/frame/TypeLibrary.h>
 
@@ -10,7 +11,8 @@
 
 namespace tarnwick::frame {
 
-void writeRegistration(StoreContents& store, const TypeLibrary& library, const std::filesystem::path& server);
-void removeRegistration(StoreContents& store, const TypeLibrary& library);
+TARNWICK_API void writeRegistration(StoreContents& store, const TypeLibrary& library,
+                                    const std::filesystem::path& server);
+TARNWICK_API void removeRegistration(StoreContents& store, const TypeLibrary& library);
 
 }  // namespace tarnwick::frame

@@ -10,6 +10,8 @@
 // same time do not lose each other's entries. A damaged file (truncated or
 // garbled lines) is read as far as it makes sense, the damage is reported,
 // and the next write replaces it whole.
+#include <tarnwick/automation/Export.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -19,11 +21,11 @@
 
 namespace tarnwick::frame {
 
-struct CaseInsensitiveLess {
+struct TARNWICK_API CaseInsensitiveLess {
   bool operator()(const std::u16string& a, const std::u16string& b) const noexcept;
 };
 
-struct StoreContents {
+struct TARNWICK_API StoreContents {
   using Values = std::map<std::u16string, std::u16string, CaseInsensitiveLess>;
   std::map<std::u16string, Values, CaseInsensitiveLess> keys;
   // Lines that could not be read, and whether the last line was cut short.
@@ -35,7 +37,7 @@ struct StoreContents {
   void removeTree(std::u16string_view key);
 };
 
-class RegistrationStore {
+class TARNWICK_API RegistrationStore {
  public:
   // $TARNWICK_REGISTRY when set; else registry.txt in $XDG_CONFIG_HOME/tarnwick
   // (or ~/.config/tarnwick).

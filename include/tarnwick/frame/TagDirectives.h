@@ -17,6 +17,8 @@
 // type marker with no ";" after it) raises Error 5, "Invalid procedure call
 // or argument": the names would be cut with a negative length. The routines
 // decide what that error means for them.
+#include <tarnwick/automation/Export.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,19 +31,19 @@ struct Directive {
 };
 
 // The binding directive; nullopt when the tag has no "(".
-std::optional<Directive> binding(std::u16string_view tag);
+TARNWICK_API std::optional<Directive> binding(std::u16string_view tag);
 // Its two halves apart, as the routines read them: the table name first
 // (nullopt without "("), and the field name only for a control whose table
 // matches, so a malformed directive of another table is never an error.
 std::optional<std::u16string> bindingTable(std::u16string_view tag);
 std::u16string bindingField(std::u16string_view tag);
 // The search directive; nullopt when the tag has no "S=".
-std::optional<Directive> search(std::u16string_view tag);
+TARNWICK_API std::optional<Directive> search(std::u16string_view tag);
 // The search routines' type word: after the first "!" up to the next ";".
-std::optional<std::u16string> searchTypeWord(std::u16string_view tag);
+TARNWICK_API std::optional<std::u16string> searchTypeWord(std::u16string_view tag);
 // The save routines' type word: everything after the first "!".
-std::optional<std::u16string> saveTypeWord(std::u16string_view tag);
+TARNWICK_API std::optional<std::u16string> saveTypeWord(std::u16string_view tag);
 // The merge field name: everything after the first "M="; nullopt without one.
-std::optional<std::u16string> mergeField(std::u16string_view tag);
+TARNWICK_API std::optional<std::u16string> mergeField(std::u16string_view tag);
 
 }  // namespace tarnwick::frame::tags

@@ -2,11 +2,12 @@
 // A transaction of the thread's data engine, reached by name: BeginTrans
 // when it is made, CommitTrans through commit(), and Rollback when it is
 // left open, so no path out of a routine leaves a transaction behind.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 
 namespace tarnwick::frame {
 
-class Transaction {
+class TARNWICK_API Transaction {
  public:
   // Begins the transaction; the engine's error when it cannot.
   Transaction();

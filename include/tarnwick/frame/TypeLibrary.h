@@ -3,6 +3,7 @@
 // every routine in slot order with its dispatch id, parameters and result.
 // Both the early-bound interfaces and dispatch by name are checked against it.
 #include <tarnwick/automation/Dispatch.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Guid.h>
 
 #include <cstdint>
@@ -30,7 +31,7 @@ struct ParamInfo {
   bool optional;
 };
 
-struct RoutineInfo {
+struct TARNWICK_API RoutineInfo {
   std::u16string name;
   DISPID id;
   int slot;  // 1-based, after the seven functions of IDispatch
@@ -44,7 +45,7 @@ struct RoutineInfo {
   std::size_t fixedCount() const noexcept { return params.size() - (hasVarArgs() ? 1 : 0); }
 };
 
-struct InterfaceInfo {
+struct TARNWICK_API InterfaceInfo {
   std::u16string name;  // "_OcxWrapper"
   IID iid;
   std::vector<RoutineInfo> routines;  // in slot order
@@ -60,7 +61,7 @@ struct ClassInfo {
   InterfaceInfo interface;
 };
 
-struct TypeLibrary {
+struct TARNWICK_API TypeLibrary {
   std::u16string name;
   std::u16string helpString;
   GUID libraryId;
@@ -76,14 +77,14 @@ struct TypeLibrary {
 };
 
 // The library's one type library, built on first use.
-const TypeLibrary& typeLibrary();
+TARNWICK_API const TypeLibrary& typeLibrary();
 
 // The type names as the library's listing writes them ("string", "int16", ...).
-std::u16string_view typeName(ParamType type) noexcept;
-std::u16string_view typeName(ResultType type) noexcept;
+TARNWICK_API std::u16string_view typeName(ParamType type) noexcept;
+TARNWICK_API std::u16string_view typeName(ResultType type) noexcept;
 
 // The library's listing in an IDL-like text: classes, interfaces, and one
 // routine per line with its slot, dispatch id in hexadecimal, parameters and result.
-std::u16string describeTypeLibrary(const TypeLibrary& library);
+TARNWICK_API std::u16string describeTypeLibrary(const TypeLibrary& library);
 
 }  // namespace tarnwick::frame

@@ -4,6 +4,7 @@
 // shows, the row of the current record), never all at once when the grid
 // is bound, so a grid over a large table opens at once. Reading keeps the
 // recordset's current record where it was.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Variant.h>
 
@@ -13,7 +14,7 @@
 
 namespace tarnwick::host {
 
-class BoundRows {
+class TARNWICK_API BoundRows {
  public:
   // Forgets the rows read; the next read starts at the first record.
   void reset() noexcept {
@@ -41,7 +42,7 @@ class BoundRows {
 // The current record of a recordset, kept before a walk moves it, so that
 // restore() puts it back (a recordset before its first or after its last
 // record has none, and stays as the walk left it).
-class CurrentRecord {
+class TARNWICK_API CurrentRecord {
  public:
   explicit CurrentRecord(const Object& recordset);
   void restore() const;
@@ -53,6 +54,6 @@ class CurrentRecord {
 };
 
 // Bookmarks are compared by value: byte arrays element by element, other values by their text.
-bool sameBookmark(const Variant& a, const Variant& b);
+TARNWICK_API bool sameBookmark(const Variant& a, const Variant& b);
 
 }  // namespace tarnwick::host

@@ -1,11 +1,13 @@
 #pragma once
 // The clipboard, plain text only.
+#include <tarnwick/automation/Export.h>
+
 #include <mutex>
 #include <string>
 
 namespace tarnwick::host {
 
-class Clipboard {
+class TARNWICK_API Clipboard {
  public:
   virtual ~Clipboard() = default;
   virtual void clear() = 0;
@@ -16,7 +18,7 @@ class Clipboard {
 };
 
 // A clipboard kept in memory for the process.
-class HeadlessClipboard final : public Clipboard {
+class TARNWICK_API HeadlessClipboard final : public Clipboard {
  public:
   void clear() override {
     std::lock_guard lock(mutex_);

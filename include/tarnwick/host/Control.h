@@ -6,6 +6,7 @@
 // host share them. A member the kind lacks is unknown to GetIDsOfNames
 // (error 438 for a caller by name).
 #include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/host/BoundRows.h>
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/ControlState.h>
@@ -24,7 +25,7 @@ namespace tarnwick::host {
 class Form;
 struct ControlMember;  // a row of the member tables, private to the host
 
-class Control final : public AutomationObject<Control> {
+class TARNWICK_API Control final : public AutomationObject<Control> {
  public:
   // Use Form::add; a control always belongs to a form.
   Control(ControlKind kind, std::unique_ptr<ControlState> state, Form* form, std::u16string name,

@@ -1,6 +1,7 @@
 #pragma once
 // The kinds of control the host offers, the type name each reports, and the
 // interface identifiers that text boxes, combo boxes and check boxes answer to.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Guid.h>
 
 #include <cstdint>
@@ -29,9 +30,9 @@ enum class ControlKind : std::uint8_t {
 inline constexpr std::size_t kControlKindCount = 15;
 
 // The class name the host reports for a control of this kind.
-std::u16string_view typeNameOf(ControlKind kind) noexcept;
+TARNWICK_API std::u16string_view typeNameOf(ControlKind kind) noexcept;
 // The kind whose type name is `name` (compared in full, case-sensitively).
-std::optional<ControlKind> kindOfTypeName(std::u16string_view name) noexcept;
+TARNWICK_API std::optional<ControlKind> kindOfTypeName(std::u16string_view name) noexcept;
 
 inline constexpr bool isFlexGrid(ControlKind k) noexcept { return k == ControlKind::MSFlexGrid || k == ControlKind::Grid; }
 

@@ -4,6 +4,7 @@
 // interface; the headless host stores the values (makeStoredState), a
 // widget host maps them onto its widgets. A state never refuses a value:
 // the members have checked it before they store it.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/host/ControlKind.h>
 
@@ -23,7 +24,7 @@ struct GridColumn {
   bool visible = true;
 };
 
-class ControlState {
+class TARNWICK_API ControlState {
  public:
   virtual ~ControlState() = default;
 
@@ -80,7 +81,7 @@ class ControlState {
 };
 
 // The headless state: every value kept in memory.
-std::unique_ptr<ControlState> makeStoredState();
+TARNWICK_API std::unique_ptr<ControlState> makeStoredState();
 
 // Default sizes of a flex grid's cells, in twips.
 inline constexpr double kDefaultColWidth = 960;

@@ -5,11 +5,13 @@
 // $TARNWICK_WINDOWS_DIR, else $XDG_CONFIG_HOME/tarnwick/windows (or
 // ~/.config/tarnwick/windows); $TARNWICK_SYSTEM_DIR, else
 // $XDG_CONFIG_HOME/tarnwick/system.
+#include <tarnwick/automation/Export.h>
+
 #include <filesystem>
 
 namespace tarnwick::host {
 
-class Folders {
+class TARNWICK_API Folders {
  public:
   virtual ~Folders() = default;
   virtual std::filesystem::path systemFolder() const = 0;
@@ -17,14 +19,14 @@ class Folders {
 };
 
 // Reads the environment at each call, so a changed variable takes effect.
-class EnvironmentFolders final : public Folders {
+class TARNWICK_API EnvironmentFolders final : public Folders {
  public:
   std::filesystem::path systemFolder() const override;
   std::filesystem::path windowsFolder() const override;
 };
 
 // Two fixed folders, for clients and tests that choose their own.
-class FixedFolders final : public Folders {
+class TARNWICK_API FixedFolders final : public Folders {
  public:
   FixedFolders(std::filesystem::path system, std::filesystem::path windows)
       : system_(std::move(system)), windows_(std::move(windows)) {}

@@ -5,6 +5,7 @@
 // client's code reaches frm.objDatacontrol. Controls keep the order in which
 // they were placed.
 #include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/host/Control.h>
 #include <tarnwick/host/ControlState.h>
 #include <tarnwick/host/FormFactory.h>
@@ -19,7 +20,7 @@
 
 namespace tarnwick::host {
 
-class Form final : public AutomationObject<Form> {
+class TARNWICK_API Form final : public AutomationObject<Form> {
  public:
   // A form whose window is `state` and whose controls get their states from
   // `factory`; either, when null, from the installed form factory.

@@ -46,6 +46,7 @@
 // Data controls open their recordsets when the form has loaded. Errors
 // carry the number of the failing rule and a description that begins with
 // "line N: ", for example "line 12: unknown property 'Captoin' for TextBox".
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/host/Form.h>
 
 #include <filesystem>
@@ -56,9 +57,9 @@ namespace tarnwick::host {
 // Loads a description file; Error 53 when it does not exist, 75 when it cannot be read.
 // A file of the installed host's own design format (a Qt Designer file on
 // the Qt host) is loaded by that host instead.
-ComPtr<Form> loadForm(const std::filesystem::path& path);
+TARNWICK_API ComPtr<Form> loadForm(const std::filesystem::path& path);
 // Loads a description from text; relative database names are taken
 // relative to `folder` (the current folder when empty).
-ComPtr<Form> loadFormText(std::string_view text, const std::filesystem::path& folder = {});
+TARNWICK_API ComPtr<Form> loadFormText(std::string_view text, const std::filesystem::path& folder = {});
 
 }  // namespace tarnwick::host

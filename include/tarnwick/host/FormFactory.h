@@ -4,10 +4,10 @@
 // so every control later placed on the form gets its state from the same
 // host: the headless factory keeps values in memory, a widget host makes a
 // real window and real widgets.
+#include <tarnwick/automation/ComPtr.h>
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/ControlState.h>
-
-#include <tarnwick/automation/ComPtr.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +20,7 @@ namespace tarnwick::host {
 class Control;
 class Form;
 
-class FormFactory {
+class TARNWICK_API FormFactory {
  public:
   virtual ~FormFactory() = default;
   // The state of a new form's window.
@@ -36,7 +36,7 @@ class FormFactory {
 };
 
 // Forms and controls whose values are kept in memory.
-class HeadlessFormFactory final : public FormFactory {
+class TARNWICK_API HeadlessFormFactory final : public FormFactory {
  public:
   std::unique_ptr<ControlState> formState(std::u16string_view) override { return makeStoredState(); }
   std::unique_ptr<ControlState> controlState(Form&, ControlKind, std::u16string_view, std::optional<std::int16_t>,

@@ -1,11 +1,13 @@
 #pragma once
 // The host's screen: twips per pixel in each direction and the size in
 // twips. The start procedure reads its factors (see Services.h).
+#include <tarnwick/automation/Export.h>
+
 #include <cstdint>
 
 namespace tarnwick::host {
 
-class Screen {
+class TARNWICK_API Screen {
  public:
   virtual ~Screen() = default;
   virtual std::int16_t twipsPerPixelX() const = 0;
@@ -17,7 +19,7 @@ class Screen {
 
 // A screen of a fixed size: 1024 by 768 pixels at 15 twips per pixel (96
 // dots per inch) unless told otherwise.
-class HeadlessScreen final : public Screen {
+class TARNWICK_API HeadlessScreen final : public Screen {
  public:
   HeadlessScreen(std::int32_t pixelsWide = 1024, std::int32_t pixelsHigh = 768, std::int16_t twipsPerPixelX = 15,
                  std::int16_t twipsPerPixelY = 15) noexcept

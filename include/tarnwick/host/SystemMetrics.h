@@ -1,6 +1,8 @@
 #pragma once
 // System metrics by the platform's index (45: width of a three-dimensional
 // window edge in pixels), and the system colour table (COLORREF 0x00BBGGRR).
+#include <tarnwick/automation/Export.h>
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -8,7 +10,7 @@
 
 namespace tarnwick::host {
 
-class SystemMetrics {
+class TARNWICK_API SystemMetrics {
  public:
   virtual ~SystemMetrics() = default;
   // The metric's value; 0 for an index the system does not know.
@@ -18,7 +20,7 @@ class SystemMetrics {
 // Metrics of a plain desktop: edges 2 pixels, borders 1, scroll bars 17,
 // captions 23, the screen in pixels from the screen service. Any metric may
 // be replaced with `set`.
-class HeadlessSystemMetrics final : public SystemMetrics {
+class TARNWICK_API HeadlessSystemMetrics final : public SystemMetrics {
  public:
   std::int32_t metric(std::int32_t index) const override;
   void set(std::int32_t index, std::int32_t value);
@@ -31,7 +33,7 @@ class HeadlessSystemMetrics final : public SystemMetrics {
 inline constexpr std::int32_t SM_CXEDGE = 45;
 inline constexpr std::int32_t SM_CYEDGE = 46;
 
-class SystemColours {
+class TARNWICK_API SystemColours {
  public:
   virtual ~SystemColours() = default;
   static constexpr std::int32_t kCount = 31;  // indexes 0 to 30
@@ -45,7 +47,7 @@ inline constexpr std::int32_t COLOR_HIGHLIGHT = 13;
 inline constexpr std::int32_t COLOR_HIGHLIGHTTEXT = 14;
 
 // The classic desktop colours (selection: dark blue 0x800000 with white text).
-class HeadlessSystemColours final : public SystemColours {
+class TARNWICK_API HeadlessSystemColours final : public SystemColours {
  public:
   HeadlessSystemColours() noexcept;
   std::uint32_t colour(std::int32_t index) const override;

@@ -1,6 +1,8 @@
 #pragma once
 // The stacking order of top-level windows, by window handle: which windows
 // stay on top of all others, and in what order they lie.
+#include <tarnwick/automation/Export.h>
+
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -10,7 +12,7 @@ namespace tarnwick::host {
 inline constexpr std::int32_t HWND_TOP = 0, HWND_BOTTOM = 1, HWND_TOPMOST = -1, HWND_NOTOPMOST = -2;
 inline constexpr std::uint32_t SWP_NOSIZE = 1, SWP_NOMOVE = 2, SWP_NOZORDER = 4;
 
-class WindowStack {
+class TARNWICK_API WindowStack {
  public:
   virtual ~WindowStack() = default;
   // A window comes into being (on top of its layer) or goes away.
@@ -28,7 +30,7 @@ class WindowStack {
   virtual std::vector<std::int32_t> order() const = 0;
 };
 
-class HeadlessWindowStack final : public WindowStack {
+class TARNWICK_API HeadlessWindowStack final : public WindowStack {
  public:
   void addWindow(std::int32_t handle) override;
   void removeWindow(std::int32_t handle) override;

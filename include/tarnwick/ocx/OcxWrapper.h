@@ -1,5 +1,6 @@
 #pragma once
 // Class OcxWrapper: its routines behind the dual interface _OcxWrapper.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/frame/Interfaces.h>
 #include <tarnwick/frame/LibraryClass.h>
 
@@ -7,7 +8,7 @@
 
 namespace tarnwick::ocx {
 
-class OcxWrapper final : public frame::LibraryClass<OcxWrapper, frame::_OcxWrapper> {
+class TARNWICK_API OcxWrapper final : public frame::LibraryClass<OcxWrapper, frame::_OcxWrapper> {
  public:
   static const frame::ClassInfo& classInfo();
   // The routine bodies by routine name.

@@ -3,12 +3,14 @@
 // last) with a caption, over the recordset that its "DatabaseName" and
 // "RecordSource" properties name. As a control of the host it is "Data",
 // with Recordset, RecordSource, DatabaseName, RecordsetType and Refresh.
+#include <tarnwick/automation/Export.h>
+
 #include <QLabel>
 #include <QWidget>
 
 namespace tarnwick::qt {
 
-class DataControl : public QWidget {
+class TARNWICK_API DataControl : public QWidget {
   Q_OBJECT
   Q_PROPERTY(QString caption READ caption WRITE setCaption)
   Q_PROPERTY(QString databaseName READ databaseName WRITE setDatabaseName)

@@ -25,6 +25,7 @@
 // share a name and carry an "Index" make a control array; since Designer
 // keeps names unique, a name that ends in "_<Index>" (txtField_2 with
 // Index 2) counts as the name without that ending.
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/host/Form.h>
 
 #include <filesystem>
@@ -38,35 +39,35 @@ namespace tarnwick::qt {
 // Form::add real widgets in it, and the host's services become Qt's
 // (installServices). Every call here needs a QApplication: without one it
 // is error 5.
-void installHost();
+TARNWICK_API void installHost();
 // The form factory only: Form::create and Form::add make real widgets,
 // while the services stay as they are (tests keep a scripted message box).
-void installForms();
+TARNWICK_API void installForms();
 // The services only: twips per pixel from the screen's logical resolution,
 // the screen's size, the system clipboard, message boxes, the application
 // palette for the selection colours, the style's frame and scroll bar
 // metrics, stay-on-top window flags.
-void installServices();
+TARNWICK_API void installServices();
 
 // Wraps a window and the widgets inside it as a form of the host. The
 // form's name is the window's objectName. Error 380 when the window has no
 // usable name, 5 (with the widget's name) when two controls clash.
-ComPtr<host::Form> wrapForm(QWidget& window);
+TARNWICK_API ComPtr<host::Form> wrapForm(QWidget& window);
 
 // Loads a Qt Designer file and wraps its top-level widget; a data control's
 // relative DatabaseName is taken from the file's folder. The window is
 // owned by the form's caller through its Qt parent (or deleted with
 // deleteLater when it has none and the form is closed). Error 53 when the
 // file does not exist, 75 with the loader's message when it does not load.
-ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent = nullptr);
+TARNWICK_API ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent = nullptr);
 
 // The window of a form, or the widget of a control, of the Qt host;
 // nullptr for a headless one or once the widget is gone.
-QWidget* windowOf(host::Form& form);
-QObject* widgetOf(host::Control& control);
+TARNWICK_API QWidget* windowOf(host::Form& form);
+TARNWICK_API QObject* widgetOf(host::Control& control);
 
 // Pixels and twips of the screen the Qt host uses.
-int twipsPerPixelX();
-int twipsPerPixelY();
+TARNWICK_API int twipsPerPixelX();
+TARNWICK_API int twipsPerPixelY();
 
 }  // namespace tarnwick::qt

@@ -1,0 +1,73 @@
+# Checks the includes of the library's sources against its layering, the part
+# the build cannot see: relative paths into another layer's folder, and
+# SQLite's header (it is found on the system's path by every layer).
+#   - the four classes include no engine, host or Qt host header, neither
+#     <tarnwick/engine/...> nor a path into src/engine, src/host or src/qt;
+#   - the Qt host includes no engine header;
+#   - sqlite3.h is included only inside src/engine/.
+# Usage: cmake -DSOURCE_DIR=<tree> -P layering.cmake
+set(class_layers dataaccess ocx customize api)
+set(include_regex "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
+
+# Every include of the files under `folders` (relative to SOURCE_DIR), as
+# "file:line: path" in `out`.
+function(collect_includes out)
+  set(found "")
+  foreach(folder IN LISTS ARGN)
+    file(GLOB_RECURSE files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+    foreach(file IN LISTS files)
+      file(STRINGS ${file} lines)
+      file(RELATIVE_PATH name ${SOURCE_DIR} ${file})
+      set(number 0)
+      foreach(line IN LISTS lines)
+        math(EXPR number "${number} + 1")
+        if(line MATCHES "${include_regex}")
+          list(APPEND found "${name}:${number}: ${CMAKE_MATCH_1}")
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+set(faults "")
+
+# Adds a fault for each include in the `layers` (their sources and public
+# headers) of a header of the `forbidden` layers. A path is such a layer's
+# when a folder of that name stands anywhere in it: <tarnwick/host/Form.h>,
+# "../host/HostInternal.h".
+function(forbid layers forbidden why)
+  set(folders ${layers})
+  list(TRANSFORM folders PREPEND src/)
+  set(headers ${layers})
+  list(TRANSFORM headers PREPEND include/tarnwick/)
+  collect_includes(includes ${folders} ${headers})
+  list(JOIN forbidden "|" alternatives)
+  foreach(entry IN LISTS includes)
+    if(entry MATCHES ": (.*/)?(${alternatives})/[^/]+$")
+      list(APPEND faults "${entry}  (${why})")
+    endif()
+  endforeach()
+  set(faults "${faults}" PARENT_SCOPE)
+  list(LENGTH includes count)
+  math(EXPR checked "${checked} + ${count}")
+  set(checked ${checked} PARENT_SCOPE)
+endfunction()
+
+set(checked 0)
+forbid("${class_layers}" "engine;host;qt" "the classes reach the engine and the hosts only by name")
+forbid(qt engine "the Qt host reaches records only by name")
+
+collect_includes(all_includes src include)
+foreach(entry IN LISTS all_includes)
+  if(entry MATCHES ": (.*/)?sqlite3\\.h$" AND NOT entry MATCHES "^src/engine/")
+    list(APPEND faults "${entry}  (SQLite is the engine's own)")
+  endif()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "includes across the layers:\n  ${text}")
+endif()
+list(LENGTH all_includes count)
+message(STATUS "layering: ${checked} includes of the classes and the Qt host, ${count} of the library checked")
