@@ -2,6 +2,9 @@
 // Helpers of the four classes' tests: a class instance reached by name, a
 // form loaded from a description, and the host's message box recording
 // what a routine shows.
+#include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/ClassCatalogue.h>
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -50,6 +54,43 @@ Object instanceOf() {
 inline Object formFrom(std::string_view description, const std::filesystem::path& folder = {}) {
   return Object(host::loadFormText(description, folder).template as<IDispatch>());
 }
+
+// A collection of the client's own making, numbered from 1: Count, Item
+// (its default member, from 1) and, when `enumerable`, an enumerator
+// (member -4) whose order may differ from Item's.
+class ItemList final : public AutomationObject<ItemList> {
+ public:
+  ItemList(std::vector<Variant> byItem, std::vector<Variant> byEnumerator, bool enumerable)
+      : byItem_(std::move(byItem)), byEnumerator_(std::move(byEnumerator)), enumerable_(enumerable) {}
+  static Object make(std::vector<Variant> byItem, std::vector<Variant> byEnumerator, bool enumerable) {
+    return Object(ComPtr<IDispatch>::attach(new ItemList(std::move(byItem), std::move(byEnumerator), enumerable)));
+  }
+  static std::u16string_view typeName() { return u"Collection"; }
+  static std::span<const Member<ItemList>> members() {
+    static const Member<ItemList> kMembers[] = {
+        {u"Item", DISPID_VALUE, kGet | kMethod,
+         [](ItemList& self, Call& call) {
+           call.expect(1);
+           const std::int32_t i = call.int32(0);
+           if (i < 1 || static_cast<std::size_t>(i) > self.byItem_.size()) raise(errc::SubscriptOutOfRange);
+           call.setResult(self.byItem_[static_cast<std::size_t>(i - 1)]);
+         }},
+        {u"Count", 1, kGet,
+         [](ItemList& self, Call& call) { call.setResult(Variant(static_cast<std::int32_t>(self.byItem_.size()))); }},
+        {u"_NewEnum", DISPID_NEWENUM, kGet | kMethod,
+         [](ItemList& self, Call& call) {
+           if (!self.enumerable_) raise(errc::MemberNotSupported);
+           call.setResult(makeEnumerator(self.byEnumerator_));
+         }},
+    };
+    return kMembers;
+  }
+
+ private:
+  std::vector<Variant> byItem_;
+  std::vector<Variant> byEnumerator_;
+  bool enumerable_;
+};
 
 // Installs a scripted message box for the test's life.
 class MessageBoxScope {

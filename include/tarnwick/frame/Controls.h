@@ -14,8 +14,10 @@ namespace tarnwick::frame {
 Object element(const Object& controlArray, std::int32_t index);
 // The control array's UBound member.
 std::int32_t upperBound(const Object& controlArray);
-// The members of a collection such as a form's Controls, in the
-// collection's own order (its Count, and its default member from 0).
+// The members of a collection such as a form's Controls, as a for-each
+// loop walks it: in the order of its enumerator (member DISPID_NEWENUM), or
+// where it offers none, Count items through its default member from 0 (from
+// 1 when it has no item 0).
 std::vector<Object> collectionItems(const Object& collection);
 // The controls of a form, in the order of its Controls collection.
 std::vector<Object> formControls(const Object& form);
