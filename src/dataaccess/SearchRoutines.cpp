@@ -92,7 +92,8 @@ void getWhereClauseFromTags(Call& call) {
           upper = frame::upperBound(controls);
         }))
       continue;
-    for (std::int32_t j = 0; j <= upper; ++j) {
+    bool more = false;
+    for (std::int32_t j = 0; errors.run([&] { more = frame::indexWithin(j, upper); }) && more; ++j) {
       errors.clear();
       errors.run([&] { search.add(frame::element(controls, j)); });
     }
@@ -112,7 +113,7 @@ void getBetweenWhereClauseFromTags(Call& call) {
   // criteria built so far are dropped.
   const bool failed = frame::runThenFinish([&] {
     const Object controls(call.arg(0));
-    for (std::int32_t i = lower; i <= upper; i += 2) {
+    for (std::int32_t i = lower; frame::indexWithin(i, upper); i += 2) {
       const Object from = frame::element(controls, i);
       const auto directive = frame::tags::search(toText(from.get(u"Tag")));
       if (!directive) continue;

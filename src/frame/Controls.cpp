@@ -3,6 +3,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/frame/Controls.h>
 
+#include <limits>
 #include <optional>
 
 namespace tarnwick::frame {
@@ -13,6 +14,11 @@ Object element(const Object& controlArray, std::int32_t index) {
 }
 
 std::int32_t upperBound(const Object& controlArray) { return toInt32(controlArray.get(u"UBound")); }
+
+bool indexWithin(std::int32_t index, std::int32_t last) {
+  if (index > std::numeric_limits<std::int16_t>::max()) raise(errc::Overflow);
+  return index <= last;
+}
 
 namespace {
 

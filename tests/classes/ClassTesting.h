@@ -92,6 +92,35 @@ class ItemList final : public AutomationObject<ItemList> {
   bool enumerable_;
 };
 
+// A control array whose UBound is 32767 and that answers every index with
+// the same control, counting the elements taken. A walk that wraps past
+// 32767 would never end: the array stops answering after `limit` elements.
+class EveryIndexArray final : public AutomationObject<EveryIndexArray> {
+ public:
+  EveryIndexArray(Variant control, long limit) : control_(std::move(control)), limit_(limit) {}
+  static std::u16string_view typeName() { return u"Object"; }
+  long taken() const { return taken_; }
+  static std::span<const Member<EveryIndexArray>> members() {
+    static const Member<EveryIndexArray> kMembers[] = {
+        {u"Item", DISPID_VALUE, kGet | kMethod,
+         [](EveryIndexArray& self, Call& call) {
+           call.expect(1);
+           call.int32(0);
+           if (++self.taken_ > self.limit_) raise(errc::OutOfMemory);
+           call.setResult(self.control_);
+         }},
+        {u"UBound", 1, kGet, [](EveryIndexArray&, Call& call) { call.setResult(Variant(std::int16_t{32767})); }},
+        {u"LBound", 2, kGet, [](EveryIndexArray&, Call& call) { call.setResult(Variant(std::int16_t{0})); }},
+    };
+    return kMembers;
+  }
+
+ private:
+  Variant control_;
+  long limit_;
+  long taken_ = 0;
+};
+
 // Installs a scripted message box for the test's life.
 class MessageBoxScope {
  public:

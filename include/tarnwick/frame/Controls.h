@@ -14,6 +14,11 @@ namespace tarnwick::frame {
 Object element(const Object& controlArray, std::int32_t index);
 // The control array's UBound member.
 std::int32_t upperBound(const Object& controlArray);
+// The condition of a loop over indexes, counted as with the platform's
+// 16-bit loop counter: true while `index` has not passed `last`. A counter
+// stepped beyond 32767 is error 6 (overflow), so a loop up to 32767 visits
+// that index and then fails instead of wrapping to -32768.
+bool indexWithin(std::int32_t index, std::int32_t last);
 // The members of a collection such as a form's Controls, as a for-each
 // loop walks it: in the order of its enumerator (member DISPID_NEWENUM), or
 // where it offers none, Count items through its default member from 0 (from
