@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -119,6 +120,76 @@ class EveryIndexArray final : public AutomationObject<EveryIndexArray> {
   Variant control_;
   long limit_;
   long taken_ = 0;
+};
+
+// A view of a recordset whose fields answer only by their named members:
+// every call goes on to the real recordset, its Fields collection and its
+// fields, except a field's default member, which is not there. A routine
+// must read a field through Value to see its data.
+class FieldsByNameOnly final : public IDispatch {
+ public:
+  enum class Role { Recordset, Fields, Field };
+  static Object wrap(const Object& recordset) { return Object(ComPtr<IDispatch>::attach(new FieldsByNameOnly(recordset.pointer(), Role::Recordset))); }
+
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IDispatch) return E_NOINTERFACE;
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() noexcept override { return ++count_; }
+  ULONG Release() noexcept override {
+    const ULONG left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT GetTypeInfoCount(UINT* count) noexcept override { return target_->GetTypeInfoCount(count); }
+  HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override {
+    return target_->GetTypeInfo(index, lcid, info);
+  }
+  HRESULT GetIDsOfNames(const IID& interfaceId, const char16_t* const* names, UINT count, LCID lcid, DISPID* ids) noexcept override {
+    const HRESULT hr = target_->GetIDsOfNames(interfaceId, names, count, lcid, ids);
+    // The field's Value is its default member: reached by name it gets an
+    // id of its own, so that only the unnamed default member is missing.
+    if (hr == S_OK && role_ == Role::Field && ids[0] == DISPID_VALUE) ids[0] = kValueByName;
+    return hr;
+  }
+  HRESULT Invoke(DISPID id, const IID& interfaceId, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* info, UINT* argErr) noexcept override {
+    if (role_ == Role::Field && id == DISPID_VALUE) return DISP_E_MEMBERNOTFOUND;
+    try {
+      if (role_ == Role::Fields && id == DISPID_NEWENUM) {
+        std::vector<Variant> fields;
+        for (const Variant& field : enumerate(Object(target_))) fields.push_back(wrapped(field, Role::Field));
+        if (result) *result = makeEnumerator(std::move(fields)).detach();
+        return S_OK;
+      }
+      Variant answer;
+      if (role_ == Role::Field && id == kValueByName) id = DISPID_VALUE;
+      const HRESULT hr = target_->Invoke(id, interfaceId, lcid, flags, params, &answer, info, argErr);
+      if (failed(hr)) return hr;
+      if (role_ == Role::Recordset && id == Object(target_).idOf(u"Fields")) answer = wrapped(answer, Role::Fields);
+      else if (role_ == Role::Fields && id == DISPID_VALUE) answer = wrapped(answer, Role::Field);
+      if (result) *result = answer.detach();
+      return S_OK;
+    } catch (...) {
+      return E_FAIL;
+    }
+  }
+
+ private:
+  FieldsByNameOnly(ComPtr<IDispatch> target, Role role) : target_(std::move(target)), role_(role) {}
+  ~FieldsByNameOnly() = default;
+  static Variant wrapped(const Variant& value, Role role) {
+    const Object object(value);
+    return Variant(static_cast<IDispatch*>(ComPtr<IDispatch>::attach(new FieldsByNameOnly(object.pointer(), role)).get()));
+  }
+  static constexpr DISPID kValueByName = 0x7FFF'0000;
+  ComPtr<IDispatch> target_;
+  Role role_;
+  std::atomic<ULONG> count_{1};
 };
 
 // Installs a scripted message box for the test's life.
