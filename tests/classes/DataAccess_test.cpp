@@ -114,6 +114,26 @@ TEST_F(DataAccess, TypedTextNeverChangesTheStatement) {
   EXPECT_EQ(box->prompts()[0].buttons, 0);
 }
 
+TEST_F(DataAccess, ANulInATextSearchValueNamesTheControl) {
+  const Object form = formFrom(R"FORM(form frmSearch {
+  TextBox txtFind[0] {
+    Tag = "S=Orders([City])"
+    Text = "Oslo"
+  }
+  TextBox txtFind[1] {
+    Tag = "S=Orders([Customer])"
+    Text = "x"
+  }
+})FORM");
+  const Object controls(form.get(u"txtFind"));
+  Object(controls.get(u"Item", {Variant(1)})).put(u"Text", Variant(std::u16string(u"Sm\0ith", 6)));
+  EXPECT_EQ(dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({Variant(controls.get())}), true, true).text(),
+            u"");
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].prompt,
+            standardDescription(errc::InvalidPropertyValue) + u" (a NUL character in the search value of txtFind(1))");
+}
+
 TEST_F(DataAccess, RangeCriteriaFromPairs) {
   const Object form = formFrom(R"FORM(form frmRange {
   TextBox txtDate[0] {
