@@ -39,27 +39,34 @@ constexpr int kMaxDigits = 9;
 // No month or day name is longer; a longer word is no date.
 constexpr std::size_t kMaxWordLength = 32;
 
-// Blanks around and between the parts: space and tab, and the no-break
-// spaces that some conventions put between a time and its AM/PM.
+// Blanks around and between the parts: space, tab, line feed, vertical tab,
+// form feed, carriage return and the no-break space; the narrow no-break
+// space that some conventions put between a time and its AM/PM; and the
+// ideographic space, which may separate a date from its time.
 constexpr bool isBlank(char16_t c) noexcept {
-  return c == u' ' || c == u'\t' || c == 0x00A0 || c == 0x202F;
+  return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x00A0 || c == 0x202F || c == 0x3000;
 }
 constexpr bool isDigit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }
 
 // The separator characters under a locale. ':' always separates the parts of
-// a time; the locale's own time separator does too unless it is one of the
-// date separators (then it could not be told apart). The date parts are
-// separated by '/', '-', '.', ',' and the locale's date separator.
+// a time, and so does '.' unless it is the locale's date separator ("2.5" is
+// 02:05 under en-US, the 2nd of May under de-DE); the locale's own time
+// separator does too unless it is one of the date separators (then it could
+// not be told apart). The date parts are separated by '/', '-', ',', the
+// locale's date separator, and '.' where it separates no times.
 class Separators {
  public:
   explicit Separators(const Locale& locale) noexcept {
-    const char16_t t = locale.timeSeparator;
-    time_ = t != 0 && !isBlank(t) && !isDigit(t) && !isBuiltInDateSeparator(t) ? t : u':';
     const char16_t d = locale.dateSeparator;
     date_ = d != 0 && !isBlank(d) && !isDigit(d) ? d : u'/';
+    periodSeparatesTimes_ = date_ != u'.';
+    const char16_t t = locale.timeSeparator;
+    time_ = t != 0 && !isBlank(t) && !isDigit(t) && !isBuiltInDateSeparator(t) ? t : u':';
   }
-  bool isTime(char16_t c) const noexcept { return c == u':' || c == time_; }
-  bool isDate(char16_t c) const noexcept { return isBuiltInDateSeparator(c) || c == date_; }
+  bool isTime(char16_t c) const noexcept {
+    return c == u':' || c == time_ || (c == u'.' && periodSeparatesTimes_);
+  }
+  bool isDate(char16_t c) const noexcept { return !isTime(c) && (isBuiltInDateSeparator(c) || c == date_); }
 
  private:
   static constexpr bool isBuiltInDateSeparator(char16_t c) noexcept {
@@ -67,6 +74,7 @@ class Separators {
   }
   char16_t time_;
   char16_t date_;
+  bool periodSeparatesTimes_;
 };
 
 struct Tokens {
@@ -168,13 +176,17 @@ bool tokenize(std::u16string_view text, const Locale& locale, Tokens& tokens) no
       if (!push({TokenKind::Number, value, digits})) return false;
       continue;
     }
-    if (separators.isTime(c)) {
+    // A period after a name abbreviates it ("Sept. 5, 2000"), whatever
+    // it separates elsewhere.
+    const Token* previous = last();
+    const bool afterName =
+        c == u'.' && previous && (previous->kind == TokenKind::Month || previous->kind == TokenKind::Weekday);
+    if (separators.isTime(c) && !afterName) {
       if (!push({TokenKind::TimeSeparator, c, 0})) return false;
       ++i;
       continue;
     }
-    if (separators.isDate(c)) {
-      const Token* previous = last();
+    if (separators.isDate(c) || afterName) {
       if (!previous || previous->kind == TokenKind::DateSeparator) return false;
       if (!push({TokenKind::DateSeparator, c, 0})) return false;
       ++i;
@@ -337,11 +349,15 @@ std::optional<DATE> resolveDate(const Reading& r, const Locale& locale) noexcept
   }
   if (r.numberCount == 3) {
     // A first number that can only be a year fixes year-month-day. Otherwise
-    // the locale's order comes first, then month-day-year, day-month-year and
-    // year-month-day in that sequence, the first valid date winning
-    // ("31/12/1999" is a date under month-day-year conventions too).
+    // the locale's order comes first; failing that, a first number above 12
+    // (no month) is read year first ("14 2 3" is 2014-02-03), and then
+    // month-day-year, day-month-year and year-month-day are tried in that
+    // sequence, the first valid date winning ("31/12/1999" is a date under
+    // month-day-year conventions too).
     if (looksLikeYear(numbers[0])) return numbersInOrder(r, DateOrder::YearMonthDay);
     if (auto date = numbersInOrder(r, locale.dateOrder)) return date;
+    if (numbers[0].value > 12)
+      if (auto date = numbersInOrder(r, DateOrder::YearMonthDay)) return date;
     for (DateOrder order : {DateOrder::MonthDayYear, DateOrder::DayMonthYear, DateOrder::YearMonthDay}) {
       if (order == locale.dateOrder) continue;
       if (auto date = numbersInOrder(r, order)) return date;
@@ -349,27 +365,32 @@ std::optional<DATE> resolveDate(const Reading& r, const Locale& locale) noexcept
     return std::nullopt;
   }
   if (r.numberCount == 2) {
-    // Day and month in the locale's order, in the current year; failing
-    // that, a month and a year on day 1 ("12/1999"), year first under
-    // year-month-day conventions. Day and month are not swapped: "13/5" is
-    // no date under month-day-year conventions.
+    // Day and month of the current year, in the locale's order and then the
+    // other ("13/5" is the 13th of May under month-day-year conventions);
+    // failing both, a month and a year on day 1 ("12/1999", "2/30" is
+    // February 1930), and last a year and a month, where a year written
+    // first with two digits is of this century ("30/2" is February 2030).
+    // Year-month-day conventions read the year and month first.
     const int a = numbers[0].value, b = numbers[1].value;
     const bool dayFirst = locale.dateOrder == DateOrder::DayMonthYear;
     if (auto date = makeDate(currentYear(), dayFirst ? b : a, dayFirst ? a : b)) return date;
-    if (locale.dateOrder == DateOrder::YearMonthDay) return makeDate(fullYear(a), b, 1);
-    return makeDate(fullYear(b), a, 1);
+    if (auto date = makeDate(currentYear(), dayFirst ? a : b, dayFirst ? b : a)) return date;
+    if (locale.dateOrder == DateOrder::YearMonthDay) {
+      if (auto date = makeDate(fullYear(a), b, 1)) return date;
+      return makeDate(fullYear(b), a, 1);
+    }
+    if (auto date = makeDate(fullYear(b), a, 1)) return date;
+    return makeDate(numbers[0].digits <= 2 ? 2000 + a : a, b, 1);
   }
   return std::nullopt;  // no date part, or a lone number: "5" and "2000" are no dates
 }
 
 // The time of a reading as a fraction of a day. With AM/PM the hour is on
-// the 12-hour clock: 12 AM is midnight, 12 PM noon, and PM after an hour
-// above 12 is refused. AM after an hour above 12 is taken as redundant
-// ("13:00 AM" is 13:00), as the marker changes nothing there.
+// the 12-hour clock: 12 AM is midnight, 12 PM noon. After an hour above 12
+// either marker is redundant ("13:00 PM" and "13:00 AM" are 13:00).
 std::optional<DATE> resolveTime(const Reading& r) noexcept {
   int hour = r.hour;
   if (r.marker == TokenKind::Pm) {
-    if (hour > 12) return std::nullopt;
     if (hour < 12) hour += 12;
   } else if (r.marker == TokenKind::Am && hour == 12) {
     hour = 0;

@@ -203,7 +203,7 @@ unsigned radixAfterAmpersand(char16_t c) noexcept {
   return 0;
 }
 
-// The numeric test's reader. The shape it accepts, blanks and tabs allowed
+// The numeric test's reader. The shape it accepts, blanks allowed
 // around the amount and between the marks that surround it:
 //   [marks] amount [marks]
 // where the marks are one sign (leading or trailing), a pair of parentheses
@@ -240,8 +240,12 @@ class NumericReader {
   bool at(char16_t c) const noexcept { return at_ < text_.size() && text_[at_] == c; }
   char16_t current() const noexcept { return at_ < text_.size() ? text_[at_] : u'\0'; }
 
+  // Space, tab, line feed, vertical tab, form feed, carriage return and the
+  // no-break space ("12\r\n" is a number).
   void blanks() noexcept {
-    while (at(u' ') || at(u'\t')) ++at_;
+    while (at_ < text_.size() && (text_[at_] == u' ' || (text_[at_] >= u'\t' && text_[at_] <= u'\r') ||
+                                  text_[at_] == 0x00A0))
+      ++at_;
   }
 
   // One mark before (leading) or after the amount; false when none is there.
@@ -361,19 +365,21 @@ SignificantDigits significantDigits(Float magnitude, int precision) {
   return result;
 }
 
+// Fixed notation when the first significant digit stands at 10^-5 (or, for
+// a double's value text, 10^-11) up to 10^(precision-1): 15 digits for a
+// double, 7 for a single, so that every fixed form shows all its
+// significant digits without padding zeros that would pretend to precision;
+// scientific outside ("1E+15", "1.5E-07" from Str, "1E-12"), where a fixed
+// form would need invented zeros or a long run of leading zeros.
+constexpr int kSmallestFixedExponent = -5;
+constexpr int kSmallestFixedExponentOfDoubleValues = -11;
+
 struct TextStyle {
   char16_t decimalSeparator;
   bool blankBeforePositive;  // the number-to-text rule's leading blank
   bool zeroBeforeFraction;   // "0.5" rather than ".5"
+  int smallestFixedExponent = kSmallestFixedExponent;
 };
-
-// Fixed notation when the first significant digit stands at 10^-5 up to
-// 10^(precision-1): 15 digits for a double, 7 for a single, so that every
-// fixed form shows all its significant digits without padding zeros that
-// would pretend to precision; scientific outside ("1E+15", "1.5E-07",
-// "1E-06"), where a fixed form would need invented zeros or a long run of
-// leading zeros.
-constexpr int kSmallestFixedExponent = -5;
 
 template <typename Float>
 std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
@@ -389,7 +395,7 @@ std::u16string formatNumber(Float value, int precision, const TextStyle& style) 
   }
   const SignificantDigits s = significantDigits(std::fabs(value), precision);
   auto digit = [&](int i) { return static_cast<char16_t>(s.digits[i]); };
-  if (s.exponent >= precision || s.exponent < kSmallestFixedExponent) {
+  if (s.exponent >= precision || s.exponent < style.smallestFixedExponent) {
     out += digit(0);
     if (s.count > 1) {
       out += style.decimalSeparator;
@@ -516,7 +522,7 @@ std::u16string numberToText(double value) {
 }
 
 std::u16string doubleToText(double value, const Locale& locale) {
-  return formatNumber(value, 15, TextStyle{locale.decimalSeparator, false, true});
+  return formatNumber(value, 15, TextStyle{locale.decimalSeparator, false, true, kSmallestFixedExponentOfDoubleValues});
 }
 
 std::u16string singleToText(float value, const Locale& locale) {

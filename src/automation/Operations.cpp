@@ -83,8 +83,14 @@ Variant numericSum(const Variant& a, const Variant& b) {
 }  // namespace
 
 Variant add(const Variant& left, const Variant& right) {
+  // An error value adds to nothing, not even Null or Empty; Null makes any
+  // other sum Null before an object is read (Nothing included).
+  auto isError = [](const Variant& v) { return v.valueType() == VT_ERROR; };
+  if (isError(left) || isError(right)) raise(errc::TypeMismatch);
+  if (left.isNull() || right.isNull()) return Variant::null();
   Variant a = plainValue(left);
   Variant b = plainValue(right);
+  if (isError(a) || isError(b)) raise(errc::TypeMismatch);
   if (a.isNull() || b.isNull()) return Variant::null();
   if (a.isEmpty() && b.isEmpty()) return Variant(std::int16_t{0});
   if (a.isEmpty()) return b.type() == VT_BOOL ? Variant(static_cast<std::int16_t>(b.boolVal)) : b;

@@ -33,7 +33,7 @@ void saveMergeFieldsFromDatasource(Call& call) {
   std::optional<std::u16string> text;
   const std::int32_t number = frame::errorNumberOf([&] {
     fileName = call.text(1);
-    text = frame::collectMergeFile(call, addDataSourceEntry);
+    text = frame::collectMergeFile(call, frame::ControlWalk::ByIndex, addDataSourceEntry);
   });
   if (number != 0) {
     call.setResult(static_cast<std::int16_t>(number));

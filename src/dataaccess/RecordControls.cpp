@@ -82,7 +82,7 @@ void saveFormControls(const Object& form, const Object& source, const std::vecto
 void saveArrayControls(const Object& controls, const Object& source, const std::vector<Variant>& notSaved) {
   const std::u16string sourceName = toText(source.get(u"Name"));
   const std::int16_t upper = toInt16(controls.get(u"UBound"));
-  for (std::int16_t index = 0; index <= upper; ++index) {
+  for (std::int32_t index = 0; frame::indexWithin(index, upper); ++index) {
     const auto excluded = [&](const std::u16string&) {
       for (const Variant& entry : notSaved)
         if (toDouble(entry) == static_cast<double>(index)) return true;
@@ -101,7 +101,7 @@ void readFromRecordToControlArray(Call& call) {
   const Object source(call.object(1));
   const std::u16string sourceName = toText(source.get(u"Name"));
   const std::int16_t upper = toInt16(controls.get(u"UBound"));
-  for (std::int16_t index = 0; index <= upper; ++index) {
+  for (std::int32_t index = 0; frame::indexWithin(index, upper); ++index) {
     const Object control = frame::element(controls, index);
     if (isTextBox(control) || isComboBox(control)) fill(control, source, sourceName);
   }

@@ -40,6 +40,15 @@ std::u16string searchValue(const Object& control, const std::u16string& typeName
   return toText(control.value());
 }
 
+// A control's name as the form knows it: "txtFind(1)" for an element of a
+// control array, "txtFind" for a control of its own.
+std::u16string controlName(const Object& control) {
+  std::u16string name = toText(control.get(u"Name"));
+  frame::ContinueOnError index;
+  index.run([&] { name += u"(" + toText(Variant(toInt32(control.get(u"Index")))) + u")"; });
+  return name;
+}
+
 // The condition and table list that search controls add up to.
 struct SearchConditions {
   Syntax syntax;
@@ -66,6 +75,9 @@ struct SearchConditions {
       else if (*word == u"Date") kind = CriterionKind::Date;
       else return;
     }
+    // The statement could not hold a NUL: the fault is the control's.
+    if (kind == CriterionKind::Text && value.find(u'\0') != std::u16string::npos)
+      raise(errc::InvalidPropertyValue, {}, u"(a NUL character in the search value of " + controlName(control) + u")");
     append(condition, searchCriterion(kind, syntax, directive->table, field, value));
   }
 
@@ -92,7 +104,8 @@ void getWhereClauseFromTags(Call& call) {
           upper = frame::upperBound(controls);
         }))
       continue;
-    for (std::int32_t j = 0; j <= upper; ++j) {
+    bool more = false;
+    for (std::int32_t j = 0; errors.run([&] { more = frame::indexWithin(j, upper); }) && more; ++j) {
       errors.clear();
       errors.run([&] { search.add(frame::element(controls, j)); });
     }
@@ -112,7 +125,7 @@ void getBetweenWhereClauseFromTags(Call& call) {
   // criteria built so far are dropped.
   const bool failed = frame::runThenFinish([&] {
     const Object controls(call.arg(0));
-    for (std::int32_t i = lower; i <= upper; i += 2) {
+    for (std::int32_t i = lower; frame::indexWithin(i, upper); i += 2) {
       const Object from = frame::element(controls, i);
       const auto directive = frame::tags::search(toText(from.get(u"Tag")));
       if (!directive) continue;

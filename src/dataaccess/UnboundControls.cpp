@@ -89,7 +89,7 @@ void fillUnboundControlsFromRecordset(Call& call) {
   const std::int16_t first = call.int16(2);
   const std::int16_t upper = toInt16(controls.get(u"UBound"));
   const bool noRecord = toBool(source.get(u"EOF")) || toBool(source.get(u"BOF"));
-  for (std::int32_t index = first; index <= upper; ++index) {
+  for (std::int32_t index = first; frame::indexWithin(index, upper); ++index) {
     const auto i = static_cast<std::int16_t>(index);
     if (noRecord) {
       setElementValue(controls, i, Variant(u""));
@@ -109,7 +109,7 @@ void fillRecordsetFromUnboundControls(Call& call) {
     const Object controls(call.object(1));
     const std::int16_t first = call.int16(2);
     const std::int16_t upper = toInt16(controls.get(u"UBound"));
-    for (std::int32_t index = first; index <= upper; ++index) {
+    for (std::int32_t index = first; frame::indexWithin(index, upper); ++index) {
       const auto i = static_cast<std::int16_t>(index);
       Variant value = elementValue(controls, i);
       const std::u16string name = dataField(frame::element(controls, i));
@@ -152,7 +152,9 @@ void validateDataTypeOnLostFocus(Call& call) {
   });
   std::int16_t upper = 0;
   if (isArray) errors.run([&] { upper = toInt16(Object(call.arg(1)).get(u"UBound")); });
-  for (std::int32_t index = 0; index <= upper; ++index) {
+  // An overflow of the counter is remembered like any error and ends the walk.
+  bool more = false;
+  for (std::int32_t index = 0; errors.run([&] { more = frame::indexWithin(index, upper); }) && more; ++index) {
     // A control that cannot be taken, or whose field type cannot be read,
     // is passed over (its error stays remembered).
     Object control;

@@ -1,6 +1,10 @@
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/frame/Controls.h>
+
+#include <limits>
+#include <optional>
 
 namespace tarnwick::frame {
 
@@ -11,11 +15,46 @@ Object element(const Object& controlArray, std::int32_t index) {
 
 std::int32_t upperBound(const Object& controlArray) { return toInt32(controlArray.get(u"UBound")); }
 
+bool indexWithin(std::int32_t index, std::int32_t last) {
+  if (index > std::numeric_limits<std::int16_t>::max()) raise(errc::Overflow);
+  return index <= last;
+}
+
+namespace {
+
+// The elements that the collection's enumerator hands out, or nullopt when
+// it offers none.
+std::optional<std::vector<Variant>> enumeratedElements(const Object& collection) {
+  try {
+    return enumerate(collection);
+  } catch (const Error& e) {
+    if (e.number() != errc::MemberNotSupported) throw;
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
 std::vector<Object> collectionItems(const Object& collection) {
-  const std::int32_t count = toInt32(collection.get(u"Count"));
   std::vector<Object> items;
-  items.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
-  for (std::int32_t i = 0; i < count; ++i) items.push_back(element(collection, i));
+  if (const auto elements = enumeratedElements(collection)) {
+    items.reserve(elements->size());
+    for (const Variant& element : *elements) items.emplace_back(element);
+    return items;
+  }
+  // Without an enumerator: Count items from 0, or from 1 where the
+  // collection has no item 0.
+  const std::int32_t count = toInt32(collection.get(u"Count"));
+  if (count <= 0) return items;
+  items.reserve(static_cast<std::size_t>(count));
+  std::int32_t first = 0;
+  try {
+    items.push_back(element(collection, 0));
+  } catch (const Error&) {
+    first = 1;
+  }
+  for (std::int32_t i = first + static_cast<std::int32_t>(items.size()); i < first + count; ++i)
+    items.push_back(element(collection, i));
   return items;
 }
 

@@ -12,8 +12,7 @@ Object field(const Object& recordSource, std::u16string_view name) {
   return Object(fields.invoke(DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr));
 }
 
-// A field's value is its default member.
-Variant fieldValue(const Object& recordSource, std::u16string_view name) { return field(recordSource, name).value(); }
+Variant fieldValue(const Object& recordSource, std::u16string_view name) { return field(recordSource, name).get(u"Value"); }
 
 void setFieldValue(const Object& recordSource, std::u16string_view name, const Variant& value) {
   field(recordSource, name).invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &value);

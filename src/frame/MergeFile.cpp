@@ -35,13 +35,17 @@ std::optional<std::u16string> MergeFile::text(const Variant& addressFields, cons
   return header + u"\r\n" + data;
 }
 
-std::optional<std::u16string> collectMergeFile(Call& call,
+std::optional<std::u16string> collectMergeFile(Call& call, ControlWalk walk,
                                                const std::function<void(MergeFile&, const Object&)>& visit) {
   MergeFile file;
   for (const Variant& arrayValue : arrayElements(call.arg(0))) {
     const Object controls(arrayValue);
+    if (walk == ControlWalk::ForEach) {
+      for (const Object& control : collectionItems(controls)) visit(file, control);
+      continue;
+    }
     const std::int32_t upper = upperBound(controls);
-    for (std::int32_t j = 0; j <= upper; ++j) visit(file, element(controls, j));
+    for (std::int32_t j = 0; indexWithin(j, upper); ++j) visit(file, element(controls, j));
   }
   const Variant missing = Variant::missing();
   return file.text(call.has(2) ? call.arg(2) : missing, call.has(3) ? call.arg(3) : missing);

@@ -32,6 +32,14 @@ std::u16string_view trim(std::u16string_view text) noexcept {
   return text;
 }
 
+// A value enclosed in a matching pair of double or single quotes reads
+// without them, the blanks inside kept; a lone or unmatched quote stays.
+std::u16string_view unquoted(std::u16string_view value) noexcept {
+  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
 // One line of the file: its bytes as they stand, its line end, and what it
 // means.
 struct Line {
@@ -40,7 +48,7 @@ struct Line {
   std::string end;  // "\r\n", "\n" or "" for a last line without one
   Kind kind = Kind::Other;
   std::u16string name;   // section or key name, trimmed
-  std::u16string value;  // a key's value, trimmed
+  std::u16string value;  // a key's value, trimmed and unquoted
 };
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -73,7 +81,7 @@ std::vector<Line> splitLines(std::string_view text) {
       if (const std::size_t equals = t.find(u'='); equals != std::u16string_view::npos) {
         line.kind = Line::Kind::Key;
         line.name = trim(t.substr(0, equals));
-        line.value = trim(t.substr(equals + 1));
+        line.value = unquoted(trim(t.substr(equals + 1)));
       }
     }
     lines.push_back(std::move(line));

@@ -32,7 +32,7 @@ void clearControls(Call& call) {
   const Object controls(call.arg(0));
   const std::int16_t first = call.int16(1);
   const std::int16_t last = call.int16(2);
-  for (std::int32_t index = first; index <= last; ++index)
+  for (std::int32_t index = first; frame::indexWithin(index, last); ++index)
     setDefaultMember(frame::element(controls, index), Variant(u""));
 }
 

@@ -46,7 +46,7 @@ std::vector<Variant> selectedBookmarks(const Object& marks) {
 void appendRow(std::u16string& text, const std::vector<Object>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) text += u'\t';
-    appendCopyText(text, fields[k].value());
+    appendCopyText(text, fields[k].get(u"Value"));
   }
   text += u'\r';
 }

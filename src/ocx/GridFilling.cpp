@@ -30,6 +30,7 @@ void appendCell(std::u16string& row, const Variant& value) {
 // A field of the record source as the fill reads it, once for all records.
 struct ShownField {
   Object field;
+  DISPID valueId;  // its Value member, not the default one
   bool isLong;
 };
 
@@ -38,7 +39,8 @@ std::vector<ShownField> shownFields(const Object& records, const std::u16string&
   for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
     if (toText(field.get(u"Name")) == excepted) continue;
     const bool isLong = toInt32(field.get(u"Type")) == static_cast<std::int32_t>(frame::FieldType::Long);
-    shown.push_back({std::move(field), isLong});
+    const DISPID valueId = field.idOf(u"Value");
+    shown.push_back({std::move(field), valueId, isLong});
   }
   return shown;
 }
@@ -66,7 +68,7 @@ void fillGridWithRecords(Call& call) {
     if (!fields) fields = shownFields(records, excepted);
     row.clear();
     for (const ShownField& f : *fields) {
-      const Variant value = f.field.value();
+      const Variant value = getById(f.field, f.valueId);
       // A long integer keeps its leading blank (or minus sign); Null has no digits (Error 94).
       if (f.isLong) row += numberToText(toDouble(value));
       else appendCell(row, value);

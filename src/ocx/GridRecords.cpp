@@ -39,7 +39,7 @@ std::optional<std::int32_t> writeRecord(Call& call, RecordArguments at, bool rea
   }
   const Object fields(records.get(u"Fields"));
   // An automatic key is assigned at AddNew, so an add learns its new key here.
-  const std::int32_t key = readKey ? toInt32(frame::element(fields, 0).value()) : 0;
+  const std::int32_t key = readKey ? toInt32(frame::element(fields, 0).get(u"Value")) : 0;
   std::size_t next = 0;
   for (const Object& field : frame::collectionItems(fields)) {
     if (toText(field.get(u"Name")) == excepted) continue;

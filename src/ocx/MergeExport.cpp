@@ -72,7 +72,7 @@ void saveMergeFieldsFromTags(Call& call) {
   std::optional<std::u16string> text;
   const std::int32_t number = frame::errorNumberOf([&] {
     fileName = call.text(1);
-    text = frame::collectMergeFile(call, addTaggedEntry);
+    text = frame::collectMergeFile(call, frame::ControlWalk::ForEach, addTaggedEntry);
   });
   if (number != 0) {
     call.setResult(static_cast<std::int16_t>(number));

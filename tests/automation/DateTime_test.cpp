@@ -135,7 +135,7 @@ TEST(DateTime, ParsesUnderUnitedStatesConventions) {
   EXPECT_EQ(parsed(u"1/2/98", l), at(1998, 1, 2));               // month first
   EXPECT_EQ(parsed(u"31/12/1999", l), at(1999, 12, 31));         // falls back to day first
   EXPECT_EQ(parsed(u"2000-01-05", l), at(2000, 1, 5));           // four-digit first number: year first
-  EXPECT_EQ(parsed(u"99.12.31", l), at(1999, 12, 31));           // first number above 31: year first
+  EXPECT_EQ(parsed(u"99-12-31", l), at(1999, 12, 31));           // first number above 31: year first
   EXPECT_EQ(parsed(u"30/2/1", l), at(1930, 2, 1));              // neither day nor month first fits
   EXPECT_EQ(parsed(u"1/2/29", l), at(2029, 1, 2));               // two-digit years pivot at 30
   EXPECT_EQ(parsed(u"1/2/30", l), at(1930, 1, 2));
@@ -163,17 +163,63 @@ TEST(DateTime, ParsesUnderUnitedStatesConventions) {
   EXPECT_EQ(parsed(u"12 AM", l), 0.0);
   EXPECT_EQ(parsed(u"12:15 PM", l), *makeTime(12, 15, 0));
   EXPECT_EQ(parsed(u"13:00 AM", l), *makeTime(13, 0, 0));
+  EXPECT_EQ(parsed(u"13:00 PM", l), *makeTime(13, 0, 0));
   // Two numbers: day and month of this year, else month and year.
   EXPECT_EQ(parsed(u"12/5", l), at(thisYear(), 12, 5));
   EXPECT_EQ(parsed(u"5 January", l), at(thisYear(), 1, 5));
   EXPECT_EQ(parsed(u"12/1999", l), at(1999, 12, 1));
   EXPECT_EQ(parsed(u"2/30", l), at(1930, 2, 1));
-  EXPECT_TRUE(std::isnan(parsed(u"13/5", l)));  // day and month are not swapped
+  EXPECT_EQ(parsed(u"13/5", l), at(thisYear(), 5, 13));  // no month first: day first
   EXPECT_EQ(parseDate(u"12/31/1999", l), at(1999, 12, 31));
   {
     LocaleScope scope(Locale::enUS());
     EXPECT_TRUE(isDateText(u"12/31/1999"));
   }
+}
+
+TEST(DateTime, ThePeriodSeparatesTimesWhereItSeparatesNoDates) {
+  const Locale& l = enUS();
+  EXPECT_EQ(parsed(u"2.5", l), *makeTime(2, 5, 0));
+  EXPECT_EQ(parsed(u"0.1", l), *makeTime(0, 1, 0));
+  EXPECT_EQ(parsed(u"1.5.2", l), *makeTime(1, 5, 2));
+  EXPECT_EQ(parsed(u"1.5", l), *makeTime(1, 5, 0));  // not the 5th of January
+  EXPECT_EQ(parsed(u"1 2 3 4.5", l), at(2003, 1, 2, 4, 5));
+  EXPECT_EQ(parsed(u"12/31/1999 1.30 PM", l), at(1999, 12, 31, 13, 30));
+  EXPECT_EQ(parsed(u"Sept. 5, 2000", l), at(2000, 9, 5));  // an abbreviation's period
+  EXPECT_EQ(parsed(u"5 Jan.", l), at(thisYear(), 1, 5));
+  for (const char16_t* text : {u"02.01.1970", u"1.5 2", u"31.12.1999", u"1.5.2.3", u"1.60"})
+    EXPECT_TRUE(std::isnan(parsed(text, l))) << utf8(text);
+  // Where the period is the date separator it stays one.
+  EXPECT_EQ(parsed(u"2.5", deDE()), at(thisYear(), 5, 2));
+  EXPECT_EQ(parsed(u"02.01.1970", deDE()), at(1970, 1, 2));
+  LocaleScope scope(Locale::enUS());
+  EXPECT_TRUE(isDateText(u"2.5"));
+  EXPECT_FALSE(isDateText(u"02.01.1970"));
+  EXPECT_EQ(parseDate(u"1.5.2"), *makeTime(1, 5, 2));
+}
+
+TEST(DateTime, BlanksAreThePlatformsWholeSet) {
+  const Locale& l = enUS();
+  for (const char16_t* text : {u" 12/31/1999 ", u"\t12/31/1999\t", u"\n12/31/1999\r\n", u"\v12/31/1999\f",
+                               u"\u00A012/31/1999\u00A0", u"12 /\r31/\n1999"})
+    EXPECT_EQ(parsed(text, l), at(1999, 12, 31)) << utf8(text);
+  EXPECT_EQ(parsed(u"12/31/1999\u300013:30", l), at(1999, 12, 31, 13, 30));
+  EXPECT_EQ(parsed(u"12/31/1999\r\n13:30\r\n", l), at(1999, 12, 31, 13, 30));
+}
+
+TEST(DateTime, NumbersThatFitNoDateInTheLocalesOrderAreTriedInOthers) {
+  const Locale& l = enUS();
+  EXPECT_EQ(parsed(u"14 1", l), at(thisYear(), 1, 14));
+  EXPECT_EQ(parsed(u"30 2", l), at(2030, 2, 1));
+  EXPECT_EQ(parsed(u"2/30", l), at(1930, 2, 1));  // a month and a year come before a year and a month
+  EXPECT_EQ(parsed(u"14 2 3", l), at(2014, 2, 3));
+  EXPECT_EQ(parsed(u"31/12/1999", l), at(1999, 12, 31));  // year first gives no date here
+  EXPECT_EQ(parsed(u"1 2 3", l), at(2003, 1, 2));
+  EXPECT_EQ(parsed(u"28 1", deDE()), at(thisYear(), 1, 28));
+  EXPECT_EQ(parsed(u"1 28", deDE()), at(thisYear(), 1, 28));
+  // The two-digit year window stays: 00 to 29 are 20xx, 30 to 99 19xx.
+  EXPECT_EQ(parsed(u"1/2/29", l), at(2029, 1, 2));
+  EXPECT_EQ(parsed(u"1/2/30", l), at(1930, 1, 2));
 }
 
 TEST(DateTime, ParsesUnderGermanConventions) {
@@ -219,7 +265,7 @@ TEST(DateTime, RefusesTextsThatAreNoDates) {
   const Locale& l = enUS();
   const std::u16string refused[] = {
       u"", u"   ", u"5", u"2000", u"abc", u"Jan", u"Friday", u"12/31/1999x", u"2/30/2000", u"12/32/1999",
-      u"1/2/10000", u"24:00", u"12:60", u"12:30:60", u"13:00 PM", u"1:30 PM PM", u"PM", u"1:", u":30",
+      u"1/2/10000", u"24:00", u"12:60", u"12:30:60", u"1:30 PM PM", u"PM", u"1:", u":30",
       u"1//2/2000", u"/1/2/2000", u"1/2/2000/", u"1/2/3/4", u"Jan 5 2000 Feb", u"1 13:45 2/2000",
       u"1:30 2:30", u"-5", u"1/2/2000 13:45:00.5", u"0123:45", u"Mo 1/2/2000", u"Dezember 31, 1999", u"1.5e3", u"Jan 1 2 3",
       std::u16string(u"1/2/2000\0", 9), std::u16string(u"1/2\0/2000", 9), u"1/2/2000 \xD800",

@@ -115,6 +115,16 @@ TEST(NumericText, EnglishRules) {
   EXPECT_EQ(parseNumber(repeat(u"1,", 5000) + u"e-4990", en), parseNumber(repeat(u"1", 5000) + u"e-4990", en));
 }
 
+TEST(NumericText, BlanksAreThePlatformsWholeSet) {
+  const Locale en = Locale::enUS();
+  for (const char16_t* text : {u"12\r\n", u"\n12", u"\v12\f", u"\u00A012\u00A0", u"- \r\n12", u"$\t12\r"}) {
+    SCOPED_TRACE(traced(text));
+    EXPECT_TRUE(isNumericText(text, en));
+    EXPECT_EQ(std::fabs(parseNumber(text, en)), 12);
+  }
+  for (const char16_t* text : {u"1\r\n2", u"\u300012", u"12\u2028"}) EXPECT_FALSE(isNumericText(text, en)) << traced(text);
+}
+
 TEST(NumericText, GermanRulesAndTheThreadsLocale) {
   const Locale de = Locale::deDE();
   EXPECT_EQ(parseNumber(u"1.5", de), 15);
@@ -187,7 +197,13 @@ TEST(NumberToText, ValueConversionsUseTheLocaleAndALeadingZero) {
   EXPECT_EQ(doubleToText(-0.0, en), u"0");
   EXPECT_EQ(doubleToText(1.0 / 3, en), u"0.333333333333333");
   EXPECT_EQ(doubleToText(1e15, en), u"1E+15");
-  EXPECT_EQ(doubleToText(-1.5e-7, de), u"-1,5E-07");
+  // Fixed down to 1E-11, unlike the number-to-text rule.
+  EXPECT_EQ(doubleToText(-1.5e-7, de), u"-0,00000015");
+  EXPECT_EQ(doubleToText(5.6789e-6, en), u"0.0000056789");
+  EXPECT_EQ(doubleToText(1e-11, en), u"0.00000000001");
+  EXPECT_EQ(doubleToText(9.9e-12, en), u"9.9E-12");
+  EXPECT_EQ(doubleToText(-1.25e-11, en), u"-0.0000000000125");
+  EXPECT_EQ(numberToText(5.6789e-6), u" 5.6789E-06");
   EXPECT_EQ(errorOf([&] { doubleToText(kInf, en); }), errc::Overflow);
 
   EXPECT_EQ(singleToText(0.1f, en), u"0.1");

@@ -41,6 +41,22 @@ TEST(VariantAddition, TextsNumbersNullAndEmpty) {
   EXPECT_EQ(add(Variant(u"1,5"), Variant(1)).dblVal, 2.5);
 }
 
+TEST(VariantAddition, NullBesideAnyValueAndErrorValuesBesideAny) {
+  IDispatch* nothing = nullptr;
+  testing::CountedObject textBox{Variant(u"Miller")};
+  const Variant others[] = {Variant(), Variant(1), Variant(u"abc"), Variant(nothing),
+                            Variant(static_cast<IDispatch*>(&textBox)), Variant::null()};
+  for (const Variant& other : others) {
+    EXPECT_TRUE(add(Variant::null(), other).isNull()) << other.type();
+    EXPECT_TRUE(add(other, Variant::null()).isNull()) << other.type();
+    if (other.isNull()) continue;
+    EXPECT_EQ(errorOf([&] { add(Variant::error(5), other); }), errc::TypeMismatch) << other.type();
+    EXPECT_EQ(errorOf([&] { add(other, Variant::error(5)); }), errc::TypeMismatch) << other.type();
+  }
+  EXPECT_EQ(errorOf([] { add(Variant::error(5), Variant::null()); }), errc::TypeMismatch);
+  EXPECT_EQ(errorOf([] { add(Variant::null(), Variant::error(5)); }), errc::TypeMismatch);
+}
+
 TEST(VariantAddition, NumericTypesWidenAsThePlatformDoes) {
   Variant bytes = add(Variant(std::uint8_t{200}), Variant(std::uint8_t{100}));
   EXPECT_EQ(bytes.type(), VT_I2);

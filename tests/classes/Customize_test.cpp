@@ -139,6 +139,35 @@ TEST_F(CustomizeTest, GetRestoresASecondCopyWhenTheSwitchesAreOn) {
   EXPECT_EQ(ini(u"ColWidths.ini", u"frmOrdersgrdLines", u"CustomWidht"), u"No");  // kept as it was
 }
 
+TEST_F(CustomizeTest, CollectionsAreWalkedThroughTheirEnumerator) {
+  const Object form = formFrom(
+      "form frmList {\n  CommandButton cmdA {\n    Caption = \"&Go\"\n    ToolTipText = \"first\"\n  }\n"
+      "  CommandButton cmdB {\n    Caption = \"&Go\"\n    ToolTipText = \"second\"\n  }\n"
+      "  TextBox txtC {\n    ToolTipText = \"third\"\n  }\n}\n");
+  const Variant a = form.get(u"cmdA"), b = form.get(u"cmdB"), c = form.get(u"txtC");
+  // Numbered from 1, walked in the enumerator's order: no item lost, and
+  // the last of two equal captions wins.
+  const Object listed = testing::ItemList::make({b, a, c}, {a, b, c}, true);
+  EXPECT_EQ(toInt32(custom.call(u"GenerateIniTips", listed.pointer().get(), u"frmList")), 0);
+  EXPECT_EQ(ini(u"IniTips.ini", u"frmList", u"&Go"), u"second");
+  EXPECT_EQ(ini(u"IniTips.ini", u"frmList", u"txtC"), u"third");
+  // Without an enumerator: Count and Item, from 1 here.
+  const Object counted = testing::ItemList::make({b, c, a}, {}, false);
+  EXPECT_EQ(toInt32(custom.call(u"GenerateIniTips", counted.pointer().get(), u"frmCounted")), 0);
+  EXPECT_EQ(ini(u"IniTips.ini", u"frmCounted", u"&Go"), u"first");
+  EXPECT_EQ(ini(u"IniTips.ini", u"frmCounted", u"txtC"), u"third");
+  // Captions too.
+  EXPECT_EQ(toInt32(custom.call(u"GenerateIniCaptions", listed.pointer().get(), u"frmList")),
+            errc::MemberNotSupported);  // the text box has no caption
+  EXPECT_NE(frame::iniRead(u"frmList", std::nullopt, u"Captions.ini").find(std::u16string(u"&Go\0", 4)),
+            std::u16string::npos);
+  frame::iniWrite(u"frmList", u"CustomCaption", u"True", u"Captions.ini");
+  frame::iniWrite(u"frmList", u"&Go", u"&Run", u"Captions.ini");
+  custom.call(u"GetIniCaptions", listed.pointer().get(), u"frmList");
+  EXPECT_EQ(Object(a).get(u"Caption").text(), u"&Run");
+  EXPECT_EQ(Object(b).get(u"Caption").text(), u"&Run");
+}
+
 TEST_F(CustomizeTest, ResultsAreTheCurrentErrorNumber) {
   // Only text boxes: no captions, and each failed Caption read is an error.
   const Object form = formFrom("form frmPlain {\n  TextBox txtA {\n  }\n  TextBox txtB {\n  }\n}\n");

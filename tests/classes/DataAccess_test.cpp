@@ -1,4 +1,5 @@
 #include "../engine/EngineTesting.h"
+#include "../automation/ErrorOf.h"
 #include "ClassTesting.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -111,6 +112,26 @@ TEST_F(DataAccess, TypedTextNeverChangesTheStatement) {
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, u"Type mismatch");
   EXPECT_EQ(box->prompts()[0].buttons, 0);
+}
+
+TEST_F(DataAccess, ANulInATextSearchValueNamesTheControl) {
+  const Object form = formFrom(R"FORM(form frmSearch {
+  TextBox txtFind[0] {
+    Tag = "S=Orders([City])"
+    Text = "Oslo"
+  }
+  TextBox txtFind[1] {
+    Tag = "S=Orders([Customer])"
+    Text = "x"
+  }
+})FORM");
+  const Object controls(form.get(u"txtFind"));
+  Object(controls.get(u"Item", {Variant(1)})).put(u"Text", Variant(std::u16string(u"Sm\0ith", 6)));
+  EXPECT_EQ(dataAccess.call(u"GetWhereClauseFromTags_s", makeVariantArray({Variant(controls.get())}), true, true).text(),
+            u"");
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].prompt,
+            standardDescription(errc::InvalidPropertyValue) + u" (a NUL character in the search value of txtFind(1))");
 }
 
 TEST_F(DataAccess, RangeCriteriaFromPairs) {
@@ -256,6 +277,56 @@ TEST_F(DataAccess, ControlArraysAndUnboundControls) {
   EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", true, fields, orders.pointer().get(), u"Qty")));
   ASSERT_EQ(box->prompts().size(), 1u);
   EXPECT_EQ(box->prompts()[0].prompt, u"Type mismatch");
+}
+
+TEST_F(DataAccess, ControlArrayWalksEndAtTheLastIndexOfTheirCounter) {
+  const Object form = formFrom(R"FORM(form frmOne {
+  TextBox txtField[0] {
+    Tag = "Orders([Customer])"
+    DataField = "Customer"
+  }
+})FORM");
+  const Variant control(Object(form.get(u"txtField")).get(u"Item", {Variant(0)}));
+  const Object orders(db.call(u"OpenRecordset", u"Orders", 1));
+  orders.call(u"MoveLast");
+  constexpr long kEveryIndex = 32768;
+  constexpr long kLimit = 3 * kEveryIndex;  // a wrapping walk stops here with error 7
+  auto walk = [&](auto routine) {
+    auto* array = new testing::EveryIndexArray(control, kLimit);
+    const Object held(ComPtr<IDispatch>::attach(array));
+    const std::int32_t number = testing::errorOf([&] { routine(Variant(held.get())); });
+    return std::pair{number, array->taken()};
+  };
+  // No handling: the client receives error 6 after the last element.
+  for (const char16_t* routine : {u"ReadFromRecordToControlArray", u"ReadFromSnapToControlArray"}) {
+    const auto [number, taken] = walk([&](const Variant& a) { dataAccess.call(routine, a, orders.pointer().get()); });
+    EXPECT_EQ(number, errc::Overflow) << toUtf8(routine);
+    EXPECT_EQ(taken, kEveryIndex) << toUtf8(routine);
+  }
+  EXPECT_EQ(Object(control).get(u"Text").text(), u"O'Brien");
+  EXPECT_EQ(walk([&](const Variant& a) {
+              dataAccess.call(u"FillUnboundControlsFromRS_s", orders.pointer().get(), a, std::int16_t{32767});
+            }),
+            std::pair(errc::Overflow, 2L));  // the data field, then the value
+  // Handler and finish: the overflow is shown and the save fails.
+  orders.call(u"Edit");
+  std::pair<std::int32_t, long> saved;
+  saved = walk([&](const Variant& a) {
+    EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", true, a, orders.pointer().get(), 0)));
+  });
+  EXPECT_EQ(saved, std::pair(0, kEveryIndex));
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].prompt, standardDescription(errc::Overflow));
+  // Result is the error's description.
+  orders.call(u"Edit");
+  std::u16string result;
+  EXPECT_EQ(walk([&](const Variant& a) {
+              result = dataAccess.call(u"FillRSFromUnboundControls_s", orders.pointer().get(), a, std::int16_t{32760})
+                           .text();
+            }),
+            std::pair(0, 16L));
+  EXPECT_EQ(result, standardDescription(errc::Overflow));
+  orders.call(u"CancelUpdate");
 }
 
 TEST_F(DataAccess, MergeFieldsFromDataSources) {

@@ -3,6 +3,7 @@
 // the engine's recordsets on real database files.
 #include "../automation/ErrorOf.h"
 #include "../engine/EngineTesting.h"
+#include "ClassTesting.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Locale.h>
@@ -140,6 +141,21 @@ TEST_F(OcxDataGrid, CopyWritesTheSelectedRecordsAsText) {
   grid.put(u"SelEndCol", lastColumn);
   EXPECT_EQ(copy(grid, empty), errc::NoCurrentRecord);
   EXPECT_EQ(host::clipboard()->text(), u" 7\tAnn\t\r 12\tBob\tx\r\t 7\ty\r");
+}
+
+TEST_F(OcxDataGrid, CopyReadsFieldsThroughTheirValue) {
+  LocaleScope en(Locale::enUS());
+  db.call(u"Execute", u"CREATE TABLE tblPersons (Id LONG, Person TEXT(10))");
+  db.call(u"Execute", u"INSERT INTO tblPersons VALUES (7, 'Ann')");
+  db.call(u"Execute", u"INSERT INTO tblPersons VALUES (12, Null)");
+  const Object data = member(u"datSource");
+  data.put(u"RecordSource", Variant(u"tblPersons"));
+  data.call(u"Refresh");
+  const Object grid = member(u"grdSource");
+  const Object rs = recordsetOf(u"datSource");
+  select(grid, rs, {12, 7});
+  EXPECT_EQ(copy(grid, testing::FieldsByNameOnly::wrap(rs)), 0);
+  EXPECT_EQ(host::clipboard()->text(), u" 12\t\r 7\tAnn\r");
 }
 
 TEST_F(OcxDataGrid, CopyAndPasteRoundTripFieldByField) {

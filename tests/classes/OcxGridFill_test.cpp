@@ -3,6 +3,7 @@
 // database files.
 #include "../automation/ErrorOf.h"
 #include "../engine/EngineTesting.h"
+#include "ClassTesting.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Locale.h>
@@ -105,6 +106,17 @@ TEST_F(OcxGridFill, FillGridWithRecordsShowsEveryKindOfValue) {
     ocx.call(u"FillGridWithRecords", grid.get(), one.get());
     EXPECT_EQ(rows(grid), u" 7|1,5\n");
   }
+}
+
+TEST_F(OcxGridFill, FillGridWithRecordsReadsFieldsThroughTheirValue) {
+  Object db = database();
+  ComPtr<host::Form> form;
+  Object grid = flexGrid(form, 5);
+  const Object rs(db.call(u"OpenRecordset", u"Select * From tblPeople Order By Person"));
+  ocx.call(u"FillGridWithRecords", grid.get(), testing::FieldsByNameOnly::wrap(rs).get(), u"Qty");
+  EXPECT_EQ(rows(grid), u" 12||Rome|True|12/24/1998\n"
+                        u" 7|Ann|Oslo|True|1/2/1990\n"
+                        u"-3|Bob||False|\n");
 }
 
 TEST_F(OcxGridFill, FillGridWithRecordsFailures) {

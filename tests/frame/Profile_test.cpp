@@ -68,6 +68,24 @@ TEST_F(Profile, ReadsValuesAsTheProfileFunctionsDo) {
   EXPECT_EQ(iniRead(u"First", std::nullopt, file("odd.ini")), u"");
 }
 
+TEST_F(Profile, QuotedValuesReadWithoutTheirQuotes) {
+  put("q.ini",
+      "[Q]\nDouble=\"hello world\"\nSingle=  ' two  blanks '  \nOpen=\"hello\nMixed=\"hello'\nLone=\"\n"
+      "Inner=say \"hi\"\nEmpty=\"\"\n");
+  const auto f = file("q.ini");
+  EXPECT_EQ(iniRead(u"Q", u"Double", f), u"hello world");
+  EXPECT_EQ(iniRead(u"Q", u"Single", f), u" two  blanks ");
+  EXPECT_EQ(iniRead(u"Q", u"Open", f), u"\"hello");
+  EXPECT_EQ(iniRead(u"Q", u"Mixed", f), u"\"hello'");
+  EXPECT_EQ(iniRead(u"Q", u"Lone", f), u"\"");
+  EXPECT_EQ(iniRead(u"Q", u"Inner", f), u"say \"hi\"");
+  EXPECT_EQ(iniRead(u"Q", u"Empty", f), u"");
+  // A write stores exactly what it is given; the read then drops the pair.
+  EXPECT_NE(iniWrite(u"Q", u"Written", u"'kept'", f), 0);
+  EXPECT_NE(bytes("q.ini").find("Written='kept'"), std::string::npos);
+  EXPECT_EQ(iniRead(u"Q", u"Written", f), u"kept");
+}
+
 TEST_F(Profile, WritesKeepEveryOtherLine) {
   put("w.ini", "; settings\r\n[Main]\r\nA=1\r\n\r\n[Other]\r\nB=2");
   const auto f = file("w.ini");

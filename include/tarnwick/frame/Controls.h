@@ -15,8 +15,15 @@ namespace tarnwick::frame {
 TARNWICK_API Object element(const Object& controlArray, std::int32_t index);
 // The control array's UBound member.
 TARNWICK_API std::int32_t upperBound(const Object& controlArray);
-// The members of a collection such as a form's Controls, in the
-// collection's own order (its Count, and its default member from 0).
+// The condition of a loop over indexes, counted as with the platform's
+// 16-bit loop counter: true while `index` has not passed `last`. A counter
+// stepped beyond 32767 is error 6 (overflow), so a loop up to 32767 visits
+// that index and then fails instead of wrapping to -32768.
+TARNWICK_API bool indexWithin(std::int32_t index, std::int32_t last);
+// The members of a collection such as a form's Controls, as a for-each
+// loop walks it: in the order of its enumerator (member DISPID_NEWENUM), or
+// where it offers none, Count items through its default member from 0 (from
+// 1 when it has no item 0).
 TARNWICK_API std::vector<Object> collectionItems(const Object& collection);
 // The controls of a form, in the order of its Controls collection.
 TARNWICK_API std::vector<Object> formControls(const Object& form);

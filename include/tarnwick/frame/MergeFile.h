@@ -34,12 +34,17 @@ class TARNWICK_API MergeFile {
   std::size_t entries_ = 0;
 };
 
+// How a merge routine walks a control array: with a for-each loop (its
+// enumerator's order), or by index from 0 to its UBound.
+enum class ControlWalk { ForEach, ByIndex };
+
 // The export both merge routines share: walks the controls of every
-// control array in `arrays` (each from index 0 to its UBound), lets
-// `visit` add the control's entry to the file (or nothing), and finishes
-// with the caller's address parts, given as the call's arguments 2 and 3.
-// The result is what the routine answers: Error when the walk fails,
-// nullopt when there is nothing to write, else the file's text.
-std::optional<std::u16string> collectMergeFile(Call& call, const std::function<void(MergeFile&, const Object&)>& visit);
+// control array in the call's argument 0, lets `visit` add the control's
+// entry to the file (or nothing), and finishes with the caller's address
+// parts, given as the call's arguments 2 and 3. The result is what the
+// routine answers: Error when the walk fails, nullopt when there is nothing
+// to write, else the file's text.
+std::optional<std::u16string> collectMergeFile(Call& call, ControlWalk walk,
+                                               const std::function<void(MergeFile&, const Object&)>& visit);
 
 }  // namespace tarnwick::frame
