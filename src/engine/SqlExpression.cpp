@@ -115,6 +115,15 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
     } else if (tok.kind == Tok::Word && isPunct(t_[at + 1], u"(")) {
       emit(functionName(tok));
       ++at;
+    } else if (selectList && depth == 0 && previous && isWord(*previous, u"AS") &&
+               (tok.kind == Tok::Word || tok.kind == Tok::Name)) {
+      // The name a select list gives an item: a name of its own, even where
+      // it is also the name of a field ("Sum(Qty) AS Qty").
+      emit(quoteName(std::u16string_view(tok.text)));
+      ++at;
+      previous = &tok;
+      lastWasOperand_ = true;
+      continue;
     } else {
       // A field reference, possibly qualified.
       std::u16string qualifier;

@@ -499,6 +499,12 @@ TEST(Recordset, RecordsetsOfSeveralTables) {
   EXPECT_EQ(column(below, u"OrderId"), u"1,2");
   Object counted(db.call(u"OpenRecordset", u"Select Customer, Count(*) AS N From Orders Group By Customer"));
   EXPECT_EQ(column(counted, u"N"), u"2,1,2");  // texts compare without regard to case
+  // The name a select list gives an item may be the name of a field.
+  Object summed(db.call(u"OpenRecordset", u"Select Sum(Qty) AS Qty From Orders"));
+  Object total(db.call(u"OpenRecordset", u"Select Sum(Qty) AS Total From Orders"));
+  EXPECT_EQ(column(summed, u"Qty"), column(total, u"Total"));
+  Object grouped(db.call(u"OpenRecordset", u"Select Count(*) AS OrderId From Orders Group By Customer"));
+  EXPECT_EQ(column(grouped, u"OrderId"), u"2,1,2");
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Nowhere"); }), errc::TableNotFound);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Nowhere"); }), errc::TableNotFound);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From"); }), errc::SyntaxErrorFrom);
