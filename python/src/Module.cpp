@@ -311,6 +311,12 @@ std::u16string nameArgument(py::handle name) {
   return toText16(name);
 }
 
+// Calls a member, or reads a property, of any object by name.
+Variant callByName(py::handle object, py::handle name, py::handle args) {
+  const Object o = objectOf(object);
+  return invokeExact(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+}
+
 }  // namespace
 
 ModuleState& state() {
@@ -476,18 +482,11 @@ PYBIND11_MODULE(tarnwick, m) {
       "The class name the object reports.");
   m.def(
       "invoke",
-      [](py::handle object, py::handle name, py::args args) {
-        const Object o = objectOf(object);
-        return invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
-      },
+      [](py::handle object, py::handle name, py::args args) { return fromVariant(callByName(object, name, args)); },
       py::arg("object"), py::arg("name"), "Calls a member by name with positional arguments.");
   m.def(
       "raw",
-      [](py::handle object, py::handle name, py::args args) {
-        const Object o = objectOf(object);
-        return wrapExact(
-            invokeExact(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args));
-      },
+      [](py::handle object, py::handle name, py::args args) { return wrapExact(callByName(object, name, args)); },
       py::arg("object"), py::arg("name"),
       "Calls a member (or reads a property) by name as invoke does, answering with a tarnwick.Variant that keeps "
       "the exact type of the answer.");
