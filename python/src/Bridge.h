@@ -51,6 +51,14 @@ Variant toVariant(py::handle value);
 // An automation value as a Python value (references followed).
 py::object fromVariant(const VARIANT& value);
 
+// tarnwick.Variant: an automation value kept with its exact type, for
+// values Python has no type of its own for (16-bit integers, singles,
+// bytes, ...) and for reading the type a member answers with.
+struct ExactValue {
+  Variant value;
+};
+py::object wrapExact(Variant value);
+
 std::u16string toText16(py::handle text);  // str -> UTF-16, lone surrogates kept
 py::str fromText16(std::u16string_view text);
 
@@ -81,7 +89,10 @@ struct BoundMember {
 };
 
 // Calls a member with Python arguments; tarnwick.Ref arguments pass a
-// reference that the member may write through, and see the new value.
+// reference that the member may write through, and see the new value (as a
+// tarnwick.Variant where they held one).
+Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args,
+                    py::handle putValue = py::handle());
 py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args,
                         py::handle putValue = py::handle());
 
@@ -107,7 +118,7 @@ void dropPendingCause() noexcept;
 
 // ---- module parts ----
 
-// The value conversions as module functions.
+// The value conversions as module functions, and tarnwick.Variant.
 void addConversions(py::module_& module);
 
 }  // namespace tarnwick::python

@@ -1,6 +1,7 @@
 // The value layer's conversions as module functions, so that code ported
 // to Python converts exactly as the library does. Each takes an optional
-// locale: None for the process's locale, or "en-US" / "de-DE".
+// locale: None for the process's locale, or "en-US" / "de-DE". Values of an
+// exact automation type travel as tarnwick.Variant.
 #include "Bridge.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -40,10 +41,101 @@ std::u16string textArgument(py::handle value) {
 
 py::object dateResult(DATE serial) { return fromVariant(Variant::date(serial)); }
 
+struct TypeCode {
+  std::u16string_view name;
+  VARTYPE code;
+};
+constexpr TypeCode kTypeCodes[] = {
+    {u"EMPTY", VT_EMPTY}, {u"NULL", VT_NULL}, {u"I2", VT_I2},     {u"I4", VT_I4},       {u"R4", VT_R4},
+    {u"R8", VT_R8},       {u"CY", VT_CY},     {u"DATE", VT_DATE}, {u"BSTR", VT_BSTR},   {u"DISPATCH", VT_DISPATCH},
+    {u"ERROR", VT_ERROR}, {u"BOOL", VT_BOOL}, {u"UI1", VT_UI1},   {u"I8", VT_I8},
+};
+
+// A type given by its code or its name ("I2", "vt_i2").
+VARTYPE typeArgument(py::handle type) {
+  if (PyLong_Check(type.ptr()) && !PyBool_Check(type.ptr())) {
+    const long code = type.cast<long>();
+    for (const TypeCode& t : kTypeCodes)
+      if (t.code == code) return t.code;
+    raise(errc::InvalidProcedureCall, toText16(py::str(type)));
+  }
+  if (!PyUnicode_Check(type.ptr())) raise(errc::TypeMismatch);
+  const std::u16string text = toText16(type);
+  std::u16string_view name = text;
+  if (name.size() > 3 && equalsIgnoreCase(name.substr(0, 3), u"VT_")) name.remove_prefix(3);
+  for (const TypeCode& t : kTypeCodes)
+    if (equalsIgnoreCase(name, t.name)) return t.code;
+  raise(errc::InvalidProcedureCall, text);
+}
+
+// The value changed to the type as the library changes types; an error
+// value is made from its code, which no conversion does.
+Variant exactValue(py::handle value, py::handle type, py::handle loc) {
+  Variant v = toVariant(value);
+  if (type.is_none()) return v;
+  const VARTYPE vt = typeArgument(type);
+  if (vt != VT_ERROR) return underLocale(loc, [&] { return changeType(v, vt); });
+  const Variant plain = v.value();
+  switch (plain.type()) {
+    case VT_ERROR: return plain;
+    case VT_UI1:
+    case VT_I2:
+    case VT_I4: return Variant::error(toInt32(plain));
+    default: raise(errc::TypeMismatch);
+  }
+}
+
+py::object exactRepr(const ExactValue& self) {
+  py::object type = py::int_(self.value.type());
+  for (const TypeCode& t : kTypeCodes)
+    if (t.code == self.value.type()) type = fromText16(t.name);
+  return py::str("tarnwick.Variant({!r}, {!r})").format(fromVariant(self.value), type);
+}
+
+// The & operator: each side as text, a Null side as the empty text; only
+// two Nulls make Null.
+Variant concatenate(const Variant& left, const Variant& right) {
+  const Variant a = plainValue(left);
+  const Variant b = plainValue(right);
+  if (a.isNull() && b.isNull()) return Variant::null();
+  std::u16string joined = a.isNull() ? std::u16string() : toText(a);
+  joined += b.isNull() ? std::u16string() : toText(b);
+  return Variant(joined);
+}
+
 }  // namespace
+
+py::object wrapExact(Variant value) { return py::cast(ExactValue{std::move(value)}); }
 
 void addConversions(py::module_& m) {
   const auto locale = py::arg("locale") = py::none();
+  py::class_<ExactValue>(m, "Variant",
+                         "An automation value with its exact type: Variant(value, \"I2\") converts value to a 16-bit "
+                         "integer as the library converts; .vartype is the type code, .value the Python value.")
+      .def(py::init([](py::handle value, py::handle type, py::handle loc) {
+             return ExactValue{exactValue(value, type, loc)};
+           }),
+           py::arg("value") = py::none(), py::arg("vartype") = py::none(), locale)
+      .def_property_readonly("vartype", [](const ExactValue& self) { return self.value.type(); })
+      .def_property_readonly("value", [](const ExactValue& self) { return fromVariant(self.value); })
+      .def("__eq__",
+           [](const ExactValue& self, py::handle other) -> py::object {
+             if (!py::isinstance<ExactValue>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             const ExactValue& that = other.cast<const ExactValue&>();
+             return py::bool_(self.value.type() == that.value.type() &&
+                              fromVariant(self.value).equal(fromVariant(that.value)));
+           })
+      .def("__repr__", &exactRepr);
+  m.def(
+      "concat",
+      [](py::handle left, py::handle right, py::handle loc) {
+        const Variant a = toVariant(left);
+        const Variant b = toVariant(right);
+        return fromVariant(underLocale(loc, [&] { return concatenate(a, b); }));
+      },
+      py::arg("left"), py::arg("right"), locale,
+      "The & operator: both values as text joined; Null reads as \"\" unless both are Null, which gives Null; "
+      "an error value or an array is a type mismatch.");
   m.def(
       "leading_number",
       [](py::handle text, py::handle loc) {
@@ -94,14 +186,15 @@ void addConversions(py::module_& m) {
       py::arg("value"), locale, "A value as text, as it converts to a string (numbers, dates, booleans).");
   m.def(
       "add",
-      [](py::handle left, py::handle right, py::handle loc) {
+      [](py::handle left, py::handle right, py::handle loc, bool raw) {
         const Variant a = toVariant(left);
         const Variant b = toVariant(right);
-        const Variant sum = underLocale(loc, [&] { return tarnwick::add(a, b); });
-        return fromVariant(sum);
+        Variant sum = underLocale(loc, [&] { return tarnwick::add(a, b); });
+        return raw ? wrapExact(std::move(sum)) : fromVariant(sum);
       },
-      py::arg("left"), py::arg("right"), locale,
-      "Variant addition: texts concatenate, a text and a number add as numbers, Null gives Null.");
+      py::arg("left"), py::arg("right"), locale, py::arg("raw") = false,
+      "Variant addition: texts concatenate, a text and a number add as numbers, Null gives Null; raw=True "
+      "answers with a tarnwick.Variant that keeps the sum's type.");
   m.def(
       "round_int16",
       [](py::handle value, py::handle loc) {

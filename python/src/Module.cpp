@@ -152,6 +152,10 @@ class ControlArray:
             raise Error(340, error_description(340, str(index)))
         return self._controls[position]
 
+    def __setitem__(self, index, value):
+        # As in the host, assigning to an element sets its value (its default member).
+        _set_default_member(self[index], value)
+
 
 import atexit as _atexit
 _atexit.register(set_message_box, None)
@@ -307,6 +311,12 @@ std::u16string nameArgument(py::handle name) {
   return toText16(name);
 }
 
+// Calls a member, or reads a property, of any object by name.
+Variant callByName(py::handle object, py::handle name, py::handle args) {
+  const Object o = objectOf(object);
+  return invokeExact(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+}
+
 }  // namespace
 
 ModuleState& state() {
@@ -329,7 +339,7 @@ const frame::InterfaceInfo* ObjectHandle::libraryInterface() {
 
 py::object wrapObject(ComPtr<IDispatch> object) { return py::cast(ObjectHandle(std::move(object))); }
 
-py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
+Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
   const std::size_t count = py::len(args);
   std::vector<Variant> values(count);
   // Referenced values live here; the vector is never resized once a
@@ -349,16 +359,23 @@ py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, 
   }
   Variant put;
   if (putValue) put = toVariant(putValue);
-  const Variant result = Object(object).invoke(id, flags, values, putValue ? &put : nullptr);
+  Variant result = Object(object).invoke(id, flags, values, putValue ? &put : nullptr);
   dropPendingCause();
   if (anyReference) {
     i = 0;
     for (py::handle a : args) {
-      if (py::isinstance(a, state().refType)) a.attr("value") = fromVariant(referenced[i]);
+      if (py::isinstance(a, state().refType)) {
+        const bool exact = py::isinstance<ExactValue>(a.attr("value"));
+        a.attr("value") = exact ? wrapExact(referenced[i].value()) : fromVariant(referenced[i]);
+      }
       ++i;
     }
   }
-  return fromVariant(result);
+  return result;
+}
+
+py::object invokeMember(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
+  return fromVariant(invokeExact(object, id, flags, args, putValue));
 }
 
 }  // namespace tarnwick::python
@@ -465,11 +482,22 @@ PYBIND11_MODULE(tarnwick, m) {
       "The class name the object reports.");
   m.def(
       "invoke",
-      [](py::handle object, py::handle name, py::args args) {
-        const Object o = objectOf(object);
-        return invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
-      },
+      [](py::handle object, py::handle name, py::args args) { return fromVariant(callByName(object, name, args)); },
       py::arg("object"), py::arg("name"), "Calls a member by name with positional arguments.");
+  m.def(
+      "raw",
+      [](py::handle object, py::handle name, py::args args) { return wrapExact(callByName(object, name, args)); },
+      py::arg("object"), py::arg("name"),
+      "Calls a member (or reads a property) by name as invoke does, answering with a tarnwick.Variant that keeps "
+      "the exact type of the answer.");
+  m.def(
+      "_set_default_member",
+      [](py::handle object, py::handle value) {
+        const Variant v = toVariant(value);
+        objectOf(object).invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &v);
+        dropPendingCause();
+      },
+      py::arg("object"), py::arg("value"), "Sets an object's value, its default member (as ControlArray does).");
   m.def(
       "get_property",
       [](py::handle object, py::handle name, py::args indexes) {

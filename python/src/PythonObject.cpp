@@ -7,6 +7,7 @@
 #include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/automation/UnknownBase.h>
 #include <tarnwick/frame/ControlInterfaces.h>
+#include <tarnwick/host/ControlKind.h>
 
 #include <unordered_map>
 #include <vector>
@@ -27,6 +28,19 @@ constexpr DISPID kItemId = 0x40000002;
 constexpr DISPID kFirstNameId = 1;
 
 class PythonObject;
+
+// The member a control of the host's kind reads and writes as its value.
+std::u16string_view defaultMemberName(host::ControlKind kind) noexcept {
+  using K = host::ControlKind;
+  switch (kind) {
+    case K::TextBox: case K::ComboBox: case K::ListBox: case K::DBCombo:
+    case K::MSFlexGrid: case K::Grid: case K::DBGrid: return u"Text";
+    case K::CheckBox: case K::CommandButton: return u"Value";
+    case K::TabStrip: return u"Tabs";
+    case K::Label: case K::Frame: case K::Menu: case K::Panel: case K::Data: return u"Caption";
+  }
+  return u"Caption";
+}
 
 // One wrapper per live Python object. Never destroyed: wrappers that a
 // static object of the library still holds may be released after the
@@ -175,6 +189,21 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     return py::object();
   }
 
+  // The attribute that the default member stands for without an index: the
+  // one its class names in _default_member_, else the member that a host
+  // control of its type name has as its value (Text of a text box, Caption
+  // of a label, Value of a check box), else Value.
+  py::object defaultAttribute() const {
+    std::u16string name(u"Value");
+    if (PyObject_HasAttrString(target_.ptr(), "_default_member_"))
+      name = toText16(py::str(target_.attr("_default_member_")));
+    else if (const auto kind = host::kindOfTypeName(typeName()))
+      name = defaultMemberName(*kind);
+    py::object attribute = attributeName(name.c_str());
+    if (!attribute) raise(errc::MemberNotSupported);
+    return attribute;
+  }
+
   DISPID idOf(const char16_t* name) {
     const std::u16string_view asked(name);
     for (std::size_t i = 0; i < names_.size(); ++i)
@@ -225,6 +254,10 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     if (isPut) {
       // The value being assigned stands first in Invoke's list.
       py::object value = fromVariant(params.rgvarg[0]);
+      if (id == DISPID_VALUE && args.empty()) {
+        py::setattr(self, defaultAttribute(), value);
+        return Variant();
+      }
       if (id == DISPID_VALUE || id == kItemId) {
         if (args.empty()) raise(errc::MemberNotSupported);
         self[key(args)] = value;
@@ -242,10 +275,11 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     }
 
     if (id == DISPID_VALUE) {
-      // The default member: calling the object, else indexing it.
+      // The default member: calling the object, else indexing it, else its value attribute.
       if (PyCallable_Check(self.ptr())) return toVariant(self(*args));
-      if (args.empty()) raise(errc::MemberNotSupported);
-      return toVariant(self[key(args)]);
+      if (!args.empty()) return toVariant(self[key(args)]);
+      py::object member = self.attr(defaultAttribute());
+      return toVariant(isRoutine(member) ? member() : member);
     }
     if (id == kCountId) return toVariant(py::int_(py::len(self)));
     if (id == kItemId) {

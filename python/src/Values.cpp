@@ -202,6 +202,7 @@ Variant toVariant(py::handle value) {
   if (p == s.nothing.ptr()) return Variant(static_cast<IDispatch*>(nullptr));
   if (p == s.missing.ptr()) return Variant::missing();
   if (py::isinstance<ObjectHandle>(value)) return Variant(value.cast<ObjectHandle&>().pointer().get());
+  if (py::isinstance<ExactValue>(value)) return value.cast<ExactValue&>().value;
   if (PyList_Check(p) || PyTuple_Check(p)) {
     const std::int32_t lower = py::isinstance(value, s.arrayType) ? value.attr("lbound").cast<std::int32_t>() : 0;
     return sequenceToArray(value, lower);

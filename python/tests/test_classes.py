@@ -114,3 +114,55 @@ def test_activation_by_name_and_identifier():
     with pytest.raises(tarnwick.Error) as failure:
         tarnwick.CreateObject("Tarnwick.NoSuchClass")
     assert failure.value.number == 429
+
+
+def test_control_array_elements_take_values_through_the_array(database):
+    dataAccess = tarnwick.CreateObject("Tarnwick.DataAccessWrapper")
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    boxes = tarnwick.ControlArray(
+        [Control("TextBox", "txtField", DataField=name, Index=i, Text="old") for i, name in enumerate(["OrderId", "Qty", "Note"])])
+    orders = database.OpenRecordset("Select * From Orders Order By OrderId", 2)
+    orders.FindFirst("OrderId = 6")
+    # The routine writes each element's value, its Text; elements below the first index stay.
+    assert dataAccess.FillUnboundControlsFromRS_s(orders, boxes, 1) == ""
+    assert [box.Text for box in boxes] == ["old", 29, "deliver to the back door"]
+    orders.FindFirst("OrderId = 1")
+    assert dataAccess.FillUnboundControlsFromRS_s(orders, boxes, 0) == ""
+    assert [box.Text for box in boxes] == [1, 17, ""]  # a Null field shows ""
+    # Assigning through the array sets the element's value, as the host's arrays do; the
+    # routine that writes the record reads the values back through the array.
+    boxes[1] = "40000"
+    boxes[2] = "typed"
+    assert boxes[1].Text == "40000" and isinstance(boxes[1], Control)
+    orders.Edit()
+    assert dataAccess.FillRSFromUnboundControls_s(orders, boxes, 1) == ""
+    orders.Update()
+    saved = database.OpenRecordset("Select Qty, Note From Orders Where OrderId = 1")
+    assert saved("Qty") is tarnwick.Null and saved("Note") == "typed"  # 40000 fits no integer field
+    # At the end of the records every element from the first index shows "".
+    orders.MoveLast()
+    orders.MoveNext()
+    assert dataAccess.FillUnboundControlsFromRS_s(orders, boxes, 0) == ""
+    assert [box.Text for box in boxes] == ["", "", ""]
+
+    # The value of a Python object is the member its kind has as value (Caption of a label,
+    # Value of a check box), else the one its class names, else Value; host controls in a
+    # Python array take assignments too.
+    class Gauge:
+        _default_member_ = "Level"
+        Level = 3
+
+    form = tarnwick.load_form("form frmMixed {\n  TextBox txtHost {\n    Text = \"x\"\n  }\n}\n")
+    mixed = tarnwick.ControlArray([Control("Label", "lblA", Caption="a", Text="kept"), Control("CheckBox", "chkA", Value=1),
+                                   Gauge(), form.txtHost, Control("Slider", "sldA", Value=5)])
+    mixed[3] = 12
+    assert form.txtHost.Text == "12"
+    assert tarnwick.concat(mixed[0], mixed[2]) == "a3"  # values read through the default member
+    ocx.ClearControls(mixed, 0, 4)
+    assert (mixed[0].Caption, mixed[1].Value, mixed[2].Level, form.txtHost.Text, mixed[4].Value) == ("", "", "", "", "")
+    assert mixed[0].Text == "kept"
+    with pytest.raises(tarnwick.MemberNotFoundError):
+        tarnwick.ControlArray([Control("Slider", "sldB")])[0] = 1
+    with pytest.raises(tarnwick.Error) as failure:
+        mixed[5] = 1
+    assert failure.value.number == 340
