@@ -92,17 +92,6 @@ py::object exactRepr(const ExactValue& self) {
   return py::str("tarnwick.Variant({!r}, {!r})").format(fromVariant(self.value), type);
 }
 
-// The & operator: each side as text, a Null side as the empty text; only
-// two Nulls make Null.
-Variant concatenate(const Variant& left, const Variant& right) {
-  const Variant a = plainValue(left);
-  const Variant b = plainValue(right);
-  if (a.isNull() && b.isNull()) return Variant::null();
-  std::u16string joined = a.isNull() ? std::u16string() : toText(a);
-  joined += b.isNull() ? std::u16string() : toText(b);
-  return Variant(joined);
-}
-
 }  // namespace
 
 py::object wrapExact(Variant value) { return py::cast(ExactValue{std::move(value)}); }
@@ -131,7 +120,7 @@ void addConversions(py::module_& m) {
       [](py::handle left, py::handle right, py::handle loc) {
         const Variant a = toVariant(left);
         const Variant b = toVariant(right);
-        return fromVariant(underLocale(loc, [&] { return concatenate(a, b); }));
+        return fromVariant(underLocale(loc, [&] { return tarnwick::concatenate(a, b); }));
       },
       py::arg("left"), py::arg("right"), locale,
       "The & operator: both values as text joined; Null reads as \"\" unless both are Null, which gives Null; "

@@ -130,4 +130,13 @@ Comparison compare(const Variant& left, const Variant& right) {
   return order(toDouble(a), toDouble(b));
 }
 
+Variant concatenate(const Variant& left, const Variant& right) {
+  const Variant a = plainValue(left);
+  const Variant b = plainValue(right);
+  if (a.isNull() && b.isNull()) return Variant::null();
+  std::u16string joined = a.isNull() ? std::u16string() : toText(a);
+  joined += b.isNull() ? std::u16string() : toText(b);
+  return Variant(joined);
+}
+
 }  // namespace tarnwick

@@ -94,6 +94,15 @@ TEST(VariantAddition, ObjectsAddByTheirDefaultMember) {
   EXPECT_EQ(noDefault.references(), 1u);
 }
 
+TEST(Concatenation, TextsOfAnyValueNullAsEmptyErrorsRefused) {
+  LocaleScope scope(Locale::deDE());
+  EXPECT_EQ(concatenate(Variant(u"a"), Variant(1.5)).text(), u"a1,5");
+  EXPECT_EQ(concatenate(Variant::null(), Variant(u"x")).text(), u"x");
+  EXPECT_EQ(concatenate(Variant(), Variant::null()).text(), u"");
+  EXPECT_TRUE(concatenate(Variant::null(), Variant::null()).isNull());
+  EXPECT_EQ(errorOf([] { concatenate(Variant::error(5), Variant(u"x")); }), errc::TypeMismatch);
+}
+
 TEST(Comparison, NumbersTextsNullAndEmpty) {
   EXPECT_EQ(compare(Variant(1), Variant(2.5)), Comparison::Less);
   EXPECT_EQ(compare(Variant(std::int16_t{3}), Variant(3.0)), Comparison::Equal);

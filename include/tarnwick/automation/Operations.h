@@ -14,6 +14,11 @@ namespace tarnwick {
 // long, long to double). Overflow of double or currency throws Error 6.
 TARNWICK_API Variant add(const Variant& left, const Variant& right);
 
+// The & operator: each side as text (an object by its value), a Null side
+// as the empty text; only two Nulls make Null. An error value or an array
+// is Error 13.
+TARNWICK_API Variant concatenate(const Variant& left, const Variant& right);
+
 enum class Comparison { Less = 0, Equal = 1, Greater = 2, Null = 3 };
 
 // Compares two values: Null on either side gives Null; numbers, dates and
