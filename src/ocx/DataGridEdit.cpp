@@ -41,12 +41,27 @@ std::vector<Variant> selectedBookmarks(const Object& marks) {
   return list;
 }
 
+// A field as the copy reads it: through its Value member, found once.
+struct CopiedField {
+  Object field;
+  DISPID valueId;
+};
+
+std::vector<CopiedField> copiedFields(const Object& records) {
+  std::vector<CopiedField> list;
+  for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
+    const DISPID valueId = field.idOf(u"Value");
+    list.push_back({std::move(field), valueId});
+  }
+  return list;
+}
+
 // A record's fields as one row of the copy: cells separated by tabs, closed
 // by a carriage return.
-void appendRow(std::u16string& text, const std::vector<Object>& fields) {
+void appendRow(std::u16string& text, const std::vector<CopiedField>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) text += u'\t';
-    appendCopyText(text, fields[k].get(u"Value"));
+    appendCopyText(text, getById(fields[k].field, fields[k].valueId));
   }
   text += u'\r';
 }
@@ -57,7 +72,7 @@ void appendRow(std::u16string& text, const std::vector<Object>& fields) {
 // records copied are the ones walked, not as many as RecordCount says (it
 // counts only the records reached so far) nor whatever the selection held
 // before. The recordset ends on the last record copied.
-std::u16string allRecordsText(const Object& records, const Object& marks, const std::vector<Object>& fields) {
+std::u16string allRecordsText(const Object& records, const Object& marks, const std::vector<CopiedField>& fields) {
   records.call(u"MoveFirst");
   const DISPID eofId = records.idOf(u"EOF");
   const DISPID bookmarkId = records.idOf(u"Bookmark");
@@ -81,7 +96,7 @@ std::u16string allRecordsText(const Object& records, const Object& marks, const 
 std::u16string copiedText(const Object& grid, const Object& records) {
   const Object marks(grid.get(u"SelBookmarks"));
   const Int16 lastColumn = Int16::of(Object(grid.get(u"Columns")).get(u"Count")) - 1_i16;
-  const std::vector<Object> fields = frame::collectionItems(Object(records.get(u"Fields")));
+  const std::vector<CopiedField> fields = copiedFields(records);
   // A column selection that reaches the last column copies every record.
   if (Int16::of(grid.get(u"SelEndCol")) == lastColumn) return allRecordsText(records, marks, fields);
   const DISPID bookmarkId = records.idOf(u"Bookmark");
