@@ -155,10 +155,10 @@ std::shared_ptr<const Parsed> load(const fs::path& path) {
     if (auto it = cache().find(path.string()); it != cache().end() && sameFile(it->second, seen))
       return it->second.parsed;
   }
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor fd(impl::openRegularFile(path));
   if (fd.get() < 0) return nullptr;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (::fstat(fd.get(), &st) != 0) return nullptr;
   std::string text;
   if (!readWhole(fd.get(), text)) return nullptr;
   auto parsed = std::make_shared<const Parsed>(parse(splitLines(text)));
@@ -280,14 +280,17 @@ std::int32_t write(std::u16string_view section, OptionalText key, OptionalText v
   const bool exists = fs::exists(path, ec);
   if (!exists && (!key || !value)) return 1;  // nothing to delete
   if (!exists && !fs::path(toUtf8(file)).is_absolute()) fs::create_directories(path.parent_path(), ec);
-  Descriptor folderLock(lockFolder(path.parent_path()));
+  // Writers through different links to one file take turns on the folder
+  // the file itself is in.
+  fs::path target;
+  if (!impl::followLinks(path, target)) return 0;
+  Descriptor folderLock(lockFolder(target.parent_path()));
   if (folderLock.get() < 0) return 0;
   std::string text;
   {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(impl::openRegularFile(target));
     if (fd.get() >= 0) {
-      struct stat st {};
-      if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !readWhole(fd.get(), text)) return 0;
+      if (!readWhole(fd.get(), text)) return 0;
     } else if (errno != ENOENT) {
       return 0;
     }
