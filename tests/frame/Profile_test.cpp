@@ -1,4 +1,5 @@
 #include "FifoRelease.h"
+#include "LiveHeap.h"
 
 #include <tarnwick/frame/Folders.h>
 #include <tarnwick/automation/String.h>
@@ -169,6 +170,29 @@ TEST_F(Profile, WritesRemoveTemporaryFilesOfWritersThatAreGone) {
   EXPECT_TRUE(fs::exists(dir_ / running));
   EXPECT_TRUE(fs::exists(dir_ / otherTarget));
   EXPECT_EQ(bytes("t.ini"), "[S]\nk=2\n");
+}
+
+TEST_F(Profile, ParsedCopiesTakeBoundedMemory) {
+  const auto readEach = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".ini";
+      put(name.c_str(), "[S]\nk=" + std::to_string(i) + "\n");
+      EXPECT_EQ(iniRead(u"S", u"k", file(name.c_str())), fromUtf8(std::to_string(i)));
+      fs::remove(dir_ / name);
+    }
+  };
+  readEach(0, 1000);  // the cache fills
+  const std::size_t filled = testing::liveHeapBytes();
+  readEach(1000, 11000);
+  // One large file is read but not kept.
+  std::string large = "[S]\n";
+  for (int i = 0; i < 100000; ++i) large += "key" + std::to_string(i) + "=some value\n";
+  put("large.ini", large);
+  EXPECT_EQ(iniRead(u"S", u"key99999", file("large.ini")), u"some value");
+  large.clear();
+  large.shrink_to_fit();
+  constexpr std::size_t kSlack = 2 * 1024 * 1024;
+  EXPECT_LT(testing::liveHeapBytes(), filled + kSlack);
 }
 
 TEST_F(Profile, RelativeNamesLiveInTheSettingsFolder) {
