@@ -60,6 +60,10 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
+std::size_t Statement::memoryUsed() const noexcept {
+  return stmt_ ? static_cast<std::size_t>(sqlite3_stmt_status(stmt_, SQLITE_STMTSTATUS_MEMUSED, 0)) : 0;
+}
+
 void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
@@ -335,12 +339,22 @@ void Connection::exec(std::string_view sql) {
   if (rc != SQLITE_OK) fail(rc);
 }
 
-Statement& Connection::cached(const std::string& sql) {
+Statement& Connection::cached(const std::string& sql) { return *sharedCached(sql); }
+
+std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
   checkOpen();
-  auto it = cache_.find(sql);
-  if (it == cache_.end()) it = cache_.emplace(sql, std::make_unique<Statement>(*this, sql)).first;
-  it->second->reset();
-  return *it->second;
+  std::shared_ptr<Statement> statement;
+  if (const auto* kept = cache_.find(sql)) {
+    statement = *kept;
+  } else {
+    statement = std::make_shared<Statement>(*this, sql);
+    // No entry counts for more than its share of the bytes, so the statements
+    // cached last are never dropped for the next one (see kCacheKeepsLast).
+    const std::size_t bytes = std::min(statement->memoryUsed() + sql.size(), kCachedStatementBytes / kCacheKeepsLast);
+    cache_.insert(sql, statement, bytes);
+  }
+  statement->reset();
+  return statement;
 }
 
 std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }

@@ -5,6 +5,7 @@
 // these, so a server backend can take their place later.
 #include "EngineTypes.h"
 #include <tarnwick/automation/Variant.h>
+#include <tarnwick/frame/LruCache.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -72,6 +73,8 @@ class Statement {
   std::string originTable(int column) const;
   std::string originColumn(int column) const;
   std::string declaredType(int column) const;
+  // The memory the prepared statement takes, in bytes.
+  std::size_t memoryUsed() const noexcept;
 
  private:
   Connection* connection_ = nullptr;
@@ -100,8 +103,19 @@ class Connection {
   // Runs statements without results.
   void exec(std::string_view sql);
   // A statement from the cache, reset and with its bindings cleared; valid
-  // until the next call of cached() with the same text.
+  // until the next call of cached() with the same text, or until
+  // kCacheKeepsLast other texts have been cached after it (the cache drops
+  // what was used least recently).
   Statement& cached(const std::string& sql);
+  // The same, for a caller that keeps the statement across calls: it stays
+  // valid as long as the caller holds it.
+  std::shared_ptr<Statement> sharedCached(const std::string& sql);
+  // The cache is bounded: conditions that differ in every call (FindFirst
+  // with the value written in) would otherwise keep a statement each for
+  // the connection's life.
+  static constexpr std::size_t kCachedStatements = 200;
+  static constexpr std::size_t kCachedStatementBytes = 8 * 1024 * 1024;
+  static constexpr std::size_t kCacheKeepsLast = 16;
   // Rows changed by the last statement.
   std::int64_t changes() const noexcept;
   std::int64_t lastRowid() const noexcept;
@@ -133,7 +147,7 @@ class Connection {
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;
-  std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+  frame::impl::LruCache<std::string, std::shared_ptr<Statement>> cache_{kCachedStatements, kCachedStatementBytes};
 };
 
 // Quotes a name for SQL ("a""b").

@@ -205,7 +205,7 @@ class Cursor {
   std::int64_t nextAutomatic_ = 0;
   std::uint64_t automaticWrites_ = ~std::uint64_t{0};
   // The statement that saved the last record, and the fields it writes.
-  Statement* saveStatement_ = nullptr;
+  std::shared_ptr<Statement> saveStatement_;
   std::vector<bool> saveColumns_;
   std::vector<std::size_t> saveColumnList_;
   std::vector<bool> maskScratch_;

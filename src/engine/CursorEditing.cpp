@@ -236,7 +236,7 @@ void Cursor::update() {
       for (std::size_t k = 0; k < columns.size(); ++k) sql += (k ? ", " : "") + fields[columns[k]].column + " = ?";
       sql += " WHERE rowid = ?";
     }
-    saveStatement_ = &connection().cached(sql);
+    saveStatement_ = connection().sharedCached(sql);
     saveAdding_ = adding;
     saveColumns_ = mask;
     saveColumnList_ = std::move(columns);

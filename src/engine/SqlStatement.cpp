@@ -12,10 +12,23 @@ namespace tarnwick::engine {
 
 namespace {
 
+// A statement's tokens, never read past their end: any position beyond the
+// closing End token reads as that token, so a statement that stops short
+// fails where it stops, whatever the reader skipped.
+class Tokens {
+ public:
+  explicit Tokens(const std::vector<Token>& tokens) noexcept : tokens_(tokens) {}
+  const Token& operator[](std::size_t at) const noexcept { return tokens_[std::min(at, tokens_.size() - 1)]; }
+  std::size_t size() const noexcept { return tokens_.size(); }
+
+ private:
+  const std::vector<Token>& tokens_;
+};
+
 // The statement being read: its tokens and the text they come from.
 struct Reader {
   ParsedStatement& st;
-  const std::vector<Token>& t;
+  Tokens t;
 
   [[noreturn]] void fail(std::int32_t number, std::size_t at, std::u16string_view detail = {}) const {
     raiseAt(number, detail, st.text, t[at]);
@@ -107,7 +120,11 @@ FieldInfo fieldDefinition(const Reader& r, std::size_t& at, ParsedStatement& st)
       f.size = size;
     }
     ++at;
-    if (isPunct(t[at], u",")) at += 2;
+    if (isPunct(t[at], u",")) {  // a scale, taken and not used
+      ++at;
+      if (t[at].kind != Tok::Number) r.ddlError(at);
+      ++at;
+    }
     if (!isPunct(t[at], u")")) r.ddlError(at);
     ++at;
   }
@@ -124,7 +141,8 @@ FieldInfo fieldDefinition(const Reader& r, std::size_t& at, ParsedStatement& st)
       st.uniques.push_back({f.name});
       ++at;
     } else if (isWord(t[at], u"CONSTRAINT")) {
-      at += 2;
+      ++at;
+      r.nameAt(at);
     } else {
       break;
     }
@@ -142,7 +160,10 @@ void parseCreateTable(const Reader& r, std::size_t at) {
   std::vector<std::size_t> primaryAt;
   for (;;) {
     if (isWord(t[at], u"CONSTRAINT") || isWord(t[at], u"PRIMARY") || isWord(t[at], u"UNIQUE")) {
-      if (isWord(t[at], u"CONSTRAINT")) at += 2;
+      if (isWord(t[at], u"CONSTRAINT")) {
+        ++at;
+        r.nameAt(at);
+      }
       if (isWord(t[at], u"PRIMARY") && isWord(t[at + 1], u"KEY")) {
         at += 2;
         primaryAt = r.nameList(at);
@@ -312,7 +333,7 @@ void splitParts(const Reader& r, std::size_t at) {
         if (!isWord(tok, u"FROM") || !isPunct(t[at], u",")) break;
         ++at;
       }
-    } else if (const std::size_t end = expressionEnd(t, at, stop); end != at) {
+    } else if (const std::size_t end = expressionEnd(r.st.tokens, at, stop); end != at) {
       part.begin = at;
       part.end = end;
       at = end;
@@ -337,7 +358,7 @@ void leadingWord(ParsedStatement& st, std::u16string word) {
 // "Select * From T [Where ...] [Order By ...]" (or "Select T.* ...") over
 // one table without an alias: its condition and order, as written.
 void singleTableParts(ParsedStatement& st, std::size_t fromAt) {
-  const auto& t = st.tokens;
+  const Tokens t(st.tokens);
   if (st.sources.size() != 1 || !st.sources[0].alias.empty()) return;
   if (!((fromAt == 2 && isPunct(t[1], u"*")) ||
         (fromAt == 4 && isNameToken(t[1]) && isPunct(t[2], u".") && isPunct(t[3], u"*"))))
@@ -405,8 +426,8 @@ ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalo
   ParsedStatement st;
   st.text = std::u16string(text);
   st.tokens = tokenize(st.text);
-  const Reader r{st, st.tokens};
-  const auto& t = st.tokens;
+  const Reader r{st, Tokens(st.tokens)};
+  const Tokens& t = r.t;
   // One statement per text: a ";" may only close it.
   for (std::size_t i = 0; i + 1 < t.size(); ++i)
     if (isPunct(t[i], u";") && t[i + 1].kind != Tok::End) r.fail(errc::TrailingCharacters, i + 1);

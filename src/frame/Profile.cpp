@@ -3,6 +3,7 @@
 #include <tarnwick/frame/Profile.h>
 
 #include <tarnwick/frame/FileIo.h>
+#include <tarnwick/frame/LruCache.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -134,17 +134,31 @@ Parsed parse(const std::vector<Line>& lines) {
   return parsed;
 }
 
-// Parsed files, kept while the file stays as it was.
+// Parsed files, kept while the file stays as it was. The cache is bounded:
+// a program that reads many files, or one huge file, keeps at most
+// kCachedFiles parsed files of about kCachedBytes together; a file whose
+// parsed form alone is larger is read again each time.
 struct CacheEntry {
   ino_t inode;
   off_t size;
   struct timespec modified;
   std::shared_ptr<const Parsed> parsed;
 };
+constexpr std::size_t kCachedFiles = 64;
+constexpr std::size_t kCachedBytes = 16 * 1024 * 1024;
 std::mutex cacheLock;
-std::map<std::string, CacheEntry>& cache() {
-  static std::map<std::string, CacheEntry> entries;
+impl::LruCache<std::string, CacheEntry>& cache() {
+  static impl::LruCache<std::string, CacheEntry> entries(kCachedFiles, kCachedBytes);
   return entries;
+}
+
+// What a parsed file holds in memory, near enough: its texts in UTF-16 and
+// the strings, vectors and index nodes around each name.
+std::size_t parsedBytes(const Parsed& parsed, std::size_t fileSize) {
+  constexpr std::size_t kPerName = 160;
+  std::size_t names = parsed.sections.size();
+  for (const auto& section : parsed.sections) names += section.keys.size();
+  return 2 * fileSize + kPerName * names;
 }
 
 bool sameFile(const CacheEntry& e, const struct stat& st) noexcept {
@@ -160,18 +174,18 @@ std::shared_ptr<const Parsed> load(const fs::path& path) {
   if (::stat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode)) return nullptr;
   {
     std::lock_guard lock(cacheLock);
-    if (auto it = cache().find(path.string()); it != cache().end() && sameFile(it->second, seen))
-      return it->second.parsed;
+    if (const CacheEntry* kept = cache().find(path.string()); kept && sameFile(*kept, seen)) return kept->parsed;
   }
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor fd(impl::openRegularFile(path));
   if (fd.get() < 0) return nullptr;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (::fstat(fd.get(), &st) != 0) return nullptr;
   std::string text;
   if (!readWhole(fd.get(), text)) return nullptr;
   auto parsed = std::make_shared<const Parsed>(parse(splitLines(text)));
   std::lock_guard lock(cacheLock);
-  cache()[path.string()] = CacheEntry{st.st_ino, st.st_size, st.st_mtim, parsed};
+  cache().insert(path.string(), CacheEntry{st.st_ino, st.st_size, st.st_mtim, parsed},
+                 parsedBytes(*parsed, text.size()));
   return parsed;
 }
 
@@ -288,14 +302,17 @@ std::int32_t write(std::u16string_view section, OptionalText key, OptionalText v
   const bool exists = fs::exists(path, ec);
   if (!exists && (!key || !value)) return 1;  // nothing to delete
   if (!exists && !fs::path(toUtf8(file)).is_absolute()) fs::create_directories(path.parent_path(), ec);
-  Descriptor folderLock(lockFolder(path.parent_path()));
+  // Writers through different links to one file take turns on the folder
+  // the file itself is in.
+  fs::path target;
+  if (!impl::followLinks(path, target)) return 0;
+  Descriptor folderLock(lockFolder(target.parent_path()));
   if (folderLock.get() < 0) return 0;
   std::string text;
   {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(impl::openRegularFile(target));
     if (fd.get() >= 0) {
-      struct stat st {};
-      if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !readWhole(fd.get(), text)) return 0;
+      if (!readWhole(fd.get(), text)) return 0;
     } else if (errno != ENOENT) {
       return 0;
     }

@@ -10,8 +10,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace tarnwick::frame {
 
@@ -160,11 +158,10 @@ std::filesystem::path RegistrationStore::defaultPath() {
 RegistrationStore::RegistrationStore(std::filesystem::path path) : path_(std::move(path)) {}
 
 StoreContents RegistrationStore::read() const {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parse(text.str());
+  impl::Descriptor in(impl::openRegularFile(path_));
+  std::string text;
+  if (in.get() < 0 || !impl::readWhole(in.get(), text)) return {};
+  return parse(text);
 }
 
 void RegistrationStore::update(const std::function<void(StoreContents&)>& change) const {
@@ -172,7 +169,7 @@ void RegistrationStore::update(const std::function<void(StoreContents&)>& change
   if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path(), ec);
   std::filesystem::path lockPath = path_;
   lockPath += ".lock";
-  impl::Descriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  impl::Descriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (lock.get() < 0) throwFileError(errno, lockPath);
   while (::flock(lock.get(), LOCK_EX) != 0)
     if (errno != EINTR) throwFileError(errno, lockPath);

@@ -14,7 +14,8 @@
 //
 // Writes replace the file whole: the new content goes to a new file that is
 // renamed over the old one, so a failure leaves the old file as it was and
-// a binary write never leaves an old tail behind a shorter text.
+// a binary write never leaves an old tail behind a shorter text. A write
+// through a symbolic link replaces the link's target and keeps the link.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/frame/FileIo.h>
@@ -72,10 +73,9 @@ bool isWellFormedUtf8(std::string_view bytes) { return toUtf8(fromUtf8(bytes)) =
 std::u16string readContent(std::u16string_view fileName, bool binary) {
   const auto name = fileNameBytes(fileName);
   if (!name) return {};
-  Descriptor fd(::open(name->c_str(), O_RDONLY | O_CLOEXEC));
+  // What is not a regular file (a FIFO, a device, a folder) reads as a missing file.
+  Descriptor fd(impl::openRegularFile(*name));
   if (fd.get() < 0) return {};
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   std::string bytes;
   if (!impl::readWhole(fd.get(), bytes)) return {};
   if (binary) {

@@ -1,9 +1,12 @@
+#include "../frame/FifoRelease.h"
+
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/ocx/OcxWrapper.h>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -61,6 +64,18 @@ TEST_F(TextFiles, ReadsWholeFilesInBothAccessWays) {
   EXPECT_EQ(read(".", 0), u"");
 }
 
+TEST_F(TextFiles, WhatIsNoRegularFileReadsAsAMissingFile) {
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  {
+    const testing::FifoRelease release(dir_ / "fifo");
+    EXPECT_EQ(read("fifo", 0), u"");
+    EXPECT_EQ(read("fifo", 1), u"");
+    EXPECT_EQ(ocx.call(u"OpenFileForInput_t", path("fifo")).text(), u"");
+    EXPECT_FALSE(release.released()) << "a read waited for the FIFO's writer";
+  }
+  EXPECT_EQ(std::u16string(ocx.call(u"ReadFromFile_t", u"/dev/null", std::int16_t{1}).text()), u"");
+}
+
 TEST_F(TextFiles, WritesReplaceTheFileWhole) {
   const auto text = path("out.txt");
   EXPECT_EQ(ocx.call(u"SaveToFile", text, u"Gr\u00FC\u00DFe", std::int16_t{0}).iVal, 0);
@@ -95,6 +110,33 @@ TEST_F(TextFiles, WritesReplaceTheFileWhole) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(TextFiles, WritesGoThroughLinksToTheFileItself) {
+  // A link planted where a writer's temporary file might go is not followed.
+  put("victim.txt", "precious");
+  fs::create_symlink(dir_ / "victim.txt", dir_ / ("out.txt.new-" + std::to_string(::getpid())));
+  EXPECT_EQ(ocx.call(u"SaveFile", path("out.txt"), u"new").iVal, 0);
+  EXPECT_EQ(bytes("victim.txt"), "precious");
+  EXPECT_EQ(bytes("out.txt"), "new");
+  // A symbolic link stays a link; its target gets the text.
+  fs::create_directories(dir_ / "real");
+  put("real/notes.txt", "old");
+  fs::create_symlink("real/notes.txt", dir_ / "notes.txt");
+  EXPECT_EQ(ocx.call(u"SaveToFile", path("notes.txt"), u"new", std::int16_t{0}).iVal, 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "notes.txt"));
+  EXPECT_EQ(bytes("real/notes.txt"), "new");
+  // Hard links keep showing one content.
+  put("a.txt", "old content");
+  fs::create_hard_link(dir_ / "a.txt", dir_ / "b.txt");
+  EXPECT_EQ(ocx.call(u"SaveToFile", path("a.txt"), u"new", std::int16_t{1}).iVal, 0);
+  EXPECT_EQ(bytes("b.txt"), "new");
+  EXPECT_TRUE(fs::equivalent(dir_ / "a.txt", dir_ / "b.txt"));
+  // A file without any write permission is read-only for the superuser too.
+  put("ro.txt", "keep");
+  fs::permissions(dir_ / "ro.txt", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(ocx.call(u"SaveFile", path("ro.txt"), u"x").iVal, errc::PathFileAccessError);
+  EXPECT_EQ(bytes("ro.txt"), "keep");
+}
+
 TEST_F(TextFiles, FailuresAreErrorNumbersAndLoseNothing) {
   EXPECT_EQ(ocx.call(u"SaveFile", path("no/such/folder.txt"), u"x").iVal, errc::PathNotFound);
   fs::create_directories(dir_ / "folder");
@@ -109,7 +151,7 @@ TEST_F(TextFiles, FailuresAreErrorNumbersAndLoseNothing) {
   }
   // Nothing half-written stays behind.
   for (const auto& entry : fs::recursive_directory_iterator(dir_))
-    EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos);
+    EXPECT_EQ(entry.path().filename().string().find(".tarnwick-"), std::string::npos);
 }
 
 TEST_F(TextFiles, NoDescriptorLeaksOnAnyPath) {

@@ -1,5 +1,6 @@
 #include "../automation/ErrorOf.h"
 #include "EngineTesting.h"
+#include "../frame/LiveHeap.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Enumerator.h>
@@ -510,6 +511,23 @@ TEST(Recordset, RecordsetsOfSeveralTables) {
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From"); }), errc::SyntaxErrorFrom);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Orders,"); }), errc::SyntaxErrorFrom);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Orders", 1); }), errc::InvalidOperation);
+}
+
+// A condition that differs in every call keeps no statement for ever.
+TEST(Recordset, DistinctConditionsTakeBoundedMemory) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object orders(db.call(u"OpenRecordset", u"Orders", 2));
+  const auto findEach = [&](int from, int to) {
+    for (int i = from; i < to; ++i)
+      orders.call(u"FindFirst", fromUtf8("OrderId = " + std::to_string(i % 5 + 1) + " And Qty <> " + std::to_string(-i)));
+  };
+  findEach(0, 1000);  // the cache fills
+  const std::size_t filled = testing::liveHeapBytes();
+  findEach(1000, 11000);
+  EXPECT_EQ(toInt32(field(orders, u"OrderId")), 10999 % 5 + 1);
+  constexpr std::size_t kSlack = 2 * 1024 * 1024;
+  EXPECT_LT(testing::liveHeapBytes(), filled + kSlack);
 }
 
 }  // namespace

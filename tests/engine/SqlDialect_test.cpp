@@ -113,5 +113,29 @@ TEST(SqlDialect, SyntaxErrorsNameTheTokenAtFault) {
   EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");
 }
 
+TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  const auto execute = [&](std::u16string_view sql) { return failure([&] { db.call(u"Execute", sql); }); };
+  const std::u16string atTheEnd = standardDescription(errc::SyntaxErrorDdl) + u" (at the end of the text)";
+  using Expected = std::pair<std::int32_t, std::u16string>;
+  EXPECT_EQ(execute(u"CREATE TABLE T (a TEXT CONSTRAINT"), Expected(errc::SyntaxErrorDdl, atTheEnd));
+  EXPECT_EQ(execute(u"CREATE TABLE T (c0 TEXT, c1 TEXT, a TEXT(5,"), Expected(errc::SyntaxErrorDdl, atTheEnd));
+  EXPECT_EQ(execute(u"CREATE TABLE T (CONSTRAINT"), Expected(errc::SyntaxErrorDdl, atTheEnd));
+  EXPECT_EQ(execute(u"CREATE TABLE T (a TEXT(5, x))"),
+            Expected(errc::SyntaxErrorDdl, standardDescription(errc::SyntaxErrorDdl) + u" (at character 27: 'x')"));
+  // Every statement cut short after any of its tokens fails as a statement
+  // does; only the whole one creates its table.
+  const std::u16string whole =
+      u"CREATE TABLE T (Id COUNTER CONSTRAINT pk PRIMARY KEY, Name TEXT(50) NOT NULL UNIQUE, "
+      u"Amount DECIMAL(10, 2) NULL, CONSTRAINT u1 UNIQUE (Name, Amount));";
+  for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+    if (whole[cut] != u' ' && whole[cut] != u',' && whole[cut] != u'(' && whole[cut] != u')') continue;
+    const auto [number, description] = execute(whole.substr(0, cut));
+    EXPECT_NE(number, 0) << toUtf8(whole.substr(0, cut));
+  }
+  EXPECT_EQ(execute(whole).first, 0);
+}
+
 }  // namespace
 }  // namespace tarnwick

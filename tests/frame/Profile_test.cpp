@@ -1,9 +1,13 @@
+#include "FifoRelease.h"
+#include "LiveHeap.h"
+
 #include <tarnwick/frame/Folders.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/Profile.h>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,7 +119,98 @@ TEST_F(Profile, WritesKeepEveryOtherLine) {
   EXPECT_EQ(iniRead(u"S", u"k", file("folder.ini")), u"");
   // No temporary file is left behind.
   for (const auto& entry : fs::directory_iterator(dir_))
-    EXPECT_EQ(entry.path().string().find(".new-"), std::string::npos) << entry.path();
+    EXPECT_EQ(entry.path().string().find(".tarnwick-"), std::string::npos) << entry.path();
+}
+
+TEST_F(Profile, WritesGoThroughLinksAndRefuseReadOnlyFiles) {
+  // A link planted where a writer's temporary file might go is not followed.
+  put("victim.txt", "precious");
+  put("p.ini", "[S]\nk=1\n");
+  fs::create_symlink(dir_ / "victim.txt", dir_ / ("p.ini.new-" + std::to_string(::getpid())));
+  EXPECT_NE(iniWrite(u"S", u"k", u"2", file("p.ini")), 0);
+  EXPECT_EQ(bytes("victim.txt"), "precious");
+  EXPECT_EQ(bytes("p.ini"), "[S]\nk=2\n");
+  // A symbolic link stays a link; its target gets the value.
+  fs::create_directories(dir_ / "real");
+  put("real/target.ini", "[S]\nk=1\n");
+  fs::create_symlink("real/target.ini", dir_ / "link.ini");
+  EXPECT_NE(iniWrite(u"S", u"k", u"2", file("link.ini")), 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.ini"));
+  EXPECT_EQ(bytes("real/target.ini"), "[S]\nk=2\n");
+  EXPECT_EQ(iniRead(u"S", u"k", file("link.ini")), u"2");
+  // Hard links keep showing one content.
+  put("hard.ini", "[S]\nk=1\n");
+  fs::create_hard_link(dir_ / "hard.ini", dir_ / "other name.ini");
+  EXPECT_NE(iniWrite(u"S", u"k", u"2", file("hard.ini")), 0);
+  EXPECT_EQ(bytes("other name.ini"), "[S]\nk=2\n");
+  EXPECT_TRUE(fs::equivalent(dir_ / "hard.ini", dir_ / "other name.ini"));
+  // A read-only file (no write permission at all binds the superuser too)
+  // is refused: 0, and nothing written.
+  put("ro.ini", "[S]\nk=1\n");
+  fs::permissions(dir_ / "ro.ini", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(iniWrite(u"S", u"k", u"2", file("ro.ini")), 0);
+  EXPECT_EQ(iniWrite(u"S", u"new", u"2", file("ro.ini")), 0);
+  EXPECT_EQ(bytes("ro.ini"), "[S]\nk=1\n");
+  // A written file keeps its permissions.
+  put("mode.ini", "[S]\nk=1\n");
+  fs::permissions(dir_ / "mode.ini", fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_NE(iniWrite(u"S", u"k", u"2", file("mode.ini")), 0);
+  EXPECT_EQ(fs::status(dir_ / "mode.ini").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  // A FIFO in place of the file is no file: nothing read, nothing written, no wait.
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.ini").c_str(), 0600), 0);
+  {
+    const testing::FifoRelease release(dir_ / "fifo.ini");
+    EXPECT_EQ(iniRead(u"S", u"k", file("fifo.ini")), u"");
+    EXPECT_EQ(iniWrite(u"S", u"k", u"2", file("fifo.ini")), 0);
+    EXPECT_FALSE(release.released()) << "an INI access waited for the FIFO's writer";
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "fifo.ini"));
+}
+
+TEST_F(Profile, WritesRemoveTemporaryFilesOfWritersThatAreGone) {
+  put("t.ini", "[S]\nk=1\n");
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  // A writer's temporary file names its target and its writer.
+  const auto temporary = [](const char* target, pid_t writer, const char* random) {
+    return "." + std::string(target) + ".tarnwick-" + std::to_string(writer) + "-" + random + ".tmp";
+  };
+  const std::string abandoned = temporary("t.ini", gone, "0123abcd");
+  const std::string running = temporary("t.ini", ::getpid(), "4567ef");  // this writer may lock it yet
+  const std::string otherTarget = temporary("u.ini", gone, "89ab");
+  put(abandoned.c_str(), "[S]\nk=half");
+  put(running.c_str(), "");
+  put(otherTarget.c_str(), "");
+  EXPECT_NE(iniWrite(u"S", u"k", u"2", file("t.ini")), 0);
+  EXPECT_FALSE(fs::exists(dir_ / abandoned));
+  EXPECT_TRUE(fs::exists(dir_ / running));
+  EXPECT_TRUE(fs::exists(dir_ / otherTarget));
+  EXPECT_EQ(bytes("t.ini"), "[S]\nk=2\n");
+}
+
+TEST_F(Profile, ParsedCopiesTakeBoundedMemory) {
+  const auto readEach = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".ini";
+      put(name.c_str(), "[S]\nk=" + std::to_string(i) + "\n");
+      EXPECT_EQ(iniRead(u"S", u"k", file(name.c_str())), fromUtf8(std::to_string(i)));
+      fs::remove(dir_ / name);
+    }
+  };
+  readEach(0, 1000);  // the cache fills
+  const std::size_t filled = testing::liveHeapBytes();
+  readEach(1000, 11000);
+  // One large file is read but not kept.
+  std::string large = "[S]\n";
+  for (int i = 0; i < 100000; ++i) large += "key" + std::to_string(i) + "=some value\n";
+  put("large.ini", large);
+  EXPECT_EQ(iniRead(u"S", u"key99999", file("large.ini")), u"some value");
+  large.clear();
+  large.shrink_to_fit();
+  constexpr std::size_t kSlack = 2 * 1024 * 1024;
+  EXPECT_LT(testing::liveHeapBytes(), filled + kSlack);
 }
 
 TEST_F(Profile, RelativeNamesLiveInTheSettingsFolder) {

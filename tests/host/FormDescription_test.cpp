@@ -94,6 +94,23 @@ TEST(FormDescription, ErrorsNameTheLine) {
   EXPECT_EQ(errorOf([&] { host.call(u"LoadForm", u"/nonexistent/form.form"); }), errc::FileNotFound);
 }
 
+// Containers nest at most kDeepestNesting deep; a deeper description fails
+// at the line of the first control too deep, without reading on.
+TEST(FormDescription, RefusesDeepNesting) {
+  constexpr int kDeepestNesting = 100;
+  const auto nested = [](int depth) {
+    std::string text = "form frmA {\n";
+    for (int i = 0; i < depth; ++i) text += "Frame f" + std::to_string(i) + " {\n";
+    for (int i = 0; i < depth; ++i) text += "}\n";
+    return text + "}\n";
+  };
+  EXPECT_EQ(failure(nested(kDeepestNesting)).first, 0);
+  const auto tooDeep = std::make_pair(std::int32_t{errc::InvalidProcedureCall},
+                                      std::u16string(u"line 102: controls nest at most 100 deep"));
+  EXPECT_EQ(failure(nested(kDeepestNesting + 1)), tooDeep);
+  EXPECT_EQ(failure(nested(200000)), tooDeep);
+}
+
 }  // namespace
 }  // namespace tarnwick::host
 

@@ -1,7 +1,8 @@
 #pragma once
 // File handling shared by the stores that write files whole: a descriptor
-// that closes itself, whole reads and writes, and replacing a file's
-// content through a new file renamed over it.
+// that closes itself, whole reads and writes, opening a file for reading
+// only when it is a regular file, and replacing a file's content through a
+// new file renamed over it.
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,10 +28,33 @@ class Descriptor {
 bool readWhole(int fd, std::string& out);
 bool writeWhole(int fd, std::string_view data);
 
-// Writes `data` to a new file beside `path`, flushes it to disk and renames
-// it over `path`, so readers see the old content or the new, never a mix.
-// An existing file keeps its permissions. Returns 0 or the errno of the
-// step that failed (nothing is then changed).
+// Opens a regular file for reading. Anything else (a folder, a FIFO, a
+// device) is no file to read: -1 with errno ENOENT, as for a missing file,
+// and opening it never waits for a writer.
+int openRegularFile(const std::filesystem::path& path);
+
+// The file a path names once symbolic links at its end are followed; the
+// path itself when it is no link or its link leads nowhere yet. False with
+// errno ELOOP for links that go round.
+bool followLinks(const std::filesystem::path& path, std::filesystem::path& target);
+
+// Replaces the content of the file `path` names, following symbolic links
+// to their target, so that readers see the old content or the new, never a
+// mix:
+// - the new content goes to a temporary file beside the target, created
+//   exclusively and without following links, named
+//   ".<name>.tarnwick-<pid>-<random>.tmp" and locked by its writer while it
+//   lives; it is flushed to disk and renamed over the target. An existing
+//   file keeps its permissions and, where allowed, its owner;
+// - each write first removes temporary files of the same target whose
+//   writer is gone (not locked, and no process of that pid), left by
+//   writers that were killed;
+// - a file with more than one hard link is rewritten in place so that all
+//   its names keep showing one content (such a write is not atomic);
+// - a file that is read-only (no write permission for this process, or no
+//   write permission bit at all, which binds the superuser too) and a path
+//   that names a folder or something other than a regular file are refused.
+// Returns 0 or the errno of the step that failed (nothing is then changed).
 int replaceFile(const std::filesystem::path& path, std::string_view data);
 
 }  // namespace tarnwick::frame::impl

@@ -13,9 +13,11 @@
 //   key the whole section; every other line of the file stays byte for byte;
 // - a name that is not a full path denotes a file in the settings folder.
 // Files are UTF-8 (the system's code page here). Writes go to a new file
-// that is renamed over the old one, under an exclusive lock on the file, so
-// a crash never tears it and concurrent writers lose nothing. Reads of an
-// unchanged file are served from a parsed copy.
+// that is renamed over the old one, under an exclusive lock on the file's
+// folder, so a crash never tears it and concurrent writers lose nothing; a
+// symbolic link is written through to its target, and a read-only file is
+// not written (0). What is not a regular file reads as a missing file.
+// Reads of an unchanged file are served from a parsed copy.
 #include <tarnwick/automation/Export.h>
 
 #include <cstdint>

@@ -1,0 +1,31 @@
+#pragma once
+// The bytes the process has allocated and not freed, for tests that check
+// that a cache stays bounded. Under AddressSanitizer freed memory waits in
+// quarantine, so the sanitizer's own count is taken there.
+#include <cstddef>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_TEST_ASAN 1
+#endif
+#endif
+
+#ifdef TARNWICK_TEST_ASAN
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
+namespace tarnwick::testing {
+
+inline std::size_t liveHeapBytes() {
+#ifdef TARNWICK_TEST_ASAN
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return ::mallinfo2().uordblks;
+#endif
+}
+
+}  // namespace tarnwick::testing
