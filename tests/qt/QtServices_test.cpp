@@ -25,6 +25,7 @@ namespace {
 struct QtServices : ::testing::Test {
   void SetUp() override { qt::installServices(); }
   void TearDown() override {
+    qt::setMessageBoxes(qt::MessageBoxes::ByPlatform);
     QApplication::setPalette(palette_);
     host::resetServices();
     host::setWindowStack(nullptr);
@@ -114,7 +115,9 @@ TEST_F(QtServices, TopmostFormsStayOnTop) {
 }
 
 TEST_F(QtServices, MessageBoxAnswersWithTheButtonPressed) {
-  // The box is modal: a timer plays the user and presses No.
+  // The box is modal: a timer plays the user and presses No. The offscreen
+  // platform would answer for the user, so the box is made real here.
+  qt::setMessageBoxes(qt::MessageBoxes::Shown);
   QString shown;
   bool pressed = false;
   QTimer user;
@@ -133,6 +136,7 @@ TEST_F(QtServices, MessageBoxAnswersWithTheButtonPressed) {
   user.stop();
   EXPECT_TRUE(pressed);
   EXPECT_EQ(shown, QStringLiteral("Delete 3 rows?"));
+  qt::setMessageBoxes(qt::MessageBoxes::ByPlatform);
 }
 
 }  // namespace

@@ -49,6 +49,14 @@ TARNWICK_API void installForms();
 // metrics, stay-on-top window flags.
 TARNWICK_API void installServices();
 
+// Message boxes on Qt are modal windows, except where nobody can see them:
+// on the offscreen and minimal platforms a box answers at once with its
+// default button and its prompt goes to the host's message log
+// (MessageLog.h). `Shown` and `Unattended` decide it for every platform,
+// for a test that presses a real box's buttons, say.
+enum class MessageBoxes { ByPlatform, Shown, Unattended };
+TARNWICK_API void setMessageBoxes(MessageBoxes mode);
+
 // Wraps a window and the widgets inside it as a form of the host. The
 // form's name is the window's objectName. Error 380 when the window has no
 // usable name, 5 (with the widget's name) when two controls clash.
