@@ -205,6 +205,7 @@ void installServices() {
   host::setMessageBox(std::make_shared<QtMessageBox>());
   host::setSystemColours(std::make_shared<QtSystemColours>());
   host::setSystemMetrics(std::make_shared<QtSystemMetrics>());
+  installProgress();
   // Windows made before keep their places in the new stack.
   const auto previous = host::windowStack()->order();
   auto stack = std::make_shared<QtWindowStack>();
