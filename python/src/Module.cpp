@@ -11,6 +11,7 @@
 #include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/Progress.h>
 #include <tarnwick/host/Services.h>
 
 #include <pybind11/eval.h>
@@ -200,6 +201,34 @@ class PythonMessageBox final : public host::MessageBox {
       throw errorFromPython(e);
     }
   }
+
+ private:
+  py::object function_;
+};
+
+// The progress service in Python: fn(task, done, total) hears each report
+// of long work; returning False stops the work (error 18), anything else
+// lets it go on.
+class PythonProgress final : public host::Progress {
+ public:
+  explicit PythonProgress(py::object function) : function_(std::move(function)) {}
+  ~PythonProgress() override {
+    if (!interpreterRunning()) {
+      function_.release();
+      return;
+    }
+    py::gil_scoped_acquire gil;
+    function_ = py::object();
+  }
+  bool report(const std::u16string& task, std::int32_t done, std::int32_t total) override {
+    py::gil_scoped_acquire gil;
+    try {
+      return !function_(fromText16(task), done, total).is(py::bool_(false));
+    } catch (py::error_already_set& e) {
+      throw errorFromPython(e);
+    }
+  }
+  void finish(const std::u16string&) override {}
 
  private:
   py::object function_;
@@ -508,6 +537,20 @@ PYBIND11_MODULE(tarnwick, m) {
       py::arg("function"),
       "Message boxes that routines show call function(prompt, buttons, title) for the answer; None restores "
       "the headless box, which presses the default button.");
+
+  m.def(
+      "set_progress",
+      [](py::handle function) {
+        if (function.is_none()) {
+          host::setProgress(nullptr);
+          return;
+        }
+        if (!PyCallable_Check(function.ptr())) raise(errc::TypeMismatch);
+        host::setProgress(std::make_shared<PythonProgress>(py::reinterpret_borrow<py::object>(function)));
+      },
+      py::arg("function"),
+      "Long work of the routines (filling, copying, pasting, deleting records) calls function(task, done, "
+      "total) as it starts and every hundred records; returning False stops it with error 18. None removes it.");
 
   addConversions(m);
   definePythonPart(m);
