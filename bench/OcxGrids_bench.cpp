@@ -73,12 +73,18 @@ double rawTextScan(sqlite3* raw, std::size_t& sink) {
   return seconds(Clock::now() - start);
 }
 
-void BM_FillGridWithRecords(benchmark::State& state) {
-  const auto file = database();
-  Object db(engineObject().call(u"OpenDatabase", fromUtf8(file.string())));
+// A flex grid of six columns to fill from table T, and the class that fills it.
+struct FillSetup {
+  std::filesystem::path file = database();
+  Object db{engineObject().call(u"OpenDatabase", fromUtf8(file.string()))};
   ComPtr<host::Form> form = host::loadFormText("form frmFill {\n  MSFlexGrid grdFill {\n    Cols = 6\n  }\n}\n");
-  const Object grid(Object(static_cast<IDispatch*>(form.get())).get(u"grdFill"));
-  const Object ocx = ocxWrapper();
+  Object grid{Object(static_cast<IDispatch*>(form.get())).get(u"grdFill")};
+  Object ocx = ocxWrapper();
+};
+
+void BM_FillGridWithRecords(benchmark::State& state) {
+  const FillSetup setup;
+  const auto& [file, db, form, grid, ocx] = setup;
   sqlite3* raw = nullptr;
   sqlite3_open(file.c_str(), &raw);
   double routine = 0, rawTime = 0;
@@ -111,11 +117,8 @@ class ListeningProgress final : public host::Progress {
 // The cost of reporting progress: the same fill with a progress service
 // (routine_ms) and without one (raw_ms), alternately; ratio is their ratio.
 void BM_FillGridWithProgress(benchmark::State& state) {
-  const auto file = database();
-  Object db(engineObject().call(u"OpenDatabase", fromUtf8(file.string())));
-  ComPtr<host::Form> form = host::loadFormText("form frmFill {\n  MSFlexGrid grdFill {\n    Cols = 6\n  }\n}\n");
-  const Object grid(Object(static_cast<IDispatch*>(form.get())).get(u"grdFill"));
-  const Object ocx = ocxWrapper();
+  const FillSetup setup;
+  const auto& [file, db, form, grid, ocx] = setup;
   const auto listening = std::make_shared<ListeningProgress>();
   double watched = 0, plain = 0;
   const auto timedFill = [&](bool withProgress) {
