@@ -178,8 +178,13 @@ TEST_F(Progress, ACancelledPasteOfTenThousandRowsLeavesTheTableAsItWas) {
 }
 
 TEST_F(Progress, ACancelledCopyKeepsItsSelectionAndLeavesTheClipboard) {
+  // 300 records: enough to cancel in the middle, few enough for the Qt
+  // host's grid, whose selection grows slowly.
+  const Object data = member(u"datSource");
+  data.put(u"RecordSource", Variant(u"Select * From tblSource Where Id <= 300 Order By Id"));
+  data.call(u"Refresh");
   const Object grid = member(u"grdSource");
-  const Object rs(member(u"datSource").get(u"Recordset"));
+  const Object rs(data.get(u"Recordset"));
   const Object marks(grid.get(u"SelBookmarks"));
   const auto unselect = [&] {
     while (toInt32(marks.get(u"Count")) > 0) marks.call(u"Remove", 0);
@@ -202,7 +207,7 @@ TEST_F(Progress, ACancelledCopyKeepsItsSelectionAndLeavesTheClipboard) {
   unselect();
   EXPECT_EQ(toInt32(ocx.call(u"CopyFromDbGrid", grid.get(), rs.get())), 0);
   EXPECT_EQ(host::clipboard()->text(), watched);
-  EXPECT_EQ(std::count(watched.begin(), watched.end(), u'\r'), 1000);
+  EXPECT_EQ(std::count(watched.begin(), watched.end(), u'\r'), 300);
 }
 
 TEST_F(Progress, ACancelledDeleteIsUndoneWhole) {
