@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 
 #include <QAbstractButton>
@@ -39,22 +40,23 @@ constexpr std::u16string_view kTown = u"Town";
 
 // The tour's message box. A modal box cannot be photographed with its
 // form, so each message goes into the status line of the form in front,
-// where the screenshot catches it; it is recorded, and answered as a user
-// who agrees would: with the box's first button, Yes to a question.
+// where the screenshot catches it; it is logged (MessageLog.h) like any
+// box that nobody answers, and answered as a user who agrees would: with
+// the box's first button, Yes to a question.
 class StatusMessageBox final : public host::MessageBox {
  public:
-  std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string&) override {
-    prompts_.push_back(prompt);
+  std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
     if (front_) front_->setStatus(prompt);
     const std::vector<std::int32_t> offered = host::buttonsOf(buttons);
-    return offered.empty() ? host::mb::OK : offered.front();
+    const std::int32_t answer = offered.empty() ? host::mb::OK : offered.front();
+    host::messageLog().record(host::LoggedMessage{prompt, buttons, title, answer});
+    return answer;
   }
   void setFront(const FormBase* form) { front_ = form; }
-  std::u16string last() const { return prompts_.empty() ? std::u16string() : prompts_.back(); }
+  std::u16string last() const { return host::messageLog().lastPrompt(); }
 
  private:
   const FormBase* front_ = nullptr;
-  std::vector<std::u16string> prompts_;
 };
 
 // A check of the tour that did not hold.

@@ -14,6 +14,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/qt/QtHost.h>
 
@@ -114,6 +115,8 @@ int main(int argc, char** argv) {
   // The tour types its dates in the month/day/year order.
   if (tour) tarnwick::setProcessLocale(tarnwick::Locale::enUS());
   QApplication app(argc, argv);
+  // Boxes that answer themselves (no screen, or the tour's) say so on standard error.
+  tarnwick::host::messageLog().echoTo(stderr);
   QtHostScope host;
   try {
     return runFrontEnd(*options, tour);

@@ -8,6 +8,7 @@
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/frame/Server.h>
 #include <tarnwick/frame/TypeLibrary.h>
+#include <tarnwick/host/MessageLog.h>
 
 #include "Commands.h"
 
@@ -142,6 +143,8 @@ void demo(const Locale& locale) {
 int main(int argc, char** argv) {
   std::vector<std::string_view> words(argv + 1, argv + argc);
   const std::string_view command = words.empty() ? "demo" : words[0];
+  // A routine's message boxes answer themselves here; what they said goes to standard error.
+  tarnwick::host::messageLog().echoTo(stderr);
   try {
     if (command == "version") {
       std::printf("%s\n", libraryVersion());

@@ -11,6 +11,7 @@
 #include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/Progress.h>
 #include <tarnwick/host/Services.h>
 
 #include <pybind11/eval.h>
@@ -182,11 +183,12 @@ void definePythonPart(py::module_& m) {
 
 bool interpreterRunning() noexcept { return Py_IsInitialized() && !_Py_IsFinalizing(); }
 
-// A message box that asks a Python function: fn(prompt, buttons, title) -> answer.
-class PythonMessageBox final : public host::MessageBox {
+// A Python function kept by a service of the host, which may outlive the
+// interpreter: then the reference is let go without touching Python.
+class PythonFunction {
  public:
-  explicit PythonMessageBox(py::object function) : function_(std::move(function)) {}
-  ~PythonMessageBox() override {
+  explicit PythonFunction(py::object function) : function_(std::move(function)) {}
+  ~PythonFunction() {
     if (!interpreterRunning()) {
       function_.release();
       return;
@@ -194,12 +196,16 @@ class PythonMessageBox final : public host::MessageBox {
     py::gil_scoped_acquire gil;
     function_ = py::object();
   }
-  std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
+  PythonFunction(const PythonFunction&) = delete;
+  PythonFunction& operator=(const PythonFunction&) = delete;
+
+  // Calls it under the interpreter's lock; a Python exception becomes an Error.
+  // `read` turns its answer into the service's, still under the lock.
+  template <typename Read, typename... Args>
+  auto call(Read&& read, Args&&... args) const {
     py::gil_scoped_acquire gil;
     try {
-      const py::object answer = function_(fromText16(prompt), buttons, fromText16(title));
-      if (answer.is_none()) return host::mb::OK;
-      return toInt32(toVariant(answer));
+      return read(function_(std::forward<Args>(args)...));
     } catch (py::error_already_set& e) {
       throw errorFromPython(e);
     }
@@ -208,6 +214,50 @@ class PythonMessageBox final : public host::MessageBox {
  private:
   py::object function_;
 };
+
+// A message box that asks a Python function: fn(prompt, buttons, title) -> answer.
+class PythonMessageBox final : public host::MessageBox {
+ public:
+  using Base = host::MessageBox;
+  explicit PythonMessageBox(py::object function) : function_(std::move(function)) {}
+  std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
+    return function_.call(
+        [](const py::object& answer) { return answer.is_none() ? host::mb::OK : toInt32(toVariant(answer)); },
+        fromText16(prompt), buttons, fromText16(title));
+  }
+
+ private:
+  PythonFunction function_;
+};
+
+// The progress service in Python: fn(task, done, total) hears each report
+// of long work; returning False stops the work (error 18), anything else
+// lets it go on.
+class PythonProgress final : public host::Progress {
+ public:
+  using Base = host::Progress;
+  explicit PythonProgress(py::object function) : function_(std::move(function)) {}
+  bool report(const std::u16string& task, std::int32_t done, std::int32_t total) override {
+    return function_.call([](const py::object& go) { return !go.is(py::bool_(false)); }, fromText16(task),
+                                done, total);
+  }
+  void finish(const std::u16string&) override {}
+
+ private:
+  PythonFunction function_;
+};
+
+// Installs a Python function as a service of the host, or with None puts
+// the service back as it was without one.
+template <typename Service>
+void installFunction(py::handle function, void (*install)(std::shared_ptr<typename Service::Base>)) {
+  if (function.is_none()) {
+    install(nullptr);
+    return;
+  }
+  if (!PyCallable_Check(function.ptr())) raise(errc::TypeMismatch);
+  install(std::make_shared<Service>(py::reinterpret_borrow<py::object>(function)));
+}
 
 void refuseNamedArguments(const py::kwargs& kwargs) {
   if (kwargs.size() > 0) raise(errc::NamedArgumentsNotSupported);
@@ -525,17 +575,17 @@ PYBIND11_MODULE(tarnwick, m) {
       py::arg("number"), py::arg("detail") = py::none(), "The standard description of an error number.");
   m.def(
       "set_message_box",
-      [](py::handle function) {
-        if (function.is_none()) {
-          host::setMessageBox(nullptr);
-          return;
-        }
-        if (!PyCallable_Check(function.ptr())) raise(errc::TypeMismatch);
-        host::setMessageBox(std::make_shared<PythonMessageBox>(py::reinterpret_borrow<py::object>(function)));
-      },
+      [](py::handle function) { installFunction<PythonMessageBox>(function, &host::setMessageBox); },
       py::arg("function"),
       "Message boxes that routines show call function(prompt, buttons, title) for the answer; None restores "
       "the headless box, which presses the default button.");
+
+  m.def(
+      "set_progress",
+      [](py::handle function) { installFunction<PythonProgress>(function, &host::setProgress); },
+      py::arg("function"),
+      "Long work of the routines (filling, copying, pasting, deleting records) calls function(task, done, "
+      "total) as it starts and every hundred records; returning False stops it with error 18. None removes it.");
 
   addConversions(m);
   definePythonPart(m);

@@ -5,6 +5,7 @@ import os
 import pytest
 
 import tarnwick
+from conftest import DBENGINE
 from pyhost import Control, FlexGrid, Form
 
 
@@ -84,6 +85,42 @@ def test_flex_grids_of_the_headless_host_and_of_python(database):
     ocx.AddRowTextToGrid(python_grid, "b", 2)
     ocx.AddRowTextToGrid(python_grid)
     assert python_grid.data_rows() == [["a", "1", "2.5"], ["b", "2", ""]]
+
+
+def test_progress_is_observed_and_cancelled_from_python(tmp_path):
+    path = os.path.join(tmp_path, "many.db")
+    tarnwick.create_sample_database(path, 350)
+    db = tarnwick.CreateObject(DBENGINE).OpenDatabase(path)
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    form = tarnwick.load_form("form frmView {\n  MSFlexGrid grdOrders {\n    Cols = 2\n  }\n}\n")
+    grid = form.grdOrders
+    heard = []
+
+    def watch(task, done, total):
+        heard.append((task, done, total))
+        return done < 200
+
+    tarnwick.set_progress(watch)
+    try:
+        with pytest.raises(tarnwick.Error) as stopped:
+            ocx.FillGridWithRecords(grid, db.OpenRecordset("Select OrderId, Qty From Orders Order By OrderId"))
+        assert stopped.value.number == 18
+        assert heard == [("Filling the grid", 0, 0), ("Filling the grid", 100, 0), ("Filling the grid", 200, 0)]
+        assert grid.Rows == 201  # the rows filled before the cancel stay
+        # Observing only: None lets the work go on.
+        heard.clear()
+        tarnwick.set_progress(lambda task, done, total: heard.append(done))
+        ocx.FillGridWithRecords(grid, db.OpenRecordset("Select OrderId, Qty From Orders"))
+        assert grid.Rows == 351
+        assert heard == [0, 100, 200, 300]
+        with pytest.raises(tarnwick.Error):
+            tarnwick.set_progress(42)
+    finally:
+        tarnwick.set_progress(None)
+    heard.clear()
+    ocx.FillGridWithRecords(grid, db.OpenRecordset("Select OrderId, Qty From Orders"))
+    assert heard == []
+    db.Close()
 
 
 def test_text_files_ini_values_and_customisation(tmp_path):

@@ -2,14 +2,18 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Object.h>
+#include <tarnwick/frame/Progress.h>
 
 namespace tarnwick::dataaccess {
 
 // SortRecordset_rs(objRecordset, tFieldToSort): the sort text goes to the
 // engine unchanged; the recordset keeps it, and the sorted records come
-// back as a new recordset.
+// back as a new recordset. The engine sorts in one step: the host hears of
+// it as one record of work, and may stop it before it starts.
 void sortRecordset(Call& call) {
   const Object recordset(call.object(0));
+  frame::WorkProgress progress(u"Sorting records", 1);
+  progress.next();
   recordset.put(u"Sort", Variant(call.text(1)));
   call.setResult(recordset.call(u"OpenRecordset"));
 }

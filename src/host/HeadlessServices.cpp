@@ -2,9 +2,11 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/Folders.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace tarnwick::host {
 
@@ -25,19 +27,23 @@ std::vector<std::int32_t> buttonsOf(std::int32_t code) {
 std::int32_t ScriptedMessageBox::show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) {
   const std::vector<std::int32_t> offered = buttonsOf(buttons);
   if (offered.empty()) raise(errc::InvalidProcedureCall);
-  std::lock_guard lock(mutex_);
-  prompts_.push_back(Prompt{prompt, buttons, title});
-  if (script_.empty()) {
-    const std::size_t fallback = (buttons & mb::DefaultButton3) ? 2 : (buttons & mb::DefaultButton2) ? 1 : 0;
-    return offered[std::min(fallback, offered.size() - 1)];
+  std::optional<std::int32_t> scripted;
+  {
+    std::lock_guard lock(mutex_);
+    prompts_.push_back(Prompt{prompt, buttons, title});
+    if (!script_.empty()) {
+      scripted = script_.front();
+      script_.pop_front();
+    }
   }
-  const std::int32_t answer = script_.front();
-  script_.pop_front();
+  if (!scripted) return answerUnattended(prompt, buttons, title);
+  const std::int32_t answer = *scripted;
   if (std::find(offered.begin(), offered.end(), answer) == offered.end()) {
     std::u16string text = u"The message box has no button for the scripted answer ";
     text += fromUtf8(std::to_string(answer));
     raise(Error(errc::InvalidProcedureCall, std::move(text)));
   }
+  messageLog().record(LoggedMessage{prompt, buttons, title, answer});
   return answer;
 }
 

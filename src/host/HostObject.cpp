@@ -58,6 +58,29 @@ const Member<ClipboardObject> kClipboardMembers[] = {
 };
 std::span<const Member<ClipboardObject>> ClipboardObject::members() { return kClipboardMembers; }
 
+// The host's progress service as the routines reach it. It holds the
+// service it was made with, so a work's reports all go to one service.
+class ProgressObject final : public AutomationObject<ProgressObject> {
+ public:
+  static std::u16string_view typeName() { return u"Progress"; }
+  static std::span<const Member<ProgressObject>> members();
+  std::shared_ptr<Progress> service;
+};
+
+const Member<ProgressObject> kProgressMembers[] = {
+    {u"Report", 1, kMethod,
+     [](ProgressObject& p, Call& c) {
+       c.expect(3);
+       c.setResult(Variant(p.service->report(c.text(0), c.int32(1), c.int32(2))));
+     }},
+    {u"Finish", 2, kMethod,
+     [](ProgressObject& p, Call& c) {
+       c.expect(1);
+       p.service->finish(c.text(0));
+     }},
+};
+std::span<const Member<ProgressObject>> ProgressObject::members() { return kProgressMembers; }
+
 std::u16string folderText(const std::filesystem::path& p) { return fromUtf8(p.string()); }
 
 const Member<HostObject> kHostMembers[] = {
@@ -118,6 +141,17 @@ const Member<HostObject> kHostMembers[] = {
      [](HostObject&, Call& c) {
        c.expect(0);
        c.setResult(Variant(folderText(folders()->windowsFolder())));
+     }},
+    {u"Progress", 12, kGet,
+     [](HostObject&, Call& c) {
+       c.expect(0);
+       // Nothing when the host has no progress service.
+       ComPtr<ProgressObject> object;
+       if (std::shared_ptr<Progress> service = progress()) {
+         object = makeObject<ProgressObject>();
+         object->service = std::move(service);
+       }
+       c.setResult(Variant(static_cast<IDispatch*>(object.get())));
      }},
     {u"LoadForm", 11, kMethod,
      [](HostObject&, Call& c) {

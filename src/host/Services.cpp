@@ -17,6 +17,7 @@ struct Installed {
   std::shared_ptr<WindowStack> windows = std::make_shared<HeadlessWindowStack>();
   std::shared_ptr<Folders> folders = std::make_shared<EnvironmentFolders>();
   std::shared_ptr<FormFactory> forms = std::make_shared<HeadlessFormFactory>();
+  std::shared_ptr<Progress> progress;
 };
 
 std::mutex& lock() {
@@ -87,6 +88,12 @@ void setFormFactory(std::shared_ptr<FormFactory> s) {
   write<FormFactory, HeadlessFormFactory>(&Installed::forms, std::move(s));
 }
 
+std::shared_ptr<Progress> progress() { return read(&Installed::progress); }
+void setProgress(std::shared_ptr<Progress> s) {
+  std::lock_guard guard(lock());
+  installed().progress.swap(s);
+}
+
 std::shared_ptr<ScriptedMessageBox> scriptedMessageBox() {
   return std::dynamic_pointer_cast<ScriptedMessageBox>(messageBox());
 }
@@ -98,6 +105,7 @@ void resetServices() {
   setSystemMetrics(nullptr);
   setSystemColours(nullptr);
   setFolders(nullptr);
+  setProgress(nullptr);
   // The form factory stays: it is the host itself, not one of its services.
   // The window stack keeps the windows that exist; only their stacking is reset.
   const auto stack = windowStack();

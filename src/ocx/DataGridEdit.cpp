@@ -10,8 +10,10 @@
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/HostServices.h>
+#include <tarnwick/frame/Progress.h>
 #include <tarnwick/frame/Transaction.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -80,10 +82,12 @@ std::u16string allRecordsText(const Object& records, const Object& marks, const 
   const DISPID addId = marks.idOf(u"Add");
   std::u16string text;
   Variant mark[1];
+  frame::WorkProgress progress(u"Copying records");
   // The first record is read before the end is tested: an empty recordset
   // has no current record to copy (the engine's error), rather than
   // silently emptying the clipboard.
   do {
+    progress.next();
     mark[0] = getById(records, bookmarkId);
     marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
     appendRow(text, fields);
@@ -101,7 +105,10 @@ std::u16string copiedText(const Object& grid, const Object& records) {
   if (Int16::of(grid.get(u"SelEndCol")) == lastColumn) return allRecordsText(records, marks, fields);
   const DISPID bookmarkId = records.idOf(u"Bookmark");
   std::u16string text;
-  for (const Variant& bookmark : selectedBookmarks(marks)) {
+  const std::vector<Variant> bookmarks = selectedBookmarks(marks);
+  frame::WorkProgress progress(u"Copying records", static_cast<std::int32_t>(bookmarks.size()));
+  for (const Variant& bookmark : bookmarks) {
+    progress.next();
     records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &bookmark);
     appendRow(text, fields);
   }
@@ -138,9 +145,12 @@ void pasteRows(const Object& records, std::u16string_view text) {
   // until the paste stores a value other than the empty text there.
   std::vector<bool> mayBeEmpty(fields.size(), true);
   PasteCells cells(text);
+  // One record per row; a cancel is undone with the rest of the paste.
+  frame::WorkProgress progress(u"Pasting records", static_cast<std::int32_t>(std::count(text.begin(), text.end(), u'\r')));
   Int16 f;
   for (;;) {
     if (f == Int16()) {
+      progress.next();
       callById(records, addNewId);
       mayBeEmpty.assign(fields.size(), true);
     }
@@ -216,7 +226,9 @@ void pasteToDbGrid(Call& call) {
 }
 
 void deleteSelectedRecordsFromDbGrid(Call& call) {
-  const std::int32_t number = frame::errorNumberOf([&] {
+  // Begun only when the host watches the delete and so may cancel it.
+  std::optional<frame::Transaction> transaction;
+  std::int32_t number = frame::errorNumberOf([&] {
     const Object grid(call.object(0));
     const Object dataControl(call.object(1));
     if (toInt32(grid.get(u"SelEndCol")) > -1) {
@@ -239,11 +251,18 @@ void deleteSelectedRecordsFromDbGrid(Call& call) {
     // the bookmarks still to be visited.
     const std::vector<Variant> bookmarks = selectedBookmarks(marks);
     const Object records(dataControl.get(u"Recordset"));
+    frame::WorkProgress progress(u"Deleting records", static_cast<std::int32_t>(bookmarks.size()));
+    if (progress.watched()) transaction.emplace();
     for (const Variant& bookmark : bookmarks) {
+      progress.next();
       records.put(u"Bookmark", bookmark);
       records.call(u"Delete");
     }
   });
+  // A cancelled delete is undone whole (the transaction rolls back as it
+  // goes); one that an error stopped keeps the records deleted before it.
+  if (transaction && number != errc::UserInterrupt)
+    if (const std::int32_t committed = frame::errorNumberOf([&] { transaction->commit(); })) number = committed;
   call.setResult(static_cast<std::int16_t>(number));
 }
 

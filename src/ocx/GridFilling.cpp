@@ -8,6 +8,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/ErrorStyles.h>
+#include <tarnwick/frame/Progress.h>
 
 #include <optional>
 #include <string>
@@ -62,9 +63,12 @@ void fillGridWithRecords(Call& call) {
   std::optional<std::vector<ShownField>> fields;
   Variant rowArgument[1];
   std::u16string row;
+  // A cancelled fill stops here with error 18 and keeps the rows it added.
+  frame::WorkProgress progress(u"Filling the grid");
   for (;;) {
     const Variant eof = getById(records, eofId);
     if (eof.isNull() || toBool(eof)) break;
+    progress.next();
     if (!fields) fields = shownFields(records, excepted);
     row.clear();
     for (const ShownField& f : *fields) {

@@ -3,8 +3,11 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/MergeFile.h>
+#include <tarnwick/frame/Progress.h>
 #include <tarnwick/frame/TagDirectives.h>
 #include <tarnwick/frame/TextFile.h>
+
+#include <algorithm>
 
 namespace tarnwick::ocx {
 
@@ -17,7 +20,9 @@ std::u16string flexGridText(const Object& grid) {
   std::u16string text;
   const std::int32_t rows = toInt32(grid.get(u"Rows"));
   const std::int32_t cols = toInt32(grid.get(u"Cols"));
+  frame::WorkProgress progress(u"Exporting the grid", std::max(rows - 1, 0));
   for (std::int32_t r = 1; r < rows; ++r) {
+    progress.next();
     grid.put(u"Row", Variant(r));
     for (std::int32_t c = 0; c < cols; ++c) {
       grid.put(u"Col", Variant(c));
@@ -37,7 +42,9 @@ std::u16string dataGridText(const Object& grid) {
   std::u16string text;
   const std::int32_t visible = toInt32(grid.get(u"VisibleRows"));
   const std::int32_t cols = toInt32(Object(grid.get(u"Columns")).get(u"Count"));
+  frame::WorkProgress progress(u"Exporting the grid", std::max(visible - 1, 0));
   for (std::int32_t r = 0; r <= visible - 2; ++r) {
+    progress.next();
     grid.put(u"Row", Variant(r));
     for (std::int32_t c = 0; c < cols; ++c) {
       grid.put(u"Col", Variant(c));

@@ -3,6 +3,7 @@
 // that keep a window on top.
 #include "WidgetState.h"
 
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/qt/QtHost.h>
 
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <atomic>
 #include <cmath>
 
 namespace tarnwick::qt {
@@ -56,11 +58,26 @@ class QtClipboard final : public host::Clipboard {
   }
 };
 
+std::atomic<MessageBoxes> messageBoxes{MessageBoxes::ByPlatform};
+
+// The offscreen and minimal platforms draw into memory only: a modal box
+// there would wait for ever for a click nobody can give.
+bool nobodySees() {
+  switch (messageBoxes.load()) {
+    case MessageBoxes::Shown: return false;
+    case MessageBoxes::Unattended: return true;
+    case MessageBoxes::ByPlatform: break;
+  }
+  const QString platform = QGuiApplication::platformName();
+  return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
 class QtMessageBox final : public host::MessageBox {
  public:
   std::int32_t show(const std::u16string& prompt, std::int32_t buttons, const std::u16string& title) override {
     const std::vector<std::int32_t> offered = host::buttonsOf(buttons);
     if (offered.empty()) raise(errc::InvalidProcedureCall);
+    if (nobodySees()) return host::answerUnattended(prompt, buttons, title);
     QMessageBox box;
     box.setText(impl::qtext(prompt));
     box.setWindowTitle(title.empty() ? QApplication::applicationName() : impl::qtext(title));
@@ -176,6 +193,8 @@ class QtWindowStack final : public host::WindowStack {
 
 }  // namespace
 
+void setMessageBoxes(MessageBoxes mode) { messageBoxes = mode; }
+
 int twipsPerPixelX() { return twipsPerPixel(true); }
 int twipsPerPixelY() { return twipsPerPixel(false); }
 
@@ -186,6 +205,7 @@ void installServices() {
   host::setMessageBox(std::make_shared<QtMessageBox>());
   host::setSystemColours(std::make_shared<QtSystemColours>());
   host::setSystemMetrics(std::make_shared<QtSystemMetrics>());
+  installProgress();
   // Windows made before keep their places in the new stack.
   const auto previous = host::windowStack()->order();
   auto stack = std::make_shared<QtWindowStack>();

@@ -2,16 +2,21 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/String.h>
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/frame/Folders.h>
 #include <tarnwick/frame/Start.h>
 #include <tarnwick/host/Form.h>
 #include <tarnwick/host/HostObject.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace tarnwick::host {
 namespace {
@@ -67,6 +72,49 @@ TEST_F(ServicesTest, MessageBoxRecordsPromptsAndAnswersFromItsScript) {
   EXPECT_EQ(errorOf([&] { host.call(u"MsgBox", u"Field too long", 48); }), errc::InvalidProcedureCall);
   EXPECT_EQ(errorOf([&] { host.call(u"MsgBox", u"?", errc::OutOfMemory); }), errc::InvalidProcedureCall);  // no such button set
   EXPECT_EQ(errorOf([&] { host.call(u"MsgBox"); }), errc::WrongArgumentCount);
+}
+
+TEST_F(ServicesTest, MessageLogKeepsWhatNobodyAnswered) {
+  // The headless box, as a process without a host of its own has it: every
+  // box answers at once and leaves its prompt and answer in the log.
+  MessageLog& log = messageLog();
+  log.clear();
+  EXPECT_EQ(toInt32(host.call(u"MsgBox", u"Delete 3 rows?", 36)), mb::Yes);
+  EXPECT_EQ(toInt32(host.call(u"MsgBox", u"Again?", 3 + 512)), mb::Cancel);  // the third button is the default
+  scriptedMessageBox()->answer({mb::No});
+  EXPECT_EQ(toInt32(host.call(u"MsgBox", u"Scripted", 36)), mb::No);
+  std::vector<LoggedMessage> logged = log.entries();
+  ASSERT_EQ(logged.size(), 3u);
+  EXPECT_EQ(logged[0].prompt, u"Delete 3 rows?");
+  EXPECT_EQ(logged[0].buttons, 36);
+  EXPECT_EQ(logged[0].answer, mb::Yes);
+  EXPECT_EQ(logged[1].answer, mb::Cancel);
+  EXPECT_EQ(logged[2].answer, mb::No);
+  EXPECT_EQ(log.lastPrompt(), u"Scripted");
+  EXPECT_EQ(errorOf([] { answerUnattended(u"?", 9, u""); }), errc::InvalidProcedureCall);  // no such button set
+  EXPECT_EQ(log.entries().size(), 3u);
+
+  // Echoed one line a message, a prompt's line breaks made blanks.
+  std::FILE* echo = std::tmpfile();
+  ASSERT_NE(echo, nullptr);
+  log.echoTo(echo);
+  host.call(u"MsgBox", u"Disk full\r\nRetry?", 5);
+  log.echoTo(nullptr);
+  host.call(u"MsgBox", u"not echoed");
+  std::rewind(echo);
+  char line[128] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, echo), nullptr);
+  EXPECT_STREQ(line, "message: Disk full  Retry?\n");
+  EXPECT_EQ(std::fgets(line, sizeof line, echo), nullptr);
+  std::fclose(echo);
+
+  // Only the newest messages stay.
+  for (std::size_t i = 0; i < MessageLog::kKept + 5; ++i) answerUnattended(fromUtf8(std::to_string(i)), 0, u"");
+  logged = log.entries();
+  ASSERT_EQ(logged.size(), MessageLog::kKept);
+  EXPECT_EQ(logged.front().prompt, u"5");
+  log.clear();
+  EXPECT_EQ(log.lastPrompt(), u"");
 }
 
 TEST_F(ServicesTest, MetricsColoursAndStacking) {

@@ -13,8 +13,11 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPalette>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -25,6 +28,7 @@ namespace {
 struct QtServices : ::testing::Test {
   void SetUp() override { qt::installServices(); }
   void TearDown() override {
+    qt::setMessageBoxes(qt::MessageBoxes::ByPlatform);
     QApplication::setPalette(palette_);
     host::resetServices();
     host::setWindowStack(nullptr);
@@ -114,7 +118,9 @@ TEST_F(QtServices, TopmostFormsStayOnTop) {
 }
 
 TEST_F(QtServices, MessageBoxAnswersWithTheButtonPressed) {
-  // The box is modal: a timer plays the user and presses No.
+  // The box is modal: a timer plays the user and presses No. The offscreen
+  // platform would answer for the user, so the box is made real here.
+  qt::setMessageBoxes(qt::MessageBoxes::Shown);
   QString shown;
   bool pressed = false;
   QTimer user;
@@ -133,6 +139,38 @@ TEST_F(QtServices, MessageBoxAnswersWithTheButtonPressed) {
   user.stop();
   EXPECT_TRUE(pressed);
   EXPECT_EQ(shown, QStringLiteral("Delete 3 rows?"));
+  qt::setMessageBoxes(qt::MessageBoxes::ByPlatform);
+}
+
+// The progress dialog of the host's work: none for the first half second,
+// then a dialog whose Cancel stops the work at its next report.
+TEST_F(QtServices, LongWorkShowsAProgressDialogThatCancels) {
+  const auto dialog = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) return d;
+    return static_cast<QProgressDialog*>(nullptr);
+  };
+  const Object progress(host.get(u"Progress"));
+  EXPECT_TRUE(toBool(progress.call(u"Report", u"Pasting records", 0, 1000)));
+  EXPECT_EQ(dialog(), nullptr);  // quick work shows nothing
+  QThread::msleep(600);
+  EXPECT_TRUE(toBool(progress.call(u"Report", u"Pasting records", 100, 1000)));
+  QProgressDialog* shown = dialog();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->labelText(), QStringLiteral("Pasting records"));
+  EXPECT_EQ(shown->value(), 100);
+  EXPECT_EQ(shown->maximum(), 1000);
+  QPushButton* cancel = shown->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  cancel->click();
+  EXPECT_FALSE(toBool(progress.call(u"Report", u"Pasting records", 200, 1000)));
+  progress.call(u"Finish", u"Pasting records");
+  EXPECT_EQ(dialog(), nullptr);
+  // The next work starts afresh; without the service the host answers Nothing.
+  EXPECT_TRUE(toBool(progress.call(u"Report", u"Filling the grid", 0, 0)));
+  progress.call(u"Finish", u"Filling the grid");
+  host::setProgress(nullptr);
+  EXPECT_EQ(host.get(u"Progress").object(), nullptr);
 }
 
 }  // namespace

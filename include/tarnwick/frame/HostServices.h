@@ -10,6 +10,8 @@
 //   GetSysColor(index), SetSysColors(index, colour)  the system colour table
 //   SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags), IsTopmost(hWnd)
 //   SystemDirectory, WindowsDirectory
+//   Progress -> Report(task, done, total), Finish(task)  optional: Nothing
+//                                                     when the host has none
 //
 // Message boxes take the platform's button-and-icon codes and answer with
 // its codes (OK 1, Cancel 2, Yes 6, No 7).

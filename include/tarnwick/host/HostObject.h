@@ -12,7 +12,8 @@
 // title]]), GetSystemMetrics(index), GetSysColor(index),
 // SetSysColors(index, colour), SetWindowPos(hWnd, insertAfter, x, y, cx,
 // cy, flags), IsTopmost(hWnd), SystemDirectory, WindowsDirectory,
-// LoadForm(path).
+// LoadForm(path), Progress (Report(task, done, total) -> continue?,
+// Finish(task); Nothing when the host has no progress service).
 #include <tarnwick/automation/AutomationObject.h>
 
 namespace tarnwick::host {

@@ -33,7 +33,8 @@ TARNWICK_API std::vector<std::int32_t> buttonsOf(std::int32_t code);
 
 // A message box that shows nothing: it records every prompt and answers
 // from a script. With the script used up it presses the default button
-// (the first, or the second or third that the code asks for). A scripted
+// (the first, or the second or third that the code asks for). Its prompts
+// go to the message log as well (MessageLog.h). A scripted
 // answer that the box does not offer is refused with error 5, so a wrong
 // script fails loudly instead of steering a routine down a path no user could.
 class TARNWICK_API ScriptedMessageBox final : public MessageBox {

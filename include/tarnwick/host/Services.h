@@ -9,6 +9,7 @@
 #include <tarnwick/host/Folders.h>
 #include <tarnwick/host/FormFactory.h>
 #include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/Progress.h>
 #include <tarnwick/host/Screen.h>
 #include <tarnwick/host/SystemMetrics.h>
 #include <tarnwick/host/WindowStack.h>
@@ -35,6 +36,11 @@ TARNWICK_API void setSystemColours(std::shared_ptr<SystemColours> service);
 TARNWICK_API void setWindowStack(std::shared_ptr<WindowStack> service);
 TARNWICK_API void setFolders(std::shared_ptr<Folders> service);
 TARNWICK_API void setFormFactory(std::shared_ptr<FormFactory> service);
+
+// The progress service is optional: nullptr (the default) when the host
+// has none, and setting nullptr removes it.
+TARNWICK_API std::shared_ptr<Progress> progress();
+TARNWICK_API void setProgress(std::shared_ptr<Progress> service);
 
 // The headless message box when it is the one installed, else nullptr:
 // tests script its answers and read its prompts.

@@ -46,8 +46,19 @@ TARNWICK_API void installForms();
 // The services only: twips per pixel from the screen's logical resolution,
 // the screen's size, the system clipboard, message boxes, the application
 // palette for the selection colours, the style's frame and scroll bar
-// metrics, stay-on-top window flags.
+// metrics, stay-on-top window flags, and progress (installProgress).
 TARNWICK_API void installServices();
+// The progress service only: long work of the routines shows a progress
+// dialog with a Cancel button once it has gone on for about half a second.
+TARNWICK_API void installProgress();
+
+// Message boxes on Qt are modal windows, except where nobody can see them:
+// on the offscreen and minimal platforms a box answers at once with its
+// default button and its prompt goes to the host's message log
+// (MessageLog.h). `Shown` and `Unattended` decide it for every platform,
+// for a test that presses a real box's buttons, say.
+enum class MessageBoxes { ByPlatform, Shown, Unattended };
+TARNWICK_API void setMessageBoxes(MessageBoxes mode);
 
 // Wraps a window and the widgets inside it as a form of the host. The
 // form's name is the window's objectName. Error 380 when the window has no
