@@ -5,7 +5,6 @@
 #include <tarnwick/automation/String.h>
 #include <tarnwick/engine/SampleDatabase.h>
 #include <tarnwick/frame/Activation.h>
-#include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/host/Folders.h>
 #include <tarnwick/host/Services.h>
 
@@ -22,13 +21,6 @@ namespace {
 // The engine's application object.
 constexpr std::u16string_view kEngineClass = u"{00000010-0000-0010-8000-00AA006D2EA4}";
 
-// The front end carries the library in its own process: its classes are
-// served from here, so that the program needs no registration to run.
-void serveLibraryClasses() {
-  for (const frame::CatalogueEntry& entry : frame::libraryClasses())
-    frame::registerInProcessClass(entry.clsid, entry.progId, entry.create);
-}
-
 void makeFolder(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -43,7 +35,6 @@ Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFo
   makeFolder(dataFolder_);
   makeFolder(dataFolder_ / "system");
   host::setFolders(std::make_shared<host::FixedFolders>(dataFolder_ / "system", dataFolder_));
-  serveLibraryClasses();
   library_ = Library{Object(frame::createObject(u"Tarnwick.DataAccessWrapper")),
                      Object(frame::createObject(u"Tarnwick.OcxWrapper")),
                      Object(frame::createObject(u"Tarnwick.Customize")),

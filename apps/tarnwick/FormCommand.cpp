@@ -9,7 +9,9 @@
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/host/FormDescription.h>
 
+#include <cctype>
 #include <cstdio>
+#include <fstream>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -98,6 +100,16 @@ void printControl(const Object& c) {
   }
 }
 
+// A Qt Designer file is XML; a form description never starts with '<'.
+bool isDesignerFile(const std::string& path) {
+  if (path.size() > 3 && path.compare(path.size() - 3, 3, ".ui") == 0) return true;
+  std::ifstream in(path, std::ios::binary);
+  char c = 0;
+  while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
+  }
+  return in && c == '<';
+}
+
 }  // namespace
 
 int formCommand(const std::vector<std::string_view>& args) {
@@ -105,8 +117,17 @@ int formCommand(const std::vector<std::string_view>& args) {
     std::fputs("usage: tarnwick form PATH\n", stderr);
     return 2;
   }
+  const std::string path(args[0]);
+  // The tool runs on the headless host alone; Designer files need the Qt host.
+  if (isDesignerFile(path)) {
+    std::fprintf(stderr,
+                 "%s is a Qt Designer file; tarnwick form reads only form descriptions (.form).\n"
+                 "A program that uses the Qt host loads them with tarnwick::qt::loadUiForm.\n",
+                 path.c_str());
+    return 2;
+  }
   try {
-    const ComPtr<host::Form> form = host::loadForm(std::string(args[0]));
+    const ComPtr<host::Form> form = host::loadForm(path);
     const Object f(static_cast<IDispatch*>(form.get()));
     std::u16string head = u"form ";
     head += f.get(u"Name").text();

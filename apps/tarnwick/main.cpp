@@ -1,5 +1,5 @@
 // The tarnwick command-line tool: registers the library, lists its type
-// library, and calls any routine of a registered class by name.
+// library, and calls any routine of the library's classes by name.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Object.h>
@@ -30,11 +30,13 @@ constexpr const char* kUsage =
     "  unregister [LIB]             remove it again\n"
     "  typelib                      print the type library\n"
     "  call PROGID ROUTINE [ARG...] create an instance and call a routine by name\n"
-    "  form PATH                    load a form description and list its controls\n"
+    "  form PATH                    load a form description (.form) and list its controls\n"
     "  sample-db PATH [--rows N]    write the Orders sample database\n"
     "  version                      print the library's version\n"
-    "  demo                         show the value conversions at work\n"
-    "The registration store is $TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry.txt.\n";
+    "  help                         print this text\n"
+    "The library's own classes need no registration in any program it is loaded into;\n"
+    "the registration store, for programs that load it by name, is $TARNWICK_REGISTRY,\n"
+    "else $XDG_CONFIG_HOME/tarnwick/registry.txt.\n";
 
 void print(std::u16string_view text) { std::fwrite(toUtf8(text).data(), 1, toUtf8(text).size(), stdout); }
 
@@ -120,29 +122,15 @@ int call(const std::vector<std::string_view>& words) {
   return 0;
 }
 
-void line(std::string_view label, const std::u16string& value) {
-  std::printf("  %-46.*s %s\n", static_cast<int>(label.size()), label.data(), toUtf8(value).c_str());
-}
-
-void demo(const Locale& locale) {
-  LocaleScope scope(locale);
-  std::printf("%s\n", toUtf8(locale.name).c_str());
-  line("leading-number value of \"12abc\"", numberToText(leadingNumber(u"12abc")));
-  line("leading-number value of \"1.5\"", numberToText(leadingNumber(u"1.5")));
-  line("numeric test of \"1.234,5\"", isNumericText(u"1.234,5") ? u"True" : u"False");
-  line("date test of \"31.12.1999\"", isDateText(u"31.12.1999") ? u"True" : u"False");
-  line("\"12/31/1999 13:05\" as dd.mm.yyyy hh:nn AM/PM", format(Variant(u"12/31/1999 13:05"), u"dd.mm.yyyy hh:nn AM/PM"));
-  line("2.5 rounded to an integer", numberToText(roundToInt16(2.5)));
-  line("\"3\" + 4", toText(add(Variant(u"3"), Variant(std::int16_t{4}))));
-  line("\"3\" + \"4\"", toText(add(Variant(u"3"), Variant(u"4"))));
-  line("1.5 as text", toText(Variant(1.5)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> words(argv + 1, argv + argc);
-  const std::string_view command = words.empty() ? "demo" : words[0];
+  if (words.empty()) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  const std::string_view command = words[0];
   // A routine's message boxes answer themselves here; what they said goes to standard error.
   tarnwick::host::messageLog().echoTo(stderr);
   try {
@@ -164,10 +152,6 @@ int main(int argc, char** argv) {
       return formCommand({words.begin() + 1, words.end()});
     } else if (command == "sample-db") {
       return sampleDbCommand({words.begin() + 1, words.end()});
-    } else if (command == "demo") {
-      std::printf("Tarnwick %s\n", libraryVersion());
-      demo(Locale::enUS());
-      demo(Locale::deDE());
     } else {
       std::fputs(kUsage, command == "help" || command == "--help" ? stdout : stderr);
       return command == "help" || command == "--help" ? 0 : 2;

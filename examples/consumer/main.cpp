@@ -1,12 +1,12 @@
 // Uses the installed library through find_package(Tarnwick): converts a few
 // texts, drives a control of a headless form by name and calls one of the
-// library's classes, checking the answers, so a broken install fails loudly.
-#include <tarnwick/api/APIWrapper.h>
+// library's classes by name (no registration needed), checking the answers,
+// so a broken install fails loudly.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Operations.h>
 #include <tarnwick/automation/String.h>
-#include <tarnwick/frame/ClassCatalogue.h>
+#include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/Form.h>
 #include <unistd.h>
 
@@ -25,9 +25,9 @@ int main() {
   Object(static_cast<IDispatch*>(&name)).put(u"Text", Variant(u"Ada"));
   ok = ok && name.text() == u"Ada";
 
-  ComPtr<IDispatch> instance;
-  check(frame::createAndQuery<api::APIWrapper>(IID_IDispatch, instance.putVoid()));
-  const Object api(instance);
+  for (const char16_t* name : {u"DataAccessWrapper", u"OcxWrapper", u"Customize", u"APIWrapper"})
+    ok = ok && Object(frame::createObject(u"Tarnwick." + std::u16string(name))).typeName() == name;
+  const Object api(frame::createObject(u"Tarnwick.APIWrapper"));
   const auto ini =
       std::filesystem::temp_directory_path() / ("tarnwick-consumer-" + std::to_string(::getpid()) + ".ini");
   const std::u16string file = fromUtf8(ini.string());

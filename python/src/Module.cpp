@@ -8,7 +8,6 @@
 #include <tarnwick/automation/String.h>
 #include <tarnwick/engine/SampleDatabase.h>
 #include <tarnwick/frame/Activation.h>
-#include <tarnwick/frame/ClassCatalogue.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/MessageBox.h>
 #include <tarnwick/host/Progress.h>
@@ -449,11 +448,6 @@ PYBIND11_MODULE(tarnwick, m) {
       }
     }
   });
-
-  // The four classes are served by the library in this process, so that a
-  // script needs no registration to create them.
-  for (const frame::CatalogueEntry& entry : frame::libraryClasses())
-    frame::registerInProcessClass(entry.clsid, entry.progId, entry.create);
 
   py::class_<ObjectHandle>(m, "Object", "An automation object; its members are attributes and methods by name.",
                            py::custom_type_setup([](PyHeapTypeObject* type) {

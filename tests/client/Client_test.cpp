@@ -1,11 +1,13 @@
-// A client of the library as a separate program is: it finds the classes
-// only through the registration store and activation, never by linking a
-// class, and reaches them by name and through their early-bound interfaces.
+// A client of the library as a separate program is: it links the library but
+// no class, creates the library's classes by name without a registration,
+// finds other modules' classes through the registration store, and reaches
+// the classes by name and through their early-bound interfaces.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/ErrorInfo.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/frame/Interfaces.h>
+#include <tarnwick/frame/RegistrationStore.h>
 
 #include <gtest/gtest.h>
 
@@ -72,17 +74,10 @@ std::int32_t errorNumber(const std::function<void()>& body, std::u16string* desc
   return 0;
 }
 
-TEST_F(Client, FindsTheClassesOnlyThroughRegistration) {
-  // Nothing registered yet: the platform's class-not-registered error.
-  EXPECT_EQ(errorNumber([] { frame::createObject(u"Tarnwick.OcxWrapper"); }), errc::CantCreateObject);
-  ComPtr<IDispatch> object;
-  const CLSID ocx = *parseGuid("{BE34CB78-7557-11D2-8E42-0008C7EA3DBB}");
-  EXPECT_EQ(frame::createInstance(ocx, IID_IDispatch, object.putVoid()), REGDB_E_CLASSNOTREG);
-
-  const ToolRun registered = tool("register");
-  ASSERT_EQ(registered.status, 0) << registered.err;
-  ASSERT_TRUE(fs::exists(store_));
-
+TEST_F(Client, CreatesTheLibrarysClassesWithoutRegistration) {
+  // No store at all: the library's own classes, its host and its engine
+  // are served in this process all the same.
+  ASSERT_FALSE(fs::exists(store_));
   for (const char16_t* progId :
        {u"Tarnwick.DataAccessWrapper", u"Tarnwick.OcxWrapper", u"Tarnwick.Customize", u"Tarnwick.APIWrapper"}) {
     Object instance(frame::createObject(progId));
@@ -90,14 +85,68 @@ TEST_F(Client, FindsTheClassesOnlyThroughRegistration) {
   }
   Object byClassId(frame::createObject(u"{BE34CB78-7557-11D2-8E42-0008C7EA3DBB}"));
   EXPECT_EQ(byClassId.typeName(), u"OcxWrapper");
+  ComPtr<IDispatch> object;
+  const CLSID ocx = *parseGuid("{BE34CB78-7557-11D2-8E42-0008C7EA3DBB}");
+  EXPECT_EQ(frame::createInstance(ocx, IID_IDispatch, object.putVoid()), S_OK);
+  EXPECT_TRUE(object);
+  Object host(frame::createObject(u"Tarnwick.Host"));
+  EXPECT_GT(toInt32(Object(host.get(u"Screen")).get(u"TwipsPerPixelX")), 0);
+  Object engine(frame::createObject(u"Tarnwick.DBEngine"));
+  EXPECT_EQ(engine.typeName(), u"DBEngine");
 
+  // An empty store changes nothing; registering writes the entries for
+  // programs that load the library by name, and they go again.
+  std::ofstream(store_).close();
+  EXPECT_NO_THROW(frame::createObject(u"Tarnwick.Customize"));
+  const ToolRun registered = tool("register");
+  ASSERT_EQ(registered.status, 0) << registered.err;
+  EXPECT_NE(slurp(store_).find("InprocServer32"), std::string::npos);
   const ToolRun unregistered = tool("unregister");
   ASSERT_EQ(unregistered.status, 0) << unregistered.err;
-  EXPECT_EQ(errorNumber([] { frame::createObject(u"Tarnwick.APIWrapper"); }), errc::CantCreateObject);
+  EXPECT_EQ(slurp(store_).find("InprocServer32"), std::string::npos);
+  EXPECT_NO_THROW(frame::createObject(u"Tarnwick.APIWrapper"));
+}
+
+TEST_F(Client, FindsOtherModulesThroughTheStoreAndSaysWhyNot) {
+  const std::string store = store_.string();
+  const auto description = [](std::u16string_view name) {
+    std::u16string text;
+    EXPECT_EQ(errorNumber([&] { frame::createObject(name); }, &text), errc::CantCreateObject);
+    return toUtf8(text);
+  };
+  // Unknown: the platform's text, then the class, the store and the remedy.
+  const std::string unknown = description(u"Other.Class");
+  EXPECT_EQ(unknown.rfind("Can't create object (class Other.Class: ", 0), 0u) << unknown;
+  EXPECT_NE(unknown.find(store), std::string::npos) << unknown;
+  EXPECT_NE(unknown.find("tarnwick register"), std::string::npos) << unknown;
+
+  // Registered by hand, as another module's installer would.
+  const fs::path module = store_.parent_path() / "libother.so";
+  fs::create_directories(store_.parent_path());
+  fs::copy_file(TARNWICK_OTHER_SERVER, module);
+  const std::u16string clsid = u"{5E1D2C3B-4A59-4687-96A5-B4C3D2E1F001}";
+  frame::RegistrationStore(store_).update([&](frame::StoreContents& c) {
+    c.set(u"Other.Class\\CLSID", u"", clsid);
+    c.set(u"CLSID\\" + clsid + u"\\InprocServer32", u"", fromUtf8(module.string()));
+  });
+  ASSERT_TRUE(frame::classIdOf(u"Other.Class").has_value()) << slurp(store_);
+  Object other(frame::createObject(u"other.class"));
+  EXPECT_EQ(other.typeName(), u"OcxWrapper");
+  other = Object();
+  frame::freeUnusedLibraries();
+
+  // The module moved away: the registration names it and says so.
+  fs::rename(module, store_.parent_path() / "moved.so");
+  const std::string moved = description(u"Other.Class");
+  EXPECT_NE(moved.find(module.string()), std::string::npos) << moved;
+  EXPECT_NE(moved.find("moved or deleted"), std::string::npos) << moved;
+  EXPECT_NE(moved.find(store), std::string::npos) << moved;
+  // A file there that is no module.
+  std::ofstream(module) << "not a module";
+  EXPECT_NE(description(u"Other.Class").find("cannot be loaded"), std::string::npos);
 }
 
 TEST_F(Client, CallsByNameAndEarlyBoundAndReadsErrors) {
-  ASSERT_EQ(tool("register").status, 0);
   Object ocx(frame::createObject(u"Tarnwick.OcxWrapper"));
   Object grid(frame::createObject(u"Tarnwick.APIWrapper"));  // any object will do as an argument
 
@@ -146,15 +195,20 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
         "[id(0x6003001C), slot(27)] void SizeGridFromPanels(", "[id(0x60030006), slot(6)] int32 WriteIniValue("})
     EXPECT_NE(typelib.out.find(expected), std::string::npos) << expected;
 
-  const ToolRun before = tool("call Tarnwick.APIWrapper GetSystemDir");  // not registered yet
-  EXPECT_NE(before.status, 0);
-  EXPECT_EQ(before.err, "429 Can't create object\n");
-  ASSERT_EQ(tool("register").status, 0);
+  // Nothing registered: the tool serves the library's classes itself, and
+  // an unknown class names itself, the store and the remedy after 429's text.
+  const ToolRun unknown = tool("call Tarnwick.NoSuchClass Anything");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err.rfind("429 Can't create object (class Tarnwick.NoSuchClass: ", 0), 0u) << unknown.err;
+  EXPECT_NE(unknown.err.find(store_.string()), std::string::npos) << unknown.err;
+  EXPECT_NE(unknown.err.find("tarnwick register"), std::string::npos) << unknown.err;
+  EXPECT_FALSE(fs::exists(store_));
   // An empty result prints nothing.
   const ToolRun call = tool("call Tarnwick.APIWrapper AppActivateClass SomeClass");
   EXPECT_EQ(call.status, 0) << call.err;
   EXPECT_EQ(call.out, "");
   // A text result is printed exactly, followed by one line end; a number in decimal.
+  fs::create_directories(store_.parent_path());
   const std::string ini = (store_.parent_path() / "tool.ini").string();
   const ToolRun written = tool("call Tarnwick.APIWrapper WriteIniValue Main Greeting 'hello  world ' " + ini);
   EXPECT_EQ(written.status, 0) << written.err;
@@ -165,6 +219,31 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   EXPECT_EQ(missing.err, "449 Argument not optional\n");
   const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");
   EXPECT_EQ(badNumber.err, "13 Type mismatch\n");
+}
+
+TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
+  // No arguments: the usage, not an action.
+  const ToolRun bare = tool("");
+  EXPECT_EQ(bare.status, 0);
+  EXPECT_EQ(bare.out.rfind("usage: tarnwick COMMAND\n", 0), 0u) << bare.out;
+  EXPECT_NE(bare.out.find("  form PATH"), std::string::npos);
+  EXPECT_EQ(bare.err, "");
+  EXPECT_EQ(tool("help").out, bare.out);
+
+  // A Qt Designer file, by its name or by its contents: the tool says what it
+  // reads instead of failing on the first line.
+  fs::create_directories(store_.parent_path());
+  const fs::path designer = store_.parent_path() / "search.ui";
+  const fs::path disguised = store_.parent_path() / "search.form";
+  for (const fs::path& file : {designer, disguised})
+    std::ofstream(file) << "\n<?xml version=\"1.0\"?>\n<ui version=\"4.0\"><class>frmSearch</class></ui>\n";
+  for (const fs::path& file : {designer, disguised}) {
+    const ToolRun run = tool("form " + file.string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind(file.string() + " is a Qt Designer file; tarnwick form reads only form descriptions", 0), 0u)
+        << run.err;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #pragma once
 // Activation: creating an instance of a class by its class identifier or
-// programmatic identifier. Classes registered in this process come first;
-// otherwise the registration store names the module that serves the class,
-// which is loaded and asked for its class object, as the platform does.
-// An unknown class, or a module that is missing or serves no such class,
-// gives REGDB_E_CLASSNOTREG (error 429 for Error-based callers).
+// programmatic identifier. The classes this process serves come first:
+// those the calling program registered here, then the library's own (the
+// four classes), so that any program the library is loaded into creates
+// them without a registration. Otherwise the registration store names the
+// module that serves the class, which is loaded and asked for its class
+// object, as the platform does. An unknown class, or a module that is
+// missing or serves no such class, gives REGDB_E_CLASSNOTREG (error 429 for
+// Error-based callers, whose text then says which class, which store was
+// read and what went wrong).
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Dispatch.h>
 #include <tarnwick/automation/Export.h>
@@ -28,7 +32,7 @@ TARNWICK_API HRESULT createInstance(const CLSID& clsid, const IID& riid, void** 
                                     const RegistrationStore& store = RegistrationStore()) noexcept;
 
 // Creates an object by programmatic identifier or "{class identifier}";
-// throws Error 429 naming the class when it cannot.
+// throws Error 429 naming the class, the store and the cause when it cannot.
 TARNWICK_API ComPtr<IDispatch> createObject(std::u16string_view progIdOrClsid,
                                             const RegistrationStore& store = RegistrationStore());
 

@@ -1,7 +1,7 @@
 #pragma once
-// The classes a module serves: the library's four classes (handed out by
-// DllGetClassObject) and, in a calling program, classes built into it (the
-// data engine, the host) that activation finds without a registration store.
+// The library's own classes: handed out by DllGetClassObject to programs that
+// load the library through the registration store, and found by activation
+// in every program the library is loaded into, without a registration.
 #include <tarnwick/automation/ClassFactory.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/ErrorInfo.h>
