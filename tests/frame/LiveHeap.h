@@ -13,7 +13,8 @@
 #endif
 
 #ifdef TARNWICK_TEST_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's runtime has this function; GCC ships no header for it.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
