@@ -60,10 +60,6 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
-std::size_t Statement::memoryUsed() const noexcept {
-  return stmt_ ? static_cast<std::size_t>(sqlite3_stmt_status(stmt_, SQLITE_STMTSTATUS_MEMUSED, 0)) : 0;
-}
-
 void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
@@ -348,9 +344,14 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
     statement = *kept;
   } else {
     statement = std::make_shared<Statement>(*this, sql);
-    // No entry counts for more than its share of the bytes, so the statements
-    // cached last are never dropped for the next one (see kCacheKeepsLast).
-    const std::size_t bytes = std::min(statement->memoryUsed() + sql.size(), kCachedStatementBytes / kCacheKeepsLast);
+    // A statement's bytes are estimated from its text: asking SQLite to
+    // measure them walks the whole compiled statement under the
+    // connection's lock, which costs more than a lookup that compiles a new
+    // condition. No entry counts for more than its share of the bytes, so
+    // the statements cached last are never dropped for the next one (see
+    // kCacheKeepsLast).
+    const std::size_t bytes = std::min(kStatementBytes + kStatementBytesPerCharacter * sql.size(),
+                                       kCachedStatementBytes / kCacheKeepsLast);
     cache_.insert(sql, statement, bytes);
   }
   statement->reset();
