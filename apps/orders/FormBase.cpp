@@ -2,6 +2,7 @@
 
 #include "Customisation.h"
 #include "Text.h"
+#include "WindowPlace.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -20,9 +21,16 @@ namespace orders {
 using namespace tarnwick;
 
 FormBase::FormBase(Session& session, std::string_view uiFile)
-    : session_(session), form_(qt::loadUiForm(session.formFile(uiFile))), window_(qt::windowOf(*form_.get())) {}
+    : session_(session), form_(qt::loadUiForm(session.formFile(uiFile))), window_(qt::windowOf(*form_.get())) {
+  if (window_) {
+    restorePlace(library(), *window_, name());
+    keepPlaceOnClose(library(), *window_, name());
+  }
+}
 
 FormBase::~FormBase() {
+  // A window still open when the program ends is kept where it stands.
+  if (window_ && window_->isVisible()) guarded([this] { storePlace(library(), *window_, name()); });
   // The host's form goes first, taking its window with it; a window that
   // something else still holds on to goes here.
   form_ = nullptr;

@@ -83,8 +83,10 @@ std::filesystem::path formsFolder() {
   return program / ".." / "share" / "tarnwick" / "orders" / "forms";
 }
 
-// Qt hosts the library's forms for this scope; afterwards the headless
-// services are back, before Qt itself goes.
+// Qt hosts the library's forms for this scope, with all of Qt's services:
+// the progress dialog among them, which long fills and copies of the view
+// show (unattended runs never wait on it: it only offers Cancel).
+// Afterwards the headless services are back, before Qt itself goes.
 class QtHostScope {
  public:
   QtHostScope() { tarnwick::qt::installHost(); }

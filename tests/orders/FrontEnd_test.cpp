@@ -5,16 +5,20 @@
 #include "SearchForm.h"
 #include "Session.h"
 #include "ViewForm.h"
+#include "WindowPlace.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/host/MessageBox.h>
+#include <tarnwick/host/Progress.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/qt/QtHost.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
@@ -273,6 +277,100 @@ TEST_F(FrontEnd, TheViewCopiesDeletesAndPastesTheSelectedRows) {
   EXPECT_EQ(view->pasteRows(), 0);
   EXPECT_EQ(view->recordCount(), found);
   EXPECT_EQ(count(both), 2);
+}
+
+TEST_F(FrontEnd, AWindowComesBackWhereTheUserLeftIt) {
+  const auto place = [&](const char16_t* key) {
+    return std::u16string(session->library().api.call(u"GetIniValue", u"frmSearch", key, kPlacesFile).text());
+  };
+  const auto write = [&](const char16_t* key, const char16_t* value) {
+    session->library().api.call(u"WriteIniValue", u"frmSearch", key, value, kPlacesFile);
+  };
+  QSize designed;
+  {
+    // Moved, resized and closed by the user.
+    SearchForm search(*session);
+    designed = search.window()->size();
+    search.show();
+    settle();
+    search.window()->move(60, 70);
+    search.window()->resize(designed + QSize(37, 23));
+    settle();
+    search.window()->close();
+    settle();
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder / "data" / "Windows.ini"));
+  EXPECT_EQ(place(u"Left"), u"60");
+  EXPECT_EQ(place(u"Width"), toText(Variant(designed.width() + 37)));
+  {
+    SearchForm again(*session);
+    again.show();
+    settle();
+    EXPECT_EQ(again.window()->pos(), QPoint(60, 70));
+    EXPECT_EQ(again.window()->size(), designed + QSize(37, 23));
+    // Closed by the program, somewhere else: that place is the next one.
+    again.window()->move(90, 20);
+    settle();
+    again.close();
+  }
+  {
+    SearchForm third(*session);
+    EXPECT_EQ(third.window()->pos(), QPoint(90, 20));
+  }
+
+  // A place that is no place, or off every screen: the designed window.
+  const QRect screens = QGuiApplication::primaryScreen()->availableGeometry();
+  const std::u16string beyond = toText(Variant(screens.right() + 500));
+  const std::pair<const char16_t*, std::u16string> spoilt[] = {
+      {u"Width", u"wide"}, {u"Width", u"-300"}, {u"Height", u""}, {u"Top", u"12.5"},
+      {u"Left", beyond}, {u"Left", u"99999999999999999999"}};
+  for (const auto& [key, value] : spoilt) {
+    SCOPED_TRACE(toUtf8(value));
+    write(u"Left", u"60");
+    write(u"Top", u"70");
+    write(u"Width", u"500");
+    write(u"Height", u"400");
+    write(key, value.c_str());
+    SearchForm search(*session);
+    EXPECT_EQ(search.window()->size(), designed);
+    EXPECT_NE(search.window()->pos(), QPoint(60, 70));
+  }
+}
+
+// Reports what the long work tells the host, and lets it go on.
+class RecordedProgress final : public host::Progress {
+ public:
+  bool report(const std::u16string& task, std::int32_t done, std::int32_t total) override {
+    reports.push_back({task, done, total});
+    return true;
+  }
+  void finish(const std::u16string&) override { ++finished; }
+
+  struct Report {
+    std::u16string task;
+    std::int32_t done, total;
+  };
+  std::vector<Report> reports;
+  int finished = 0;
+};
+
+TEST_F(FrontEnd, TheViewsLongWorkReportsItsProgress) {
+  auto progress = std::make_shared<RecordedProgress>();
+  host::setProgress(progress);
+  SearchForm search(*session);
+  search.search();
+  ViewForm* view = search.view();
+  ASSERT_NE(view, nullptr);
+  auto* grid = qobject_cast<QTableView*>(view->widget(u"grdOrders"));
+  grid->selectAll();  // the rows the grid has read so far
+  const std::int32_t selected = toInt32(objectOf(view->control(u"grdOrders"), u"SelBookmarks").get(u"Count"));
+  ASSERT_GT(selected, 100);
+  progress->reports.clear();
+  EXPECT_EQ(view->copyRows(), 0);
+  host::setProgress(nullptr);
+  ASSERT_FALSE(progress->reports.empty());
+  EXPECT_EQ(progress->reports.back().total, selected);
+  EXPECT_GE(progress->finished, 1);
 }
 
 }  // namespace
