@@ -76,14 +76,14 @@ TEST(FormDescription, ErrorsNameTheLine) {
   EXPECT_EQ(failure("form frmA {\n  Label l {\n    Caption = \"open\n  }\n}\n").second,
             u"line 3: text without its closing quote");
   EXPECT_EQ(failure("form frmA {\n  Label l {\n    Caption = \"a\" \"b\"\n  }\n}\n").second, u"line 3: one value follows =");
-  EXPECT_EQ(failure("form frmA {\n  Label l {\n    Left = 12x\n  }\n}\n").first, 13);
+  EXPECT_EQ(failure("form frmA {\n  Label l {\n    Left = 12x\n  }\n}\n").first, errc::TypeMismatch);
   EXPECT_EQ(failure("form frmA {\n  Label l {\n    TextBox t {\n    }\n  }\n}\n").second,
             u"line 3: a Label cannot contain controls");
   EXPECT_EQ(failure("form frmA {\n  Label l {\n  }\n").second, u"line 4: the form's block is not closed with }");
   EXPECT_EQ(failure("form frmA {\n}\n}\n").second, u"line 3: text after the end of the form");
   EXPECT_EQ(failure("").second, u"line 1: the description has no form");
   EXPECT_EQ(failure("Caption = \"x\"\n").second, u"line 1: the description starts with: form NAME {");
-  EXPECT_EQ(failure("form frmA {\n  MSFlexGrid g {\n    ColWidth(5) = 1\n  }\n}\n").first, 381);
+  EXPECT_EQ(failure("form frmA {\n  MSFlexGrid g {\n    ColWidth(5) = 1\n  }\n}\n").first, errc::InvalidPropertyArrayIndex);
   EXPECT_EQ(failure("form frmA {\n  MSFlexGrid g {\n    Frobnicate 1, 2\n  }\n}\n").second,
             u"line 3: unknown member 'Frobnicate' for MSFlexGrid");
   EXPECT_EQ(failure("form frmA {\n  Label l[70000] {\n  }\n}\n").second,
