@@ -2,6 +2,8 @@
 #include <tarnwick/automation/SafeArray.h>
 #include <tarnwick/host/BoundRows.h>
 
+#include <string>
+
 namespace tarnwick::host {
 
 namespace {
@@ -18,17 +20,23 @@ SafeArray ownedArray(const Variant& v) {
 
 }  // namespace
 
-bool sameBookmark(const Variant& a, const Variant& b) {
-  if (a.isArray() || b.isArray()) {
-    if (!a.isArray() || !b.isArray()) return false;
-    const SafeArray ra = ownedArray(a), rb = ownedArray(b);
-    if (ra.lowerBound() != rb.lowerBound() || ra.upperBound() != rb.upperBound()) return false;
-    for (std::int32_t i = ra.lowerBound(); i <= ra.upperBound(); ++i)
-      if (toText(ra.get({i})) != toText(rb.get({i}))) return false;
-    return true;
+std::u16string bookmarkKey(const Variant& v) {
+  const auto number = [](std::int64_t n) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+  };
+  if (!v.isArray()) return u"V" + number(v.valueType()) + u':' + toText(v);
+  // Each element's text goes in with its length, so no two arrays share a key.
+  const SafeArray a = ownedArray(v);
+  std::u16string key = u"A" + number(a.lowerBound()) + u':' + number(a.upperBound());
+  for (std::int32_t i = a.lowerBound(); i <= a.upperBound(); ++i) {
+    const std::u16string text = toText(a.get({i}));
+    key += u':' + number(static_cast<std::int64_t>(text.size())) + u':' + text;
   }
-  return a.valueType() == b.valueType() && toText(a) == toText(b);
+  return key;
 }
+
+bool sameBookmark(const Variant& a, const Variant& b) { return bookmarkKey(a) == bookmarkKey(b); }
 
 CurrentRecord::CurrentRecord(const Object& recordset) : recordset_(recordset), had_(!noCurrentRecord(recordset)) {
   if (had_) bookmark_ = recordset.get(u"Bookmark");

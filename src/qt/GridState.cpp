@@ -3,12 +3,16 @@
 #include "WidgetStates.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/BoundRows.h>
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
 
 #include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace tarnwick::qt::impl {
 
@@ -25,6 +29,7 @@ class GridState final : public WidgetState {
   }
 
   void recordsChanged() override {
+    rowKeys_.clear();
     if (!model_ || model_->saving()) return;
     model_->reset();
     followCurrentRecord();
@@ -122,23 +127,37 @@ class GridState final : public WidgetState {
     model_->setCurrentRow(row);
   }
 
+  // Selecting many rows one bookmark at a time stays linear: the rows' keys
+  // are kept until the records change, the marks are looked up in a hash, and
+  // runs of neighbouring rows go to the view as one range.
   void selectBookmarkedRows() {
     if (!live() || !model_) return;
-    const std::vector<Variant>& marks = selectedBookmarks();
-    QItemSelection rows;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-      const Variant mark = model_->bookmarkOf(r);
-      for (const Variant& m : marks)
-        if (host::sameBookmark(m, mark)) {
-          rows.select(model_->index(r, 0), model_->index(r, std::max(0, model_->columnCount() - 1)));
-          break;
-        }
+    std::unordered_set<std::u16string> marks;
+    for (const Variant& m : selectedBookmarks()) marks.insert(host::bookmarkKey(m));
+    const int rows = model_->rowCount();
+    const int lastColumn = std::max(0, model_->columnCount() - 1);
+    QItemSelection selection;
+    int runStart = -1;
+    for (int r = 0; r <= rows; ++r) {
+      const bool selected = r < rows && !marks.empty() && marks.contains(rowKey(r));
+      if (selected && runStart < 0) runStart = r;
+      if (!selected && runStart >= 0) {
+        selection.select(model_->index(runStart, 0), model_->index(r - 1, lastColumn));
+        runStart = -1;
+      }
     }
     Writing w(*this);
-    view()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+
+  const std::u16string& rowKey(int row) {
+    while (rowKeys_.size() <= static_cast<std::size_t>(row))
+      rowKeys_.push_back(host::bookmarkKey(model_->bookmarkOf(static_cast<int>(rowKeys_.size()))));
+    return rowKeys_[static_cast<std::size_t>(row)];
   }
 
   QPointer<RecordsetModel> model_;
+  std::vector<std::u16string> rowKeys_;  // bookmarkKey of each row the model shows
 };
 
 }  // namespace

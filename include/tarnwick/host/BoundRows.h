@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tarnwick::host {
@@ -53,7 +54,10 @@ class TARNWICK_API CurrentRecord {
   bool had_;
 };
 
-// Bookmarks are compared by value: byte arrays element by element, other values by their text.
+// Bookmarks are compared by value: byte arrays element by element, other values by their type and text.
 TARNWICK_API bool sameBookmark(const Variant& a, const Variant& b);
+// A text that two bookmarks share exactly when they are the same bookmark, for
+// finding many bookmarks among many rows through a hash.
+TARNWICK_API std::u16string bookmarkKey(const Variant& bookmark);
 
 }  // namespace tarnwick::host
