@@ -178,8 +178,7 @@ TEST_F(Progress, ACancelledPasteOfTenThousandRowsLeavesTheTableAsItWas) {
 }
 
 TEST_F(Progress, ACancelledCopyKeepsItsSelectionAndLeavesTheClipboard) {
-  // 300 records: enough to cancel in the middle, few enough for the Qt
-  // host's grid, whose selection grows slowly.
+  // 300 records: enough to cancel in the middle.
   const Object data = member(u"datSource");
   data.put(u"RecordSource", Variant(u"Select * From tblSource Where Id <= 300 Order By Id"));
   data.call(u"Refresh");
