@@ -11,6 +11,7 @@ set -euo pipefail
 
 orders_program=$1
 folder=$2
+x_screen=$(dirname "$0")/x_screen.py
 
 readonly customer_pattern='Smith*'
 readonly from_day='3/1/1999' to_day='6/30/1999'
@@ -42,12 +43,12 @@ trap stop_all EXIT
 fail() {
   echo "FAILED: $*" >&2
   [ -s "$log" ] && { echo "--- what the program wrote:" >&2; cat "$log" >&2; }
-  [ -n "$xvfb_pid" ] && import -window root "$folder/failure.png" 2>/dev/null &&
+  [ -n "$xvfb_pid" ] && python3 -I -S "$x_screen" shot "$folder/failure.png" 2>/dev/null &&
     echo "the screen at the failure: $folder/failure.png" >&2
   exit 1
 }
 
-for tool in Xvfb xdotool import sqlite3 python3; do
+for tool in Xvfb xdotool sqlite3 python3; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/deps.sh installs it)"
 done
 
@@ -60,6 +61,7 @@ wait_for() {
   local deadline=$((SECONDS + wait_limit))
   until "$@"; do
     [ -z "$orders_pid" ] || program_running || fail "the program ended while waiting for $what"
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "the X server ended while waiting for $what"
     ((SECONDS < deadline)) || fail "$what did not happen within $wait_limit s"
     sleep 0.05
   done
@@ -85,21 +87,13 @@ click_at() {
 # right: a point inside that one whatever its caption's width.
 click_last_button() { click_at "$1" -40 -22; }
 
-# Keeps the screen once it holds still: the program draws what the last
-# input did a moment after it came.
-screen_sum() { import -window root rgb:- 2>/dev/null | md5sum; }
+# Keeps the whole screen once it holds still: the program draws what the
+# last input did a moment after it came.
 shoot() {
-  local name=$1 last="" now
-  for _ in $(seq 40); do
-    sleep 0.1
-    now=$(screen_sum)
-    [ "$now" = "$last" ] && break
-    last=$now
-  done
-  step=$((step + 1))
   local file
-  file=$(printf '%s/%02d-%s.png' "$folder" "$step" "$name")
-  import -window root "$file" || fail "no screenshot $file"
+  step=$((step + 1))
+  file=$(printf '%s/%02d-%s.png' "$folder" "$step" "$1")
+  python3 -I -S "$x_screen" shot "$file" || fail "no screenshot $file"
   echo "screenshot: $file"
 }
 
@@ -109,15 +103,19 @@ query() { sqlite3 -batch -noheader -cmd '.timeout 2000' "$@"; }
 serial_of() { query ':memory:' "SELECT CAST(julianday('$1') - julianday('1899-12-30') AS INTEGER)"; }
 typed_date() { date -u -d "1899-12-30 + $1 days" +%-m/%-d/%Y; }
 
-# --- the X server, on a display it chooses itself
+# --- the X server, on a display it chooses itself. Without -noreset it
+# starts afresh whenever its last client leaves, and turns away whoever
+# comes in that moment.
 exec 3>"$folder/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$folder/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$folder/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 display_known() { grep -q '^[0-9]*$' "$folder/display" && [ -n "$(cat "$folder/display")" ]; }
 wait_for "the X server" display_known
 DISPLAY=":$(cat "$folder/display")"
 export DISPLAY
+x_server_answers() { xdotool getmouselocation >/dev/null 2>&1; }
+wait_for "the X server on $DISPLAY to take clients" x_server_answers
 echo "X server on $DISPLAY"
 
 # --- the program, on a fresh database, with dates as month/day/year
@@ -136,11 +134,11 @@ wait_for "the keyboard in the search form" has_focus "$search"
 query "$db" ".backup '$folder/before.db'"
 
 # --- search: the cursor waits in the customer's name
-xdotool type --delay 20 "$customer_pattern"
+xdotool type "$customer_pattern"
 xdotool key Tab Tab Tab Tab # past the city, the order number and the quantity
-xdotool type --delay 20 "$from_day"
+xdotool type "$from_day"
 xdotool key Tab
-xdotool type --delay 20 "$to_day"
+xdotool type "$to_day"
 shoot search-filled-in
 click_last_button "$search" # Find orders
 wait_for "the orders found" has_window 'Orders found'
@@ -176,7 +174,7 @@ shoot order-opened
 
 # --- a day that does not exist, and out of the box: the message comes
 xdotool key Tab ctrl+a # from the customer's number to the date
-xdotool type --delay 20 "$no_such_day"
+xdotool type "$no_such_day"
 xdotool key Tab
 wait_for "the message about the date" has_window orders
 message=$(window_named orders)
@@ -189,9 +187,9 @@ shoot back-in-the-date
 
 # --- the cursor is back in the date: a good day, then the quantity
 xdotool key ctrl+a
-xdotool type --delay 20 "$(typed_date $new_date)"
+xdotool type "$(typed_date $new_date)"
 xdotool key Tab ctrl+a
-xdotool type --delay 20 "$new_quantity"
+xdotool type "$new_quantity"
 shoot good-date-and-quantity
 xdotool key alt+s
 changed() {
@@ -208,32 +206,7 @@ wait_for "the edit form to close" has_no_window 'Order'
 click_last_button "$view"
 wait_for "the view to close" has_no_window 'Orders found'
 shoot closed
-python3 - "$search" <<'EOF'
-# Sends the window manager's request to close a window (WM_DELETE_WINDOW).
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
-
-display = x.XOpenDisplay(None)
-if not display:
-    sys.exit("no display")
-window = int(sys.argv[1])
-event = ClientMessage(type=33, window=window, message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0), format=32)
-event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
-x.XFlush(display)
-x.XCloseDisplay(display)
-EOF
+python3 -I -S "$x_screen" close "$search"
 wait_for_end() {
   local deadline=$((SECONDS + wait_limit))
   while program_running; do
