@@ -67,6 +67,15 @@ wait_for() {
   done
 }
 
+# Polls until the program has ended by itself.
+wait_for_end() {
+  local deadline=$((SECONDS + wait_limit))
+  while program_running; do
+    ((SECONDS < deadline)) || fail "the program did not end when its last window was closed"
+    sleep 0.05
+  done
+}
+
 # The one visible window with this title.
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
@@ -176,6 +185,7 @@ shoot order-opened
 xdotool key Tab ctrl+a # from the customer's number to the date
 xdotool type "$no_such_day"
 xdotool key Tab
+# A message box bears the program's name as its title.
 wait_for "the message about the date" has_window orders
 message=$(window_named orders)
 wait_for "the keyboard in the message" has_focus "$message"
@@ -207,13 +217,6 @@ click_last_button "$view"
 wait_for "the view to close" has_no_window 'Orders found'
 shoot closed
 python3 -I -S "$x_screen" close "$search"
-wait_for_end() {
-  local deadline=$((SECONDS + wait_limit))
-  while program_running; do
-    ((SECONDS < deadline)) || fail "the program did not end when its last window was closed"
-    sleep 0.05
-  done
-}
 wait_for_end
 status=0
 wait "$orders_pid" || status=$?
