@@ -168,7 +168,8 @@ found="SELECT o.OrderId, o.CustomerId, o.OrderDate, o.Qty FROM Orders o JOIN Cus
        WHERE c.Name LIKE 'Smith%' AND o.OrderDate BETWEEN $(serial_of $from_iso) AND $(serial_of $to_iso)"
 found_count=$(query "$folder/before.db" "SELECT count(*) FROM ($found)")
 ((found_count > chosen_row)) || fail "the sample database has only $found_count such orders"
-chosen_date=$(query "$folder/before.db" "SELECT OrderDate FROM ($found) ORDER BY OrderDate LIMIT 1 OFFSET $((chosen_row - 1))")
+chosen_date=$(query "$folder/before.db" \
+  "SELECT OrderDate FROM ($found) ORDER BY OrderDate LIMIT 1 OFFSET $((chosen_row - 1))")
 # Orders of the same day may stand in either order: any of them is that row.
 candidates=$(query "$folder/before.db" "SELECT group_concat(OrderId) FROM ($found) WHERE OrderDate = $chosen_date")
 # The changes the user types: the next day, and a quantity none of them has.
@@ -188,6 +189,7 @@ xdotool key alt+e
 wait_for "the edit form" has_window 'Order'
 edit=$(window_named 'Order')
 wait_for "the keyboard in the edit form" has_focus "$edit"
+edit_place=$(xdotool getwindowgeometry --shell "$edit" | awk -F= '$1 ~ /^(X|Y|WIDTH|HEIGHT)$/ { printf "%s ", $2 }')
 shoot order-opened
 
 # --- a day that does not exist, and out of the box: the message comes
@@ -231,6 +233,12 @@ status=0
 wait "$orders_pid" || status=$?
 orders_pid=""
 ((status == 0)) || fail "the program ended with status $status"
+
+# A window closed by its own button keeps its place for the next run.
+stored_place=$(awk -F= '{ sub(/\r$/, "") } /^\[/ { section = $0 }
+  section == "[frmEdit]" && $1 ~ /^(Left|Top|Width|Height)$/ { printf "%s ", $2 }' "$folder/data/Windows.ini" || true)
+[ "$stored_place" = "$edit_place" ] ||
+  fail "the edit form stood at $edit_place (left top width height); Windows.ini keeps '$stored_place'"
 
 # --- the database holds exactly the change: one row of Orders, two values
 query "$folder/before.db" .dump >"$folder/before.sql"
