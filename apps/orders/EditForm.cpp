@@ -78,6 +78,7 @@ EditForm::EditForm(Session& session, std::function<void()> saved)
       customers_(session.open(u"Customers", kTable)) {
   customise();
   for (Field f : kTyped) watch_->watch(box(f));
+  startIn(box(kTyped.front()));
   if (!std::filesystem::exists(session.dataFolder() / "defaults.ini"))
     for (const Default& d : kDefaults) {
       library().ocx.call(u"SetAsDefaultValue", name(), defaultKey(d.field), std::u16string(d.value),

@@ -77,7 +77,12 @@ void FormBase::setStatus(std::u16string_view text) const { setText(u"lblStatus",
 
 std::u16string FormBase::status() const { return text(u"lblStatus"); }
 
-void FormBase::show() const { form().call(u"Show"); }
+void FormBase::show() const {
+  form().call(u"Show");
+  // Showing gives the keyboard to the window itself, to none of its boxes.
+  const QWidget* now = window_ ? window_->focusWidget() : nullptr;
+  if (firstBox_ && (!now || now == window_)) firstBox_->setFocus(Qt::OtherFocusReason);
+}
 
 void FormBase::close() const {
   if (window_) window_->hide();

@@ -49,6 +49,7 @@ class FormBase {
   void setStatus(std::u16string_view text) const;
   std::u16string status() const;
 
+  // Shows the window; until the user has been in a box, the cursor waits in the first one.
   void show() const;
   void close() const;
 
@@ -66,11 +67,14 @@ class FormBase {
   void onClick(std::u16string_view button, std::function<void()> handler) const;
   // Runs `work`, showing a failure as onClick does; false when it failed.
   bool guarded(const std::function<void()>& work) const;
+  // The box the cursor is in when the window first shows.
+  void startIn(QWidget* box) { firstBox_ = box; }
 
  private:
   Session& session_;
   tarnwick::ComPtr<tarnwick::host::Form> form_;
   QPointer<QWidget> window_;
+  QPointer<QWidget> firstBox_;
 };
 
 // Tells the user through the host's message box (OK, exclamation icon, no title).

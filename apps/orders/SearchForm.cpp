@@ -32,6 +32,7 @@ std::u16string joined(const std::vector<std::u16string>& parts, std::u16string_v
 
 SearchForm::SearchForm(Session& session) : FormBase(session, "search.ui") {
   customise();
+  startIn(widget(kCustomerFields, 0));
   onClick(u"cmdSearch", [this] { search(); });
   onClick(u"cmdClear", [this] { clear(); });
 }

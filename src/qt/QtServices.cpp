@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
@@ -78,6 +79,7 @@ class QtMessageBox final : public host::MessageBox {
     const std::vector<std::int32_t> offered = host::buttonsOf(buttons);
     if (offered.empty()) raise(errc::InvalidProcedureCall);
     if (nobodySees()) return host::answerUnattended(prompt, buttons, title);
+    const QPointer<QWidget> before = QApplication::activeWindow();
     QMessageBox box;
     box.setText(impl::qtext(prompt));
     box.setWindowTitle(title.empty() ? QApplication::applicationName() : impl::qtext(title));
@@ -100,6 +102,9 @@ class QtMessageBox final : public host::MessageBox {
     const std::size_t preferred = (buttons & host::mb::DefaultButton3) ? 2 : (buttons & host::mb::DefaultButton2) ? 1 : 0;
     if (preferred < made.size()) box.setDefaultButton(qobject_cast<QPushButton*>(made[preferred].first));
     box.exec();
+    // The keyboard goes back to the window the user was in, also where no
+    // window manager hands it back when the box goes.
+    if (before && before->isVisible()) before->activateWindow();
     for (const auto& [button, answer] : made)
       if (box.clickedButton() == button) return answer;
     // Closed without a button: Cancel where the box has it, else its default.
