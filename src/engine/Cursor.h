@@ -1,12 +1,14 @@
 #pragma once
 // Private to the engine: the records of one recordset, kept by key.
 //
-// A cursor never reads its table whole. It steps a statement over the
-// table in the recordset's order and keeps, for the records reached so far,
-// only their row keys (a window of positions). Moving back inside the
-// window reads the record again by key; moving past either end of the
-// window continues the statement, or starts one that resumes after (or
-// before) the boundary record's order values. Seek and Find run one query
+// A cursor never reads its table whole. It reads the keys of its records in
+// the recordset's order, a batch at a time, and keeps, for the records
+// reached so far, only their row keys (a window of positions). The record
+// moved to is read by key, so it shows what was committed last; a record
+// that is gone by then was deleted by another user (3167). Moving past
+// either end of the window reads the next batch after (or before) the
+// boundary record's order values. No statement stays open between calls,
+// so a recordset never holds the file against writers. Seek and Find run one query
 // with LIMIT 1 and, when the record lies outside the window, start a new
 // window at it, so their cost does not grow with the table.
 //
@@ -140,13 +142,22 @@ class Cursor {
   void prependKey(std::int64_t rowid);
   // The window position of a record, or -1 when the window lacks it.
   std::ptrdiff_t windowIndexOf(std::int64_t rowid);
-  // Reading records of the window again in order (see ensureRow).
-  bool rereadInOrder(std::int64_t key);
-  void openReread(std::ptrdiff_t at);
-  void closeReread() noexcept;
-  bool stepForward(bool decode);
+  // Keys read by one statement when the window grows.
+  static constexpr std::size_t kBatch = 64;
+  // The statement for the next batch past (or, backward, before) the record
+  // with `key` and order `values`; from the first record without a key.
+  Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward);
+  // Keys read past one end of the window and not yet moved to.
+  struct Prefetch {
+    std::deque<std::pair<std::int64_t, std::vector<RawValue>>> keys;
+    std::int64_t lastKey = 0;
+    std::vector<RawValue> lastValues;
+    bool started = false;
+    bool dry = false;  // the last batch reached the end
+  };
+  bool fillBatch(Prefetch& p, bool backward, std::optional<std::int64_t> from, const std::vector<RawValue>& fromValues);
+  bool stepForward();
   bool stepBackward();
-  void openStepper(bool backward);
   void decodeRow(const Statement& row);
   void ensureRow();
   void requireCurrent() const;
@@ -175,20 +186,7 @@ class Cursor {
   std::unordered_set<std::int64_t> deleted_;
   std::unordered_set<std::int64_t> placed_;
   std::vector<std::int64_t> pendingAdded_;
-
-  Statement forward_, backward_;
-  bool forwardOpen_ = false, backwardOpen_ = false;
-  std::uint64_t stepperRollbacks_ = 0;
-
-  // A statement stepping over records already in the window, so that a walk
-  // over them again reads each with one step instead of one query (and one
-  // lock of the file) per record. It stands on the record at window
-  // position rereadAt_ and is dropped at any write, jump or mismatch.
-  Statement reread_;
-  bool rereadOpen_ = false;
-  std::ptrdiff_t rereadAt_ = -1;
-  std::uint64_t rereadWrites_ = 0;
-  int sequentialReads_ = 0;
+  Prefetch ahead_, behind_;
 
   std::vector<Variant> row_;
   std::int64_t rowKey_ = 0;

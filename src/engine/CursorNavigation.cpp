@@ -15,7 +15,6 @@ namespace tarnwick::engine {
 void Cursor::moveFirst() {
   checkOpen();
   editMode_ = kEditNone;
-  closeReread();
   if (source_.type == kOpenForwardOnly || !(base_ && *base_ == 0)) resetWindow();
   pos_ = -1;
   bof_ = eof_ = false;
@@ -26,7 +25,6 @@ void Cursor::moveFirst() {
 void Cursor::moveLast() {
   checkOpen();
   editMode_ = kEditNone;
-  closeReread();
   if (source_.type == kOpenForwardOnly) {
     if (eof_) raise(errc::NoCurrentRecord);
     while (!eof_) moveNext();
@@ -35,18 +33,18 @@ void Cursor::moveLast() {
   }
   if (exhausted_ && !keys_.empty()) {
     pos_ = static_cast<std::ptrdiff_t>(keys_.size());
-    eof_ = false;
+    bof_ = eof_ = false;
     movePrevious();
     if (!bof_) return;
   }
   resetWindow();
   base_.reset();
   exhausted_ = true;
+  pos_ = -1;
   if (!stepBackward()) {
     bof_ = eof_ = true;
     return;
   }
-  pos_ = 0;
   bof_ = eof_ = false;
 }
 
@@ -59,8 +57,8 @@ void Cursor::moveNext() {
   bof_ = false;
   if (next < keys_.size()) {
     pos_ = static_cast<std::ptrdiff_t>(next);
-  } else if (stepForward(true)) {
-    pos_ = static_cast<std::ptrdiff_t>(keys_.size() - 1);
+  } else if (stepForward()) {
+    pos_ = static_cast<std::ptrdiff_t>(next);
   } else {
     pos_ = static_cast<std::ptrdiff_t>(keys_.size());
     eof_ = true;
@@ -81,7 +79,6 @@ void Cursor::movePrevious() {
   forwardOnlyRefuses();
   if (bof_) raise(errc::NoCurrentRecord);
   editMode_ = kEditNone;
-  closeReread();
   std::ptrdiff_t previous = pos_ - 1;
   while (previous >= 0 && deleted(keys_[static_cast<std::size_t>(previous)])) --previous;
   eof_ = false;
@@ -91,10 +88,7 @@ void Cursor::movePrevious() {
   }
   // Before the window: step back from its first record.
   pos_ = -1;
-  if (stepBackward()) {
-    pos_ = 0;
-    return;
-  }
+  if (stepBackward()) return;
   bof_ = true;
   if (keys_.empty()) eof_ = true;
 }
@@ -163,7 +157,6 @@ void Cursor::setBookmark(const Variant& input) {
   std::memcpy(&key, array->pvData, 8);
   editMode_ = kEditNone;
   if (deleted(key)) raise(errc::RecordDeleted);
-  closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
     pos_ = at;
     bof_ = eof_ = false;
@@ -242,7 +235,6 @@ void Cursor::moveToFound(Statement& s) {
   noMatch_ = !found;
   // A search that finds nothing leaves the current record where it was.
   if (!found) return;
-  closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
     pos_ = at;
     bof_ = eof_ = false;

@@ -12,8 +12,8 @@
 namespace tarnwick::engine {
 
 struct DatabaseCore {
-  DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly)
-      : connection(path, create, readOnly), catalogue(connection), name(fromUtf8(path.string())) {}
+  DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds)
+      : connection(path, create, readOnly, busyMilliseconds), catalogue(connection), name(fromUtf8(path.string())) {}
 
   Connection connection;
   SchemaCatalogue catalogue;
