@@ -263,6 +263,27 @@ std::string Statement::declaredType(int column) const {
   return name ? name : "";
 }
 
+std::string Statement::image(int first, int count) const {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    const int storage = sqlite3_column_type(stmt_, i);
+    out += static_cast<char>('0' + storage);
+    if (storage == SQLITE_INTEGER) {
+      const std::int64_t n = sqlite3_column_int64(stmt_, i);
+      out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    } else if (storage == SQLITE_FLOAT) {
+      const double d = sqlite3_column_double(stmt_, i);
+      out.append(reinterpret_cast<const char*>(&d), sizeof d);
+    } else if (storage != SQLITE_NULL) {
+      const void* p = storage == SQLITE_BLOB ? sqlite3_column_blob(stmt_, i) : sqlite3_column_text(stmt_, i);
+      const auto n = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i));
+      out += std::to_string(n) + ':';
+      if (p) out.append(static_cast<const char*>(p), n);
+    }
+  }
+  return out;
+}
+
 // ---------------------------------------------------------------------------
 // Connection
 

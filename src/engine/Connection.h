@@ -73,6 +73,9 @@ class Statement {
   std::string originTable(int column) const;
   std::string originColumn(int column) const;
   std::string declaredType(int column) const;
+  // The stored bytes of `count` columns from `first`, with their storage
+  // classes: equal images mean equal stored values.
+  std::string image(int first, int count) const;
 
  private:
   Connection* connection_ = nullptr;

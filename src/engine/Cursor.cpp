@@ -16,7 +16,10 @@ Cursor::Cursor(Source source) : source_(std::move(source)) {
   if (eof_) bof_ = true;
 }
 
+Cursor::~Cursor() { endEdit(); }
+
 void Cursor::close() noexcept {
+  endEdit();
   closed_ = true;
 }
 
@@ -261,12 +264,18 @@ void Cursor::ensureRow() {
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) return;
+  // Gone since the window was read: another user deleted it.
+  if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
+}
+
+bool Cursor::readRow(std::int64_t key, std::string* image) {
   Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
-  // Gone since the window was read: another user deleted it.
-  if (!s.step()) raise(errc::RecordDeleted);
+  if (!s.step()) return false;
   decodeRow(s);
+  if (image) *image = s.image(1, fieldCount());
   s.reset();
+  return true;
 }
 
 void Cursor::appendKey(std::int64_t rowid) {

@@ -59,6 +59,8 @@ struct Source {
   std::vector<OrderKey> order;
   std::int16_t type = 2;
   bool updatable = true;
+  // For a copy: the storage's query that fills it (again, at Requery).
+  std::string query;
 };
 
 // Copies the result of a query (the storage's SQL) into a temporary table
@@ -72,6 +74,7 @@ class Cursor {
   explicit Cursor(Source source);
   Cursor(const Cursor&) = delete;
   Cursor& operator=(const Cursor&) = delete;
+  ~Cursor();
 
   const Source& source() const noexcept { return source_; }
   const TableInfo& table() const noexcept { return *source_.table; }
@@ -101,6 +104,14 @@ class Cursor {
   void cancelUpdate();
   void remove();
   std::int16_t editMode() const noexcept { return editMode_; }
+  // Pessimistic (true): Edit locks the record until Update or CancelUpdate,
+  // and another user's Edit of it fails with 3260. Optimistic (false, the
+  // default): Edit locks nothing, and Update fails with 3197, writing
+  // nothing, when another user changed or deleted the record since Edit.
+  bool lockEdits() const noexcept { return lockEdits_; }
+  void setLockEdits(bool pessimistic);
+  // Reads the records again: other users' changes, additions and deletions show.
+  void requery();
   Variant lastModified() const;
 
   const std::u16string& indexName() const noexcept { return indexName_; }
@@ -160,6 +171,13 @@ class Cursor {
   bool stepBackward();
   void decodeRow(const Statement& row);
   void ensureRow();
+  // Reads the record with `key` into the current row; false when it is gone.
+  // `image` receives the record's stored bytes, to tell later whether
+  // anybody changed it.
+  bool readRow(std::int64_t key, std::string* image);
+  // Ends an edit (or an addition) and lets go of the record's lock.
+  void endEdit() noexcept;
+  RecordLocks& locks() const { return source_.db->locks; }
   void requireCurrent() const;
   void requireUpdatable() const;
   void forwardOnlyRefuses() const;
@@ -197,6 +215,9 @@ class Cursor {
   std::vector<Variant> buffer_;
   std::vector<bool> dirty_;
   std::int64_t editKey_ = 0;
+  std::string editImage_;
+  bool lockEdits_ = false;
+  bool lockHeld_ = false;
   std::optional<std::int64_t> lastModified_;
 
   // The next automatic value, valid while nobody else wrote.

@@ -14,7 +14,7 @@ namespace tarnwick::engine {
 
 void Cursor::moveFirst() {
   checkOpen();
-  editMode_ = kEditNone;
+  endEdit();
   if (source_.type == kOpenForwardOnly || !(base_ && *base_ == 0)) resetWindow();
   pos_ = -1;
   bof_ = eof_ = false;
@@ -24,7 +24,7 @@ void Cursor::moveFirst() {
 
 void Cursor::moveLast() {
   checkOpen();
-  editMode_ = kEditNone;
+  endEdit();
   if (source_.type == kOpenForwardOnly) {
     if (eof_) raise(errc::NoCurrentRecord);
     while (!eof_) moveNext();
@@ -51,7 +51,7 @@ void Cursor::moveLast() {
 void Cursor::moveNext() {
   checkOpen();
   if (eof_) raise(errc::NoCurrentRecord);
-  editMode_ = kEditNone;
+  endEdit();
   std::size_t next = static_cast<std::size_t>(pos_ + 1);
   while (next < keys_.size() && deleted(keys_[next])) ++next;
   bof_ = false;
@@ -78,7 +78,7 @@ void Cursor::movePrevious() {
   checkOpen();
   forwardOnlyRefuses();
   if (bof_) raise(errc::NoCurrentRecord);
-  editMode_ = kEditNone;
+  endEdit();
   std::ptrdiff_t previous = pos_ - 1;
   while (previous >= 0 && deleted(keys_[static_cast<std::size_t>(previous)])) --previous;
   eof_ = false;
@@ -155,7 +155,7 @@ void Cursor::setBookmark(const Variant& input) {
   if (!array || array->cDims != 1 || array->rgsabound[0].cElements != 8) raise(errc::InvalidBookmark);
   std::int64_t key = 0;
   std::memcpy(&key, array->pvData, 8);
-  editMode_ = kEditNone;
+  endEdit();
   if (deleted(key)) raise(errc::RecordDeleted);
   if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
     pos_ = at;
@@ -189,7 +189,7 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
   if (keys.empty() || keys.size() > source_.order.size()) raise(errc::InvalidArgument);
   const bool less = comparison == u"<" || comparison == u"<=";
   if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
-  editMode_ = kEditNone;
+  endEdit();
   std::vector<Variant> values;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
@@ -262,7 +262,7 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
     lastConditionSql_ = conditionSql(condition);
     lastCondition_ = std::u16string(condition);
   }
-  editMode_ = kEditNone;
+  endEdit();
   const bool backward = kind == FindKind::Last || kind == FindKind::Previous;
   std::vector<RawValue> binds;
   std::string extra = lastConditionSql_;

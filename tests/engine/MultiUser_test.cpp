@@ -134,5 +134,146 @@ TEST(MultiUser, OpeningWhileAnotherProcessCommitsWaitsInsteadOfFailing) {
   EXPECT_EQ(errorOf([&] { openDatabase(dir.path()); }), errc::CannotOpenDatabase);
 }
 
+Variant qtyOf(const Object& rs) { return rs.get(u"Collect", {Variant(u"Qty")}); }
+
+void setQty(const Object& rs, int qty) { rs.put(u"Collect", {Variant(u"Qty")}, Variant(qty)); }
+
+// The recordset of Orders standing on the order with `id`.
+Object orderRecord(const Object& db, int id) {
+  Object rs(db.call(u"OpenRecordset", u"Orders", Variant(std::int16_t{2})));
+  rs.call(u"FindFirst", Variant(u"OrderId = " + fromUtf8(std::to_string(id))));
+  EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
+  return rs;
+}
+
+int storedQty(const std::filesystem::path& file, int id) {
+  Object rs(openDatabase(file).call(u"OpenRecordset",
+                                    u"SELECT Qty FROM Orders WHERE OrderId = " + fromUtf8(std::to_string(id))));
+  return toInt32(qtyOf(rs));
+}
+
+TEST(MultiUser, OptimisticEditsNeverOverwriteAnotherUsersChange) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object mine = openDatabase(dir / "orders.db");
+  Object theirs = openDatabase(dir / "orders.db");
+  Object rs = orderRecord(mine, 1);
+  EXPECT_FALSE(toBool(rs.get(u"LockEdits")));
+
+  // Changed by the other user between Edit and Update.
+  rs.call(u"Edit");
+  setQty(rs, 50);
+  theirs.call(u"Execute", u"UPDATE Orders SET Qty = 60 WHERE OrderId = 1");
+  try {
+    rs.call(u"Update");
+    ADD_FAILURE() << "an edit overwrote another user's change";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::WriteConflict);
+    EXPECT_EQ(e.description(),
+              u"The database engine stopped the process because you and another user are attempting to change the "
+              u"same data at the same time.");
+  }
+  EXPECT_EQ(toInt32(rs.get(u"EditMode")), 0);
+  EXPECT_EQ(toInt32(qtyOf(rs)), 60);  // the other user's value
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 60);
+  // Edited again from what is stored now, it saves.
+  rs.call(u"Edit");
+  setQty(rs, 70);
+  rs.call(u"Update");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+  // A change of a field this user did not touch still counts as a change.
+  rs.call(u"Edit");
+  setQty(rs, 71);
+  theirs.call(u"Execute", u"UPDATE Orders SET Note = 'theirs' WHERE OrderId = 1");
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+
+  // Deleted by the other user between Edit and Update; then used.
+  Object second = orderRecord(mine, 2);
+  second.call(u"Edit");
+  setQty(second, 1);
+  theirs.call(u"Execute", u"DELETE FROM Orders WHERE OrderId = 2");
+  EXPECT_EQ(errorOf([&] { second.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(errorOf([&] { qtyOf(second); }), errc::RecordDeleted);
+  EXPECT_EQ(errorOf([&] { second.call(u"Edit"); }), errc::RecordDeleted);
+  EXPECT_EQ(errorOf([&] { second.call(u"Delete"); }), errc::RecordDeleted);
+
+  // A dynaset shows another user's change of a record when it moves to it,
+  // and Requery shows the records they added and deleted.
+  Object walk(mine.call(u"OpenRecordset", u"SELECT * FROM Orders ORDER BY OrderId", Variant(std::int16_t{2})));
+  EXPECT_EQ(column(walk, u"Qty"), u"70,2,5,11");
+  theirs.call(u"Execute", u"UPDATE Orders SET Qty = 3 WHERE OrderId = 3");
+  theirs.call(u"Execute", u"INSERT INTO Orders (OrderId, CustomerId, Customer, Qty) VALUES (9, 1, 'Smith', 9)");
+  EXPECT_EQ(column(walk, u"Qty"), u"70,3,5,11");
+  walk.call(u"Requery");
+  EXPECT_EQ(column(walk, u"Qty"), u"70,3,5,11,9");
+  Object copy(mine.call(u"OpenRecordset", u"Orders", Variant(std::int16_t{4})));
+  theirs.call(u"Execute", u"DELETE FROM Orders WHERE OrderId = 9");
+  EXPECT_EQ(column(copy, u"Qty"), u"70,3,5,11,9");  // a snapshot keeps what it read
+  copy.call(u"Requery");
+  EXPECT_EQ(column(copy, u"Qty"), u"70,3,5,11");
+}
+
+TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object mine = openDatabase(dir / "orders.db");
+  Object theirs = openDatabase(dir / "orders.db");
+  Object rs = orderRecord(mine, 1);
+  rs.put(u"LockEdits", Variant(true));
+  EXPECT_TRUE(toBool(rs.get(u"LockEdits")));
+  rs.call(u"Edit");
+  setQty(rs, 40);
+
+  Object other = orderRecord(theirs, 1);
+  other.put(u"LockEdits", Variant(true));
+  try {
+    other.call(u"Edit");
+    ADD_FAILURE() << "a locked record was edited";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::RecordLocked);
+    EXPECT_EQ(e.description().rfind(u"Could not update; currently locked by user 'admin' on machine '", 0), 0u);
+  }
+  EXPECT_EQ(toInt32(other.get(u"EditMode")), 0);
+  // An optimistic user may start an edit, but not save or delete the record.
+  other.put(u"LockEdits", Variant(false));
+  other.call(u"Edit");
+  setQty(other, 41);
+  EXPECT_EQ(errorOf([&] { other.call(u"Update"); }), errc::RecordLocked);
+  other.call(u"CancelUpdate");
+  EXPECT_EQ(errorOf([&] { other.call(u"Delete"); }), errc::RecordLocked);
+  // Another recordset of the same database is another user of the record too.
+  Object sameDatabase = orderRecord(mine, 1);
+  sameDatabase.put(u"LockEdits", Variant(true));
+  EXPECT_EQ(errorOf([&] { sameDatabase.call(u"Edit"); }), errc::RecordLocked);
+  // Other records are free.
+  Object next = orderRecord(theirs, 3);
+  next.put(u"LockEdits", Variant(true));
+  next.call(u"Edit");
+  next.call(u"CancelUpdate");
+
+  rs.call(u"Update");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+  other.put(u"LockEdits", Variant(true));
+  other.call(u"Edit");  // free again
+  setQty(other, 42);
+  // Now the first user waits for the second.
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  other.call(u"CancelUpdate");
+  rs.call(u"Edit");
+  // Moving away, closing and letting go of a recordset end its edit and its lock.
+  rs.call(u"MoveNext");
+  other.call(u"Edit");
+  other.call(u"Update");
+  other.call(u"Edit");
+  other.call(u"Close");
+  rs.call(u"MovePrevious");
+  rs.call(u"Edit");
+  rs = Object();
+  sameDatabase.call(u"Edit");
+  sameDatabase.call(u"CancelUpdate");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+}
+
 }  // namespace
 }  // namespace tarnwick
