@@ -12,9 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -273,6 +275,126 @@ TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
   sameDatabase.call(u"Edit");
   sameDatabase.call(u"CancelUpdate");
   EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+}
+
+// Each of several processes runs transactions that add a record and count
+// it in a shared counter; a transaction that fails is rolled back, counted
+// and run again. Nothing may be lost or counted twice.
+TEST(MultiUser, ProcessesSavingAtOnceLoseNoUpdate) {
+  constexpr int kProcesses = 8;
+  constexpr int kTransactions = 500;
+  TempDir dir;
+  const auto file = dir / "shared.db";
+  {
+    Object db(testing::engineObject().call(u"CreateDatabase", u16(file)));
+    db.call(u"Execute", u"CREATE TABLE Counter (Id LONG PRIMARY KEY, Total LONG)");
+    db.call(u"Execute", u"CREATE TABLE Saves (Process LONG, Number LONG, Total LONG)");
+    db.call(u"Execute", u"CREATE UNIQUE INDEX Once ON Saves (Process, Number)");
+    db.call(u"Execute", u"INSERT INTO Counter VALUES (1, 0)");
+    db.call(u"Close");
+  }
+  int reports[2];
+  ASSERT_EQ(::pipe(reports), 0);
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    children.push_back(inChild([&, p] {
+      ::close(reports[0]);
+      Object engine = testing::engineObject();
+      Object db = openDatabase(file);
+      int failed = 0;
+      for (int n = 0; n < kTransactions;) {
+        try {
+          engine.call(u"BeginTrans");
+          Object counter(db.call(u"OpenRecordset", u"Counter"));
+          counter.call(u"Edit");
+          const int total = toInt32(counter.get(u"Collect", {Variant(u"Total")})) + 1;
+          counter.put(u"Collect", {Variant(u"Total")}, Variant(total));
+          counter.call(u"Update");
+          Object saves(db.call(u"OpenRecordset", u"Saves"));
+          saves.call(u"AddNew");
+          saves.put(u"Collect", {Variant(u"Process")}, Variant(p));
+          saves.put(u"Collect", {Variant(u"Number")}, Variant(n));
+          saves.put(u"Collect", {Variant(u"Total")}, Variant(total));
+          saves.call(u"Update");
+          engine.call(u"CommitTrans");
+          ++n;
+        } catch (const Error& e) {
+          std::fprintf(stderr, "process %d, transaction %d: %d %s\n", p, n, e.number(), e.what());
+          ++failed;
+          testing::endLeftoverTransactions();
+        }
+      }
+      (void)!::write(reports[1], &failed, sizeof failed);
+    }));
+  }
+  ::close(reports[1]);
+  int failures = 0, reported = 0, failed = 0;
+  while (::read(reports[0], &failed, sizeof failed) == sizeof failed) failures += failed, ++reported;
+  ::close(reports[0]);
+  for (const pid_t child : children) EXPECT_EQ(exitOf(child), 0);
+  EXPECT_EQ(reported, kProcesses);
+  std::printf("%d processes x %d transactions: %d failed and were run again\n", kProcesses, kTransactions, failures);
+  Object db = openDatabase(file);
+  Object counter(db.call(u"OpenRecordset", u"Counter"));
+  EXPECT_EQ(toInt32(counter.get(u"Collect", {Variant(u"Total")})), kProcesses * kTransactions);
+  Object saves(db.call(u"OpenRecordset", u"SELECT count(*) AS N, count(DISTINCT Total) AS Totals, max(Total) AS Top FROM Saves"));
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"N")})), kProcesses * kTransactions);
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Totals")})), kProcesses * kTransactions);
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Top")})), kProcesses * kTransactions);
+  db.call(u"Close");
+  EXPECT_EQ(shell("sqlite3 '" + file.string() + "' 'PRAGMA integrity_check'"), "ok\n");
+}
+
+// Two processes at one record: a pessimistic lock keeps the other process
+// out until it is let go (also by the holder dying), and an optimistic save
+// over the other process's change is refused.
+TEST(MultiUser, ConflictingEditsInTwoProcessesOverwriteNothing) {
+  TempDir dir;
+  const auto file = dir / "orders.db";
+  makeOrdersDatabase(file).call(u"Close");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t holder = inChild([&] {
+    Object rs = orderRecord(openDatabase(file), 1);
+    rs.put(u"LockEdits", Variant(true));
+    rs.call(u"Edit");
+    setQty(rs, 30);
+    char c = 'r';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    rs.call(u"Update");
+    rs.call(u"Edit");  // held when the process is killed
+    (void)!::write(ready[1], &c, 1);
+    ::pause();
+  });
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  Object rs = orderRecord(openDatabase(file), 1);
+  rs.put(u"LockEdits", Variant(true));
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  (void)!::write(release[1], &c, 1);
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  ::kill(holder, SIGKILL);
+  exitOf(holder);
+  rs.call(u"Edit");
+  EXPECT_EQ(toInt32(qtyOf(rs)), 30);
+  rs.call(u"CancelUpdate");
+
+  rs.put(u"LockEdits", Variant(false));
+  rs.call(u"Edit");
+  setQty(rs, 31);
+  const pid_t changer = inChild([&] {
+    Object theirs = orderRecord(openDatabase(file), 1);
+    theirs.call(u"Edit");
+    setQty(theirs, 32);
+    theirs.call(u"Update");
+  });
+  ASSERT_EQ(exitOf(changer), 0);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(toInt32(qtyOf(rs)), 32);
+  EXPECT_EQ(storedQty(file, 1), 32);
 }
 
 }  // namespace
