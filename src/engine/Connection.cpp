@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 namespace tarnwick::engine {
 
@@ -395,8 +397,23 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
 std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }
 std::int64_t Connection::lastRowid() const noexcept { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
+// Waits for a busy file in short steps that grow to a millisecond: the
+// storage's own wait sleeps up to a tenth of a second at a time, far longer
+// than the transactions of other users that it waits for.
+int Connection::busyWait(void* self, int count) noexcept {
+  auto& c = *static_cast<Connection*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) c.busySince_ = now;
+  if (now - c.busySince_ >= std::chrono::milliseconds(c.busyMilliseconds_)) return 0;
+  constexpr int kFirstMicroseconds = 20, kLongestMicroseconds = 1000;
+  const int step = std::min(kFirstMicroseconds << std::min(count, 6), kLongestMicroseconds);
+  std::this_thread::sleep_for(std::chrono::microseconds(step));
+  return 1;
+}
+
 void Connection::setBusyTimeout(int milliseconds) noexcept {
-  if (db_) sqlite3_busy_timeout(db_, std::max(milliseconds, 0));
+  busyMilliseconds_ = std::max(milliseconds, 0);
+  if (db_) sqlite3_busy_handler(db_, busyMilliseconds_ > 0 ? &Connection::busyWait : nullptr, this);
 }
 
 void Connection::begin() {

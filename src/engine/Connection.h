@@ -7,6 +7,7 @@
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/frame/LruCache.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -183,9 +184,12 @@ class Connection {
   std::filesystem::path path_;
   bool readOnly_ = false;
   void startTransaction();
+  static int busyWait(void* self, int count) noexcept;
 
   int depth_ = 0;
   bool pending_ = false;
+  int busyMilliseconds_ = 0;
+  std::chrono::steady_clock::time_point busySince_;
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;
