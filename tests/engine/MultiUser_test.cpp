@@ -24,6 +24,7 @@ namespace {
 using testing::column;
 using testing::errorOf;
 using testing::makeOrdersDatabase;
+using testing::sqliteShell;
 using testing::TempDir;
 using testing::u16;
 
@@ -52,16 +53,6 @@ int exitOf(pid_t child) {
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    ::pclose(p);
-  }
-  return out;
 }
 
 TEST(MultiUser, TwoDatabasesInOneProcessInterleaveReadsAndSaves) {
@@ -98,9 +89,9 @@ TEST(MultiUser, TwoDatabasesInOneProcessInterleaveReadsAndSaves) {
   // The file stays one that other programs read and write.
   first.call(u"Close");
   second.call(u"Close");
-  const std::string file = (dir / "orders.db").string();
-  EXPECT_EQ(shell("sqlite3 '" + file + "' 'PRAGMA journal_mode'"), "wal\n");
-  EXPECT_EQ(shell("sqlite3 '" + file + "' 'UPDATE Orders SET Qty = 40 WHERE OrderId = 2; SELECT Qty FROM Orders WHERE OrderId = 2'"),
+  const auto file = dir / "orders.db";
+  EXPECT_EQ(sqliteShell(file, "PRAGMA journal_mode"), "wal\n");
+  EXPECT_EQ(sqliteShell(file, "UPDATE Orders SET Qty = 40 WHERE OrderId = 2; SELECT Qty FROM Orders WHERE OrderId = 2"),
             "40\n");
   EXPECT_EQ(column(Object(openDatabase(dir / "orders.db").call(u"OpenRecordset", u"Orders")), u"Qty"), u"19,40,2,5,31");
 }
@@ -342,7 +333,7 @@ TEST(MultiUser, ProcessesSavingAtOnceLoseNoUpdate) {
   EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Totals")})), kProcesses * kTransactions);
   EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Top")})), kProcesses * kTransactions);
   db.call(u"Close");
-  EXPECT_EQ(shell("sqlite3 '" + file.string() + "' 'PRAGMA integrity_check'"), "ok\n");
+  EXPECT_EQ(sqliteShell(file, "PRAGMA integrity_check"), "ok\n");
 }
 
 // Two processes at one record: a pessimistic lock keeps the other process
