@@ -83,6 +83,13 @@ struct OcxDataGrid : ::testing::Test {
     return out;
   }
 
+  // The Ids of a table's records, in order, each followed by ";".
+  std::u16string ids(const char16_t* table) {
+    std::u16string out;
+    for (const auto& row : records(table)) out += toText(row[0]) + u";";
+    return out;
+  }
+
   std::int32_t copy(const Object& grid, const Object& rs) {
     return toInt32(ocx.call(u"CopyFromDbGrid", grid.get(), rs.get()));
   }
@@ -290,11 +297,6 @@ TEST_F(OcxDataGrid, DeleteAllRemovesExactlyTheRecordsTheGridShows) {
   db.call(u"Execute", u"INSERT INTO tblTarget SELECT * FROM tblSource");
   const Object grid = member(u"grdSource");
   const Object data = member(u"datSource");
-  const auto ids = [&](const char16_t* table) {
-    std::u16string out;
-    for (const auto& row : records(table)) out += toText(row[0]) + u";";
-    return out;
-  };
   const auto deleteAll = [&](const char16_t* source) {
     data.put(u"RecordSource", Variant(source));
     grid.put(u"SelEndCol", Variant(0));
@@ -334,11 +336,6 @@ TEST_F(OcxDataGrid, LockedRecordsAndABusyFileLeaveTheTablesAsTheyWere) {
   const Object grid = member(u"grdSource");
   const Object data = member(u"datSource");
   const Object rs = recordsetOf(u"datSource");
-  const auto ids = [&](const char16_t* table) {
-    std::u16string out;
-    for (const auto& row : records(table)) out += toText(row[0]) + u";";
-    return out;
-  };
   const Object other(engineObject().call(u"OpenDatabase", u16(dir / "grid.db")));
   const Object locked(other.call(u"OpenRecordset", u"Select * From tblSource Where Id = 3", 2));
   locked.put(u"LockEdits", Variant(true));
