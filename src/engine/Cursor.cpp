@@ -189,39 +189,41 @@ void Cursor::decodeRow(const Statement& row) {
 // writers (this connection's too) are not held up by it, and the record
 // moved to is read by key when it is used, as last committed. A record
 // joins the window (and counts as reached) only when moved to.
-bool Cursor::fillBatch(Prefetch& p, bool backward, std::optional<std::int64_t> from,
-                       const std::vector<RawValue>& fromValues) {
-  if (p.dry) return false;
-  // A batch goes on after the last record the one before read.
-  if (p.started) from = p.lastKey;
-  Statement& s = batchAfter(p.started ? p.lastValues : fromValues, from, backward);
-  p.started = true;
-  std::size_t stepped = 0;
-  while (s.step()) {
-    ++stepped;
-    p.lastKey = s.int64(0);
-    p.lastValues = orderValuesOf(s, 1);
-    p.keys.push_back({p.lastKey, p.lastValues});
+std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward) {
+  for (;;) {
+    if (p.keys.empty()) {
+      if (p.dry) return std::nullopt;
+      // A batch goes on after the last record the one before read, the
+      // first one after the window's end.
+      std::optional<std::int64_t> from;
+      if (p.started) from = p.lastKey;
+      else if (!keys_.empty()) from = backward ? keys_.front() : keys_.back();
+      const std::vector<RawValue>& fromValues = p.started ? p.lastValues : backward ? frontValues_ : backValues_;
+      Statement& s = batchAfter(fromValues, from, backward);
+      p.started = true;
+      std::size_t stepped = 0;
+      while (s.step()) {
+        ++stepped;
+        p.lastKey = s.int64(0);
+        p.lastValues = orderValuesOf(s, 1);
+        p.keys.push_back({p.lastKey, p.lastValues});
+      }
+      s.reset();
+      if (stepped < kBatch) p.dry = true;
+      if (stepped == 0) return std::nullopt;
+    }
+    Prefetched next = std::move(p.keys.front());
+    p.keys.pop_front();
+    // Records this recordset placed itself come where it put them.
+    if (placed_.empty() || !placed_.count(next.first)) return next;
   }
-  s.reset();
-  if (stepped < kBatch) p.dry = true;
-  return stepped > 0;
 }
 
 bool Cursor::stepForward() {
   if (exhausted_) return false;
-  for (;;) {
-    if (ahead_.keys.empty()) {
-      std::optional<std::int64_t> from;
-      if (!keys_.empty()) from = keys_.back();
-      if (!fillBatch(ahead_, false, from, backValues_)) break;
-    }
-    auto [rowid, values] = std::move(ahead_.keys.front());
-    ahead_.keys.pop_front();
-    // Records this recordset placed itself come where it put them.
-    if (!placed_.empty() && placed_.count(rowid)) continue;
-    appendKey(rowid);
-    backValues_ = std::move(values);
+  if (auto next = nextKey(ahead_, false)) {
+    appendKey(next->first);
+    backValues_ = std::move(next->second);
     if (keys_.size() == 1) frontValues_ = backValues_;
     return true;
   }
@@ -239,24 +241,17 @@ bool Cursor::stepForward() {
 
 bool Cursor::stepBackward() {
   if (base_ && *base_ == 0) return false;
-  for (;;) {
-    if (behind_.keys.empty()) {
-      std::optional<std::int64_t> from;
-      if (!keys_.empty()) from = keys_.front();
-      if (!fillBatch(behind_, true, from, frontValues_)) break;
-    }
-    auto [rowid, values] = std::move(behind_.keys.front());
-    behind_.keys.pop_front();
-    if (!placed_.empty() && placed_.count(rowid)) continue;
-    prependKey(rowid);
-    frontValues_ = std::move(values);
-    if (keys_.size() == 1) backValues_ = frontValues_;
-    if (base_) --*base_;
-    ++pos_;
-    return true;
+  auto next = nextKey(behind_, true);
+  if (!next) {
+    base_ = 0;
+    return false;
   }
-  base_ = 0;
-  return false;
+  prependKey(next->first);
+  frontValues_ = std::move(next->second);
+  if (keys_.size() == 1) backValues_ = frontValues_;
+  if (base_) --*base_;
+  ++pos_;
+  return true;
 }
 
 void Cursor::ensureRow() {

@@ -159,14 +159,17 @@ class Cursor {
   // with `key` and order `values`; from the first record without a key.
   Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward);
   // Keys read past one end of the window and not yet moved to.
+  using Prefetched = std::pair<std::int64_t, std::vector<RawValue>>;
   struct Prefetch {
-    std::deque<std::pair<std::int64_t, std::vector<RawValue>>> keys;
+    std::deque<Prefetched> keys;
     std::int64_t lastKey = 0;
     std::vector<RawValue> lastValues;
     bool started = false;
     bool dry = false;  // the last batch reached the end
   };
-  bool fillBatch(Prefetch& p, bool backward, std::optional<std::int64_t> from, const std::vector<RawValue>& fromValues);
+  // The next key past the window's end (or, backward, its start) with its
+  // order values, read by the batch; none at the end.
+  std::optional<Prefetched> nextKey(Prefetch& p, bool backward);
   bool stepForward();
   bool stepBackward();
   void decodeRow(const Statement& row);
