@@ -149,6 +149,9 @@ bool EditForm::open(std::int32_t orderId) {
 void EditForm::readOrder() {
   library().dataAccess.call(u"ReadFromRecordToControls", form().get(), orders_.get());
   showCustomer();
+  // The edit starts from the order as the user sees it: a save after
+  // another user changed it since is refused instead of overwriting theirs.
+  orders_.call(u"Edit");
 }
 
 void EditForm::showCustomer() const {
@@ -175,11 +178,21 @@ bool EditForm::save() {
   for (Field f : kTyped)
     if (!check(f).empty()) return false;
   const std::u16string orderNo = value(Field::OrderNo);
-  orders_.call(adding_ ? u"AddNew" : u"Edit");
-  library().dataAccess.call(u"SaveRecordFromControls", form().get(), orders_.get());
-  // A save the engine refused has been shown and rolled back; the edit is still open.
-  if (toInt32(orders_.get(u"EditMode")) != 0) {
-    orders_.call(u"CancelUpdate");
+  // After a refused save the edit starts again from the order as stored.
+  if (adding_) orders_.call(u"AddNew");
+  else if (toInt32(orders_.get(u"EditMode")) == 0) orders_.call(u"Edit");
+  const bool saved =
+      toBool(library().dataAccess.call(u"SaveRecordFromControlArray_b", true, form().get(u"txtField"), orders_.get()));
+  if (!saved) {
+    // A save the engine refused has been shown and rolled back. Refused
+    // because another user changed or deleted the order, the edit is over:
+    // the boxes keep what the user typed until the user asks for the order
+    // as it is now.
+    if (toInt32(orders_.get(u"EditMode")) != 0) {
+      orders_.call(u"CancelUpdate");
+    } else if (ask(kReloadQuestion)) {
+      if (!open(static_cast<std::int32_t>(leadingNumber(orderNo)))) library().ocx.call(u"ClearAllControlValues", form().get());
+    }
     return false;
   }
   open(static_cast<std::int32_t>(leadingNumber(orderNo)));

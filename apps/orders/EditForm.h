@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orders {
 
@@ -39,7 +40,14 @@ class EditForm : public FormBase {
   // library's message, which the user has been shown.
   std::u16string check(Field field) const;
   // The Save button: checks every box, then saves the order in a
-  // transaction. True when the order was saved.
+  // transaction. True when the order was saved. When another user changed
+  // or deleted the order since it was shown, the save is refused with the
+  // engine's message, and the user is asked whether to show the order as
+  // it is now (kReloadQuestion) or keep what was typed (a later Save then
+  // writes it over the other user's change).
+  static constexpr std::u16string_view kReloadQuestion =
+      u"Another user changed this order since you opened it. Show the order as it is now? "
+      u"(No keeps what you typed.)";
   bool save();
   // The New button: empties the boxes and fills in the default values.
   void newOrder();

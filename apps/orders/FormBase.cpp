@@ -116,4 +116,8 @@ void tell(std::u16string_view message) {
   host::messageBox()->show(std::u16string(message), host::mb::OKOnly + host::mb::Exclamation, u"");
 }
 
+bool ask(std::u16string_view question) {
+  return host::messageBox()->show(std::u16string(question), host::mb::YesNo + host::mb::Question, u"") == host::mb::Yes;
+}
+
 }  // namespace orders

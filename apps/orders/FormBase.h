@@ -79,5 +79,8 @@ class FormBase {
 
 // Tells the user through the host's message box (OK, exclamation icon, no title).
 void tell(std::u16string_view message);
+// Asks a question through the host's message box (Yes and No, question
+// icon, no title); true for Yes.
+bool ask(std::u16string_view question);
 
 }  // namespace orders

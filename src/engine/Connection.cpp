@@ -8,10 +8,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 namespace tarnwick::engine {
 
@@ -129,6 +132,7 @@ void Statement::bind(int index, const Variant& input, FieldType type) {
 }
 
 bool Statement::step() {
+  connection_->startPending();
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
@@ -261,18 +265,38 @@ std::string Statement::declaredType(int column) const {
   return name ? name : "";
 }
 
+std::string Statement::image(int first, int count) const {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    const int storage = sqlite3_column_type(stmt_, i);
+    out += static_cast<char>('0' + storage);
+    if (storage == SQLITE_INTEGER) {
+      const std::int64_t n = sqlite3_column_int64(stmt_, i);
+      out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    } else if (storage == SQLITE_FLOAT) {
+      const double d = sqlite3_column_double(stmt_, i);
+      out.append(reinterpret_cast<const char*>(&d), sizeof d);
+    } else if (storage != SQLITE_NULL) {
+      const void* p = storage == SQLITE_BLOB ? sqlite3_column_blob(stmt_, i) : sqlite3_column_text(stmt_, i);
+      const auto n = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i));
+      out += std::to_string(n) + ':';
+      if (p) out.append(static_cast<const char*>(p), n);
+    }
+  }
+  return out;
+}
+
 // ---------------------------------------------------------------------------
 // Connection
 
 namespace {
 
-constexpr int kBusyMilliseconds = 500;
-
 std::u16string pathText(const std::filesystem::path& path) { return fromUtf8(path.string()); }
 
 }  // namespace
 
-Connection::Connection(const std::filesystem::path& path, bool create, bool readOnly) : path_(path), readOnly_(readOnly) {
+Connection::Connection(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds)
+    : path_(path), readOnly_(readOnly) {
   std::error_code ec;
   const bool exists = std::filesystem::exists(path, ec);
   if (create && exists) raise(errc::DatabaseExists);
@@ -291,7 +315,7 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
   // A name in double quotes is always a name, never a text.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  sqlite3_busy_timeout(db_, kBusyMilliseconds);
+  setBusyTimeout(busyMilliseconds);
   if (sqlite3_db_readonly(db_, "main") == 1) readOnly_ = true;
   try {
     // Functions are replaced before any statement runs (a running one
@@ -303,11 +327,22 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
       probe.step();
     }
     exec("PRAGMA foreign_keys = ON");
+    if (!readOnly_) {
+      // Changing the journal needs the file to itself for a moment; while
+      // another connection holds a file still in the old mode, this opening
+      // keeps that mode and a later one switches.
+      try {
+        exec("PRAGMA journal_mode = WAL");
+      } catch (const Error& e) {
+        if (e.number() != errc::Locked) throw;
+      }
+      exec("PRAGMA synchronous = NORMAL");
+    }
   } catch (const Error& e) {
     close();
-    if (e.number() == errc::UnrecognizedFormat || e.number() == errc::Locked) {
-      raise(e.number() == errc::Locked ? errc::CannotOpenDatabase : errc::UnrecognizedFormat, pathText(path));
-    }
+    // A file that stayed busy is reported as busy (3218): it can be opened
+    // once the other user lets go, which 3051 would deny.
+    if (e.number() == errc::UnrecognizedFormat) raise(errc::UnrecognizedFormat, pathText(path));
     throw;
   }
 }
@@ -328,6 +363,7 @@ void Connection::checkOpen() const {
 
 void Connection::exec(std::string_view sql) {
   checkOpen();
+  startPending();
   const std::string text(sql);
   char* message = nullptr;
   const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
@@ -361,23 +397,63 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
 std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }
 std::int64_t Connection::lastRowid() const noexcept { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
+// Waits for a busy file in short steps that grow to a millisecond: the
+// storage's own wait sleeps up to a tenth of a second at a time, far longer
+// than the transactions of other users that it waits for.
+int Connection::busyWait(void* self, int count) noexcept {
+  auto& c = *static_cast<Connection*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) c.busySince_ = now;
+  if (now - c.busySince_ >= std::chrono::milliseconds(c.busyMilliseconds_)) return 0;
+  constexpr int kFirstMicroseconds = 20, kLongestMicroseconds = 1000;
+  const int step = std::min(kFirstMicroseconds << std::min(count, 6), kLongestMicroseconds);
+  std::this_thread::sleep_for(std::chrono::microseconds(step));
+  return 1;
+}
+
+void Connection::setBusyTimeout(int milliseconds) noexcept {
+  busyMilliseconds_ = std::max(milliseconds, 0);
+  if (db_) sqlite3_busy_handler(db_, busyMilliseconds_ > 0 ? &Connection::busyWait : nullptr, this);
+}
+
 void Connection::begin() {
-  exec("SAVEPOINT tw" + std::to_string(depth_ + 1));
+  checkOpen();
+  if (depth_ == 0) {
+    pending_ = true;
+  } else {
+    exec("SAVEPOINT tw" + std::to_string(depth_ + 1));
+  }
   ++depth_;
+}
+
+void Connection::startTransaction() {
+  // Cleared first: the statement below is the transaction's first.
+  pending_ = false;
+  try {
+    exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+  } catch (...) {
+    pending_ = true;
+    throw;
+  }
 }
 
 void Connection::commit() {
   if (depth_ == 0) raise(errc::NoTransaction);
-  exec("RELEASE tw" + std::to_string(depth_));
+  if (depth_ == 1) {
+    if (!pending_) exec("COMMIT");
+    pending_ = false;
+  } else {
+    exec("RELEASE tw" + std::to_string(depth_));
+  }
   --depth_;
 }
 
 void Connection::rollback() {
   if (depth_ == 0) raise(errc::NoTransaction);
-  // The outermost level ends the storage's transaction outright, which
-  // needs no write access (releasing a savepoint would commit).
+  // The outermost level ends the storage's transaction outright.
   if (depth_ == 1) {
-    exec("ROLLBACK");
+    if (!pending_ && db_ && !sqlite3_get_autocommit(db_)) exec("ROLLBACK");
+    pending_ = false;
   } else {
     const std::string name = "tw" + std::to_string(depth_);
     exec("ROLLBACK TO " + name);
@@ -386,6 +462,23 @@ void Connection::rollback() {
   --depth_;
   ++rollbacks_;
   noteWrite();
+}
+
+Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
+  c.startPending();
+  if (c.db_ && sqlite3_get_autocommit(c.db_)) {
+    c.exec("BEGIN IMMEDIATE");
+    own_ = true;
+  }
+}
+
+Connection::WriteScope::~WriteScope() {
+  if (own_ && c_.db_ && !sqlite3_get_autocommit(c_.db_)) sqlite3_exec(c_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::WriteScope::commit() {
+  if (own_) c_.exec("COMMIT");
+  own_ = false;
 }
 
 std::string Connection::temporaryName() { return "tw_temporary_" + std::to_string(++temporaries_); }

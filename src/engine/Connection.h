@@ -7,6 +7,7 @@
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/frame/LruCache.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -73,6 +74,9 @@ class Statement {
   std::string originTable(int column) const;
   std::string originColumn(int column) const;
   std::string declaredType(int column) const;
+  // The stored bytes of `count` columns from `first`, with their storage
+  // classes: equal images mean equal stored values.
+  std::string image(int first, int count) const;
 
  private:
   Connection* connection_ = nullptr;
@@ -83,8 +87,16 @@ class Statement {
 class Connection {
  public:
   // Opens an existing file (`create` false) or makes a new one. Errors:
-  // 3024 missing file, 3343 not a database, 3051 no permission, 3204 exists.
-  Connection(const std::filesystem::path& path, bool create, bool readOnly);
+  // 3024 missing file, 3343 not a database, 3051 no permission, 3204 exists,
+  // 3218 when the file stayed busy for longer than `busyMilliseconds`.
+  //
+  // Files are kept in write-ahead-log mode: readers see the last committed
+  // state while one writer commits, so a reader never waits for a writer and
+  // a writer waits only for another writer. Commits are made durable at
+  // checkpoints (synchronous NORMAL): a process that dies loses nothing it
+  // committed; only a power cut can lose the last transactions, never the
+  // file's integrity.
+  Connection(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds);
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection();
@@ -129,11 +141,37 @@ class Connection {
   // Counts rollbacks, which may end statements that were running.
   std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
 
-  // Nested transactions as savepoints; the depth counts from 1.
+  // How long a statement waits for a file that another connection holds
+  // before it fails with 3218.
+  void setBusyTimeout(int milliseconds) noexcept;
+
+  // Nested transactions; the depth counts from 1. The outermost level
+  // starts in the storage only when its first statement runs, and then as a
+  // writer (it waits for other writers there, under the busy timeout):
+  // a transaction that read first and wrote later could not wait for the
+  // file, because the records it read may have changed meanwhile.
   int transactionDepth() const noexcept { return depth_; }
   void begin();
   void commit();
   void rollback();
+  // Starts the storage's transaction that begin() left for later.
+  void startPending() {
+    if (pending_) startTransaction();
+  }
+  // The storage's own write transaction around one change of a record, when
+  // no transaction is open (inside one, nothing: the outer one holds the file).
+  class WriteScope {
+   public:
+    explicit WriteScope(Connection& c);
+    WriteScope(const WriteScope&) = delete;
+    WriteScope& operator=(const WriteScope&) = delete;
+    ~WriteScope();
+    void commit();
+
+   private:
+    Connection& c_;
+    bool own_ = false;
+  };
 
   // Turns the connection's last failure into the engine's error.
   [[noreturn]] void fail(int code, std::string_view context = {}) const;
@@ -145,7 +183,13 @@ class Connection {
   sqlite3* db_ = nullptr;
   std::filesystem::path path_;
   bool readOnly_ = false;
+  void startTransaction();
+  static int busyWait(void* self, int count) noexcept;
+
   int depth_ = 0;
+  bool pending_ = false;
+  int busyMilliseconds_ = 0;
+  std::chrono::steady_clock::time_point busySince_;
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;

@@ -16,12 +16,11 @@ Cursor::Cursor(Source source) : source_(std::move(source)) {
   if (eof_) bof_ = true;
 }
 
+Cursor::~Cursor() { endEdit(); }
+
 void Cursor::close() noexcept {
+  endEdit();
   closed_ = true;
-  forward_ = Statement();
-  backward_ = Statement();
-  forwardOpen_ = backwardOpen_ = false;
-  closeReread();
 }
 
 void Cursor::checkOpen() const {
@@ -140,7 +139,6 @@ void Cursor::resetWindow() {
   positions_.clear();
   positionShift_ = 0;
   positionsKept_ = false;
-  closeReread();
   base_ = 0;
   frontValues_.clear();
   backValues_.clear();
@@ -150,7 +148,8 @@ void Cursor::resetWindow() {
   deleted_.clear();
   placed_.clear();
   pendingAdded_.clear();
-  forwardOpen_ = backwardOpen_ = false;
+  ahead_ = Prefetch();
+  behind_ = Prefetch();
   rowValid_ = false;
 }
 
@@ -166,16 +165,14 @@ bool Cursor::reanchor(std::int64_t rowid) {
   return true;
 }
 
-void Cursor::openStepper(bool backward) {
+Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward) {
   std::vector<RawValue> binds;
   std::string extra;
-  if (!keys_.empty()) extra = beyond(backward ? frontValues_ : backValues_, backward ? keys_.front() : keys_.back(), backward, binds);
-  const std::string sql = "SELECT " + selectList() + " FROM " + table().quoted + where(extra) + orderClause(backward);
-  Statement& s = backward ? backward_ : forward_;
-  s = Statement(connection(), sql);
+  if (key) extra = beyond(values, *key, backward, binds);
+  Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + where(extra) +
+                                     orderClause(backward) + " LIMIT " + std::to_string(kBatch));
   for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
-  (backward ? backwardOpen_ : forwardOpen_) = true;
-  stepperRollbacks_ = connection().rollbackCount();
+  return s;
 }
 
 void Cursor::decodeRow(const Statement& row) {
@@ -187,22 +184,49 @@ void Cursor::decodeRow(const Statement& row) {
   rowValid_ = true;
 }
 
-bool Cursor::stepForward(bool decode) {
+// Keys are read a batch at a time, by one statement that is reset before
+// the call returns: a recordset never keeps the file between calls, so
+// writers (this connection's too) are not held up by it, and the record
+// moved to is read by key when it is used, as last committed. A record
+// joins the window (and counts as reached) only when moved to.
+std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward) {
+  for (;;) {
+    if (p.keys.empty()) {
+      if (p.dry) return std::nullopt;
+      // A batch goes on after the last record the one before read, the
+      // first one after the window's end.
+      std::optional<std::int64_t> from;
+      if (p.started) from = p.lastKey;
+      else if (!keys_.empty()) from = backward ? keys_.front() : keys_.back();
+      const std::vector<RawValue>& fromValues = p.started ? p.lastValues : backward ? frontValues_ : backValues_;
+      Statement& s = batchAfter(fromValues, from, backward);
+      p.started = true;
+      std::size_t stepped = 0;
+      while (s.step()) {
+        ++stepped;
+        p.lastKey = s.int64(0);
+        p.lastValues = orderValuesOf(s, 1);
+        p.keys.push_back({p.lastKey, p.lastValues});
+      }
+      s.reset();
+      if (stepped < kBatch) p.dry = true;
+      if (stepped == 0) return std::nullopt;
+    }
+    Prefetched next = std::move(p.keys.front());
+    p.keys.pop_front();
+    // Records this recordset placed itself come where it put them.
+    if (placed_.empty() || !placed_.count(next.first)) return next;
+  }
+}
+
+bool Cursor::stepForward() {
   if (exhausted_) return false;
-  // A rollback may have ended the statement: resume after the window.
-  if (forwardOpen_ && stepperRollbacks_ != connection().rollbackCount()) forwardOpen_ = false;
-  if (!forwardOpen_) openStepper(false);
-  while (forward_.step()) {
-    const std::int64_t rowid = forward_.int64(0);
-    if (!placed_.empty() && placed_.count(rowid)) continue;
-    appendKey(rowid);
-    if (!source_.order.empty()) backValues_ = orderValuesOf(forward_, 1);
+  if (auto next = nextKey(ahead_, false)) {
+    appendKey(next->first);
+    backValues_ = std::move(next->second);
     if (keys_.size() == 1) frontValues_ = backValues_;
-    if (decode) decodeRow(forward_);
     return true;
   }
-  forwardOpen_ = false;
-  forward_ = Statement();
   exhausted_ = true;
   // Records added through this recordset come after those it had.
   const bool any = !pendingAdded_.empty();
@@ -217,23 +241,17 @@ bool Cursor::stepForward(bool decode) {
 
 bool Cursor::stepBackward() {
   if (base_ && *base_ == 0) return false;
-  if (backwardOpen_ && stepperRollbacks_ != connection().rollbackCount()) backwardOpen_ = false;
-  if (!backwardOpen_) openStepper(true);
-  while (backward_.step()) {
-    const std::int64_t rowid = backward_.int64(0);
-    if (!placed_.empty() && placed_.count(rowid)) continue;
-    prependKey(rowid);
-    if (!source_.order.empty()) frontValues_ = orderValuesOf(backward_, 1);
-    if (keys_.size() == 1) backValues_ = frontValues_;
-    if (base_) --*base_;
-    ++pos_;
-    decodeRow(backward_);
-    return true;
+  auto next = nextKey(behind_, true);
+  if (!next) {
+    base_ = 0;
+    return false;
   }
-  backwardOpen_ = false;
-  backward_ = Statement();
-  base_ = 0;
-  return false;
+  prependKey(next->first);
+  frontValues_ = std::move(next->second);
+  if (keys_.size() == 1) backValues_ = frontValues_;
+  if (base_) --*base_;
+  ++pos_;
+  return true;
 }
 
 void Cursor::ensureRow() {
@@ -241,69 +259,18 @@ void Cursor::ensureRow() {
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) return;
-  if (rereadInOrder(key)) return;
-  // Reading the record after the one read before, twice in a row, is taken
-  // for a walk over the window: the records after it are then stepped to.
-  const bool afterPrevious = pos_ > 0 && rowKey_ == keys_[static_cast<std::size_t>(pos_ - 1)];
-  sequentialReads_ = afterPrevious ? sequentialReads_ + 1 : 0;
+  // Gone since the window was read: another user deleted it.
+  if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
+}
+
+bool Cursor::readRow(std::int64_t key, std::string* image) {
   Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
-  if (!s.step()) raise(errc::RecordDeleted);
+  if (!s.step()) return false;
   decodeRow(s);
+  if (image) *image = s.image(1, fieldCount());
   s.reset();
-  if (sequentialReads_ >= 2 && static_cast<std::size_t>(pos_) + 1 < keys_.size()) openReread(pos_);
-}
-
-bool Cursor::rereadInOrder(std::int64_t key) {
-  if (!rereadOpen_) return false;
-  // Only the next record of the window, with nothing written since the
-  // statement began (a write may or may not show in a running statement).
-  if (rereadWrites_ != connection().writeCount() || pos_ != rereadAt_ + 1) {
-    closeReread();
-    return false;
-  }
-  bool same = false;
-  try {
-    same = reread_.step() && reread_.int64(0) == key;
-  } catch (const Error&) {
-    same = false;  // read again by key below, which reports what is wrong
-  }
-  if (!same) {
-    // A record added or moved by someone else, or one this recordset placed
-    // elsewhere: the window's order wins, the statement is dropped.
-    closeReread();
-    return false;
-  }
-  decodeRow(reread_);
-  rereadAt_ = pos_;
-  // At the window's last record the walk is over, and the file is let go.
-  if (static_cast<std::size_t>(pos_) + 1 >= keys_.size()) closeReread();
   return true;
-}
-
-void Cursor::openReread(std::ptrdiff_t at) {
-  closeReread();
-  const std::int64_t key = keys_[static_cast<std::size_t>(at)];
-  std::vector<RawValue> binds;
-  std::string extra;
-  if (source_.order.empty()) {
-    extra = beyond({}, key, false, binds);
-  } else {
-    const auto values = fetchOrderValues(key);
-    if (!values) return;
-    extra = beyond(*values, key, false, binds);
-  }
-  reread_ = Statement(connection(), "SELECT " + selectList() + " FROM " + table().quoted + where(extra) + orderClause(false));
-  for (std::size_t i = 0; i < binds.size(); ++i) reread_.bind(static_cast<int>(i + 1), binds[i]);
-  rereadOpen_ = true;
-  rereadAt_ = at;
-  rereadWrites_ = connection().writeCount();
-}
-
-void Cursor::closeReread() noexcept {
-  if (rereadOpen_) reread_ = Statement();
-  rereadOpen_ = false;
-  rereadAt_ = -1;
 }
 
 void Cursor::appendKey(std::int64_t rowid) {

@@ -1,12 +1,14 @@
 #pragma once
 // Private to the engine: the records of one recordset, kept by key.
 //
-// A cursor never reads its table whole. It steps a statement over the
-// table in the recordset's order and keeps, for the records reached so far,
-// only their row keys (a window of positions). Moving back inside the
-// window reads the record again by key; moving past either end of the
-// window continues the statement, or starts one that resumes after (or
-// before) the boundary record's order values. Seek and Find run one query
+// A cursor never reads its table whole. It reads the keys of its records in
+// the recordset's order, a batch at a time, and keeps, for the records
+// reached so far, only their row keys (a window of positions). The record
+// moved to is read by key, so it shows what was committed last; a record
+// that is gone by then was deleted by another user (3167). Moving past
+// either end of the window reads the next batch after (or before) the
+// boundary record's order values. No statement stays open between calls,
+// so a recordset never holds the file against writers. Seek and Find run one query
 // with LIMIT 1 and, when the record lies outside the window, start a new
 // window at it, so their cost does not grow with the table.
 //
@@ -57,6 +59,8 @@ struct Source {
   std::vector<OrderKey> order;
   std::int16_t type = 2;
   bool updatable = true;
+  // For a copy: the storage's query that fills it (again, at Requery).
+  std::string query;
 };
 
 // Copies the result of a query (the storage's SQL) into a temporary table
@@ -70,6 +74,7 @@ class Cursor {
   explicit Cursor(Source source);
   Cursor(const Cursor&) = delete;
   Cursor& operator=(const Cursor&) = delete;
+  ~Cursor();
 
   const Source& source() const noexcept { return source_; }
   const TableInfo& table() const noexcept { return *source_.table; }
@@ -99,6 +104,14 @@ class Cursor {
   void cancelUpdate();
   void remove();
   std::int16_t editMode() const noexcept { return editMode_; }
+  // Pessimistic (true): Edit locks the record until Update or CancelUpdate,
+  // and another user's Edit of it fails with 3260. Optimistic (false, the
+  // default): Edit locks nothing, and Update fails with 3197, writing
+  // nothing, when another user changed or deleted the record since Edit.
+  bool lockEdits() const noexcept { return lockEdits_; }
+  void setLockEdits(bool pessimistic);
+  // Reads the records again: other users' changes, additions and deletions show.
+  void requery();
   Variant lastModified() const;
 
   const std::u16string& indexName() const noexcept { return indexName_; }
@@ -140,15 +153,34 @@ class Cursor {
   void prependKey(std::int64_t rowid);
   // The window position of a record, or -1 when the window lacks it.
   std::ptrdiff_t windowIndexOf(std::int64_t rowid);
-  // Reading records of the window again in order (see ensureRow).
-  bool rereadInOrder(std::int64_t key);
-  void openReread(std::ptrdiff_t at);
-  void closeReread() noexcept;
-  bool stepForward(bool decode);
+  // Keys read by one statement when the window grows.
+  static constexpr std::size_t kBatch = 64;
+  // The statement for the next batch past (or, backward, before) the record
+  // with `key` and order `values`; from the first record without a key.
+  Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward);
+  // Keys read past one end of the window and not yet moved to.
+  using Prefetched = std::pair<std::int64_t, std::vector<RawValue>>;
+  struct Prefetch {
+    std::deque<Prefetched> keys;
+    std::int64_t lastKey = 0;
+    std::vector<RawValue> lastValues;
+    bool started = false;
+    bool dry = false;  // the last batch reached the end
+  };
+  // The next key past the window's end (or, backward, its start) with its
+  // order values, read by the batch; none at the end.
+  std::optional<Prefetched> nextKey(Prefetch& p, bool backward);
+  bool stepForward();
   bool stepBackward();
-  void openStepper(bool backward);
   void decodeRow(const Statement& row);
   void ensureRow();
+  // Reads the record with `key` into the current row; false when it is gone.
+  // `image` receives the record's stored bytes, to tell later whether
+  // anybody changed it.
+  bool readRow(std::int64_t key, std::string* image);
+  // Ends an edit (or an addition) and lets go of the record's lock.
+  void endEdit() noexcept;
+  RecordLocks& locks() const { return source_.db->locks; }
   void requireCurrent() const;
   void requireUpdatable() const;
   void forwardOnlyRefuses() const;
@@ -175,20 +207,7 @@ class Cursor {
   std::unordered_set<std::int64_t> deleted_;
   std::unordered_set<std::int64_t> placed_;
   std::vector<std::int64_t> pendingAdded_;
-
-  Statement forward_, backward_;
-  bool forwardOpen_ = false, backwardOpen_ = false;
-  std::uint64_t stepperRollbacks_ = 0;
-
-  // A statement stepping over records already in the window, so that a walk
-  // over them again reads each with one step instead of one query (and one
-  // lock of the file) per record. It stands on the record at window
-  // position rereadAt_ and is dropped at any write, jump or mismatch.
-  Statement reread_;
-  bool rereadOpen_ = false;
-  std::ptrdiff_t rereadAt_ = -1;
-  std::uint64_t rereadWrites_ = 0;
-  int sequentialReads_ = 0;
+  Prefetch ahead_, behind_;
 
   std::vector<Variant> row_;
   std::int64_t rowKey_ = 0;
@@ -199,6 +218,9 @@ class Cursor {
   std::vector<Variant> buffer_;
   std::vector<bool> dirty_;
   std::int64_t editKey_ = 0;
+  std::string editImage_;
+  bool lockEdits_ = false;
+  bool lockHeld_ = false;
   std::optional<std::int64_t> lastModified_;
 
   // The next automatic value, valid while nobody else wrote.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace tarnwick::engine {
 
@@ -161,18 +162,56 @@ void Cursor::addNew() {
 
 void Cursor::edit() {
   requireUpdatable();
-  editMode_ = kEditNone;
-  ensureRow();
+  endEdit();
+  requireCurrent();
+  const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
+  if (deleted(key)) raise(errc::RecordDeleted);
+  if (lockEdits_) {
+    locks().lock(table().quoted, key, this);
+    lockHeld_ = true;
+    editKey_ = key;
+  }
+  // The record as it is now, also when this recordset read it before.
+  if (!readRow(key, &editImage_)) {
+    endEdit();
+    raise(errc::RecordDeleted);
+  }
   buffer_ = row_;
   dirty_.assign(buffer_.size(), false);
-  editKey_ = keys_[static_cast<std::size_t>(pos_)];
+  editKey_ = key;
   editMode_ = kEditInProgress;
+}
+
+void Cursor::endEdit() noexcept {
+  if (lockHeld_) locks().unlock(table().quoted, editKey_, this);
+  lockHeld_ = false;
+  editMode_ = kEditNone;
+}
+
+void Cursor::setLockEdits(bool pessimistic) {
+  checkOpen();
+  // An edit under way keeps the rule it began with.
+  lockEdits_ = pessimistic;
+}
+
+void Cursor::requery() {
+  checkOpen();
+  endEdit();
+  if (!source_.query.empty()) {
+    connection().exec("DELETE FROM " + table().quoted);
+    connection().exec("INSERT INTO " + table().quoted + " " + source_.query);
+    connection().noteWrite();
+  }
+  resetWindow();
+  pos_ = -1;
+  moveNext();
+  if (eof_) bof_ = true;
 }
 
 void Cursor::cancelUpdate() {
   checkOpen();
   if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
-  editMode_ = kEditNone;
+  endEdit();
 }
 
 void Cursor::placeAt(std::int64_t rowid) {
@@ -208,9 +247,27 @@ void Cursor::update() {
   for (std::size_t i = 0; i < fields.size(); ++i)
     if (dirty_[i] || (adding && fields[i].autoIncrement)) mask[i] = true, any = true;
   if (!adding && !any) {
-    editMode_ = kEditNone;
+    endEdit();
     lastModified_ = editKey_;
     return;
+  }
+  // A changed record is written in one write transaction with the check
+  // that nobody else changed, deleted or locked it since Edit.
+  std::optional<Connection::WriteScope> scope;
+  if (!adding) {
+    scope.emplace(connection());
+    if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
+    Statement& now = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
+    now.bind(1, editKey_);
+    const bool there = now.step();
+    const bool same = there && now.image(1, fieldCount()) == editImage_;
+    now.reset();
+    if (!same) {
+      // The edit is over; the record shows the other user's values.
+      endEdit();
+      rowValid_ = false;
+      raise(errc::WriteConflict);
+    }
   }
   // Records saved one after another write the same fields: the statement
   // is kept rather than looked up again.
@@ -249,6 +306,7 @@ void Cursor::update() {
   if (!adding) s.bind(++n, editKey_);
   s.step();
   s.rewind();
+  if (scope) scope->commit();
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
   connection().noteWrite();
   if (adding) {
@@ -263,16 +321,17 @@ void Cursor::update() {
     lastModified_ = editKey_;
     if (!source_.order.empty()) placed_.insert(editKey_);
   }
-  editMode_ = kEditNone;
+  endEdit();
   rowValid_ = false;
 }
 
 void Cursor::remove() {
   requireUpdatable();
   requireCurrent();
-  editMode_ = kEditNone;
+  endEdit();
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
+  locks().checkFree(table().quoted, key, this);
   Statement& s = connection().cached("DELETE FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
   s.step();

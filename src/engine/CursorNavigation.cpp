@@ -14,8 +14,7 @@ namespace tarnwick::engine {
 
 void Cursor::moveFirst() {
   checkOpen();
-  editMode_ = kEditNone;
-  closeReread();
+  endEdit();
   if (source_.type == kOpenForwardOnly || !(base_ && *base_ == 0)) resetWindow();
   pos_ = -1;
   bof_ = eof_ = false;
@@ -25,8 +24,7 @@ void Cursor::moveFirst() {
 
 void Cursor::moveLast() {
   checkOpen();
-  editMode_ = kEditNone;
-  closeReread();
+  endEdit();
   if (source_.type == kOpenForwardOnly) {
     if (eof_) raise(errc::NoCurrentRecord);
     while (!eof_) moveNext();
@@ -35,32 +33,32 @@ void Cursor::moveLast() {
   }
   if (exhausted_ && !keys_.empty()) {
     pos_ = static_cast<std::ptrdiff_t>(keys_.size());
-    eof_ = false;
+    bof_ = eof_ = false;
     movePrevious();
     if (!bof_) return;
   }
   resetWindow();
   base_.reset();
   exhausted_ = true;
+  pos_ = -1;
   if (!stepBackward()) {
     bof_ = eof_ = true;
     return;
   }
-  pos_ = 0;
   bof_ = eof_ = false;
 }
 
 void Cursor::moveNext() {
   checkOpen();
   if (eof_) raise(errc::NoCurrentRecord);
-  editMode_ = kEditNone;
+  endEdit();
   std::size_t next = static_cast<std::size_t>(pos_ + 1);
   while (next < keys_.size() && deleted(keys_[next])) ++next;
   bof_ = false;
   if (next < keys_.size()) {
     pos_ = static_cast<std::ptrdiff_t>(next);
-  } else if (stepForward(true)) {
-    pos_ = static_cast<std::ptrdiff_t>(keys_.size() - 1);
+  } else if (stepForward()) {
+    pos_ = static_cast<std::ptrdiff_t>(next);
   } else {
     pos_ = static_cast<std::ptrdiff_t>(keys_.size());
     eof_ = true;
@@ -80,8 +78,7 @@ void Cursor::movePrevious() {
   checkOpen();
   forwardOnlyRefuses();
   if (bof_) raise(errc::NoCurrentRecord);
-  editMode_ = kEditNone;
-  closeReread();
+  endEdit();
   std::ptrdiff_t previous = pos_ - 1;
   while (previous >= 0 && deleted(keys_[static_cast<std::size_t>(previous)])) --previous;
   eof_ = false;
@@ -91,10 +88,7 @@ void Cursor::movePrevious() {
   }
   // Before the window: step back from its first record.
   pos_ = -1;
-  if (stepBackward()) {
-    pos_ = 0;
-    return;
-  }
+  if (stepBackward()) return;
   bof_ = true;
   if (keys_.empty()) eof_ = true;
 }
@@ -161,9 +155,8 @@ void Cursor::setBookmark(const Variant& input) {
   if (!array || array->cDims != 1 || array->rgsabound[0].cElements != 8) raise(errc::InvalidBookmark);
   std::int64_t key = 0;
   std::memcpy(&key, array->pvData, 8);
-  editMode_ = kEditNone;
+  endEdit();
   if (deleted(key)) raise(errc::RecordDeleted);
-  closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(key); at >= 0) {
     pos_ = at;
     bof_ = eof_ = false;
@@ -196,7 +189,7 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
   if (keys.empty() || keys.size() > source_.order.size()) raise(errc::InvalidArgument);
   const bool less = comparison == u"<" || comparison == u"<=";
   if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
-  editMode_ = kEditNone;
+  endEdit();
   std::vector<Variant> values;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
@@ -242,7 +235,6 @@ void Cursor::moveToFound(Statement& s) {
   noMatch_ = !found;
   // A search that finds nothing leaves the current record where it was.
   if (!found) return;
-  closeReread();
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
     pos_ = at;
     bof_ = eof_ = false;
@@ -270,7 +262,7 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
     lastConditionSql_ = conditionSql(condition);
     lastCondition_ = std::u16string(condition);
   }
-  editMode_ = kEditNone;
+  endEdit();
   const bool backward = kind == FindKind::Last || kind == FindKind::Previous;
   std::vector<RawValue> binds;
   std::string extra = lastConditionSql_;

@@ -104,6 +104,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   source.name = std::move(name);
   source.type = type;
   source.updatable = false;
+  source.query = sql;
   return source;
 }
 

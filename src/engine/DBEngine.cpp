@@ -18,14 +18,14 @@ ComPtr<DBEngine> DBEngine::forThisThread() {
 }
 
 ComPtr<Database> DBEngine::openDatabase(const std::filesystem::path& path, bool readOnly) {
-  auto core = std::make_shared<DatabaseCore>(path, false, readOnly);
+  auto core = std::make_shared<DatabaseCore>(path, false, readOnly, busyTimeout_);
   return makeObject<Database>(std::move(core), ComPtr<DBEngine>(this));
 }
 
 ComPtr<Database> DBEngine::createDatabase(const std::filesystem::path& path) {
   std::shared_ptr<DatabaseCore> core;
   try {
-    core = std::make_shared<DatabaseCore>(path, true, false);
+    core = std::make_shared<DatabaseCore>(path, true, false, busyTimeout_);
     core->catalogue.ensureCatalogue();
   } catch (const Error& e) {
     // A file that could not be made whole is not left behind.
@@ -50,6 +50,12 @@ void DBEngine::detach(Database* database) noexcept { std::erase(databases_, data
 void DBEngine::beginTrans() {
   for (Database* d : databases_) d->core()->connection.begin();
   ++depth_;
+}
+
+void DBEngine::setBusyTimeout(std::int32_t milliseconds) {
+  if (milliseconds < 0) raise(errc::InvalidArgument);
+  busyTimeout_ = milliseconds;
+  for (Database* d : databases_) d->core()->connection.setBusyTimeout(milliseconds);
 }
 
 void DBEngine::commitTrans() {
@@ -105,6 +111,11 @@ const Member<DBEngine> kMembers[] = {
        call.setResult(std::u16string(u"3.5"));
      }},
     {u"Idle", 7, kMethod, [](DBEngine&, Call& call) { call.expect(0, 1); }},
+    {u"BusyTimeout", 8, kProperty, [](DBEngine& self, Call& call) {
+       call.expect(0);
+       if (call.isPut()) self.setBusyTimeout(toInt32(call.value()));
+       else call.setResult(self.busyTimeout());
+     }},
 };
 
 HRESULT createForThread(const IID& riid, void** object) noexcept {

@@ -34,6 +34,7 @@ void Database::close() noexcept {
   if (engine_) engine_->detach(this);
   // Changes of transactions still open are not kept.
   core_->connection.close();
+  core_->locks.clear();
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // on it share. Recordsets hold it too, so that a database closed under an
 // open recordset fails cleanly (3420) instead of pulling storage away.
 #include "Connection.h"
+#include "RecordLocks.h"
 #include "SchemaCatalogue.h"
 
 #include <filesystem>
@@ -12,12 +13,16 @@
 namespace tarnwick::engine {
 
 struct DatabaseCore {
-  DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly)
-      : connection(path, create, readOnly), catalogue(connection), name(fromUtf8(path.string())) {}
+  DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds)
+      : connection(path, create, readOnly, busyMilliseconds),
+        catalogue(connection),
+        name(fromUtf8(path.string())),
+        locks(path) {}
 
   Connection connection;
   SchemaCatalogue catalogue;
   std::u16string name;
+  RecordLocks locks;
   // Temporary tables whose drop had to wait for running statements.
   std::vector<std::string> leftoverTemporaries;
   // Rows changed by the last Execute.

@@ -166,6 +166,12 @@ const Member<Recordset> kMembers[] = {
        const Cursor& c = self.cursor();
        call.setResult(c.source().updatable && !c.source().db->connection.readOnly());
      }},
+    {u"LockEdits", 34, kProperty, [](Recordset& self, Call& call) {
+       call.expect(0);
+       if (call.isPut()) self.cursor().setLockEdits(toBool(call.value()));
+       else call.setResult(self.cursor().lockEdits());
+     }},
+    {u"Requery", 35, kMethod, [](Recordset& self, Call& call) { method(call, 0, 1); self.cursor().requery(); }},
 };
 
 }  // namespace

@@ -232,6 +232,60 @@ TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
   EXPECT_EQ(selected(u"Select * From Orders"), u"1,2,3,4,5,6");
 }
 
+// Another user of the file (a second Database object) changes or locks the
+// record between Edit and the save: each save shows the engine's message
+// and leaves the record as the other user left it.
+TEST_F(DataAccess, SavesRefusedForAnotherUsersChangeOrLockLeaveTheirRecord) {
+  const Object form = formFrom(R"FORM(form frmOrder {
+  TextBox txtQty {
+    Tag = "Orders([Qty])!Number"
+  }
+  TextBox txtField[0] {
+    Tag = "Orders([Qty])!Number"
+    DataField = "Qty"
+  }
+})FORM");
+  const Object other(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
+  const Object orders(db.call(u"OpenRecordset", u"Orders", 1));
+  const auto storedQty = [&] {
+    return toInt32(Object(db.call(u"OpenRecordset", u"Select Qty From Orders Where OrderId = 1")).get(u"Collect", {Variant(u"Qty")}));
+  };
+  const Variant fields = form.get(u"txtField");
+  Object(form.get(u"txtQty")).put(u"Text", Variant(u"8"));
+  Object(Object(fields).get(u"Item", {Variant(0)})).put(u"Text", Variant(u"8"));
+
+  orders.call(u"Edit");
+  other.call(u"Execute", u"UPDATE Orders SET Qty = 9 WHERE OrderId = 1");
+  dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
+  orders.call(u"Edit");
+  other.call(u"Execute", u"UPDATE Orders SET Qty = 10 WHERE OrderId = 1");
+  EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", true, fields, orders.pointer().get(), -1)));
+  orders.call(u"Edit");
+  other.call(u"Execute", u"UPDATE Orders SET Qty = 11 WHERE OrderId = 1");
+  EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", false, fields, orders.pointer().get(), -1)));
+  EXPECT_EQ(storedQty(), 11);
+  EXPECT_EQ(toInt32(orders.get(u"Collect", {Variant(u"Qty")})), 11);  // the other user's value
+
+  // The other user edits the record with a lock.
+  const Object locked(other.call(u"OpenRecordset", u"Orders", 1));
+  locked.put(u"LockEdits", Variant(true));
+  locked.call(u"Edit");
+  orders.call(u"Edit");
+  dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
+  EXPECT_FALSE(toBool(dataAccess.call(u"SaveRecordFromControlArray_b", true, fields, orders.pointer().get(), -1)));
+  EXPECT_EQ(storedQty(), 11);
+  const auto& shown = box->prompts();
+  ASSERT_EQ(shown.size(), 5u);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(shown[i].prompt, standardDescription(errc::WriteConflict)) << i;
+  for (std::size_t i = 3; i < 5; ++i)
+    EXPECT_EQ(shown[i].prompt.rfind(u"Could not update; currently locked by user 'admin' on machine '", 0), 0u) << i;
+  // Let go, the same save goes through.
+  locked.call(u"CancelUpdate");
+  dataAccess.call(u"SaveRecordFromControls", form.pointer().get(), orders.pointer().get());
+  EXPECT_EQ(box->prompts().size(), 5u);
+  EXPECT_EQ(storedQty(), 8);
+}
+
 TEST_F(DataAccess, ControlArraysAndUnboundControls) {
   const Object form = formFrom(R"FORM(form frmLines {
   TextBox txtField[0] {

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -77,6 +80,13 @@ struct OcxDataGrid : ::testing::Test {
       out.push_back(std::move(row));
       rs.call(u"MoveNext");
     }
+    return out;
+  }
+
+  // The Ids of a table's records, in order, each followed by ";".
+  std::u16string ids(const char16_t* table) {
+    std::u16string out;
+    for (const auto& row : records(table)) out += toText(row[0]) + u";";
     return out;
   }
 
@@ -287,11 +297,6 @@ TEST_F(OcxDataGrid, DeleteAllRemovesExactlyTheRecordsTheGridShows) {
   db.call(u"Execute", u"INSERT INTO tblTarget SELECT * FROM tblSource");
   const Object grid = member(u"grdSource");
   const Object data = member(u"datSource");
-  const auto ids = [&](const char16_t* table) {
-    std::u16string out;
-    for (const auto& row : records(table)) out += toText(row[0]) + u";";
-    return out;
-  };
   const auto deleteAll = [&](const char16_t* source) {
     data.put(u"RecordSource", Variant(source));
     grid.put(u"SelEndCol", Variant(0));
@@ -321,6 +326,60 @@ TEST_F(OcxDataGrid, DeleteAllRemovesExactlyTheRecordsTheGridShows) {
   EXPECT_EQ(deleteAll(u"tblTarget"), 0);
   EXPECT_EQ(ids(u"tblTarget"), u"");
   EXPECT_EQ(ids(u"tblSource"), u"7;12;");
+}
+
+// Other users of the file: a record locked by another Database object, and
+// the whole file held by a writer in another process for longer than the
+// busy wait. Each routine reports the engine's error in its own way and
+// leaves the records as they were.
+TEST_F(OcxDataGrid, LockedRecordsAndABusyFileLeaveTheTablesAsTheyWere) {
+  const Object grid = member(u"grdSource");
+  const Object data = member(u"datSource");
+  const Object rs = recordsetOf(u"datSource");
+  const Object other(engineObject().call(u"OpenDatabase", u16(dir / "grid.db")));
+  const Object locked(other.call(u"OpenRecordset", u"Select * From tblSource Where Id = 3", 2));
+  locked.put(u"LockEdits", Variant(true));
+  locked.call(u"Edit");
+  select(grid, rs, {3, 12});
+  host::scriptedMessageBox()->answer({host::mb::Yes});
+  EXPECT_EQ(toInt32(ocx.call(u"DeleteSelectedRecordsFromDbGrid", grid.get(), data.get(), db.get())), errc::RecordLocked);
+  EXPECT_EQ(ids(u"tblSource"), u"3;4;7;12;");
+  locked.call(u"CancelUpdate");
+
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    // Another program writing the file, holding it until told to let go.
+    Object theirs(engineObject().call(u"OpenDatabase", u16(dir / "grid.db")));
+    engineObject().call(u"BeginTrans");
+    theirs.call(u"Execute", u"UPDATE tblSource SET Note = 'busy'");
+    char c = 'r';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  engineObject().put(u"BusyTimeout", Variant(100));
+  host::scriptedMessageBox()->reset();
+  host::clipboard()->setText(u" 1\tA\t\t\t\t\r 2\tB\t\t\t\t\r");
+  EXPECT_EQ(paste(recordsetOf(u"datTarget")), errc::Locked);
+  ASSERT_EQ(prompts().size(), 1u);
+  EXPECT_EQ(prompts()[0].prompt, u"Could not update; currently locked.");
+  grid.put(u"SelEndCol", Variant(0));
+  host::scriptedMessageBox()->answer({host::mb::Yes});
+  EXPECT_EQ(toInt32(ocx.call(u"DeleteSelectedRecordsFromDbGrid", grid.get(), data.get(), db.get())), errc::Locked);
+  engineObject().put(u"BusyTimeout", Variant(engine::DBEngine::kDefaultBusyTimeout));
+  (void)!::write(release[1], &c, 1);
+  int status = 0;
+  ::waitpid(writer, &status, 0);
+  EXPECT_EQ(ids(u"tblTarget"), u"");
+  EXPECT_EQ(ids(u"tblSource"), u"3;4;7;12;");
+  EXPECT_EQ(toText(records(u"tblSource")[0][2]), u"two words");  // the other program's change went with it
+  EXPECT_EQ(paste(recordsetOf(u"datTarget")), 0);
+  EXPECT_EQ(ids(u"tblTarget"), u"1;2;");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 namespace tarnwick {
@@ -147,10 +148,16 @@ TEST(DBEngine, AnotherProcessWritingLocksTheFile) {
     ::waitpid(child, &status, 0);
     FAIL() << "the writer failed: " << WEXITSTATUS(status);
   }
+  // A short wait: the writer holds on until it is told to let go.
+  EXPECT_EQ(toInt32(testing::engineObject().get(u"BusyTimeout")), engine::DBEngine::kDefaultBusyTimeout);
+  EXPECT_EQ(errorOf([&] { testing::engineObject().put(u"BusyTimeout", Variant(-1)); }), errc::InvalidArgument);
+  constexpr int kWait = 100;
+  testing::engineObject().put(u"BusyTimeout", Variant(kWait));
   Object db(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
   Object rs(db.call(u"OpenRecordset", u"Orders"));
   rs.call(u"Edit");
   rs.put(u"Collect", {Variant(u"Qty")}, Variant(3));
+  const auto start = std::chrono::steady_clock::now();
   try {
     rs.call(u"Update");
     ADD_FAILURE() << "written while another process writes";
@@ -158,12 +165,17 @@ TEST(DBEngine, AnotherProcessWritingLocksTheFile) {
     EXPECT_EQ(e.number(), errc::Locked);
     EXPECT_EQ(e.description(), u"Could not update; currently locked.");
   }
+  // It waited as long as it was told to, and not the default.
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(kWait));
+  EXPECT_LT(waited, std::chrono::milliseconds(engine::DBEngine::kDefaultBusyTimeout));
   EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"Delete * From Orders"); }), errc::Locked);
   EXPECT_EQ(toInt32(rs.get(u"EditMode")), 1);  // the edit is kept for a later try
   (void)!::write(release[1], &c, 1);
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  testing::engineObject().put(u"BusyTimeout", Variant(engine::DBEngine::kDefaultBusyTimeout));
   rs.call(u"Update");
   EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"Qty"), u"3,7,2,5,11");
 }

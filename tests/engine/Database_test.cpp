@@ -22,17 +22,7 @@ std::int32_t count(const Object& db, const char16_t* table) {
   return toInt32(Object(db.call(u"TableDefs", table)).get(u"RecordCount"));
 }
 
-// Runs the stock sqlite3 shell and returns what it prints.
-std::string shell(const std::filesystem::path& file, const std::string& sql) {
-  const std::string command = "/usr/bin/sqlite3 -batch '" + file.string() + "' \"" + sql + "\" 2>&1";
-  std::string out;
-  if (std::FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    ::pclose(p);
-  }
-  return out;
-}
+using testing::sqliteShell;
 
 TEST(Database, ExecuteRunsOneActionStatement) {
   TempDir dir;
@@ -124,13 +114,13 @@ TEST(Database, FilesOpenInTheStockShellAndBack) {
     db.call(u"Close");
   }
   // What the engine wrote, read by the shell: dates as day serials.
-  EXPECT_EQ(shell(dir / "orders.db", "SELECT OrderId, Customer, Qty, Paid FROM Orders WHERE Qty = 5 ORDER BY OrderId;"),
+  EXPECT_EQ(sqliteShell(dir / "orders.db", "SELECT OrderId, Customer, Qty, Paid FROM Orders WHERE Qty = 5 ORDER BY OrderId;"),
             "1|Smith|5|-1\n4|Miller|5|-1\n");
-  EXPECT_EQ(shell(dir / "orders.db", "PRAGMA integrity_check;"), "ok\n");
+  EXPECT_EQ(sqliteShell(dir / "orders.db", "PRAGMA integrity_check;"), "ok\n");
 
   // A database the shell made with ordinary types opens with sensible fields.
   const auto made = dir / "shell.db";
-  shell(made,
+  sqliteShell(made,
         "CREATE TABLE People (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, born DATE, height REAL, "
         "active BOOLEAN, notes TEXT, visits INT, photo BLOB);"
         "INSERT INTO People (name, born, height, active, notes, visits) VALUES "
@@ -157,7 +147,7 @@ TEST(Database, FilesOpenInTheStockShellAndBack) {
   rs.put(u"Collect", {Variant(u"born")}, Variant(u"2/3/2001"));
   rs.call(u"Update");
   db.call(u"Close");
-  EXPECT_EQ(shell(made, "SELECT id, name, born FROM People WHERE id = 3;"), "3|Cid|36925\n");  // 3 February 2001 as a day serial
+  EXPECT_EQ(sqliteShell(made, "SELECT id, name, born FROM People WHERE id = 3;"), "3|Cid|36925\n");  // 3 February 2001 as a day serial
 }
 
 TEST(Database, RecordsetsOutliveTheirDatabaseObjectUntilClose) {

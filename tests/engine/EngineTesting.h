@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -52,6 +53,18 @@ inline void endLeftoverTransactions() {
 }
 
 inline std::u16string u16(const std::filesystem::path& p) { return fromUtf8(p.string()); }
+
+// Runs the stock sqlite3 shell on a file and returns what it prints.
+inline std::string sqliteShell(const std::filesystem::path& file, const std::string& sql) {
+  const std::string command = "/usr/bin/sqlite3 -batch '" + file.string() + "' \"" + sql + "\" 2>&1";
+  std::string out;
+  if (std::FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    ::pclose(p);
+  }
+  return out;
+}
 
 // Customers(CustomerId counter key, Name text(30) required, City text(20));
 // Orders(OrderId long key, CustomerId long, Customer text(30), Qty integer,

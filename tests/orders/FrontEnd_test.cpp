@@ -229,6 +229,44 @@ TEST_F(FrontEnd, TheEditFormChecksWhatIsTypedAndSavesInATransaction) {
   EXPECT_EQ(edit.value(Field::OrderNo), u"1002");
 }
 
+// Two instances of the front end on one database, side by side: a save over
+// the other user's change is refused with the engine's message and keeps
+// what the user typed; asked, the form shows the order as the other user
+// left it.
+TEST_F(FrontEnd, TwoInstancesNeverOverwriteEachOthersSaves) {
+  Session otherSession(folder / "data", ORDERS_FORMS_DIR);
+  EditForm mine(*session, [] {});
+  EditForm theirs(otherSession, [] {});
+  ASSERT_TRUE(mine.open(5));
+  ASSERT_TRUE(theirs.open(5));
+  theirs.type(Field::Quantity, u"11");
+  ASSERT_TRUE(theirs.save());
+
+  // Reload: the other user's values.
+  mine.type(Field::Quantity, u"22");
+  box->answer({host::mb::OK, host::mb::Yes});
+  EXPECT_FALSE(mine.save());
+  const std::u16string conflict = standardDescription(errc::WriteConflict);
+  EXPECT_EQ(prompts(), (std::vector<std::u16string>{conflict, std::u16string(EditForm::kReloadQuestion)}));
+  EXPECT_EQ(mine.value(Field::Quantity), u"11");
+  EXPECT_EQ(toInt32(orderField(5, u"Qty")), 11);
+
+  // Keep: what the user typed stays, and only a second Save writes it.
+  theirs.type(Field::Note, u"theirs");
+  ASSERT_TRUE(theirs.save());
+  mine.type(Field::Quantity, u"23");
+  box->answer({host::mb::OK, host::mb::No});
+  EXPECT_FALSE(mine.save());
+  EXPECT_EQ(prompts().size(), 4u);
+  EXPECT_EQ(prompts()[2], conflict);
+  EXPECT_EQ(mine.value(Field::Quantity), u"23");
+  EXPECT_EQ(toInt32(orderField(5, u"Qty")), 11);
+  EXPECT_EQ(toText(orderField(5, u"Note")), u"theirs");
+  ASSERT_TRUE(mine.save());
+  EXPECT_EQ(toInt32(orderField(5, u"Qty")), 23);
+  EXPECT_EQ(prompts().size(), 4u);
+}
+
 TEST_F(FrontEnd, TheViewCopiesDeletesAndPastesTheSelectedRows) {
   SearchForm search(*session);
   type(search, u"txtCustomerFind", 0, u"Smith*");

@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Guid.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <vector>
@@ -43,9 +44,18 @@ class TARNWICK_API DBEngine final : public AutomationObject<DBEngine> {
   void attach(Database* database);
   void detach(Database* database) noexcept;
 
+  // BusyTimeout: how many milliseconds a statement waits for a database
+  // file that another user is writing before it fails with 3218 ("Could not
+  // update; currently locked."). Applies to the databases open now and to
+  // those opened later; 0 fails at once.
+  static constexpr std::int32_t kDefaultBusyTimeout = 5000;
+  std::int32_t busyTimeout() const noexcept { return busyTimeout_; }
+  void setBusyTimeout(std::int32_t milliseconds);
+
  private:
   std::vector<Database*> databases_;
   int depth_ = 0;
+  std::int32_t busyTimeout_ = kDefaultBusyTimeout;
 };
 
 }  // namespace tarnwick::engine

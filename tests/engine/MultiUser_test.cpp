@@ -1,0 +1,392 @@
+// Several users on one database file: Database objects in one process and
+// in other processes (forked), reading and saving at the same time.
+#include "../automation/ErrorOf.h"
+#include "EngineTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Object.h>
+#include <tarnwick/engine/DBEngine.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+using testing::column;
+using testing::errorOf;
+using testing::makeOrdersDatabase;
+using testing::sqliteShell;
+using testing::TempDir;
+using testing::u16;
+
+Object openDatabase(const std::filesystem::path& file) {
+  return Object(testing::engineObject().call(u"OpenDatabase", u16(file)));
+}
+
+// Runs `body` in a forked process; its exit status is 0 when it ran
+// without an error, 1 with one (printed).
+pid_t inChild(const std::function<void()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 0;
+    try {
+      body();
+    } catch (const Error& e) {
+      std::fprintf(stderr, "child: %d %s\n", e.number(), e.what());
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  return child;
+}
+
+int exitOf(pid_t child) {
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(MultiUser, TwoDatabasesInOneProcessInterleaveReadsAndSaves) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object first = openDatabase(dir / "orders.db");
+  Object second = openDatabase(dir / "orders.db");
+  // A recordset of each, left in the middle of its records, with a jump.
+  Object reading(first.call(u"OpenRecordset", u"SELECT * FROM Orders ORDER BY OrderId", Variant(std::int16_t{2})));
+  reading.call(u"MoveNext");
+  Object jumped(second.call(u"OpenRecordset", u"Orders"));
+  jumped.put(u"Index", Variant(u"PrimaryKey"));
+  jumped.call(u"Seek", Variant(u"="), Variant(3));
+  ASSERT_FALSE(toBool(jumped.get(u"NoMatch")));
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    Object saving(round % 2 ? first.call(u"OpenRecordset", u"Orders") : second.call(u"OpenRecordset", u"Orders"));
+    saving.call(u"Edit");
+    saving.put(u"Collect", {Variant(u"Qty")}, Variant(round));
+    ASSERT_NO_THROW(saving.call(u"Update"));
+    (round % 2 ? second : first).call(u"Execute", u"UPDATE Orders SET Qty = Qty + 1 WHERE OrderId = 5");
+    // Each reader sees what the other committed when it moves on.
+    if (toBool(reading.get(u"EOF"))) reading.call(u"MoveFirst");
+    else reading.call(u"MoveNext");
+    jumped.call(u"MovePrevious");
+    if (toBool(jumped.get(u"BOF"))) jumped.call(u"MoveLast");
+    Object fresh(second.call(u"OpenRecordset", u"SELECT Qty FROM Orders WHERE OrderId = 1"));
+    EXPECT_EQ(toInt32(fresh.get(u"Collect", {Variant(u"Qty")})), round);
+  }
+  reading.call(u"MoveFirst");
+  EXPECT_EQ(toInt32(reading.get(u"Collect", {Variant(u"Qty")})), 19);
+  reading.call(u"MoveLast");
+  EXPECT_EQ(toInt32(reading.get(u"Collect", {Variant(u"Qty")})), 11 + 20);
+  // The file stays one that other programs read and write.
+  first.call(u"Close");
+  second.call(u"Close");
+  const auto file = dir / "orders.db";
+  EXPECT_EQ(sqliteShell(file, "PRAGMA journal_mode"), "wal\n");
+  EXPECT_EQ(sqliteShell(file, "UPDATE Orders SET Qty = 40 WHERE OrderId = 2; SELECT Qty FROM Orders WHERE OrderId = 2"),
+            "40\n");
+  EXPECT_EQ(column(Object(openDatabase(dir / "orders.db").call(u"OpenRecordset", u"Orders")), u"Qty"), u"19,40,2,5,31");
+}
+
+TEST(MultiUser, OpeningWhileAnotherProcessCommitsWaitsInsteadOfFailing) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t writer = inChild([&] {
+    ::close(go[1]);
+    Object db = openDatabase(dir / "orders.db");
+    char c = 0;
+    (void)!::read(go[0], &c, 1);
+    for (int i = 0; i < 400; ++i) db.call(u"Execute", u"UPDATE Orders SET Qty = Qty + 1 WHERE OrderId = 1");
+  });
+  ::close(go[0]);
+  (void)!::write(go[1], "g", 1);
+  ::close(go[1]);
+  int opened = 0;
+  for (int i = 0; i < 200; ++i) {
+    SCOPED_TRACE(i);
+    Object db = openDatabase(dir / "orders.db");
+    Object rs(db.call(u"OpenRecordset", u"Orders"));
+    EXPECT_FALSE(toBool(rs.get(u"EOF")));
+    ++opened;
+  }
+  EXPECT_EQ(opened, 200);
+  EXPECT_EQ(exitOf(writer), 0);
+  Object rs(openDatabase(dir / "orders.db").call(u"OpenRecordset", u"SELECT Qty FROM Orders WHERE OrderId = 1"));
+  EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Qty")})), 405);
+  // A file that truly cannot be opened is still 3051.
+  EXPECT_EQ(errorOf([&] { openDatabase(dir.path()); }), errc::CannotOpenDatabase);
+}
+
+Variant qtyOf(const Object& rs) { return rs.get(u"Collect", {Variant(u"Qty")}); }
+
+void setQty(const Object& rs, int qty) { rs.put(u"Collect", {Variant(u"Qty")}, Variant(qty)); }
+
+// The recordset of Orders standing on the order with `id`.
+Object orderRecord(const Object& db, int id) {
+  Object rs(db.call(u"OpenRecordset", u"Orders", Variant(std::int16_t{2})));
+  rs.call(u"FindFirst", Variant(u"OrderId = " + fromUtf8(std::to_string(id))));
+  EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
+  return rs;
+}
+
+int storedQty(const std::filesystem::path& file, int id) {
+  Object rs(openDatabase(file).call(u"OpenRecordset",
+                                    u"SELECT Qty FROM Orders WHERE OrderId = " + fromUtf8(std::to_string(id))));
+  return toInt32(qtyOf(rs));
+}
+
+TEST(MultiUser, OptimisticEditsNeverOverwriteAnotherUsersChange) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object mine = openDatabase(dir / "orders.db");
+  Object theirs = openDatabase(dir / "orders.db");
+  Object rs = orderRecord(mine, 1);
+  EXPECT_FALSE(toBool(rs.get(u"LockEdits")));
+
+  // Changed by the other user between Edit and Update.
+  rs.call(u"Edit");
+  setQty(rs, 50);
+  theirs.call(u"Execute", u"UPDATE Orders SET Qty = 60 WHERE OrderId = 1");
+  try {
+    rs.call(u"Update");
+    ADD_FAILURE() << "an edit overwrote another user's change";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::WriteConflict);
+    EXPECT_EQ(e.description(),
+              u"The database engine stopped the process because you and another user are attempting to change the "
+              u"same data at the same time.");
+  }
+  EXPECT_EQ(toInt32(rs.get(u"EditMode")), 0);
+  EXPECT_EQ(toInt32(qtyOf(rs)), 60);  // the other user's value
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 60);
+  // Edited again from what is stored now, it saves.
+  rs.call(u"Edit");
+  setQty(rs, 70);
+  rs.call(u"Update");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+  // A change of a field this user did not touch still counts as a change.
+  rs.call(u"Edit");
+  setQty(rs, 71);
+  theirs.call(u"Execute", u"UPDATE Orders SET Note = 'theirs' WHERE OrderId = 1");
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+
+  // Deleted by the other user between Edit and Update; then used.
+  Object second = orderRecord(mine, 2);
+  second.call(u"Edit");
+  setQty(second, 1);
+  theirs.call(u"Execute", u"DELETE FROM Orders WHERE OrderId = 2");
+  EXPECT_EQ(errorOf([&] { second.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(errorOf([&] { qtyOf(second); }), errc::RecordDeleted);
+  EXPECT_EQ(errorOf([&] { second.call(u"Edit"); }), errc::RecordDeleted);
+  EXPECT_EQ(errorOf([&] { second.call(u"Delete"); }), errc::RecordDeleted);
+
+  // A dynaset shows another user's change of a record when it moves to it,
+  // and Requery shows the records they added and deleted.
+  Object walk(mine.call(u"OpenRecordset", u"SELECT * FROM Orders ORDER BY OrderId", Variant(std::int16_t{2})));
+  EXPECT_EQ(column(walk, u"Qty"), u"70,2,5,11");
+  theirs.call(u"Execute", u"UPDATE Orders SET Qty = 3 WHERE OrderId = 3");
+  theirs.call(u"Execute", u"INSERT INTO Orders (OrderId, CustomerId, Customer, Qty) VALUES (9, 1, 'Smith', 9)");
+  EXPECT_EQ(column(walk, u"Qty"), u"70,3,5,11");
+  walk.call(u"Requery");
+  EXPECT_EQ(column(walk, u"Qty"), u"70,3,5,11,9");
+  Object copy(mine.call(u"OpenRecordset", u"Orders", Variant(std::int16_t{4})));
+  theirs.call(u"Execute", u"DELETE FROM Orders WHERE OrderId = 9");
+  EXPECT_EQ(column(copy, u"Qty"), u"70,3,5,11,9");  // a snapshot keeps what it read
+  copy.call(u"Requery");
+  EXPECT_EQ(column(copy, u"Qty"), u"70,3,5,11");
+}
+
+TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object mine = openDatabase(dir / "orders.db");
+  Object theirs = openDatabase(dir / "orders.db");
+  Object rs = orderRecord(mine, 1);
+  rs.put(u"LockEdits", Variant(true));
+  EXPECT_TRUE(toBool(rs.get(u"LockEdits")));
+  rs.call(u"Edit");
+  setQty(rs, 40);
+
+  Object other = orderRecord(theirs, 1);
+  other.put(u"LockEdits", Variant(true));
+  try {
+    other.call(u"Edit");
+    ADD_FAILURE() << "a locked record was edited";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::RecordLocked);
+    EXPECT_EQ(e.description().rfind(u"Could not update; currently locked by user 'admin' on machine '", 0), 0u);
+  }
+  EXPECT_EQ(toInt32(other.get(u"EditMode")), 0);
+  // An optimistic user may start an edit, but not save or delete the record.
+  other.put(u"LockEdits", Variant(false));
+  other.call(u"Edit");
+  setQty(other, 41);
+  EXPECT_EQ(errorOf([&] { other.call(u"Update"); }), errc::RecordLocked);
+  other.call(u"CancelUpdate");
+  EXPECT_EQ(errorOf([&] { other.call(u"Delete"); }), errc::RecordLocked);
+  // Another recordset of the same database is another user of the record too.
+  Object sameDatabase = orderRecord(mine, 1);
+  sameDatabase.put(u"LockEdits", Variant(true));
+  EXPECT_EQ(errorOf([&] { sameDatabase.call(u"Edit"); }), errc::RecordLocked);
+  // Other records are free.
+  Object next = orderRecord(theirs, 3);
+  next.put(u"LockEdits", Variant(true));
+  next.call(u"Edit");
+  next.call(u"CancelUpdate");
+
+  rs.call(u"Update");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+  other.put(u"LockEdits", Variant(true));
+  other.call(u"Edit");  // free again
+  setQty(other, 42);
+  // Now the first user waits for the second.
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  other.call(u"CancelUpdate");
+  rs.call(u"Edit");
+  // Moving away, closing and letting go of a recordset end its edit and its lock.
+  rs.call(u"MoveNext");
+  other.call(u"Edit");
+  other.call(u"Update");
+  other.call(u"Edit");
+  other.call(u"Close");
+  rs.call(u"MovePrevious");
+  rs.call(u"Edit");
+  rs = Object();
+  sameDatabase.call(u"Edit");
+  sameDatabase.call(u"CancelUpdate");
+  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+}
+
+// Each of several processes runs transactions that add a record and count
+// it in a shared counter; a transaction that fails is rolled back, counted
+// and run again. Nothing may be lost or counted twice.
+TEST(MultiUser, ProcessesSavingAtOnceLoseNoUpdate) {
+  constexpr int kProcesses = 8;
+  constexpr int kTransactions = 500;
+  TempDir dir;
+  const auto file = dir / "shared.db";
+  {
+    Object db(testing::engineObject().call(u"CreateDatabase", u16(file)));
+    db.call(u"Execute", u"CREATE TABLE Counter (Id LONG PRIMARY KEY, Total LONG)");
+    db.call(u"Execute", u"CREATE TABLE Saves (Process LONG, Number LONG, Total LONG)");
+    db.call(u"Execute", u"CREATE UNIQUE INDEX Once ON Saves (Process, Number)");
+    db.call(u"Execute", u"INSERT INTO Counter VALUES (1, 0)");
+    db.call(u"Close");
+  }
+  int reports[2];
+  ASSERT_EQ(::pipe(reports), 0);
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    children.push_back(inChild([&, p] {
+      ::close(reports[0]);
+      Object engine = testing::engineObject();
+      Object db = openDatabase(file);
+      int failed = 0;
+      for (int n = 0; n < kTransactions;) {
+        try {
+          engine.call(u"BeginTrans");
+          Object counter(db.call(u"OpenRecordset", u"Counter"));
+          counter.call(u"Edit");
+          const int total = toInt32(counter.get(u"Collect", {Variant(u"Total")})) + 1;
+          counter.put(u"Collect", {Variant(u"Total")}, Variant(total));
+          counter.call(u"Update");
+          Object saves(db.call(u"OpenRecordset", u"Saves"));
+          saves.call(u"AddNew");
+          saves.put(u"Collect", {Variant(u"Process")}, Variant(p));
+          saves.put(u"Collect", {Variant(u"Number")}, Variant(n));
+          saves.put(u"Collect", {Variant(u"Total")}, Variant(total));
+          saves.call(u"Update");
+          engine.call(u"CommitTrans");
+          ++n;
+        } catch (const Error& e) {
+          std::fprintf(stderr, "process %d, transaction %d: %d %s\n", p, n, e.number(), e.what());
+          ++failed;
+          testing::endLeftoverTransactions();
+        }
+      }
+      (void)!::write(reports[1], &failed, sizeof failed);
+    }));
+  }
+  ::close(reports[1]);
+  int failures = 0, reported = 0, failed = 0;
+  while (::read(reports[0], &failed, sizeof failed) == sizeof failed) failures += failed, ++reported;
+  ::close(reports[0]);
+  for (const pid_t child : children) EXPECT_EQ(exitOf(child), 0);
+  EXPECT_EQ(reported, kProcesses);
+  std::printf("%d processes x %d transactions: %d failed and were run again\n", kProcesses, kTransactions, failures);
+  Object db = openDatabase(file);
+  Object counter(db.call(u"OpenRecordset", u"Counter"));
+  EXPECT_EQ(toInt32(counter.get(u"Collect", {Variant(u"Total")})), kProcesses * kTransactions);
+  Object saves(db.call(u"OpenRecordset", u"SELECT count(*) AS N, count(DISTINCT Total) AS Totals, max(Total) AS Top FROM Saves"));
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"N")})), kProcesses * kTransactions);
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Totals")})), kProcesses * kTransactions);
+  EXPECT_EQ(toInt32(saves.get(u"Collect", {Variant(u"Top")})), kProcesses * kTransactions);
+  db.call(u"Close");
+  EXPECT_EQ(sqliteShell(file, "PRAGMA integrity_check"), "ok\n");
+}
+
+// Two processes at one record: a pessimistic lock keeps the other process
+// out until it is let go (also by the holder dying), and an optimistic save
+// over the other process's change is refused.
+TEST(MultiUser, ConflictingEditsInTwoProcessesOverwriteNothing) {
+  TempDir dir;
+  const auto file = dir / "orders.db";
+  makeOrdersDatabase(file).call(u"Close");
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t holder = inChild([&] {
+    Object rs = orderRecord(openDatabase(file), 1);
+    rs.put(u"LockEdits", Variant(true));
+    rs.call(u"Edit");
+    setQty(rs, 30);
+    char c = 'r';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    rs.call(u"Update");
+    rs.call(u"Edit");  // held when the process is killed
+    (void)!::write(ready[1], &c, 1);
+    ::pause();
+  });
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  Object rs = orderRecord(openDatabase(file), 1);
+  rs.put(u"LockEdits", Variant(true));
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  (void)!::write(release[1], &c, 1);
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Edit"); }), errc::RecordLocked);
+  ::kill(holder, SIGKILL);
+  exitOf(holder);
+  rs.call(u"Edit");
+  EXPECT_EQ(toInt32(qtyOf(rs)), 30);
+  rs.call(u"CancelUpdate");
+
+  rs.put(u"LockEdits", Variant(false));
+  rs.call(u"Edit");
+  setQty(rs, 31);
+  const pid_t changer = inChild([&] {
+    Object theirs = orderRecord(openDatabase(file), 1);
+    theirs.call(u"Edit");
+    setQty(theirs, 32);
+    theirs.call(u"Update");
+  });
+  ASSERT_EQ(exitOf(changer), 0);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
+  EXPECT_EQ(toInt32(qtyOf(rs)), 32);
+  EXPECT_EQ(storedQty(file, 1), 32);
+}
+
+}  // namespace
+}  // namespace tarnwick
