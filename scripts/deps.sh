@@ -21,3 +21,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# One system locale besides the library's built-in en-US and de-DE, so that
+# the tests see conventions read from the system's locale data (fr_FR: comma
+# decimals, day-month-year dates, French month names). A second or two, once.
+if ! locale -a 2>/dev/null | grep -qi '^fr_FR\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  if [ ! -d /usr/share/i18n/locales ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get install -y -qq --no-install-recommends locales
+  fi
+  $sudo localedef -i fr_FR -f UTF-8 fr_FR.UTF-8 || echo "deps: fr_FR.UTF-8 could not be generated; its test is skipped"
+fi

@@ -6,7 +6,9 @@
 // With a display it opens the search form. With --tour, or when there is
 // no display at all, it takes the scripted tour of its screens instead and
 // saves a screenshot of each (without a display into ./tour unless --tour
-// names a folder).
+// names a folder). The tour deletes, pastes and edits orders and rewrites the
+// customisation files, so it works on a fresh database in a temporary folder
+// unless --data names one: a user's own data is never its playground.
 #include "SearchForm.h"
 #include "Session.h"
 #include "Tour.h"
@@ -24,7 +26,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -35,7 +39,8 @@ constexpr const char* kUsage =
     "  --data DIR   the folder of the database and the settings\n"
     "               (default: $XDG_DATA_HOME/tarnwick-orders)\n"
     "  --tour DIR   take the scripted tour and save its screenshots in DIR\n"
-    "Without a display the tour runs by itself, into ./tour.\n";
+    "Without a display the tour runs by itself, into ./tour. The tour works on a\n"
+    "fresh sample database in a temporary folder unless --data names one.\n";
 
 struct Options {
   std::optional<std::filesystem::path> data;
@@ -95,8 +100,38 @@ class QtHostScope {
   QtHostScope& operator=(const QtHostScope&) = delete;
 };
 
+// A folder of its own under the system's temporary folder, removed with
+// everything in it when the scope ends.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-orders-tour-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+      tarnwick::raise(tarnwick::Error(tarnwick::errc::PathNotFound).noted(u"a temporary data folder " + pathText(pattern)));
+    path_ = pattern;
+  }
+  ~TemporaryFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const std::filesystem::path& path() const noexcept { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 int runFrontEnd(const Options& options, const std::optional<std::filesystem::path>& tour) {
-  Session session(options.data.value_or(defaultDataFolder()), formsFolder());
+  std::optional<TemporaryFolder> scratch;
+  std::filesystem::path data = options.data.value_or(defaultDataFolder());
+  if (tour && !options.data) {
+    scratch.emplace();
+    data = scratch->path();
+    std::printf("tour: a fresh sample database in %s (removed afterwards; --data DIR keeps one)\n",
+                data.string().c_str());
+  }
+  Session session(data, formsFolder());
   if (tour) return runTour(session, *tour);
   SearchForm search(session);
   search.show();
@@ -123,7 +158,7 @@ int main(int argc, char** argv) {
   try {
     return runFrontEnd(*options, tour);
   } catch (const tarnwick::Error& e) {
-    std::fprintf(stderr, "orders: %d %s\n", e.number(), tarnwick::toUtf8(e.description()).c_str());
+    std::fprintf(stderr, "orders: error %d: %s\n", e.number(), tarnwick::toUtf8(e.message()).c_str());
     return 1;
   }
 }

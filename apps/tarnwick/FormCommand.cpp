@@ -142,7 +142,6 @@ int formCommand(const std::vector<std::string_view>& args) {
     for (const Object& c : frame::formControls(f)) printControl(c);
     return 0;
   } catch (const Error& e) {
-    std::fprintf(stderr, "%d %s\n", e.number(), toUtf8(e.description()).c_str());
-    return 1;
+    return fail(e);
   }
 }

@@ -18,9 +18,8 @@ int sampleDbCommand(const std::vector<std::string_view>& args) {
       const std::string_view n = args[++i];
       const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), rows);
       if (ec != std::errc() || end != n.data() + n.size() || rows < 0) {
-        std::fprintf(stderr, "5 Invalid procedure call or argument: --rows needs a count, not %.*s\n",
-                     static_cast<int>(n.size()), n.data());
-        return 1;
+        return fail(tarnwick::Error(tarnwick::errc::InvalidProcedureCall)
+                        .noted(u"--rows needs a count, not " + tarnwick::quotedName(tarnwick::fromUtf8(n))));
       }
     } else if (path.empty() && !args[i].starts_with("--")) {
       path = args[i];
@@ -36,8 +35,7 @@ int sampleDbCommand(const std::vector<std::string_view>& args) {
   try {
     tarnwick::engine::createSampleDatabase(std::string(path), rows);
   } catch (const tarnwick::Error& e) {
-    std::fprintf(stderr, "%d %s\n", e.number(), tarnwick::toUtf8(e.description()).c_str());
-    return 1;
+    return fail(e);
   }
   std::printf("%.*s: %d orders\n", static_cast<int>(path.size()), path.data(), rows);
   return 0;

@@ -2,10 +2,12 @@
 // library, and calls any routine of the library's classes by name.
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Operations.h>
 #include <tarnwick/automation/Version.h>
 #include <tarnwick/frame/Activation.h>
+#include <tarnwick/frame/RegistrationStore.h>
 #include <tarnwick/frame/Server.h>
 #include <tarnwick/frame/TypeLibrary.h>
 #include <tarnwick/host/MessageLog.h>
@@ -15,7 +17,9 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -31,19 +35,15 @@ constexpr const char* kUsage =
     "  typelib                      print the type library\n"
     "  call PROGID ROUTINE [ARG...] create an instance and call a routine by name\n"
     "  form PATH                    load a form description (.form) and list its controls\n"
+    "  tag TEXT                     how the routines read a control's Tag, with warnings\n"
     "  sample-db PATH [--rows N]    write the Orders sample database\n"
-    "  version                      print the library's version\n"
+    "  version                      print the library's version and the locale in force\n"
     "  help                         print this text\n"
     "The library's own classes need no registration in any program it is loaded into;\n"
     "the registration store, for programs that load it by name, is $TARNWICK_REGISTRY,\n"
     "else $XDG_CONFIG_HOME/tarnwick/registry.txt.\n";
 
 void print(std::u16string_view text) { std::fwrite(toUtf8(text).data(), 1, toUtf8(text).size(), stdout); }
-
-int fail(const Error& e) {
-  std::fprintf(stderr, "%d %s\n", e.number(), toUtf8(e.description()).c_str());
-  return 1;
-}
 
 // The libtarnwick.so this program is linked with.
 std::string ownLibrary() {
@@ -52,21 +52,27 @@ std::string ownLibrary() {
   return "libtarnwick.so";
 }
 
-int registerServer(const char* library, const char* entry) {
-  void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+// Runs the module's DllRegisterServer or DllUnregisterServer and says what
+// it did, and where.
+int registerServer(const std::string& library, bool registering) {
+  const char* entry = registering ? "DllRegisterServer" : "DllUnregisterServer";
+  const std::u16string module = u"module " + quotedName(fromUtf8(library));
+  void* handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
-    std::fprintf(stderr, "53 File not found: %s\n", ::dlerror());
-    return 1;
+    std::error_code ec;
+    if (!std::filesystem::exists(library, ec)) tarnwick::raise(Error(errc::FileNotFound).noted(module));
+    tarnwick::raise(Error(errc::ErrorLoadingDll).noted(module + u": " + fromUtf8(::dlerror())));
   }
   auto function = reinterpret_cast<frame::DllRegisterServerFunction>(::dlsym(handle, entry));
   if (!function) {
-    std::fprintf(stderr, "453 The module has no entry point %s\n", entry);
     ::dlclose(handle);
-    return 1;
+    tarnwick::raise(Error(errc::DllFunctionNotFound).noted(module + u" has no entry point " + fromUtf8(entry)));
   }
   const HRESULT hr = function();
   ::dlclose(handle);
-  if (failed(hr)) return fail(Error(errorNumberFromResult(hr)));
+  if (failed(hr)) tarnwick::raise(Error(errorNumberFromResult(hr)).noted(module + u", " + fromUtf8(entry)));
+  std::printf("%s %s in the registration store %s\n", registering ? "registered the classes of" : "removed the classes of",
+              library.c_str(), frame::RegistrationStore::defaultPath().string().c_str());
   return 0;
 }
 
@@ -115,7 +121,9 @@ int call(const std::vector<std::string_view>& words) {
     const frame::ParamInfo* param = nullptr;
     if (routine && !routine->params.empty())
       param = &routine->params[index < routine->params.size() ? index : routine->params.size() - 1];
-    args.push_back(argumentFor(param, words[i]));
+    args.push_back(withNote([&] { return argumentFor(param, words[i]); }, [&] {
+      return (param ? u"parameter " + param->name : u"argument") + u": " + quotedName(fromUtf8(words[i]));
+    }));
   }
   const Variant result = object.invoke(object.idOf(routineName), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, nullptr);
   printResult(result);
@@ -123,6 +131,12 @@ int call(const std::vector<std::string_view>& words) {
 }
 
 }  // namespace
+
+// The error's number, labelled as one, then its text and what is at fault.
+int fail(const Error& e) {
+  std::fprintf(stderr, "error %d: %s\n", e.number(), toUtf8(e.message()).c_str());
+  return 1;
+}
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> words(argv + 1, argv + argc);
@@ -135,11 +149,11 @@ int main(int argc, char** argv) {
   tarnwick::host::messageLog().echoTo(stderr);
   try {
     if (command == "version") {
-      std::printf("%s\n", libraryVersion());
+      std::printf("%s\nlocale: %s\n", libraryVersion(), toUtf8(describeLocale()).c_str());
     } else if (command == "register" || command == "unregister") {
       if (words.size() > 2) tarnwick::raise(errc::WrongArgumentCount);
       const std::string library = words.size() == 2 ? std::string(words[1]) : ownLibrary();
-      return registerServer(library.c_str(), command == "register" ? "DllRegisterServer" : "DllUnregisterServer");
+      return registerServer(library, command == "register");
     } else if (command == "typelib") {
       print(frame::describeTypeLibrary(frame::typeLibrary()));
     } else if (command == "call") {
@@ -150,6 +164,8 @@ int main(int argc, char** argv) {
       return call({words.begin() + 1, words.end()});
     } else if (command == "form") {
       return formCommand({words.begin() + 1, words.end()});
+    } else if (command == "tag") {
+      return tagCommand({words.begin() + 1, words.end()});
     } else if (command == "sample-db") {
       return sampleDbCommand({words.begin() + 1, words.end()});
     } else {

@@ -216,6 +216,10 @@ void addConversions(py::module_& m) {
       py::arg("locale"), "Makes 'en-US' or 'de-DE' the process's locale; None returns to the environment's.");
   m.def(
       "process_locale", [] { return fromText16(userLocale().name); }, "The name of the locale conversions use.");
+  m.def(
+      "locale_in_force", [] { return fromText16(describeLocale()); },
+      "The locale conversions use and where it comes from: 'fr-FR (system locale data)', 'en-US (built in)', "
+      "or 'en-US (fallback: the locale xx_YY.UTF-8 is not installed)'.");
 }
 
 }  // namespace tarnwick::python

@@ -63,6 +63,7 @@ Error errorFromPython(py::error_already_set& raised) {
   if (py::isinstance(exception, s.errorType)) {
     error = Error(exception.attr("number").cast<std::int32_t>(), toText16(py::str(exception.attr("description"))),
                   toText16(py::str(exception.attr("source"))));
+    if (py::hasattr(exception, "note")) error.noted(toText16(py::str(exception.attr("note"))));
   } else {
     const std::int32_t number = numberOf(exception);
     if (number == errc::AutomationError) {
@@ -75,7 +76,10 @@ Error errorFromPython(py::error_already_set& raised) {
       }
       error = Error(number, std::move(text));
     } else {
+      // The Python text says what was at fault (a missing attribute's name, a key).
       error = Error(number);
+      const std::u16string message = toText16(py::str(exception));
+      if (!message.empty()) error.noted(toText16(py::str(py::type::handle_of(exception).attr("__name__"))) + u": " + message);
     }
   }
   pending().exception = std::move(exception);
@@ -99,7 +103,8 @@ void setPythonError(const Error& error) {
     return;
   }
   const py::object& type = error.number() == errc::MemberNotSupported ? s.memberErrorType : s.errorType;
-  py::object exception = type(error.number(), fromText16(error.description()), fromText16(error.source()));
+  py::object exception =
+      type(error.number(), fromText16(error.description()), fromText16(error.source()), fromText16(error.note()));
   if (original && cause.number == error.number()) PyException_SetCause(exception.ptr(), original.release().ptr());
   PyErr_SetObject(type.ptr(), exception.ptr());
 }

@@ -25,9 +25,11 @@ namespace {
 // that have no Python type of their own.
 constexpr const char* kPythonPart = R"PY(
 class Error(Exception):
-    """A failed call: the error's number, description and source."""
+    """A failed call: the error's number, description and source, and a note
+    of what is at fault (the member, field, control or file), printed after
+    the description."""
 
-    def __init__(self, number, description=None, source=""):
+    def __init__(self, number, description=None, source="", note=""):
         number = int(number)
         if description is None:
             description = error_description(number)
@@ -35,9 +37,11 @@ class Error(Exception):
         self.number = number
         self.description = description
         self.source = source
+        self.note = note
 
     def __str__(self):
-        return f"{self.number}: {self.description}"
+        text = f"{self.number}: {self.description}"
+        return f"{text} ({self.note})" if self.note else text
 
 
 class MemberNotFoundError(Error, AttributeError):
@@ -274,7 +278,7 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   // The library's classes have routines only: every name is a method.
   if (const frame::InterfaceInfo* routines = self.libraryInterface()) {
     const frame::RoutineInfo* routine = routines->find(member);
-    if (!routine) raise(errc::MemberNotSupported);
+    if (!routine) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(member)));
     return py::cast(BoundMember{self.pointer(), routine->id, routine->name});
   }
   const Object object = self.object();
@@ -293,7 +297,8 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
 }
 
 void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
-  if (self.libraryInterface()) raise(errc::MemberNotSupported);
+  if (self.libraryInterface())
+    raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(toText16(name)) + u": a routine, not a property"));
   const Object object = self.object();
   const DISPID id = object.idOf(toText16(name));
   const Variant v = toVariant(value);

@@ -200,7 +200,7 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     else if (const auto kind = host::kindOfTypeName(typeName()))
       name = defaultMemberName(*kind);
     py::object attribute = attributeName(name.c_str());
-    if (!attribute) raise(errc::MemberNotSupported);
+    if (!attribute) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(name)));
     return attribute;
   }
 

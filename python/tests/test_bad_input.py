@@ -88,6 +88,32 @@ def test_objects_that_raise_in_their_attributes(database):
     assert tarnwick.type_name(BadName()) == "BadName"  # the class's name when TypeName fails
 
 
+def test_errors_name_what_is_at_fault_after_the_platforms_text(database):
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    with pytest.raises(AttributeError) as missing:
+        ocx.SizeGridColumn
+    assert missing.value.description == "Object doesn't support this property or method"
+    assert missing.value.note == "member 'SizeGridColumn'"
+    assert str(missing.value) == "438: Object doesn't support this property or method (member 'SizeGridColumn')"
+    orders = database.OpenRecordset("Orders")
+    field = error_of(lambda: orders("Qyt"))
+    assert (field.number, field.description, field.note) == (3265, "Item not found in this collection.", "field 'Qyt'")
+    assert error_of(lambda: orders.Fields("Qyt")).note == "item 'Qyt' of Fields"
+    # A member a routine needs of a Python object: named through the routine.
+    grid = FlexGrid(2)
+    del grid.TextArray
+    member = error_of(lambda: ocx.AddRowTextToGrid(grid, "a"))
+    assert (member.number, member.note) == (438, "member 'TextArray'")
+    # A file the host cannot find.
+    host = tarnwick.CreateObject("Tarnwick.Host")
+    path = database.Name + ".missing.form"
+    absent = error_of(lambda: host.LoadForm(path))
+    assert (absent.number, absent.note) == (53, f"file '{path}'")
+    # A note of one's own, raised from Python.
+    assert str(tarnwick.Error(5, note="the tag 'S=x'")) == "5: Invalid procedure call or argument (the tag 'S=x')"
+    assert tarnwick.Error(5).note == ""
+
+
 def test_keyboard_interrupts_are_not_turned_into_errors():
     class Interrupting:
         def Stop(self):

@@ -71,3 +71,13 @@ def test_variant_addition_and_locales():
     assert tarnwick.to_text(1.5, locale="en-US") == "1.5"
     assert tarnwick.process_locale() == "de-DE"
     assert error_number(lambda: tarnwick.to_text(1, locale="xx-YY")) == 5
+
+
+def test_the_locale_in_force_says_where_it_comes_from(monkeypatch):
+    tarnwick.set_process_locale("de-DE")
+    assert tarnwick.locale_in_force() == "de-DE (built in)"
+    # A locale that is not installed: en-US, and the fallback is visible.
+    monkeypatch.setenv("LC_ALL", "xx_YY.UTF-8")
+    tarnwick.set_process_locale(None)
+    assert tarnwick.process_locale() == "en-US"
+    assert tarnwick.locale_in_force() == "en-US (fallback: the locale xx_YY.UTF-8 is not installed)"

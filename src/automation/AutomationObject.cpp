@@ -1,5 +1,6 @@
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/ErrorInfo.h>
 
 #include <new>
 
@@ -60,6 +61,7 @@ HRESULT reportException(EXCEPINFO* info, std::u16string_view source) noexcept {
   } catch (const Error& e) {
     if (!info) return e.result();
     fill(*info, e.result(), e.description(), e.source().empty() ? source : std::u16string_view(e.source()));
+    passNote(e);
     return DISP_E_EXCEPTION;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -46,6 +46,32 @@ Error::Error(std::int32_t number, std::u16string description, std::u16string sou
       source_(std::move(source)),
       what_(narrowWhat(number_, description_)) {}
 
+Error& Error::noted(std::u16string_view note) & {
+  if (note_.empty()) {
+    note_.assign(note);
+    what_ = narrowWhat(number_, message());
+  }
+  return *this;
+}
+
+Error&& Error::noted(std::u16string_view note) && { return std::move(noted(note)); }
+
+std::u16string Error::message() const {
+  if (note_.empty()) return description_;
+  std::u16string text = description_;
+  text += u" (";
+  text += note_;
+  text += u')';
+  return text;
+}
+
+std::u16string quotedName(std::u16string_view name) {
+  std::u16string text = u"'";
+  text += name;
+  text += u'\'';
+  return text;
+}
+
 HRESULT Error::result() const noexcept { return resultFromErrorNumber(number_); }
 
 std::int32_t errorNumberFromResult(HRESULT hr) noexcept {

@@ -116,9 +116,18 @@ Locale Locale::fromEnvironment() {
   if (name.starts_with("en_US")) return enUS();
   if (name.starts_with("de_DE")) return deDE();
 
-  locale_t handle = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
-  if (!handle) return enUS();
+  // The named locale alone: the C library's "" would let LC_* variables
+  // other than the one chosen above have their say.
+  locale_t handle = newlocale(LC_ALL_MASK, named, static_cast<locale_t>(nullptr));
+  if (!handle) {
+    Locale fallback = enUS();
+    fallback.origin = LocaleOrigin::Fallback;
+    fallback.requested = fromUtf8(name);
+    return fallback;
+  }
   Locale l = enUS();
+  l.origin = LocaleOrigin::System;
+  l.requested = fromUtf8(name);
   auto info = [&](nl_item item) { return fromUtf8(nl_langinfo_l(item, handle)); };
   l.name = fromUtf8(name.substr(0, name.find('.')));
   for (auto& c : l.name)
@@ -165,6 +174,16 @@ const Locale& userLocale() {
 }
 
 void setProcessLocale(Locale locale) { processLocale() = std::move(locale); }
+
+std::u16string describeLocale(const Locale& locale) {
+  switch (locale.origin) {
+    case LocaleOrigin::Fallback:
+      return locale.name + u" (fallback: the locale " + locale.requested + u" is not installed)";
+    case LocaleOrigin::System: return locale.name + u" (system locale data)";
+    case LocaleOrigin::BuiltIn: break;
+  }
+  return locale.name + u" (built in)";
+}
 
 LocaleScope::LocaleScope(Locale locale) : locale_(std::move(locale)), previous_(threadLocale) {
   threadLocale = &locale_;

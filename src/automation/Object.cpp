@@ -1,4 +1,5 @@
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/ErrorInfo.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/TypeInfo.h>
 
@@ -33,7 +34,7 @@ DISPID Object::idOf(std::u16string_view name) const {
   }
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = object_->GetIDsOfNames(GUID_NULL, &terminated, 1, 0, &id);
-  if (failed(hr)) raise(errc::MemberNotSupported);
+  if (failed(hr)) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(name)));
   return id;
 }
 
@@ -48,7 +49,9 @@ void throwInvokeFailure(HRESULT hr, EXCEPINFO& info) {
   if (hr == DISP_E_EXCEPTION) {
     const std::int32_t number = errorNumberFromResult(code);
     if (description.empty()) description = standardDescription(number);
-    raise(Error(number, std::move(description), std::move(source)));
+    Error error(number, std::move(description), std::move(source));
+    impl::receiveNote(error);
+    raise(std::move(error));
   }
   raise(errorNumberFromResult(hr));
 }

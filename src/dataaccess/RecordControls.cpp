@@ -33,17 +33,19 @@ std::optional<std::u16string> boundField(const Object& control, const std::u16st
 // Shows the field's value in a text or combo box: Null as "", anything else
 // handed to the control's Text as it is.
 void fill(const Object& control, const Object& source, const std::u16string& sourceName) {
-  const auto field = boundField(control, sourceName);
-  if (!field) return;
-  const Variant value = frame::fieldValue(source, *field);
-  control.put(u"Text", value.isNull() ? Variant(u"") : frame::fieldValue(source, *field));
+  frame::forControl(control, [&] {
+    const auto field = boundField(control, sourceName);
+    if (!field) return;
+    const Variant value = frame::fieldValue(source, *field);
+    control.put(u"Text", value.isNull() ? Variant(u"") : frame::fieldValue(source, *field));
+  });
 }
 
 // Saves one bound control into the record being edited; `excluded` says
 // whether an entry of the caller's list names this control.
 template <typename Excluded>
-void save(const Object& control, Kind kind, const Object& source, const std::u16string& sourceName,
-          Excluded&& excluded) {
+void saveOne(const Object& control, Kind kind, const Object& source, const std::u16string& sourceName,
+             Excluded&& excluded) {
   const std::u16string tag = toText(control.get(u"Tag"));
   const auto table = frame::tags::bindingTable(tag);
   if (!table || *table != sourceName) return;
@@ -60,6 +62,12 @@ void save(const Object& control, Kind kind, const Object& source, const std::u16
   // An empty text is saved as one blank, which the control then shows too.
   if (toText(control.get(u"Text")).empty()) control.put(u"Text", Variant(u" "));
   frame::setFieldValue(source, field, control.get(u"Text"));
+}
+
+template <typename Excluded>
+void save(const Object& control, Kind kind, const Object& source, const std::u16string& sourceName,
+          Excluded&& excluded) {
+  frame::forControl(control, [&] { saveOne(control, kind, source, sourceName, excluded); });
 }
 
 std::vector<Variant> exclusions(Call& call, std::size_t index) { return frame::arrayElements(call.arg(index)); }

@@ -40,14 +40,6 @@ std::u16string searchValue(const Object& control, const std::u16string& typeName
   return toText(control.value());
 }
 
-// A control's name as the form knows it: "txtFind(1)" for an element of a
-// control array, "txtFind" for a control of its own.
-std::u16string controlName(const Object& control) {
-  std::u16string name = toText(control.get(u"Name"));
-  frame::ContinueOnError index;
-  index.run([&] { name += u"(" + toText(Variant(toInt32(control.get(u"Index")))) + u")"; });
-  return name;
-}
 
 // The condition and table list that search controls add up to.
 struct SearchConditions {
@@ -77,7 +69,7 @@ struct SearchConditions {
     }
     // The statement could not hold a NUL: the fault is the control's.
     if (kind == CriterionKind::Text && value.find(u'\0') != std::u16string::npos)
-      raise(errc::InvalidPropertyValue, {}, u"(a NUL character in the search value of " + controlName(control) + u")");
+      raise(errc::InvalidPropertyValue, {}, u"(a NUL character in the search value of " + frame::controlName(control) + u")");
     append(condition, searchCriterion(kind, syntax, directive->table, field, value));
   }
 

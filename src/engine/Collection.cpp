@@ -4,6 +4,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
 
 namespace tarnwick::engine {
 
@@ -17,7 +18,7 @@ IDispatch* Collection::item(const Variant& input) const {
   if (key.valueType() == VT_BSTR) {
     for (std::size_t i = 0; i < names_.size(); ++i)
       if (equalsIgnoreCase(names_[i], key.text())) return items_[i].get();
-    raise(errc::ItemNotFound);
+    raise(Error(errc::ItemNotFound).noted(u"item " + quotedName(key.text()) + u" of " + typeName_));
   }
   std::int32_t at = -1;
   try {
@@ -25,7 +26,9 @@ IDispatch* Collection::item(const Variant& input) const {
   } catch (const Error&) {
     raise(errc::ItemNotFound);
   }
-  if (at < 0 || static_cast<std::size_t>(at) >= items_.size()) raise(errc::ItemNotFound);
+  if (at < 0 || static_cast<std::size_t>(at) >= items_.size())
+    raise(Error(errc::ItemNotFound).noted(u"item " + fromUtf8(std::to_string(at)) + u" of " + typeName_ + u", which holds " +
+                                              fromUtf8(std::to_string(items_.size()))));
   return items_[static_cast<std::size_t>(at)].get();
 }
 

@@ -3,6 +3,7 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
 
 #include <algorithm>
 
@@ -32,7 +33,7 @@ int Cursor::fieldIndex(const Variant& input) const {
   const Variant v = input.value();
   if (v.valueType() == VT_BSTR) {
     const int at = table().fieldIndex(v.text());
-    if (at < 0) raise(errc::ItemNotFound);
+    if (at < 0) raise(Error(errc::ItemNotFound).noted(u"field " + quotedName(v.text())));
     return at;
   }
   std::int32_t at = -1;
@@ -41,7 +42,8 @@ int Cursor::fieldIndex(const Variant& input) const {
   } catch (const Error&) {
     raise(errc::ItemNotFound);
   }
-  if (at < 0 || at >= fieldCount()) raise(errc::ItemNotFound);
+  if (at < 0 || at >= fieldCount())
+    raise(Error(errc::ItemNotFound).noted(u"field index " + fromUtf8(std::to_string(at)) + u" of " + fromUtf8(std::to_string(fieldCount())) + u" fields"));
   return at;
 }
 

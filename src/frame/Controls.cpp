@@ -2,6 +2,7 @@
 #include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/ErrorStyles.h>
 
 #include <limits>
 #include <optional>
@@ -56,6 +57,13 @@ std::vector<Object> collectionItems(const Object& collection) {
   for (std::int32_t i = first + static_cast<std::int32_t>(items.size()); i < first + count; ++i)
     items.push_back(element(collection, i));
   return items;
+}
+
+std::u16string controlName(const Object& control) {
+  std::u16string name = toText(control.get(u"Name"));
+  ContinueOnError index;
+  index.run([&] { name += u"(" + toText(Variant(toInt32(control.get(u"Index")))) + u")"; });
+  return name;
 }
 
 std::vector<Object> formControls(const Object& form) { return collectionItems(Object(form.get(u"Controls"))); }

@@ -271,7 +271,8 @@ void clearResult(IDispatch** out) noexcept { *out = nullptr; }
 HRESULT reportEarly(const Error& error, std::u16string_view source) noexcept {
   if (error.source().empty()) {
     try {
-      Error withSource(error.number(), error.description(), std::u16string(source));
+      Error withSource = error;
+      withSource.setSource(std::u16string(source));
       setErrorInfo(withSource);
       return withSource.result();
     } catch (...) {

@@ -352,12 +352,13 @@ ComPtr<Form> FormFactory::loadDesigned(const std::filesystem::path&) { return {}
 
 ComPtr<Form> loadForm(const std::filesystem::path& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) raise(errc::FileNotFound);
+  const auto fault = [&] { return u"file " + quotedName(fromUtf8(path.string())); };
+  if (!std::filesystem::is_regular_file(path, ec)) raise(Error(errc::FileNotFound).noted(fault()));
   if (ComPtr<Form> designed = formFactory()->loadDesigned(path)) return designed;
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!in && !in.eof()) raise(errc::PathFileAccessError);
+  if (!in && !in.eof()) raise(Error(errc::PathFileAccessError).noted(fault()));
   return loadFormText(text.str(), std::filesystem::absolute(path, ec).parent_path());
 }
 

@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
 
 namespace tarnwick {
 namespace {
@@ -101,10 +103,30 @@ TEST_F(Client, CreatesTheLibrarysClassesWithoutRegistration) {
   const ToolRun registered = tool("register");
   ASSERT_EQ(registered.status, 0) << registered.err;
   EXPECT_NE(slurp(store_).find("InprocServer32"), std::string::npos);
+  // It says what it did, and where.
+  EXPECT_EQ(registered.out.rfind("registered the classes of ", 0), 0u) << registered.out;
+  EXPECT_NE(registered.out.find("libtarnwick.so"), std::string::npos) << registered.out;
+  EXPECT_NE(registered.out.find(store_.string()), std::string::npos) << registered.out;
   const ToolRun unregistered = tool("unregister");
   ASSERT_EQ(unregistered.status, 0) << unregistered.err;
   EXPECT_EQ(slurp(store_).find("InprocServer32"), std::string::npos);
   EXPECT_NO_THROW(frame::createObject(u"Tarnwick.APIWrapper"));
+
+  // A module that is not there, one that is no library, and one without the
+  // entry point: each error is labelled as one and names the module.
+  const fs::path absent = store_.parent_path() / "libabsent.so";
+  const ToolRun missing = tool("register " + absent.string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "error 53: File not found (module '" + absent.string() + "')\n");
+  const fs::path text = store_.parent_path() / "libtext.so";
+  std::ofstream(text) << "not a library\n";
+  const ToolRun broken = tool("register " + text.string());
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.err.rfind("error 48: Error in loading DLL (module '" + text.string() + "': ", 0), 0u) << broken.err;
+  const ToolRun noEntry = tool("unregister libc.so.6");
+  EXPECT_EQ(noEntry.status, 1);
+  EXPECT_EQ(noEntry.err,
+            "error 453: Specified DLL function not found (module 'libc.so.6' has no entry point DllUnregisterServer)\n");
 }
 
 TEST_F(Client, FindsOtherModulesThroughTheStoreAndSaysWhyNot) {
@@ -199,7 +221,7 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   // an unknown class names itself, the store and the remedy after 429's text.
   const ToolRun unknown = tool("call Tarnwick.NoSuchClass Anything");
   EXPECT_EQ(unknown.status, 1);
-  EXPECT_EQ(unknown.err.rfind("429 Can't create object (class Tarnwick.NoSuchClass: ", 0), 0u) << unknown.err;
+  EXPECT_EQ(unknown.err.rfind("error 429: Can't create object (class Tarnwick.NoSuchClass: ", 0), 0u) << unknown.err;
   EXPECT_NE(unknown.err.find(store_.string()), std::string::npos) << unknown.err;
   EXPECT_NE(unknown.err.find("tarnwick register"), std::string::npos) << unknown.err;
   EXPECT_FALSE(fs::exists(store_));
@@ -216,9 +238,15 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   const ToolRun read = tool("call Tarnwick.APIWrapper GetIniValue main GREETING " + ini);
   EXPECT_EQ(read.out, "hello  world\n");
   const ToolRun missing = tool("call Tarnwick.APIWrapper GetIniValue Section");
-  EXPECT_EQ(missing.err, "449 Argument not optional\n");
+  EXPECT_EQ(missing.err, "error 449: Argument not optional\n");
+  // The error names what is at fault after the platform's text.
   const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");
-  EXPECT_EQ(badNumber.err, "13 Type mismatch\n");
+  EXPECT_EQ(badNumber.err, "error 13: Type mismatch (parameter bAsBinary: 'notanumber')\n");
+  const ToolRun noForm = tool("form " + (store_.parent_path() / "absent.form").string());
+  EXPECT_EQ(noForm.status, 1);
+  EXPECT_EQ(noForm.err, "error 53: File not found (file '" + (store_.parent_path() / "absent.form").string() + "')\n");
+  const ToolRun rows = tool("sample-db " + (store_.parent_path() / "s.db").string() + " --rows many");
+  EXPECT_EQ(rows.err, "error 5: Invalid procedure call or argument (--rows needs a count, not 'many')\n");
 }
 
 TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
@@ -229,6 +257,16 @@ TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
   EXPECT_NE(bare.out.find("  form PATH"), std::string::npos);
   EXPECT_EQ(bare.err, "");
   EXPECT_EQ(tool("help").out, bare.out);
+
+  // The version, and the locale in force: one that is not installed falls back visibly.
+  const std::optional<std::string> lcAll =
+      std::getenv("LC_ALL") ? std::optional<std::string>(std::getenv("LC_ALL")) : std::nullopt;
+  ::setenv("LC_ALL", "xx_YY.UTF-8", 1);
+  const ToolRun version = tool("version");
+  lcAll ? ::setenv("LC_ALL", lcAll->c_str(), 1) : ::unsetenv("LC_ALL");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_NE(version.out.find("\nlocale: en-US (fallback: the locale xx_YY.UTF-8 is not installed)\n"), std::string::npos)
+      << version.out;
 
   // A Qt Designer file, by its name or by its contents: the tool says what it
   // reads instead of failing on the first line.
@@ -244,6 +282,25 @@ TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
     EXPECT_EQ(run.err.rfind(file.string() + " is a Qt Designer file; tarnwick form reads only form descriptions", 0), 0u)
         << run.err;
   }
+
+  // A tag as the routines read it; the slips they pass over in silence are warned of.
+  const ToolRun good = tool("tag 'S=Orders([Qty])!Number;'");
+  EXPECT_EQ(good.status, 0) << good.out;
+  EXPECT_NE(good.out.find("search:        table 'Orders', field [Qty]\n"), std::string::npos) << good.out;
+  EXPECT_NE(good.out.find("search type:   Number: a numeric criterion\n"), std::string::npos) << good.out;
+  EXPECT_EQ(good.out.find("warning"), std::string::npos) << good.out;
+  const ToolRun cut = tool("tag 'S=Orders(Qty)'");
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.out.find("field [t]"), std::string::npos) << cut.out;
+  EXPECT_NE(cut.out.find("warning: the search field 't'"), std::string::npos) << cut.out;
+  const ToolRun misspelt = tool("tag 'S=Orders([Qty])!Numbr;'");
+  EXPECT_EQ(misspelt.status, 1);
+  EXPECT_NE(misspelt.out.find("'Numbr': unknown, so this control adds no criterion"), std::string::npos) << misspelt.out;
+  const ToolRun open = tool("tag 'S=Orders([Qty'");
+  EXPECT_EQ(open.status, 1);
+  EXPECT_NE(open.out.find("search:        malformed: error 5 (Invalid procedure call or argument)"), std::string::npos)
+      << open.out;
+  EXPECT_NE(tool("tag 's=Orders([Qty])'").out.find("warning: \"s=\" is no search directive"), std::string::npos);
 }
 
 }  // namespace

@@ -32,3 +32,30 @@ foreach(file orders.db Captions.ini IniTips.ini ColWidths.ini defaults.ini)
     message(FATAL_ERROR "the data folder has no ${file}")
   endif()
 endforeach()
+
+# Without --data the tour must leave the user's own data alone: it works in a
+# temporary folder, which is gone afterwards, and the user's data folder is
+# never made.
+set(home ${FOLDER}/home)
+file(MAKE_DIRECTORY ${home})
+set(scratch ${FOLDER}/tmp)
+file(MAKE_DIRECTORY ${scratch})
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env HOME=${home} XDG_DATA_HOME=${home}/data TMPDIR=${scratch}
+          ${ORDERS} --tour ${FOLDER}/shots-fresh
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the tour without --data ended with ${result}:\n${output}${errors}")
+endif()
+if(NOT output MATCHES "a fresh sample database in ${scratch}/")
+  message(FATAL_ERROR "the tour without --data did not say where it worked:\n${output}")
+endif()
+file(GLOB_RECURSE left ${home}/* ${scratch}/*)
+if(left)
+  message(FATAL_ERROR "the tour without --data left files behind: ${left}")
+endif()
+if(NOT EXISTS ${FOLDER}/shots-fresh/customised.png)
+  message(FATAL_ERROR "the tour without --data saved no screenshots")
+endif()

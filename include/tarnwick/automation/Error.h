@@ -25,6 +25,17 @@ class TARNWICK_API Error : public std::exception {
   const std::u16string& source() const noexcept { return source_; }
   void setSource(std::u16string source) { source_ = std::move(source); }
 
+  // What is at fault, for a reader outside the routines: the member, field,
+  // control or file the error is about. It stays out of the description,
+  // which routines show, return and compare as the platform words it; the
+  // tool and the Python module print it after the description. A note once
+  // set is kept: the innermost place knows best.
+  const std::u16string& note() const noexcept { return note_; }
+  Error& noted(std::u16string_view note) &;
+  Error&& noted(std::u16string_view note) &&;
+  // The description followed by the note in parentheses, when there is one.
+  std::u16string message() const;
+
   // The result code that carries this error across a binary interface.
   HRESULT result() const noexcept;
   const char* what() const noexcept override { return what_.c_str(); }
@@ -33,6 +44,7 @@ class TARNWICK_API Error : public std::exception {
   std::int32_t number_;
   std::u16string description_;
   std::u16string source_;
+  std::u16string note_;
   std::string what_;
 };
 
@@ -61,6 +73,27 @@ TARNWICK_API std::int32_t errorNumberFromResult(HRESULT hr) noexcept;
 // The result code for a runtime error number: the dispatch code where the
 // platform has one that callers test for, else 0x800A0000 | number.
 TARNWICK_API HRESULT resultFromErrorNumber(std::int32_t number) noexcept;
+
+// A name quoted for a note: 'txtQty'.
+TARNWICK_API std::u16string quotedName(std::u16string_view name);
+
+// Runs `body`; an error leaving it without a note gets `note()`'s answer, so
+// that a routine working through controls or fields can say which one failed.
+template <typename F, typename N>
+decltype(auto) withNote(F&& body, N&& note) {
+  try {
+    return body();
+  } catch (Error& e) {
+    if (e.note().empty()) {
+      try {
+        e.noted(note());
+      } catch (...) {
+        // Without its note the error is still the error.
+      }
+    }
+    throw;
+  }
+}
 
 // Throws Error for a failed result code (description from the number).
 TARNWICK_API void check(HRESULT hr);

@@ -19,6 +19,7 @@ inline constexpr std::int32_t TypeMismatch = 13;
 inline constexpr std::int32_t OutOfStringSpace = 14;
 inline constexpr std::int32_t UserInterrupt = 18;
 inline constexpr std::int32_t OutOfStackSpace = 28;
+inline constexpr std::int32_t ErrorLoadingDll = 48;
 inline constexpr std::int32_t BadFileNameOrNumber = 52;
 inline constexpr std::int32_t FileNotFound = 53;
 inline constexpr std::int32_t BadFileMode = 54;
@@ -50,6 +51,7 @@ inline constexpr std::int32_t NamedArgumentsNotSupported = 446;
 inline constexpr std::int32_t NamedArgumentNotFound = 448;
 inline constexpr std::int32_t ArgumentNotOptional = 449;
 inline constexpr std::int32_t WrongArgumentCount = 450;
+inline constexpr std::int32_t DllFunctionNotFound = 453;
 
 // Forms and controls of the host.
 inline constexpr std::int32_t ObjectAlreadyLoaded = 360;

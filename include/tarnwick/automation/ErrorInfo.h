@@ -18,4 +18,13 @@ TARNWICK_API std::optional<Error> takeErrorInfo() noexcept;
 // information when it matches the code, else the code's standard error.
 TARNWICK_API void checkEarly(HRESULT hr);
 
+namespace impl {
+// A dispatch exception carries number, description and source only; the
+// note of the error travels beside it on the thread, from the object that
+// failed to the caller that turns the exception back into an Error.
+TARNWICK_API void passNote(const Error& error) noexcept;
+// Gives `error` the passed note when it is the error that was passed.
+TARNWICK_API void receiveNote(Error& error) noexcept;
+}  // namespace impl
+
 }  // namespace tarnwick

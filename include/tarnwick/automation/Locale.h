@@ -15,6 +15,11 @@ namespace tarnwick {
 
 enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
 
+// Where a locale's conventions come from: built into the library (en-US,
+// de-DE), the system's locale data, or en-US standing in for a locale the
+// environment names whose data is not installed.
+enum class LocaleOrigin { BuiltIn, System, Fallback };
+
 struct TARNWICK_API Locale {
   std::u16string name;               // "en-US", "de-DE", or the system locale's name
   char16_t decimalSeparator = u'.';
@@ -35,12 +40,17 @@ struct TARNWICK_API Locale {
   std::u16string longDatePattern = u"dddd, mmmm d, yyyy";
   std::u16string longTimePattern = u"h:nn:ss AMPM";
   std::u16string shortTimePattern = u"hh:nn";
+  LocaleOrigin origin = LocaleOrigin::BuiltIn;
+  // The environment's locale name ("fr_FR.UTF-8"), when it named one.
+  std::u16string requested;
 
   static Locale enUS();
   static Locale deDE();
-  // The conventions of the process's locale (LC_ALL, LC_NUMERIC, LC_TIME
-  // and LANG as the C library resolves them); en-US where none is set or the
-  // named locale is not installed.
+  // The conventions of the process's locale (LC_ALL, LC_TIME, LC_NUMERIC
+  // and LANG, the first that is set): en-US and de-DE built in, any other
+  // from the system's locale data (separators, date order, month and day
+  // names); en-US where none is set, and en-US marked as a fallback where
+  // the named locale is not installed.
   static Locale fromEnvironment();
 };
 
@@ -49,6 +59,10 @@ struct TARNWICK_API Locale {
 TARNWICK_API const Locale& userLocale();
 // Replaces the process-wide locale. Not for use while other threads convert.
 TARNWICK_API void setProcessLocale(Locale locale);
+// The locale in force on this thread and where it comes from, for people:
+// "fr-FR (system locale data)", "en-US (built in)", or
+// "en-US (fallback: the locale xx_YY.UTF-8 is not installed)".
+TARNWICK_API std::u16string describeLocale(const Locale& locale = userLocale());
 
 // Makes `locale` the user locale of the current thread for the scope's life.
 class TARNWICK_API LocaleScope {

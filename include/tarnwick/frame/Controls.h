@@ -1,5 +1,6 @@
 #pragma once
 // Reaching a client's controls by name, the way every routine does.
+#include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Variant.h>
@@ -27,6 +28,16 @@ TARNWICK_API bool indexWithin(std::int32_t index, std::int32_t last);
 TARNWICK_API std::vector<Object> collectionItems(const Object& collection);
 // The controls of a form, in the order of its Controls collection.
 TARNWICK_API std::vector<Object> formControls(const Object& form);
+
+// A control's name as the form knows it: "txtFind(1)" for an element of a
+// control array, "txtFind" for a control of its own.
+TARNWICK_API std::u16string controlName(const Object& control);
+
+// Runs `body` for one control: an error leaving it says which control.
+template <typename F>
+decltype(auto) forControl(const Object& control, F&& body) {
+  return withNote(std::forward<F>(body), [&] { return u"control " + quotedName(controlName(control)); });
+}
 
 // The value a routine receives as "an array of control arrays": the
 // elements of its first dimension from the lower bound (0) to the upper
