@@ -26,6 +26,9 @@ TARNWICK_API std::int32_t toInt32(const Variant& value);
 TARNWICK_API bool toBool(const Variant& value);
 TARNWICK_API DATE toDate(const Variant& value);
 TARNWICK_API CY toCurrency(const Variant& value);
+// Integers and currency exactly, a double by its 15 significant digits and
+// a single by its 7, a date as its serial, a text by every digit it has.
+TARNWICK_API DECIMAL toDecimal(const Variant& value);
 // The value as text: numbers with the locale's decimal separator, dates in
 // the short date and long time, booleans "True" and "False", Empty "".
 TARNWICK_API std::u16string toText(const Variant& value);
