@@ -15,23 +15,12 @@ namespace {
 using testing::column;
 using testing::errorOf;
 using testing::makeOrdersDatabase;
+using testing::shell;
 using testing::TempDir;
 using testing::u16;
 
 std::int32_t count(const Object& db, const char16_t* table) {
   return toInt32(Object(db.call(u"TableDefs", table)).get(u"RecordCount"));
-}
-
-// Runs the stock sqlite3 shell and returns what it prints.
-std::string shell(const std::filesystem::path& file, const std::string& sql) {
-  const std::string command = "/usr/bin/sqlite3 -batch '" + file.string() + "' \"" + sql + "\" 2>&1";
-  std::string out;
-  if (std::FILE* p = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    ::pclose(p);
-  }
-  return out;
 }
 
 TEST(Database, ExecuteRunsOneActionStatement) {

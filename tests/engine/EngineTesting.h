@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -80,6 +81,18 @@ inline Object makeOrdersDatabase(const std::filesystem::path& file) {
   db.call(u"Execute",
           u"INSERT INTO Orders VALUES (5, 2, 'jones', 11, #12/24/1998#, False, 0.5, 'last')");
   return db;
+}
+
+// Runs the stock sqlite3 shell and returns what it prints.
+inline std::string shell(const std::filesystem::path& file, const std::string& sql) {
+  const std::string command = "/usr/bin/sqlite3 -batch '" + file.string() + "' \"" + sql + "\" 2>&1";
+  std::string out;
+  if (std::FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    ::pclose(p);
+  }
+  return out;
 }
 
 // The values of one field over all records, in order, joined by ",".
