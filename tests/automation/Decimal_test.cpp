@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace tarnwick {
 namespace {
@@ -73,30 +74,34 @@ TEST(DecimalValue, LiesInTheValueAsThePlatformLaysItOut) {
 TEST(DecimalText, EveryDigitReadUnderTheLocaleAndRoundedHalfEvenBeyondTheScaleLimit) {
   EXPECT_EQ(dec(u"1.50").scale, 2);  // trailing zeros set the scale
   EXPECT_EQ(str(dec(u"1.50")), u"1.5");
-  EXPECT_EQ(str(dec(u"-0.5")), u"-0.5");
-  EXPECT_EQ(str(dec(u" 12345678901234567890.12345678 ")), u"12345678901234567890.12345678");
-  EXPECT_EQ(str(dec(kLargest)), kLargest);
-  EXPECT_EQ(str(dec(u"-7.9228162514264337593543950335E+28")), u"-79228162514264337593543950335");
-  EXPECT_EQ(str(dec(u"1.5E3")), u"1500");
-  EXPECT_EQ(str(dec(u"0")), u"0");
-  EXPECT_EQ(str(dec(u"-0.000")), u"0");
-  EXPECT_EQ(str(dec(u"&HFF")), u"255");
-  EXPECT_EQ(str(dec(u"&HFFFF")), u"-1");
-  EXPECT_EQ(str(dec(u"(12.5)")), u"-12.5");
-  EXPECT_EQ(str(dec(u"$1,234.5")), u"1234.5");
+  // Each text and the value's text, read under en-US; more than 28 decimals, or
+  // more digits than 96 bits hold, round half to even.
+  const std::pair<std::u16string_view, std::u16string_view> reads[] = {
+      {u"-0.5", u"-0.5"},
+      {u" 12345678901234567890.12345678 ", u"12345678901234567890.12345678"},
+      {kLargest, kLargest},
+      {u"-7.9228162514264337593543950335E+28", u"-79228162514264337593543950335"},
+      {u"1.5E3", u"1500"},
+      {u"0", u"0"},
+      {u"-0.000", u"0"},
+      {u"&HFF", u"255"},
+      {u"&HFFFF", u"-1"},
+      {u"(12.5)", u"-12.5"},
+      {u"$1,234.5", u"1234.5"},
+      {u"0.00000000000000000000000000025", u"0.0000000000000000000000000002"},
+      {u"0.00000000000000000000000000035", u"0.0000000000000000000000000004"},
+      {u"0.000000000000000000000000000250000000001", u"0.0000000000000000000000000003"},
+      {u"0.00000000000000000000000000005", u"0"},
+      {u"1E-40", u"0"},
+      {u"12345678901234567890.123456789012345", u"12345678901234567890.123456789"},
+      {u"1.00000000000000000000000000005", u"1"},
+      {u"79228162514264337593543950334.5", u"79228162514264337593543950334"},
+  };
+  for (const auto& [text, shown] : reads) EXPECT_EQ(str(dec(text)), shown) << std::string(text.begin(), text.end());
   EXPECT_EQ(str(parseDecimal(u"1.234,5 \u20AC", Locale::deDE())), u"1234.5");
   EXPECT_EQ(decimalToText(dec(u"-1234.5"), Locale::deDE()), u"-1234,5");
 
-  // More than 28 decimals, or more digits than 96 bits hold, round half to even.
-  EXPECT_EQ(str(dec(u"0.00000000000000000000000000025")), u"0.0000000000000000000000000002");
-  EXPECT_EQ(str(dec(u"0.00000000000000000000000000035")), u"0.0000000000000000000000000004");
-  EXPECT_EQ(str(dec(u"0.000000000000000000000000000250000000001")), u"0.0000000000000000000000000003");
-  EXPECT_EQ(str(dec(u"0.00000000000000000000000000005")), u"0");
-  EXPECT_EQ(str(dec(u"1E-40")), u"0");
-  EXPECT_EQ(str(dec(u"12345678901234567890.123456789012345")), u"12345678901234567890.123456789");
-  EXPECT_EQ(str(dec(u"1.00000000000000000000000000005")), u"1");
   EXPECT_EQ(dec(u"1.00000000000000000000000000005").scale, 28);
-  EXPECT_EQ(str(dec(u"79228162514264337593543950334.5")), u"79228162514264337593543950334");
   // A text far longer than any decimal still reads, its tail deciding the rounding.
   const std::u16string halfway = u"2." + std::u16string(28, u'0') + u"5" + std::u16string(3000, u'0');
   EXPECT_EQ(str(dec(halfway)), u"2");
