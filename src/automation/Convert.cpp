@@ -229,6 +229,13 @@ std::u16string toText(const Variant& value) {
   });
 }
 
+std::u16string numberToText(const Variant& number) {
+  return withPlain(number, [](const Variant& plain) -> std::u16string {
+    if (plain.type() == VT_DECIMAL) return decimalToNumberText(plain.decimalValue());
+    return numberToText(toDouble(plain));
+  });
+}
+
 Variant changeType(const Variant& value, VARTYPE vt) {
   if (vt == VT_VARIANT) return value.value();
   if (vt & VT_ARRAY) {

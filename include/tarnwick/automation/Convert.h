@@ -33,6 +33,11 @@ TARNWICK_API DECIMAL toDecimal(const Variant& value);
 // the short date and long time, booleans "True" and "False", Empty "".
 TARNWICK_API std::u16string toText(const Variant& value);
 
+// The number-to-text rule for a number held in a value: a decimal with
+// every digit (" .5", "-79228162514264337593543950335"), any other number
+// by its double (numberToText in Number.h).
+TARNWICK_API std::u16string numberToText(const Variant& number);
+
 // The value changed to type `vt` (VariantChangeType); references are followed.
 TARNWICK_API Variant changeType(const Variant& value, VARTYPE vt);
 
