@@ -48,6 +48,9 @@ ModuleState& state();
 // and tarnwick.Array as arrays of values, tarnwick.Object as its object,
 // and any other Python object as an automation object over it.
 Variant toVariant(py::handle value);
+// A Python decimal.Decimal with every digit (rounded half to even past 28
+// decimals); Error 6 for NaN, infinities and values beyond the range.
+DECIMAL decimalFromPython(py::handle value);
 // An automation value as a Python value (references followed).
 py::object fromVariant(const VARIANT& value);
 

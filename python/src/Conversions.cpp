@@ -6,6 +6,7 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/Number.h>
 #include <tarnwick/automation/Operations.h>
@@ -48,7 +49,7 @@ struct TypeCode {
 constexpr TypeCode kTypeCodes[] = {
     {u"EMPTY", VT_EMPTY}, {u"NULL", VT_NULL}, {u"I2", VT_I2},     {u"I4", VT_I4},       {u"R4", VT_R4},
     {u"R8", VT_R8},       {u"CY", VT_CY},     {u"DATE", VT_DATE}, {u"BSTR", VT_BSTR},   {u"DISPATCH", VT_DISPATCH},
-    {u"ERROR", VT_ERROR}, {u"BOOL", VT_BOOL}, {u"UI1", VT_UI1},   {u"I8", VT_I8},
+    {u"ERROR", VT_ERROR}, {u"BOOL", VT_BOOL}, {u"UI1", VT_UI1},   {u"I8", VT_I8},       {u"DECIMAL", VT_DECIMAL},
 };
 
 // A type given by its code or its name ("I2", "vt_i2").
@@ -71,9 +72,11 @@ VARTYPE typeArgument(py::handle type) {
 // The value changed to the type as the library changes types; an error
 // value is made from its code, which no conversion does.
 Variant exactValue(py::handle value, py::handle type, py::handle loc) {
-  Variant v = toVariant(value);
-  if (type.is_none()) return v;
+  if (type.is_none()) return toVariant(value);
   const VARTYPE vt = typeArgument(type);
+  // A Python decimal passes as currency; asked for as a decimal it keeps every digit.
+  if (vt == VT_DECIMAL && py::isinstance(value, state().decimalType)) return Variant(decimalFromPython(value));
+  Variant v = toVariant(value);
   if (vt != VT_ERROR) return underLocale(loc, [&] { return changeType(v, vt); });
   const Variant plain = v.value();
   switch (plain.type()) {

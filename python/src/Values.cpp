@@ -1,6 +1,7 @@
 #include "Bridge.h"
 
 #include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/SafeArray.h>
 
 #include <cstdint>
@@ -113,6 +114,17 @@ Variant fromDecimal(py::handle value) {
   }
 }
 
+// Every digit and the scale: Decimal("1.50") reads back as Decimal("1.50").
+py::object decimalToPython(const DECIMAL& value) {
+  if (value.scale > kDecimalMaxScale || (value.sign != 0 && value.sign != DECIMAL_NEG))
+    raise(errc::InvalidProcedureCall);
+  const std::u16string whole = decimalToText(DECIMAL{0, 0, 0, value.Hi32, value.Lo64}, Locale::enUS());
+  const py::tuple parts = state().decimalType(fromText16(whole)).attr("as_tuple")();
+  const py::object digits = parts[1];
+  const bool negative = value.sign == DECIMAL_NEG && whole != u"0";
+  return state().decimalType(py::make_tuple(negative ? 1 : 0, digits, -static_cast<int>(value.scale)));
+}
+
 int intAttr(py::handle object, const char* name) { return object.attr(name).cast<int>(); }
 
 // A datetime that carries a time zone is taken by its wall-clock fields, as
@@ -146,6 +158,12 @@ py::object objectToPython(IUnknown* unknown) {
 }
 
 }  // namespace
+
+DECIMAL decimalFromPython(py::handle value) {
+  if (!value.attr("is_finite")().cast<bool>()) raise(errc::Overflow);
+  // Python writes a decimal with "." and perhaps an exponent, whatever the locale.
+  return parseDecimal(toText16(py::str(value)), Locale::enUS());
+}
 
 std::u16string toText16(py::handle text) {
   PyObject* s = text.ptr();
@@ -236,6 +254,7 @@ py::object fromVariant(const VARIANT& value) {
     case VT_R4: return py::float_(static_cast<double>(value.fltVal));
     case VT_R8: return py::float_(value.dblVal);
     case VT_CY: return currencyToPython(value.cyVal);
+    case VT_DECIMAL: return decimalToPython(decimalOf(value));
     case VT_DATE: return dateToPython(value.date);
     case VT_BSTR: return fromText16(view(value.bstrVal));
     case VT_BOOL: return py::bool_(value.boolVal != VARIANT_FALSE);

@@ -19,7 +19,7 @@ def error_number(call):
 
 
 TYPE_CODES = {"EMPTY": 0, "NULL": 1, "I2": 2, "I4": 3, "R4": 4, "R8": 5, "CY": 6, "DATE": 7, "BSTR": 8,
-              "ERROR": 10, "BOOL": 11, "UI1": 17, "I8": 20}
+              "ERROR": 10, "BOOL": 11, "DECIMAL": 14, "UI1": 17, "I8": 20}
 
 
 def test_values_are_made_with_their_type_as_the_library_converts():
@@ -46,8 +46,8 @@ def test_values_are_made_with_their_type_as_the_library_converts():
     assert error_number(lambda: Variant(256, "UI1")) == 6 and error_number(lambda: Variant(-1, "UI1")) == 6
     assert error_number(lambda: Variant("abc", "I4")) == 13 and error_number(lambda: Variant("x", "ERROR")) == 13
     assert error_number(lambda: Variant(1, "NULL")) == 13
-    # The automation layer has no decimal type; unknown types are refused.
-    assert error_number(lambda: Variant(1, "DECIMAL")) == 5 and error_number(lambda: Variant(1, 99)) == 5
+    # Unknown types are refused.
+    assert error_number(lambda: Variant(1, "MONEY")) == 5 and error_number(lambda: Variant(1, 99)) == 5
 
 
 def test_members_answers_with_their_type(database, tmp_path):
@@ -93,3 +93,42 @@ def test_addition_and_concatenation_keep_the_platform_types():
     assert error_number(lambda: concat(tarnwick.ErrorValue(5), "x")) == 13
     assert error_number(lambda: concat([1], "x")) == 13
     assert error_number(lambda: concat(tarnwick.Nothing, "x")) == 91
+
+
+def test_decimals_keep_every_digit_both_ways():
+    D = decimal.Decimal
+    # A Python decimal asked for as a decimal keeps its digits and scale; plain, it still passes as currency.
+    made = Variant(D("-12345678901234567890.123456789"), "DECIMAL")
+    assert made.vartype == 14 and made.value == D("-12345678901234567890.123456789")
+    assert str(Variant(D("1.50"), "DECIMAL").value) == "1.50" and str(Variant(D("0E-5"), "DECIMAL").value) == "0"
+    assert Variant(D("1.23456789")).vartype == 6
+    largest = D("79228162514264337593543950335")
+    lowest = D("-79228162514264337593543950335")  # written out: Python's own arithmetic keeps 28 digits
+    assert Variant(largest, "DECIMAL").value == largest and Variant(lowest, "DECIMAL").value == lowest
+    assert Variant(D("1E-28"), "DECIMAL").value == D("1E-28")
+    # Beyond 28 decimals: half to even; beyond the range, NaN and infinities: overflow; bad text: type mismatch.
+    assert Variant(D("0.00000000000000000000000000025"), "DECIMAL").value == D("2E-28")
+    assert Variant(D("0.00000000000000000000000000035"), "DECIMAL").value == D("4E-28")
+    for bad in (D("79228162514264337593543950336"), D("NaN"), D("-Infinity"), D("1E+29")):
+        assert error_number(lambda: Variant(bad, "DECIMAL")) == 6, bad
+    assert error_number(lambda: Variant("1.2.3", "DECIMAL")) == 13
+    # Other values convert as the library converts: doubles by their 15 digits, text under the locale.
+    assert Variant(0.1, "DECIMAL").value == D("0.1") and Variant(1 / 3, "DECIMAL").value == D("0.333333333333333")
+    assert Variant("1.234,5", "DECIMAL", locale="de-DE").value == D("1234.5")
+    assert Variant(2**62, "DECIMAL").value == 2**62 and Variant(True, "DECIMAL").value == -1
+    assert Variant(Variant(D("2.5"), "DECIMAL"), "I2").value == 2 and Variant(Variant(D("3.5"), "DECIMAL"), "I2").value == 4
+    assert Variant(Variant(D("1.23455"), "DECIMAL"), "CY").value == D("1.2346")
+    assert tarnwick.to_text(Variant(D("-0.50"), "DECIMAL")) == "-0.5"
+    assert tarnwick.to_text(Variant(D("-0.50"), "DECIMAL"), locale="de-DE") == "-0,5"
+    # Addition: a decimal wins over integers, currency and doubles, exactly.
+    add = tarnwick.add
+    assert add(Variant(D("0.2"), "DECIMAL"), 0.1, raw=True) == Variant(D("0.3"), "DECIMAL")
+    assert add(Variant(D("0.5"), "DECIMAL"), Variant(1, "CY"), raw=True).vartype == 14
+    assert add(Variant(largest, "DECIMAL"), Variant(D("-0.5"), "DECIMAL")) == D("79228162514264337593543950334")
+    assert error_number(lambda: add(Variant(largest, "DECIMAL"), 1)) == 6
+    # A Python member receives every digit, and a reference that holds a decimal keeps it.
+    tiny = Variant(D("-0.000000000000000000000000001"), "DECIMAL")
+    assert tarnwick.invoke(Control("TextBox", "txtDecimal", Back=lambda value: str(value)), "Back", tiny) == "-1E-27"
+    ref = tarnwick.Ref(tiny)
+    tarnwick.invoke(Control("TextBox", "txtKeep", Back=lambda value: None), "Back", ref)
+    assert ref.value == tiny

@@ -1,4 +1,5 @@
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Error.h>
 
 #include <cmath>
@@ -61,13 +62,22 @@ std::u16string integerText(std::int64_t v) {
 
 std::u16string_view boolText(bool v) noexcept { return v ? u"True" : u"False"; }
 
+// A decimal rounded half to even to a whole number of type T; Error 6 outside T.
+template <typename T>
+T decimalToInteger(const VARIANT& plain) {
+  const std::int64_t whole = decimalToInt64(decimalOf(plain));
+  if (whole < std::numeric_limits<T>::min() || whole > std::numeric_limits<T>::max()) raise(errc::Overflow);
+  return static_cast<T>(whole);
+}
+
 }  // namespace
 
 bool isNumeric(const Variant& value) noexcept {
   try {
     const Variant plain = plainValue(value);
     switch (plain.type()) {
-      case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_R4: case VT_R8: case VT_CY: case VT_BOOL:
+      case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL:
+      case VT_BOOL:
         return true;
       case VT_BSTR: return isNumericText(view(plain.bstrVal));
       // A date's text is no number, and Empty reads as the empty text.
@@ -101,6 +111,7 @@ double toDouble(const Variant& value) {
       case VT_R4: return plain.fltVal;
       case VT_R8: return plain.dblVal;
       case VT_CY: return currencyToDouble(plain.cyVal);
+      case VT_DECIMAL: return decimalToDouble(plain.decimalValue());
       case VT_DATE: return plain.VARIANT::date;
       case VT_BOOL: return plain.boolVal ? -1.0 : 0.0;
       case VT_BSTR: return parseNumber(view(plain.bstrVal));
@@ -113,6 +124,7 @@ std::int16_t toInt16(const Variant& value) {
   return withPlain(value, [](const Variant& plain) -> std::int16_t {
     if (plain.type() == VT_I2) return plain.iVal;
     if (plain.type() == VT_BOOL) return plain.boolVal ? -1 : 0;
+    if (plain.type() == VT_DECIMAL) return decimalToInteger<std::int16_t>(plain);
     return roundToInt16(toDouble(plain));
   });
 }
@@ -124,6 +136,7 @@ std::int32_t toInt32(const Variant& value) {
       case VT_I4: return plain.lVal;
       case VT_UI1: return plain.bVal;
       case VT_BOOL: return plain.boolVal ? -1 : 0;
+      case VT_DECIMAL: return decimalToInteger<std::int32_t>(plain);
       default: return roundToInt32(toDouble(plain));
     }
   });
@@ -141,6 +154,7 @@ bool toBool(const Variant& value) {
       }
       case VT_CY: return plain.cyVal.int64 != 0;
       case VT_I8: return plain.llVal != 0;
+      case VT_DECIMAL: return decimalCompare(plain.decimalValue(), decimalFromInt64(0)) != 0;
       default: return toDouble(plain) != 0.0;
     }
   });
@@ -167,7 +181,29 @@ CY toCurrency(const Variant& value) {
       case VT_I4: return CY{std::int64_t{plain.lVal} * 10000};
       case VT_UI1: return CY{std::int64_t{plain.bVal} * 10000};
       case VT_BOOL: return CY{plain.boolVal ? -10000 : 0};
+      case VT_DECIMAL: return decimalToCurrency(plain.decimalValue());
       default: return doubleToCurrency(toDouble(plain));
+    }
+  });
+}
+
+DECIMAL toDecimal(const Variant& value) {
+  return withPlain(value, [](const Variant& plain) -> DECIMAL {
+    switch (plain.type()) {
+      case VT_EMPTY: return decimalFromInt64(0);
+      case VT_NULL: raise(errc::InvalidUseOfNull);
+      case VT_DECIMAL: return plain.decimalValue();
+      case VT_I2: return decimalFromInt64(plain.iVal);
+      case VT_I4: return decimalFromInt64(plain.lVal);
+      case VT_I8: return decimalFromInt64(plain.llVal);
+      case VT_UI1: return decimalFromInt64(plain.bVal);
+      case VT_BOOL: return decimalFromInt64(plain.boolVal ? -1 : 0);
+      case VT_CY: return decimalFromCurrency(plain.cyVal);
+      case VT_R4: return decimalFromSingle(plain.fltVal);
+      case VT_R8: return decimalFromDouble(plain.dblVal);
+      case VT_DATE: return decimalFromDouble(plain.VARIANT::date);
+      case VT_BSTR: return parseDecimal(view(plain.bstrVal));
+      default: raise(errc::TypeMismatch);
     }
   });
 }
@@ -184,11 +220,19 @@ std::u16string toText(const Variant& value) {
       case VT_R4: return singleToText(plain.fltVal);
       case VT_R8: return doubleToText(plain.dblVal);
       case VT_CY: return currencyToText(plain.cyVal);
+      case VT_DECIMAL: return decimalToText(plain.decimalValue());
       case VT_DATE: return dateToText(plain.VARIANT::date);
       case VT_BOOL: return std::u16string(boolText(plain.boolVal != 0));
       case VT_BSTR: return std::u16string(view(plain.bstrVal));
       default: raise(errc::TypeMismatch);
     }
+  });
+}
+
+std::u16string numberToText(const Variant& number) {
+  return withPlain(number, [](const Variant& plain) -> std::u16string {
+    if (plain.type() == VT_DECIMAL) return decimalToNumberText(plain.decimalValue());
+    return numberToText(toDouble(plain));
   });
 }
 
@@ -227,8 +271,11 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     case VT_I4: return Variant(toInt32(plain));
     case VT_I8:
       if (plain.type() == VT_CY) return Variant(roundToInt64(currencyToDouble(plain.cyVal)));
+      if (plain.type() == VT_DECIMAL) return Variant(decimalToInt64(plain.decimalValue()));
       return Variant(roundToInt64(toDouble(plain)));
-    case VT_UI1: return Variant(roundToByte(toDouble(plain)));
+    case VT_UI1:
+      if (plain.type() == VT_DECIMAL) return Variant(decimalToInteger<std::uint8_t>(plain));
+      return Variant(roundToByte(toDouble(plain)));
     case VT_R4: {
       const double d = toDouble(plain);
       if (std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) raise(errc::Overflow);
@@ -236,6 +283,7 @@ Variant changeType(const Variant& value, VARTYPE vt) {
     }
     case VT_R8: return Variant(toDouble(plain));
     case VT_CY: return Variant(toCurrency(plain));
+    case VT_DECIMAL: return Variant(toDecimal(plain));
     case VT_DATE: return Variant::date(toDate(plain));
     case VT_BOOL: return Variant(toBool(plain));
     case VT_BSTR: return Variant(toText(plain));

@@ -1,6 +1,8 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Number.h>
 
+#include "NumberDigits.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -101,6 +103,12 @@ class DecimalNumber {
     if (exponent_ < kExponentCap) exponent_ = exponent_ * 10 + (d - u'0');
   }
   void negativeExponent() noexcept { exponentNegative_ = true; }
+
+  // The digits as read, trailing zeros included; the point saturates as the exponent does.
+  void keepDigits(impl::NumberDigits& out) const {
+    out.digits.assign(digits_.data() + 2, significant());
+    out.point = point_ + (exponentNegative_ ? -exponent_ : exponent_);
+  }
 
   Scan convert(bool negative, double& out) {
     while (significant() > 0 && digits_.back() == '0') digits_.pop();
@@ -218,25 +226,45 @@ class NumericReader {
   NumericReader(std::u16string_view text, const Locale& locale) noexcept : text_(text), locale_(locale) {}
 
   Scan read(double& out) {
-    blanks();
-    while (mark(true)) blanks();
-    Scan scan;
+    DecimalNumber number;
     double value = 0.0;
-    if (at(u'&')) {
-      scan = radixAmount(value);
-    } else {
-      scan = decimalAmount(value);
-    }
-    if (scan == Scan::NotANumber) return scan;
-    blanks();
-    while (mark(false)) blanks();
-    if (at_ != text_.size() || parenthesisOpen_) return Scan::NotANumber;
-    if (scan == Scan::Overflow) return scan;
+    Scan scan = readShape(number, value);
+    if (scan == Scan::Ok && !radix_) scan = number.convert(false, value);
+    if (scan != Scan::Ok) return scan;
     out = (negative_ && value != 0.0) ? -value : value;
     return Scan::Ok;
   }
 
+  Scan readDigits(impl::NumberDigits& out) {
+    DecimalNumber number;
+    double value = 0.0;
+    const Scan scan = readShape(number, value);
+    if (scan != Scan::Ok) return scan;
+    if (radix_) {
+      out = impl::floatDigits(value, 15);  // a 32-bit integer: every digit
+      if (negative_ && !out.digits.empty()) out.negative = !out.negative;
+    } else {
+      number.keepDigits(out);
+      out.negative = negative_ && !out.digits.empty();
+    }
+    return Scan::Ok;
+  }
+
  private:
+  // The whole text's shape, the amount left in `number`, or in `radixValue`
+  // for "&H"/"&O"; an overflow counts only once the shape is known good.
+  Scan readShape(DecimalNumber& number, double& radixValue) {
+    blanks();
+    while (mark(true)) blanks();
+    radix_ = at(u'&');
+    const Scan scan = radix_ ? radixAmount(radixValue) : decimalAmount(number);
+    if (scan == Scan::NotANumber) return scan;
+    blanks();
+    while (mark(false)) blanks();
+    if (at_ != text_.size() || parenthesisOpen_) return Scan::NotANumber;
+    return scan;
+  }
+
   bool at(char16_t c) const noexcept { return at_ < text_.size() && text_[at_] == c; }
   char16_t current() const noexcept { return at_ < text_.size() ? text_[at_] : u'\0'; }
 
@@ -290,10 +318,9 @@ class NumericReader {
     return number.convert(value);
   }
 
-  Scan decimalAmount(double& value) {
+  Scan decimalAmount(DecimalNumber& number) {
     const char16_t decimal = locale_.decimalSeparator;
     const char16_t thousands = locale_.thousandsSeparator;
-    DecimalNumber number;
     bool any = false;
     for (; at_ < text_.size(); ++at_) {
       const char16_t c = text_[at_];
@@ -322,7 +349,7 @@ class NumericReader {
       if (!isDigit(current())) return Scan::NotANumber;
       for (; isDigit(current()); ++at_) number.exponentDigit(current());
     }
-    return number.convert(false, value);
+    return Scan::Ok;
   }
 
   std::u16string_view text_;
@@ -333,6 +360,7 @@ class NumericReader {
   bool parenthesisSeen_ = false;
   bool parenthesisOpen_ = false;
   bool currencySeen_ = false;
+  bool radix_ = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -573,5 +601,25 @@ CY doubleToCurrency(double value) {
   if (!std::isfinite(value)) raise(errc::Overflow);
   return CY{roundToInt64Checked(value * 10000.0)};
 }
+
+namespace impl {
+
+NumberDigits readNumberDigits(std::u16string_view text, const Locale& locale) {
+  NumberDigits digits;
+  throwUnlessOk(NumericReader(text, locale).readDigits(digits));
+  return digits;
+}
+
+NumberDigits floatDigits(double value, int precision) {
+  NumberDigits out;
+  if (value == 0.0) return out;
+  out.negative = value < 0;
+  const SignificantDigits s = significantDigits(std::fabs(value), precision);
+  out.digits.assign(s.digits, static_cast<std::size_t>(s.count));
+  out.point = s.exponent + 1;
+  return out;
+}
+
+}  // namespace impl
 
 }  // namespace tarnwick

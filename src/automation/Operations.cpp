@@ -1,4 +1,5 @@
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Operations.h>
 
@@ -10,7 +11,11 @@ namespace tarnwick {
 namespace {
 
 // Precision ranks of the numeric types, least precise first. A boolean adds
-// as an integer.
+// as an integer. The decimal ranks above every other: its 29 exact digits
+// hold any integer, currency amount or the 15 digits of a double, so a sum
+// with a decimal is a decimal (a double or single taken by the digits its
+// text shows). A date still wins over it, as over every number: a date plus
+// a decimal is a date.
 int rankOf(VARTYPE vt) {
   switch (vt) {
     case VT_UI1: return 1;
@@ -21,6 +26,7 @@ int rankOf(VARTYPE vt) {
     case VT_R4: return 5;
     case VT_R8: return 6;
     case VT_CY: return 7;
+    case VT_DECIMAL: return 8;
     default: raise(errc::TypeMismatch);
   }
 }
@@ -75,6 +81,7 @@ Variant numericSum(const Variant& a, const Variant& b) {
     return Variant(static_cast<float>(sum));
   }
   if (rank == 6) return Variant(finite(toDouble(a) + toDouble(b)));
+  if (rank == 8) return Variant(decimalAdd(toDecimal(a), toDecimal(b)));
   CY sum;
   if (__builtin_add_overflow(toCurrency(a).int64, toCurrency(b).int64, &sum.int64)) raise(errc::Overflow);
   return Variant(sum);
@@ -127,6 +134,11 @@ Comparison compare(const Variant& left, const Variant& right) {
   };
   if (isIntegral(a.type()) && isIntegral(b.type())) return order(integerOf(a), integerOf(b));
   if (a.type() == VT_CY && b.type() == VT_CY) return order(a.cyVal.int64, b.cyVal.int64);
+  // A decimal beside an integer, currency or decimal compares exactly; beside
+  // a double, single or date both compare as doubles, which hold either range.
+  auto isExact = [&](VARTYPE vt) { return isIntegral(vt) || vt == VT_CY || vt == VT_DECIMAL; };
+  if ((a.type() == VT_DECIMAL || b.type() == VT_DECIMAL) && isExact(a.type()) && isExact(b.type()))
+    return order(decimalCompare(toDecimal(a), toDecimal(b)), 0);
   return order(toDouble(a), toDouble(b));
 }
 

@@ -21,6 +21,7 @@ std::uint32_t elementSize(VARTYPE vt) noexcept {
     case VT_I2: case VT_BOOL: return 2;
     case VT_I4: case VT_R4: case VT_ERROR: return 4;
     case VT_R8: case VT_CY: case VT_DATE: case VT_I8: return 8;
+    case VT_DECIMAL: return sizeof(DECIMAL);
     case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN: return sizeof(void*);
     case VT_VARIANT: return sizeof(VARIANT);
     default: return 0;

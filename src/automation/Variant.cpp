@@ -76,6 +76,7 @@ HRESULT copyReferenced(VARIANT* dest, const VARIANT* source) noexcept {
       case VT_R8: plain.dblVal = *source->pdblVal; break;
       case VT_DATE: plain.date = *source->pdate; break;
       case VT_CY: plain.cyVal = *source->pcyVal; break;
+      case VT_DECIMAL: putDecimal(plain, *source->pdecVal); break;
       case VT_I8: plain.llVal = *source->pllVal; break;
       case VT_BSTR: plain.bstrVal = *source->pbstrVal; break;
       case VT_DISPATCH:
@@ -196,6 +197,10 @@ Variant::Variant(float v) noexcept : Variant() { vt = VT_R4, fltVal = v; }
 Variant::Variant(double v) noexcept : Variant() { vt = VT_R8, dblVal = v; }
 Variant::Variant(bool v) noexcept : Variant() { vt = VT_BOOL, boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
 Variant::Variant(CY v) noexcept : Variant() { vt = VT_CY, cyVal = v; }
+Variant::Variant(const DECIMAL& v) noexcept : Variant() {
+  vt = VT_DECIMAL;
+  putDecimal(*this, v);
+}
 Variant::Variant(std::u16string_view text) : Variant() {
   bstrVal = allocBstr(text);
   vt = VT_BSTR;
@@ -320,6 +325,7 @@ void Variant::assign(const Variant& newValue) {
     case VT_R8: *t.pdblVal = converted.dblVal; break;
     case VT_DATE: *t.pdate = converted.VARIANT::date; break;
     case VT_CY: *t.pcyVal = converted.cyVal; break;
+    case VT_DECIMAL: *t.pdecVal = converted.decimalValue(); break;
     case VT_I8: *t.pllVal = converted.llVal; break;
     case VT_BSTR: SysFreeString(*t.pbstrVal), *t.pbstrVal = converted.detach().bstrVal; break;
     case VT_DISPATCH:

@@ -125,7 +125,7 @@ std::u16string printForm(const Variant& contents) {
     case VT_ERROR: return u"Error " + numberToText(static_cast<double>(value.scode & 0xFFFF)).substr(1);
     case VT_BOOL:
     case VT_DATE: return toText(value);
-    default: return numberToText(toDouble(value)) + u" ";
+    default: return numberToText(value) + u" ";
   }
 }
 

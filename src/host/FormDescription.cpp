@@ -99,11 +99,6 @@ std::vector<Token> tokenize(std::u16string_view line, std::size_t lineNo) {
   return out;
 }
 
-// How deep frames and panels may nest. Real forms stay a few levels deep;
-// the limit keeps a hostile description from costing time and memory
-// without end.
-constexpr std::size_t kDeepestNesting = 100;
-
 bool isPunct(const Token& t, char16_t c) { return t.kind == Token::Punct && t.text.size() == 1 && t.text[0] == c; }
 
 struct Reference {
@@ -319,9 +314,9 @@ class Loader {
     if (current_ && current_->kind() != ControlKind::Frame && current_->kind() != ControlKind::Panel)
       fail(errc::InvalidProcedureCall, line, {u"a ", ownerName(), u" cannot contain controls"});
     // The new control's depth: 1 on the form, one more inside each container.
-    if (stack_.size() + (current_ ? 2 : 1) > kDeepestNesting)
+    if (stack_.size() + (current_ ? 2 : 1) > kDeepestControlNesting)
       fail(errc::InvalidProcedureCall, line,
-           {u"controls nest at most ", fromUtf8(std::to_string(kDeepestNesting)), u" deep"});
+           {u"controls nest at most ", fromUtf8(std::to_string(kDeepestControlNesting)), u" deep"});
     Control* added = nullptr;
     try {
       added = &form_->add(*kind, t[1].text, index, current_);

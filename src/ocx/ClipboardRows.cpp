@@ -51,7 +51,7 @@ void appendCopyText(std::u16string& out, const Variant& value) {
       return;
     }
     default:
-      if (isNumeric(plain)) out += numberToText(toDouble(plain));
+      if (isNumeric(plain)) out += numberToText(plain);
       else out += toText(plain);
   }
 }

@@ -3,6 +3,7 @@
 #include "WidgetState.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/qt/DataControl.h>
 #include <tarnwick/qt/LookupCombo.h>
@@ -10,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -29,6 +31,7 @@
 #include <QToolButton>
 #include <QPointer>
 #include <QUiLoader>
+#include <QXmlStreamReader>
 
 namespace tarnwick::qt {
 
@@ -191,6 +194,26 @@ class Loader final : public QUiLoader {
   }
 };
 
+// Widgets nest in a Designer file as controls may in a description (the
+// window's own widget is depth 0), checked before the loader builds
+// anything: it would follow any depth. Malformed XML is the loader's to report.
+void checkNesting(const QByteArray& xml) {
+  QXmlStreamReader reader(xml);
+  std::size_t depth = 0;  // open <widget> elements, the window's included
+  while (!reader.atEnd()) {
+    const QXmlStreamReader::TokenType token = reader.readNext();
+    if (reader.name() != QLatin1String("widget")) continue;
+    if (token == QXmlStreamReader::EndElement && depth > 0) --depth;
+    if (token != QXmlStreamReader::StartElement || ++depth <= host::kDeepestControlNesting + 1) continue;
+    std::u16string text = u"line ";
+    text += fromUtf8(std::to_string(reader.lineNumber()));
+    text += u": controls nest at most ";
+    text += fromUtf8(std::to_string(host::kDeepestControlNesting));
+    text += u" deep";
+    raise(Error(errc::InvalidProcedureCall, std::move(text)));
+  }
+}
+
 std::shared_ptr<QtFormFactory> factory() {
   static const auto f = std::make_shared<QtFormFactory>();
   return f;
@@ -257,9 +280,13 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
     text += impl::utext(file.errorString());
     raise(Error(errc::PathFileAccessError, std::move(text)));
   }
+  QByteArray xml = file.readAll();
+  checkNesting(xml);
+  QBuffer buffer(&xml);
+  buffer.open(QIODevice::ReadOnly);
   Loader loader;
   loader.setWorkingDirectory(QDir(QString::fromStdString(path.parent_path().string())));
-  QWidget* window = loader.load(&file, parent);
+  QWidget* window = loader.load(&buffer, parent);
   if (!window) {
     std::u16string text = u"'";
     text += fromUtf8(path.string());

@@ -1,5 +1,6 @@
 #include "../frame/FifoRelease.h"
 
+#include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/ocx/OcxWrapper.h>
 
@@ -103,6 +104,9 @@ TEST_F(TextFiles, WritesReplaceTheFileWhole) {
   EXPECT_EQ(bytes("s.txt"), "as it stands");
   EXPECT_EQ(ocx.call(u"SaveFile", path("null.txt"), Variant::null()).iVal, 0);
   EXPECT_EQ(bytes("null.txt"), "Null");
+  const Variant largest(parseDecimal(u"-79228162514264337593543950335", Locale::enUS()));
+  EXPECT_EQ(ocx.call(u"SaveFile", path("d.txt"), largest).iVal, 0);
+  EXPECT_EQ(bytes("d.txt"), "-79228162514264337593543950335 ");  // every digit of a decimal
   // A written file keeps its permissions.
   fs::permissions(dir_ / "s.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(ocx.call(u"SaveFile", path("s.txt"), u"again").iVal, 0);

@@ -15,14 +15,13 @@ namespace {
 using testing::column;
 using testing::errorOf;
 using testing::makeOrdersDatabase;
+using testing::sqliteShell;
 using testing::TempDir;
 using testing::u16;
 
 std::int32_t count(const Object& db, const char16_t* table) {
   return toInt32(Object(db.call(u"TableDefs", table)).get(u"RecordCount"));
 }
-
-using testing::sqliteShell;
 
 TEST(Database, ExecuteRunsOneActionStatement) {
   TempDir dir;

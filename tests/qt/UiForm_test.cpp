@@ -8,6 +8,7 @@
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/host/ControlKind.h>
+#include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
 
 #include <QApplication>
@@ -19,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -226,6 +230,41 @@ TEST(QtUiForm, FilesAndWindowsItCannotTake) {
   EXPECT_EQ(toInt32(Object(f.get(u"txtCity")).get(u"UBound")), 0);
   EXPECT_EQ(toText(Object(f.get(u"txtCity", {Variant(0)})).get(u"Text")), u"Bonn");
   EXPECT_EQ(controlOf(f, u"lblCity").typeName(), u"Label");
+}
+
+// Widgets nest at most as deep as a description's controls may: a deeper
+// file fails at the line of the first widget too deep, before the loader
+// makes any window, however deep it goes.
+TEST(QtUiForm, RefusesDeepNesting) {
+  const auto nested = [](std::size_t depth) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ui version=\"4.0\">\n <class>frmDeep</class>\n"
+                       " <widget class=\"QWidget\" name=\"frmDeep\">\n";
+    for (std::size_t i = 0; i < depth; ++i) text += "<widget class=\"QGroupBox\" name=\"fra" + std::to_string(i) + "\">\n";
+    for (std::size_t i = 0; i < depth; ++i) text += "</widget>\n";
+    return text + " </widget>\n</ui>\n";
+  };
+  const auto dir = std::filesystem::temp_directory_path() / ("tarnwick-deep-ui-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto write = [&](const char* name, std::size_t depth) {
+    std::ofstream(dir / name, std::ios::binary) << nested(depth);
+    return dir / name;
+  };
+  // The window's widget holds the first control; 100 nested frames load.
+  {
+    const ComPtr<host::Form> form = qt::loadUiForm(write("deepest.ui", host::kDeepestControlNesting));
+    EXPECT_EQ(form->controls().size(), host::kDeepestControlNesting);
+    const Object inner = controlOf(objectOf(*form.get()), u"fra99");
+    EXPECT_EQ(toText(Object(inner.get(u"Container")).get(u"Name")), u"fra98");
+    delete qt::windowOf(*form.get());
+  }
+  // The 101st frame opens on line 105.
+  const auto tooDeep = std::make_pair(std::int32_t{errc::InvalidProcedureCall},
+                                      std::u16string(u"line 105: controls nest at most 100 deep"));
+  EXPECT_EQ(loadFailure(write("deeper.ui", host::kDeepestControlNesting + 1)), tooDeep);
+  EXPECT_EQ(loadFailure(write("deepest-by-far.ui", 100000)), tooDeep);
+  runDeferredDeletes();
+  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), QStringLiteral("frmDeep"));
+  std::filesystem::remove_all(dir);
 }
 
 // With the Qt form factory installed, Form::create and Form::add make real

@@ -26,9 +26,17 @@ TARNWICK_API std::int32_t toInt32(const Variant& value);
 TARNWICK_API bool toBool(const Variant& value);
 TARNWICK_API DATE toDate(const Variant& value);
 TARNWICK_API CY toCurrency(const Variant& value);
+// Integers and currency exactly, a double by its 15 significant digits and
+// a single by its 7, a date as its serial, a text by every digit it has.
+TARNWICK_API DECIMAL toDecimal(const Variant& value);
 // The value as text: numbers with the locale's decimal separator, dates in
 // the short date and long time, booleans "True" and "False", Empty "".
 TARNWICK_API std::u16string toText(const Variant& value);
+
+// The number-to-text rule for a number held in a value: a decimal with
+// every digit (" .5", "-79228162514264337593543950335"), any other number
+// by its double (numberToText in Number.h).
+TARNWICK_API std::u16string numberToText(const Variant& number);
 
 // The value changed to type `vt` (VariantChangeType); references are followed.
 TARNWICK_API Variant changeType(const Variant& value, VARTYPE vt);

@@ -21,6 +21,7 @@ enum : VARTYPE {
   VT_BOOL = 11,
   VT_VARIANT = 12,
   VT_UNKNOWN = 13,
+  VT_DECIMAL = 14,
   VT_UI1 = 17,
   VT_I8 = 20,
   VT_ARRAY = 0x2000,
@@ -39,6 +40,20 @@ struct CY {
   friend constexpr bool operator==(const CY&, const CY&) = default;
 };
 
+// Decimal: a 96-bit unsigned magnitude divided by 10^scale (scale 0 to 28),
+// with a sign byte (0 or DECIMAL_NEG). Inside a value it fills the first 16
+// bytes, its reserved word being where the type code stands.
+struct DECIMAL {
+  std::uint16_t wReserved;
+  std::uint8_t scale;
+  std::uint8_t sign;
+  std::uint32_t Hi32;
+  std::uint64_t Lo64;
+  friend constexpr bool operator==(const DECIMAL&, const DECIMAL&) = default;
+};
+static_assert(sizeof(DECIMAL) == 16);
+inline constexpr std::uint8_t DECIMAL_NEG = 0x80;
+
 // Dates: days since 30 December 1899; the fraction is the time of day.
 using DATE = double;
 
@@ -50,7 +65,7 @@ constexpr bool isKnownScalarType(VARTYPE vt) noexcept {
   switch (vt) {
     case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
     case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN:
-    case VT_UI1: case VT_I8:
+    case VT_DECIMAL: case VT_UI1: case VT_I8:
       return true;
     default:
       return false;

@@ -10,6 +10,7 @@
 #include <tarnwick/automation/VarType.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,7 @@ struct VARIANT {
     VARIANT_BOOL* pboolVal;
     SCODE* pscode;
     CY* pcyVal;
+    DECIMAL* pdecVal;
     DATE* pdate;
     BSTR* pbstrVal;
     IUnknown** ppunkVal;
@@ -58,6 +60,22 @@ struct VARIANT {
   };
 };
 static_assert(sizeof(VARIANT) == 24);
+
+// A decimal fills the value's first 16 bytes as the platform lays it out:
+// its reserved word is the type code, then scale, sign and the high 32 bits
+// in the three reserved words, and the low 64 bits in the union. These read
+// and write it there, leaving the type code alone.
+inline DECIMAL decimalOf(const VARIANT& value) noexcept {
+  DECIMAL d;
+  std::memcpy(&d, &value, sizeof d);
+  d.wReserved = 0;
+  return d;
+}
+inline void putDecimal(VARIANT& value, const DECIMAL& d) noexcept {
+  const VARTYPE vt = value.vt;
+  std::memcpy(static_cast<void*>(&value), &d, sizeof d);
+  value.vt = vt;
+}
 
 // The C-style value API. Every function is noexcept and answers with a code.
 inline void VariantInit(VARIANT* value) noexcept {
@@ -95,6 +113,7 @@ class TARNWICK_API Variant : public VARIANT {
   Variant(double v) noexcept;
   Variant(bool v) noexcept;
   Variant(CY v) noexcept;
+  Variant(const DECIMAL& v) noexcept;
   Variant(std::u16string_view text);
   Variant(const std::u16string& text) : Variant(std::u16string_view(text)) {}
   Variant(const char16_t* text) : Variant(std::u16string_view(text)) {}
@@ -119,6 +138,8 @@ class TARNWICK_API Variant : public VARIANT {
   VARIANT detach() noexcept;
 
   VARTYPE type() const noexcept { return vt; }
+  // The decimal a VT_DECIMAL value holds (meaningless for other types).
+  DECIMAL decimalValue() const noexcept { return decimalOf(*this); }
   // The type of what a reference points to (the value itself if no reference).
   VARTYPE valueType() const noexcept;
   bool isEmpty() const noexcept { return valueType() == VT_EMPTY; }

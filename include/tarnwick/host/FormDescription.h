@@ -49,10 +49,17 @@
 #include <tarnwick/automation/Export.h>
 #include <tarnwick/host/Form.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 
 namespace tarnwick::host {
+
+// How deep frames and panels may nest (a control on the form is at depth
+// 1), in a description and in a Qt Designer file alike. Real forms stay a
+// few levels deep; the limit keeps a hostile file from costing time and
+// memory without end.
+inline constexpr std::size_t kDeepestControlNesting = 100;
 
 // Loads a description file; Error 53 when it does not exist, 75 when it cannot be read.
 // A file of the installed host's own design format (a Qt Designer file on
