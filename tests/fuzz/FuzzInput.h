@@ -5,6 +5,10 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -57,7 +61,9 @@ inline void check(bool condition, const char* what, std::u16string_view detail =
   if (!condition) fail(what, detail);
 }
 
-// A folder of the target's own for files it must write, removed at exit.
+// A folder of the target's own for files it must write, named after the
+// process. libFuzzer may end a run without the exit handlers, so each
+// target removes the folders of processes that are gone when it starts.
 inline const std::filesystem::path& scratchFolder() {
   static const std::filesystem::path folder = [] {
     // In memory where the machine has it: the writers' flushes to disk
@@ -65,13 +71,19 @@ inline const std::filesystem::path& scratchFolder() {
     std::error_code ec;
     const std::filesystem::path base =
         std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "tarnwick-fuzz-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) fail("no scratch folder");
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(scratchFolder(), ec);
-    });
-    return std::filesystem::path(pattern);
+    constexpr std::string_view kPrefix = "tarnwick-fuzz-";
+    for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (!name.starts_with(kPrefix)) continue;
+      char* end = nullptr;
+      const long pid = std::strtol(name.c_str() + kPrefix.size(), &end, 10);
+      if (pid > 0 && *end == '\0' && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+    const std::filesystem::path own = base / (std::string(kPrefix) + std::to_string(::getpid()));
+    std::filesystem::create_directories(own, ec);
+    if (ec) fail("no scratch folder");
+    return own;
   }();
   return folder;
 }
