@@ -7,6 +7,10 @@
 #include "FuzzInput.h"
 #include "../../src/ocx/ClipboardRows.h"
 
+#include <tarnwick/automation/Convert.h>
+
+#include <cmath>
+
 #include <tarnwick/automation/Locale.h>
 
 using namespace tarnwick;
@@ -48,6 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       stored = ocx::pasteValue(cell.text, type);
     } catch (const Error&) {
       // A cell the field cannot take is the paste's error to report.
+    }
+    // A date field keeps what it is given as a date, as the engine stores it;
+    // the paste takes a date's day alone, so only the day goes round.
+    if (stored && type == frame::FieldType::Date && stored->vt != VT_DATE) {
+      try {
+        stored = Variant::date(std::trunc(toDate(*stored)));
+      } catch (const Error&) {
+        stored.reset();  // the engine refuses it
+      }
     }
     std::u16string copied;
     if (stored) ocx::appendCopyText(copied, *stored);
