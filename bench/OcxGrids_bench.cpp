@@ -118,7 +118,11 @@ class ListeningProgress final : public host::Progress {
 // (routine_ms) and without one (raw_ms), alternately; ratio is their ratio.
 void BM_FillGridWithProgress(benchmark::State& state) {
   const FillSetup setup;
-  const auto& [file, db, form, grid, ocx] = setup;
+  // Named references rather than a structured binding: a lambda below uses
+  // them, and clang 14 cannot capture structured bindings.
+  const Object& db = setup.db;
+  const Object& grid = setup.grid;
+  const Object& ocx = setup.ocx;
   const auto listening = std::make_shared<ListeningProgress>();
   double watched = 0, plain = 0;
   const auto timedFill = [&](bool withProgress) {

@@ -22,10 +22,14 @@ function(tarnwick_include_view target)
 endfunction()
 
 # What the code of every binary of the library shares: its symbols hidden
-# but for the ones marked TARNWICK_API (automation/Export.h).
+# but for the ones marked TARNWICK_API (automation/Export.h), and, in a fuzzing
+# build, the coverage that guides the fuzz targets.
 function(tarnwick_library_options target)
   tarnwick_warnings(${target})
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  if(TARNWICK_BUILD_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # tarnwick_layer(<layer> [USES <layer>...] [HEADERS ALL | <header>...])

@@ -7,9 +7,40 @@
 
 namespace tarnwick::engine {
 
+namespace {
+
+// A condition is one expression. The words that begin or join a statement's
+// clauses stand in it only inside a subquery, "(Select ...)"; anywhere else
+// they would carry a statement of their own into the storage's WHERE.
+void requireOneExpression(std::u16string_view condition, const std::vector<Token>& tokens) {
+  static constexpr std::u16string_view kClauseWords[] = {
+      u"SELECT", u"DISTINCT", u"FROM",  u"WHERE", u"ORDER", u"BY",    u"GROUP", u"HAVING", u"INSERT",
+      u"INTO",   u"VALUES",   u"UPDATE", u"SET",  u"DELETE", u"INNER", u"LEFT", u"RIGHT",  u"OUTER",
+      u"JOIN",   u"ON",       u"UNION", u"AS",    u"ASC",   u"DESC"};
+  std::vector<bool> opensSubquery;  // one entry per open parenthesis
+  std::size_t subqueries = 0;
+  for (std::size_t i = 0; tokens[i].kind != Tok::End; ++i) {
+    const Token& tok = tokens[i];
+    if (isPunct(tok, u"(")) {
+      opensSubquery.push_back(isWord(tokens[i + 1], u"SELECT"));
+      if (opensSubquery.back()) ++subqueries;
+    } else if (isPunct(tok, u")")) {
+      if (opensSubquery.empty()) continue;  // the writer names an unmatched one
+      if (opensSubquery.back()) --subqueries;
+      opensSubquery.pop_back();
+    } else if (subqueries == 0 && tok.kind == Tok::Word) {
+      for (std::u16string_view word : kClauseWords)
+        if (equalsIgnoreCase(tok.text, word)) syntaxErrorAt(condition, tok);
+    }
+  }
+}
+
+}  // namespace
+
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve) {
   const auto tokens = tokenize(condition);
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
+  requireOneExpression(condition, tokens);
   ExpressionWriter writer(tokens, condition, resolve);
   std::size_t at = 0;
   return "(" + writer.expression(at, tokens.size() - 1) + ")";

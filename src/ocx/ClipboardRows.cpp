@@ -82,11 +82,49 @@ PasteCells::Cell PasteCells::next(bool firstOfRecord) {
   return {text_.substr(start, end - start), false};
 }
 
+namespace {
+
+// A cell in the copy's own form of a number: the number-to-text rule's blank
+// or minus, digits with a point, an exponent (" .5", "-1.5E-07"). Under a
+// locale whose decimal separator is not the point, the numeric test refuses
+// " .5" (a thousands separator may not lead), yet the copy wrote it.
+bool isCopiedNumber(std::u16string_view cell) noexcept {
+  std::size_t i = 0;
+  if (i < cell.size() && (cell[i] == u' ' || cell[i] == u'-')) ++i;
+  const auto digits = [&] {
+    const std::size_t from = i;
+    while (i < cell.size() && cell[i] >= u'0' && cell[i] <= u'9') ++i;
+    return i - from;
+  };
+  std::size_t mantissa = digits();
+  if (i < cell.size() && cell[i] == u'.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < cell.size() && cell[i] == u'E') {
+    ++i;
+    if (i < cell.size() && (cell[i] == u'+' || cell[i] == u'-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == cell.size();
+}
+
+}  // namespace
+
 std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType) {
   if (fieldType == frame::FieldType::Date) {
     if (const auto date = tryParseDate(cell)) return Variant::date(std::trunc(*date));
   }
-  if ((fieldType != frame::FieldType::Text && isNumericText(cell)) || fieldType == frame::FieldType::Boolean) return Variant(leadingNumber(cell));
+  if ((fieldType != frame::FieldType::Text && isNumericText(cell)) || fieldType == frame::FieldType::Boolean)
+    return Variant(leadingNumber(cell));
+  if (fieldType != frame::FieldType::Text && isCopiedNumber(cell)) {
+    try {
+      return Variant(leadingNumber(cell));
+    } catch (const Error&) {
+      // Beyond a double ("1E999"): no number the copy wrote, and the engine judges the text.
+    }
+  }
   if (cell.empty()) return std::nullopt;
   const std::size_t end = cell.find_last_not_of(u' ');
   return Variant(cell.substr(0, end == std::u16string_view::npos ? 0 : end + 1));

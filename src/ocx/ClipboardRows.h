@@ -52,7 +52,8 @@ class TARNWICK_API PasteCells {
 // cell, which leaves the field as AddNew made it. Only a date field takes a
 // cell as a date (its day, any time dropped): in many locales a number such
 // as 1.5 reads as a date too, and a text field keeps its text as written.
-// A cell that reads as a number, for any field but a text field, and every
+// A cell that reads as a number (or has the copy's own form of one, " .5"
+// under any locale), for any field but a text field, and every
 // cell for a yes/no field, stores the number the cell starts with (0 when it
 // starts with none); any other cell stores its text without trailing blanks.
 TARNWICK_API std::optional<Variant> pasteValue(std::u16string_view cell, frame::FieldType fieldType);

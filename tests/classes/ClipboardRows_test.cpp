@@ -66,6 +66,27 @@ TEST(ClipboardRows, CopiedDatesReadBackInEveryLocale) {
   }
 }
 
+TEST(ClipboardRows, CopiedNumbersReadBackInEveryLocale) {
+  // The copy writes numbers with a point and without a zero before it; under
+  // de-DE the point is the thousands separator, and " .5" reads as no number.
+  for (const Locale& locale : {Locale::enUS(), Locale::deDE()}) {
+    LocaleScope scope(locale);
+    for (double v : {0.5, -0.25, 0.3, 1.5, 1234.5, 1.5E-07, -2E+15, 0.0}) {
+      for (frame::FieldType type : {frame::FieldType::Double, frame::FieldType::Currency, frame::FieldType::Long}) {
+        const std::u16string text = copied(Variant(v));
+        const auto stored = pasteValue(text, type);
+        ASSERT_TRUE(stored.has_value()) << toUtf8(text);
+        EXPECT_EQ(stored->vt, VT_R8) << toUtf8(text);
+        EXPECT_EQ(stored->dblVal, v) << toUtf8(text);
+        EXPECT_EQ(copied(*stored), text);
+      }
+    }
+    // What is not the copy's form stays text, as before.
+    for (const char16_t* cell : {u" .", u"-", u" 1.5E", u".5.5", u"1E5x"})
+      EXPECT_EQ(pasteValue(cell, frame::FieldType::Double)->vt, VT_BSTR) << toUtf8(cell);
+  }
+}
+
 TEST(ClipboardRows, PasteValueByFieldType) {
   LocaleScope de(Locale::deDE());
   const auto stored = [](std::u16string_view cell, frame::FieldType type) { return pasteValue(cell, type); };

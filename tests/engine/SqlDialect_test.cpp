@@ -113,6 +113,24 @@ TEST(SqlDialect, SyntaxErrorsNameTheTokenAtFault) {
   EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");
 }
 
+TEST(SqlDialect, AConditionCarriesNoClauseOfAStatement) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object orders(db.call(u"OpenRecordset", u"Orders", 2));
+  using Expected = std::pair<std::int32_t, std::u16string>;
+  const auto syntaxError = [](const char16_t* condition, const char16_t* note) {
+    return Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression '" +
+                                           std::u16string(condition) + u"'. " + note);
+  };
+  const char16_t* joined = u"Qty Mod Count(*) From Customers Inner Join Orders On Customers.CustomerId = Qty";
+  EXPECT_EQ(failure([&] { orders.call(u"FindFirst", joined); }), syntaxError(joined, u"(at character 18: 'From')"));
+  const char16_t* unioned = u"Qty > 1 Union Select * From Orders";
+  EXPECT_EQ(failure([&] { orders.call(u"FindFirst", unioned); }), syntaxError(unioned, u"(at character 9: 'Union')"));
+  // Inside a subquery the words are the subquery's own.
+  EXPECT_EQ(failure([&] { orders.call(u"FindFirst", u"Qty In (Select Qty From Orders Where OrderId > 3)"); }).first, 0);
+  EXPECT_FALSE(toBool(orders.get(u"NoMatch")));
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");

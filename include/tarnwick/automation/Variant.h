@@ -16,6 +16,12 @@
 
 namespace tarnwick {
 
+// The record member's pair (reserved: it keeps the platform's 24-byte size).
+struct VariantRecord {
+  void* pvRecord;
+  void* pRecInfo;
+};
+
 struct VARIANT {
   VARTYPE vt;
   std::uint16_t wReserved1;
@@ -53,10 +59,7 @@ struct VARIANT {
     SAFEARRAY** pparray;
     VARIANT* pvarVal;
     void* byref;
-    struct {
-      void* pvRecord;
-      void* pRecInfo;
-    } record;  // reserved: keeps the platform's 24-byte size
+    VariantRecord record;
   };
 };
 static_assert(sizeof(VARIANT) == 24);
