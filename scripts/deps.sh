@@ -2,13 +2,14 @@
 # Installs the Debian packages the build needs, when any is missing: the
 # compilers (g++ for developers' builds, clang with its sanitizer and fuzzer
 # runtimes for the test build) and test tools, SQLite, pybind11, Qt 6 Widgets
-# and UiTools for the Qt host and the sample front end, a font so its
+# and UiTools for the Qt host and the sample front end, Qt's SQLite driver
+# (the Qt host's benchmark baseline), a font so its
 # screenshots show text, and for the front end's test under real windows an X
 # server without a screen and a source of keyboard and mouse events.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
   pybind11-dev python3-dev python3-pytest
-  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core
   xvfb xdotool)
 missing=()
 for p in "${packages[@]}"; do

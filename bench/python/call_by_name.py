@@ -2,7 +2,10 @@
 """The cost of calling a routine by name from Python, next to the cost of a
 plain Python method call, measured in the same run.
 
-    PYTHONPATH=<build>/python /usr/bin/python3 bench/python/call_by_name.py [--quick]
+    PYTHONPATH=<build>/python /usr/bin/python3 bench/python/call_by_name.py [--quick] [--only ours|baseline]
+
+--only runs one side alone (the routine by name, or the plain method) a
+fixed number of times, for an instruction counter (bench/callgrind.sh).
 """
 import sys
 import timeit
@@ -46,6 +49,13 @@ def main():
     grid = Grid()
     # The routine reads a missing file's value: no disk write, little work inside.
     missing = "/nonexistent/tarnwick-bench.ini"
+
+    if "--only" in sys.argv:
+        runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 1
+        ours = sys.argv[sys.argv.index("--only") + 1] == "ours"
+        for _ in range(runs * 20_000):
+            api.GetIniValue("S", "K", missing) if ours else plain.GetIniValue("S", "K", missing)
+        return
 
     base = measure("plain Python method call, three arguments", lambda: plain.GetIniValue("S", "K", missing), number)
     measure("routine by name: APIWrapper.GetIniValue", lambda: api.GetIniValue("S", "K", missing), number, base)
