@@ -128,6 +128,10 @@ class Cursor {
   // nothing found sets NoMatch and leaves the current record.
   void moveToFound(Statement& s);
   std::string conditionSql(std::u16string_view condition) const;
+  // The statement that finds the first record (last, when `backward`) that
+  // meets the condition and `extra`; 3075 naming `condition` when the
+  // storage cannot parse it.
+  Statement& findStatement(const std::string& extra, bool backward, std::u16string_view condition);
 
   void close() noexcept;
   bool closed() const noexcept { return closed_; }
@@ -237,6 +241,7 @@ class Cursor {
   bool noMatch_ = false;
   std::u16string lastCondition_;
   std::string lastConditionSql_;
+  std::vector<RawValue> lastConditionValues_;
 };
 
 // A value converted for a field, as an assignment stores it: 3421 when it

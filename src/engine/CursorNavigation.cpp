@@ -255,11 +255,29 @@ std::string Cursor::conditionSql(std::u16string_view condition) const {
   return sql;
 }
 
+Statement& Cursor::findStatement(const std::string& extra, bool backward, std::u16string_view condition) {
+  try {
+    return connection().cached("SELECT rowid FROM " + table().quoted + where(extra) + orderClause(backward) + " LIMIT 1");
+  } catch (const Error& e) {
+    if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, condition);
+    throw;
+  }
+}
+
+// The condition's values are parameters, so each shape of condition is
+// compiled once however its values change. A new condition is read by the
+// storage before anything moves, as the statement a FindFirst runs, so that
+// what it cannot parse is refused at once.
 void Cursor::find(FindKind kind, std::u16string_view condition) {
   checkOpen();
   forwardOnlyRefuses();
+  Statement* checked = nullptr;
   if (condition != lastCondition_ || lastConditionSql_.empty()) {
-    lastConditionSql_ = conditionSql(condition);
+    std::vector<RawValue> values;
+    std::string sql = translateCondition(condition, tableResolver(table()), &values);
+    checked = &findStatement(sql, false, condition);
+    lastConditionSql_ = std::move(sql);
+    lastConditionValues_ = std::move(values);
     lastCondition_ = std::u16string(condition);
   }
   endEdit();
@@ -280,9 +298,10 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
       extra += " AND " + beyond(*values, key, backward, binds);
     }
   }
-  Statement& s = connection().cached("SELECT rowid FROM " + table().quoted + where(extra) + orderClause(backward) +
-                                     " LIMIT 1");
-  for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
+  Statement& s = kind == FindKind::First && checked ? *checked : findStatement(extra, backward, condition);
+  int at = 0;
+  for (const RawValue& value : lastConditionValues_) s.bind(++at, value);
+  for (const RawValue& value : binds) s.bind(++at, value);
   moveToFound(s);
 }
 

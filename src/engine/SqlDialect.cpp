@@ -37,11 +37,13 @@ void requireOneExpression(std::u16string_view condition, const std::vector<Token
 
 }  // namespace
 
-std::string translateCondition(std::u16string_view condition, const Resolver& resolve) {
+std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
+                               std::vector<RawValue>* parameters) {
   const auto tokens = tokenize(condition);
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
   ExpressionWriter writer(tokens, condition, resolve);
+  writer.collectParameters(parameters);
   std::size_t at = 0;
   return "(" + writer.expression(at, tokens.size() - 1) + ")";
 }

@@ -24,7 +24,9 @@ namespace tarnwick::engine {
 
 // A condition: the storage's expression. Errors: 3075 naming the text and
 // the token at fault for a syntax error, 3464 for a text compared with a number field.
-std::string translateCondition(std::u16string_view condition, const Resolver& resolve);
+// With `parameters`, its values are parameters, collected there in order.
+std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
+                               std::vector<RawValue>* parameters = nullptr);
 
 struct SortItem {
   std::u16string qualifier;

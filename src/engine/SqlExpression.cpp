@@ -6,6 +6,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
+#include <charconv>
 #include <cstdio>
 
 namespace tarnwick::engine {
@@ -38,6 +39,23 @@ std::string numberLiteral(double value) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
   return buffer;
+}
+
+// A number as the storage reads it: digits alone are an integer (a real
+// when too large for one); a point or an exponent makes a real. Nothing
+// for a text the storage would refuse (two points), which stays in the SQL
+// so that the storage's refusal stays the same.
+std::optional<RawValue> numberValue(std::u16string_view text) {
+  const std::string digits = toUtf8(text);
+  const char* first = digits.data();
+  const char* last = first + digits.size();
+  if (digits.find_first_of(".eE") == std::string::npos) {
+    std::int64_t whole = 0;
+    if (const auto [end, ec] = std::from_chars(first, last, whole); ec == std::errc() && end == last) return whole;
+  }
+  double real = 0;
+  if (const auto [end, ec] = std::from_chars(first, last, real); ec == std::errc() && end == last) return real;
+  return std::nullopt;
 }
 
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
@@ -86,18 +104,19 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       continue;
     }
     if (tok.kind == Tok::Text) {
-      emit(textLiteral(tok.text));
+      emit(parameters_ ? parameter(toUtf8(tok.text)) : textLiteral(tok.text));
       operand = Operand::Text;
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Number) {
-      emit(toUtf8(tok.text));
+      const auto number = parameters_ ? numberValue(tok.text) : std::nullopt;
+      emit(number ? parameter(*number) : toUtf8(tok.text));
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Date) {
       const auto date = tryParseDate(tok.text, Locale::enUS());
       if (!date) syntaxErrorAt(whole_, tok);
-      emit(numberLiteral(*date));
+      emit(parameters_ ? parameter(*date) : numberLiteral(*date));
       isOperand = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
@@ -175,6 +194,11 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   }
   if (depth != 0) syntaxErrorAt(whole_, t_[at]);
   return out;
+}
+
+std::string ExpressionWriter::parameter(RawValue value) {
+  parameters_->push_back(std::move(value));
+  return "?";
 }
 
 std::string ExpressionWriter::functionName(const Token& tok) {

@@ -2,6 +2,7 @@
 // Private to the engine: expressions of the dialect written as the storage's
 // (SQLite's) SQL, token by token: names resolved to columns, literals in the
 // storage's form, the dialect's functions and operators by the storage's.
+#include "Connection.h"
 #include "EngineTypes.h"
 #include "SqlLexer.h"
 
@@ -27,6 +28,11 @@ class ExpressionWriter {
   ExpressionWriter(const std::vector<Token>& tokens, std::u16string_view whole, const Resolver& resolve)
       : t_(tokens), whole_(whole), resolve_(resolve) {}
 
+  // With `parameters`, the expression's texts, numbers and dates are written
+  // as parameters (?) and their values collected in order, so that
+  // expressions that differ only in their values make the same statement.
+  void collectParameters(std::vector<RawValue>* parameters) noexcept { parameters_ = parameters; }
+
   // The expression from token `at` up to token `end` (not included), which
   // the caller found by `expressionEnd`. Errors: 3075 at the token at fault,
   // 3464 for a text compared with a number field, 3085 for a function the
@@ -35,11 +41,14 @@ class ExpressionWriter {
 
  private:
   std::string functionName(const Token& tok);
+  // A literal collected as a parameter: its place in the SQL.
+  std::string parameter(RawValue value);
 
   const std::vector<Token>& t_;
   std::u16string_view whole_;
   const Resolver& resolve_;
   bool lastWasOperand_ = false;
+  std::vector<RawValue>* parameters_ = nullptr;
 };
 
 // Where an expression starting at token `at` ends: the first token at

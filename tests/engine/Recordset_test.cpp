@@ -331,6 +331,37 @@ TEST(Recordset, FindWithTextsNumbersDatesAndPatterns) {
   EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"Orders")), u"OrderId"), u"1,2,3,4,5");  // nothing ran
 }
 
+// Conditions of one shape whose values change from call to call: each call
+// finds by its own values, never by an earlier call's, and numbers read as
+// the storage reads them (integers, reals, an integer too large for 64 bits).
+TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  const auto find = [&](const char16_t* how, const char16_t* condition) -> std::int32_t {
+    rs.call(how, condition);
+    return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
+  };
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Nobody'"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindNext", u"Customer = 'Smith'"), 3);
+  EXPECT_EQ(find(u"FindNext", u"Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindPrevious", u"Customer = 'Smith'"), 3);
+  EXPECT_EQ(find(u"FindLast", u"Customer = 'Smith'"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5.0"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 0.5e1"), 1);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 005"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Qty < 99999999999999999999"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty > 99999999999999999999"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #1/15/1998#"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #1/16/1998#"), 0);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 1.2.3"); }), errc::SyntaxError);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'J*' and Qty > 0"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'M*' and Qty > 0"), 4);
+}
+
 TEST(Recordset, SortAndFilterMakeNewRecordsets) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
