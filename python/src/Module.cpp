@@ -283,17 +283,24 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   }
   const Object object = self.object();
   const DISPID id = object.idOf(member);
-  try {
-    return fromVariant(object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr));
-  } catch (const Error& e) {
-    // A method, or a property that takes indexes: handed out to be called
-    // or indexed.
-    if (e.number() != errc::MemberNotSupported && e.number() != errc::ArgumentNotOptional &&
-        e.number() != errc::WrongArgumentCount)
-      throw;
-    dropPendingCause();
-    return py::cast(BoundMember{self.pointer(), id, member});
-  }
+  // A method, or a property that takes indexes, refuses a plain get; it is
+  // then handed out to be called or indexed. The refusal is read from
+  // Invoke's result rather than thrown and caught, as it comes on every
+  // access of a method (rs.MoveNext in a loop).
+  DISPPARAMS none;
+  Variant result;
+  EXCEPINFO info;
+  UINT argErr = 0;
+  const HRESULT hr = object.get()->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, &argErr);
+  if (succeeded(hr)) return fromVariant(result);
+  const std::int32_t number = errorNumberFromResult(hr == DISP_E_EXCEPTION ? info.scode : hr);
+  if (number != errc::MemberNotSupported && number != errc::ArgumentNotOptional && number != errc::WrongArgumentCount)
+    throwInvokeFailure(hr, info);
+  SysFreeString(info.bstrDescription);
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrHelpFile);
+  dropPendingCause();
+  return py::cast(BoundMember{self.pointer(), id, member});
 }
 
 void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
