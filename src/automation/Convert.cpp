@@ -2,6 +2,7 @@
 #include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Error.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -233,6 +234,42 @@ std::u16string numberToText(const Variant& number) {
   return withPlain(number, [](const Variant& plain) -> std::u16string {
     if (plain.type() == VT_DECIMAL) return decimalToNumberText(plain.decimalValue());
     return numberToText(toDouble(plain));
+  });
+}
+
+namespace {
+
+void appendWhole(std::u16string& out, std::int64_t v, bool blankBeforePositive) {
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
+  (void)ec;
+  if (blankBeforePositive && v >= 0) out += u' ';
+  out.append(digits, end);
+}
+
+}  // namespace
+
+void appendText(std::u16string& out, const Variant& value) {
+  withPlain(value, [&](const Variant& plain) {
+    switch (plain.type()) {
+      case VT_I2: return appendWhole(out, plain.iVal, false);
+      case VT_I4: return appendWhole(out, plain.lVal, false);
+      case VT_I8: return appendWhole(out, plain.llVal, false);
+      case VT_UI1: return appendWhole(out, plain.bVal, false);
+      case VT_BSTR: out += view(plain.bstrVal); return;
+      default: out += toText(plain);
+    }
+  });
+}
+
+void appendNumberText(std::u16string& out, const Variant& value) {
+  withPlain(value, [&](const Variant& plain) {
+    switch (plain.type()) {
+      case VT_I2: return appendWhole(out, plain.iVal, true);
+      case VT_I4: return appendWhole(out, plain.lVal, true);
+      case VT_UI1: return appendWhole(out, plain.bVal, true);
+      default: out += numberToText(plain);
+    }
   });
 }
 

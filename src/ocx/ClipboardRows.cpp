@@ -51,8 +51,8 @@ void appendCopyText(std::u16string& out, const Variant& value) {
       return;
     }
     default:
-      if (isNumeric(plain)) out += numberToText(plain);
-      else out += toText(plain);
+      if (isNumeric(plain)) appendNumberText(out, plain);
+      else appendText(out, plain);
   }
 }
 

@@ -25,7 +25,7 @@ namespace {
 // text, does not stop the fill: Null is an empty cell, anything else its
 // automation text form.
 void appendCell(std::u16string& row, const Variant& value) {
-  if (!value.isNull()) row += toText(value);
+  if (!value.isNull()) appendText(row, value);
 }
 
 // A field of the record source as the fill reads it, once for all records.
@@ -74,7 +74,7 @@ void fillGridWithRecords(Call& call) {
     for (const ShownField& f : *fields) {
       const Variant value = getById(f.field, f.valueId);
       // A long integer keeps its leading blank (or minus sign); Null has no digits (Error 94).
-      if (f.isLong) row += numberToText(toDouble(value));
+      if (f.isLong) appendNumberText(row, value);
       else appendCell(row, value);
       row += u'\t';
     }

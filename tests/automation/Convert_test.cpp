@@ -30,6 +30,46 @@ TEST(ValueConversion, ToTextFollowsTheLocale) {
   EXPECT_EQ(toText(Variant::date(36525.5)), u"31.12.1999 12:00:00");
 }
 
+// Appending a value's text or its number-to-text form gives what toText and
+// numberToText(toDouble) give, whole numbers included (they take a shorter
+// way), with the same errors.
+TEST(ValueConversion, AppendedTextsMatchTheConversions) {
+  LocaleScope scope(Locale::deDE());
+  const Variant values[] = {Variant(0),
+                            Variant(7),
+                            Variant(-7),
+                            Variant(INT32_MAX),
+                            Variant(INT32_MIN),
+                            Variant(std::int16_t{-32768}),
+                            Variant(std::uint8_t{255}),
+                            Variant(std::int64_t{-9007199254740993}),
+                            Variant(2.5),
+                            Variant(-0.25),
+                            Variant(true),
+                            Variant(CY{125000}),
+                            Variant::date(36525.5),
+                            Variant(u"12"),
+                            Variant(u"text")};
+  for (const Variant& value : values) {
+    std::u16string text = u"a";
+    appendText(text, value);
+    EXPECT_EQ(text, u"a" + toText(value));
+    Variant held = value;
+    std::u16string viaReference;
+    appendText(viaReference, Variant::refTo(&held));
+    EXPECT_EQ(viaReference, toText(value));
+    if (!isNumeric(value)) continue;
+    std::u16string number = u"b";
+    appendNumberText(number, value);
+    EXPECT_EQ(number, u"b" + numberToText(toDouble(value)));
+  }
+  std::u16string out;
+  EXPECT_EQ(errorOf([&] { appendText(out, Variant::null()); }), errc::InvalidUseOfNull);
+  EXPECT_EQ(errorOf([&] { appendNumberText(out, Variant::null()); }), errc::InvalidUseOfNull);
+  EXPECT_EQ(errorOf([&] { appendNumberText(out, Variant(u"text")); }), errc::TypeMismatch);
+  EXPECT_EQ(out, u"");
+}
+
 TEST(ValueConversion, ToNumbersRoundAndCheckRanges) {
   LocaleScope scope(Locale::enUS());
   EXPECT_EQ(toInt16(Variant(2.5)), 2);

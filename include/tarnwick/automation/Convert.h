@@ -37,6 +37,11 @@ TARNWICK_API std::u16string toText(const Variant& value);
 // every digit (" .5", "-79228162514264337593543950335"), any other number
 // by its double (numberToText in Number.h).
 TARNWICK_API std::u16string numberToText(const Variant& number);
+// Appends the value's text (toText) to `out`, and its number by the
+// number-to-text rule (numberToText) to `out`, with the same
+// errors. Whole numbers are written digit by digit, never through a double.
+TARNWICK_API void appendText(std::u16string& out, const Variant& value);
+TARNWICK_API void appendNumberText(std::u16string& out, const Variant& value);
 
 // The value changed to type `vt` (VariantChangeType); references are followed.
 TARNWICK_API Variant changeType(const Variant& value, VARTYPE vt);
