@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace tarnwick {
 
@@ -159,24 +161,46 @@ void generalDate(std::u16string& out, const DateParts& p, const Locale& locale, 
   formatPattern(out, p, locale.longTimePattern, locale, depth + 1);
 }
 
+// A pattern read into its tokens, whose texts point into its own copy.
+struct TokenisedPattern {
+  std::u16string text;
+  std::vector<PatternToken> tokens;
+  // An AM/PM token anywhere in the pattern puts its hours on the 12-hour clock.
+  bool twelveHour = false;
+};
+
+// The same few patterns (the locale's short date and long time) format every
+// date of a grid or a file, so the last ones each thread used are kept read.
+// Shared, so that a pattern in use stays alive while a nested one (ddddd
+// inside a pattern) replaces it.
+std::shared_ptr<const TokenisedPattern> tokenised(std::u16string_view pattern) {
+  constexpr std::size_t kKept = 4;
+  thread_local std::array<std::shared_ptr<const TokenisedPattern>, kKept> kept;
+  thread_local std::size_t oldest = 0;
+  for (const auto& entry : kept)
+    if (entry && entry->text == pattern) return entry;
+  auto read = std::make_shared<TokenisedPattern>();
+  read->text = std::u16string(pattern);
+  const std::u16string_view text = read->text;
+  for (std::size_t i = 0; i < text.size();) {
+    read->tokens.push_back(patternToken(text, i));
+    read->twelveHour = read->twelveHour || isMarkerKind(read->tokens.back().kind);
+    i = read->tokens.back().next;
+  }
+  kept[oldest] = read;
+  oldest = (oldest + 1) % kKept;
+  return read;
+}
+
 void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
                    int depth) {
-  // An AM/PM token anywhere in the pattern puts its hours on the 12-hour clock.
-  // Every AM/PM token begins with an a, so most patterns need no second look.
-  bool twelveHour = false;
-  const bool mayHaveMarker = pattern.find_first_of(u"aA") != std::u16string_view::npos;
-  for (std::size_t i = 0; mayHaveMarker && i < pattern.size() && !twelveHour;) {
-    const PatternToken token = patternToken(pattern, i);
-    twelveHour = isMarkerKind(token.kind);
-    i = token.next;
-  }
+  const std::shared_ptr<const TokenisedPattern> read = tokenised(pattern);
+  const bool twelveHour = read->twelveHour;
   const bool pm = p.hour >= 12;
   // m and mm directly after an hour are minutes; literal text and separators
   // in between do not count ("hh:mm", "h \"h\" m").
   bool afterHour = false;
-  for (std::size_t i = 0; i < pattern.size();) {
-    const PatternToken token = patternToken(pattern, i);
-    i = token.next;
+  for (const PatternToken& token : read->tokens) {
     bool hour = false;
     switch (token.kind) {
       case PatternKind::Literal:

@@ -61,13 +61,15 @@ std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
     rs.put(u"Bookmark", marks_.back());
     rs.call(u"MoveNext");
   }
+  // The members of the walk, looked up once for the batch.
+  const DISPID eofId = rs.idOf(u"EOF"), bookmarkId = rs.idOf(u"Bookmark"), moveNextId = rs.idOf(u"MoveNext");
   while (marks_.size() - before < count) {
-    if (atEnd(rs)) {
+    if (toBool(rs.invoke(eofId, DISPATCH_PROPERTYGET, {}, nullptr))) {
       complete_ = true;
       break;
     }
-    marks_.push_back(rs.get(u"Bookmark"));
-    rs.call(u"MoveNext");
+    marks_.push_back(rs.invoke(bookmarkId, DISPATCH_PROPERTYGET, {}, nullptr));
+    rs.invoke(moveNextId, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, nullptr);
   }
   kept.restore();
   return marks_.size() - before;
