@@ -3,7 +3,7 @@
 # callgrind, which stays steady on a busy machine where wall-clock times do
 # not. Not part of CI: it takes several minutes.
 #
-#   bench/callgrind.sh [build-dir] [row-filter]
+#   bench/callgrind.sh [build-dir] [row-regex]
 #
 # The build directory (default build/rel) should be a Release build with the
 # benchmarks and the Python module. Each row prints the instructions of the
@@ -25,7 +25,7 @@ printf '%-48s %16s %16s %8s\n' path instructions baseline ratio
 # callgrind output $1.
 inclusive() {
   callgrind_annotate --inclusive=yes --threshold=100 "$1" 2>/dev/null |
-    awk -v name="$2" 'index($0, name) { gsub(",", "", $1); sum += $1 } END { printf "%d", sum }'
+    awk -v name="$2" 'index($0, name) { gsub(",", "", $1); sum += $1 } END { printf "%.0f", sum }'
 }
 
 row() {
@@ -34,7 +34,7 @@ row() {
 
 # A C++ benchmark: label, binary, benchmark filter.
 bench() {
-  [[ -z "$only" || "$1" == *"$only"* ]] || return 0
+  [[ -z "$only" || "$1" =~ $only ]] || return 0
   local file="$out/cg.$RANDOM"
   valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$file" \
     --toggle-collect='tarnwick::bench::timeOurs*' --toggle-collect='tarnwick::bench::timeBaseline*' \
@@ -46,19 +46,19 @@ bench() {
 pythonRun() {
   local file="$out/py.$RANDOM"
   PYTHONPATH="$build/python" valgrind --tool=callgrind --callgrind-out-file="$file" /usr/bin/python3 "$@" >/dev/null 2>&1
-  callgrind_annotate "$file" 2>/dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1; exit }'
+  callgrind_annotate "$file" 2>/dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); printf "%.0f", $1; exit }'
 }
 
 # A Python benchmark: label, script; the loop's cost is a run of two rounds
 # less a run of one.
 python() {
-  [[ -z "$only" || "$1" == *"$only"* ]] || return 0
+  [[ -z "$only" || "$1" =~ $only ]] || return 0
   local counts=()
   for side in ours baseline; do
     local one two
     one=$(pythonRun "$2" --only "$side" --runs 1)
     two=$(pythonRun "$2" --only "$side" --runs 2)
-    counts+=($((two - one)))
+    counts+=("$(awk -v a="$two" -v b="$one" 'BEGIN { printf "%.0f", a - b }')")
   done
   row "$1" "${counts[0]}" "${counts[1]}"
 }
