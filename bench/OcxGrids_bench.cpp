@@ -84,7 +84,11 @@ struct FillSetup {
 
 void BM_FillGridWithRecords(benchmark::State& state) {
   const FillSetup setup;
-  const auto& [file, db, form, grid, ocx] = setup;
+  // Named references, not a structured binding: the lambdas below capture them.
+  const auto& file = setup.file;
+  const Object& db = setup.db;
+  const Object& grid = setup.grid;
+  const Object& ocx = setup.ocx;
   sqlite3* raw = nullptr;
   sqlite3_open(file.c_str(), &raw);
   double routine = 0, rawTime = 0;

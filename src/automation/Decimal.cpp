@@ -15,8 +15,6 @@ namespace {
 // GCC and Clang have 128-bit integers; `__extension__` tells -Wpedantic so.
 __extension__ typedef unsigned __int128 u128;
 
-constexpr u128 kMagnitudeLimit = u128{1} << 96;
-
 // The largest power of ten a 64-bit step multiplies or divides by.
 constexpr std::uint64_t kTenPow19 = 10'000'000'000'000'000'000u;
 

@@ -11,6 +11,7 @@
 #include "../../src/engine/SchemaCatalogue.h"
 #include "../../src/engine/SqlDialect.h"
 
+#include <tarnwick/engine/DBEngine.h>
 #include <tarnwick/engine/SampleDatabase.h>
 
 #include <memory>
@@ -24,7 +25,7 @@ struct Storage {
   Storage() {
     const std::filesystem::path file = fuzz::scratchFolder() / "orders.db";
     createSampleDatabase(file, 5);
-    connection = std::make_unique<Connection>(file, false, true);
+    connection = std::make_unique<Connection>(file, false, true, DBEngine::kDefaultBusyTimeout);
     catalogue = std::make_unique<SchemaCatalogue>(*connection);
   }
   std::unique_ptr<Connection> connection;
