@@ -85,9 +85,10 @@ void BoundRows::fetchAll(const Object& rs) {
 }
 
 std::optional<std::size_t> BoundRows::find(const Object& rs, const Variant& mark) {
+  const std::u16string key = bookmarkKey(mark);  // once, not once per row compared
   for (std::size_t i = 0;; ++i) {
     if (i == marks_.size() && (complete_ || fetchMore(rs, kBatch) == 0)) return std::nullopt;
-    if (sameBookmark(marks_[i], mark)) return i;
+    if (bookmarkKey(marks_[i]) == key) return i;
   }
 }
 

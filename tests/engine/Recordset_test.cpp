@@ -278,14 +278,17 @@ TEST(Recordset, SeekOnSingleAndCompositeKeys) {
   EXPECT_EQ(errorOf([&] { dynaset.call(u"Seek", u"=", 1); }), errc::OperationNotSupported);
 }
 
+// Runs a Find method; the OrderId of the record found, or 0 when none matched.
+std::int32_t foundOrder(const Object& rs, const char16_t* how, const char16_t* condition) {
+  rs.call(how, condition);
+  return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
+}
+
 TEST(Recordset, FindWithTextsNumbersDatesAndPatterns) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
-  const auto find = [&](const char16_t* how, const char16_t* condition) -> std::int32_t {
-    rs.call(how, condition);
-    return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
-  };
+  const auto find = [&](const char16_t* how, const char16_t* condition) { return foundOrder(rs, how, condition); };
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
   EXPECT_EQ(find(u"FindNext", u"Customer = 'Smith'"), 3);
   EXPECT_EQ(find(u"FindNext", u"Customer = 'Smith'"), 0);
@@ -338,10 +341,7 @@ TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
-  const auto find = [&](const char16_t* how, const char16_t* condition) -> std::int32_t {
-    rs.call(how, condition);
-    return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
-  };
+  const auto find = [&](const char16_t* how, const char16_t* condition) { return foundOrder(rs, how, condition); };
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Miller'"), 4);
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Nobody'"), 0);
