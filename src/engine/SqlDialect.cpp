@@ -2,6 +2,8 @@
 
 #include "SqlLexer.h"
 
+#include <algorithm>
+
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
@@ -35,6 +37,155 @@ void requireOneExpression(std::u16string_view condition, const std::vector<Token
   }
 }
 
+// A condition's shape: operands joined by operators, each operator between
+// two operands (or before one, for Not and a sign), parentheses and
+// function calls balanced. The writer turns tokens into the storage's
+// words one by one, so a stray operator ("Qty < 0 * *", "Qty + Or 1")
+// would otherwise reach the storage and be refused there in its words,
+// not the dialect's. A subquery, "(Select ...)", is a statement: its
+// words are left to the storage's parser, as a statement's are.
+class ConditionShape {
+ public:
+  ConditionShape(std::u16string_view text, const std::vector<Token>& tokens) : text_(text), t_(tokens) {}
+
+  void check() {
+    disjunction();
+    if (t_[at_].kind != Tok::End) fail();
+  }
+
+ private:
+  [[noreturn]] void fail() const { syntaxErrorAt(text_, t_[at_]); }
+  const Token& peek(std::size_t ahead = 0) const {
+    const std::size_t i = std::min(at_ + ahead, t_.size() - 1);  // the End token closes the list
+    return t_[i];
+  }
+  void expectPunct(std::u16string_view p) {
+    if (!isPunct(peek(), p)) fail();
+    ++at_;
+  }
+
+  void disjunction() {
+    conjunction();
+    while (isWord(peek(), u"OR")) ++at_, conjunction();
+  }
+  void conjunction() {
+    negation();
+    while (isWord(peek(), u"AND")) ++at_, negation();
+  }
+  void negation() {
+    if (isWord(peek(), u"NOT")) {
+      ++at_;
+      negation();
+    } else {
+      predicate();
+    }
+  }
+  // Comparisons may follow one another, as the storage allows.
+  void predicate() {
+    sum();
+    for (;;) {
+      const bool negated = isWord(peek(), u"NOT") &&
+                           (isWord(peek(1), u"LIKE") || isWord(peek(1), u"BETWEEN") || isWord(peek(1), u"IN"));
+      if (negated) ++at_;
+      const Token& op = peek();
+      if (!negated && isComparison(op)) {
+        ++at_, sum();
+      } else if (isWord(op, u"LIKE")) {
+        ++at_, sum();
+      } else if (isWord(op, u"BETWEEN")) {
+        ++at_, sum();
+        if (!isWord(peek(), u"AND")) fail();
+        ++at_, sum();
+      } else if (isWord(op, u"IN")) {
+        ++at_;
+        if (isPunct(peek(), u"(") && isWord(peek(1), u"SELECT")) {
+          subquery();
+        } else {
+          expectPunct(u"(");
+          list();
+          expectPunct(u")");
+        }
+      } else if (!negated && isWord(op, u"IS")) {
+        ++at_;
+        if (isWord(peek(), u"NOT")) ++at_;
+        if (!isWord(peek(), u"NULL")) fail();
+        ++at_;
+      } else {
+        if (negated) fail();
+        return;
+      }
+    }
+  }
+  void sum() {
+    product();
+    while (isPunct(peek(), u"+") || isPunct(peek(), u"-") || isPunct(peek(), u"&")) ++at_, product();
+  }
+  void product() {
+    signedOperand();
+    while (isPunct(peek(), u"*") || isPunct(peek(), u"/") || isWord(peek(), u"MOD")) ++at_, signedOperand();
+  }
+  void signedOperand() {
+    while (isPunct(peek(), u"-") || isPunct(peek(), u"+")) ++at_;
+    operand();
+  }
+  void list() {
+    disjunction();
+    while (isPunct(peek(), u",")) ++at_, disjunction();
+  }
+  // From "(" before SELECT to its closing parenthesis.
+  void subquery() {
+    int depth = 0;
+    do {
+      if (peek().kind == Tok::End) fail();
+      if (isPunct(peek(), u"(")) ++depth;
+      if (isPunct(peek(), u")")) --depth;
+      ++at_;
+    } while (depth > 0);
+  }
+  void operand() {
+    const Token& tok = peek();
+    switch (tok.kind) {
+      case Tok::Text:
+      case Tok::Number:
+      case Tok::Date: ++at_; return;
+      case Tok::Punct:
+        if (tok.text != u"(") fail();
+        if (isWord(peek(1), u"SELECT")) return subquery();
+        ++at_;
+        disjunction();
+        expectPunct(u")");
+        return;
+      case Tok::End: fail();
+      case Tok::Word:
+        if (isWord(tok, u"EXISTS")) {
+          ++at_;
+          if (!isPunct(peek(), u"(") || !isWord(peek(1), u"SELECT")) fail();
+          return subquery();
+        }
+        if (isWord(tok, u"NULL") || isWord(tok, u"TRUE") || isWord(tok, u"FALSE")) {
+          ++at_;
+          return;
+        }
+        if (isKeyword(tok) || isWord(tok, u"MOD")) fail();
+        if (isPunct(peek(1), u"(")) {
+          at_ += 2;
+          if (isPunct(peek(), u"*") && isPunct(peek(1), u")")) ++at_;
+          else if (!isPunct(peek(), u")")) list();
+          expectPunct(u")");
+          return;
+        }
+        break;
+      case Tok::Name: break;
+    }
+    ++at_;  // a field, possibly qualified
+    if ((isPunct(peek(), u".") || isPunct(peek(), u"!")) && isNameToken(peek(1))) at_ += 2;
+  }
+
+  std::u16string_view text_;
+  const std::vector<Token>& t_;
+  std::size_t at_ = 0;
+};
+
 }  // namespace
 
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
@@ -42,6 +193,7 @@ std::string translateCondition(std::u16string_view condition, const Resolver& re
   const auto tokens = tokenize(condition);
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
+  ConditionShape(condition, tokens).check();
   ExpressionWriter writer(tokens, condition, resolve);
   writer.collectParameters(parameters);
   std::size_t at = 0;

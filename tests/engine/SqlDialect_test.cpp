@@ -131,6 +131,51 @@ TEST(SqlDialect, AConditionCarriesNoClauseOfAStatement) {
   EXPECT_FALSE(toBool(orders.get(u"NoMatch")));
 }
 
+TEST(SqlDialect, AConditionIsOneWellFormedExpression) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object orders(db.call(u"OpenRecordset", u"Orders", 2));
+  using Expected = std::pair<std::int32_t, std::u16string>;
+  // Every operator stands between operands (or before one): a stray one is
+  // the dialect's syntax error at that operator, not the storage's refusal.
+  const std::pair<const char16_t*, const char16_t*> stray[] = {
+      {u"Qty < 0 * * *", u"(at character 11: '*')"},
+      {u"Qty + Or 1", u"(at character 7: 'Or')"},
+      {u"Qty = 5 And", u"(at the end of the text)"},
+      {u"Not", u"(at the end of the text)"},
+      {u"Qty Between 1 Or 5", u"(at character 15: 'Or')"},
+      {u"Qty Is 5", u"(at character 8: '5')"},
+      {u"Qty In 5", u"(at character 8: '5')"},
+      {u"Abs(Qty,) > 1", u"(at character 9: ')')"},
+      {u"(Qty > 1))", u"(at character 10: ')')"},
+      {u"Qty Not = 5", u"(at character 5: 'Not')"},
+      {u"Qty Like", u"(at the end of the text)"},
+  };
+  for (const auto& [text, note] : stray) {
+    const std::u16string condition = text;
+    EXPECT_EQ(failure([&] { orders.call(u"FindFirst", condition); }),
+              Expected(errc::SyntaxError, u"Syntax error (missing operator) in query expression '" +
+                                              condition + u"'. " + note))
+        << toUtf8(condition);
+  }
+  // The dialect's whole range of shapes still reads, and finds.
+  const std::pair<const char16_t*, int> good[] = {
+      {u"Not Qty Between 1 And 5 And Customer Not Like 'S*'", 2},
+      {u"-Qty < -10 Or Qty In (2, 3)", 3},
+      {u"Note Is Not Null And Not (Paid = True)", 3},
+      {u"Abs(-Qty) Mod 4 = 3 And Qty * 2 - 1 > 10", 2},
+      {u"[Orders].[Qty] = 5 And Orders!Customer & 'x' = 'Millerx'", 4},
+      {u"Qty = (Select Max(Qty) From Orders)", 5},
+      {u"Exists (Select * From Customers Where City = 'Bonn') And Qty = +2", 3},
+      {u"OrderDate > #3/1/1998# And Note Is Null", 4},
+  };
+  for (const auto& [text, found] : good) {
+    const std::u16string condition = text;
+    EXPECT_EQ(failure([&] { orders.call(u"FindFirst", condition); }).first, 0) << toUtf8(condition);
+    EXPECT_EQ(toInt32(orders.get(u"Collect", {Variant(u"OrderId")})), found) << toUtf8(condition);
+  }
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
