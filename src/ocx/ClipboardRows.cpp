@@ -88,7 +88,10 @@ namespace {
 // or minus, digits with a point, an exponent (" .5", "-1.5E-07"). Under a
 // locale whose decimal separator is not the point, the numeric test refuses
 // " .5" (a thousands separator may not lead), yet the copy wrote it.
+// Blanks after it are allowed, as the numeric test allows them: otherwise
+// ".5 " would paste as the text ".5", whose copy pastes back as a number.
 bool isCopiedNumber(std::u16string_view cell) noexcept {
+  while (!cell.empty() && cell.back() == u' ') cell.remove_suffix(1);
   std::size_t i = 0;
   if (i < cell.size() && (cell[i] == u' ' || cell[i] == u'-')) ++i;
   const auto digits = [&] {

@@ -81,6 +81,14 @@ TEST(ClipboardRows, CopiedNumbersReadBackInEveryLocale) {
         EXPECT_EQ(copied(*stored), text);
       }
     }
+    // Blanks after a number are no part of it, in every locale: a pasted
+    // ".5 " is the number whose copy pastes back as the same number.
+    for (const char16_t* cell : {u".5 ", u".0  ", u" .5 ", u"-1.5E-07 "}) {
+      const auto stored = pasteValue(cell, frame::FieldType::Currency);
+      ASSERT_TRUE(stored.has_value()) << toUtf8(cell);
+      EXPECT_EQ(stored->vt, VT_R8) << toUtf8(cell);
+      EXPECT_EQ(pasteValue(copied(*stored), frame::FieldType::Currency)->vt, VT_R8) << toUtf8(cell);
+    }
     // What is not the copy's form stays text, as before.
     for (const char16_t* cell : {u" .", u"-", u" 1.5E", u".5.5", u"1E5x"})
       EXPECT_EQ(pasteValue(cell, frame::FieldType::Double)->vt, VT_BSTR) << toUtf8(cell);
