@@ -216,6 +216,14 @@ bool isWritableKey(std::u16string_view name) noexcept {
          !name.empty() && name.front() != u'[' && name.front() != u';';
 }
 
+// Gives a last line without a line end one, before a line is added after
+// it. A last line that ends in a carriage return alone gets only the line
+// feed: a whole "\r\n" after it would leave a stray "\r" in the line.
+void endLine(Line& line, const std::string& newline) {
+  if (!line.end.empty()) return;
+  line.end = line.bytes.ends_with('\r') ? "\n" : newline;
+}
+
 // Applies one write to the lines; false when nothing changes.
 bool edit(std::vector<Line>& lines, std::u16string_view section, OptionalText key, OptionalText value,
           const std::string& newline) {
@@ -264,11 +272,11 @@ bool edit(std::vector<Line>& lines, std::u16string_view section, OptionalText ke
     // A new key goes after the last non-blank line of its section.
     std::size_t at = end;
     while (at > header + 1 && trim(fromUtf8(lines[at - 1].bytes)).empty()) --at;
-    if (lines[at - 1].end.empty()) lines[at - 1].end = newline;
+    endLine(lines[at - 1], newline);
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
     return true;
   }
-  if (!lines.empty() && lines.back().end.empty()) lines.back().end = newline;
+  if (!lines.empty()) endLine(lines.back(), newline);
   Line sectionLine;
   sectionLine.bytes = "[";
   sectionLine.bytes += toUtf8(section);

@@ -105,6 +105,14 @@ TEST_F(Profile, WritesKeepEveryOtherLine) {
   // A file created by the first write, with the section and key.
   EXPECT_NE(iniWrite(u"S", u"k", u"v", file("fresh.ini")), 0);
   EXPECT_EQ(bytes("fresh.ini"), "[S]\r\nk=v\r\n");
+  // A last line that ends in a carriage return alone is ended, not given a
+  // second one, when a line goes after it (in its section or a new one).
+  put("cr.ini", "[Main]\r\nA=1\r");
+  EXPECT_NE(iniWrite(u"Main", u"B", u"2", file("cr.ini")), 0);
+  EXPECT_EQ(bytes("cr.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
+  put("cr.ini", "[Settings]\r");
+  EXPECT_NE(iniWrite(u"New", u"E", u"5", file("cr.ini")), 0);
+  EXPECT_EQ(bytes("cr.ini"), "[Settings]\r\n[New]\r\nE=5\r\n");
   // Text the file cannot hold on one line is refused and nothing changes.
   const std::string before = bytes("w.ini");
   EXPECT_EQ(iniWrite(u"Main", u"K", u"two\nlines", f), 0);
