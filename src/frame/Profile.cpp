@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <mutex>
@@ -248,9 +249,16 @@ bool edit(std::vector<Line>& lines, std::u16string_view section, OptionalText ke
         found = i;
         break;
       }
-  if (!value) {  // delete the key
+  if (!value) {
+    // Deleting a key takes out every line of it in its section: reads give
+    // the first, so a second one left would read as if nothing were deleted.
     if (found == lines.size()) return false;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found));
+    const auto isKey = [&](const Line& line) {
+      return line.kind == Line::Kind::Key && equalsIgnoreCase(line.name, *key);
+    };
+    lines.erase(std::remove_if(lines.begin() + static_cast<std::ptrdiff_t>(found),
+                               lines.begin() + static_cast<std::ptrdiff_t>(end), isKey),
+                lines.begin() + static_cast<std::ptrdiff_t>(end));
     return true;
   }
   if (found != lines.size()) {

@@ -105,6 +105,13 @@ TEST_F(Profile, WritesKeepEveryOtherLine) {
   // A file created by the first write, with the section and key.
   EXPECT_NE(iniWrite(u"S", u"k", u"v", file("fresh.ini")), 0);
   EXPECT_EQ(bytes("fresh.ini"), "[S]\r\nk=v\r\n");
+  // A key written twice in its section reads as its first line; deleting it
+  // takes out both, so it then reads as nothing.
+  put("twice.ini", "[S]\na = 1\nb=2\nA=3\n[T]\na=4\n");
+  EXPECT_EQ(iniRead(u"S", u"a", file("twice.ini")), u"1");
+  EXPECT_NE(iniWrite(u"S", u"a", std::nullopt, file("twice.ini")), 0);
+  EXPECT_EQ(iniRead(u"S", u"a", file("twice.ini")), u"");
+  EXPECT_EQ(bytes("twice.ini"), "[S]\nb=2\n[T]\na=4\n");
   // A last line that ends in a carriage return alone is ended, not given a
   // second one, when a line goes after it (in its section or a new one).
   put("cr.ini", "[Main]\r\nA=1\r");
