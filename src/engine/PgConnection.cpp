@@ -426,6 +426,12 @@ std::shared_ptr<PgStatement> PgConnection::sharedCached(const std::string& sql) 
   return statement;
 }
 
+void PgConnection::setBusyTimeout(int milliseconds) {
+  // The server's own wait for a lock; a wait that runs out is the same
+  // refusal as a lock that is not waited for.
+  exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
+}
+
 void PgConnection::begin() {
   exec(depth_ == 0 ? std::string("BEGIN") : "SAVEPOINT tw" + std::to_string(depth_ + 1));
   ++depth_;
@@ -455,6 +461,8 @@ void PgConnection::rollback() {
   // The level ends even when the server cannot be told (a lost session has
   // lost its transaction too).
   const int level = depth_--;
+  ++rollbacks_;
+  noteWrite();
   if (level == 1) {
     exec("ROLLBACK");
   } else {

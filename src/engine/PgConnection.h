@@ -157,6 +157,18 @@ class PgConnection {
   // Rows changed by the last insert, update or delete.
   std::int64_t changes() const noexcept { return session_->changes; }
 
+  // Counts the changes made through this session, so that objects that
+  // keep copies of records know when to read them again.
+  std::uint64_t writeCount() const noexcept { return writes_; }
+  void noteWrite() noexcept { ++writes_; }
+  // Counts rollbacks, which may undo what objects have read.
+  std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
+
+  // How long a statement waits for a record or table that another session
+  // has locked before it fails with 3260 (0: it fails at once). Until it is
+  // set, a session waits as long as the server lets it.
+  void setBusyTimeout(int milliseconds);
+
   // Nested transactions, the depth counting from 1; the levels below the
   // outermost are savepoints. A statement that fails inside a transaction
   // spoils the server's transaction up to the innermost level: only a
@@ -171,6 +183,8 @@ class PgConnection {
   friend class PgStatement;
   std::shared_ptr<impl::PgSession> session_;
   int depth_ = 0;
+  std::uint64_t writes_ = 0;
+  std::uint64_t rollbacks_ = 0;
   frame::impl::LruCache<std::string, std::shared_ptr<PgStatement>> cache_{kCachedStatements, kCachedStatementBytes};
 };
 

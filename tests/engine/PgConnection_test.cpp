@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -326,8 +327,17 @@ TEST(PgConnection, ServerRefusalsBecomeTheEnginesErrors) {
   EXPECT_EQ(e.number(), errc::RecordLocked) << shown(e);
   EXPECT_TRUE(contains(e, "Could not update; currently locked by user 'admin' on machine '" + server->host + "'."))
       << shown(e);
+  // A change waits for the lock as long as the session's busy timeout, then
+  // meets the same refusal.
+  c.setBusyTimeout(150);
+  const auto waited = std::chrono::steady_clock::now();
+  e = errorOf([&] { c.exec("UPDATE tw_heads SET title = 'waited' WHERE id = 1"); });
+  EXPECT_EQ(e.number(), errc::RecordLocked) << shown(e);
+  EXPECT_GE(std::chrono::steady_clock::now() - waited, std::chrono::milliseconds(140));
   holder.rollback();
   c.exec("SELECT * FROM tw_heads WHERE id = 1 FOR UPDATE NOWAIT");
+  c.exec("UPDATE tw_heads SET title = 'waited' WHERE id = 1");
+  EXPECT_EQ(c.changes(), 1);
 
   // Anything else: the platform's text, then the server's.
   e = errorOf([&] { c.exec("SELECT * FROM tw_nowhere"); });
