@@ -413,15 +413,7 @@ PgStatement& PgConnection::cached(const std::string& sql) { return *sharedCached
 
 std::shared_ptr<PgStatement> PgConnection::sharedCached(const std::string& sql) {
   if (!isOpen()) raise(errc::ObjectInvalid);
-  std::shared_ptr<PgStatement> statement;
-  if (const auto* kept = cache_.find(sql)) {
-    statement = *kept;
-  } else {
-    statement = std::make_shared<PgStatement>(*this, sql);
-    const std::size_t bytes = std::min(kStatementBytes + kStatementBytesPerCharacter * sql.size(),
-                                       kCachedStatementBytes / kCacheKeepsLast);
-    cache_.insert(sql, statement, bytes);
-  }
+  std::shared_ptr<PgStatement> statement = cache_.get(sql, [&] { return std::make_shared<PgStatement>(*this, sql); });
   statement->reset();
   return statement;
 }

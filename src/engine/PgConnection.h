@@ -11,8 +11,7 @@
 // still streaming, that statement first reads the rest of its rows into its
 // own queue and serves them from there.
 #include "Connection.h"
-
-#include <tarnwick/frame/LruCache.h>
+#include "StatementCache.h"
 
 #include <cstdint>
 #include <deque>
@@ -145,15 +144,11 @@ class PgConnection {
   // Runs statements without results (several may be separated by ";").
   void exec(std::string_view sql);
   // A statement from the cache, reset and with its bindings cleared; valid
-  // until kCacheKeepsLast other texts have been cached after it.
+  // until StatementCacheBounds::kCacheKeepsLast other texts have been cached
+  // after it.
   PgStatement& cached(const std::string& sql);
   // The same, for a caller that keeps the statement across calls.
   std::shared_ptr<PgStatement> sharedCached(const std::string& sql);
-  static constexpr std::size_t kCachedStatements = 200;
-  static constexpr std::size_t kCachedStatementBytes = 8 * 1024 * 1024;
-  static constexpr std::size_t kCacheKeepsLast = 16;
-  static constexpr std::size_t kStatementBytes = 1024;
-  static constexpr std::size_t kStatementBytesPerCharacter = 24;
   // Rows changed by the last insert, update or delete.
   std::int64_t changes() const noexcept { return session_->changes; }
 
@@ -185,7 +180,7 @@ class PgConnection {
   int depth_ = 0;
   std::uint64_t writes_ = 0;
   std::uint64_t rollbacks_ = 0;
-  frame::impl::LruCache<std::string, std::shared_ptr<PgStatement>> cache_{kCachedStatements, kCachedStatementBytes};
+  StatementCache<PgStatement> cache_;
 };
 
 }  // namespace tarnwick::engine

@@ -181,6 +181,17 @@ TEST(PgConnection, StatementsRunWithParametersAndReadTheirRows) {
   EXPECT_EQ(single(c, "SELECT count(*) FROM tw_params WHERE name = 'x'"), 2);
   EXPECT_EQ(c.changes(), 2);
 
+  // Statements the cache drops are dropped on the server too.
+  for (int i = 0; i < 260; ++i) {
+    PgStatement& s = c.cached("SELECT $1::integer + " + std::to_string(i));
+    s.bind(1, std::int64_t{1});
+    ASSERT_TRUE(s.step());
+    ASSERT_EQ(s.int64(0), i + 1);
+  }
+  const std::int64_t prepared = single(c, "SELECT count(*) FROM pg_prepared_statements");
+  EXPECT_LE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCachedStatements) + 1);
+  EXPECT_GE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCacheKeepsLast));
+
   // A statement the server cannot prepare is its error, and the session goes on.
   const Error e = errorOf([&] { c.cached("SELEC 1"); });
   EXPECT_EQ(e.number(), errc::OdbcCallFailed) << shown(e);
