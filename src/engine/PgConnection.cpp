@@ -163,7 +163,9 @@ std::u16string PgSession::clean(std::string_view message) const {
   }
   for (const std::string& secret : secrets) {
     if (secret.empty()) continue;
-    for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) text.replace(at, secret.size(), "***");
+    constexpr std::string_view kHidden = "***";
+    for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at + kHidden.size()))
+      text.replace(at, secret.size(), kHidden);
   }
   return fromUtf8(text);
 }

@@ -120,9 +120,15 @@ TEST(PgConnection, OpensItsServerAndRefusesBadTargetsWithoutShowingPasswords) {
   EXPECT_EQ(e.number(), errc::OdbcConnectionFailed) << shown(e);
   EXPECT_FALSE(contains(e, server->password)) << shown(e);
 
+  // A URI that libpq cannot read is quoted whole in its message; the
+  // password in it is hidden all the same, even one that the hiding's own
+  // mark contains.
   e = errorOf([&] { PgConnection c("postgresql://" + server->user + ":Wrong-Secret-4711@[::1"); });
   EXPECT_EQ(e.number(), errc::OdbcConnectionFailed) << shown(e);
   EXPECT_FALSE(contains(e, "Wrong-Secret")) << shown(e);
+  e = errorOf([&] { PgConnection c("postgresql://" + server->user + ":*@[::1"); });
+  EXPECT_EQ(e.number(), errc::OdbcConnectionFailed) << shown(e);
+  EXPECT_FALSE(contains(e, ":*@")) << shown(e);
 }
 
 TEST(PgConnection, StatementsRunWithParametersAndReadTheirRows) {
