@@ -440,6 +440,10 @@ void PgConnection::commit() {
   }
   // The server ends the transaction whatever the outcome.
   depth_ = 0;
+  commitOnServer();
+}
+
+void PgConnection::commitOnServer() {
   auto& session = *session_;
   session.claim(nullptr);
   PgResult result(PQexec(session.conn, "COMMIT"));
@@ -462,6 +466,35 @@ void PgConnection::rollback() {
   } else {
     const std::string name = "tw" + std::to_string(level);
     exec("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
+  }
+}
+
+PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
+  c.exec(nested_ ? "SAVEPOINT tw_write" : "BEGIN");
+  open_ = true;
+}
+
+PgConnection::WriteScope::~WriteScope() {
+  if (!open_) return;
+  auto& session = *c_.session_;
+  if (!session.conn) return;
+  try {
+    session.claim(nullptr);
+  } catch (...) {
+    return;
+  }
+  // A lost session has lost the change already; nothing is left to undo.
+  PQclear(PQexec(session.conn, nested_ ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK"));
+  c_.noteWrite();
+}
+
+void PgConnection::WriteScope::commit() {
+  if (!open_) return;
+  open_ = false;
+  if (nested_) {
+    c_.exec("RELEASE SAVEPOINT tw_write");
+  } else {
+    c_.commitOnServer();
   }
 }
 

@@ -174,8 +174,29 @@ class PgConnection {
   void commit();
   void rollback();
 
+  // One change of a record, all or nothing: a transaction of its own when
+  // none is open, and inside one a savepoint, so that a change the server
+  // refuses is undone alone and leaves the open transaction usable. Not
+  // committed, it is undone when it goes.
+  class WriteScope {
+   public:
+    explicit WriteScope(PgConnection& c);
+    WriteScope(const WriteScope&) = delete;
+    WriteScope& operator=(const WriteScope&) = delete;
+    ~WriteScope();
+    void commit();
+
+   private:
+    PgConnection& c_;
+    bool nested_ = false;
+    bool open_ = false;
+  };
+
  private:
   friend class PgStatement;
+  // Commits the server's transaction; one that a failed statement spoilt is
+  // rolled back instead, and that is an error.
+  void commitOnServer();
   std::shared_ptr<impl::PgSession> session_;
   int depth_ = 0;
   std::uint64_t writes_ = 0;

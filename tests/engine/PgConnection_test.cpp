@@ -299,6 +299,36 @@ TEST(PgConnection, NestedTransactionsAreSavepointsThatRollBackByLevel) {
   c.commit();
   EXPECT_EQ(rows(other), 1023);
 
+  // A change in a write scope is undone alone when the server refuses it,
+  // inside a transaction as outside one.
+  c.begin();
+  insert(4);
+  {
+    PgConnection::WriteScope change(c);
+    insert(40);
+    EXPECT_EQ(errorOf([&] { insert(4); }).number(), errc::DuplicateKey);
+  }
+  {
+    PgConnection::WriteScope change(c);
+    insert(400);
+    change.commit();
+  }
+  c.commit();
+  EXPECT_EQ(rows(other), 1427);
+  {
+    PgConnection::WriteScope change(c);
+    insert(5);
+    EXPECT_EQ(errorOf([&] { insert(1); }).number(), errc::DuplicateKey);
+  }
+  EXPECT_EQ(c.transactionDepth(), 0);
+  {
+    PgConnection::WriteScope change(c);
+    insert(50);
+    EXPECT_EQ(rows(other), 1427);
+    change.commit();
+  }
+  EXPECT_EQ(rows(other), 1477);
+
   // Committing a spoilt transaction is an error, and nothing of it is saved.
   c.begin();
   insert(3);
@@ -306,7 +336,7 @@ TEST(PgConnection, NestedTransactionsAreSavepointsThatRollBackByLevel) {
   const Error e = errorOf([&] { c.commit(); });
   EXPECT_EQ(e.number(), errc::OdbcCallFailed) << shown(e);
   EXPECT_EQ(c.transactionDepth(), 0);
-  EXPECT_EQ(rows(c), 1023);
+  EXPECT_EQ(rows(c), 1477);
   c.exec("DROP TABLE tw_levels");
 }
 
