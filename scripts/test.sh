@@ -2,8 +2,8 @@
 # The whole test suite, in one build: install what is missing, build with
 # clang under AddressSanitizer and UndefinedBehaviorSanitizer (the library
 # instrumented for libFuzzer too, so the same objects serve the tests and the
-# fuzz targets), run the tests, start the benchmarks and run
-# each fuzz target for a few seconds.
+# fuzz targets), run the tests (with a private PostgreSQL server), start the
+# benchmarks and run each fuzz target for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -17,6 +17,12 @@ CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX
 cmake --build "$build" -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# A private database server for the tests of the server backend, on the
+# loopback address, stopped and removed when this script ends, however it ends.
+pg_dir=$(mktemp -d)
+trap 'scripts/pg-server.sh stop "$pg_dir"' EXIT
+TARNWICK_TEST_PG=$(scripts/pg-server.sh start "$pg_dir")
+export TARNWICK_TEST_PG
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
 # The benchmarks are built and start; their rounds over 100,000 records take

@@ -1,10 +1,10 @@
 # Checks the includes of the library's sources against its layering, the part
 # the build cannot see: relative paths into another layer's folder, and
-# SQLite's header (it is found on the system's path by every layer).
+# SQLite's and libpq's headers (found on the system's path by every layer).
 #   - the four classes include no engine, host or Qt host header, neither
 #     <tarnwick/engine/...> nor a path into src/engine, src/host or src/qt;
 #   - the Qt host includes no engine header;
-#   - sqlite3.h is included only inside src/engine/.
+#   - sqlite3.h and libpq-fe.h are included only inside src/engine/.
 # Usage: cmake -DSOURCE_DIR=<tree> -P layering.cmake
 set(class_layers dataaccess ocx customize api)
 set(include_regex "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
@@ -62,6 +62,9 @@ collect_includes(all_includes src include)
 foreach(entry IN LISTS all_includes)
   if(entry MATCHES ": (.*/)?sqlite3\\.h$" AND NOT entry MATCHES "^src/engine/")
     list(APPEND faults "${entry}  (SQLite is the engine's own)")
+  endif()
+  if(entry MATCHES ": (.*/)?libpq-fe\\.h$" AND NOT entry MATCHES "^src/engine/")
+    list(APPEND faults "${entry}  (libpq is the engine's own)")
   endif()
 endforeach()
 

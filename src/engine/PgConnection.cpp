@@ -1,0 +1,501 @@
+#include "PgConnection.h"
+
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace tarnwick::engine {
+
+namespace {
+
+using impl::PgResult;
+
+// The server's type numbers of the result columns that raw() reads as
+// numbers (from the server's own catalogue; they never change).
+constexpr Oid kBoolType = 16, kInt8Type = 20, kInt2Type = 21, kInt4Type = 23, kOidType = 26;
+constexpr Oid kFloat4Type = 700, kFloat8Type = 701, kNumericType = 1700;
+
+bool startsWith(std::string_view text, std::string_view prefix) noexcept {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// A connection text without its password: a URI's user information keeps
+// only the user and its query is left out; a key=value text is shown by its
+// parsed parts.
+std::string shownTarget(const std::string& text) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(text.c_str(), &error);
+  PQfreemem(error);
+  if (!options) {
+    const auto scheme = text.find("://");
+    if (scheme == std::string::npos) return text.find('=') == std::string::npos ? text : std::string();
+    std::string shown = text.substr(0, text.find('?'));
+    const auto at = shown.find('@', scheme + 3);
+    const auto colon = shown.find(':', scheme + 3);
+    if (at != std::string::npos && colon < at) shown.erase(colon, at - colon);
+    return shown;
+  }
+  std::string user, host, port, dbname;
+  for (const PQconninfoOption* o = options; o->keyword; ++o) {
+    if (!o->val) continue;
+    const std::string_view key = o->keyword;
+    if (key == "user") user = o->val;
+    else if (key == "host" || (key == "hostaddr" && host.empty())) host = o->val;
+    else if (key == "port") port = o->val;
+    else if (key == "dbname") dbname = o->val;
+  }
+  PQconninfoFree(options);
+  std::string shown = "postgresql://";
+  if (!user.empty()) shown += user + '@';
+  shown += host;
+  if (!port.empty()) shown += ':' + port;
+  if (!dbname.empty()) shown += '/' + dbname;
+  return shown;
+}
+
+// The password a connection text carries. A text that libpq cannot parse
+// is searched by the rules of its two forms: libpq's message about it may
+// quote it whole.
+std::string passwordOf(const std::string& text) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(text.c_str(), &error);
+  PQfreemem(error);
+  std::string password;
+  if (options) {
+    for (const PQconninfoOption* o = options; o->keyword; ++o) {
+      if (o->val && std::string_view(o->keyword) == "password") password = o->val;
+    }
+    PQconninfoFree(options);
+    return password;
+  }
+  if (const auto scheme = text.find("://"); scheme != std::string::npos) {
+    const auto at = text.find('@', scheme + 3);
+    const auto colon = text.find(':', scheme + 3);
+    if (at != std::string::npos && colon < at) password = text.substr(colon + 1, at - colon - 1);
+  } else if (const auto key = text.find("password"); key != std::string::npos) {
+    auto from = text.find_first_not_of(" =", key + 8);
+    if (from != std::string::npos && text[from] == '\'') ++from;
+    if (from != std::string::npos) password = text.substr(from, text.find_first_of(" '", from) - from);
+  }
+  return password;
+}
+
+void ignoreNotice(void*, const char*) {}
+
+std::string_view field(const pg_result* result, int code) noexcept {
+  const char* value = result ? PQresultErrorField(result, code) : nullptr;
+  return value ? value : "";
+}
+
+// The name in double quotes after `prefix` in a server message.
+std::u16string quotedAfter(std::string_view message, std::string_view prefix) {
+  const auto at = message.find(prefix);
+  if (at == std::string_view::npos) return {};
+  const auto from = at + prefix.size();
+  const auto to = message.find('"', from);
+  return to == std::string_view::npos ? std::u16string() : fromUtf8(message.substr(from, to - from));
+}
+
+std::string numberText(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
+}  // namespace
+
+namespace impl {
+
+void PgResultFree::operator()(pg_result* result) const noexcept { PQclear(result); }
+
+PgSession::~PgSession() { close(); }
+
+void PgSession::close() noexcept {
+  if (streaming) streaming->discard();
+  if (conn) PQfinish(conn);
+  conn = nullptr;
+}
+
+void PgSession::claim(const PgStatement* next) {
+  if (!conn) raise(errc::ObjectInvalid);
+  if (streaming && streaming != next) streaming->readAhead();
+  dropUnprepared();
+}
+
+void PgSession::dropUnprepared() noexcept {
+  // Not in a spoilt transaction: the server would refuse the command, and
+  // the statements stay prepared until the next chance.
+  if (unprepared.empty() || !conn) return;
+  const PGTransactionStatusType state = PQtransactionStatus(conn);
+  if (state != PQTRANS_IDLE && state != PQTRANS_INTRANS) return;
+  std::string sql;
+  for (const std::string& name : unprepared) sql += "DEALLOCATE " + name + ";";
+  unprepared.clear();
+  PQclear(PQexec(conn, sql.c_str()));
+}
+
+void PgSession::noteChanges(const pg_result* result) noexcept {
+  const std::string_view status = PQcmdStatus(const_cast<pg_result*>(result));
+  if (startsWith(status, "INSERT") || startsWith(status, "UPDATE") || startsWith(status, "DELETE") ||
+      startsWith(status, "MERGE"))
+    changes = std::atoll(PQcmdTuples(const_cast<pg_result*>(result)));
+}
+
+std::u16string PgSession::clean(std::string_view message) const {
+  std::string text;
+  bool blank = false;
+  for (char c : message) {
+    if (c == '\n' || c == '\t' || c == '\r' || c == ' ') {
+      blank = !text.empty();
+      continue;
+    }
+    if (blank) text += ' ';
+    blank = false;
+    text += c;
+  }
+  for (const std::string& secret : secrets) {
+    if (secret.empty()) continue;
+    constexpr std::string_view kHidden = "***";
+    for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at + kHidden.size()))
+      text.replace(at, secret.size(), kHidden);
+  }
+  return fromUtf8(text);
+}
+
+void PgSession::fail(const pg_result* result) const {
+  const std::string_view state = field(result, PG_DIAG_SQLSTATE);
+  if (state == "23505") raise(errc::DuplicateKey);
+  if (state == "23502") raise(errc::RequiredNull, fromUtf8(field(result, PG_DIAG_COLUMN_NAME)));
+  if (state == "23503") {
+    // The table whose record is missing is named in the detail; the error's
+    // own table is the one being changed.
+    std::u16string table = quotedAfter(field(result, PG_DIAG_MESSAGE_DETAIL), "is not present in table \"");
+    if (table.empty()) table = fromUtf8(field(result, PG_DIAG_TABLE_NAME));
+    raise(errc::RelatedRecordRequired, table);
+  }
+  if (state == "55P03") {
+    // The server does not say who holds the lock; every session of a server
+    // is seen as the workspace's default user on the server's machine.
+    std::u16string text = standardDescription(errc::RecordLocked);
+    const char* host = conn ? PQhost(conn) : nullptr;
+    if (const auto at = text.find(u"|2"); at != std::u16string::npos) text.replace(at, 2, u"admin");
+    if (const auto at = text.find(u"|1"); at != std::u16string::npos) text.replace(at, 2, fromUtf8(host ? host : ""));
+    raise(Error(errc::RecordLocked, std::move(text)));
+  }
+  std::string_view message = field(result, PG_DIAG_MESSAGE_PRIMARY);
+  if (message.empty() && result) message = PQresultErrorMessage(result);
+  if (message.empty() && conn) message = PQerrorMessage(conn);
+  if (message.empty()) message = "no connection to the server";
+  raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + clean(message)));
+}
+
+}  // namespace impl
+
+// ---------------------------------------------------------------------------
+// PgStatement
+
+PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : session_(connection.session_) {
+  auto& session = *session_;
+  session.claim(nullptr);
+  std::string name = "tw_s" + std::to_string(++session.names);
+  const std::string text(sql);
+  PgResult prepared(PQprepare(session.conn, name.c_str(), text.c_str(), 0, nullptr));
+  if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) session.fail(prepared.get());
+  name_ = std::move(name);
+  PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
+  if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
+  parameters_ = PQnparams(described.get());
+  description_ = std::move(described);
+}
+
+PgStatement::~PgStatement() {
+  discard();
+  if (session_->conn) session_->unprepared.push_back(name_);
+}
+
+void PgStatement::bindNull(int index) {
+  if (index < 1) raise(errc::InvalidArgument);
+  if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
+  values_[static_cast<std::size_t>(index) - 1].reset();
+}
+
+void PgStatement::bind(int index, std::string_view utf8) {
+  bindNull(index);
+  values_[static_cast<std::size_t>(index) - 1].emplace(utf8);
+}
+
+void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
+void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
+
+void PgStatement::bind(int index, const RawValue& value) {
+  switch (value.index()) {
+    case 1: bind(index, std::get<std::int64_t>(value)); break;
+    case 2: bind(index, std::get<double>(value)); break;
+    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
+    default: bindNull(index); break;
+  }
+}
+
+void PgStatement::start() {
+  auto& session = *session_;
+  session.claim(this);
+  std::vector<const char*> values(static_cast<std::size_t>(parameters_), nullptr);
+  for (std::size_t i = 0; i < values.size() && i < values_.size(); ++i) {
+    if (values_[i]) values[i] = values_[i]->c_str();
+  }
+  if (!PQsendQueryPrepared(session.conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0))
+    session.fail(nullptr);
+  // Rows one at a time, as they arrive, rather than the whole result at its end.
+  PQsetSingleRowMode(session.conn);
+  session.streaming = this;
+  running_ = true;
+}
+
+PgResult PgStatement::nextResult() noexcept {
+  if (!ahead_.empty()) {
+    PgResult next = std::move(ahead_.front());
+    ahead_.pop_front();
+    return next;
+  }
+  if (session_->streaming != this) return nullptr;
+  PgResult next(PQgetResult(session_->conn));
+  if (!next) session_->streaming = nullptr;
+  return next;
+}
+
+bool PgStatement::step() {
+  if (!running_) start();
+  row_.reset();
+  PgResult result = nextResult();
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_COMMAND_OK;
+  if (status == PGRES_SINGLE_TUPLE) {
+    row_ = std::move(result);
+    return true;
+  }
+  // The end of the run, or its failure: what follows is only the end mark.
+  discard();
+  if (!result) return false;
+  if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+    session_->noteChanges(result.get());
+    return false;
+  }
+  session_->fail(result.get());
+}
+
+void PgStatement::readAhead() noexcept {
+  if (session_->streaming != this) return;
+  while (PgResult next{PQgetResult(session_->conn)}) ahead_.push_back(std::move(next));
+  session_->streaming = nullptr;
+}
+
+void PgStatement::discard() noexcept {
+  if (session_->streaming == this) {
+    // The rest of the rows are read and dropped: the session carries no
+    // other command before they have all arrived.
+    while (PgResult next{PQgetResult(session_->conn)}) {
+    }
+    session_->streaming = nullptr;
+  }
+  ahead_.clear();
+  running_ = false;
+}
+
+void PgStatement::rewind() noexcept {
+  discard();
+  row_.reset();
+}
+
+void PgStatement::reset() noexcept {
+  rewind();
+  values_.clear();
+}
+
+int PgStatement::columnCount() const noexcept {
+  const pg_result* result = row_ ? row_.get() : description_.get();
+  return result ? PQnfields(result) : 0;
+}
+
+std::string PgStatement::columnName(int column) const {
+  const pg_result* result = row_ ? row_.get() : description_.get();
+  const char* name = result ? PQfname(result, column) : nullptr;
+  return name ? name : "";
+}
+
+bool PgStatement::isNull(int column) const noexcept {
+  return !row_ || column < 0 || column >= PQnfields(row_.get()) || PQgetisnull(row_.get(), 0, column);
+}
+
+std::string_view PgStatement::text(int column) const noexcept {
+  if (isNull(column)) return {};
+  return std::string_view(PQgetvalue(row_.get(), 0, column), static_cast<std::size_t>(PQgetlength(row_.get(), 0, column)));
+}
+
+std::int64_t PgStatement::int64(int column) const noexcept {
+  const std::string_view value = text(column);
+  if (value == "t") return 1;
+  std::int64_t n = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (error == std::errc() && end == value.data() + value.size()) return n;
+  const double d = real(column);
+  return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
+}
+
+double PgStatement::real(int column) const noexcept {
+  const std::string_view value = text(column);
+  if (value == "t") return 1;
+  if (value == "Infinity") return HUGE_VAL;
+  if (value == "-Infinity") return -HUGE_VAL;
+  double d = 0;
+  std::from_chars(value.data(), value.data() + value.size(), d);
+  return d;
+}
+
+RawValue PgStatement::raw(int column) const {
+  if (isNull(column)) return std::monostate{};
+  switch (PQftype(row_.get(), column)) {
+    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return int64(column);
+    case kFloat4Type: case kFloat8Type: case kNumericType: return real(column);
+    default: return std::string(text(column));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// PgConnection
+
+PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<impl::PgSession>()) {
+  const std::string text(uri);
+  session_->target = shownTarget(text);
+  session_->secrets.push_back(passwordOf(text));
+  // A server that does not answer is given up after ten seconds, unless the
+  // URI says otherwise; texts always travel as UTF-8.
+  const char* const keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", nullptr};
+  const char* const values[] = {"10", text.c_str(), "UTF8", "tarnwick", nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, 1);
+  if (!conn) raise(errc::OutOfMemory);
+  // The password libpq found elsewhere (its environment, its password file).
+  if (const char* password = PQpass(conn); password && *password) session_->secrets.emplace_back(password);
+  if (PQstatus(conn) != CONNECTION_OK) {
+    const std::u16string message = session_->clean(PQerrorMessage(conn));
+    PQfinish(conn);
+    raise(Error(errc::OdbcConnectionFailed,
+                describe(errc::OdbcConnectionFailed, session_->clean(session_->target)) + u' ' + message));
+  }
+  // The server's notices (a table dropped only if it exists) are not errors.
+  PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
+  session_->conn = conn;
+}
+
+PgConnection::~PgConnection() { close(); }
+
+void PgConnection::close() noexcept {
+  cache_.clear();
+  session_->close();
+  depth_ = 0;
+}
+
+void PgConnection::exec(std::string_view sql) {
+  auto& session = *session_;
+  session.claim(nullptr);
+  const std::string text(sql);
+  PgResult result(PQexec(session.conn, text.c_str()));
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) session.fail(result.get());
+  session.noteChanges(result.get());
+}
+
+PgStatement& PgConnection::cached(const std::string& sql) { return *sharedCached(sql); }
+
+std::shared_ptr<PgStatement> PgConnection::sharedCached(const std::string& sql) {
+  if (!isOpen()) raise(errc::ObjectInvalid);
+  std::shared_ptr<PgStatement> statement = cache_.get(sql, [&] { return std::make_shared<PgStatement>(*this, sql); });
+  statement->reset();
+  return statement;
+}
+
+void PgConnection::setBusyTimeout(int milliseconds) {
+  // The server's own wait for a lock; a wait that runs out is the same
+  // refusal as a lock that is not waited for.
+  exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
+}
+
+void PgConnection::begin() {
+  exec(depth_ == 0 ? std::string("BEGIN") : "SAVEPOINT tw" + std::to_string(depth_ + 1));
+  ++depth_;
+}
+
+void PgConnection::commit() {
+  if (depth_ == 0) raise(errc::NoTransaction);
+  if (depth_ > 1) {
+    exec("RELEASE SAVEPOINT tw" + std::to_string(depth_));
+    --depth_;
+    return;
+  }
+  // The server ends the transaction whatever the outcome.
+  depth_ = 0;
+  commitOnServer();
+}
+
+void PgConnection::commitOnServer() {
+  auto& session = *session_;
+  session.claim(nullptr);
+  PgResult result(PQexec(session.conn, "COMMIT"));
+  if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) session.fail(result.get());
+  // A spoilt transaction is rolled back by its commit, which still succeeds.
+  if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK")
+    raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) +
+                                          u" the transaction was rolled back: a statement in it had failed"));
+}
+
+void PgConnection::rollback() {
+  if (depth_ == 0) raise(errc::NoTransaction);
+  // The level ends even when the server cannot be told (a lost session has
+  // lost its transaction too).
+  const int level = depth_--;
+  ++rollbacks_;
+  noteWrite();
+  if (level == 1) {
+    exec("ROLLBACK");
+  } else {
+    const std::string name = "tw" + std::to_string(level);
+    exec("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
+  }
+}
+
+PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
+  c.exec(nested_ ? "SAVEPOINT tw_write" : "BEGIN");
+  open_ = true;
+}
+
+PgConnection::WriteScope::~WriteScope() {
+  if (!open_) return;
+  auto& session = *c_.session_;
+  if (!session.conn) return;
+  try {
+    session.claim(nullptr);
+  } catch (...) {
+    return;
+  }
+  // A lost session has lost the change already; nothing is left to undo.
+  PQclear(PQexec(session.conn, nested_ ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK"));
+  c_.noteWrite();
+}
+
+void PgConnection::WriteScope::commit() {
+  if (!open_) return;
+  open_ = false;
+  if (nested_) {
+    c_.exec("RELEASE SAVEPOINT tw_write");
+  } else {
+    c_.commitOnServer();
+  }
+}
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,207 @@
+#pragma once
+// Private to the engine: a session with a PostgreSQL server, the server's
+// counterpart of Connection and Statement. Everything that speaks libpq
+// lives behind PgConnection and PgStatement.
+//
+// Statements are prepared on the server once and run with their parameters
+// as text. A running statement's rows stream from the server one at a time
+// and are read as they are stepped over, so a large result is never held
+// whole. One session carries one command at a time: when another statement
+// (or exec, or a transaction step) needs the session while a statement is
+// still streaming, that statement first reads the rest of its rows into its
+// own queue and serves them from there.
+#include "Connection.h"
+#include "StatementCache.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace tarnwick::engine {
+
+class PgConnection;
+class PgStatement;
+
+namespace impl {
+
+struct PgResultFree {
+  void operator()(pg_result* result) const noexcept;
+};
+using PgResult = std::unique_ptr<pg_result, PgResultFree>;
+
+// What the connection and its statements share; statements keep it, so a
+// statement that outlives its connection finds the session closed (3420)
+// rather than gone.
+struct PgSession {
+  pg_conn* conn = nullptr;
+  // The URI without its password, for error texts.
+  std::string target;
+  // Passwords that the session knows; never shown in an error text.
+  std::vector<std::string> secrets;
+  // The statement whose rows are still arriving, if any.
+  PgStatement* streaming = nullptr;
+  // Prepared statements to drop on the server with the next command.
+  std::vector<std::string> unprepared;
+  std::int64_t changes = 0;
+  std::uint64_t names = 0;
+
+  ~PgSession();
+  void close() noexcept;
+  // Frees the session for a new command (the streaming statement other than
+  // `next` reads its rest ahead) and drops what waits to be dropped.
+  void claim(const PgStatement* next);
+  void dropUnprepared() noexcept;
+  // Notes the rows changed by a finished command.
+  void noteChanges(const pg_result* result) noexcept;
+  // The engine's error for a failed command (`result` may be null: the
+  // failure is then the session's own, such as a lost connection).
+  [[noreturn]] void fail(const pg_result* result) const;
+  // A text from the server or from libpq, on one line, without any password.
+  std::u16string clean(std::string_view message) const;
+};
+
+}  // namespace impl
+
+// A statement prepared on the server; dropped there when it goes.
+class PgStatement {
+ public:
+  PgStatement(PgConnection& connection, std::string_view sql);
+  PgStatement(const PgStatement&) = delete;
+  PgStatement& operator=(const PgStatement&) = delete;
+  ~PgStatement();
+
+  // Parameters count from 1; the server reads each from its text. Those
+  // left unbound are Null.
+  void bindNull(int index);
+  void bind(int index, std::int64_t value);
+  void bind(int index, double value);
+  void bind(int index, std::string_view utf8);
+  void bind(int index, const RawValue& value);
+  int parameterCount() const noexcept { return parameters_; }
+
+  // Steps once: true when a row is ready, false when done (the next step
+  // runs the statement again). Failures throw the engine's error for them.
+  bool step();
+  // Ends a run; reset() clears the bindings too, rewind() keeps them.
+  void reset() noexcept;
+  void rewind() noexcept;
+
+  // The result's columns, known before the first step.
+  int columnCount() const noexcept;
+  std::string columnName(int column) const;
+  bool isNull(int column) const noexcept;
+  std::int64_t int64(int column) const noexcept;
+  double real(int column) const noexcept;
+  std::string_view text(int column) const noexcept;
+  // The value as the server types it: integers and booleans as integers,
+  // floating and numeric types as doubles, everything else as text.
+  RawValue raw(int column) const;
+
+ private:
+  friend struct impl::PgSession;
+  void start();
+  // Reads what is left of this statement's results into its queue.
+  void readAhead() noexcept;
+  // Drops what is left of this run.
+  void discard() noexcept;
+  impl::PgResult nextResult() noexcept;
+
+  std::shared_ptr<impl::PgSession> session_;
+  std::string name_;
+  int parameters_ = 0;
+  std::vector<std::optional<std::string>> values_;
+  impl::PgResult description_;
+  impl::PgResult row_;
+  std::deque<impl::PgResult> ahead_;
+  bool running_ = false;
+};
+
+// One session with a server database.
+class PgConnection {
+ public:
+  // Opens a session from a connection URI (or libpq's key=value text), with
+  // libpq's usual sources for what the URI leaves out (its environment,
+  // password file and service file). Fails with 3151: the platform's text
+  // with the target (without its password), then the server's message.
+  explicit PgConnection(std::string_view uri);
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+  ~PgConnection();
+
+  pg_conn* handle() const noexcept { return session_->conn; }
+  const std::string& target() const noexcept { return session_->target; }
+  bool isOpen() const noexcept { return session_->conn != nullptr; }
+  // Ends the session; statements still held fail with 3420 from then on.
+  void close() noexcept;
+
+  // Runs statements without results (several may be separated by ";").
+  void exec(std::string_view sql);
+  // A statement from the cache, reset and with its bindings cleared; valid
+  // until StatementCacheBounds::kCacheKeepsLast other texts have been cached
+  // after it.
+  PgStatement& cached(const std::string& sql);
+  // The same, for a caller that keeps the statement across calls.
+  std::shared_ptr<PgStatement> sharedCached(const std::string& sql);
+  // Rows changed by the last insert, update or delete.
+  std::int64_t changes() const noexcept { return session_->changes; }
+
+  // Counts the changes made through this session, so that objects that
+  // keep copies of records know when to read them again.
+  std::uint64_t writeCount() const noexcept { return writes_; }
+  void noteWrite() noexcept { ++writes_; }
+  // Counts rollbacks, which may undo what objects have read.
+  std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
+
+  // How long a statement waits for a record or table that another session
+  // has locked before it fails with 3260 (0: it fails at once). Until it is
+  // set, a session waits as long as the server lets it.
+  void setBusyTimeout(int milliseconds);
+
+  // Nested transactions, the depth counting from 1; the levels below the
+  // outermost are savepoints. A statement that fails inside a transaction
+  // spoils the server's transaction up to the innermost level: only a
+  // rollback of that level makes it usable again, and a commit of a spoilt
+  // transaction fails (3146) having rolled it back.
+  int transactionDepth() const noexcept { return depth_; }
+  void begin();
+  void commit();
+  void rollback();
+
+  // One change of a record, all or nothing: a transaction of its own when
+  // none is open, and inside one a savepoint, so that a change the server
+  // refuses is undone alone and leaves the open transaction usable. Not
+  // committed, it is undone when it goes.
+  class WriteScope {
+   public:
+    explicit WriteScope(PgConnection& c);
+    WriteScope(const WriteScope&) = delete;
+    WriteScope& operator=(const WriteScope&) = delete;
+    ~WriteScope();
+    void commit();
+
+   private:
+    PgConnection& c_;
+    bool nested_ = false;
+    bool open_ = false;
+  };
+
+ private:
+  friend class PgStatement;
+  // Commits the server's transaction; one that a failed statement spoilt is
+  // rolled back instead, and that is an error.
+  void commitOnServer();
+  std::shared_ptr<impl::PgSession> session_;
+  int depth_ = 0;
+  std::uint64_t writes_ = 0;
+  std::uint64_t rollbacks_ = 0;
+  StatementCache<PgStatement> cache_;
+};
+
+}  // namespace tarnwick::engine
