@@ -25,13 +25,22 @@ constexpr FunctionName kFunctions[] = {
     {u"Avg", "avg"},               {u"CDate", "tw_date"}, {u"Round", "round"},
 };
 
+// A text as the storage's literal. The storage reads a statement only up to
+// a NUL character, so a text holding one is written as pieces joined around
+// char(0): written whole, the NUL would cut the statement short.
 std::string textLiteral(std::u16string_view text) {
-  std::string out = "'";
-  for (char c : toUtf8(text)) {
+  const std::string utf8 = toUtf8(text);
+  const bool pieces = utf8.find('\0') != std::string::npos;
+  std::string out = pieces ? "('" : "'";
+  for (char c : utf8) {
+    if (c == '\0') {
+      out += "' || char(0) || '";
+      continue;
+    }
     if (c == '\'') out += '\'';
     out += c;
   }
-  out += '\'';
+  out += pieces ? "')" : "'";
   return out;
 }
 

@@ -39,7 +39,9 @@ Lexed lex(std::u16string_view s) {
     if (c == u'[') {
       const auto close = s.find(u']', i + 1);
       if (close == std::u16string_view::npos) return fault(begin, s.size());
-      if (close == i + 1) return fault(begin, close + 1);
+      // No name of the storage holds a NUL character.
+      if (close == i + 1 || s.substr(i + 1, close - i - 1).find(u'\0') != std::u16string_view::npos)
+        return fault(begin, close + 1);
       out.tokens.push_back({Tok::Name, std::u16string(s.substr(i + 1, close - i - 1)), begin, close + 1});
       i = close + 1;
     } else if (c == u'\'' || c == u'"') {

@@ -33,8 +33,8 @@ struct Token {
 struct Lexed {
   std::vector<Token> tokens;  // closed by a Tok::End token
   // Where the text stops being readable: an unclosed bracket, quote or
-  // date, empty brackets, a number run into a word, a character the dialect
-  // does not use. npos when the whole text reads.
+  // date, empty brackets or a name holding a NUL, a number run into a word,
+  // a character the dialect does not use. npos when the whole text reads.
   std::size_t faultBegin = std::u16string_view::npos;
   std::size_t faultEnd = std::u16string_view::npos;
   bool ok() const noexcept { return faultBegin == std::u16string_view::npos; }

@@ -176,6 +176,24 @@ TEST(SqlDialect, AConditionIsOneWellFormedExpression) {
   }
 }
 
+TEST(SqlDialect, ATextHoldingNulIsWrittenWhole) {
+  using namespace std::string_literals;
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  // Written whole into the statement, the NUL would end it there.
+  db.call(u"Execute", u"UPDATE Orders SET Note = 'a\0b''c' WHERE OrderId = 2"s);
+  Object found(db.call(u"OpenRecordset", u"SELECT OrderId, Note FROM Orders WHERE Note = 'a\0b''c'"s));
+  EXPECT_EQ(toText(found.get(u"Collect", {Variant(u"Note")})), u"a\0b'c"s);
+  EXPECT_EQ(column(found, u"OrderId"), u"2");
+  Object orders(db.call(u"OpenRecordset", u"Orders", 2));
+  orders.put(u"Filter", Variant(u"Note Like 'a\0*'"s));
+  EXPECT_EQ(column(Object(orders.call(u"OpenRecordset")), u"OrderId"), u"2");
+  // No name holds one.
+  EXPECT_EQ(failure([&] { db.call(u"Execute", u"UPDATE Orders SET [No\0te] = 'x'"s); }).first, errc::SyntaxError);
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"SELECT Nz(Note, '-') AS N FROM Orders")), u"N"),
+            u"first,a\0b'c,third,-,last"s);
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
