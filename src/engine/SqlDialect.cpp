@@ -44,9 +44,9 @@ void requireOneExpression(std::u16string_view condition, const std::vector<Token
 // would otherwise reach the storage and be refused there in its words,
 // not the dialect's. A subquery, "(Select ...)", is a statement: its
 // words are left to the storage's parser, as a statement's are.
-class ConditionShape {
+class ConditionGrammar {
  public:
-  ConditionShape(std::u16string_view text, const std::vector<Token>& tokens) : text_(text), t_(tokens) {}
+  ConditionGrammar(std::u16string_view text, const std::vector<Token>& tokens) : text_(text), t_(tokens) {}
 
   void check() {
     disjunction();
@@ -193,7 +193,7 @@ std::string translateCondition(std::u16string_view condition, const Resolver& re
   const auto tokens = tokenize(condition);
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
-  ConditionShape(condition, tokens).check();
+  ConditionGrammar(condition, tokens).check();
   ExpressionWriter writer(tokens, condition, resolve);
   writer.collectParameters(parameters);
   std::size_t at = 0;
