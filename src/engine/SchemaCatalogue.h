@@ -59,6 +59,11 @@ FieldInfo fieldFromDeclaration(std::u16string name, std::string_view declared);
 // reading the file see a type of the same kind.
 std::string declarationOf(const FieldInfo& field);
 
+// A field's description as the engine recorded it in its own table (type,
+// size, required, allow_zero_length, attributes), over what the storage says.
+void applyRecordedField(FieldInfo& field, std::int64_t type, std::int64_t size, bool required, bool allowZeroLength,
+                        std::int64_t attributes);
+
 class SchemaCatalogue {
  public:
   explicit SchemaCatalogue(Connection& connection) : connection_(connection) {}
