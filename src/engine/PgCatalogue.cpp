@@ -109,11 +109,21 @@ FieldInfo fieldFromServerType(std::u16string name, std::string_view type) {
 }
 
 void PgCatalogue::ensureCatalogue() {
-  connection_.exec(
-      "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name text NOT NULL, field_name text NOT NULL, "
-      "type integer NOT NULL, size integer NOT NULL, required integer NOT NULL, "
-      "allow_zero_length integer NOT NULL, attributes integer NOT NULL, "
-      "PRIMARY KEY (table_name, field_name))");
+  if (hasCatalogue()) return;
+  try {
+    // On its own, so that losing the race below spoils no open transaction.
+    PgConnection::WriteScope scope(connection_);
+    connection_.exec(
+        "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name text NOT NULL, field_name text NOT NULL, "
+        "type integer NOT NULL, size integer NOT NULL, required integer NOT NULL, "
+        "allow_zero_length integer NOT NULL, attributes integer NOT NULL, "
+        "PRIMARY KEY (table_name, field_name))");
+    scope.commit();
+  } catch (const Error& e) {
+    // Another session created it at the same moment (the server's check
+    // for an existing table does not wait for the other's creation).
+    if (e.number() != errc::DuplicateKey || !hasCatalogue()) throw;
+  }
 }
 
 bool PgCatalogue::hasCatalogue() {
