@@ -236,13 +236,7 @@ void PgCatalogue::record(std::u16string_view table, const std::vector<FieldInfo>
         "INSERT INTO tarnwick_fields VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT (table_name, field_name) "
         "DO UPDATE SET type = excluded.type, size = excluded.size, required = excluded.required, "
         "allow_zero_length = excluded.allow_zero_length, attributes = excluded.attributes");
-    insert.bind(1, std::string_view(tableName));
-    bindText(insert, 2, f.name);
-    insert.bind(3, static_cast<std::int64_t>(f.type));
-    insert.bind(4, static_cast<std::int64_t>(f.size));
-    insert.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
-    insert.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
-    insert.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
+    bindRecordedField(insert, tableName, f);
     insert.step();
   }
   invalidate();

@@ -240,13 +240,7 @@ void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldI
   const std::string tableName = toUtf8(table);
   for (const FieldInfo& f : fields) {
     insert.reset();
-    insert.bind(1, std::string_view(tableName));
-    insert.bind(2, std::string_view(toUtf8(f.name)));
-    insert.bind(3, static_cast<std::int64_t>(f.type));
-    insert.bind(4, static_cast<std::int64_t>(f.size));
-    insert.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
-    insert.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
-    insert.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
+    bindRecordedField(insert, tableName, f);
     insert.step();
   }
   invalidate();
