@@ -345,6 +345,20 @@ TEST(PgValues, TablesCreatedThroughTheMappingReadBackAsOnTheFileBackend) {
             "ratio type 6 size 4 zero-length\n"
             "big type 16 size 8 zero-length\n"
             "index PrimaryKey primary unique (id )\n");
+  // Its values, written by plain SQL, read as those types.
+  b.server.exec(
+      "INSERT INTO tw_foreign (flag, small, money, amount, at, label, code, body, data, ratio, big) VALUES "
+      "(true, -7, 12.3456, 99.99, '2001-02-03 04:05:06.789', 'x', 'ab', 'body', '\\x00ff', 0.5, 5000000000)");
+  PgStatement& row = b.server.cached("SELECT * FROM tw_foreign");
+  ASSERT_TRUE(row.step());
+  const Variant expected[] = {Variant(std::int32_t{1}), Variant(true), Variant(std::int16_t{-7}),
+                              Variant(currency(123456)), Variant(99.99), stamp(2001, 2, 3, 4, 5, 6),
+                              Variant(u"x"), Variant(u"ab "), Variant(u"body"), bytes(std::string("\0\xff", 2)),
+                              Variant(0.5f), Variant(std::int64_t{5000000000})};
+  for (std::size_t i = 0; i < foreign->fields.size(); ++i)
+    EXPECT_EQ(described(row.value(static_cast<int>(i), foreign->fields[i].type)), described(expected[i]))
+        << toUtf8(foreign->fields[i].name);
+  row.rewind();
 }
 
 }  // namespace
