@@ -49,8 +49,10 @@ std::string serverColumnType(const FieldInfo& f) {
     case FieldType::Numeric: case FieldType::Decimal: type = "numeric"; break;
     case FieldType::Date: type = "timestamp(0)"; break;
     // Fixed-length texts are not padded, as in a database file.
-    case FieldType::Text: case FieldType::Char: type = "varchar(" + std::to_string(f.size > 0 ? f.size : 255) + ")"; break;
-    case FieldType::Memo: type = "text"; break;
+    case FieldType::Text: case FieldType::Char:
+      type = "varchar(" + std::to_string(f.size > 0 ? f.size : 255) + ") COLLATE tarnwick_nocase";
+      break;
+    case FieldType::Memo: type = "text COLLATE tarnwick_nocase"; break;
     case FieldType::Binary: case FieldType::LongBinary: type = "bytea"; break;
   }
   if (f.required) type += " NOT NULL";
@@ -109,10 +111,20 @@ FieldInfo fieldFromServerType(std::u16string name, std::string_view type) {
 }
 
 void PgCatalogue::ensureCatalogue() {
-  if (hasCatalogue()) return;
+  const auto complete = [&] {
+    PgStatement& s = connection_.cached(
+        "SELECT to_regclass('tarnwick_fields') IS NOT NULL AND to_regcollation('tarnwick_nocase') IS NOT NULL");
+    const bool found = s.step() && s.int64(0) != 0;
+    s.rewind();
+    return found;
+  };
+  if (complete()) return;
   try {
     // On its own, so that losing the race below spoils no open transaction.
     PgConnection::WriteScope scope(connection_);
+    connection_.exec(
+        "CREATE COLLATION IF NOT EXISTS tarnwick_nocase (provider = icu, locale = 'und-u-ks-level2', "
+        "deterministic = false)");
     connection_.exec(
         "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name text NOT NULL, field_name text NOT NULL, "
         "type integer NOT NULL, size integer NOT NULL, required integer NOT NULL, "
@@ -120,9 +132,9 @@ void PgCatalogue::ensureCatalogue() {
         "PRIMARY KEY (table_name, field_name))");
     scope.commit();
   } catch (const Error& e) {
-    // Another session created it at the same moment (the server's check
-    // for an existing table does not wait for the other's creation).
-    if (e.number() != errc::DuplicateKey || !hasCatalogue()) throw;
+    // Another session created them at the same moment (the server's check
+    // for an existing object does not wait for the other's creation).
+    if (e.number() != errc::DuplicateKey || !complete()) throw;
   }
 }
 
@@ -260,6 +272,7 @@ void PgCatalogue::createTable(std::u16string_view table, const std::vector<Field
     const bool key = primary.size() == 1 && equalsIgnoreCase(primary[0], f.name);
     if (key && (f.autoIncrement || f.type == FieldType::Long)) f.required = true;
   }
+  ensureCatalogue();
   PgConnection::WriteScope scope(connection_);
   connection_.exec(serverCreateTable(table, fields, primary, uniques));
   record(table, recorded);

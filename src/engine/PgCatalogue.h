@@ -10,6 +10,12 @@
 // small table of its own on the server (tarnwick_fields, the same columns);
 // it is read over what the server's catalogue says. Tables made by other
 // programs have no rows there and are described from their column types.
+//
+// The engine compares and orders texts without regard to letter case; on
+// the server, text columns take a collation of the engine's own for that
+// (tarnwick_nocase: case-blind, nondeterministic). Such a collation cannot
+// serve the server's LIKE: a pattern match names another collation for
+// its operands.
 #include "PgConnection.h"
 #include "SchemaCatalogue.h"
 
@@ -44,7 +50,7 @@ class PgCatalogue {
   // The table's description (its name matched without regard to letter
   // case); nullptr when there is no such table.
   std::shared_ptr<const TableInfo> table(std::u16string_view name);
-  // Creates the engine's own table if the database lacks it.
+  // Creates the engine's own table and collation if the database lacks them.
   void ensureCatalogue();
   // Records the engine's types of a table's fields.
   void record(std::u16string_view table, const std::vector<FieldInfo>& fields);

@@ -290,6 +290,53 @@ TEST(PgValues, RefusalsAreTheFileBackendsAndTheServersOwnHaveTheEnginesNumbers) 
   count.rewind();
 }
 
+TEST(PgValues, TextsCompareAndOrderWithoutRegardToLetterCaseOnBothBackends) {
+  REQUIRE_SERVER(server);
+  Backends b(server->uri());
+  b.run(u"CREATE TABLE tw_case (Code TEXT(10), Notes MEMO)");
+  b.run(u"CREATE UNIQUE INDEX ByCode ON tw_case (Code)");
+  const auto insertBoth = [&](std::u16string_view code, std::u16string_view notes) {
+    Statement& f = b.file.cached("INSERT INTO tw_case VALUES (?1, ?2)");
+    PgStatement& p = b.server.cached("INSERT INTO tw_case VALUES ($1, $2)");
+    const Error onFile = errorOf([&] {
+      f.bind(1, Variant(code), FieldType::Text);
+      f.bind(2, Variant(notes), FieldType::Memo);
+      f.step();
+    });
+    const Error onServer = errorOf([&] {
+      p.bind(1, Variant(code), FieldType::Text);
+      p.bind(2, Variant(notes), FieldType::Memo);
+      p.step();
+    });
+    EXPECT_EQ(onServer.number(), onFile.number()) << shown(onServer) << " / " << shown(onFile);
+    return onServer.number();
+  };
+  EXPECT_EQ(insertBoth(u"Smith", u"First Note"), 0);
+  EXPECT_EQ(insertBoth(u"SMITH", u"other"), errc::DuplicateKey);
+  EXPECT_EQ(insertBoth(u"b", u"x"), 0);
+  EXPECT_EQ(insertBoth(u"A", u"y"), 0);
+  const auto both = [&](const std::string& fileSql, const std::string& serverSql, std::u16string_view parameter) {
+    std::string fromFile, fromServer;
+    Statement& f = b.file.cached(fileSql);
+    f.bind(1, Variant(parameter), FieldType::Text);
+    while (f.step()) fromFile += toUtf8(toText(f.value(0, FieldType::Text))) + ";";
+    f.reset();
+    PgStatement& p = b.server.cached(serverSql);
+    p.bind(1, Variant(parameter), FieldType::Text);
+    while (p.step()) fromServer += toUtf8(toText(p.value(0, FieldType::Text))) + ";";
+    EXPECT_EQ(fromServer, fromFile);
+    return fromServer;
+  };
+  EXPECT_EQ(both("SELECT Code FROM tw_case WHERE Code = ?1", "SELECT \"Code\" FROM tw_case WHERE \"Code\" = $1", u"smith"),
+            "Smith;");
+  EXPECT_EQ(both("SELECT Code FROM tw_case WHERE Notes = ?1", "SELECT \"Code\" FROM tw_case WHERE \"Notes\" = $1",
+                 u"FIRST NOTE"),
+            "Smith;");
+  EXPECT_EQ(both("SELECT Code FROM tw_case WHERE Code <> ?1 ORDER BY Code",
+                 "SELECT \"Code\" FROM tw_case WHERE \"Code\" <> $1 ORDER BY \"Code\"", u""),
+            "A;b;Smith;");
+}
+
 // A TableInfo as text, its indexes in the order of their names.
 std::string described(const TableInfo& t) {
   std::string out = toUtf8(t.name) + "\n";
