@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "FieldValues.h"
 #include "Functions.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -79,56 +80,19 @@ void Statement::bind(int index, const RawValue& value) {
   }
 }
 
-namespace {
-
-bool isIntegerType(FieldType t) noexcept {
-  return t == FieldType::Byte || t == FieldType::Integer || t == FieldType::Long || t == FieldType::BigInt;
-}
-
-std::int64_t integerOf(const Variant& v) {
-  switch (v.valueType()) {
-    case VT_UI1: case VT_I2: case VT_I4: case VT_I8: case VT_BOOL: {
-      const Variant wide = changeType(v, VT_I8);
-      return wide.llVal;
-    }
-    default: {
-      const double d = toDouble(v);
-      if (!(std::fabs(d) < 9.2e18)) raise(errc::Overflow);
-      return static_cast<std::int64_t>(std::llround(d));
-    }
-  }
-}
-
-}  // namespace
-
-void Statement::bind(int index, const Variant& input, FieldType type) {
-  // Only a reference is copied to reach its value.
-  Variant followed;
-  if (input.vt & VT_BYREF) followed = input.value();
-  const Variant& v = (input.vt & VT_BYREF) ? followed : input;
-  const VARTYPE vt = v.valueType();
-  if (vt == VT_NULL || vt == VT_EMPTY) return bindNull(index);
-  // The values an assignment leaves for each type go straight in.
-  if (vt == VT_BOOL && type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(v.boolVal ? -1 : 0));
-  if (vt == VT_I4 && isIntegerType(type)) return bind(index, static_cast<std::int64_t>(v.lVal));
-  if (vt == VT_R8 && (type == FieldType::Double || type == FieldType::Numeric || type == FieldType::Decimal ||
-                      type == FieldType::Float || type == FieldType::Single))
-    return bind(index, v.dblVal);
-  if (type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(toBool(v) ? -1 : 0));
-  if (isIntegerType(type)) return bind(index, integerOf(v));
-  if (isTextType(type)) return bind(index, std::string_view(toUtf8(vt == VT_BSTR ? v.text() : toText(v))));
-  if (type == FieldType::Date) return bind(index, static_cast<double>(toDate(v)));
-  if (type == FieldType::Binary || type == FieldType::LongBinary) {
-    if (vt == (VT_ARRAY | VT_UI1)) {
-      const SAFEARRAY* array = v.array();
-      const std::size_t n = array->cDims == 1 ? array->rgsabound[0].cElements : 0;
-      sqlite3_bind_blob64(stmt_, index, n ? array->pvData : "", n, SQLITE_TRANSIENT);
+void Statement::bind(int index, const Variant& value, FieldType type) {
+  const StoredValue stored = storedValue(value, type);
+  switch (stored.kind) {
+    case StoredKind::Integer: return bind(index, stored.integer);
+    case StoredKind::Real: return bind(index, stored.real);
+    case StoredKind::Text: return bind(index, std::string_view(stored.bytes));
+    case StoredKind::Blob:
+      sqlite3_bind_blob64(stmt_, index, stored.bytes.empty() ? "" : stored.bytes.data(), stored.bytes.size(),
+                          SQLITE_TRANSIENT);
       return;
-    }
-    return bind(index, std::string_view(toUtf8(toText(v))));
+    case StoredKind::Null: break;
   }
-  if (vt == VT_CY) return bind(index, currencyToDouble(v.cyVal));
-  bind(index, toDouble(v));
+  bindNull(index);
 }
 
 bool Statement::step() {
@@ -172,80 +136,24 @@ RawValue Statement::raw(int column) const {
   }
 }
 
-namespace {
-
-Variant integerVariant(std::int64_t n, FieldType type) {
-  switch (type) {
-    case FieldType::Byte:
-      if (n >= 0 && n <= 255) return Variant(static_cast<std::uint8_t>(n));
-      break;
-    case FieldType::Integer:
-      if (n >= -32768 && n <= 32767) return Variant(static_cast<std::int16_t>(n));
-      break;
-    case FieldType::Long:
-      if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
-        return Variant(static_cast<std::int32_t>(n));
-      break;
-    default:
-      break;
-  }
-  // A value outside the field's range (a file written by other programs)
-  // is handed out whole rather than cut.
-  if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
-    return Variant(static_cast<std::int32_t>(n));
-  return Variant(n);
-}
-
-}  // namespace
-
 Variant Statement::value(int column, FieldType type) const {
-  const int storage = sqlite3_column_type(stmt_, column);
-  if (storage == SQLITE_NULL) return Variant::null();
-  switch (type) {
-    case FieldType::Boolean:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(real(column) != 0.0);
+  StoredView stored;
+  stored.kind = static_cast<StoredKind>(sqlite3_column_type(stmt_, column));
+  switch (stored.kind) {
+    case StoredKind::Integer:
+      stored.integer = int64(column);
+      stored.real = static_cast<double>(stored.integer);
       break;
-    case FieldType::Byte: case FieldType::Integer: case FieldType::Long: case FieldType::BigInt:
-      if (storage == SQLITE_INTEGER) return integerVariant(int64(column), type);
-      if (storage == SQLITE_FLOAT) return Variant(real(column));
+    case StoredKind::Real: stored.real = real(column); break;
+    case StoredKind::Text: stored.bytes = text(column); break;
+    case StoredKind::Blob: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+      if (p) stored.bytes = std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
       break;
-    case FieldType::Currency:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
-        try {
-          return Variant(doubleToCurrency(real(column)));
-        } catch (const Error&) {
-          return Variant(real(column));
-        }
-      }
-      break;
-    case FieldType::Single:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(static_cast<float>(real(column)));
-      break;
-    case FieldType::Double: case FieldType::Numeric: case FieldType::Decimal: case FieldType::Float:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(real(column));
-      break;
-    case FieldType::Date:
-      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant::date(real(column));
-      if (storage == SQLITE_TEXT) {
-        if (const auto d = parseStoredDate(text(column))) return Variant::date(*d);
-      }
-      break;
-    case FieldType::Binary: case FieldType::LongBinary:
-      if (storage == SQLITE_BLOB) {
-        const int n = sqlite3_column_bytes(stmt_, column);
-        SafeArray bytes(VT_UI1, 0, static_cast<std::uint32_t>(n));
-        if (n > 0) std::memcpy(bytes.get()->pvData, sqlite3_column_blob(stmt_, column), static_cast<std::size_t>(n));
-        return std::move(bytes).toVariant();
-      }
-      break;
-    default:
-      break;
+    }
+    case StoredKind::Null: break;
   }
-  // Text fields, and values whose storage does not fit their field's type.
-  if (storage == SQLITE_INTEGER && !isTextType(type)) return integerVariant(int64(column), FieldType::BigInt);
-  if (storage == SQLITE_FLOAT && !isTextType(type)) return Variant(real(column));
-  if (storage == SQLITE_FLOAT) return Variant(fromUtf8(storedNumberText(real(column))));
-  return Variant(fromUtf8(text(column)));
+  return fieldValue(stored, type);
 }
 
 std::string Statement::columnName(int column) const {

@@ -173,6 +173,9 @@ std::u16string PgSession::clean(std::string_view message) const {
 void PgSession::fail(const pg_result* result) const {
   const std::string_view state = field(result, PG_DIAG_SQLSTATE);
   if (state == "23505") raise(errc::DuplicateKey);
+  // Values the column's type cannot hold, as the engine refuses them.
+  if (state == "22003") raise(errc::Overflow);
+  if (state == "22001") raise(errc::FieldTooSmall);
   if (state == "23502") raise(errc::RequiredNull, fromUtf8(field(result, PG_DIAG_COLUMN_NAME)));
   if (state == "23503") {
     // The table whose record is missing is named in the detail; the error's
@@ -391,6 +394,9 @@ PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<imp
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   session_->conn = conn;
+  // Timestamps are read as "yyyy-mm-dd hh:mm:ss" whatever the server's
+  // defaults, and bytes as hex.
+  exec("SET DateStyle = ISO, YMD; SET bytea_output = hex");
 }
 
 PgConnection::~PgConnection() { close(); }

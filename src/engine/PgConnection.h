@@ -84,6 +84,11 @@ class PgStatement {
   void bind(int index, double value);
   void bind(int index, std::string_view utf8);
   void bind(int index, const RawValue& value);
+  // An engine value, stored the way its field type keeps it, in the form
+  // the parameter's server type reads (a date as a timestamp, a yes/no as a
+  // boolean, bytes as bytea). A text holding a NUL character is refused
+  // (3146): the server's texts cannot keep one.
+  void bind(int index, const Variant& value, FieldType type);
   int parameterCount() const noexcept { return parameters_; }
 
   // Steps once: true when a row is ready, false when done (the next step
@@ -103,6 +108,9 @@ class PgStatement {
   // The value as the server types it: integers and booleans as integers,
   // floating and numeric types as doubles, everything else as text.
   RawValue raw(int column) const;
+  // The column as an engine value of `type`; currency read from a numeric
+  // column keeps all its digits.
+  Variant value(int column, FieldType type) const;
 
  private:
   friend struct impl::PgSession;

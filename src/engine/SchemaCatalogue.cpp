@@ -106,6 +106,15 @@ std::string declarationOf(const FieldInfo& f) {
   return "TEXT";
 }
 
+void applyRecordedField(FieldInfo& f, std::int64_t type, std::int64_t size, bool required, bool allowZeroLength,
+                        std::int64_t attributes) {
+  f.type = static_cast<FieldType>(type);
+  f.size = static_cast<std::int32_t>(size);
+  f.required = required || f.required;
+  f.allowZeroLength = allowZeroLength;
+  f.autoIncrement = (attributes & kAutoIncrField) != 0;
+}
+
 void SchemaCatalogue::ensureCatalogue() {
   connection_.exec(
       "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name TEXT NOT NULL, field_name TEXT NOT NULL, "
@@ -182,12 +191,8 @@ std::shared_ptr<TableInfo> SchemaCatalogue::load(std::u16string_view name) {
     while (rules.step()) {
       const int at = info->fieldIndex(fromUtf8(rules.text(0)));
       if (at < 0) continue;
-      FieldInfo& f = info->fields[static_cast<std::size_t>(at)];
-      f.type = static_cast<FieldType>(rules.int64(1));
-      f.size = static_cast<std::int32_t>(rules.int64(2));
-      f.required = rules.int64(3) != 0 || f.required;
-      f.allowZeroLength = rules.int64(4) != 0;
-      f.autoIncrement = (rules.int64(5) & kAutoIncrField) != 0;
+      applyRecordedField(info->fields[static_cast<std::size_t>(at)], rules.int64(1), rules.int64(2),
+                         rules.int64(3) != 0, rules.int64(4) != 0, rules.int64(5));
     }
   }
 
@@ -235,13 +240,7 @@ void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldI
   const std::string tableName = toUtf8(table);
   for (const FieldInfo& f : fields) {
     insert.reset();
-    insert.bind(1, std::string_view(tableName));
-    insert.bind(2, std::string_view(toUtf8(f.name)));
-    insert.bind(3, static_cast<std::int64_t>(f.type));
-    insert.bind(4, static_cast<std::int64_t>(f.size));
-    insert.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
-    insert.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
-    insert.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
+    bindRecordedField(insert, tableName, f);
     insert.step();
   }
   invalidate();

@@ -7,6 +7,8 @@
 #include "EngineTypes.h"
 #include "Connection.h"
 
+#include <tarnwick/automation/String.h>
+
 
 #include <cstdint>
 #include <memory>
@@ -58,6 +60,24 @@ FieldInfo fieldFromDeclaration(std::u16string name, std::string_view declared);
 // The declared type the engine writes for a field, so that other programs
 // reading the file see a type of the same kind.
 std::string declarationOf(const FieldInfo& field);
+
+// A field's description as the engine recorded it in its own table (type,
+// size, required, allow_zero_length, attributes), over what the storage says.
+void applyRecordedField(FieldInfo& field, std::int64_t type, std::int64_t size, bool required, bool allowZeroLength,
+                        std::int64_t attributes);
+
+// Binds a field's record in the engine's table (parameters 1 to 7, in the
+// table's column order) to a statement of either backend.
+template <class AnyStatement>
+void bindRecordedField(AnyStatement& s, std::string_view table, const FieldInfo& f) {
+  s.bind(1, table);
+  s.bind(2, std::string_view(toUtf8(f.name)));
+  s.bind(3, static_cast<std::int64_t>(f.type));
+  s.bind(4, static_cast<std::int64_t>(f.size));
+  s.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
+  s.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
+  s.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
+}
 
 class SchemaCatalogue {
  public:

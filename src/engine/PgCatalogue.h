@@ -1,0 +1,76 @@
+#pragma once
+// Private to the engine: the schema of a server database, in the engine's
+// terms (TableInfo), and the server's column types for the engine's fields.
+//
+// The server's types cannot tell every engine type apart: Byte and Integer
+// are both smallint, Text and Char both varchar(n), Numeric and Decimal
+// both numeric, Double and Float both double precision, a Binary's size and
+// a field's AllowZeroLength have no place at all. So, as in a database
+// file, the engine keeps its own description of the fields it creates in a
+// small table of its own on the server (tarnwick_fields, the same columns);
+// it is read over what the server's catalogue says. Tables made by other
+// programs have no rows there and are described from their column types.
+//
+// The engine compares and orders texts without regard to letter case; on
+// the server, text columns take a collation of the engine's own for that
+// (tarnwick_nocase: case-blind, nondeterministic). Such a collation cannot
+// serve the server's LIKE: a pattern match names another collation for
+// its operands.
+#include "PgConnection.h"
+#include "SchemaCatalogue.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::engine {
+
+// The server's column definition of a field (without its name): the type,
+// an identity for a counter, NOT NULL when required.
+std::string serverColumnType(const FieldInfo& field);
+
+// CREATE TABLE on the server: the fields, the primary key and the unique
+// constraints.
+std::string serverCreateTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
+                              const std::vector<std::u16string>& primary,
+                              const std::vector<std::vector<std::u16string>>& uniques);
+
+// The engine's view of a server column type (as the server's format_type
+// writes it) of a table made elsewhere.
+FieldInfo fieldFromServerType(std::u16string name, std::string_view type);
+
+class PgCatalogue {
+ public:
+  explicit PgCatalogue(PgConnection& connection) : connection_(connection) {}
+
+  // The user tables of the session's schema, in the order of creation (the
+  // engine's own hidden).
+  std::vector<std::u16string> tableNames();
+  // The table's description (its name matched without regard to letter
+  // case); nullptr when there is no such table.
+  std::shared_ptr<const TableInfo> table(std::u16string_view name);
+  // Creates the engine's own table and collation if the database lacks them.
+  void ensureCatalogue();
+  // Records the engine's types of a table's fields.
+  void record(std::u16string_view table, const std::vector<FieldInfo>& fields);
+  void forget(std::u16string_view table);
+  // Creates a table and records its fields, all or nothing.
+  void createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
+                   const std::vector<std::u16string>& primary,
+                   const std::vector<std::vector<std::u16string>>& uniques);
+  // Creates an index of a table, named by the table and the index, as in a
+  // database file.
+  void createIndex(std::u16string_view table, const IndexInfo& index);
+  // Drops what is known, after the schema changed (this session's changes
+  // drop it themselves).
+  void invalidate() noexcept { cache_.clear(); }
+
+ private:
+  std::shared_ptr<TableInfo> load(std::u16string_view name);
+  bool hasCatalogue();
+  PgConnection& connection_;
+  std::vector<std::shared_ptr<const TableInfo>> cache_;
+};
+
+}  // namespace tarnwick::engine
