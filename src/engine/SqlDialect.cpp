@@ -145,8 +145,12 @@ class ConditionGrammar {
   void operand() {
     const Token& tok = peek();
     switch (tok.kind) {
-      case Tok::Text:
       case Tok::Number:
+        // The lexer takes a run of digits and points; a number has one point at most.
+        if (std::count(tok.text.begin(), tok.text.end(), u'.') > 1) fail();
+        ++at_;
+        return;
+      case Tok::Text:
       case Tok::Date: ++at_; return;
       case Tok::Punct:
         if (tok.text != u"(") fail();

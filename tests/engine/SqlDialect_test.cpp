@@ -150,6 +150,7 @@ TEST(SqlDialect, AConditionIsOneWellFormedExpression) {
       {u"(Qty > 1))", u"(at character 10: ')')"},
       {u"Qty Not = 5", u"(at character 5: 'Not')"},
       {u"Qty Like", u"(at the end of the text)"},
+      {u"Qty = .3..", u"(at character 7: '.3..')"},
   };
   for (const auto& [text, note] : stray) {
     const std::u16string condition = text;
