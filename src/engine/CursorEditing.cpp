@@ -257,7 +257,7 @@ void Cursor::update() {
   if (!adding) {
     scope.emplace(connection());
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
-    Statement& now = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
+    Statement& now = recordByKey();
     now.bind(1, editKey_);
     const bool there = now.step();
     const bool same = there && now.image(1, fieldCount()) == editImage_;
