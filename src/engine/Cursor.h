@@ -18,6 +18,7 @@
 #include "Connection.h"
 #include "DatabaseCore.h"
 #include "SchemaCatalogue.h"
+#include "SqlDialect.h"
 
 #include <tarnwick/automation/Variant.h>
 
@@ -272,7 +273,7 @@ class Cursor {
 
   std::u16string indexName_;
   bool noMatch_ = false;
-  std::u16string lastCondition_;
+  ConditionShape conditionShape_;
   std::string lastConditionSql_;
   std::vector<RawValue> lastConditionValues_;
 };

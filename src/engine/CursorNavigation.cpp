@@ -290,13 +290,10 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
   checkOpen();
   forwardOnlyRefuses();
   Statement* checked = nullptr;
-  if (condition != lastCondition_ || lastConditionSql_.empty()) {
-    std::vector<RawValue> values;
-    std::string sql = translateCondition(condition, tableResolver(table()), &values);
+  const std::string& sql = conditionShape_.translate(condition, table(), lastConditionValues_);
+  if (sql != lastConditionSql_) {
     checked = &findStatement(sql, false, condition);
-    lastConditionSql_ = std::move(sql);
-    lastConditionValues_ = std::move(values);
-    lastCondition_ = std::u16string(condition);
+    lastConditionSql_ = sql;
   }
   endEdit();
   const bool backward = kind == FindKind::Last || kind == FindKind::Previous;

@@ -362,6 +362,44 @@ TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
   EXPECT_EQ(find(u"FindFirst", u"Customer Like 'M*' and Qty > 0"), 4);
 }
 
+// Conditions that share their SQL when only their values differ: one that
+// differs anywhere else (a field, an operator, a word, the kind of a value),
+// or whose value cannot be a parameter, is never taken for another.
+TEST(Recordset, FindConditionsDifferingOutsideTheirValuesAreToldApart) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  const auto find = [&](const char16_t* how, const char16_t* condition) { return foundOrder(rs, how, condition); };
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 7"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId = 3"), 4);  // another field
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId > 2"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId < 2"), 1);  // another operator
+  EXPECT_EQ(find(u"FindFirst", u"customerid < 3"), 1);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 1.2.3"); }), errc::SyntaxError);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 11"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 99999999999999999999"), 0);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 'five'"); }), errc::CriteriaMismatch);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 2"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #1/15/1998#"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #3/10/1998#"), 4);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"OrderDate = #13/45/1998#"); }), errc::SyntaxError);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #2/1/1998#"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('12/24/98')"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('3/10/98')"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'O''Brien'"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'Mil*'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'J*'"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Note Is Null"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Note Is Not Null"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Paid = False"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Paid = True and Price > 50"), 4);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 5 or Price = 8.25"), 4);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 5 or Price = 0.5"), 5);
+}
+
 TEST(Recordset, SortAndFilterMakeNewRecordsets) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
