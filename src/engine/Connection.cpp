@@ -47,16 +47,20 @@ Statement::Statement(Connection& connection, std::string_view sql) : connection_
     stmt_ = nullptr;
     connection.fail(rc);
   }
+  texts_.resize(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_)) + 1);
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : connection_(std::exchange(other.connection_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
+    : connection_(std::exchange(other.connection_, nullptr)),
+      stmt_(std::exchange(other.stmt_, nullptr)),
+      texts_(std::move(other.texts_)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
     sqlite3_finalize(stmt_);
     connection_ = std::exchange(other.connection_, nullptr);
     stmt_ = std::exchange(other.stmt_, nullptr);
+    texts_ = std::move(other.texts_);
   }
   return *this;
 }
@@ -67,7 +71,20 @@ void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
 void Statement::bind(int index, std::string_view utf8) {
-  sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) {
+    sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return;
+  }
+  std::string& kept = texts_[static_cast<std::size_t>(index)];
+  kept.assign(utf8);
+  sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+void Statement::bind(int index, std::string&& utf8) {
+  if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) return bind(index, std::string_view(utf8));
+  std::string& kept = texts_[static_cast<std::size_t>(index)];
+  kept = std::move(utf8);
+  sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 void Statement::bind(int index, const RawValue& value) {
@@ -116,7 +133,7 @@ void Statement::bind(int index, const Variant& input, FieldType type) {
     return bind(index, v.dblVal);
   if (type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(toBool(v) ? -1 : 0));
   if (isIntegerType(type)) return bind(index, integerOf(v));
-  if (isTextType(type)) return bind(index, std::string_view(toUtf8(vt == VT_BSTR ? v.text() : toText(v))));
+  if (isTextType(type)) return bind(index, toUtf8(vt == VT_BSTR ? v.text() : toText(v)));
   if (type == FieldType::Date) return bind(index, static_cast<double>(toDate(v)));
   if (type == FieldType::Binary || type == FieldType::LongBinary) {
     if (vt == (VT_ARRAY | VT_UI1)) {
@@ -125,7 +142,7 @@ void Statement::bind(int index, const Variant& input, FieldType type) {
       sqlite3_bind_blob64(stmt_, index, n ? array->pvData : "", n, SQLITE_TRANSIENT);
       return;
     }
-    return bind(index, std::string_view(toUtf8(toText(v))));
+    return bind(index, toUtf8(toText(v)));
   }
   if (vt == VT_CY) return bind(index, currencyToDouble(v.cyVal));
   bind(index, toDouble(v));
@@ -196,6 +213,19 @@ Variant integerVariant(std::int64_t n, FieldType type) {
   return Variant(n);
 }
 
+// A stored text as a value: plain ASCII, the usual case, is widened
+// straight into the value's own text, without a string between.
+Variant textValue(std::string_view utf8) {
+  constexpr std::size_t kWidened = 64;
+  if (utf8.size() <= kWidened) {
+    char16_t units[kWidened];
+    std::size_t n = 0;
+    for (; n < utf8.size() && static_cast<unsigned char>(utf8[n]) < 0x80; ++n) units[n] = static_cast<char16_t>(utf8[n]);
+    if (n == utf8.size()) return Variant(std::u16string_view(units, n));
+  }
+  return Variant(fromUtf8(utf8));
+}
+
 }  // namespace
 
 Variant Statement::value(int column, FieldType type) const {
@@ -245,7 +275,7 @@ Variant Statement::value(int column, FieldType type) const {
   if (storage == SQLITE_INTEGER && !isTextType(type)) return integerVariant(int64(column), FieldType::BigInt);
   if (storage == SQLITE_FLOAT && !isTextType(type)) return Variant(real(column));
   if (storage == SQLITE_FLOAT) return Variant(fromUtf8(storedNumberText(real(column))));
-  return Variant(fromUtf8(text(column)));
+  return textValue(text(column));
 }
 
 std::string Statement::columnName(int column) const {
