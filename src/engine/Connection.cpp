@@ -102,6 +102,16 @@ bool isIntegerType(FieldType t) noexcept {
   return t == FieldType::Byte || t == FieldType::Integer || t == FieldType::Long || t == FieldType::BigInt;
 }
 
+// A text to bind: plain ASCII, the usual case, is narrowed in one pass.
+std::string utf8Of(std::u16string_view text) {
+  std::string out(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] >= 0x80) return toUtf8(text);
+    out[i] = static_cast<char>(text[i]);
+  }
+  return out;
+}
+
 std::int64_t integerOf(const Variant& v) {
   switch (v.valueType()) {
     case VT_UI1: case VT_I2: case VT_I4: case VT_I8: case VT_BOOL: {
@@ -120,9 +130,11 @@ std::int64_t integerOf(const Variant& v) {
 
 void Statement::bind(int index, const Variant& input, FieldType type) {
   // Only a reference is copied to reach its value.
-  Variant followed;
-  if (input.vt & VT_BYREF) followed = input.value();
-  const Variant& v = (input.vt & VT_BYREF) ? followed : input;
+  if (input.vt & VT_BYREF) return bindPlain(index, input.value(), type);
+  bindPlain(index, input, type);
+}
+
+void Statement::bindPlain(int index, const Variant& v, FieldType type) {
   const VARTYPE vt = v.valueType();
   if (vt == VT_NULL || vt == VT_EMPTY) return bindNull(index);
   // The values an assignment leaves for each type go straight in.
@@ -133,7 +145,7 @@ void Statement::bind(int index, const Variant& input, FieldType type) {
     return bind(index, v.dblVal);
   if (type == FieldType::Boolean) return bind(index, static_cast<std::int64_t>(toBool(v) ? -1 : 0));
   if (isIntegerType(type)) return bind(index, integerOf(v));
-  if (isTextType(type)) return bind(index, toUtf8(vt == VT_BSTR ? v.text() : toText(v)));
+  if (isTextType(type)) return bind(index, vt == VT_BSTR ? utf8Of(v.text()) : toUtf8(toText(v)));
   if (type == FieldType::Date) return bind(index, static_cast<double>(toDate(v)));
   if (type == FieldType::Binary || type == FieldType::LongBinary) {
     if (vt == (VT_ARRAY | VT_UI1)) {

@@ -80,6 +80,8 @@ class Statement {
   std::string image(int first, int count) const;
 
  private:
+  void bindPlain(int index, const Variant& value, FieldType type);
+
   Connection* connection_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
   // The texts bound, one place per parameter (made with the statement, so

@@ -39,15 +39,7 @@ double numberOf(const Variant& v) {
   return converting([&] { return toDouble(v); });
 }
 
-}  // namespace
-
-Variant convertForField(const Variant& input, const FieldInfo& field) {
-  // A plain value is read where it is; only references and objects are
-  // followed into a copy.
-  const bool plain = (input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN;
-  Variant followed;
-  if (!plain) followed = plainValue(input);
-  const Variant& v = plain ? input : followed;
+Variant convertPlain(const Variant& v, const FieldInfo& field) {
   const VARTYPE vt = v.valueType();
   if (vt == VT_NULL || vt == VT_EMPTY) return Variant::null();
   if (vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_ERROR) conversionError();
@@ -105,6 +97,15 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
   }
 }
 
+}  // namespace
+
+Variant convertForField(const Variant& input, const FieldInfo& field) {
+  // A plain value is read where it is; only references and objects are
+  // followed into a copy.
+  if ((input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN) return convertPlain(input, field);
+  return convertPlain(plainValue(input), field);
+}
+
 // Values
 
 Variant Cursor::value(int field) {
@@ -153,9 +154,9 @@ void Cursor::addNew() {
   buffer_.resize(fields.size());
   dirty_.assign(fields.size(), false);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    buffer_[i] = Variant::null();
-    if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
     if (fields[i].autoIncrement) buffer_[i] = nextAutomaticValue(fields[i]);
+    else if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
+    else buffer_[i] = Variant::null();
   }
   editMode_ = kEditAdd;
 }
@@ -299,8 +300,8 @@ void Cursor::update() {
     saveColumnList_ = std::move(columns);
   }
   Statement& s = *saveStatement_;
-  // Every parameter is bound again, so the old bindings need no clearing.
-  s.rewind();
+  // Every parameter is bound again, so the old bindings need no clearing;
+  // the statement was made ready again after its last run (or its failure).
   int n = 0;
   for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
   if (!adding) s.bind(++n, editKey_);
