@@ -273,12 +273,12 @@ bool Cursor::readRow(std::int64_t key, std::string* image) {
   Statement& s = recordByKey();
   s.bind(1, key);
   if (!s.step()) {
-    s.reset();
+    s.rewind();
     return false;
   }
   decodeRow(s);
   if (image) *image = s.image(1, fieldCount());
-  s.reset();
+  s.rewind();
   return true;
 }
 

@@ -153,7 +153,8 @@ class Cursor {
   template <typename MakeSql>
   Statement& kept(KeptStatement& slot, std::string_view shape, MakeSql&& makeSql) {
     if (slot.statement && slot.shape == shape) {
-      slot.statement->reset();
+      // Its users bind every parameter again: no bindings to clear.
+      slot.statement->rewind();
       return *slot.statement;
     }
     slot.statement.reset();

@@ -241,7 +241,7 @@ void Cursor::moveToFound(Statement& s) {
   noMatch_ = !found;
   // A search that finds nothing leaves the current record where it was.
   if (!found) {
-    s.reset();
+    s.rewind();
     return;
   }
   const std::int64_t rowid = s.int64(0);
@@ -254,7 +254,7 @@ void Cursor::moveToFound(Statement& s) {
   // The search read the whole record as last committed: it is the current
   // row without a second read.
   decodeRow(s);
-  s.reset();
+  s.rewind();
 }
 
 std::string Cursor::conditionSql(std::u16string_view condition) const {
