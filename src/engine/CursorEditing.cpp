@@ -233,20 +233,23 @@ void Cursor::update() {
   if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
   const auto& fields = table().fields;
   const bool adding = editMode_ == kEditAdd;
-  // The rules of each field, checked before anything is written.
+  // The fields written, and the rules of each field, checked before
+  // anything is written.
+  std::vector<bool>& mask = maskScratch_;
+  mask.resize(fields.size());
+  bool any = false;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!adding && !dirty_[i]) continue;
     const FieldInfo& f = fields[i];
+    const bool dirty = dirty_[i];
+    const bool written = dirty || (adding && f.autoIncrement);
+    mask[i] = written;
+    any = any || written;
+    if (!adding && !dirty) continue;
     const Variant& v = buffer_[i];
     if (f.required && v.isNull()) raise(errc::RequiredNull, f.name);
     if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
       raise(errc::ZeroLength, f.name);
   }
-  std::vector<bool>& mask = maskScratch_;
-  mask.assign(fields.size(), false);
-  bool any = false;
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    if (dirty_[i] || (adding && fields[i].autoIncrement)) mask[i] = true, any = true;
   if (!adding && !any) {
     endEdit();
     lastModified_ = editKey_;
