@@ -205,6 +205,49 @@ TEST(Recordset, AddEditUpdateCancelAndDelete) {
   EXPECT_EQ(errorOf([&] { joined.call(u"Delete"); }), errc::ReadOnly);
 }
 
+// Texts go to the file and come back exactly, whatever their characters and
+// length, through AddNew/Update, Edit, Seek and a FindFirst that binds two
+// texts in one statement; the file holds them as UTF-8.
+TEST(Recordset, TextsKeepEveryCharacterThroughSavesAndSearches) {
+  TempDir dir;
+  const auto file = dir / "words.db";
+  Object db(testing::engineObject().call(u"CreateDatabase", testing::u16(file)));
+  db.call(u"Execute", u"CREATE TABLE Words (Id COUNTER PRIMARY KEY, A TEXT(100), B TEXT(100))");
+  const std::u16string texts[] = {u"plain", u"Gr\u00fc\u00dfe \u20ac", u"\U0001F600 face", u"it's",
+                                  std::u16string(64, u'x'), std::u16string(65, u'y'), std::u16string(63, u'z') + u"\u00e4"};
+  Object rs(db.call(u"OpenRecordset", u"Words"));
+  for (const std::u16string& text : texts) {
+    rs.call(u"AddNew");
+    rs.put(u"Collect", {Variant(u"A")}, Variant(text));
+    rs.put(u"Collect", {Variant(u"B")}, Variant(u"b" + text));
+    rs.call(u"Update");
+  }
+  rs.put(u"Index", Variant(u"PrimaryKey"));
+  for (std::int32_t id = 1; id <= 7; ++id) {
+    SCOPED_TRACE(id);
+    const std::u16string& text = texts[id - 1];
+    rs.call(u"Seek", u"=", id);
+    ASSERT_FALSE(toBool(rs.get(u"NoMatch")));
+    EXPECT_EQ(toText(field(rs, u"A")), text);
+    EXPECT_EQ(toText(field(rs, u"B")), u"b" + text);
+    Object dynaset(db.call(u"OpenRecordset", u"Words", 2));
+    std::u16string quoted;
+    for (const char16_t c : text) quoted += c == u'\'' ? u"''" : std::u16string(1, c);
+    const std::u16string condition = u"A = '" + quoted + u"' and B = 'b" + quoted + u"'";
+    dynaset.call(u"FindFirst", condition);
+    ASSERT_FALSE(toBool(dynaset.get(u"NoMatch")));
+    EXPECT_EQ(toInt32(field(dynaset, u"Id")), id);
+  }
+  // An edit writes a text of another length over the one read by the search.
+  rs.call(u"Seek", u"=", 2);
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"A")}, Variant(u"\u00e4"));
+  rs.call(u"Update");
+  db.call(u"Close");
+  EXPECT_EQ(testing::sqliteShell(file, "SELECT hex(A), hex(B) FROM Words WHERE Id IN (2, 3) ORDER BY Id"),
+            "C3A4|624772C3BCC39F6520E282AC\nF09F98802066616365|62F09F98802066616365\n");
+}
+
 TEST(Recordset, FieldsByPositionNameAndDefaultMember) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
