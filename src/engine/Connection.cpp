@@ -48,16 +48,20 @@ Statement::Statement(Connection& connection, std::string_view sql) : connection_
     stmt_ = nullptr;
     connection.fail(rc);
   }
+  texts_.resize(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_)) + 1);
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : connection_(std::exchange(other.connection_, nullptr)), stmt_(std::exchange(other.stmt_, nullptr)) {}
+    : connection_(std::exchange(other.connection_, nullptr)),
+      stmt_(std::exchange(other.stmt_, nullptr)),
+      texts_(std::move(other.texts_)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
     sqlite3_finalize(stmt_);
     connection_ = std::exchange(other.connection_, nullptr);
     stmt_ = std::exchange(other.stmt_, nullptr);
+    texts_ = std::move(other.texts_);
   }
   return *this;
 }
@@ -68,7 +72,20 @@ void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
 void Statement::bind(int index, std::string_view utf8) {
-  sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) {
+    sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return;
+  }
+  std::string& kept = texts_[static_cast<std::size_t>(index)];
+  kept.assign(utf8);
+  sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+void Statement::bind(int index, std::string&& utf8) {
+  if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) return bind(index, std::string_view(utf8));
+  std::string& kept = texts_[static_cast<std::size_t>(index)];
+  kept = std::move(utf8);
+  sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 void Statement::bind(int index, const RawValue& value) {
@@ -81,11 +98,11 @@ void Statement::bind(int index, const RawValue& value) {
 }
 
 void Statement::bind(int index, const Variant& value, FieldType type) {
-  const StoredValue stored = storedValue(value, type);
+  StoredValue stored = storedValue(value, type);
   switch (stored.kind) {
     case StoredKind::Integer: return bind(index, stored.integer);
     case StoredKind::Real: return bind(index, stored.real);
-    case StoredKind::Text: return bind(index, std::string_view(stored.bytes));
+    case StoredKind::Text: return bind(index, std::move(stored.bytes));
     case StoredKind::Blob:
       sqlite3_bind_blob64(stmt_, index, stored.bytes.empty() ? "" : stored.bytes.data(), stored.bytes.size(),
                           SQLITE_TRANSIENT);

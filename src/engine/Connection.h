@@ -47,6 +47,7 @@ class Statement {
   void bind(int index, std::int64_t value);
   void bind(int index, double value);
   void bind(int index, std::string_view utf8);
+  void bind(int index, std::string&& utf8);
   void bind(int index, const RawValue& value);
   // An engine value, stored the way its field type keeps it.
   void bind(int index, const Variant& value, FieldType type);
@@ -81,6 +82,10 @@ class Statement {
  private:
   Connection* connection_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
+  // The texts bound, one place per parameter (made with the statement, so
+  // that no place moves): the storage reads them where they are instead of
+  // copying each, until the parameter is bound again or the statement reset.
+  std::vector<std::string> texts_;
 };
 
 // One open database file.

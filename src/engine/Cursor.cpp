@@ -10,6 +10,8 @@
 namespace tarnwick::engine {
 
 Cursor::Cursor(Source source) : source_(std::move(source)) {
+  selectList_ = "rowid";
+  for (const FieldInfo& f : table().fields) selectList_ += ", " + f.column;
   dirty_.assign(source_.table->fields.size(), false);
   // A recordset opens on its first record.
   resetWindow();
@@ -45,12 +47,6 @@ int Cursor::fieldIndex(const Variant& input) const {
   if (at < 0 || at >= fieldCount())
     raise(Error(errc::ItemNotFound).noted(u"field index " + fromUtf8(std::to_string(at)) + u" of " + fromUtf8(std::to_string(fieldCount())) + u" fields"));
   return at;
-}
-
-std::string Cursor::selectList() const {
-  std::string list = "rowid";
-  for (const FieldInfo& f : table().fields) list += ", " + f.column;
-  return list;
 }
 
 std::string Cursor::orderClause(bool backward) const {
@@ -150,21 +146,25 @@ void Cursor::resetWindow() {
   deleted_.clear();
   placed_.clear();
   pendingAdded_.clear();
-  ahead_ = Prefetch();
-  behind_ = Prefetch();
+  ahead_.clear();
+  behind_.clear();
   rowValid_ = false;
 }
 
 bool Cursor::reanchor(std::int64_t rowid) {
   auto values = fetchOrderValues(rowid);
   if (!values) return false;
+  anchorAt(rowid, std::move(*values));
+  return true;
+}
+
+void Cursor::anchorAt(std::int64_t rowid, std::vector<RawValue> orderValues) {
   resetWindow();
   base_.reset();
   appendKey(rowid);
-  frontValues_ = *values;
-  backValues_ = std::move(*values);
+  frontValues_ = orderValues;
+  backValues_ = std::move(orderValues);
   pos_ = 0;
-  return true;
 }
 
 Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward) {
@@ -265,13 +265,20 @@ void Cursor::ensureRow() {
   if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
 }
 
+Statement& Cursor::recordByKey() {
+  return kept(recordByKey_, {}, [&] { return "SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?"; });
+}
+
 bool Cursor::readRow(std::int64_t key, std::string* image) {
-  Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
+  Statement& s = recordByKey();
   s.bind(1, key);
-  if (!s.step()) return false;
+  if (!s.step()) {
+    s.rewind();
+    return false;
+  }
   decodeRow(s);
   if (image) *image = s.image(1, fieldCount());
-  s.reset();
+  s.rewind();
   return true;
 }
 

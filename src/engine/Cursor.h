@@ -18,6 +18,7 @@
 #include "Connection.h"
 #include "DatabaseCore.h"
 #include "SchemaCatalogue.h"
+#include "SqlDialect.h"
 
 #include <tarnwick/automation/Variant.h>
 
@@ -124,8 +125,9 @@ class Cursor {
   Source derive(std::u16string_view filter, std::u16string_view sort, std::int16_t type) const;
   // Checks a sort text against the fields (3075, 3061).
   std::vector<OrderKey> orderOf(std::u16string_view sort) const;
-  // Steps a search that selects one rowid and makes that record current;
-  // nothing found sets NoMatch and leaves the current record.
+  // Steps a search that selects one record (rowid and fields, as
+  // selectList) and makes it current, its values read with it; nothing
+  // found sets NoMatch and leaves the current record.
   void moveToFound(Statement& s);
   std::string conditionSql(std::u16string_view condition) const;
   // The statement that finds the first record (last, when `backward`) that
@@ -139,7 +141,29 @@ class Cursor {
 
  private:
   Connection& connection() const { return source_.db->connection; }
-  std::string selectList() const;
+  // "rowid" and every field's column, as searches and reads select them.
+  const std::string& selectList() const noexcept { return selectList_; }
+  // A statement this cursor runs again and again, kept with the text that
+  // tells it apart (a shape of search), so that a repeated call neither
+  // writes its SQL again nor looks it up in the connection's cache.
+  struct KeptStatement {
+    std::string shape;
+    std::shared_ptr<Statement> statement;
+  };
+  template <typename MakeSql>
+  Statement& kept(KeptStatement& slot, std::string_view shape, MakeSql&& makeSql) {
+    if (slot.statement && slot.shape == shape) {
+      // Its users bind every parameter again: no bindings to clear.
+      slot.statement->rewind();
+      return *slot.statement;
+    }
+    slot.statement.reset();
+    slot.statement = connection().sharedCached(makeSql());
+    slot.shape = shape;
+    return *slot.statement;
+  }
+  // The record with the key bound as parameter 1, whole.
+  Statement& recordByKey();
   std::string orderClause(bool backward) const;
   // The condition that admits the records after (or, backward, before) the
   // record with `keys` and `rowid`, in the cursor's order; binds go to `binds`.
@@ -151,6 +175,8 @@ class Cursor {
 
   void resetWindow();
   bool reanchor(std::int64_t rowid);
+  // A new window of the one record `rowid`, whose order values are known.
+  void anchorAt(std::int64_t rowid, std::vector<RawValue> orderValues);
   // The window's keys change only through these, so that the index of
   // positions by key stays true.
   void appendKey(std::int64_t rowid);
@@ -170,6 +196,13 @@ class Cursor {
     std::vector<RawValue> lastValues;
     bool started = false;
     bool dry = false;  // the last batch reached the end
+    // Emptied in place: a new deque would allocate.
+    void clear() noexcept {
+      keys.clear();
+      lastKey = 0;
+      lastValues.clear();
+      started = dry = false;
+    }
   };
   // The next key past the window's end (or, backward, its start) with its
   // order values, read by the batch; none at the end.
@@ -193,7 +226,9 @@ class Cursor {
   Variant nextAutomaticValue(const FieldInfo& field);
 
   Source source_;
+  std::string selectList_;
   bool closed_ = false;
+  KeptStatement recordByKey_, seekStatement_, findStatement_;
 
   std::deque<std::int64_t> keys_;
   // Positions of the window's keys, made on the first lookup by key in a
@@ -239,7 +274,7 @@ class Cursor {
 
   std::u16string indexName_;
   bool noMatch_ = false;
-  std::u16string lastCondition_;
+  ConditionShape conditionShape_;
   std::string lastConditionSql_;
   std::vector<RawValue> lastConditionValues_;
 };

@@ -39,15 +39,7 @@ double numberOf(const Variant& v) {
   return converting([&] { return toDouble(v); });
 }
 
-}  // namespace
-
-Variant convertForField(const Variant& input, const FieldInfo& field) {
-  // A plain value is read where it is; only references and objects are
-  // followed into a copy.
-  const bool plain = (input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN;
-  Variant followed;
-  if (!plain) followed = plainValue(input);
-  const Variant& v = plain ? input : followed;
+Variant convertPlain(const Variant& v, const FieldInfo& field) {
   const VARTYPE vt = v.valueType();
   if (vt == VT_NULL || vt == VT_EMPTY) return Variant::null();
   if (vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_ERROR) conversionError();
@@ -105,6 +97,15 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
   }
 }
 
+}  // namespace
+
+Variant convertForField(const Variant& input, const FieldInfo& field) {
+  // A plain value is read where it is; only references and objects are
+  // followed into a copy.
+  if ((input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN) return convertPlain(input, field);
+  return convertPlain(plainValue(input), field);
+}
+
 // Values
 
 Variant Cursor::value(int field) {
@@ -153,9 +154,9 @@ void Cursor::addNew() {
   buffer_.resize(fields.size());
   dirty_.assign(fields.size(), false);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    buffer_[i] = Variant::null();
-    if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
     if (fields[i].autoIncrement) buffer_[i] = nextAutomaticValue(fields[i]);
+    else if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
+    else buffer_[i] = Variant::null();
   }
   editMode_ = kEditAdd;
 }
@@ -232,20 +233,23 @@ void Cursor::update() {
   if (editMode_ == kEditNone) raise(errc::NoAddNewOrEdit);
   const auto& fields = table().fields;
   const bool adding = editMode_ == kEditAdd;
-  // The rules of each field, checked before anything is written.
+  // The fields written, and the rules of each field, checked before
+  // anything is written.
+  std::vector<bool>& mask = maskScratch_;
+  mask.resize(fields.size());
+  bool any = false;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!adding && !dirty_[i]) continue;
     const FieldInfo& f = fields[i];
+    const bool dirty = dirty_[i];
+    const bool written = dirty || (adding && f.autoIncrement);
+    mask[i] = written;
+    any = any || written;
+    if (!adding && !dirty) continue;
     const Variant& v = buffer_[i];
     if (f.required && v.isNull()) raise(errc::RequiredNull, f.name);
     if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
       raise(errc::ZeroLength, f.name);
   }
-  std::vector<bool>& mask = maskScratch_;
-  mask.assign(fields.size(), false);
-  bool any = false;
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    if (dirty_[i] || (adding && fields[i].autoIncrement)) mask[i] = true, any = true;
   if (!adding && !any) {
     endEdit();
     lastModified_ = editKey_;
@@ -257,7 +261,7 @@ void Cursor::update() {
   if (!adding) {
     scope.emplace(connection());
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
-    Statement& now = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?");
+    Statement& now = recordByKey();
     now.bind(1, editKey_);
     const bool there = now.step();
     const bool same = there && now.image(1, fieldCount()) == editImage_;
@@ -299,8 +303,8 @@ void Cursor::update() {
     saveColumnList_ = std::move(columns);
   }
   Statement& s = *saveStatement_;
-  // Every parameter is bound again, so the old bindings need no clearing.
-  s.rewind();
+  // Every parameter is bound again, so the old bindings need no clearing;
+  // the statement was made ready again after its last run (or its failure).
   int n = 0;
   for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
   if (!adding) s.bind(++n, editKey_);

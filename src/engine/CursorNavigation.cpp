@@ -175,6 +175,9 @@ void Cursor::setIndex(const std::u16string& name) {
     order.push_back({table().fieldIndex(index->fields[i]), static_cast<bool>(index->descending[i])});
   source_.order = std::move(order);
   indexName_ = index->name;
+  // Searches kept for the old order would walk it.
+  seekStatement_ = {};
+  findStatement_ = {};
   resetWindow();
   pos_ = -1;
   bof_ = eof_ = false;
@@ -205,24 +208,29 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
     }
     values.push_back(std::move(v));
   }
-  std::string lhs, rhs, order;
-  for (std::size_t i = 0; i < source_.order.size(); ++i) {
-    const std::string& c = table().fields[static_cast<std::size_t>(source_.order[i].field)].column;
-    if (i < values.size()) {
-      lhs += (i ? ", " : "") + c;
-      rhs += i ? ", ?" : "?";
+  // One statement per comparison and number of key parts, written once.
+  std::string shape = toUtf8(comparison);
+  shape += static_cast<char>('0' + values.size());
+  Statement& s = kept(seekStatement_, shape, [&] {
+    std::string lhs, rhs, order;
+    for (std::size_t i = 0; i < source_.order.size(); ++i) {
+      const std::string& c = table().fields[static_cast<std::size_t>(source_.order[i].field)].column;
+      if (i < values.size()) {
+        lhs += (i ? ", " : "") + c;
+        rhs += i ? ", ?" : "?";
+      }
+      order += c + (less ? " DESC, " : ", ");
     }
-    order += c + (less ? " DESC, " : ", ");
-  }
-  std::string condition;
-  if (comparison == u"=") {
-    for (std::size_t i = 0; i < values.size(); ++i)
-      condition += (i ? " AND " : "") + table().fields[static_cast<std::size_t>(source_.order[i].field)].column + " = ?";
-  } else {
-    condition = "(" + lhs + ") " + toUtf8(comparison) + " (" + rhs + ")";
-  }
-  Statement& s = connection().cached("SELECT rowid FROM " + table().quoted + " WHERE " + condition + " ORDER BY " +
-                                     order + (less ? "rowid DESC" : "rowid") + " LIMIT 1");
+    std::string condition;
+    if (comparison == u"=") {
+      for (std::size_t i = 0; i < values.size(); ++i)
+        condition += (i ? " AND " : "") + table().fields[static_cast<std::size_t>(source_.order[i].field)].column + " = ?";
+    } else {
+      condition = "(" + lhs + ") " + toUtf8(comparison) + " (" + rhs + ")";
+    }
+    return "SELECT " + selectList() + " FROM " + table().quoted + " WHERE " + condition + " ORDER BY " + order +
+           (less ? "rowid DESC" : "rowid") + " LIMIT 1";
+  });
   for (std::size_t i = 0; i < values.size(); ++i)
     s.bind(static_cast<int>(i + 1), values[i], table().fields[static_cast<std::size_t>(source_.order[i].field)].type);
   moveToFound(s);
@@ -230,17 +238,23 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
 
 void Cursor::moveToFound(Statement& s) {
   const bool found = s.step();
-  const std::int64_t rowid = found ? s.int64(0) : 0;
-  s.reset();
   noMatch_ = !found;
   // A search that finds nothing leaves the current record where it was.
-  if (!found) return;
+  if (!found) {
+    s.rewind();
+    return;
+  }
+  const std::int64_t rowid = s.int64(0);
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
     pos_ = at;
     bof_ = eof_ = false;
   } else {
-    reanchor(rowid);
+    anchorAt(rowid, orderValuesOf(s, 1));
   }
+  // The search read the whole record as last committed: it is the current
+  // row without a second read.
+  decodeRow(s);
+  s.rewind();
 }
 
 std::string Cursor::conditionSql(std::u16string_view condition) const {
@@ -257,7 +271,11 @@ std::string Cursor::conditionSql(std::u16string_view condition) const {
 
 Statement& Cursor::findStatement(const std::string& extra, bool backward, std::u16string_view condition) {
   try {
-    return connection().cached("SELECT rowid FROM " + table().quoted + where(extra) + orderClause(backward) + " LIMIT 1");
+    std::string shape = extra;
+    shape += backward ? '<' : '>';
+    return kept(findStatement_, shape, [&] {
+      return "SELECT " + selectList() + " FROM " + table().quoted + where(extra) + orderClause(backward) + " LIMIT 1";
+    });
   } catch (const Error& e) {
     if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, condition);
     throw;
@@ -272,13 +290,10 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
   checkOpen();
   forwardOnlyRefuses();
   Statement* checked = nullptr;
-  if (condition != lastCondition_ || lastConditionSql_.empty()) {
-    std::vector<RawValue> values;
-    std::string sql = translateCondition(condition, tableResolver(table()), &values);
+  const std::string& sql = conditionShape_.translate(condition, table(), lastConditionValues_);
+  if (sql != lastConditionSql_) {
     checked = &findStatement(sql, false, condition);
-    lastConditionSql_ = std::move(sql);
-    lastConditionValues_ = std::move(values);
-    lastCondition_ = std::u16string(condition);
+    lastConditionSql_ = sql;
   }
   endEdit();
   const bool backward = kind == FindKind::Last || kind == FindKind::Previous;

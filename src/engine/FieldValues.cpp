@@ -54,6 +54,29 @@ StoredValue bytes(StoredKind kind, std::string value) {
   return s;
 }
 
+// A text to bind: plain ASCII, the usual case, is narrowed in one pass.
+std::string utf8Of(std::u16string_view text) {
+  std::string out(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] >= 0x80) return toUtf8(text);
+    out[i] = static_cast<char>(text[i]);
+  }
+  return out;
+}
+
+// A stored text as a value: plain ASCII, the usual case, is widened
+// straight into the value's own text, without a string between.
+Variant textValue(std::string_view utf8) {
+  constexpr std::size_t kWidened = 64;
+  if (utf8.size() <= kWidened) {
+    char16_t units[kWidened];
+    std::size_t n = 0;
+    for (; n < utf8.size() && static_cast<unsigned char>(utf8[n]) < 0x80; ++n) units[n] = static_cast<char16_t>(utf8[n]);
+    if (n == utf8.size()) return Variant(std::u16string_view(units, n));
+  }
+  return Variant(fromUtf8(utf8));
+}
+
 Variant integerVariant(std::int64_t n, FieldType type) {
   switch (type) {
     case FieldType::Byte:
@@ -93,7 +116,7 @@ StoredValue storedValue(const Variant& input, FieldType type) {
     return real(v.dblVal);
   if (type == FieldType::Boolean) return integer(toBool(v) ? -1 : 0);
   if (isIntegerType(type)) return integer(integerOf(v));
-  if (isTextType(type)) return bytes(StoredKind::Text, toUtf8(vt == VT_BSTR ? v.text() : toText(v)));
+  if (isTextType(type)) return bytes(StoredKind::Text, vt == VT_BSTR ? utf8Of(v.text()) : toUtf8(toText(v)));
   if (type == FieldType::Date) return real(static_cast<double>(toDate(v)));
   if (type == FieldType::Binary || type == FieldType::LongBinary) {
     if (vt == (VT_ARRAY | VT_UI1)) {
@@ -156,7 +179,7 @@ Variant fieldValue(const StoredView& stored, FieldType type) {
   if (kind == StoredKind::Real && !isTextType(type)) return Variant(stored.real);
   if (kind == StoredKind::Real) return Variant(fromUtf8(storedNumberText(stored.real)));
   if (kind == StoredKind::Integer) return Variant(fromUtf8(std::to_string(stored.integer)));
-  return Variant(fromUtf8(stored.bytes));
+  return textValue(stored.bytes);
 }
 
 }  // namespace tarnwick::engine

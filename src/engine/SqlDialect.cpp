@@ -190,18 +190,55 @@ class ConditionGrammar {
   std::size_t at_ = 0;
 };
 
-}  // namespace
-
-std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters) {
-  const auto tokens = tokenize(condition);
+std::string translateTokens(std::u16string_view condition, const std::vector<Token>& tokens, const Resolver& resolve,
+                            std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr) {
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
   ConditionGrammar(condition, tokens).check();
   ExpressionWriter writer(tokens, condition, resolve);
-  writer.collectParameters(parameters);
+  writer.collectParameters(parameters, sources);
   std::size_t at = 0;
-  return "(" + writer.expression(at, tokens.size() - 1) + ")";
+  std::string sql = "(";
+  sql += writer.expression(at, tokens.size() - 1);
+  sql += ')';
+  return sql;
+}
+
+}  // namespace
+
+std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
+                               std::vector<RawValue>* parameters) {
+  return translateTokens(condition, tokenize(condition), resolve, parameters);
+}
+
+// The SQL depends on the tokens' kinds and on the texts of all but the
+// literals that became parameters, whose values depend on nothing but
+// their own text: a condition that matches the kept one there has its SQL.
+const std::string& ConditionShape::translate(std::u16string_view condition, const TableInfo& table,
+                                             std::vector<RawValue>& values) {
+  std::vector<Token> tokens = tokenize(condition);
+  if (!sql_.empty() && tokens.size() == tokens_.size()) {
+    bool same = true;
+    for (std::size_t i = 0; i < tokens.size() && same; ++i)
+      same = tokens[i].kind == tokens_[i].kind && (literal_[i] || tokens[i].text == tokens_[i].text);
+    values.clear();
+    for (std::size_t i = 0; i < sources_.size() && same; ++i) {
+      auto value = literalParameter(tokens[sources_[i]]);
+      // A number the storage would refuse stays in the SQL: a shape of its own.
+      if (!value) same = false;
+      else values.push_back(std::move(*value));
+    }
+    if (same) return sql_;
+  }
+  sql_.clear();
+  values.clear();
+  sources_.clear();
+  std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_);
+  literal_.assign(tokens.size(), false);
+  for (const std::size_t at : sources_) literal_[at] = true;
+  tokens_ = std::move(tokens);
+  sql_ = std::move(sql);
+  return sql_;
 }
 
 std::vector<SortItem> parseSort(std::u16string_view sort) {

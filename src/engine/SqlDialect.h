@@ -15,6 +15,7 @@
 #include "EngineTypes.h"
 #include "SchemaCatalogue.h"
 #include "SqlExpression.h"
+#include "SqlLexer.h"
 
 #include <string>
 #include <string_view>
@@ -27,6 +28,23 @@ namespace tarnwick::engine {
 // With `parameters`, its values are parameters, collected there in order.
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
                                std::vector<RawValue>* parameters = nullptr);
+
+// Conditions that differ only in the values of their texts, numbers and
+// dates (FindFirst with a new value on every call): the first is
+// translated, the others read their values from their own tokens and share
+// its SQL. Errors as translateCondition's.
+class ConditionShape {
+ public:
+  // The storage's expression for `condition` over `table`, with its values
+  // as parameters in `values`.
+  const std::string& translate(std::u16string_view condition, const TableInfo& table, std::vector<RawValue>& values);
+
+ private:
+  std::vector<Token> tokens_;
+  std::vector<bool> literal_;  // per token: one of the parameters
+  std::vector<std::size_t> sources_;  // per parameter: its token
+  std::string sql_;
+};
 
 struct SortItem {
   std::u16string qualifier;

@@ -67,6 +67,8 @@ std::optional<RawValue> numberValue(std::u16string_view text) {
   return std::nullopt;
 }
 
+std::optional<double> dateSerial(const Token& tok) { return tryParseDate(tok.text, Locale::enUS()); }
+
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
 // What an operand of a comparison is, for the type test of criteria.
@@ -113,19 +115,19 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       continue;
     }
     if (tok.kind == Tok::Text) {
-      emit(parameters_ ? parameter(toUtf8(tok.text)) : textLiteral(tok.text));
+      emit(parameters_ ? parameter(*literalParameter(tok), at) : textLiteral(tok.text));
       operand = Operand::Text;
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Number) {
-      const auto number = parameters_ ? numberValue(tok.text) : std::nullopt;
-      emit(number ? parameter(*number) : toUtf8(tok.text));
+      const auto number = parameters_ ? literalParameter(tok) : std::nullopt;
+      emit(number ? parameter(*number, at) : toUtf8(tok.text));
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Date) {
-      const auto date = tryParseDate(tok.text, Locale::enUS());
+      const auto date = dateSerial(tok);
       if (!date) syntaxErrorAt(whole_, tok);
-      emit(parameters_ ? parameter(*date) : numberLiteral(*date));
+      emit(parameters_ ? parameter(*date, at) : numberLiteral(*date));
       isOperand = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
@@ -205,9 +207,21 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   return out;
 }
 
-std::string ExpressionWriter::parameter(RawValue value) {
+std::string ExpressionWriter::parameter(RawValue value, std::size_t token) {
   parameters_->push_back(std::move(value));
+  if (sources_) sources_->push_back(token);
   return "?";
+}
+
+std::optional<RawValue> literalParameter(const Token& tok) {
+  switch (tok.kind) {
+    case Tok::Text: return RawValue(toUtf8(tok.text));
+    case Tok::Number: return numberValue(tok.text);
+    case Tok::Date:
+      if (const auto date = dateSerial(tok)) return RawValue(*date);
+      return std::nullopt;
+    default: return std::nullopt;
+  }
 }
 
 std::string ExpressionWriter::functionName(const Token& tok) {

@@ -31,7 +31,11 @@ class ExpressionWriter {
   // With `parameters`, the expression's texts, numbers and dates are written
   // as parameters (?) and their values collected in order, so that
   // expressions that differ only in their values make the same statement.
-  void collectParameters(std::vector<RawValue>* parameters) noexcept { parameters_ = parameters; }
+  // `sources`, when given, receives the index of the token each came from.
+  void collectParameters(std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr) noexcept {
+    parameters_ = parameters;
+    sources_ = sources;
+  }
 
   // The expression from token `at` up to token `end` (not included), which
   // the caller found by `expressionEnd`. Errors: 3075 at the token at fault,
@@ -41,15 +45,22 @@ class ExpressionWriter {
 
  private:
   std::string functionName(const Token& tok);
-  // A literal collected as a parameter: its place in the SQL.
-  std::string parameter(RawValue value);
+  // The literal at token `token` collected as a parameter: its place in the SQL.
+  std::string parameter(RawValue value, std::size_t token);
 
   const std::vector<Token>& t_;
   std::u16string_view whole_;
   const Resolver& resolve_;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
+  std::vector<std::size_t>* sources_ = nullptr;
 };
+
+// The value a literal token stands for as a parameter: a text as it is, a
+// number as the storage reads it, a date between # as its serial. Nothing
+// for a number the storage would refuse (it stays in the SQL text) or a
+// date that does not read (a syntax error).
+std::optional<RawValue> literalParameter(const Token& tok);
 
 // Where an expression starting at token `at` ends: the first token at
 // nesting depth 0 that `stop` accepts, or the end of the tokens. Unbalanced

@@ -23,6 +23,8 @@ constexpr std::u16string_view kKeywords[] = {
 
 Lexed lex(std::u16string_view s) {
   Lexed out;
+  // Room for a short condition's tokens at once (FindFirst lexes one per call).
+  out.tokens.reserve(8);
   const auto fault = [&](std::size_t begin, std::size_t end) {
     out.faultBegin = begin;
     out.faultEnd = end;

@@ -205,6 +205,49 @@ TEST(Recordset, AddEditUpdateCancelAndDelete) {
   EXPECT_EQ(errorOf([&] { joined.call(u"Delete"); }), errc::ReadOnly);
 }
 
+// Texts go to the file and come back exactly, whatever their characters and
+// length, through AddNew/Update, Edit, Seek and a FindFirst that binds two
+// texts in one statement; the file holds them as UTF-8.
+TEST(Recordset, TextsKeepEveryCharacterThroughSavesAndSearches) {
+  TempDir dir;
+  const auto file = dir / "words.db";
+  Object db(testing::engineObject().call(u"CreateDatabase", testing::u16(file)));
+  db.call(u"Execute", u"CREATE TABLE Words (Id COUNTER PRIMARY KEY, A TEXT(100), B TEXT(100))");
+  const std::u16string texts[] = {u"plain", u"Gr\u00fc\u00dfe \u20ac", u"\U0001F600 face", u"it's",
+                                  std::u16string(64, u'x'), std::u16string(65, u'y'), std::u16string(63, u'z') + u"\u00e4"};
+  Object rs(db.call(u"OpenRecordset", u"Words"));
+  for (const std::u16string& text : texts) {
+    rs.call(u"AddNew");
+    rs.put(u"Collect", {Variant(u"A")}, Variant(text));
+    rs.put(u"Collect", {Variant(u"B")}, Variant(u"b" + text));
+    rs.call(u"Update");
+  }
+  rs.put(u"Index", Variant(u"PrimaryKey"));
+  for (std::int32_t id = 1; id <= 7; ++id) {
+    SCOPED_TRACE(id);
+    const std::u16string& text = texts[id - 1];
+    rs.call(u"Seek", u"=", id);
+    ASSERT_FALSE(toBool(rs.get(u"NoMatch")));
+    EXPECT_EQ(toText(field(rs, u"A")), text);
+    EXPECT_EQ(toText(field(rs, u"B")), u"b" + text);
+    Object dynaset(db.call(u"OpenRecordset", u"Words", 2));
+    std::u16string quoted;
+    for (const char16_t c : text) quoted += c == u'\'' ? u"''" : std::u16string(1, c);
+    const std::u16string condition = u"A = '" + quoted + u"' and B = 'b" + quoted + u"'";
+    dynaset.call(u"FindFirst", condition);
+    ASSERT_FALSE(toBool(dynaset.get(u"NoMatch")));
+    EXPECT_EQ(toInt32(field(dynaset, u"Id")), id);
+  }
+  // An edit writes a text of another length over the one read by the search.
+  rs.call(u"Seek", u"=", 2);
+  rs.call(u"Edit");
+  rs.put(u"Collect", {Variant(u"A")}, Variant(u"\u00e4"));
+  rs.call(u"Update");
+  db.call(u"Close");
+  EXPECT_EQ(testing::sqliteShell(file, "SELECT hex(A), hex(B) FROM Words WHERE Id IN (2, 3) ORDER BY Id"),
+            "C3A4|624772C3BCC39F6520E282AC\nF09F98802066616365|62F09F98802066616365\n");
+}
+
 TEST(Recordset, FieldsByPositionNameAndDefaultMember) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
@@ -360,6 +403,37 @@ TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
   EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 1.2.3"); }), errc::SyntaxError);
   EXPECT_EQ(find(u"FindFirst", u"Customer Like 'J*' and Qty > 0"), 2);
   EXPECT_EQ(find(u"FindFirst", u"Customer Like 'M*' and Qty > 0"), 4);
+  // Conditions that differ anywhere but in their values (a field, an
+  // operator, a word, the kind of a value), or whose value cannot be a
+  // parameter, are never taken for one another.
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 7"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId = 3"), 4);  // another field
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId > 2"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"CustomerId < 2"), 1);  // another operator
+  EXPECT_EQ(find(u"FindFirst", u"customerid < 3"), 1);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 1.2.3"); }), errc::SyntaxError);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 11"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 99999999999999999999"), 0);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"Qty = 'five'"); }), errc::CriteriaMismatch);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 2"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #1/15/1998#"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #3/10/1998#"), 4);
+  EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"OrderDate = #13/45/1998#"); }), errc::SyntaxError);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = #2/1/1998#"), 3);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('12/24/98')"), 5);
+  EXPECT_EQ(find(u"FindFirst", u"OrderDate = DateValue('3/10/98')"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'O''Brien'"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'Mil*'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Customer Like 'J*'"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Note Is Null"), 2);
+  EXPECT_EQ(find(u"FindFirst", u"Note Is Not Null"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Customer = 'Miller'"), 4);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Customer = 'Smith'"), 1);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Paid = False"), 0);
+  EXPECT_EQ(find(u"FindFirst", u"Qty = 5 and Paid = True and Price > 50"), 4);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 5 or Price = 8.25"), 4);
+  EXPECT_EQ(find(u"FindLast", u"Qty = 5 or Price = 0.5"), 5);
 }
 
 TEST(Recordset, SortAndFilterMakeNewRecordsets) {
