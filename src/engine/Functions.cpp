@@ -21,17 +21,24 @@ namespace {
 const std::string kLikeSyntaxError = "tw:" + std::to_string(errc::SyntaxError) + ":Like";
 const std::string kCriteriaMismatch = "tw:" + std::to_string(errc::CriteriaMismatch);
 
-struct PatternItem {
-  enum Kind { Literal, AnyOne, Digit, AnyRun, Set };
-  explicit PatternItem(Kind k, char16_t ch = 0) : kind(k), c(ch) {}
-  Kind kind;
-  char16_t c = 0;
-  bool negated = false;
-  std::u16string ranges;  // pairs: low, high
-};
+bool matchesOne(const PatternItem& item, char16_t c) {
+  switch (item.kind) {
+    case PatternItem::Literal: return item.c == c;
+    case PatternItem::AnyOne: return true;
+    case PatternItem::Digit: return c >= u'0' && c <= u'9';
+    case PatternItem::Set: {
+      bool in = false;
+      for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2)
+        if (c >= item.ranges[k] && c <= item.ranges[k + 1]) in = true;
+      return in != item.negated;
+    }
+    default: return false;
+  }
+}
 
-// Splits a pattern into items; nullopt for an unclosed "[".
-std::optional<std::vector<PatternItem>> compile(std::u16string_view pattern) {
+}  // namespace
+
+std::optional<std::vector<PatternItem>> compileLikePattern(std::u16string_view pattern) {
   std::vector<PatternItem> items;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char16_t c = pattern[i];
@@ -74,25 +81,9 @@ std::optional<std::vector<PatternItem>> compile(std::u16string_view pattern) {
   return items;
 }
 
-bool matchesOne(const PatternItem& item, char16_t c) {
-  switch (item.kind) {
-    case PatternItem::Literal: return item.c == c;
-    case PatternItem::AnyOne: return true;
-    case PatternItem::Digit: return c >= u'0' && c <= u'9';
-    case PatternItem::Set: {
-      bool in = false;
-      for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2)
-        if (c >= item.ranges[k] && c <= item.ranges[k + 1]) in = true;
-      return in != item.negated;
-    }
-    default: return false;
-  }
-}
-
-}  // namespace
 
 bool likeMatches(std::u16string_view text, std::u16string_view pattern) {
-  const auto compiled = compile(pattern);
+  const auto compiled = compileLikePattern(pattern);
   if (!compiled) return false;
   const std::vector<PatternItem>& items = *compiled;
   std::u16string lowered(text);

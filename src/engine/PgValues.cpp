@@ -2,6 +2,7 @@
 // forms the server's column types read and write.
 #include "FieldValues.h"
 #include "PgConnection.h"
+#include "PgDialect.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
@@ -66,14 +67,6 @@ std::optional<CY> exactCurrency(std::string_view text) {
   return value;
 }
 
-// A date serial as the server's timestamp text (to the second).
-std::string timestampText(double serial) {
-  const DateParts p = splitDate(serial);
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return buffer;
-}
 
 std::string byteaText(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -105,6 +98,14 @@ std::string byteaBytes(std::string_view text) {
 }
 
 }  // namespace
+
+std::string timestampText(double serial) {
+  const DateParts p = splitDate(serial);
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                p.second);
+  return buffer;
+}
 
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
   const StoredValue stored = storedValue(value, type);

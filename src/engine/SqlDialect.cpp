@@ -189,12 +189,12 @@ class ConditionGrammar {
 }  // namespace
 
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters) {
+                               std::vector<RawValue>* parameters, SqlTarget target) {
   const auto tokens = tokenize(condition);
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
   ConditionGrammar(condition, tokens).check();
-  ExpressionWriter writer(tokens, condition, resolve);
+  ExpressionWriter writer(tokens, condition, resolve, target);
   writer.collectParameters(parameters);
   std::size_t at = 0;
   return "(" + writer.expression(at, tokens.size() - 1) + ")";
