@@ -115,6 +115,11 @@ constexpr std::string_view kFunctionsLock = "SELECT pg_advisory_xact_lock(195398
 
 }  // namespace
 
+void refuseNul() {
+  raise(Error(errc::OdbcCallFailed,
+              standardDescription(errc::OdbcCallFailed) + u" invalid byte sequence for encoding \"UTF8\": 0x00"));
+}
+
 std::string_view serverFunctionName(std::u16string_view dialect) noexcept {
   for (const ServerFunction& f : kServerFunctions)
     if (equalsIgnoreCase(f.dialect, dialect)) return f.server;
@@ -123,9 +128,7 @@ std::string_view serverFunctionName(std::u16string_view dialect) noexcept {
 
 std::string serverTextLiteral(std::u16string_view text) {
   const std::string utf8 = toUtf8(text);
-  if (utf8.find('\0') != std::string::npos)
-    raise(Error(errc::OdbcCallFailed,
-                standardDescription(errc::OdbcCallFailed) + u" invalid byte sequence for encoding \"UTF8\": 0x00"));
+  if (utf8.find('\0') != std::string::npos) refuseNul();
   std::string out = "'";
   for (char c : utf8) {
     if (c == '\'') out += '\'';

@@ -22,6 +22,10 @@ inline constexpr std::string_view kPatternCollation = "COLLATE \"und-x-icu\"";
 // dialect has no such function.
 std::string_view serverFunctionName(std::u16string_view dialect) noexcept;
 
+// The server's refusal of a text holding a NUL character (3146), which its
+// texts cannot keep.
+[[noreturn]] void refuseNul();
+
 // A text as the server's literal. The server's texts cannot hold a NUL
 // character: such a text is refused (3146), as a value holding one is.
 std::string serverTextLiteral(std::u16string_view text);

@@ -127,9 +127,7 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
     case StoredKind::Text: case StoredKind::Blob:
       if (target == kByteaType || (stored.kind == StoredKind::Blob && target == 0))
         return bind(index, std::string_view(byteaText(stored.bytes)));
-      if (stored.bytes.find('\0') != std::string::npos)
-        raise(Error(errc::OdbcCallFailed,
-                    standardDescription(errc::OdbcCallFailed) + u" invalid byte sequence for encoding \"UTF8\": 0x00"));
+      if (stored.bytes.find('\0') != std::string::npos) refuseNul();
       return bind(index, std::string_view(stored.bytes));
   }
 }

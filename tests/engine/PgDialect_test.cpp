@@ -9,6 +9,7 @@
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"
 #include "EngineTesting.h"
+#include "PgBackends.h"
 #include "PgTesting.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -19,8 +20,6 @@
 
 namespace tarnwick::engine {
 namespace {
-
-using testing::TempDir;
 
 std::string shownRaw(const RawValue& v) {
   if (std::holds_alternative<std::int64_t>(v)) return std::to_string(std::get<std::int64_t>(v));
@@ -46,34 +45,13 @@ std::string rowsOf(AnyStatement& s, const std::vector<RawValue>& parameters = {}
 }
 
 // The same tables on both backends, made and filled by the dialect's own
-// statements. The server's tables are named per test (the tests share the
-// server) and dropped before and after.
-struct Dialects {
-  TempDir dir;
-  Connection file;
-  SchemaCatalogue fileSchema;
-  PgConnection server;
-  PgCatalogue serverSchema;
-  std::vector<std::u16string> made;
-
-  explicit Dialects(const std::string& uri)
-      : file(dir / "dialect.db", true, false, 0), fileSchema(file), server(uri), serverSchema(server) {
+// statements.
+struct Dialects : BothBackends {
+  explicit Dialects(const std::string& uri) : BothBackends(uri, "dialect.db") {
     fileSchema.ensureCatalogue();
     serverSchema.ensureCatalogue();
     ensureServerFunctions(server);
   }
-  ~Dialects() {
-    for (const auto& table : made) {
-      try {
-        server.exec("DROP TABLE IF EXISTS " + quoteName(table));
-        serverSchema.forget(table);
-      } catch (const Error& e) {
-        ADD_FAILURE() << shown(e);
-      }
-    }
-  }
-  Dialects(const Dialects&) = delete;
-  Dialects& operator=(const Dialects&) = delete;
 
   TableLookup serverTables() {
     return [this](std::u16string_view name) { return serverSchema.table(name); };
@@ -88,7 +66,7 @@ struct Dialects {
     const TranslatedStatement onFile = forFile(text);
     const TranslatedStatement onServer = forServer(text);
     if (onFile.kind == TranslatedStatement::Kind::CreateTable) {
-      server.exec("DROP TABLE IF EXISTS " + quoteName(std::u16string_view(onServer.table)));
+      drop(onServer.table);
       made.push_back(onServer.table);
     }
     file.exec(onFile.sql);
