@@ -21,21 +21,6 @@ namespace {
 const std::string kLikeSyntaxError = "tw:" + std::to_string(errc::SyntaxError) + ":Like";
 const std::string kCriteriaMismatch = "tw:" + std::to_string(errc::CriteriaMismatch);
 
-bool matchesOne(const PatternItem& item, char16_t c) {
-  switch (item.kind) {
-    case PatternItem::Literal: return item.c == c;
-    case PatternItem::AnyOne: return true;
-    case PatternItem::Digit: return c >= u'0' && c <= u'9';
-    case PatternItem::Set: {
-      bool in = false;
-      for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2)
-        if (c >= item.ranges[k] && c <= item.ranges[k + 1]) in = true;
-      return in != item.negated;
-    }
-    default: return false;
-  }
-}
-
 }  // namespace
 
 std::optional<std::vector<PatternItem>> compileLikePattern(std::u16string_view pattern) {
@@ -81,6 +66,24 @@ std::optional<std::vector<PatternItem>> compileLikePattern(std::u16string_view p
   return items;
 }
 
+namespace {
+
+bool matchesOne(const PatternItem& item, char16_t c) {
+  switch (item.kind) {
+    case PatternItem::Literal: return item.c == c;
+    case PatternItem::AnyOne: return true;
+    case PatternItem::Digit: return c >= u'0' && c <= u'9';
+    case PatternItem::Set: {
+      bool in = false;
+      for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2)
+        if (c >= item.ranges[k] && c <= item.ranges[k + 1]) in = true;
+      return in != item.negated;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
 
 bool likeMatches(std::u16string_view text, std::u16string_view pattern) {
   const auto compiled = compileLikePattern(pattern);

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace tarnwick::engine {
 
@@ -142,7 +143,9 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       std::string cast;
       if (server_ && number) {
         const auto* whole = std::get_if<std::int64_t>(&*number);
-        cast = !whole ? "::double precision" : (*whole >= INT32_MIN && *whole <= INT32_MAX) ? "::integer" : "::bigint";
+        const bool small = whole && *whole >= std::numeric_limits<std::int32_t>::min() &&
+                           *whole <= std::numeric_limits<std::int32_t>::max();
+        cast = !whole ? "::double precision" : small ? "::integer" : "::bigint";
       }
       emit(number ? parameter(*number) + cast : toUtf8(tok.text));
       isOperand = true;
@@ -150,8 +153,9 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
     } else if (tok.kind == Tok::Date) {
       const auto date = tryParseDate(tok.text, Locale::enUS());
       if (!date) syntaxErrorAt(whole_, tok);
-      if (server_) emit(parameters_ ? parameter(timestampText(*date)) + "::timestamp" : "TIMESTAMP '" + timestampText(*date) + "'");
-      else emit(parameters_ ? parameter(*date) : numberLiteral(*date));
+      if (!server_) emit(parameters_ ? parameter(*date) : numberLiteral(*date));
+      else if (parameters_) emit(parameter(timestampText(*date)) + "::timestamp");
+      else emit("TIMESTAMP '" + timestampText(*date) + "'");
       isOperand = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {

@@ -14,6 +14,7 @@
 
 #include <tarnwick/automation/Convert.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -282,11 +283,13 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
     EXPECT_EQ(onServer, onFile);
     EXPECT_FALSE(onFile.empty());
   };
-  same(u"SELECT i.Name, o.Amount FROM DialectItems AS i INNER JOIN DialectOrders AS o ON i.Id = o.ItemId "
-       u"WHERE o.Amount > 1 ORDER BY o.OrderId");
+  same(
+      u"SELECT i.Name, o.Amount FROM DialectItems AS i INNER JOIN DialectOrders AS o ON i.Id = o.ItemId "
+      u"WHERE o.Amount > 1 ORDER BY o.OrderId");
   same(u"SELECT o.OrderId, i.Name FROM DialectOrders o LEFT JOIN DialectItems i ON o.ItemId = i.Id ORDER BY o.OrderId");
-  same(u"SELECT DialectItems.Id, DialectOrders.OrderId FROM DialectItems, DialectOrders "
-       u"WHERE DialectItems.Id = DialectOrders.ItemId AND DialectOrders.Placed >= #1/6/2020# ORDER BY 2");
+  same(
+      u"SELECT DialectItems.Id, DialectOrders.OrderId FROM DialectItems, DialectOrders "
+      u"WHERE DialectItems.Id = DialectOrders.ItemId AND DialectOrders.Placed >= #1/6/2020# ORDER BY 2");
   same(u"SELECT Count(*), Sum(Qty), Max(Price), Min(Qty), Avg(Qty) FROM DialectItems WHERE Shipped Is Not Null");
   same(u"SELECT Count(*) AS Many, Sum(Qty) FROM DialectItems GROUP BY Paid HAVING Count(*) > 1 ORDER BY 1");
   same(u"SELECT DISTINCT Qty Mod 2 FROM DialectItems WHERE Qty Is Not Null ORDER BY 1");
@@ -299,8 +302,9 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
   d.run(u"DELETE * FROM DialectItems WHERE Price > 50 Or Note Like '*[%]*'");
   d.run(u"DELETE FROM DialectOrders WHERE ItemId Not In (Select Id From DialectItems)");
   d.run(u"INSERT INTO DialectItems (Id, Name, Paid) VALUES (20, 'it''s 100%_new', False)");
-  d.run(u"INSERT INTO DialectItems (Id, Name, Qty, Shipped, Paid) SELECT Id + 100, Name, Qty, Shipped, Paid "
-        u"FROM DialectItems WHERE Qty > 5");
+  d.run(
+      u"INSERT INTO DialectItems (Id, Name, Qty, Shipped, Paid) SELECT Id + 100, Name, Qty, Shipped, Paid "
+      u"FROM DialectItems WHERE Qty > 5");
   const auto [items, serverItems] = snapshot(d, u"DialectItems");
   EXPECT_EQ(serverItems, items);
   const auto [orders, serverOrders] = snapshot(d, u"DialectOrders");
@@ -308,9 +312,8 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
   EXPECT_EQ(std::count(orders.begin(), orders.end(), '\n'), 3);
 
   // The index made through the dialect is a unique one on the server too.
-  const auto duplicate = errorOf([&] {
-    d.server.exec(d.forServer(u"INSERT INTO DialectOrders (ItemId, Placed) VALUES (1, #1/6/2020#)").sql);
-  });
+  const auto duplicate = errorOf(
+      [&] { d.server.exec(d.forServer(u"INSERT INTO DialectOrders (ItemId, Placed) VALUES (1, #1/6/2020#)").sql); });
   EXPECT_EQ(duplicate.number(), errc::DuplicateKey) << shown(duplicate);
   d.run(u"DROP INDEX ByPlaced ON DialectOrders");
   d.server.exec(d.forServer(u"INSERT INTO DialectOrders (ItemId, Placed) VALUES (1, #1/6/2020#)").sql);
@@ -345,8 +348,9 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
     EXPECT_EQ(onFile.number(), errc::CriteriaMismatch) << shown(onFile);
     EXPECT_EQ(onServer.number(), onFile.number()) << shown(onServer);
   }
-  for (const char16_t* statement : {u"SELECT Id FROM DialectRefused WHERE Qty = 'x'", u"SELECT Nope(Id) FROM DialectRefused",
-                                    u"DELETE FROM DialectRefused WHERE (Id = 1", u"SELECT Id FROM Missing"}) {
+  for (const char16_t* statement :
+       {u"SELECT Id FROM DialectRefused WHERE Qty = 'x'", u"SELECT Nope(Id) FROM DialectRefused",
+        u"DELETE FROM DialectRefused WHERE (Id = 1", u"SELECT Id FROM Missing"}) {
     SCOPED_TRACE(toUtf8(statement));
     EXPECT_EQ(shown(errorOf([&] { d.forServer(statement); })), shown(errorOf([&] { d.forFile(statement); })));
   }
@@ -362,9 +366,21 @@ TEST(PgDialect, SessionsThatOpenAtOnceMakeTheFunctionsOnce) {
   REQUIRE_SERVER(uri);
   ServerUri fresh = *uri;
   fresh.database = "tarnwick_functions_" + std::to_string(::getpid());
-  PgConnection admin(uri->uri());
-  admin.exec("DROP DATABASE IF EXISTS " + fresh.database);
-  admin.exec("CREATE DATABASE " + fresh.database);
+  // Made here and dropped at the end, also when a check fails on the way.
+  struct Database {
+    PgConnection admin;
+    std::string name;
+    Database(const std::string& uri, std::string database) : admin(uri), name(std::move(database)) {
+      admin.exec("DROP DATABASE IF EXISTS " + name);
+      admin.exec("CREATE DATABASE " + name);
+    }
+    ~Database() {
+      const Error e = errorOf([&] { admin.exec("DROP DATABASE " + name); });
+      EXPECT_EQ(e.number(), 0) << shown(e);
+    }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+  } database(uri->uri(), fresh.database);
   {
     constexpr int kSessions = 6;
     std::vector<std::unique_ptr<PgConnection>> sessions;
@@ -386,7 +402,6 @@ TEST(PgDialect, SessionsThatOpenAtOnceMakeTheFunctionsOnce) {
     EXPECT_EQ(check.text(0), likeRegex(u"a[!b-d]#*"));
     EXPECT_EQ(check.text(1), likeRegex(u"[q"));
   }
-  admin.exec("DROP DATABASE " + fresh.database);
 }
 
 }  // namespace
