@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 namespace tarnwick::engine {
 
@@ -70,6 +71,12 @@ std::optional<RawValue> numberValue(std::u16string_view text) {
   return std::nullopt;
 }
 
+template <class T>
+bool isZero(const T& value) {
+  if constexpr (std::is_arithmetic_v<T>) return value == 0;
+  else return false;
+}
+
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
 // What an operand of a comparison is, for the type test of criteria.
@@ -88,6 +95,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   std::size_t columnAt = std::string::npos;
   std::size_t columnEnd = 0;
   bool columnText = true;
+  bool columnBoolean = false;
   // Inside an UPDATE's SET list, where fields are assigned.
   bool setList = false;
   // Whether this piece is a statement's select list (up to its FROM).
@@ -111,6 +119,21 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         lastWasOperand_ = false;
         previous = &tok;
         ++at;
+        // The server's yes/no fields are truth values, not the numbers -1
+        // and 0: a number compared with (or assigned to) one is written as
+        // the truth it stands for.
+        const std::size_t sign = isPunct(t_[at], u"-") ? 1 : 0;
+        if (server_ && columnBoolean && columnEnd + 1 == at && at + sign < end &&
+            t_[at + sign].kind == Tok::Number) {
+          const auto number = numberValue(t_[at + sign].text);
+          const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
+          emit(zero ? "FALSE" : "TRUE");
+          at += sign + 1;
+          previous = &t_[at - 1];
+          lastWasOperand_ = true;
+          afterComparison = false;
+          left = Operand::Other;
+        }
         continue;
       }
       lastWasOperand_ = false;
@@ -219,6 +242,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         columnAt = out.empty() ? 0 : out.size() + 1;
         columnEnd = at;
         columnText = isTextType(column->type);
+        columnBoolean = column->type == FieldType::Boolean;
         // The server keeps dates as timestamps, which compare as dates.
         emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + column->sql + ")"
                                                                                   : column->sql);

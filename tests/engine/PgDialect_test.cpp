@@ -200,6 +200,9 @@ TEST(PgDialect, ConditionsSelectTheSameRecordsOnBothBackends) {
       {u"Paid = True", "1,3,6,8,10,11"},
       {u"Paid = False", "2,4,5,7,9"},
       {u"Paid", "1,3,6,8,10,11"},
+      {u"Paid = -1 And Paid <> 0", "1,3,6,8,10,11"},
+      {u"Paid = 0 And Id < 5", "2,4"},
+      {u"Paid = 0 Or Qty = -1", "2,4,5,7,9"},
       {u"Not Paid And Qty Is Not Null", "2,5,7,9"},
       {u"Name Is Null", "7"},
       {u"Qty Is Null Or Qty < 2", "3,4,9"},
@@ -298,6 +301,7 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
   // Changes through the dialect leave the same records on both.
   d.run(u"UPDATE DialectItems SET Qty = Qty + 1, Note = 'seen' WHERE Name Like 'a*' And Paid = True");
   d.run(u"UPDATE DialectItems SET Shipped = #5/6/2023 8:15:00#, Paid = True WHERE Id = 7");
+  d.run(u"UPDATE DialectItems SET Paid = 0 WHERE Paid = -1 And Id = 10");
   d.run(u"UPDATE DialectItems SET Name = UCase(Name) & '!' WHERE Shipped < #1/1/2000#");
   d.run(u"DELETE * FROM DialectItems WHERE Price > 50 Or Note Like '*[%]*'");
   d.run(u"DELETE FROM DialectOrders WHERE ItemId Not In (Select Id From DialectItems)");
