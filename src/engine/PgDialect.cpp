@@ -40,7 +40,8 @@ constexpr std::string_view kNoMatch = "a^";
 // date literals are; a text that reads as no date is the server's error for
 // it (which the session reports as a type mismatch in the criteria).
 // like_regex is likeRegex on the server, for patterns that are not
-// literals of the statement.
+// literals of the statement. A number added to or taken from a date counts
+// days, as with the day serials of a database file.
 constexpr std::string_view kFunctionsSql = R"sql(
 CREATE SCHEMA IF NOT EXISTS tarnwick;
 CREATE OR REPLACE FUNCTION tarnwick.cdate(t text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT
@@ -102,12 +103,30 @@ BEGIN
   END LOOP;
   RETURN r || '$';
 END $f$;
-CREATE OR REPLACE FUNCTION tarnwick.made_1() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';
+CREATE OR REPLACE FUNCTION tarnwick.add_days(d timestamp, n double precision) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d + n * interval '1 day')::timestamp(0)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.add_days(n double precision, d timestamp) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d + n * interval '1 day')::timestamp(0)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.subtract_days(d timestamp, n double precision) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d - n * interval '1 day')::timestamp(0)$f$;
+DROP OPERATOR IF EXISTS tarnwick.+ (timestamp, double precision);
+CREATE OPERATOR tarnwick.+ (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.add_days);
+DROP OPERATOR IF EXISTS tarnwick.+ (double precision, timestamp);
+CREATE OPERATOR tarnwick.+ (LEFTARG = double precision, RIGHTARG = timestamp, FUNCTION = tarnwick.add_days);
+DROP OPERATOR IF EXISTS tarnwick.- (timestamp, double precision);
+CREATE OPERATOR tarnwick.- (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.subtract_days);
+CREATE OR REPLACE FUNCTION tarnwick.made_2() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';
 )sql";
 
 // The last function made, numbered by the functions' version: when it is
 // there, all of this version are. A new version replaces them all.
-constexpr std::string_view kFunctionsMade = "SELECT to_regprocedure('tarnwick.made_1()') IS NOT NULL";
+constexpr std::string_view kFunctionsMade = "SELECT to_regprocedure('tarnwick.made_2()') IS NOT NULL";
+
+// Operators are found by the session's search path only: the engine's
+// schema goes last on it, after the user's own.
+constexpr std::string_view kFunctionsFound =
+    "SELECT set_config('search_path', current_setting('search_path') || ', tarnwick', false) "
+    "WHERE NOT 'tarnwick' = ANY (current_schemas(false))";
 
 // One key for the server's advisory lock that orders the sessions making
 // the functions ("twfn").
@@ -174,7 +193,12 @@ void ensureServerFunctions(PgConnection& connection) {
     s.rewind();
     return found;
   };
-  if (made()) return;
+  const auto find = [&] {
+    PgStatement& s = connection.cached(std::string(kFunctionsFound));
+    while (s.step()) {
+    }
+  };
+  if (made()) return find();
   // Replacing a function while another session replaces it fails on the
   // server; the lock makes the sessions take turns, and the later ones
   // find the functions made.
@@ -182,6 +206,7 @@ void ensureServerFunctions(PgConnection& connection) {
   connection.exec(kFunctionsLock);
   if (!made()) connection.exec(kFunctionsSql);
   scope.commit();
+  find();
 }
 
 }  // namespace tarnwick::engine

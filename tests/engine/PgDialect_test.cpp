@@ -222,6 +222,8 @@ TEST(PgDialect, ConditionsSelectTheSameRecordsOnBothBackends) {
       {u"DateValue('1/2/2020') = Shipped", "1"},
       {u"CDate('3/4/2021 10:30:00') = Shipped", "2"},
       {u"Shipped < Date() And Shipped < Now()", "1,2,4,5,6,8,9,10,11"},
+      {u"Shipped + 1 = #1/3/2020# Or 2 + Shipped = #3/2/2024#", "1,8"},
+      {u"Shipped - 0.5 < #1/2/2020# And Shipped > Date() - 20000", "1,4,10,11"},
       // The dialect's other functions.
       {u"UCase(Name) = 'APPLE PIE'", "2"},
       {u"LCase(Name) = 'zeta'", "10"},
