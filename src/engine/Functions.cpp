@@ -21,17 +21,9 @@ namespace {
 const std::string kLikeSyntaxError = "tw:" + std::to_string(errc::SyntaxError) + ":Like";
 const std::string kCriteriaMismatch = "tw:" + std::to_string(errc::CriteriaMismatch);
 
-struct PatternItem {
-  enum Kind { Literal, AnyOne, Digit, AnyRun, Set };
-  explicit PatternItem(Kind k, char16_t ch = 0) : kind(k), c(ch) {}
-  Kind kind;
-  char16_t c = 0;
-  bool negated = false;
-  std::u16string ranges;  // pairs: low, high
-};
+}  // namespace
 
-// Splits a pattern into items; nullopt for an unclosed "[".
-std::optional<std::vector<PatternItem>> compile(std::u16string_view pattern) {
+std::optional<std::vector<PatternItem>> compileLikePattern(std::u16string_view pattern) {
   std::vector<PatternItem> items;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char16_t c = pattern[i];
@@ -74,6 +66,8 @@ std::optional<std::vector<PatternItem>> compile(std::u16string_view pattern) {
   return items;
 }
 
+namespace {
+
 bool matchesOne(const PatternItem& item, char16_t c) {
   switch (item.kind) {
     case PatternItem::Literal: return item.c == c;
@@ -92,7 +86,7 @@ bool matchesOne(const PatternItem& item, char16_t c) {
 }  // namespace
 
 bool likeMatches(std::u16string_view text, std::u16string_view pattern) {
-  const auto compiled = compile(pattern);
+  const auto compiled = compileLikePattern(pattern);
   if (!compiled) return false;
   const std::vector<PatternItem>& items = *compiled;
   std::u16string lowered(text);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -20,6 +21,18 @@ void registerFunctions(sqlite3* db);
 // [!list] one character in or not in the list (ranges as a-z); letter case
 // is ignored. An unclosed "[" matches nothing.
 bool likeMatches(std::u16string_view text, std::u16string_view pattern);
+
+// A Like pattern as items, literals and list bounds in lower case.
+struct PatternItem {
+  enum Kind { Literal, AnyOne, Digit, AnyRun, Set };
+  explicit PatternItem(Kind k, char16_t ch = 0) : kind(k), c(ch) {}
+  Kind kind;
+  char16_t c = 0;
+  bool negated = false;
+  std::u16string ranges;  // pairs: low, high
+};
+// Splits a pattern into items; nullopt for an unclosed "[".
+std::optional<std::vector<PatternItem>> compileLikePattern(std::u16string_view pattern);
 
 // A date kept as text by another program: "yyyy-mm-dd", optionally with
 // " hh:mm[:ss[.fff]]" (or "T" between), else any text that reads as a date

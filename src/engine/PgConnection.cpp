@@ -176,6 +176,8 @@ void PgSession::fail(const pg_result* result) const {
   // Values the column's type cannot hold, as the engine refuses them.
   if (state == "22003") raise(errc::Overflow);
   if (state == "22001") raise(errc::FieldTooSmall);
+  // A text read as a date that is none (DateValue of a field's text).
+  if (state == "22007" || state == "22008") raise(errc::CriteriaMismatch);
   if (state == "23502") raise(errc::RequiredNull, fromUtf8(field(result, PG_DIAG_COLUMN_NAME)));
   if (state == "23503") {
     // The table whose record is missing is named in the detail; the error's

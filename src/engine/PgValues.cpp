@@ -2,6 +2,7 @@
 // forms the server's column types read and write.
 #include "FieldValues.h"
 #include "PgConnection.h"
+#include "PgDialect.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
@@ -66,14 +67,6 @@ std::optional<CY> exactCurrency(std::string_view text) {
   return value;
 }
 
-// A date serial as the server's timestamp text (to the second).
-std::string timestampText(double serial) {
-  const DateParts p = splitDate(serial);
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return buffer;
-}
 
 std::string byteaText(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -106,6 +99,14 @@ std::string byteaBytes(std::string_view text) {
 
 }  // namespace
 
+std::string timestampText(double serial) {
+  const DateParts p = splitDate(serial);
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                p.second);
+  return buffer;
+}
+
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
   const StoredValue stored = storedValue(value, type);
   const Oid target = index >= 1 && index <= parameters_ ? PQparamtype(description_.get(), index - 1) : 0;
@@ -126,9 +127,7 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
     case StoredKind::Text: case StoredKind::Blob:
       if (target == kByteaType || (stored.kind == StoredKind::Blob && target == 0))
         return bind(index, std::string_view(byteaText(stored.bytes)));
-      if (stored.bytes.find('\0') != std::string::npos)
-        raise(Error(errc::OdbcCallFailed,
-                    standardDescription(errc::OdbcCallFailed) + u" invalid byte sequence for encoding \"UTF8\": 0x00"));
+      if (stored.bytes.find('\0') != std::string::npos) refuseNul();
       return bind(index, std::string_view(stored.bytes));
   }
 }

@@ -191,11 +191,12 @@ class ConditionGrammar {
 };
 
 std::string translateTokens(std::u16string_view condition, const std::vector<Token>& tokens, const Resolver& resolve,
-                            std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr) {
+                            std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr,
+                            SqlTarget target = SqlTarget::File) {
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   requireOneExpression(condition, tokens);
   ConditionGrammar(condition, tokens).check();
-  ExpressionWriter writer(tokens, condition, resolve);
+  ExpressionWriter writer(tokens, condition, resolve, target);
   writer.collectParameters(parameters, sources);
   std::size_t at = 0;
   std::string sql = "(";
@@ -207,8 +208,8 @@ std::string translateTokens(std::u16string_view condition, const std::vector<Tok
 }  // namespace
 
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters) {
-  return translateTokens(condition, tokenize(condition), resolve, parameters);
+                               std::vector<RawValue>* parameters, SqlTarget target) {
+  return translateTokens(condition, tokenize(condition), resolve, parameters, nullptr, target);
 }
 
 // The SQL depends on the tokens' kinds and on the texts of all but the

@@ -16,6 +16,7 @@
 #include "SchemaCatalogue.h"
 #include "SqlExpression.h"
 #include "SqlLexer.h"
+#include "SqlStatement.h"
 
 #include <string>
 #include <string_view>
@@ -27,7 +28,7 @@ namespace tarnwick::engine {
 // the token at fault for a syntax error, 3464 for a text compared with a number field.
 // With `parameters`, its values are parameters, collected there in order.
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters = nullptr);
+                               std::vector<RawValue>* parameters = nullptr, SqlTarget target = SqlTarget::File);
 
 // Conditions that differ only in the values of their texts, numbers and
 // dates (FindFirst with a new value on every call): the first is
@@ -73,6 +74,9 @@ struct TranslatedStatement {
 // A whole statement, parsed and written as SQLite's SQL (SqliteWriter.cpp).
 // Errors: see parseStatement.
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue);
+// The same in the SQL of `target`, with the tables found by `tables`. For
+// the server, a CREATE TABLE gives the server's column types (PgCatalogue.h).
+TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target);
 
 // The statement that deletes exactly the records a recordset opened on
 // `recordSource` shows, in the dialect: "Delete * From " and the table, with

@@ -1,13 +1,17 @@
 #include "SqlExpression.h"
 
 #include "Connection.h"
+#include "PgDialect.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
+#include <type_traits>
 
 namespace tarnwick::engine {
 
@@ -69,6 +73,12 @@ std::optional<RawValue> numberValue(std::u16string_view text) {
 
 std::optional<double> dateSerial(const Token& tok) { return tryParseDate(tok.text, Locale::enUS()); }
 
+template <class T>
+bool isZero(const T& value) {
+  if constexpr (std::is_arithmetic_v<T>) return value == 0;
+  else return false;
+}
+
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
 // What an operand of a comparison is, for the type test of criteria.
@@ -82,6 +92,14 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   Operand left = Operand::Other;
   bool afterComparison = false;
   const Token* previous = nullptr;
+  // The last field reference: where it starts in `out`, the token after
+  // it, and whether it is a text (the server matches patterns in texts).
+  std::size_t columnAt = std::string::npos;
+  std::size_t columnEnd = 0;
+  bool columnText = true;
+  bool columnBoolean = false;
+  // Inside an UPDATE's SET list, where fields are assigned.
+  bool setList = false;
   // Whether this piece is a statement's select list (up to its FROM).
   const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
   const auto emit = [&](std::string_view piece) {
@@ -103,6 +121,21 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         lastWasOperand_ = false;
         previous = &tok;
         ++at;
+        // The server's yes/no fields are truth values, not the numbers -1
+        // and 0: a number compared with (or assigned to) one is written as
+        // the truth it stands for.
+        const std::size_t sign = isPunct(t_[at], u"-") ? 1 : 0;
+        if (server_ && columnBoolean && columnEnd + 1 == at && at + sign < end &&
+            t_[at + sign].kind == Tok::Number) {
+          const auto number = numberValue(t_[at + sign].text);
+          const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
+          emit(zero ? "FALSE" : "TRUE");
+          at += sign + 1;
+          previous = &t_[at - 1];
+          lastWasOperand_ = true;
+          afterComparison = false;
+          left = Operand::Other;
+        }
         continue;
       }
       lastWasOperand_ = false;
@@ -114,24 +147,46 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       if (tok.text != u"(" && tok.text != u")") afterComparison = false;
       continue;
     }
+    if (server_ && (isWord(tok, u"LIKE") || (isWord(tok, u"NOT") && isWord(t_[at + 1], u"LIKE")))) {
+      const bool leftColumn = columnAt != std::string::npos && columnEnd == at;
+      serverLike(out, at, end, leftColumn ? columnAt : std::string::npos, columnText);
+      lastWasOperand_ = true;
+      previous = &t_[at - 1];
+      left = Operand::Other;
+      afterComparison = false;
+      continue;
+    }
     if (tok.kind == Tok::Text) {
-      emit(parameters_ ? parameter(*literalParameter(tok), at) : textLiteral(tok.text));
+      emit(parameters_ ? parameter(*literalParameter(tok), at)
+                       : server_ ? serverTextLiteral(tok.text) : textLiteral(tok.text));
       operand = Operand::Text;
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Number) {
       const auto number = parameters_ ? literalParameter(tok) : std::nullopt;
-      emit(number ? parameter(*number, at) : toUtf8(tok.text));
+      // The server reads a parameter as the type its place asks for, or
+      // none at all ("-$1"): a number says what it is.
+      std::string cast;
+      if (server_ && number) {
+        const auto* whole = std::get_if<std::int64_t>(&*number);
+        const bool small = whole && *whole >= std::numeric_limits<std::int32_t>::min() &&
+                           *whole <= std::numeric_limits<std::int32_t>::max();
+        cast = !whole ? "::double precision" : small ? "::integer" : "::bigint";
+      }
+      emit(number ? parameter(*number, at) + cast : toUtf8(tok.text));
       isOperand = true;
       ++at;
     } else if (tok.kind == Tok::Date) {
       const auto date = dateSerial(tok);
       if (!date) syntaxErrorAt(whole_, tok);
-      emit(parameters_ ? parameter(*date, at) : numberLiteral(*date));
+      if (!server_) emit(parameters_ ? parameter(*date, at) : numberLiteral(*date));
+      else if (parameters_) emit(parameter(timestampText(*date), at) + "::timestamp");
+      else emit("TIMESTAMP '" + timestampText(*date) + "'");
       isOperand = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
-      emit(isWord(tok, u"True") ? "-1" : "0");
+      if (server_) emit(isWord(tok, u"True") ? "TRUE" : "FALSE");
+      else emit(isWord(tok, u"True") ? "-1" : "0");
       isOperand = true;
       ++at;
     } else if (isWord(tok, u"Mod")) {
@@ -140,6 +195,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
     } else if (isWord(tok, u"Xor") || isWord(tok, u"Eqv") || isWord(tok, u"Imp")) {
       syntaxErrorAt(whole_, tok);
     } else if (isKeyword(tok)) {
+      if (depth == 0 && (isWord(tok, u"SET") || isWord(tok, u"WHERE"))) setList = isWord(tok, u"SET");
       emit(toUtf8(tok.text));
       ++at;
     } else if (tok.kind == Tok::Word && isPunct(t_[at + 1], u"(")) {
@@ -183,7 +239,16 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
                                         : true) &&
                               (isPunct(t_[at], u",") || isWord(t_[at], u"FROM") || isWord(t_[at], u"AS") ||
                                t_[at].kind == Tok::End);
-        emit(column->type == FieldType::Date && !listItem ? "tw_date(" + column->sql + ")" : column->sql);
+        // A field that a SET list assigns is named as it is stored.
+        const bool assigned = setList && depth == 0 && previous &&
+                              (isWord(*previous, u"SET") || isPunct(*previous, u",")) && isPunct(t_[at], u"=");
+        columnAt = out.empty() ? 0 : out.size() + 1;
+        columnEnd = at;
+        columnText = isTextType(column->type);
+        columnBoolean = column->type == FieldType::Boolean;
+        // The server keeps dates as timestamps, which compare as dates.
+        emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + column->sql + ")"
+                                                                                  : column->sql);
         if (isNumberType(column->type)) operand = Operand::NumberField;
       } else {
         emit(qualifier.empty() ? quoteName(std::u16string_view(name))
@@ -210,7 +275,49 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
 std::string ExpressionWriter::parameter(RawValue value, std::size_t token) {
   parameters_->push_back(std::move(value));
   if (sources_) sources_->push_back(token);
-  return "?";
+  return server_ ? "$" + std::to_string(parameters_->size()) : "?";
+}
+
+// On the server, X Like P is a case-blind match of X against P as a regular
+// expression; a literal pattern is made one here, any other by the engine's
+// function on the server. A field that holds no text is matched by its text.
+void ExpressionWriter::serverLike(std::string& out, std::size_t& at, std::size_t end, std::size_t leftColumn,
+                                  bool leftText) {
+  const bool negated = isWord(t_[at], u"NOT");
+  at += negated ? 2 : 1;
+  if (leftColumn != std::string::npos && !leftText) {
+    out.insert(leftColumn, "CAST(");
+    out += " AS text)";
+  }
+  out += negated ? " !~* " : " ~* ";
+  const auto joins = [](const Token& t) {
+    return t.kind == Tok::Punct && (t.text == u"&" || t.text == u"+" || t.text == u"-" || t.text == u"*" ||
+                                    t.text == u"/" || t.text == u"." || t.text == u"!");
+  };
+  if (at < end && t_[at].kind == Tok::Text && !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
+    const std::string regex = likeRegex(t_[at].text);
+    out += parameters_ ? parameter(regex, at) : serverTextLiteral(fromUtf8(regex));
+    out += ' ';
+    out += kPatternCollation;
+    ++at;
+    return;
+  }
+  // The pattern runs to the next comparison, keyword, comma or closing
+  // parenthesis of its own level.
+  std::size_t stop = at;
+  for (int depth = 0; stop < end && t_[stop].kind != Tok::End; ++stop) {
+    const Token& t = t_[stop];
+    if (depth == 0 && (isComparison(t) || isPunct(t, u",") || isPunct(t, u";") ||
+                       (isKeyword(t) && !isWord(t, u"NULL"))))
+      break;
+    if (isPunct(t, u"(")) ++depth;
+    if (isPunct(t, u")") && --depth < 0) break;
+  }
+  if (stop == at) syntaxErrorAt(whole_, t_[at]);
+  lastWasOperand_ = false;
+  const std::string pattern = expression(at, stop);
+  out += "tarnwick.like_regex(" + pattern + ") ";
+  out += kPatternCollation;
 }
 
 std::optional<RawValue> literalParameter(const Token& tok) {
@@ -225,6 +332,11 @@ std::optional<RawValue> literalParameter(const Token& tok) {
 }
 
 std::string ExpressionWriter::functionName(const Token& tok) {
+  if (server_) {
+    const std::string_view name = serverFunctionName(tok.text);
+    if (name.empty()) raise(errc::UndefinedFunction, tok.text);
+    return std::string(name);
+  }
   for (const FunctionName& f : kFunctions)
     if (equalsIgnoreCase(f.dialect, tok.text)) return std::string(f.storage);
   raise(errc::UndefinedFunction, tok.text);

@@ -22,11 +22,15 @@ struct ColumnRef {
 // Resolves a field reference ("" as qualifier when there is none).
 using Resolver = std::function<std::optional<ColumnRef>(std::u16string_view qualifier, std::u16string_view name)>;
 
+// Whose SQL a writer writes: a database file's or the server's (PgDialect.h).
+enum class SqlTarget { File, Server };
+
 class ExpressionWriter {
  public:
   // `whole` is the text the tokens were cut from; syntax errors name it.
-  ExpressionWriter(const std::vector<Token>& tokens, std::u16string_view whole, const Resolver& resolve)
-      : t_(tokens), whole_(whole), resolve_(resolve) {}
+  ExpressionWriter(const std::vector<Token>& tokens, std::u16string_view whole, const Resolver& resolve,
+                   SqlTarget target = SqlTarget::File)
+      : t_(tokens), whole_(whole), resolve_(resolve), server_(target == SqlTarget::Server) {}
 
   // With `parameters`, the expression's texts, numbers and dates are written
   // as parameters (?) and their values collected in order, so that
@@ -47,10 +51,13 @@ class ExpressionWriter {
   std::string functionName(const Token& tok);
   // The literal at token `token` collected as a parameter: its place in the SQL.
   std::string parameter(RawValue value, std::size_t token);
+  // The server's Like, from its operator at `at`: see serverLike.
+  void serverLike(std::string& out, std::size_t& at, std::size_t end, std::size_t leftColumn, bool leftText);
 
   const std::vector<Token>& t_;
   std::u16string_view whole_;
   const Resolver& resolve_;
+  const bool server_;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;

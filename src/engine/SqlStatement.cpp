@@ -194,7 +194,7 @@ void parseCreateTable(const Reader& r, std::size_t at) {
   }
 }
 
-void parseCreateIndex(const Reader& r, SchemaCatalogue& catalogue) {
+void parseCreateIndex(const Reader& r, const TableLookup& catalogue) {
   ParsedStatement& st = r.st;
   const auto& t = r.t;
   std::size_t at = 1;
@@ -212,28 +212,28 @@ void parseCreateIndex(const Reader& r, SchemaCatalogue& catalogue) {
     while (t[at].kind == Tok::Word) ++at;
   }
   r.end(at);
-  auto info = catalogue.table(table);
+  auto info = catalogue(table);
   if (!info) raise(errc::TableNotFound, table);
   st.table = info->name;
   st.sources.push_back({std::move(info), {}});
 }
 
-void parseDropTable(const Reader& r, SchemaCatalogue& catalogue) {
+void parseDropTable(const Reader& r, const TableLookup& catalogue) {
   std::size_t at = 2;
   r.st.kind = StatementKind::DropTable;
   r.st.table = r.t[r.nameAt(at)].text;
-  if (!catalogue.table(r.st.table)) raise(errc::TableNotFound, r.st.table);
+  if (!catalogue(r.st.table)) raise(errc::TableNotFound, r.st.table);
   r.end(at);
 }
 
-void parseDropIndex(const Reader& r, SchemaCatalogue& catalogue) {
+void parseDropIndex(const Reader& r, const TableLookup& catalogue) {
   std::size_t at = 2;
   r.st.kind = StatementKind::DropIndex;
   r.st.index = r.t[r.nameAt(at)].text;
   if (!isWord(r.t[at], u"ON")) r.fail(errc::SyntaxErrorFrom, at);
   ++at;
   const std::u16string table = r.t[r.nameAt(at)].text;
-  auto info = catalogue.table(table);
+  auto info = catalogue(table);
   if (!info) raise(errc::TableNotFound, table);
   r.st.table = info->name;
   r.st.sources.push_back({std::move(info), {}});
@@ -249,15 +249,15 @@ std::u16string between(std::u16string_view text, const Token& first, const Token
   return std::u16string(text.substr(first.begin, last.begin - first.begin));
 }
 
-void addSource(ParsedStatement& st, SchemaCatalogue& catalogue, std::u16string_view name, std::u16string alias) {
-  auto info = catalogue.table(name);
+void addSource(ParsedStatement& st, const TableLookup& catalogue, std::u16string_view name, std::u16string alias) {
+  auto info = catalogue(name);
   if (!info) raise(errc::TableNotFound, name);
   st.sources.push_back({std::move(info), std::move(alias)});
 }
 
 // The tables of the first FROM clause, with their aliases; 3131 where the
 // list breaks off. Returns the FROM's token, 0 when there is none.
-std::size_t fromClause(const Reader& r, SchemaCatalogue& catalogue, bool required) {
+std::size_t fromClause(const Reader& r, const TableLookup& catalogue, bool required) {
   const auto& t = r.t;
   std::size_t fromAt = 0;
   for (std::size_t i = 0; i < t.size(); ++i)
@@ -382,7 +382,7 @@ void singleTableParts(ParsedStatement& st, std::size_t fromAt) {
   if (orderAt) st.orderBy = between(st.text, t[orderAt + 2], t[endAt]);
 }
 
-void parseSelect(const Reader& r, SchemaCatalogue& catalogue) {
+void parseSelect(const Reader& r, const TableLookup& catalogue) {
   r.st.kind = StatementKind::Select;
   const std::size_t fromAt = fromClause(r, catalogue, true);
   singleTableParts(r.st, fromAt);
@@ -396,14 +396,14 @@ void parseSelect(const Reader& r, SchemaCatalogue& catalogue) {
 }
 
 // "Delete * From T", "Delete T.* From T" and "Delete From T".
-void parseDelete(const Reader& r, SchemaCatalogue& catalogue) {
+void parseDelete(const Reader& r, const TableLookup& catalogue) {
   r.st.kind = StatementKind::Delete;
   const std::size_t fromAt = fromClause(r, catalogue, true);
   leadingWord(r.st, u"DELETE");
   splitParts(r, fromAt);
 }
 
-void parseInsert(const Reader& r, SchemaCatalogue& catalogue) {
+void parseInsert(const Reader& r, const TableLookup& catalogue) {
   r.st.kind = StatementKind::Insert;
   fromClause(r, catalogue, false);
   if (!isWord(r.t[1], u"INTO")) r.fail(errc::SyntaxError, 1, r.st.text);
@@ -412,7 +412,7 @@ void parseInsert(const Reader& r, SchemaCatalogue& catalogue) {
   splitParts(r, 0);
 }
 
-void parseUpdate(const Reader& r, SchemaCatalogue& catalogue) {
+void parseUpdate(const Reader& r, const TableLookup& catalogue) {
   r.st.kind = StatementKind::Update;
   fromClause(r, catalogue, false);
   std::size_t at = 1;
@@ -422,7 +422,7 @@ void parseUpdate(const Reader& r, SchemaCatalogue& catalogue) {
 
 }  // namespace
 
-ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
+ParsedStatement parseStatement(std::u16string_view text, const TableLookup& catalogue) {
   ParsedStatement st;
   st.text = std::u16string(text);
   st.tokens = tokenize(st.text);
@@ -451,6 +451,10 @@ ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalo
     r.fail(errc::InvalidStatement, 0);
   }
   return st;
+}
+
+ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
+  return parseStatement(text, [&catalogue](std::u16string_view name) { return catalogue.table(name); });
 }
 
 }  // namespace tarnwick::engine

@@ -8,6 +8,7 @@
 #include "SqlLexer.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,5 +73,9 @@ struct ParsedStatement {
 // 3129 (not a statement), 3290 (CREATE TABLE), each at the token at fault;
 // 3078 for a table the schema lacks.
 ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalogue);
+// The same, with the tables found by `tables` (nullptr for a table the
+// database lacks), for a database whose schema is kept elsewhere.
+using TableLookup = std::function<std::shared_ptr<const TableInfo>(std::u16string_view)>;
+ParsedStatement parseStatement(std::u16string_view text, const TableLookup& tables);
 
 }  // namespace tarnwick::engine

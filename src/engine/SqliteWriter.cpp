@@ -1,5 +1,6 @@
 // The storage's (SQLite's) SQL, written from a parsed statement: one writer
 // per kind of statement.
+#include "PgCatalogue.h"
 #include "SqlDialect.h"
 #include "SqlExpression.h"
 #include "SqlStatement.h"
@@ -28,6 +29,24 @@ Resolver sourcesResolver(const std::vector<SourceTable>& sources, bool qualify) 
   };
 }
 
+// "(a, b, ...)" after INSERT INTO's table, from its "(" at `at` on: the
+// columns, each resolved; `at` ends after the ")". A list that is no plain
+// list of names is left to the expression writer, which names the fault.
+std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, std::size_t& at) {
+  const auto& t = st.tokens;
+  std::string out = "(";
+  std::size_t i = at + 1;
+  for (;; i += 2) {
+    if (!isNameToken(t[i]) || isKeyword(t[i])) return {};
+    const auto column = resolve({}, t[i].text);
+    out += (i == at + 1 ? " " : " , ") + (column ? column->sql : quoteName(std::u16string_view(t[i].text)));
+    if (isPunct(t[i + 1], u")")) break;
+    if (!isPunct(t[i + 1], u",")) return {};
+  }
+  at = i + 2;
+  return out + " )";
+}
+
 std::string quotedList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) {
   std::string out;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -40,9 +59,9 @@ std::string quotedList(const std::vector<std::u16string>& names, const std::vect
 
 // The parts of a statement that reads or changes records, in order.
 // Statements that change one table name its columns unqualified.
-std::string writeParts(const ParsedStatement& st, bool qualify) {
+std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target) {
   const Resolver resolve = sourcesResolver(st.sources, qualify);
-  ExpressionWriter expressions(st.tokens, st.text, resolve);
+  ExpressionWriter expressions(st.tokens, st.text, resolve, target);
   std::string sql;
   const auto append = [&](const std::string& piece) {
     if (!sql.empty()) sql += ' ';
@@ -53,7 +72,14 @@ std::string writeParts(const ParsedStatement& st, bool qualify) {
       case StatementPart::Kind::Word: append(toUtf8(part.word)); break;
       case StatementPart::Kind::Expression: {
         std::size_t at = part.begin;
-        append(expressions.expression(at, part.end));
+        if (st.kind == StatementKind::Insert && &part != &st.parts.front() &&
+            (&part - 1)->kind == StatementPart::Kind::Tables && isPunct(st.tokens[at], u"(")) {
+          // The fields an INSERT fills are named as they are stored,
+          // whatever their type: only values are read as values.
+          const std::string fields = insertedFields(st, resolve, at);
+          if (!fields.empty()) append(fields);
+        }
+        if (at < part.end) append(expressions.expression(at, part.end));
         break;
       }
       case StatementPart::Kind::Tables: {
@@ -71,10 +97,10 @@ std::string writeParts(const ParsedStatement& st, bool qualify) {
   return sql;
 }
 
-std::string writeSelect(const ParsedStatement& st) { return writeParts(st, true); }
-std::string writeInsert(const ParsedStatement& st) { return writeParts(st, false); }
-std::string writeUpdate(const ParsedStatement& st) { return writeParts(st, false); }
-std::string writeDelete(const ParsedStatement& st) { return writeParts(st, false); }
+std::string writeSelect(const ParsedStatement& st, SqlTarget target) { return writeParts(st, true, target); }
+std::string writeInsert(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
+std::string writeUpdate(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
+std::string writeDelete(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
 
 std::string writeCreateTable(const ParsedStatement& st) {
   const auto& primary = st.primary;
@@ -128,24 +154,30 @@ std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + s
 }  // namespace
 
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
-  const ParsedStatement st = parseStatement(text, catalogue);
+  return translateStatement(
+      text, [&catalogue](std::u16string_view name) { return catalogue.table(name); }, SqlTarget::File);
+}
+
+TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target) {
+  const ParsedStatement st = parseStatement(text, tables);
+  const bool server = target == SqlTarget::Server;
   TranslatedStatement result;
   using Kind = TranslatedStatement::Kind;
   switch (st.kind) {
     case StatementKind::Select:
       result.kind = Kind::Select;
-      result.sql = writeSelect(st);
+      result.sql = writeSelect(st, target);
       result.singleTable = st.singleTable;
       result.table = st.table;
       result.where = st.where;
       result.orderBy = st.orderBy;
       break;
-    case StatementKind::Insert: result.sql = writeInsert(st); break;
-    case StatementKind::Update: result.sql = writeUpdate(st); break;
-    case StatementKind::Delete: result.sql = writeDelete(st); break;
+    case StatementKind::Insert: result.sql = writeInsert(st, target); break;
+    case StatementKind::Update: result.sql = writeUpdate(st, target); break;
+    case StatementKind::Delete: result.sql = writeDelete(st, target); break;
     case StatementKind::CreateTable:
       result.kind = Kind::CreateTable;
-      result.sql = writeCreateTable(st);
+      result.sql = server ? serverCreateTable(st.table, st.fields, st.primary, st.uniques) : writeCreateTable(st);
       result.table = st.table;
       result.fields = st.fields;
       break;

@@ -8,6 +8,7 @@
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"
 #include "EngineTesting.h"
+#include "PgBackends.h"
 #include "PgTesting.h"
 
 #include <tarnwick/automation/DateTime.h>
@@ -27,30 +28,8 @@ using testing::TempDir;
 // One table on both backends, made from one statement of the dialect. The
 // server's table is named per test (the tests share the server) and dropped
 // before and after.
-struct Backends {
-  TempDir dir;
-  Connection file;
-  SchemaCatalogue fileSchema;
-  PgConnection server;
-  PgCatalogue serverSchema;
-  std::vector<std::u16string> made;
-
-  explicit Backends(const std::string& uri)
-      : file(dir / "values.db", true, false, 0), fileSchema(file), server(uri), serverSchema(server) {}
-  ~Backends() {
-    for (const auto& table : made) drop(table);
-  }
-  Backends(const Backends&) = delete;
-  Backends& operator=(const Backends&) = delete;
-
-  void drop(std::u16string_view table) {
-    try {
-      server.exec("DROP TABLE IF EXISTS " + quoteName(table));
-      serverSchema.forget(table);
-    } catch (const Error& e) {
-      ADD_FAILURE() << shown(e);
-    }
-  }
+struct Backends : BothBackends {
+  explicit Backends(const std::string& uri) : BothBackends(uri, "values.db") {}
 
   void run(std::u16string_view statement) {
     const ParsedStatement parsed = parseStatement(statement, fileSchema);

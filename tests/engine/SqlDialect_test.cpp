@@ -195,6 +195,27 @@ TEST(SqlDialect, ATextHoldingNulIsWrittenWhole) {
             u"first,a\0b'c,third,-,last"s);
 }
 
+// A date field that a statement fills is named as stored, while a date
+// field that a condition or a value reads is read as a date.
+TEST(SqlDialect, InsertAndUpdateFillDateFields) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  db.call(u"Execute", u"INSERT INTO Orders (OrderId, OrderDate, Qty) VALUES (90, #5/6/2023 8:15:00#, 1)");
+  db.call(u"Execute", u"INSERT INTO Orders ( OrderDate , OrderId ) VALUES (#5/7/2023#, 91)");
+  db.call(u"Execute", u"UPDATE Orders SET OrderDate = #1/2/2024#, Qty = 3 WHERE OrderDate = #5/7/2023#");
+  db.call(u"Execute", u"UPDATE Orders SET Note = 'later', OrderDate = OrderDate + 1 WHERE OrderId = 90");
+  Object found(db.call(u"OpenRecordset",
+                       u"SELECT OrderId, Qty, Note FROM Orders WHERE OrderDate >= #5/7/2023# ORDER BY OrderId"));
+  EXPECT_EQ(column(found, u"OrderId"), u"90,91");
+  EXPECT_EQ(column(found, u"Qty"), u"1,3");
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset", u"SELECT OrderId FROM Orders WHERE OrderDate = #5/7/2023 8:15#")),
+                   u"OrderId"),
+            u"90");
+  // A list that is no plain list of fields stays the writer's to refuse.
+  EXPECT_EQ(failure([&] { db.call(u"Execute", u"INSERT INTO Orders (OrderId + 1) VALUES (92)"); }).first,
+            errc::SyntaxError);
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");

@@ -1,0 +1,212 @@
+#include "PgDialect.h"
+
+#include "Functions.h"
+
+#include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
+
+namespace tarnwick::engine {
+
+namespace {
+
+struct ServerFunction {
+  std::u16string_view dialect;
+  std::string_view server;
+};
+constexpr ServerFunction kServerFunctions[] = {
+    {u"DateValue", "tarnwick.datevalue"}, {u"Date", "tarnwick.today"}, {u"Now", "tarnwick.now"},
+    {u"UCase", "upper"},                  {u"LCase", "lower"},         {u"Len", "length"},
+    {u"Trim", "trim"},                    {u"LTrim", "ltrim"},         {u"RTrim", "rtrim"},
+    {u"Mid", "substr"},                   {u"Abs", "abs"},             {u"Nz", "coalesce"},
+    {u"Count", "count"},                  {u"Sum", "sum"},             {u"Min", "min"},
+    {u"Max", "max"},                      {u"Avg", "avg"},             {u"CDate", "tarnwick.cdate"},
+    {u"Round", "tarnwick.round"},
+};
+
+// One character of a regular expression taken as itself: the server's
+// expressions read a backslash before any other character than a letter or
+// a digit as that character.
+void appendRegexChar(std::u16string& out, char16_t c) {
+  const bool plain = c > 0x7f || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+  if (!plain) out += u'\\';
+  out += c;
+}
+
+// Never matches: the start of the text cannot follow a character.
+constexpr std::string_view kNoMatch = "a^";
+
+// The engine's functions. Dates are read month first, as the dialect's
+// date literals are; a text that reads as no date is the server's error for
+// it (which the session reports as a type mismatch in the criteria).
+// like_regex is likeRegex on the server, for patterns that are not
+// literals of the statement. A number added to or taken from a date counts
+// days, as with the day serials of a database file.
+constexpr std::string_view kFunctionsSql = R"sql(
+CREATE SCHEMA IF NOT EXISTS tarnwick;
+CREATE OR REPLACE FUNCTION tarnwick.cdate(t text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT
+  SET datestyle TO 'ISO, MDY' AS $f$
+BEGIN RETURN t::timestamp(0); EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow THEN RETURN NULL; END
+$f$;
+CREATE OR REPLACE FUNCTION tarnwick.cdate(d timestamp) RETURNS timestamp(0) LANGUAGE sql IMMUTABLE
+  AS 'SELECT d::timestamp(0)';
+CREATE OR REPLACE FUNCTION tarnwick.datevalue(t text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT
+  SET datestyle TO 'ISO, MDY' AS $f$ BEGIN RETURN date_trunc('day', t::timestamp); END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.datevalue(d timestamp) RETURNS timestamp(0) LANGUAGE sql IMMUTABLE
+  AS $f$SELECT date_trunc('day', d)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.today() RETURNS timestamp(0) LANGUAGE sql STABLE
+  AS 'SELECT localtimestamp(0)::date::timestamp(0)';
+CREATE OR REPLACE FUNCTION tarnwick.now() RETURNS timestamp(0) LANGUAGE sql STABLE AS 'SELECT localtimestamp(0)';
+CREATE OR REPLACE FUNCTION tarnwick.round(x double precision, d integer DEFAULT 0) RETURNS double precision
+  LANGUAGE sql IMMUTABLE AS 'SELECT round(x::numeric, d)::double precision';
+CREATE OR REPLACE FUNCTION tarnwick.round(x numeric, d integer DEFAULT 0) RETURNS numeric
+  LANGUAGE sql IMMUTABLE AS 'SELECT round(x, d)';
+CREATE OR REPLACE FUNCTION tarnwick.like_char(c text) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $f$SELECT CASE WHEN c COLLATE "C" ~ '^[A-Za-z0-9]$' OR ascii(c) > 127 THEN c ELSE '\' || c END$f$;
+CREATE OR REPLACE FUNCTION tarnwick.like_regex(pattern text) RETURNS text LANGUAGE plpgsql IMMUTABLE STRICT AS $f$
+DECLARE
+  p text COLLATE "C" := pattern; r text COLLATE "C" := '^'; i integer := 1; c text COLLATE "C";
+  closing integer; body text COLLATE "C"; k integer; lo text COLLATE "C"; hi text COLLATE "C";
+  list text COLLATE "C";
+BEGIN
+  WHILE i <= length(p) LOOP
+    c := substr(p, i, 1);
+    IF c = '*' THEN r := r || '.*';
+    ELSIF c = '?' THEN r := r || '.';
+    ELSIF c = '#' THEN r := r || '[0-9]';
+    ELSIF c = '[' THEN
+      closing := strpos(substr(p, i + 1), ']');
+      IF closing = 0 THEN RETURN 'a^'; END IF;
+      body := substr(p, i + 1, closing - 1);
+      i := i + closing;
+      list := '';
+      k := CASE WHEN left(body, 1) = '!' THEN 2 ELSE 1 END;
+      WHILE k <= length(body) LOOP
+        lo := lower(substr(body, k, 1) COLLATE "und-x-icu") COLLATE "C";
+        hi := lo;
+        IF k + 2 <= length(body) AND substr(body, k + 1, 1) = '-' THEN
+          hi := lower(substr(body, k + 2, 1) COLLATE "und-x-icu") COLLATE "C";
+          k := k + 2;
+        END IF;
+        IF lo <= hi THEN
+          list := list || tarnwick.like_char(lo) || '-' || tarnwick.like_char(hi);
+        END IF;
+        k := k + 1;
+      END LOOP;
+      IF left(body, 1) = '!' THEN r := r || CASE WHEN list = '' THEN '.' ELSE '[^' || list || ']' END;
+      ELSIF list <> '' THEN r := r || '[' || list || ']';
+      ELSIF body <> '' THEN RETURN 'a^';
+      END IF;
+    ELSE r := r || tarnwick.like_char(c);
+    END IF;
+    i := i + 1;
+  END LOOP;
+  RETURN r || '$';
+END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.add_days(d timestamp, n double precision) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d + n * interval '1 day')::timestamp(0)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.add_days(n double precision, d timestamp) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d + n * interval '1 day')::timestamp(0)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.subtract_days(d timestamp, n double precision) RETURNS timestamp(0)
+  LANGUAGE sql IMMUTABLE AS $f$SELECT (d - n * interval '1 day')::timestamp(0)$f$;
+DROP OPERATOR IF EXISTS tarnwick.+ (timestamp, double precision);
+CREATE OPERATOR tarnwick.+ (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.add_days);
+DROP OPERATOR IF EXISTS tarnwick.+ (double precision, timestamp);
+CREATE OPERATOR tarnwick.+ (LEFTARG = double precision, RIGHTARG = timestamp, FUNCTION = tarnwick.add_days);
+DROP OPERATOR IF EXISTS tarnwick.- (timestamp, double precision);
+CREATE OPERATOR tarnwick.- (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.subtract_days);
+CREATE OR REPLACE FUNCTION tarnwick.made_2() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';
+)sql";
+
+// The last function made, numbered by the functions' version: when it is
+// there, all of this version are. A new version replaces them all.
+constexpr std::string_view kFunctionsMade = "SELECT to_regprocedure('tarnwick.made_2()') IS NOT NULL";
+
+// Operators are found by the session's search path only: the engine's
+// schema goes last on it, after the user's own.
+constexpr std::string_view kFunctionsFound =
+    "SELECT set_config('search_path', current_setting('search_path') || ', tarnwick', false) "
+    "WHERE NOT 'tarnwick' = ANY (current_schemas(false))";
+
+// One key for the server's advisory lock that orders the sessions making
+// the functions ("twfn").
+constexpr std::string_view kFunctionsLock = "SELECT pg_advisory_xact_lock(1953982062)";
+
+}  // namespace
+
+void refuseNul() {
+  raise(Error(errc::OdbcCallFailed,
+              standardDescription(errc::OdbcCallFailed) + u" invalid byte sequence for encoding \"UTF8\": 0x00"));
+}
+
+std::string_view serverFunctionName(std::u16string_view dialect) noexcept {
+  for (const ServerFunction& f : kServerFunctions)
+    if (equalsIgnoreCase(f.dialect, dialect)) return f.server;
+  return {};
+}
+
+std::string serverTextLiteral(std::u16string_view text) {
+  const std::string utf8 = toUtf8(text);
+  if (utf8.find('\0') != std::string::npos) refuseNul();
+  std::string out = "'";
+  for (char c : utf8) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string likeRegex(std::u16string_view pattern) {
+  const auto items = compileLikePattern(pattern);
+  if (!items) return std::string(kNoMatch);
+  std::u16string out = u"^";
+  for (const PatternItem& item : *items) {
+    switch (item.kind) {
+      case PatternItem::AnyRun: out += u".*"; break;
+      case PatternItem::AnyOne: out += u'.'; break;
+      case PatternItem::Digit: out += u"[0-9]"; break;
+      case PatternItem::Literal: appendRegexChar(out, item.c); break;
+      case PatternItem::Set: {
+        // A range whose ends are out of order holds nothing.
+        std::u16string list;
+        for (std::size_t k = 0; k + 1 < item.ranges.size(); k += 2) {
+          if (item.ranges[k] > item.ranges[k + 1]) continue;
+          appendRegexChar(list, item.ranges[k]);
+          list += u'-';
+          appendRegexChar(list, item.ranges[k + 1]);
+        }
+        if (item.negated) out += list.empty() ? u"." : u"[^" + list + u"]";
+        else if (list.empty()) return std::string(kNoMatch);
+        else out += u"[" + list + u"]";
+        break;
+      }
+    }
+  }
+  out += u'$';
+  return toUtf8(out);
+}
+
+void ensureServerFunctions(PgConnection& connection) {
+  const auto made = [&] {
+    PgStatement& s = connection.cached(std::string(kFunctionsMade));
+    const bool found = s.step() && s.int64(0) != 0;
+    s.rewind();
+    return found;
+  };
+  const auto find = [&] {
+    PgStatement& s = connection.cached(std::string(kFunctionsFound));
+    while (s.step()) {
+    }
+  };
+  if (made()) return find();
+  // Replacing a function while another session replaces it fails on the
+  // server; the lock makes the sessions take turns, and the later ones
+  // find the functions made.
+  PgConnection::WriteScope scope(connection);
+  connection.exec(kFunctionsLock);
+  if (!made()) connection.exec(kFunctionsSql);
+  scope.commit();
+  find();
+}
+
+}  // namespace tarnwick::engine

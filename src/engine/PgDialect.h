@@ -1,0 +1,44 @@
+#pragma once
+// Private to the engine: the pieces of the server's SQL that the dialect's
+// writer needs where the server's words differ from a database file's, and
+// the functions of the engine's own that the server lacks.
+//
+// The engine's functions live in a schema of its own (tarnwick), made when a
+// session first needs them. Like is written as a case-blind regular
+// expression match: the server's LIKE has no lists, and text columns carry
+// a case-blind collation that the server's pattern matching refuses, so the
+// pattern names a deterministic collation (kPatternCollation) that then
+// governs the match.
+#include "PgConnection.h"
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick::engine {
+
+inline constexpr std::string_view kPatternCollation = "COLLATE \"und-x-icu\"";
+
+// The server's name of one of the dialect's functions; empty when the
+// dialect has no such function.
+std::string_view serverFunctionName(std::u16string_view dialect) noexcept;
+
+// The server's refusal of a text holding a NUL character (3146), which its
+// texts cannot keep.
+[[noreturn]] void refuseNul();
+
+// A text as the server's literal. The server's texts cannot hold a NUL
+// character: such a text is refused (3146), as a value holding one is.
+std::string serverTextLiteral(std::u16string_view text);
+
+// A date serial as the server's timestamp text (to the second).
+std::string timestampText(double serial);
+
+// A Like pattern as the server's regular expression, anchored at both ends;
+// a pattern with an unclosed "[" becomes one that matches nothing.
+std::string likeRegex(std::u16string_view pattern);
+
+// Creates the engine's functions on the server unless the database has them
+// already; safe when several sessions do it at once.
+void ensureServerFunctions(PgConnection& connection);
+
+}  // namespace tarnwick::engine

@@ -1,0 +1,414 @@
+// The dialect on both backends: the same records in a database file and on
+// the server, the same conditions and statements written for each, and the
+// same records (or the same refusal) coming back.
+#include "../../src/engine/Connection.h"
+#include "../../src/engine/PgCatalogue.h"
+#include "../../src/engine/PgConnection.h"
+#include "../../src/engine/PgDialect.h"
+#include "../../src/engine/SchemaCatalogue.h"
+#include "../../src/engine/SqlDialect.h"
+#include "../../src/engine/SqlStatement.h"
+#include "EngineTesting.h"
+#include "PgBackends.h"
+#include "PgTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace tarnwick::engine {
+namespace {
+
+std::string shownRaw(const RawValue& v) {
+  if (std::holds_alternative<std::int64_t>(v)) return std::to_string(std::get<std::int64_t>(v));
+  if (const double* d = std::get_if<double>(&v)) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.15g", *d);
+    return buffer;
+  }
+  if (const std::string* s = std::get_if<std::string>(&v)) return '\'' + *s + '\'';
+  return "Null";
+}
+
+// Rows as text, one line each, columns separated by "|".
+template <class AnyStatement>
+std::string rowsOf(AnyStatement& s, const std::vector<RawValue>& parameters = {}) {
+  for (std::size_t i = 0; i < parameters.size(); ++i) s.bind(static_cast<int>(i + 1), parameters[i]);
+  std::string out;
+  while (s.step()) {
+    for (int c = 0; c < s.columnCount(); ++c) out += (c ? "|" : "") + shownRaw(s.raw(c));
+    out += '\n';
+  }
+  return out;
+}
+
+// The same tables on both backends, made and filled by the dialect's own
+// statements.
+struct Dialects : BothBackends {
+  explicit Dialects(const std::string& uri) : BothBackends(uri, "dialect.db") {
+    fileSchema.ensureCatalogue();
+    serverSchema.ensureCatalogue();
+    ensureServerFunctions(server);
+  }
+
+  TableLookup serverTables() {
+    return [this](std::u16string_view name) { return serverSchema.table(name); };
+  }
+  TranslatedStatement forFile(std::u16string_view text) { return translateStatement(text, fileSchema); }
+  TranslatedStatement forServer(std::u16string_view text) {
+    return translateStatement(text, serverTables(), SqlTarget::Server);
+  }
+
+  // Runs a statement that returns no rows on both backends.
+  void run(std::u16string_view text) {
+    const TranslatedStatement onFile = forFile(text);
+    const TranslatedStatement onServer = forServer(text);
+    if (onFile.kind == TranslatedStatement::Kind::CreateTable) {
+      drop(onServer.table);
+      made.push_back(onServer.table);
+    }
+    file.exec(onFile.sql);
+    server.exec(onServer.sql);
+    if (onFile.kind == TranslatedStatement::Kind::CreateTable) {
+      fileSchema.record(onFile.table, onFile.fields);
+      serverSchema.record(onServer.table, onServer.fields);
+    }
+    fileSchema.invalidate();
+    serverSchema.invalidate();
+  }
+
+  // The rows of a SELECT on each backend.
+  std::pair<std::string, std::string> select(std::u16string_view text) {
+    const std::string onFile = rowsOf(file.cached(forFile(text).sql));
+    return {onFile, rowsOf(server.cached(forServer(text).sql))};
+  }
+
+  // The ids of a table's records that meet a condition, on the file, on the
+  // server with the condition's values written in, and with them as
+  // parameters.
+  struct Selected {
+    std::string file, server, serverWithParameters;
+  };
+  Selected where(std::u16string_view table, std::u16string_view condition) {
+    const auto fileTable = fileSchema.table(table);
+    const auto serverTable = serverSchema.table(table);
+    const std::string tail = " ORDER BY \"Id\"";
+    Selected out;
+    out.file = rowsOf(file.cached("SELECT \"Id\" FROM " + fileTable->quoted + " WHERE " +
+                                  translateCondition(condition, tableResolver(*fileTable)) + tail));
+    const std::string from = "SELECT \"Id\" FROM " + serverTable->quoted + " WHERE ";
+    out.server = rowsOf(server.cached(
+        from + translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server) + tail));
+    std::vector<RawValue> parameters;
+    const std::string withParameters =
+        translateCondition(condition, tableResolver(*serverTable), &parameters, SqlTarget::Server);
+    out.serverWithParameters = rowsOf(server.cached(from + withParameters + tail), parameters);
+    return out;
+  }
+};
+
+// Texts with the server's own pattern characters, quotes, brackets,
+// letters beyond ASCII in either case, Nulls in every field.
+void fillItems(Dialects& d, std::u16string_view table) {
+  const std::u16string t(table);
+  d.run(u"CREATE TABLE " + t +
+        u" (Id LONG PRIMARY KEY, Name TEXT(40), Note MEMO, Qty SHORT, Price DOUBLE, Shipped DATETIME, Paid YESNO)");
+  const char16_t* rows[] = {
+      u"1, 'Apple', 'fresh', 10, 1.5, #1/2/2020#, True",
+      u"2, 'apple pie', '100% sure', 3, 2.25, #3/4/2021 10:30:00#, False",
+      u"3, 'Éclair', 'under_score', 0, Null, Null, True",
+      u"4, 'O''Brien', 'it''s', Null, 12, #12/31/1999#, False",
+      u"5, 'a_b', 'a%b', 7, 0.5, #1/2/2020 23:59:59#, False",
+      u"6, 'a%b', '[x]', 5, 3, #7/4/2022#, True",
+      u"7, Null, Null, 2, Null, Null, False",
+      u"8, 'ab12', 'x*y?z#', 12, 7.75, #2/29/2024#, True",
+      u"9, 'AB3', 'back\\slash', 1, 1, #1/1/1900#, False",
+      u"10, 'zeta', 'Z*', 4, 100, #6/15/2010#, True",
+      u"11, 'ÉCOLE', '', 6, 4, #6/15/2010 6:00:00#, True",
+  };
+  for (const char16_t* row : rows)
+    d.run(u"INSERT INTO " + t + u" (Id, Name, Note, Qty, Price, Shipped, Paid) VALUES (" + row + u")");
+}
+
+TEST(PgDialect, ConditionsSelectTheSameRecordsOnBothBackends) {
+  REQUIRE_SERVER(uri);
+  Dialects d(uri->uri());
+  fillItems(d, u"DialectWhere");
+  struct Case {
+    const char16_t* condition;
+    const char* ids;  // the records meant, where the case proves a rule on its own ("" for none)
+  };
+  const Case cases[] = {
+      // Like: every form of pattern, the server's own pattern characters
+      // and quotes in the data, letter case ignored (beyond ASCII too).
+      {u"Name Like 'a*'", "1,2,5,6,8,9"},
+      {u"Name Like 'A*'", "1,2,5,6,8,9"},
+      {u"Name Like '*pie'", "2"},
+      {u"Name Like '?pple'", "1"},
+      {u"Name Like 'a?b'", "5,6"},
+      {u"Name Like 'a_b'", "5"},
+      {u"Name Like 'a%b'", "6"},
+      {u"Name Like '*%*'", "6"},
+      {u"Name Like '*_*'", "5"},
+      {u"Name Like 'O''*'", "4"},
+      {u"Name Like 'ab##'", "8"},
+      {u"Name Like 'ab#'", "9"},
+      {u"Name Like '[a-c]*'", "1,2,5,6,8,9"},
+      {u"Name Like '[!a-c]*'", "3,4,10,11"},
+      {u"Name Like '[ZO]*'", "4,10"},
+      {u"Name Like 'é*'", "3,11"},
+      {u"Name Like '[!]pple'", "1"},
+      {u"Name Like '[]Apple'", "1"},
+      {u"Name Like '[a'", ""},
+      {u"Name Like '[z-a]*'", ""},
+      {u"Note Like '*[*]*'", "8,10"},
+      {u"Note Like '*[?]*'", "8"},
+      {u"Note Like '*[#]'", "8"},
+      {u"Note Like '[[]*'", "6"},
+      {u"Note Like '*\\*'", "9"},
+      {u"Note Like '*[%]*'", "2,5"},
+      {u"Note Like ''", "11"},
+      {u"Note Like 'a.b'", ""},
+      {u"Note Like '100% sure'", "2"},
+      {u"Note Like 'it''s'", "4"},
+      {u"Note Like 'x*y?z#'", ""},
+      {u"Note Like 'x[*]y[?]z[#]'", "8"},
+      {u"Note Like '[!a-z0-9]*'", "6"},
+      {u"Note Like '*'", "1,2,3,4,5,6,8,9,10,11"},
+      {u"Name Not Like 'a*'", "3,4,10,11"},
+      {u"Not Name Like 'a*' And Id < 5", "3,4"},
+      {u"Name Like Note", "10"},
+      {u"Name Like 'a' & '*' And Qty > 4", "1,5,6,8"},
+      {u"Name Like Null", ""},
+      {u"Qty Like '1*'", "1,8,9"},
+      {u"Price Like '*.5'", "1,5"},
+      {u"(Name Like 'a*' Or Note Like '*s*') And Not Paid", nullptr},
+      // Operators, True and False, Nulls.
+      {u"Qty > 3", nullptr},
+      {u"Qty + 1 = 4", "2"},
+      {u"Qty Mod 3 = 1", nullptr},
+      {u"Qty * 2 > Price", nullptr},
+      {u"Price / 2 > 1", nullptr},
+      {u"-Qty < -5", nullptr},
+      {u"Name = 'APPLE'", "1"},
+      {u"Name <> 'apple'", nullptr},
+      {u"Name & Note = 'Applefresh'", nullptr},
+      {u"Name >= 'ab' And Name < 'b'", "1,2,8,9"},
+      {u"Paid = True", "1,3,6,8,10,11"},
+      {u"Paid = False", "2,4,5,7,9"},
+      {u"Paid", "1,3,6,8,10,11"},
+      {u"Paid = -1 And Paid <> 0", "1,3,6,8,10,11"},
+      {u"Paid = 0 And Id < 5", "2,4"},
+      {u"Paid = 0 Or Qty = -1", "2,4,5,7,9"},
+      {u"Not Paid And Qty Is Not Null", "2,5,7,9"},
+      {u"Name Is Null", "7"},
+      {u"Qty Is Null Or Qty < 2", "3,4,9"},
+      {u"Id In (1, 3, 5)", "1,3,5"},
+      {u"Id Not In (1, 3, 5) And Id Between 2 And 6", "2,4,6"},
+      {u"Id In (Select Id From DialectWhere Where Qty > 6)", "1,5,8"},
+      {u"Exists (Select * From DialectWhere Where Qty > 100)", ""},
+      // Dates: literals as dates and times, Nulls, the dialect's functions.
+      {u"Shipped = #1/2/2020#", "1"},
+      {u"Shipped > #1/2/2020#", nullptr},
+      {u"Shipped Between #1/1/2020# And #12/31/2021#", "1,2,5"},
+      {u"Shipped < #1/1/1950#", "9"},
+      {u"Shipped Is Null", "3,7"},
+      {u"Shipped = #3/4/2021 10:30:00#", "2"},
+      {u"Shipped = #6/15/2010 6:00#", "11"},
+      {u"DateValue(Shipped) = #1/2/2020#", "1,5"},
+      {u"DateValue('1/2/2020') = Shipped", "1"},
+      {u"CDate('3/4/2021 10:30:00') = Shipped", "2"},
+      {u"Shipped < Date() And Shipped < Now()", "1,2,4,5,6,8,9,10,11"},
+      {u"Shipped + 1 = #1/3/2020# Or 2 + Shipped = #3/2/2024#", "1,8"},
+      {u"Shipped - 0.5 < #1/2/2020# And Shipped > Date() - 20000", "1,4,10,11"},
+      // The dialect's other functions.
+      {u"UCase(Name) = 'APPLE PIE'", "2"},
+      {u"LCase(Name) = 'zeta'", "10"},
+      {u"Len(Name) = 4", "8,10"},
+      {u"Trim('  x ') = 'x' And LTrim(' y') = 'y' And RTrim('z ') = 'z' And Id = 1", "1"},
+      {u"Mid(Name, 2, 3) = 'ppl'", "1,2"},
+      {u"Abs(Qty - 5) <= 1", nullptr},
+      {u"Nz(Price, 0) = 0", "3,7"},
+      {u"Round(Price) = 2", nullptr},
+      {u"Round(Price, 1) = 7.8", "8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(c.condition));
+    try {
+      const auto selected = d.where(u"DialectWhere", c.condition);
+      EXPECT_EQ(selected.server, selected.file);
+      EXPECT_EQ(selected.serverWithParameters, selected.file);
+      if (c.ids) {
+        std::string expected(c.ids);
+        std::string got = selected.file;
+        for (char& ch : got)
+          if (ch == '\n') ch = ',';
+        if (!got.empty()) got.pop_back();
+        EXPECT_EQ(got, expected);
+      }
+    } catch (const Error& e) {
+      ADD_FAILURE() << shown(e);
+    }
+  }
+}
+
+// Reads a table whole on both backends, its values typed by its fields.
+std::pair<std::string, std::string> snapshot(Dialects& d, std::u16string_view table) {
+  const auto read = [&](auto& s, const TableInfo& info) {
+    std::string out;
+    while (s.step()) {
+      for (int c = 0; c < s.columnCount(); ++c) {
+        const Variant v = s.value(c, info.fields[static_cast<std::size_t>(c)].type);
+        out += (c ? "|" : "") + (v.vt == VT_NULL ? std::string("Null") : toUtf8(toText(v)));
+      }
+      out += '\n';
+    }
+    return out;
+  };
+  const auto fileTable = d.fileSchema.table(table);
+  const auto serverTable = d.serverSchema.table(table);
+  const std::string onFile = read(d.file.cached("SELECT * FROM " + fileTable->quoted + " ORDER BY 1"), *fileTable);
+  return {onFile, read(d.server.cached("SELECT * FROM " + serverTable->quoted + " ORDER BY 1"), *serverTable)};
+}
+
+TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
+  REQUIRE_SERVER(uri);
+  Dialects d(uri->uri());
+  fillItems(d, u"DialectItems");
+  d.run(u"CREATE TABLE DialectOrders (OrderId COUNTER PRIMARY KEY, ItemId LONG, Amount CURRENCY, Placed DATETIME)");
+  d.run(u"CREATE UNIQUE INDEX ByPlaced ON DialectOrders (Placed DESC, ItemId)");
+  for (const char16_t* row : {u"1, 2.5, #1/5/2020#", u"1, 4, #1/6/2020#", u"6, 10, #2/1/2021#", u"42, 1, #3/1/2021#"})
+    d.run(std::u16string(u"INSERT INTO DialectOrders (ItemId, Amount, Placed) VALUES (") + row + u")");
+  const auto same = [&](std::u16string_view select) {
+    SCOPED_TRACE(toUtf8(select));
+    const auto [onFile, onServer] = d.select(select);
+    EXPECT_EQ(onServer, onFile);
+    EXPECT_FALSE(onFile.empty());
+  };
+  same(
+      u"SELECT i.Name, o.Amount FROM DialectItems AS i INNER JOIN DialectOrders AS o ON i.Id = o.ItemId "
+      u"WHERE o.Amount > 1 ORDER BY o.OrderId");
+  same(u"SELECT o.OrderId, i.Name FROM DialectOrders o LEFT JOIN DialectItems i ON o.ItemId = i.Id ORDER BY o.OrderId");
+  same(
+      u"SELECT DialectItems.Id, DialectOrders.OrderId FROM DialectItems, DialectOrders "
+      u"WHERE DialectItems.Id = DialectOrders.ItemId AND DialectOrders.Placed >= #1/6/2020# ORDER BY 2");
+  same(u"SELECT Count(*), Sum(Qty), Max(Price), Min(Qty), Avg(Qty) FROM DialectItems WHERE Shipped Is Not Null");
+  same(u"SELECT Count(*) AS Many, Sum(Qty) FROM DialectItems GROUP BY Paid HAVING Count(*) > 1 ORDER BY 1");
+  same(u"SELECT DISTINCT Qty Mod 2 FROM DialectItems WHERE Qty Is Not Null ORDER BY 1");
+  same(u"SELECT [Name] & '/' & Note AS Both, Qty * 2 + 1 FROM [DialectItems] WHERE Id <= 3 ORDER BY Id");
+
+  // Changes through the dialect leave the same records on both.
+  d.run(u"UPDATE DialectItems SET Qty = Qty + 1, Note = 'seen' WHERE Name Like 'a*' And Paid = True");
+  d.run(u"UPDATE DialectItems SET Shipped = #5/6/2023 8:15:00#, Paid = True WHERE Id = 7");
+  d.run(u"UPDATE DialectItems SET Paid = 0 WHERE Paid = -1 And Id = 10");
+  d.run(u"UPDATE DialectItems SET Name = UCase(Name) & '!' WHERE Shipped < #1/1/2000#");
+  d.run(u"DELETE * FROM DialectItems WHERE Price > 50 Or Note Like '*[%]*'");
+  d.run(u"DELETE FROM DialectOrders WHERE ItemId Not In (Select Id From DialectItems)");
+  d.run(u"INSERT INTO DialectItems (Id, Name, Paid) VALUES (20, 'it''s 100%_new', False)");
+  d.run(
+      u"INSERT INTO DialectItems (Id, Name, Qty, Shipped, Paid) SELECT Id + 100, Name, Qty, Shipped, Paid "
+      u"FROM DialectItems WHERE Qty > 5");
+  const auto [items, serverItems] = snapshot(d, u"DialectItems");
+  EXPECT_EQ(serverItems, items);
+  const auto [orders, serverOrders] = snapshot(d, u"DialectOrders");
+  EXPECT_EQ(serverOrders, orders);
+  EXPECT_EQ(std::count(orders.begin(), orders.end(), '\n'), 3);
+
+  // The index made through the dialect is a unique one on the server too.
+  const auto duplicate = errorOf(
+      [&] { d.server.exec(d.forServer(u"INSERT INTO DialectOrders (ItemId, Placed) VALUES (1, #1/6/2020#)").sql); });
+  EXPECT_EQ(duplicate.number(), errc::DuplicateKey) << shown(duplicate);
+  d.run(u"DROP INDEX ByPlaced ON DialectOrders");
+  d.server.exec(d.forServer(u"INSERT INTO DialectOrders (ItemId, Placed) VALUES (1, #1/6/2020#)").sql);
+  d.run(u"DROP TABLE DialectOrders");
+  EXPECT_EQ(d.serverSchema.table(u"DialectOrders"), nullptr);
+  EXPECT_EQ(d.fileSchema.table(u"DialectOrders"), nullptr);
+}
+
+TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
+  REQUIRE_SERVER(uri);
+  Dialects d(uri->uri());
+  fillItems(d, u"DialectRefused");
+  const auto fileTable = d.fileSchema.table(u"DialectRefused");
+  const auto serverTable = d.serverSchema.table(u"DialectRefused");
+  // Refused while the condition is written: the same number and text.
+  for (const char16_t* condition :
+       {u"Qty >", u"Name Like", u"(Qty > 1", u"Qty = 1)", u"Name Like 'a*' Like", u"Nope(Qty) > 1", u"Qty = 'three'",
+        u"'x' <> Price", u"Name Like Mystery('a')", u"Qty Xor 1"}) {
+    SCOPED_TRACE(toUtf8(condition));
+    const Error onFile = errorOf([&] { translateCondition(condition, tableResolver(*fileTable)); });
+    const Error onServer =
+        errorOf([&] { translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server); });
+    EXPECT_NE(onFile.number(), 0);
+    EXPECT_EQ(shown(onServer), shown(onFile));
+  }
+  // Refused when the statement runs: a text that reads as no date.
+  for (const char16_t* statement : {u"SELECT Id FROM DialectRefused WHERE DateValue(Name) = #1/2/2020#",
+                                    u"SELECT Id FROM DialectRefused WHERE DateValue('someday') = Shipped"}) {
+    SCOPED_TRACE(toUtf8(statement));
+    const Error onFile = errorOf([&] { rowsOf(d.file.cached(d.forFile(statement).sql)); });
+    const Error onServer = errorOf([&] { rowsOf(d.server.cached(d.forServer(statement).sql)); });
+    EXPECT_EQ(onFile.number(), errc::CriteriaMismatch) << shown(onFile);
+    EXPECT_EQ(onServer.number(), onFile.number()) << shown(onServer);
+  }
+  for (const char16_t* statement :
+       {u"SELECT Id FROM DialectRefused WHERE Qty = 'x'", u"SELECT Nope(Id) FROM DialectRefused",
+        u"DELETE FROM DialectRefused WHERE (Id = 1", u"SELECT Id FROM Missing"}) {
+    SCOPED_TRACE(toUtf8(statement));
+    EXPECT_EQ(shown(errorOf([&] { d.forServer(statement); })), shown(errorOf([&] { d.forFile(statement); })));
+  }
+  // A text the server cannot hold is refused as a value holding it is.
+  const std::u16string nul = std::u16string(u"Name = 'a") + u'\0' + u"b'";
+  EXPECT_EQ(errorOf([&] { translateCondition(nul, tableResolver(*serverTable), nullptr, SqlTarget::Server); }).number(),
+            errc::OdbcCallFailed);
+}
+
+// Sessions that open at once each find the engine's functions, made by one
+// of them: in a database of the test's own, so that they start without.
+TEST(PgDialect, SessionsThatOpenAtOnceMakeTheFunctionsOnce) {
+  REQUIRE_SERVER(uri);
+  ServerUri fresh = *uri;
+  fresh.database = "tarnwick_functions_" + std::to_string(::getpid());
+  // Made here and dropped at the end, also when a check fails on the way.
+  struct Database {
+    PgConnection admin;
+    std::string name;
+    Database(const std::string& uri, std::string database) : admin(uri), name(std::move(database)) {
+      admin.exec("DROP DATABASE IF EXISTS " + name);
+      admin.exec("CREATE DATABASE " + name);
+    }
+    ~Database() {
+      const Error e = errorOf([&] { admin.exec("DROP DATABASE " + name); });
+      EXPECT_EQ(e.number(), 0) << shown(e);
+    }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+  } database(uri->uri(), fresh.database);
+  {
+    constexpr int kSessions = 6;
+    std::vector<std::unique_ptr<PgConnection>> sessions;
+    for (int i = 0; i < kSessions; ++i) sessions.push_back(std::make_unique<PgConnection>(fresh.uri()));
+    std::atomic<int> ready{0};
+    std::vector<std::string> failures(kSessions);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kSessions; ++i)
+      threads.emplace_back([&, i] {
+        ++ready;
+        while (ready < kSessions) std::this_thread::yield();
+        const Error e = errorOf([&] { ensureServerFunctions(*sessions[static_cast<std::size_t>(i)]); });
+        if (e.number()) failures[static_cast<std::size_t>(i)] = shown(e);
+      });
+    for (auto& t : threads) t.join();
+    for (const auto& f : failures) EXPECT_EQ(f, "");
+    PgStatement check(*sessions[0], "SELECT tarnwick.like_regex('a[!b-d]#*'), tarnwick.like_regex('[q')");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.text(0), likeRegex(u"a[!b-d]#*"));
+    EXPECT_EQ(check.text(1), likeRegex(u"[q"));
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::engine
