@@ -224,6 +224,10 @@ class Cursor {
   bool deleted(std::int64_t key) const { return !deleted_.empty() && deleted_.count(key) != 0; }
   void placeAt(std::int64_t rowid);
   Variant nextAutomaticValue(const FieldInfo& field);
+  // After another user took the counter numbers of the record being added:
+  // gives the counters the user did not type the next free numbers; false
+  // when none changed.
+  bool renumberCounters();
 
   Source source_;
   std::string selectList_;

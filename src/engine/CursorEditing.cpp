@@ -146,6 +146,21 @@ Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
   return Variant(static_cast<std::int32_t>(next));
 }
 
+bool Cursor::renumberCounters() {
+  bool renumbered = false;
+  const auto& fields = table().fields;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!fields[i].autoIncrement || dirty_[i]) continue;
+    automaticWrites_ = ~std::uint64_t{0};  // read the file again
+    Variant next = nextAutomaticValue(fields[i]);
+    if (toDouble(next) > toDouble(buffer_[i])) {
+      buffer_[i] = std::move(next);
+      renumbered = true;
+    }
+  }
+  return renumbered;
+}
+
 // Editing
 
 void Cursor::addNew() {
@@ -305,10 +320,25 @@ void Cursor::update() {
   Statement& s = *saveStatement_;
   // Every parameter is bound again, so the old bindings need no clearing;
   // the statement was made ready again after its last run (or its failure).
-  int n = 0;
-  for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
-  if (!adding) s.bind(++n, editKey_);
-  s.step();
+  const auto bindAll = [&] {
+    int n = 0;
+    for (std::size_t i : saveColumnList_) s.bind(++n, buffer_[i], fields[i].type);
+    if (!adding) s.bind(++n, editKey_);
+  };
+  bindAll();
+  // A counter's number was chosen at AddNew; another user may have saved a
+  // record with it since. The addition then takes the next free number
+  // (a few times, should others keep taking it), unless the number was typed in.
+  for (int attempt = 0;; ++attempt) {
+    try {
+      s.step();
+      break;
+    } catch (const Error& e) {
+      s.rewind();
+      if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || !renumberCounters()) throw;
+      bindAll();
+    }
+  }
   s.rewind();
   if (scope) scope->commit();
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();

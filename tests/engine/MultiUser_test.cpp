@@ -96,6 +96,39 @@ TEST(MultiUser, TwoDatabasesInOneProcessInterleaveReadsAndSaves) {
   EXPECT_EQ(column(Object(openDatabase(dir / "orders.db").call(u"OpenRecordset", u"Orders")), u"Qty"), u"19,40,2,5,31");
 }
 
+TEST(MultiUser, UsersAddingRecordsAtOnceEachGetANumberOfTheirOwn) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object first = openDatabase(dir / "orders.db");
+  Object second = openDatabase(dir / "orders.db");
+  Object mine(first.call(u"OpenRecordset", u"Customers", Variant(std::int16_t{2})));
+  Object theirs(second.call(u"OpenRecordset", u"Customers", Variant(std::int16_t{2})));
+  const auto add = [](Object& rs, const char16_t* name) {
+    rs.call(u"AddNew");
+    rs.put(u"Collect", {Variant(u"Name")}, Variant(name));
+    rs.call(u"Update");
+  };
+  // Both start an addition; the other user saves first.
+  mine.call(u"AddNew");
+  mine.put(u"Collect", {Variant(u"Name")}, Variant(u"Mine"));
+  add(theirs, u"Theirs");
+  EXPECT_NO_THROW(mine.call(u"Update"));
+  // One user adds after another, several times over.
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_NO_THROW(add(mine, u"Mine again"));
+    EXPECT_NO_THROW(add(theirs, u"Theirs again"));
+  }
+  // A number the user typed in is kept as typed, and a taken one is refused.
+  mine.call(u"AddNew");
+  mine.put(u"Collect", {Variant(u"CustomerId")}, Variant(4));
+  mine.put(u"Collect", {Variant(u"Name")}, Variant(u"Typed"));
+  EXPECT_EQ(errorOf([&] { mine.call(u"Update"); }), errc::DuplicateKey);
+  mine.call(u"CancelUpdate");
+  EXPECT_EQ(column(Object(first.call(u"OpenRecordset", u"SELECT CustomerId FROM Customers ORDER BY CustomerId")),
+                   u"CustomerId"),
+            u"1,2,3,4,5,6,7,8,9,10,11");
+}
+
 TEST(MultiUser, OpeningWhileAnotherProcessCommitsWaitsInsteadOfFailing) {
   TempDir dir;
   makeOrdersDatabase(dir / "orders.db").call(u"Close");
