@@ -65,13 +65,13 @@ python() {
 
 b="$build/bench/tarnwick_bench"
 q="$build/bench/tarnwick_qt_bench"
-bench "FindFirst, indexed field / prepared SELECT" "$b" '^BM_FindFirstAgainstPreparedSelect$'
-bench "Seek, primary key / prepared SELECT" "$b" '^BM_SeekAgainstPreparedSelect$'
-bench "AddNew/Update 100,000 / prepared INSERT" "$b" '^BM_AddNewUpdate$'
-bench "Scan with MoveNext / raw scan" "$b" '^BM_ScanWithMoveNext$'
-bench "FillGridWithRecords 100,000 x 6 / text scan" "$b" '^BM_FillGridWithRecords$'
-bench "CopyFromDbGrid, table / text scan" "$b" '^BM_CopyFromDbGrid/0$'
-bench "CopyFromDbGrid, dynaset / text scan" "$b" '^BM_CopyFromDbGrid/1$'
+bench "FindFirst, indexed field / prepared SELECT" "$b" '^BM_FindFirstAgainstPreparedSelect(/|$)'
+bench "Seek, primary key / prepared SELECT" "$b" '^BM_SeekAgainstPreparedSelect(/|$)'
+bench "AddNew/Update 100,000 / prepared INSERT" "$b" '^BM_AddNewUpdate(/|$)'
+bench "Scan with MoveNext / raw scan" "$b" '^BM_ScanWithMoveNext(/|$)'
+bench "FillGridWithRecords 100,000 x 6 / text scan" "$b" '^BM_FillGridWithRecords(/|$)'
+bench "CopyFromDbGrid, table / text scan" "$b" '^BM_CopyFromDbGrid/0(/|$)'
+bench "CopyFromDbGrid, dynaset / text scan" "$b" '^BM_CopyFromDbGrid/1(/|$)'
 [ -x "$q" ] && bench "Qt data grid to the end / QSqlQueryModel" "$q" 'to_end:1'
 python "Python scan 10,000 x 6 / sqlite3 module" bench/python/scan.py
 python "Python routine by name / plain method" bench/python/call_by_name.py
