@@ -116,8 +116,8 @@ std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
 }
 
 bool BoundRows::reach(const Object& rs, std::size_t row) {
-  while (row >= marks_.size() && !complete_) fetchMore(rs, std::max(kBatch, row + 1 - marks_.size()));
-  return row < marks_.size();
+  while (row >= fetched() && !complete_) fetchMore(rs, std::max(kBatch, row + 1 - fetched()));
+  return row < fetched();
 }
 
 void BoundRows::fetchAll(const Object& rs) {
