@@ -15,6 +15,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <deque>
 #include <string_view>
 
 namespace tarnwick::python {
@@ -77,10 +78,23 @@ class ObjectHandle {
   // The routines of the library class the object is, or null for any other object.
   const frame::InterfaceInfo* libraryInterface();
 
+  // A name this object answered to: its dispatch identifier, and for a
+  // method (a member that refuses a plain get) the tarnwick.Member handed
+  // out for it. Names are looked up once per object, as an object's
+  // identifiers do not change while it lives.
+  struct KnownName {
+    py::object name;
+    DISPID id;
+    py::object method;
+  };
+  KnownName* known(py::handle name) noexcept;
+  KnownName& remember(py::handle name, DISPID id);
+
  private:
   ComPtr<IDispatch> object_;
   const frame::InterfaceInfo* interface_ = nullptr;
   bool classified_ = false;
+  std::deque<KnownName> known_;  // a deque: a name remembered keeps its place
 };
 
 // A member of an object, taken by name: calling it calls the member,

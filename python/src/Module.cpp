@@ -15,7 +15,9 @@
 
 #include <pybind11/eval.h>
 
+#include <array>
 #include <filesystem>
+#include <span>
 
 namespace tarnwick::python {
 
@@ -274,15 +276,20 @@ bool isPrivate(py::handle name) {
 }
 
 py::object getAttribute(ObjectHandle& self, py::handle name) {
-  const std::u16string member = toText16(name);
-  // The library's classes have routines only: every name is a method.
-  if (const frame::InterfaceInfo* routines = self.libraryInterface()) {
-    const frame::RoutineInfo* routine = routines->find(member);
-    if (!routine) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(member)));
-    return py::cast(BoundMember{self.pointer(), routine->id, routine->name});
+  ObjectHandle::KnownName* known = self.known(name);
+  if (known && known->method) return known->method;
+  if (!known) {
+    const std::u16string member = toText16(name);
+    // The library's classes have routines only: every name is a method.
+    if (const frame::InterfaceInfo* routines = self.libraryInterface()) {
+      const frame::RoutineInfo* routine = routines->find(member);
+      if (!routine) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(member)));
+      known = &self.remember(name, routine->id);
+      known->method = py::cast(BoundMember{self.pointer(), routine->id, routine->name});
+      return known->method;
+    }
+    known = &self.remember(name, self.object().idOf(member));
   }
-  const Object object = self.object();
-  const DISPID id = object.idOf(member);
   // A method, or a property that takes indexes, refuses a plain get; it is
   // then handed out to be called or indexed. The refusal is read from
   // Invoke's result rather than thrown and caught, as it comes on every
@@ -291,7 +298,7 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   Variant result;
   EXCEPINFO info;
   UINT argErr = 0;
-  const HRESULT hr = object.get()->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, &argErr);
+  const HRESULT hr = self.pointer()->Invoke(known->id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, &argErr);
   if (succeeded(hr)) return fromVariant(result);
   const std::int32_t number = errorNumberFromResult(hr == DISP_E_EXCEPTION ? info.scode : hr);
   if (number != errc::MemberNotSupported && number != errc::ArgumentNotOptional && number != errc::WrongArgumentCount)
@@ -300,7 +307,8 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   SysFreeString(info.bstrSource);
   SysFreeString(info.bstrHelpFile);
   dropPendingCause();
-  return py::cast(BoundMember{self.pointer(), id, member});
+  known->method = py::cast(BoundMember{self.pointer(), known->id, toText16(name)});
+  return known->method;
 }
 
 void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
@@ -362,6 +370,18 @@ int objectSetAttr(PyObject* self, PyObject* name, PyObject* value) noexcept {
   return pythonCall([&] { setAttribute(py::handle(self).cast<ObjectHandle&>(), name, value); });
 }
 
+// Calling a tarnwick.Member, as the type's own slot: the arguments go
+// straight to the member, without a wrapper that gathers them first.
+PyObject* memberCall(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  PyObject* result = nullptr;
+  pythonCall([&] {
+    if (kwargs && PyDict_GET_SIZE(kwargs) > 0) raise(errc::NamedArgumentsNotSupported);
+    const BoundMember& member = py::handle(self).cast<const BoundMember&>();
+    result = invokeMember(member.object, member.id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args).release().ptr();
+  });
+  return result;
+}
+
 py::tuple indexTuple(py::handle key) {
   if (PyTuple_Check(key.ptr())) return py::reinterpret_borrow<py::tuple>(key);
   return py::make_tuple(key);
@@ -385,6 +405,20 @@ ModuleState& state() {
   return *s;
 }
 
+ObjectHandle::KnownName* ObjectHandle::known(py::handle name) noexcept {
+  // Names in code are interned, so the same text is mostly the same object.
+  for (KnownName& k : known_)
+    if (k.name.ptr() == name.ptr()) return &k;
+  for (KnownName& k : known_)
+    if (PyUnicode_Compare(k.name.ptr(), name.ptr()) == 0) return &k;
+  PyErr_Clear();
+  return nullptr;
+}
+
+ObjectHandle::KnownName& ObjectHandle::remember(py::handle name, DISPID id) {
+  return known_.emplace_back(KnownName{py::reinterpret_borrow<py::object>(name), id, py::object()});
+}
+
 const frame::InterfaceInfo* ObjectHandle::libraryInterface() {
   if (!classified_) {
     classified_ = true;
@@ -401,15 +435,23 @@ const frame::InterfaceInfo* ObjectHandle::libraryInterface() {
 py::object wrapObject(ComPtr<IDispatch> object) { return py::cast(ObjectHandle(std::move(object))); }
 
 Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
-  const std::size_t count = py::len(args);
-  std::vector<Variant> values(count);
-  // Referenced values live here; the vector is never resized once a
-  // reference points into it.
-  std::vector<Variant> referenced(count);
+  const auto count = static_cast<std::size_t>(py::len(args));
+  // The arguments of most calls fit here, with no allocation per call.
+  constexpr std::size_t kInline = 8;
+  std::array<Variant, kInline> inlineValues, inlineReferenced;
+  std::vector<Variant> moreValues, moreReferenced;
+  if (count > kInline) {
+    moreValues.resize(count);
+    moreReferenced.resize(count);
+  }
+  const std::span<Variant> values(count > kInline ? moreValues.data() : inlineValues.data(), count);
+  // Referenced values live here; nothing here moves once a reference points into it.
+  const std::span<Variant> referenced(count > kInline ? moreReferenced.data() : inlineReferenced.data(), count);
+  const auto refType = reinterpret_cast<PyTypeObject*>(state().refType.ptr());
   bool anyReference = false;
   std::size_t i = 0;
   for (py::handle a : args) {
-    if (py::isinstance(a, state().refType)) {
+    if (PyObject_TypeCheck(a.ptr(), refType)) {
       referenced[i] = toVariant(a.attr("value"));
       values[i] = Variant::refTo(&referenced[i]);
       anyReference = true;
@@ -425,7 +467,7 @@ Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::
   if (anyReference) {
     i = 0;
     for (py::handle a : args) {
-      if (py::isinstance(a, state().refType)) {
+      if (PyObject_TypeCheck(a.ptr(), refType)) {
         const bool exact = py::isinstance<ExactValue>(a.attr("value"));
         a.attr("value") = exact ? wrapExact(referenced[i].value()) : fromVariant(referenced[i]);
       }
@@ -498,12 +540,8 @@ PYBIND11_MODULE(tarnwick, m) {
         return "<tarnwick.Object " + toUtf8(self.object().typeName()) + ">";
       });
 
-  py::class_<BoundMember>(m, "Member", "A member taken by name: call it, or index it as an indexed property.")
-      .def("__call__",
-           [](BoundMember& self, py::args args, py::kwargs kwargs) {
-             refuseNamedArguments(kwargs);
-             return invokeMember(self.object, self.id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
-           })
+  py::class_<BoundMember>(m, "Member", "A member taken by name: call it, or index it as an indexed property.",
+                          py::custom_type_setup([](PyHeapTypeObject* type) { type->ht_type.tp_call = &memberCall; }))
       .def("__getitem__",
            [](BoundMember& self, py::handle key) {
              return invokeMember(self.object, self.id, DISPATCH_PROPERTYGET, indexTuple(key));

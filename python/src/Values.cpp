@@ -4,6 +4,8 @@
 #include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/SafeArray.h>
 
+#include <datetime.h>
+
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -141,7 +143,12 @@ Variant fromDate(py::handle value, bool withTime) {
 
 py::object dateToPython(DATE serial) {
   const DateParts p = splitDate(serial);
-  return state().datetimeType(p.year, p.month, p.day, p.hour, p.minute, p.second);
+  // Made through the datetime module's C interface, not by calling the type.
+  if (!PyDateTimeAPI) PyDateTime_IMPORT;
+  if (!PyDateTimeAPI) throw py::error_already_set();
+  PyObject* made = PyDateTime_FromDateAndTime(p.year, p.month, p.day, p.hour, p.minute, p.second, 0);
+  if (!made) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(made);
 }
 
 py::object currencyToPython(CY value) {

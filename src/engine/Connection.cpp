@@ -275,6 +275,7 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
 Connection::~Connection() { close(); }
 
 void Connection::close() noexcept {
+  versionStatement_.reset();
   cache_.clear();
   if (!db_) return;
   // Statements that recordsets still hold finish the close when they go.
@@ -317,6 +318,15 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
   }
   statement->reset();
   return statement;
+}
+
+std::int64_t Connection::dataVersion() {
+  if (!versionStatement_) versionStatement_ = sharedCached("PRAGMA data_version");
+  Statement& s = *versionStatement_;
+  if (!s.step()) return 0;
+  const std::int64_t version = s.int64(0);
+  s.rewind();
+  return version;
 }
 
 std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }

@@ -143,6 +143,9 @@ class Connection {
   // keep copies of records know when to read them again.
   std::uint64_t writeCount() const noexcept { return writes_; }
   void noteWrite() noexcept { ++writes_; }
+  // Changes whenever another connection commits to the file (this
+  // connection's own changes count in writeCount instead).
+  std::int64_t dataVersion();
   // Counts rollbacks, which may end statements that were running.
   std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
 
@@ -198,6 +201,7 @@ class Connection {
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;
+  std::shared_ptr<Statement> versionStatement_;  // kept apart: it runs for every record a walk reads
   frame::impl::LruCache<std::string, std::shared_ptr<Statement>> cache_{kCachedStatements, kCachedStatementBytes};
 };
 

@@ -184,6 +184,7 @@ void Cursor::decodeRow(const Statement& row) {
   rowKey_ = row.int64(0);
   rowWrites_ = connection().writeCount();
   rowValid_ = true;
+  rowFromBatch_ = false;
 }
 
 // Keys are read a batch at a time, by one statement that is reset before
@@ -191,10 +192,18 @@ void Cursor::decodeRow(const Statement& row) {
 // writers (this connection's too) are not held up by it, and the record
 // moved to is read by key when it is used, as last committed. A record
 // joins the window (and counts as reached) only when moved to.
-std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward) {
+std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, std::vector<Variant>* row) {
+  const auto& fields = table().fields;
   for (;;) {
     if (p.keys.empty()) {
       if (p.dry) return std::nullopt;
+      // Read before the batch, so that a commit between the two reads
+      // makes the batch's values count as old rather than as current.
+      if (!backward && p.withRows) {
+        p.rows.clear();
+        p.writes = connection().writeCount();
+        p.version = connection().dataVersion();
+      }
       // A batch goes on after the last record the one before read, the
       // first one after the window's end.
       std::optional<std::int64_t> from;
@@ -209,6 +218,10 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward) {
         p.lastKey = s.int64(0);
         p.lastValues = orderValuesOf(s, 1);
         p.keys.push_back({p.lastKey, p.lastValues});
+        if (!backward && p.withRows) {
+          std::vector<Variant>& values = p.rows.emplace_back(fields.size());
+          for (std::size_t i = 0; i < fields.size(); ++i) values[i] = s.value(static_cast<int>(i + 1), fields[i].type);
+        }
       }
       s.reset();
       if (stepped < kBatch) p.dry = true;
@@ -216,17 +229,37 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward) {
     }
     Prefetched next = std::move(p.keys.front());
     p.keys.pop_front();
+    std::vector<Variant> values;
+    if (!p.rows.empty()) {
+      values = std::move(p.rows.front());
+      p.rows.pop_front();
+    }
     // Records this recordset placed itself come where it put them.
-    if (placed_.empty() || !placed_.count(next.first)) return next;
+    if (placed_.empty() || !placed_.count(next.first)) {
+      if (row) *row = std::move(values);
+      return next;
+    }
   }
 }
 
 bool Cursor::stepForward() {
   if (exhausted_) return false;
-  if (auto next = nextKey(ahead_, false)) {
+  std::vector<Variant> row;
+  if (auto next = nextKey(ahead_, false, &row)) {
     appendKey(next->first);
+    steppedKey_ = next->first;
     backValues_ = std::move(next->second);
     if (keys_.size() == 1) frontValues_ = backValues_;
+    // The record's values came with its key; a walk forward then reads
+    // no record twice.
+    if (!row.empty() && ahead_.writes == connection().writeCount()) {
+      row_ = std::move(row);
+      rowKey_ = keys_.back();
+      rowWrites_ = ahead_.writes;
+      rowValid_ = true;
+      rowFromBatch_ = true;
+      rowVersion_ = ahead_.version;
+    }
     return true;
   }
   exhausted_ = true;
@@ -260,7 +293,17 @@ void Cursor::ensureRow() {
   requireCurrent();
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
-  if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) return;
+  if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) {
+    if (!rowFromBatch_) return;
+    // Values read with the key's batch are the record as last committed
+    // while no other user has committed since.
+    if (connection().dataVersion() == rowVersion_) {
+      rowFromBatch_ = false;
+      return;
+    }
+  }
+  // A walk forward that reads its records: the next batches bring their values.
+  if (steppedKey_ == key) ahead_.withRows = true;
   // Gone since the window was read: another user deleted it.
   if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
 }

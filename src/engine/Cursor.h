@@ -94,9 +94,13 @@ class Cursor {
   std::int32_t absolutePosition();
   void setAbsolutePosition(std::int32_t position);
   Variant bookmark();
+  // The row key that the bookmark's eight bytes hold.
+  std::int64_t bookmarkKey();
   void setBookmark(const Variant& bookmark);
 
-  Variant value(int field);
+  // The field's value in the current record, or in the record being edited;
+  // valid until the cursor moves or changes.
+  const Variant& value(int field);
   void setValue(int field, const Variant& value);
 
   void addNew();
@@ -192,6 +196,14 @@ class Cursor {
   using Prefetched = std::pair<std::int64_t, std::vector<RawValue>>;
   struct Prefetch {
     std::deque<Prefetched> keys;
+    // Read forward only: the records' values, read with their keys, and
+    // what the file and this connection had written then.
+    // Decoded only once a record reached by stepping forward was read: a
+    // walk over bookmarks alone decodes no values.
+    std::deque<std::vector<Variant>> rows;
+    bool withRows = false;
+    std::uint64_t writes = 0;
+    std::int64_t version = 0;
     std::int64_t lastKey = 0;
     std::vector<RawValue> lastValues;
     bool started = false;
@@ -206,7 +218,7 @@ class Cursor {
   };
   // The next key past the window's end (or, backward, its start) with its
   // order values, read by the batch; none at the end.
-  std::optional<Prefetched> nextKey(Prefetch& p, bool backward);
+  std::optional<Prefetched> nextKey(Prefetch& p, bool backward, std::vector<Variant>* row = nullptr);
   bool stepForward();
   bool stepBackward();
   void decodeRow(const Statement& row);
@@ -256,6 +268,11 @@ class Cursor {
   std::int64_t rowKey_ = 0;
   std::uint64_t rowWrites_ = 0;
   bool rowValid_ = false;
+  // The current row came with its key's batch and is used once nobody
+  // else has committed since that batch was read (rowVersion_).
+  bool rowFromBatch_ = false;
+  std::int64_t rowVersion_ = 0;
+  std::optional<std::int64_t> steppedKey_;  // the record the last step forward reached
 
   std::int16_t editMode_ = 0;
   std::vector<Variant> buffer_;

@@ -108,7 +108,7 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
 
 // Values
 
-Variant Cursor::value(int field) {
+const Variant& Cursor::value(int field) {
   checkOpen();
   if (editMode_ != kEditNone) return buffer_[static_cast<std::size_t>(field)];
   ensureRow();

@@ -137,11 +137,15 @@ void Cursor::setAbsolutePosition(std::int32_t position) {
 }
 
 // A bookmark is the record's row key, as eight bytes.
-Variant Cursor::bookmark() {
+std::int64_t Cursor::bookmarkKey() {
   checkOpen();
   forwardOnlyRefuses();
   requireCurrent();
-  const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
+  return keys_[static_cast<std::size_t>(pos_)];
+}
+
+Variant Cursor::bookmark() {
+  const std::int64_t key = bookmarkKey();
   SafeArray bytes(VT_UI1, 0, 8);
   std::memcpy(bytes.get()->pvData, &key, 8);
   return std::move(bytes).toVariant();

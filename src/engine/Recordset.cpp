@@ -5,6 +5,9 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/engine/Field.h>
+#include <tarnwick/frame/LibraryClass.h>
+
+#include <cstring>
 
 namespace tarnwick::engine {
 
@@ -177,5 +180,64 @@ const Member<Recordset> kMembers[] = {
 }  // namespace
 
 std::span<const Member<Recordset>> Recordset::members() { return kMembers; }
+
+HRESULT Recordset::QueryInterface(const IID& riid, void** object) noexcept {
+  if (object && riid == frame::IRecordWalk::iid) {
+    *object = static_cast<frame::IRecordWalk*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return AutomationObject::QueryInterface(riid, object);
+}
+
+namespace {
+
+// A walk's step fails as the member of the same name would: with the
+// error's number and description, and the source of the object that owns
+// the member.
+template <typename F>
+HRESULT walkStep(std::u16string_view source, F&& step) noexcept {
+  try {
+    step();
+    return S_OK;
+  } catch (...) {
+    return frame::impl::reportEarlyCurrent(source);
+  }
+}
+
+}  // namespace
+
+HRESULT Recordset::AtEnd(VARIANT_BOOL* eof) noexcept {
+  if (!eof) return E_POINTER;
+  return walkStep(typeName(), [&] {
+    cursor_->checkOpen();
+    *eof = cursor_->eof() ? VARIANT_TRUE : VARIANT_FALSE;
+  });
+}
+
+HRESULT Recordset::MoveNext() noexcept {
+  return walkStep(typeName(), [&] { cursor_->moveNext(); });
+}
+
+HRESULT Recordset::GetBookmark(VARIANT* bookmark) noexcept {
+  if (!bookmark) return E_POINTER;
+  return walkStep(typeName(), [&] { *bookmark = cursor_->bookmark().detach(); });
+}
+
+HRESULT Recordset::GetBookmarkBytes(std::uint64_t* bytes) noexcept {
+  if (!bytes) return E_POINTER;
+  return walkStep(typeName(), [&] {
+    const std::int64_t key = cursor_->bookmarkKey();
+    std::memcpy(bytes, &key, sizeof key);
+  });
+}
+
+HRESULT Recordset::PeekValue(std::int32_t position, const VARIANT** value) noexcept {
+  if (!value) return E_POINTER;
+  return walkStep(Field::typeName(), [&] {
+    if (position < 0 || position >= cursor_->fieldCount()) cursor_->fieldIndex(Variant(position));
+    *value = &cursor_->value(position);
+  });
+}
 
 }  // namespace tarnwick::engine

@@ -1,5 +1,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/SafeArray.h>
+#include <tarnwick/automation/ErrorInfo.h>
+#include <tarnwick/frame/RecordWalk.h>
 #include <tarnwick/host/BoundRows.h>
 
 #include <string>
@@ -46,38 +48,76 @@ void CurrentRecord::restore() const {
   if (had_) recordset_.put(u"Bookmark", bookmark_);
 }
 
+Variant BoundRows::at(std::size_t row) const {
+  if (!marks_.empty()) return marks_.at(row);
+  return frame::bookmarkOfBytes(bytes_.at(row));
+}
+
+void BoundRows::add(const Variant& mark) {
+  if (marks_.empty()) {
+    if (const auto bytes = frame::bookmarkBytes(mark)) {
+      bytes_.push_back(*bytes);
+      return;
+    }
+    marks_.reserve(bytes_.size() + 1);
+    for (const std::uint64_t b : bytes_) marks_.push_back(frame::bookmarkOfBytes(b));
+    bytes_.clear();
+  }
+  marks_.push_back(mark);
+}
+
 std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
   if (complete_ || count == 0) return 0;
   // The walk moves the recordset; its current record is put back afterwards.
   const CurrentRecord kept(rs);
-  const std::size_t before = marks_.size();
-  if (marks_.empty()) {
+  const std::size_t before = fetched();
+  if (before == 0) {
     if (atEnd(rs) && toBool(rs.get(u"BOF"))) {
       complete_ = true;  // no records at all
       return 0;
     }
     rs.call(u"MoveFirst");
   } else {
-    rs.put(u"Bookmark", marks_.back());
+    rs.put(u"Bookmark", at(before - 1));
     rs.call(u"MoveNext");
   }
-  // The members of the walk, looked up once for the batch.
-  const DISPID eofId = rs.idOf(u"EOF"), bookmarkId = rs.idOf(u"Bookmark"), moveNextId = rs.idOf(u"MoveNext");
-  while (marks_.size() - before < count) {
-    if (toBool(rs.invoke(eofId, DISPATCH_PROPERTYGET, {}, nullptr))) {
-      complete_ = true;
-      break;
+  if (const ComPtr<frame::IRecordWalk> walk = frame::recordWalk(rs); walk && marks_.empty()) {
+    // The engine's records: their bookmarks' bytes, with no lookup by name
+    // and no array per record.
+    const auto check = [](HRESULT hr) {
+      if (failed(hr)) checkEarly(hr);
+    };
+    while (bytes_.size() - before < count) {
+      VARIANT_BOOL eof = VARIANT_FALSE;
+      check(walk->AtEnd(&eof));
+      if (eof != VARIANT_FALSE) {
+        complete_ = true;
+        break;
+      }
+      std::uint64_t bytes = 0;
+      check(walk->GetBookmarkBytes(&bytes));
+      bytes_.push_back(bytes);
+      check(walk->MoveNext());
     }
-    marks_.push_back(rs.invoke(bookmarkId, DISPATCH_PROPERTYGET, {}, nullptr));
-    rs.invoke(moveNextId, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, nullptr);
+  } else {
+    // The members of the walk, looked up once for the batch.
+    const DISPID eofId = rs.idOf(u"EOF"), bookmarkId = rs.idOf(u"Bookmark"), moveNextId = rs.idOf(u"MoveNext");
+    while (fetched() - before < count) {
+      if (toBool(rs.invoke(eofId, DISPATCH_PROPERTYGET, {}, nullptr))) {
+        complete_ = true;
+        break;
+      }
+      add(rs.invoke(bookmarkId, DISPATCH_PROPERTYGET, {}, nullptr));
+      rs.invoke(moveNextId, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, nullptr);
+    }
   }
   kept.restore();
-  return marks_.size() - before;
+  return fetched() - before;
 }
 
 bool BoundRows::reach(const Object& rs, std::size_t row) {
-  while (row >= marks_.size() && !complete_) fetchMore(rs, std::max(kBatch, row + 1 - marks_.size()));
-  return row < marks_.size();
+  while (row >= fetched() && !complete_) fetchMore(rs, std::max(kBatch, row + 1 - fetched()));
+  return row < fetched();
 }
 
 void BoundRows::fetchAll(const Object& rs) {
@@ -85,10 +125,17 @@ void BoundRows::fetchAll(const Object& rs) {
 }
 
 std::optional<std::size_t> BoundRows::find(const Object& rs, const Variant& mark) {
-  const std::u16string key = bookmarkKey(mark);  // once, not once per row compared
+  // The sought bookmark's bytes or key are made once, not once per row compared.
+  const std::optional<std::uint64_t> bytes = frame::bookmarkBytes(mark);
+  std::optional<std::u16string> key;
   for (std::size_t i = 0;; ++i) {
-    if (i == marks_.size() && (complete_ || fetchMore(rs, kBatch) == 0)) return std::nullopt;
-    if (bookmarkKey(marks_[i]) == key) return i;
+    if (i == fetched() && (complete_ || fetchMore(rs, kBatch) == 0)) return std::nullopt;
+    if (marks_.empty() && bytes) {
+      if (bytes_[i] == *bytes) return i;
+      continue;
+    }
+    if (!key) key = bookmarkKey(mark);
+    if (bookmarkKey(marks_.empty() ? at(i) : marks_[i]) == *key) return i;
   }
 }
 

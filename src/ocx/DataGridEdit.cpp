@@ -5,6 +5,7 @@
 
 #include "ClipboardRows.h"
 #include "Int16Math.h"
+#include "RecordReader.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/frame/Controls.h>
@@ -25,7 +26,6 @@ namespace {
 
 constexpr std::int16_t kYesNoQuestion = frame::msgbox::YesNo + frame::msgbox::Question;
 
-Variant getById(const Object& object, DISPID id) { return object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr); }
 void callById(const Object& object, DISPID id) { object.invoke(id, DISPATCH_METHOD, {}, nullptr); }
 
 // Counts of records and selected rows are the engine's and the grid's long
@@ -60,10 +60,10 @@ std::vector<CopiedField> copiedFields(const Object& records) {
 
 // A record's fields as one row of the copy: cells separated by tabs, closed
 // by a carriage return.
-void appendRow(std::u16string& text, const std::vector<CopiedField>& fields) {
+void appendRow(std::u16string& text, RecordReader& reader, const std::vector<CopiedField>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) text += u'\t';
-    appendCopyText(text, getById(fields[k].field, fields[k].valueId));
+    appendCopyText(text, reader.value(fields[k].field, fields[k].valueId, static_cast<std::int32_t>(k)));
   }
   text += u'\r';
 }
@@ -76,9 +76,7 @@ void appendRow(std::u16string& text, const std::vector<CopiedField>& fields) {
 // before. The recordset ends on the last record copied.
 std::u16string allRecordsText(const Object& records, const Object& marks, const std::vector<CopiedField>& fields) {
   records.call(u"MoveFirst");
-  const DISPID eofId = records.idOf(u"EOF");
-  const DISPID bookmarkId = records.idOf(u"Bookmark");
-  const DISPID moveNextId = records.idOf(u"MoveNext");
+  RecordReader reader(records, RecordReader::Uses::WalkAndBookmarks);
   const DISPID addId = marks.idOf(u"Add");
   std::u16string text;
   Variant mark[1];
@@ -88,12 +86,12 @@ std::u16string allRecordsText(const Object& records, const Object& marks, const 
   // silently emptying the clipboard.
   do {
     progress.next();
-    mark[0] = getById(records, bookmarkId);
+    mark[0] = reader.bookmark();
     marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
-    appendRow(text, fields);
-    callById(records, moveNextId);
-  } while (!toBool(getById(records, eofId)));
-  records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &mark[0]);
+    appendRow(text, reader, fields);
+    reader.moveNext();
+  } while (!toBool(reader.eof()));
+  reader.setBookmark(mark[0]);
   return text;
 }
 
@@ -103,14 +101,14 @@ std::u16string copiedText(const Object& grid, const Object& records) {
   const std::vector<CopiedField> fields = copiedFields(records);
   // A column selection that reaches the last column copies every record.
   if (Int16::of(grid.get(u"SelEndCol")) == lastColumn) return allRecordsText(records, marks, fields);
-  const DISPID bookmarkId = records.idOf(u"Bookmark");
+  RecordReader reader(records, RecordReader::Uses::Bookmarks);
   std::u16string text;
   const std::vector<Variant> bookmarks = selectedBookmarks(marks);
   frame::WorkProgress progress(u"Copying records", static_cast<std::int32_t>(bookmarks.size()));
   for (const Variant& bookmark : bookmarks) {
     progress.next();
-    records.invoke(bookmarkId, DISPATCH_PROPERTYPUT, {}, &bookmark);
-    appendRow(text, fields);
+    reader.setBookmark(bookmark);
+    appendRow(text, reader, fields);
   }
   return text;
 }

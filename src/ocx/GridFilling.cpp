@@ -3,6 +3,7 @@
 #include "GridFilling.h"
 
 #include "Int16Math.h"
+#include "RecordReader.h"
 
 #include <tarnwick/frame/FieldType.h>
 #include <tarnwick/automation/Convert.h>
@@ -32,21 +33,22 @@ void appendCell(std::u16string& row, const Variant& value) {
 struct ShownField {
   Object field;
   DISPID valueId;  // its Value member, not the default one
+  std::int32_t position;  // in Fields
   bool isLong;
 };
 
 std::vector<ShownField> shownFields(const Object& records, const std::u16string& excepted) {
   std::vector<ShownField> shown;
+  std::int32_t position = 0;
   for (Object& field : frame::collectionItems(Object(records.get(u"Fields")))) {
+    const std::int32_t at = position++;
     if (toText(field.get(u"Name")) == excepted) continue;
     const bool isLong = toInt32(field.get(u"Type")) == static_cast<std::int32_t>(frame::FieldType::Long);
     const DISPID valueId = field.idOf(u"Value");
-    shown.push_back({std::move(field), valueId, isLong});
+    shown.push_back({std::move(field), valueId, at, isLong});
   }
   return shown;
 }
-
-Variant getById(const Object& object, DISPID id) { return object.invoke(id, DISPATCH_PROPERTYGET, {}, nullptr); }
 
 }  // namespace
 
@@ -57,8 +59,7 @@ void fillGridWithRecords(Call& call) {
   const std::u16string excepted = call.has(2) ? toText(call.arg(2)) : std::u16string();
   grid.put(u"Rows", Variant(std::int16_t{1}));
   // The members used for every record, looked up once.
-  const DISPID eofId = records.idOf(u"EOF");
-  const DISPID moveNextId = records.idOf(u"MoveNext");
+  RecordReader reader(records, RecordReader::Uses::Walk);
   const DISPID addItemId = grid.idOf(u"AddItem");
   std::optional<std::vector<ShownField>> fields;
   Variant rowArgument[1];
@@ -66,13 +67,13 @@ void fillGridWithRecords(Call& call) {
   // A cancelled fill stops here with error 18 and keeps the rows it added.
   frame::WorkProgress progress(u"Filling the grid");
   for (;;) {
-    const Variant eof = getById(records, eofId);
+    const Variant eof = reader.eof();
     if (eof.isNull() || toBool(eof)) break;
     progress.next();
     if (!fields) fields = shownFields(records, excepted);
     row.clear();
     for (const ShownField& f : *fields) {
-      const Variant value = getById(f.field, f.valueId);
+      const Variant& value = reader.value(f.field, f.valueId, f.position);
       // A long integer keeps its leading blank (or minus sign); Null has no digits (Error 94).
       if (f.isLong) appendNumberText(row, value);
       else appendCell(row, value);
@@ -82,7 +83,7 @@ void fillGridWithRecords(Call& call) {
     row.pop_back();
     rowArgument[0] = Variant(row);
     grid.invoke(addItemId, DISPATCH_METHOD, rowArgument, nullptr);
-    records.invoke(moveNextId, DISPATCH_METHOD, {}, nullptr);
+    reader.moveNext();
   }
 }
 

@@ -8,6 +8,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/Object.h>
+#include <tarnwick/automation/String.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
@@ -117,6 +118,46 @@ TEST_F(OcxGridFill, FillGridWithRecordsReadsFieldsThroughTheirValue) {
   EXPECT_EQ(rows(grid), u" 12||Rome|True|12/24/1998\n"
                         u" 7|Ann|Oslo|True|1/2/1990\n"
                         u"-3|Bob||False|\n");
+}
+
+// The engine's recordsets are read in place and a client's by name: over
+// many records the two fill the same rows, and fail at the same record.
+TEST_F(OcxGridFill, FillGridWithRecordsReadsTheEnginesRecordsAsAnyOther) {
+  Object db(engineObject().call(u"CreateDatabase", u16(dir / "many.db")));
+  db.call(u"Execute", u"CREATE TABLE tblMany (Id LONG PRIMARY KEY, Num LONG, Label TEXT(20), Qty DOUBLE, Born DATETIME)");
+  engineObject().call(u"BeginTrans");
+  for (int i = 1; i <= 400; ++i) {
+    const std::u16string n = fromUtf8(std::to_string(i));
+    db.call(u"Execute", u"INSERT INTO tblMany VALUES (" + n + u", " + (i == 350 ? std::u16string(u"Null") : u"-" + n) + u", 'L" + n +
+                            u"', " + n + u".25, #1/" + fromUtf8(std::to_string(i % 28 + 1)) + u"/1999#)");
+  }
+  engineObject().call(u"CommitTrans");
+  ComPtr<host::Form> ours, theirs;
+  Object ourGrid = flexGrid(ours, 4), theirGrid = flexGrid(theirs, 4);
+  Object rs(db.call(u"OpenRecordset", u"tblMany"));
+  Object other(db.call(u"OpenRecordset", u"tblMany"));
+  rs.call(u"MoveNext");
+  other.call(u"MoveNext");
+  // Record 350 holds a Null long integer: the rows before it stay, and both stop on it.
+  EXPECT_EQ(errorOf([&] { ocx.call(u"FillGridWithRecords", ourGrid.get(), rs.get(), u"Id"); }), errc::InvalidUseOfNull);
+  EXPECT_EQ(errorOf([&] {
+              ocx.call(u"FillGridWithRecords", theirGrid.get(), testing::FieldsByNameOnly::wrap(other).get(), u"Id");
+            }),
+            errc::InvalidUseOfNull);
+  EXPECT_EQ(toInt32(ourGrid.get(u"Rows")), 349);
+  EXPECT_EQ(rows(ourGrid), rows(theirGrid));
+  EXPECT_EQ(toText(ourGrid.get(u"TextMatrix", {Variant(348), Variant(1)})), u"L349");
+  EXPECT_EQ(toText(ourGrid.get(u"TextMatrix", {Variant(200), Variant(0)})), u"-201");
+  EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Id")})), 350);
+  EXPECT_EQ(toInt32(other.get(u"Collect", {Variant(u"Id")})), 350);
+  // From there on, past the Null, both fill to the end alike.
+  rs.call(u"MoveNext");
+  other.call(u"MoveNext");
+  ocx.call(u"FillGridWithRecords", ourGrid.get(), rs.get(), u"Id");
+  ocx.call(u"FillGridWithRecords", theirGrid.get(), testing::FieldsByNameOnly::wrap(other).get(), u"Id");
+  EXPECT_EQ(rows(ourGrid), rows(theirGrid));
+  EXPECT_EQ(toInt32(ourGrid.get(u"Rows")), 51);
+  EXPECT_TRUE(toBool(rs.get(u"EOF")));
 }
 
 TEST_F(OcxGridFill, FillGridWithRecordsFailures) {

@@ -160,6 +160,36 @@ TEST(MultiUser, OpeningWhileAnotherProcessCommitsWaitsInsteadOfFailing) {
   EXPECT_EQ(errorOf([&] { openDatabase(dir.path()); }), errc::CannotOpenDatabase);
 }
 
+// A walk forward reads the records ahead of it with their keys, many at a
+// time; a record reached after another user (or this one) changed it shows
+// the change all the same, in a dynaset and in a table.
+TEST(MultiUser, AWalkForwardShowsChangesMadeAfterItReadAhead) {
+  TempDir dir;
+  Object writer(testing::engineObject().call(u"CreateDatabase", u16(dir / "walk.db")));
+  writer.call(u"Execute", u"CREATE TABLE Items (Id LONG PRIMARY KEY, Label TEXT(20))");
+  testing::engineObject().call(u"BeginTrans");
+  for (int i = 1; i <= 300; ++i)
+    writer.call(u"Execute", u"INSERT INTO Items VALUES (" + fromUtf8(std::to_string(i)) + u", 'old')");
+  testing::engineObject().call(u"CommitTrans");
+  Object reader = openDatabase(dir / "walk.db");
+  for (const std::int16_t type : {std::int16_t{1}, std::int16_t{2}}) {
+    SCOPED_TRACE(type);
+    writer.call(u"Execute", u"UPDATE Items SET Label = 'old'");
+    Object rs(reader.call(u"OpenRecordset", u"Items", Variant(type)));
+    std::u16string changed;
+    for (int id = 1; !toBool(rs.get(u"EOF")); ++id) {
+      ASSERT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Id")})), id);
+      const std::u16string label = toText(rs.get(u"Collect", {Variant(u"Label")}));
+      if (label != u"old") changed += fromUtf8(std::to_string(id)) + u"=" + label + u" ";
+      // Well inside the records read ahead: another user's change, then this user's own.
+      if (id == 150) writer.call(u"Execute", u"UPDATE Items SET Label = 'theirs' WHERE Id = 151 OR Id = 160 OR Id = 299");
+      if (id == 170) reader.call(u"Execute", u"UPDATE Items SET Label = 'mine' WHERE Id = 171 OR Id = 180");
+      rs.call(u"MoveNext");
+    }
+    EXPECT_EQ(changed, u"151=theirs 160=theirs 171=mine 180=mine 299=theirs ");
+  }
+}
+
 Variant qtyOf(const Object& rs) { return rs.get(u"Collect", {Variant(u"Qty")}); }
 
 void setQty(const Object& rs, int qty) { rs.put(u"Collect", {Variant(u"Qty")}, Variant(qty)); }

@@ -7,6 +7,7 @@
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Export.h>
 #include <tarnwick/engine/Collection.h>
+#include <tarnwick/frame/RecordWalk.h>
 
 #include <memory>
 #include <span>
@@ -16,10 +17,22 @@ namespace tarnwick::engine {
 
 class Cursor;
 
-class TARNWICK_API Recordset final : public AutomationObject<Recordset> {
+class TARNWICK_API Recordset final : public AutomationObject<Recordset>, public frame::IRecordWalk {
  public:
   explicit Recordset(std::shared_ptr<Cursor> cursor);
   ~Recordset();
+
+  // One identity for both interfaces.
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override;
+  ULONG AddRef() noexcept override { return AutomationObject::AddRef(); }
+  ULONG Release() noexcept override { return AutomationObject::Release(); }
+
+  // The walk: the members EOF, MoveNext, Bookmark and a field's Value.
+  HRESULT AtEnd(VARIANT_BOOL* eof) noexcept override;
+  HRESULT MoveNext() noexcept override;
+  HRESULT GetBookmark(VARIANT* bookmark) noexcept override;
+  HRESULT GetBookmarkBytes(std::uint64_t* bytes) noexcept override;
+  HRESULT PeekValue(std::int32_t position, const VARIANT** value) noexcept override;
 
   static std::u16string_view typeName() { return u"Recordset"; }
   static std::span<const Member<Recordset>> members();

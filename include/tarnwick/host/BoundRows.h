@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Variant.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,13 +20,14 @@ class TARNWICK_API BoundRows {
  public:
   // Forgets the rows read; the next read starts at the first record.
   void reset() noexcept {
+    bytes_.clear();
     marks_.clear();
     complete_ = false;
   }
-  std::size_t fetched() const noexcept { return marks_.size(); }
+  std::size_t fetched() const noexcept { return marks_.empty() ? bytes_.size() : marks_.size(); }
   // True once the last record has been read.
   bool complete() const noexcept { return complete_; }
-  const Variant& at(std::size_t row) const { return marks_.at(row); }
+  Variant at(std::size_t row) const;
 
   // Reads up to `count` more records; returns how many came.
   std::size_t fetchMore(const Object& recordset, std::size_t count);
@@ -36,6 +38,11 @@ class TARNWICK_API BoundRows {
   std::optional<std::size_t> find(const Object& recordset, const Variant& mark);
 
  private:
+  void add(const Variant& mark);
+  // Bookmarks of eight bytes are kept as numbers, with no array each
+  // (bytes_); from the first of any other form on, every one is kept as it
+  // came (marks_).
+  std::vector<std::uint64_t> bytes_;
   std::vector<Variant> marks_;
   bool complete_ = false;
 };
