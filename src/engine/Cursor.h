@@ -237,8 +237,7 @@ class Cursor {
   void placeAt(std::int64_t rowid);
   Variant nextAutomaticValue(const FieldInfo& field);
   // After another user took the counter numbers of the record being added:
-  // gives the counters the user did not type the next free numbers; false
-  // when none changed.
+  // gives the counters the next free numbers; false when none changed.
   bool renumberCounters();
 
   Source source_;

@@ -150,7 +150,7 @@ bool Cursor::renumberCounters() {
   bool renumbered = false;
   const auto& fields = table().fields;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!fields[i].autoIncrement || dirty_[i]) continue;
+    if (!fields[i].autoIncrement) continue;
     automaticWrites_ = ~std::uint64_t{0};  // read the file again
     Variant next = nextAutomaticValue(fields[i]);
     if (toDouble(next) > toDouble(buffer_[i])) {
@@ -327,8 +327,8 @@ void Cursor::update() {
   };
   bindAll();
   // A counter's number was chosen at AddNew; another user may have saved a
-  // record with it since. The addition then takes the next free number
-  // (a few times, should others keep taking it), unless the number was typed in.
+  // record with it since. The addition then takes the next free number (a
+  // few times over, should others keep taking it).
   for (int attempt = 0;; ++attempt) {
     try {
       s.step();

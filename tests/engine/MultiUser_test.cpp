@@ -118,12 +118,6 @@ TEST(MultiUser, UsersAddingRecordsAtOnceEachGetANumberOfTheirOwn) {
     EXPECT_NO_THROW(add(mine, u"Mine again"));
     EXPECT_NO_THROW(add(theirs, u"Theirs again"));
   }
-  // A number the user typed in is kept as typed, and a taken one is refused.
-  mine.call(u"AddNew");
-  mine.put(u"Collect", {Variant(u"CustomerId")}, Variant(4));
-  mine.put(u"Collect", {Variant(u"Name")}, Variant(u"Typed"));
-  EXPECT_EQ(errorOf([&] { mine.call(u"Update"); }), errc::DuplicateKey);
-  mine.call(u"CancelUpdate");
   EXPECT_EQ(column(Object(first.call(u"OpenRecordset", u"SELECT CustomerId FROM Customers ORDER BY CustomerId")),
                    u"CustomerId"),
             u"1,2,3,4,5,6,7,8,9,10,11");
