@@ -46,7 +46,9 @@ bench() {
 pythonRun() {
   local file="$out/py.$RANDOM"
   PYTHONPATH="$build/python" valgrind --tool=callgrind --callgrind-out-file="$file" /usr/bin/python3 "$@" >/dev/null 2>&1
-  callgrind_annotate "$file" 2>/dev/null | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); printf "%.0f", $1; exit }'
+  # awk reads to the end: leaving early would end callgrind_annotate by a
+  # broken pipe, which stops this script.
+  callgrind_annotate "$file" 2>/dev/null | awk '/PROGRAM TOTALS/ && !done { gsub(",", "", $1); printf "%.0f", $1; done = 1 }'
 }
 
 # A Python benchmark: label, script; the loop's cost is a run of two rounds
