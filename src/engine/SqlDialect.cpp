@@ -11,39 +11,16 @@ namespace tarnwick::engine {
 
 namespace {
 
-// A condition is one expression. The words that begin or join a statement's
-// clauses stand in it only inside a subquery, "(Select ...)"; anywhere else
-// they would carry a statement of their own into the storage's WHERE.
-void requireOneExpression(std::u16string_view condition, const std::vector<Token>& tokens) {
-  static constexpr std::u16string_view kClauseWords[] = {
-      u"SELECT", u"DISTINCT", u"FROM",  u"WHERE", u"ORDER", u"BY",    u"GROUP", u"HAVING", u"INSERT",
-      u"INTO",   u"VALUES",   u"UPDATE", u"SET",  u"DELETE", u"INNER", u"LEFT", u"RIGHT",  u"OUTER",
-      u"JOIN",   u"ON",       u"UNION", u"AS",    u"ASC",   u"DESC"};
-  std::vector<bool> opensSubquery;  // one entry per open parenthesis
-  std::size_t subqueries = 0;
-  for (std::size_t i = 0; tokens[i].kind != Tok::End; ++i) {
-    const Token& tok = tokens[i];
-    if (isPunct(tok, u"(")) {
-      opensSubquery.push_back(isWord(tokens[i + 1], u"SELECT"));
-      if (opensSubquery.back()) ++subqueries;
-    } else if (isPunct(tok, u")")) {
-      if (opensSubquery.empty()) continue;  // the writer names an unmatched one
-      if (opensSubquery.back()) --subqueries;
-      opensSubquery.pop_back();
-    } else if (subqueries == 0 && tok.kind == Tok::Word) {
-      for (std::u16string_view word : kClauseWords)
-        if (equalsIgnoreCase(tok.text, word)) syntaxErrorAt(condition, tok);
-    }
-  }
-}
-
 // A condition's shape: operands joined by operators, each operator between
 // two operands (or before one, for Not and a sign), parentheses and
 // function calls balanced. The writer turns tokens into the storage's
 // words one by one, so a stray operator ("Qty < 0 * *", "Qty + Or 1")
 // would otherwise reach the storage and be refused there in its words,
-// not the dialect's. A subquery, "(Select ...)", is a statement: its
-// words are left to the storage's parser, as a statement's are.
+// not the dialect's. The words that begin or join a statement's clauses
+// (From, Union, Join ...) fit nowhere in it, so they cannot carry a
+// statement of their own into the storage's WHERE. A subquery,
+// "(Select ...)", is a statement: its words are left to the storage's
+// parser, as a statement's are.
 class ConditionGrammar {
  public:
   ConditionGrammar(std::u16string_view text, const std::vector<Token>& tokens) : text_(text), t_(tokens) {}
@@ -194,7 +171,6 @@ std::string translateTokens(std::u16string_view condition, const std::vector<Tok
                             std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr,
                             SqlTarget target = SqlTarget::File) {
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
-  requireOneExpression(condition, tokens);
   ConditionGrammar(condition, tokens).check();
   ExpressionWriter writer(tokens, condition, resolve, target);
   writer.collectParameters(parameters, sources);
