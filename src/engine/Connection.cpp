@@ -2,6 +2,8 @@
 
 #include "FieldValues.h"
 #include "Functions.h"
+#include "PgConnection.h"
+#include "PgDialect.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -41,6 +43,10 @@ std::string quoteName(std::u16string_view name) { return quoteName(std::string_v
 
 Statement::Statement(Connection& connection, std::string_view sql) : connection_(&connection) {
   connection.checkOpen();
+  if (connection.server()) {
+    pg_ = std::make_unique<PgStatement>(*connection.server(), sql);
+    return;
+  }
   const char* tail = nullptr;
   const int rc = sqlite3_prepare_v2(connection.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
   if (rc != SQLITE_OK) {
@@ -51,9 +57,12 @@ Statement::Statement(Connection& connection, std::string_view sql) : connection_
   texts_.resize(static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt_)) + 1);
 }
 
+Statement::Statement() noexcept = default;
+
 Statement::Statement(Statement&& other) noexcept
     : connection_(std::exchange(other.connection_, nullptr)),
       stmt_(std::exchange(other.stmt_, nullptr)),
+      pg_(std::move(other.pg_)),
       texts_(std::move(other.texts_)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
@@ -61,6 +70,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
     sqlite3_finalize(stmt_);
     connection_ = std::exchange(other.connection_, nullptr);
     stmt_ = std::exchange(other.stmt_, nullptr);
+    pg_ = std::move(other.pg_);
     texts_ = std::move(other.texts_);
   }
   return *this;
@@ -68,10 +78,22 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
-void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
-void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-void Statement::bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
+Statement::operator bool() const noexcept { return stmt_ != nullptr || pg_ != nullptr; }
+
+void Statement::bindNull(int index) {
+  if (pg_) return pg_->bindNull(index);
+  sqlite3_bind_null(stmt_, index);
+}
+void Statement::bind(int index, std::int64_t value) {
+  if (pg_) return pg_->bind(index, value);
+  sqlite3_bind_int64(stmt_, index, value);
+}
+void Statement::bind(int index, double value) {
+  if (pg_) return pg_->bind(index, value);
+  sqlite3_bind_double(stmt_, index, value);
+}
 void Statement::bind(int index, std::string_view utf8) {
+  if (pg_) return pg_->bind(index, utf8);
   if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) {
     sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     return;
@@ -82,6 +104,7 @@ void Statement::bind(int index, std::string_view utf8) {
 }
 
 void Statement::bind(int index, std::string&& utf8) {
+  if (pg_) return pg_->bind(index, std::string_view(utf8));
   if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) return bind(index, std::string_view(utf8));
   std::string& kept = texts_[static_cast<std::size_t>(index)];
   kept = std::move(utf8);
@@ -98,6 +121,7 @@ void Statement::bind(int index, const RawValue& value) {
 }
 
 void Statement::bind(int index, const Variant& value, FieldType type) {
+  if (pg_) return pg_->bind(index, value, type);
   StoredValue stored = storedValue(value, type);
   switch (stored.kind) {
     case StoredKind::Integer: return bind(index, stored.integer);
@@ -113,6 +137,7 @@ void Statement::bind(int index, const Variant& value, FieldType type) {
 }
 
 bool Statement::step() {
+  if (pg_) return pg_->step();
   connection_->startPending();
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
@@ -123,28 +148,43 @@ bool Statement::step() {
 }
 
 void Statement::rewind() noexcept {
+  if (pg_) return pg_->rewind();
   if (stmt_) sqlite3_reset(stmt_);
 }
 
 void Statement::reset() noexcept {
+  if (pg_) return pg_->reset();
   if (stmt_) {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
   }
 }
 
-int Statement::columnCount() const noexcept { return sqlite3_column_count(stmt_); }
-bool Statement::isNull(int column) const noexcept { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-int Statement::storage(int column) const noexcept { return sqlite3_column_type(stmt_, column); }
-std::int64_t Statement::int64(int column) const noexcept { return sqlite3_column_int64(stmt_, column); }
-double Statement::real(int column) const noexcept { return sqlite3_column_double(stmt_, column); }
+int Statement::columnCount() const noexcept { return pg_ ? pg_->columnCount() : sqlite3_column_count(stmt_); }
+bool Statement::isNull(int column) const noexcept {
+  return pg_ ? pg_->isNull(column) : sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+int Statement::storage(int column) const noexcept {
+  if (pg_) {
+    if (pg_->isNull(column)) return SQLITE_NULL;
+    const RawValue raw = pg_->raw(column);
+    return raw.index() == 1 ? SQLITE_INTEGER : raw.index() == 2 ? SQLITE_FLOAT : SQLITE_TEXT;
+  }
+  return sqlite3_column_type(stmt_, column);
+}
+std::int64_t Statement::int64(int column) const noexcept {
+  return pg_ ? pg_->int64(column) : sqlite3_column_int64(stmt_, column);
+}
+double Statement::real(int column) const noexcept { return pg_ ? pg_->real(column) : sqlite3_column_double(stmt_, column); }
 std::string_view Statement::text(int column) const noexcept {
+  if (pg_) return pg_->text(column);
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
   const int n = sqlite3_column_bytes(stmt_, column);
   return p ? std::string_view(p, static_cast<std::size_t>(n)) : std::string_view();
 }
 
 RawValue Statement::raw(int column) const {
+  if (pg_) return pg_->raw(column);
   switch (sqlite3_column_type(stmt_, column)) {
     case SQLITE_INTEGER: return int64(column);
     case SQLITE_FLOAT: return real(column);
@@ -154,6 +194,7 @@ RawValue Statement::raw(int column) const {
 }
 
 Variant Statement::value(int column, FieldType type) const {
+  if (pg_) return pg_->value(column, type);
   StoredView stored;
   stored.kind = static_cast<StoredKind>(sqlite3_column_type(stmt_, column));
   switch (stored.kind) {
@@ -174,23 +215,29 @@ Variant Statement::value(int column, FieldType type) const {
 }
 
 std::string Statement::columnName(int column) const {
+  if (pg_) return pg_->columnName(column);
   const char* name = sqlite3_column_name(stmt_, column);
   return name ? name : "";
 }
 std::string Statement::originTable(int column) const {
+  if (pg_) return connection_->server()->relationName(pg_->tableOid(column));
   const char* name = sqlite3_column_table_name(stmt_, column);
   return name ? name : "";
 }
 std::string Statement::originColumn(int column) const {
+  if (pg_) return connection_->server()->attributeName(pg_->tableOid(column), pg_->tableColumn(column));
   const char* name = sqlite3_column_origin_name(stmt_, column);
   return name ? name : "";
 }
+// On the server, every result column has a type, expressions too.
 std::string Statement::declaredType(int column) const {
+  if (pg_) return connection_->server()->typeName(pg_->typeOid(column), pg_->typeModifier(column));
   const char* name = sqlite3_column_decltype(stmt_, column);
   return name ? name : "";
 }
 
 std::string Statement::image(int first, int count) const {
+  if (pg_) return pg_->image(first, count);
   std::string out;
   for (int i = first; i < first + count; ++i) {
     const int storage = sqlite3_column_type(stmt_, i);
@@ -272,11 +319,25 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
   }
 }
 
+Connection::Connection(std::string_view serverUri, bool readOnly, int busyMilliseconds)
+    : readOnly_(readOnly), pg_(std::make_unique<PgConnection>(serverUri)) {
+  if (readOnly) pg_->exec("SET default_transaction_read_only = on");
+  setBusyTimeout(busyMilliseconds);
+  if (!readOnly) ensureServerFunctions(*pg_);
+}
+
 Connection::~Connection() { close(); }
+
+std::u16string Connection::name() const { return pg_ ? fromUtf8(pg_->target()) : pathText(path_); }
+
+bool Connection::isOpen() const noexcept { return pg_ ? pg_->isOpen() : db_ != nullptr; }
+
+int Connection::transactionDepth() const noexcept { return pg_ ? pg_->transactionDepth() : depth_; }
 
 void Connection::close() noexcept {
   versionStatement_.reset();
   cache_.clear();
+  if (pg_) pg_->close();
   if (!db_) return;
   // Statements that recordsets still hold finish the close when they go.
   sqlite3_close_v2(db_);
@@ -284,11 +345,12 @@ void Connection::close() noexcept {
 }
 
 void Connection::checkOpen() const {
-  if (!db_) raise(errc::ObjectInvalid);
+  if (!isOpen()) raise(errc::ObjectInvalid);
 }
 
 void Connection::exec(std::string_view sql) {
   checkOpen();
+  if (pg_) return pg_->exec(sql);
   startPending();
   const std::string text(sql);
   char* message = nullptr;
@@ -321,6 +383,7 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
 }
 
 std::int64_t Connection::dataVersion() {
+  if (pg_) return 0;
   if (!versionStatement_) versionStatement_ = sharedCached("PRAGMA data_version");
   Statement& s = *versionStatement_;
   if (!s.step()) return 0;
@@ -329,7 +392,10 @@ std::int64_t Connection::dataVersion() {
   return version;
 }
 
-std::int64_t Connection::changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }
+std::int64_t Connection::changes() const noexcept {
+  if (pg_) return pg_->changes();
+  return db_ ? sqlite3_changes64(db_) : 0;
+}
 std::int64_t Connection::lastRowid() const noexcept { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
 // Waits for a busy file in short steps that grow to a millisecond: the
@@ -346,13 +412,18 @@ int Connection::busyWait(void* self, int count) noexcept {
   return 1;
 }
 
-void Connection::setBusyTimeout(int milliseconds) noexcept {
+void Connection::setBusyTimeout(int milliseconds) {
   busyMilliseconds_ = std::max(milliseconds, 0);
+  if (pg_) {
+    if (pg_->isOpen()) pg_->setBusyTimeout(busyMilliseconds_);
+    return;
+  }
   if (db_) sqlite3_busy_handler(db_, busyMilliseconds_ > 0 ? &Connection::busyWait : nullptr, this);
 }
 
 void Connection::begin() {
   checkOpen();
+  if (pg_) return pg_->begin();
   if (depth_ == 0) {
     pending_ = true;
   } else {
@@ -373,6 +444,10 @@ void Connection::startTransaction() {
 }
 
 void Connection::commit() {
+  if (pg_) {
+    checkOpen();
+    return pg_->commit();
+  }
   if (depth_ == 0) raise(errc::NoTransaction);
   if (depth_ == 1) {
     if (!pending_) exec("COMMIT");
@@ -384,6 +459,13 @@ void Connection::commit() {
 }
 
 void Connection::rollback() {
+  if (pg_) {
+    checkOpen();
+    pg_->rollback();
+    ++rollbacks_;
+    noteWrite();
+    return;
+  }
   if (depth_ == 0) raise(errc::NoTransaction);
   // The outermost level ends the storage's transaction outright.
   if (depth_ == 1) {
@@ -399,7 +481,18 @@ void Connection::rollback() {
   noteWrite();
 }
 
+struct Connection::PgScope {
+  explicit PgScope(PgConnection& c) : scope(c) {}
+  PgConnection::WriteScope scope;
+};
+
 Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
+  if (c.pg_) {
+    c.checkOpen();
+    server_ = std::make_unique<PgScope>(*c.pg_);
+    own_ = true;
+    return;
+  }
   c.startPending();
   if (c.db_ && sqlite3_get_autocommit(c.db_)) {
     c.exec("BEGIN IMMEDIATE");
@@ -408,10 +501,20 @@ Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
 }
 
 Connection::WriteScope::~WriteScope() {
+  if (server_) {
+    // Not committed: the change is undone, and what was read may differ.
+    if (own_) c_.noteWrite();
+    return;
+  }
   if (own_ && c_.db_ && !sqlite3_get_autocommit(c_.db_)) sqlite3_exec(c_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::WriteScope::commit() {
+  if (server_) {
+    server_->scope.commit();
+    own_ = false;
+    return;
+  }
   if (own_) c_.exec("COMMIT");
   own_ = false;
 }

@@ -1,8 +1,16 @@
 #pragma once
-// Private to the engine: the seam to the storage. Everything that speaks
-// SQLite's C interface lives behind Connection and Statement (and the
-// schema catalogue built on them); the object model above talks only to
-// these, so a server backend can take their place later.
+// Private to the engine: the seam to the storage. A Connection is either a
+// database file or a session with a database server (PgConnection), and a
+// Statement runs on either; the object model above talks only to these.
+// Everything that speaks SQLite's C interface lives here (and in the schema
+// catalogue built on it); everything that speaks libpq in PgConnection.
+//
+// Both backends read the same statements, with a few differences that the
+// engine's own statements keep to: parameters are "?" or "?n" (the server's
+// "$n" are made from them), every table the engine reads records from has
+// a whole-number row key named rowid (the file's own; a column of the
+// engine's on the server), and temporary tables are named with
+// temporaryPrefix().
 #include "EngineTypes.h"
 #include <tarnwick/automation/Variant.h>
 #include <tarnwick/frame/LruCache.h>
@@ -24,6 +32,8 @@ struct sqlite3_stmt;
 namespace tarnwick::engine {
 
 class Connection;
+class PgConnection;
+class PgStatement;
 
 // A raw stored value, as the storage keeps it (no engine type applied).
 // Used for keys that must be bound back exactly as they were read.
@@ -32,7 +42,7 @@ using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>
 // A prepared statement; finalised by its destructor.
 class Statement {
  public:
-  Statement() noexcept = default;
+  Statement() noexcept;
   Statement(Connection& connection, std::string_view sql);
   Statement(Statement&& other) noexcept;
   Statement& operator=(Statement&& other) noexcept;
@@ -40,7 +50,7 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
   ~Statement();
 
-  explicit operator bool() const noexcept { return stmt_ != nullptr; }
+  explicit operator bool() const noexcept;
 
   // Parameters count from 1.
   void bindNull(int index);
@@ -82,6 +92,7 @@ class Statement {
  private:
   Connection* connection_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
+  std::unique_ptr<PgStatement> pg_;
   // The texts bound, one place per parameter (made with the statement, so
   // that no place moves): the storage reads them where they are instead of
   // copying each, until the parameter is bound again or the statement reset.
@@ -102,14 +113,23 @@ class Connection {
   // committed; only a power cut can lose the last transactions, never the
   // file's integrity.
   Connection(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds);
+  // A session with a server database, by its connection URI (see
+  // PgConnection). Read-only, every transaction of the session is.
+  Connection(std::string_view serverUri, bool readOnly, int busyMilliseconds);
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection();
 
   sqlite3* handle() const noexcept { return db_; }
+  // The server's session, or null for a file.
+  PgConnection* server() const noexcept { return pg_.get(); }
   const std::filesystem::path& path() const noexcept { return path_; }
+  // The file's path, or the server's URI without its password.
+  std::u16string name() const;
   bool readOnly() const noexcept { return readOnly_; }
-  bool isOpen() const noexcept { return db_ != nullptr; }
+  bool isOpen() const noexcept;
+  // How a temporary table's name is qualified.
+  std::string_view temporaryPrefix() const noexcept { return pg_ ? "pg_temp." : "temp."; }
   // Closes the file; statements still held finish the close when they go.
   void close() noexcept;
   // Error 3420 once the database has been closed.
@@ -144,21 +164,24 @@ class Connection {
   std::uint64_t writeCount() const noexcept { return writes_; }
   void noteWrite() noexcept { ++writes_; }
   // Changes whenever another connection commits to the file (this
-  // connection's own changes count in writeCount instead).
+  // connection's own changes count in writeCount instead). A server tells
+  // no such thing: it is always 0 there, so what a session read stays
+  // valid until the session itself writes (read committed, at the moment
+  // of reading).
   std::int64_t dataVersion();
   // Counts rollbacks, which may end statements that were running.
   std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
 
   // How long a statement waits for a file that another connection holds
   // before it fails with 3218.
-  void setBusyTimeout(int milliseconds) noexcept;
+  void setBusyTimeout(int milliseconds);
 
   // Nested transactions; the depth counts from 1. The outermost level
   // starts in the storage only when its first statement runs, and then as a
   // writer (it waits for other writers there, under the busy timeout):
   // a transaction that read first and wrote later could not wait for the
   // file, because the records it read may have changed meanwhile.
-  int transactionDepth() const noexcept { return depth_; }
+  int transactionDepth() const noexcept;
   void begin();
   void commit();
   void rollback();
@@ -166,6 +189,7 @@ class Connection {
   void startPending() {
     if (pending_) startTransaction();
   }
+  struct PgScope;
   // The storage's own write transaction around one change of a record, when
   // no transaction is open (inside one, nothing: the outer one holds the file).
   class WriteScope {
@@ -179,6 +203,7 @@ class Connection {
    private:
     Connection& c_;
     bool own_ = false;
+    std::unique_ptr<PgScope> server_;
   };
 
   // Turns the connection's last failure into the engine's error.
@@ -201,6 +226,7 @@ class Connection {
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;
+  std::unique_ptr<PgConnection> pg_;
   std::shared_ptr<Statement> versionStatement_;  // kept apart: it runs for every record a walk reads
   frame::impl::LruCache<std::string, std::shared_ptr<Statement>> cache_{kCachedStatements, kCachedStatementBytes};
 };

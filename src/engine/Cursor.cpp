@@ -51,9 +51,14 @@ int Cursor::fieldIndex(const Variant& input) const {
 
 std::string Cursor::orderClause(bool backward) const {
   std::string out = " ORDER BY ";
+  // Null comes before every value, as in a file; a server's own order puts
+  // it after them.
+  const bool server = connection().server() != nullptr;
   for (const OrderKey& k : source_.order) {
     out += table().fields[static_cast<std::size_t>(k.field)].column;
-    out += (k.descending != backward) ? " DESC, " : ", ";
+    const bool descending = k.descending != backward;
+    if (server) out += descending ? " DESC NULLS LAST, " : " NULLS FIRST, ";
+    else out += descending ? " DESC, " : ", ";
   }
   out += backward ? "rowid DESC" : "rowid";
   return out;

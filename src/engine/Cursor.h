@@ -145,6 +145,7 @@ class Cursor {
 
  private:
   Connection& connection() const { return source_.db->connection; }
+  SqlTarget target() const noexcept { return connection().server() ? SqlTarget::Server : SqlTarget::File; }
   // "rowid" and every field's column, as searches and reads select them.
   const std::string& selectList() const noexcept { return selectList_; }
   // A statement this cursor runs again and again, kept with the text that

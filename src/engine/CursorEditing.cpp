@@ -125,6 +125,18 @@ void Cursor::setValue(int field, const Variant& value) {
 }
 
 Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
+  // A server numbers a counter by its own sequence: a number once taken is
+  // nobody else's, so the record is saved with the number it showed (a
+  // record never saved leaves its number unused).
+  if (connection().server()) {
+    Statement& s = connection().cached("SELECT nextval(pg_get_serial_sequence(?, ?))");
+    s.bind(1, std::string_view(table().quoted));
+    s.bind(2, std::string_view(toUtf8(field.name)));
+    s.step();
+    const std::int64_t next = s.int64(0);
+    s.reset();
+    return Variant(static_cast<std::int32_t>(next));
+  }
   // Adding many records in a row asks the file only once.
   if (automaticWrites_ == connection().writeCount()) return Variant(static_cast<std::int32_t>(nextAutomatic_));
   Statement& s = connection().cached("SELECT max(" + field.column + ") FROM " + table().quoted);
@@ -273,10 +285,17 @@ void Cursor::update() {
   // A changed record is written in one write transaction with the check
   // that nobody else changed, deleted or locked it since Edit.
   std::optional<Connection::WriteScope> scope;
+  // Inside a transaction on a server, a refused statement would spoil the
+  // whole transaction: each save has a savepoint of its own there.
+  if (adding && connection().server() && connection().transactionDepth() > 0) scope.emplace(connection());
   if (!adding) {
     scope.emplace(connection());
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
-    Statement& now = recordByKey();
+    // On a server, the record stays locked from this read to the write, so
+    // that nobody changes it in between (a file is held whole by the scope).
+    Statement& now = connection().server() ? connection().cached("SELECT " + selectList() + " FROM " +
+                                                                  table().quoted + " WHERE rowid = ? FOR UPDATE")
+                                           : recordByKey();
     now.bind(1, editKey_);
     const bool there = now.step();
     const bool same = there && now.image(1, fieldCount()) == editImage_;
@@ -307,6 +326,8 @@ void Cursor::update() {
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
       }
+      // A server tells the new record's key only this way.
+      if (connection().server()) sql += " RETURNING rowid";
     } else {
       sql = "UPDATE " + table().quoted + " SET ";
       for (std::size_t k = 0; k < columns.size(); ++k) sql += (k ? ", " : "") + fields[columns[k]].column + " = ?";
@@ -329,13 +350,16 @@ void Cursor::update() {
   // A counter's number was chosen at AddNew; another user may have saved a
   // record with it since. The addition then takes the next free number (a
   // few times over, should others keep taking it).
+  std::int64_t addedKey = 0;
   for (int attempt = 0;; ++attempt) {
     try {
-      s.step();
+      if (s.step()) addedKey = s.int64(0);
       break;
     } catch (const Error& e) {
       s.rewind();
-      if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || !renumberCounters()) throw;
+      if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || connection().server() ||
+          !renumberCounters())
+        throw;
       bindAll();
     }
   }
@@ -344,7 +368,7 @@ void Cursor::update() {
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
   connection().noteWrite();
   if (adding) {
-    const std::int64_t rowid = connection().lastRowid();
+    const std::int64_t rowid = connection().server() ? addedKey : connection().lastRowid();
     if (nobodyElseWrote) {
       nextAutomatic_ = std::max(nextAutomatic_, rowid + 1);
       automaticWrites_ = connection().writeCount();
@@ -366,11 +390,14 @@ void Cursor::remove() {
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
   locks().checkFree(table().quoted, key, this);
+  std::optional<Connection::WriteScope> scope;
+  if (connection().server() && connection().transactionDepth() > 0) scope.emplace(connection());
   Statement& s = connection().cached("DELETE FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
   s.step();
   const bool gone = connection().changes() > 0;
   s.reset();
+  if (scope) scope->commit();
   connection().noteWrite();
   deleted_.insert(key);
   if (!gone) raise(errc::RecordDeleted);

@@ -2,6 +2,7 @@
 // sources derived from a cursor by a filter and a sort.
 #include "Cursor.h"
 
+#include "PgCatalogue.h"
 #include "SqlDialect.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -15,7 +16,8 @@ namespace tarnwick::engine {
 TemporaryTable::~TemporaryTable() {
   if (!db_ || !db_->connection.isOpen()) return;
   try {
-    db_->connection.exec("DROP TABLE IF EXISTS temp." + quoteName(std::string_view(name_)));
+    db_->connection.exec("DROP TABLE IF EXISTS " + std::string(db_->connection.temporaryPrefix()) +
+                         quoteName(std::string_view(name_)));
   } catch (...) {
     // A statement still running keeps the table; it is dropped later, or
     // vanishes with the connection.
@@ -30,7 +32,8 @@ void dropLeftovers(DatabaseCore& db) {
   db.leftoverTemporaries.clear();
   for (const std::string& n : names) {
     try {
-      db.connection.exec("DROP TABLE IF EXISTS temp." + quoteName(std::string_view(n)));
+      db.connection.exec("DROP TABLE IF EXISTS " + std::string(db.connection.temporaryPrefix()) +
+                         quoteName(std::string_view(n)));
     } catch (...) {
       db.leftoverTemporaries.push_back(n);
     }
@@ -39,36 +42,52 @@ void dropLeftovers(DatabaseCore& db) {
 
 }  // namespace
 
+// The copy's columns are named by their place in the result ("c0", ...):
+// results may repeat a name, or hold one the copy has for itself (rowid).
+// On a server, a result column that is a table's row key is copied but is
+// no field of the copy.
 Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name,
                    std::int16_t type) {
   Connection& c = db->connection;
+  const bool server = c.server() != nullptr;
   dropLeftovers(*db);
   auto info = std::make_shared<TableInfo>();
   const std::string temporary = c.temporaryName();
   info->name = fromUtf8(temporary);
-  info->quoted = "temp." + quoteName(std::string_view(temporary));
+  info->quoted = std::string(c.temporaryPrefix()) + quoteName(std::string_view(temporary));
+  std::vector<std::string> declarations;
+  std::string columns;
   {
     Statement query(c, sql);
     const int n = query.columnCount();
     std::vector<std::u16string> names;
     bool firstRow = false, stepped = false;
     for (int i = 0; i < n; ++i) {
+      const std::string column = quoteName(std::string_view("c" + std::to_string(i)));
+      columns += (i ? ", " : "") + column;
       std::u16string fieldName = fromUtf8(query.columnName(i));
       if (const auto colon = fieldName.find(u':'); colon != std::u16string::npos && query.originColumn(i).size())
         fieldName = fromUtf8(query.originColumn(i));
       FieldInfo f;
       const std::string originTable = query.originTable(i);
-      if (!originTable.empty()) {
-        if (const auto origin = db->catalogue.table(fromUtf8(originTable))) {
-          const int at = origin->fieldIndex(fromUtf8(query.originColumn(i)));
-          if (at >= 0) f = origin->fields[static_cast<std::size_t>(at)];
-          f.sourceTable = origin->name;
-          f.sourceField = f.name;
-        }
-      } else {
-        f = fieldFromDeclaration(fieldName, query.declaredType(i));
+      const std::string declared = query.declaredType(i);
+      std::shared_ptr<const TableInfo> origin;
+      if (!originTable.empty()) origin = db->catalogue.table(fromUtf8(originTable));
+      if (server && origin && query.originColumn(i) == "rowid") {
+        declarations.push_back(column + " bigint");
+        continue;
       }
-      if (originTable.empty() && query.declaredType(i).empty()) {
+      const int at = origin ? origin->fieldIndex(fromUtf8(query.originColumn(i))) : -1;
+      if (at >= 0) {
+        f = origin->fields[static_cast<std::size_t>(at)];
+        f.sourceTable = origin->name;
+        f.sourceField = f.name;
+      } else if (server) {
+        f = fieldFromServerType(fieldName, declared);
+      } else {
+        f = fieldFromDeclaration(fieldName, declared);
+      }
+      if (!server && originTable.empty() && declared.empty()) {
         // An expression: typed by what its first value holds.
         if (!stepped) firstRow = query.step(), stepped = true;
         const int storage = firstRow ? query.storage(i) : 5;
@@ -76,7 +95,12 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
       }
       f.name = fieldName;
       f.autoIncrement = false;
+      f.column = column;
       names.push_back(fieldName);
+      FieldInfo stored = f;
+      // A copy of an outer join holds Nulls in required fields.
+      stored.required = false;
+      declarations.push_back(column + " " + (server ? serverColumnType(stored) : declarationOf(stored)));
       info->fields.push_back(std::move(f));
     }
     // Fields of the same name from several tables are told apart by their table.
@@ -85,18 +109,16 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
                                       [&](const std::u16string& x) { return equalsIgnoreCase(x, names[i]); });
       FieldInfo& f = info->fields[i];
       if (same > 1 && !f.sourceTable.empty()) f.name = f.sourceTable + u"." + f.name;
-      f.column = quoteName(std::u16string_view(f.name));
     }
   }
   std::string create = "CREATE TEMP TABLE " + quoteName(std::string_view(temporary)) + " (";
-  for (std::size_t i = 0; i < info->fields.size(); ++i) {
-    if (i) create += ", ";
-    create += info->fields[i].column + " " + declarationOf(info->fields[i]);
-  }
+  for (std::size_t i = 0; i < declarations.size(); ++i) create += (i ? ", " : "") + declarations[i];
+  if (server) create += std::string(declarations.empty() ? "" : ", ") + kServerRowKey;
   create += ")";
   c.exec(create);
   auto holder = std::make_shared<TemporaryTable>(db, temporary);
-  c.exec("INSERT INTO " + info->quoted + " " + sql);
+  const std::string fill = declarations.empty() ? sql : "(" + columns + ") " + sql;
+  c.exec("INSERT INTO " + info->quoted + " " + fill);
   Source source;
   source.db = db;
   source.table = std::move(info);
@@ -104,7 +126,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   source.name = std::move(name);
   source.type = type;
   source.updatable = false;
-  source.query = sql;
+  source.query = fill;
   return source;
 }
 

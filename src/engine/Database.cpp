@@ -56,28 +56,25 @@ void Database::execute(std::u16string_view sql) {
   if (core_->connection.readOnly()) raise(errc::ReadOnly);
   Connection& c = core_->connection;
   // A statement runs whole or not at all; so does a table with its types.
-  Statement run;
+  // It has a level of transaction of its own (a savepoint inside one): a
+  // server undoes a refused statement only with the level around it.
+  c.begin();
   try {
-    run = Statement(c, statement.sql);
-  } catch (const Error& e) {
-    if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, sql);
-    throw;
-  }
-  c.exec("SAVEPOINT tw_statement");
-  try {
+    Statement run;
+    try {
+      run = Statement(c, statement.sql);
+    } catch (const Error& e) {
+      if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, sql);
+      throw;
+    }
     run.step();
     core_->recordsAffected = c.changes();
     if (statement.kind == TranslatedStatement::Kind::CreateTable) core_->catalogue.record(statement.table, statement.fields);
     if (statement.kind == TranslatedStatement::Kind::DropTable) core_->catalogue.forget(statement.table);
-    c.exec("RELEASE tw_statement");
+    c.commit();
   } catch (...) {
     try {
-      if (c.transactionDepth() == 0) {
-        c.exec("ROLLBACK");
-      } else {
-        c.exec("ROLLBACK TO tw_statement");
-        c.exec("RELEASE tw_statement");
-      }
+      c.rollback();
     } catch (...) {
     }
     core_->catalogue.invalidate();
@@ -103,6 +100,14 @@ ComPtr<Recordset> Database::openRecordset(std::u16string_view source, std::int16
     auto table = core_->catalogue.table(name);
     if (!table) raise(errc::TableNotFound, name);
     if (type == 0) type = kOpenTable;
+    // A server's table without the engine's row key (made by another
+    // program) is read through a copy, read-only.
+    if (!table->rowKey) {
+      std::string sql = "SELECT ";
+      for (std::size_t i = 0; i < table->fields.size(); ++i) sql += (i ? ", " : "") + table->fields[i].column;
+      return makeObject<Recordset>(std::make_shared<Cursor>(materialise(core_, sql + " FROM " + table->quoted,
+                                                                        table->name, kOpenSnapshot)));
+    }
     made.db = core_;
     made.table = table;
     made.name = table->name;

@@ -24,7 +24,8 @@ std::string nameList(const std::vector<std::u16string>& names, const std::vector
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i) out += ", ";
     out += quoteName(std::u16string_view(names[i]));
-    if (descending && i < descending->size() && (*descending)[i]) out += " DESC";
+    // Null before every value, as the engine orders records.
+    if (descending && i < descending->size()) out += (*descending)[i] ? " DESC NULLS LAST" : " NULLS FIRST";
   }
   return out;
 }
@@ -67,6 +68,10 @@ std::string serverCreateTable(std::u16string_view table, const std::vector<Field
     if (i) sql += ", ";
     sql += quoteName(std::u16string_view(fields[i].name)) + ' ' + serverColumnType(fields[i]);
   }
+  // The record's own number, which the engine reads records by, as a
+  // file's rowid: last, so that a statement giving values by position
+  // gives them to the fields.
+  sql += std::string(", ") + kServerRowKey;
   if (!primary.empty()) sql += ", PRIMARY KEY (" + nameList(primary) + ")";
   for (const auto& u : uniques) sql += ", UNIQUE (" + nameList(u) + ")";
   return sql + ")";
@@ -190,7 +195,12 @@ std::shared_ptr<TableInfo> PgCatalogue::load(std::u16string_view name) {
       "LEFT JOIN pg_catalog.pg_index x ON x.indrelid = a.attrelid AND x.indisprimary "
       "WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum");
   columns.bind(1, oid);
+  info->rowKey = false;
   while (columns.step()) {
+    if (columns.text(0) == "rowid") {
+      info->rowKey = true;
+      continue;
+    }
     FieldInfo f = fieldFromServerType(fromUtf8(columns.text(0)), columns.text(1));
     f.required = columns.int64(2) != 0;
     f.autoIncrement = columns.int64(3) != 0;
@@ -223,6 +233,9 @@ std::shared_ptr<TableInfo> PgCatalogue::load(std::u16string_view name) {
   std::string current;
   while (keys.step()) {
     const std::string indexName(keys.text(0));
+    // The index of the engine's row key (of it alone) is no index of the
+    // table's fields.
+    if (keys.text(3) == "rowid") continue;
     if (info->indexes.empty() || indexName != current) {
       current = indexName;
       IndexInfo index;

@@ -26,6 +26,10 @@
 
 namespace tarnwick::engine {
 
+// The column that numbers a table's records for the engine (the file's
+// rowid): an identity the server fills, unique, never given by a statement.
+inline constexpr const char* kServerRowKey = "rowid bigint GENERATED ALWAYS AS IDENTITY UNIQUE";
+
 // The server's column definition of a field (without its name): the type,
 // an identity for a counter, NOT NULL when required.
 std::string serverColumnType(const FieldInfo& field);

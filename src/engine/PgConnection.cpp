@@ -186,6 +186,12 @@ void PgSession::fail(const pg_result* result) const {
     if (table.empty()) table = fromUtf8(field(result, PG_DIAG_TABLE_NAME));
     raise(errc::RelatedRecordRequired, table);
   }
+  // Names the statement uses that the database lacks, and statements the
+  // server cannot read, as the file backend reports them.
+  if (state == "42P01") raise(errc::TableNotFound, quotedAfter(field(result, PG_DIAG_MESSAGE_PRIMARY), "relation \""));
+  if (state == "42703") raise(errc::TooFewParameters, u"1");
+  if (state == "42601")
+    raise(errc::InvalidArgument, {}, u"(" + clean(field(result, PG_DIAG_MESSAGE_PRIMARY)) + u")");
   if (state == "55P03") {
     // The server does not say who holds the lock; every session of a server
     // is seen as the workspace's default user on the server's machine.
@@ -207,13 +213,57 @@ void PgSession::fail(const pg_result* result) const {
 // ---------------------------------------------------------------------------
 // PgStatement
 
+std::string serverParameters(std::string_view sql) {
+  if (sql.find('?') == std::string_view::npos) return std::string(sql);
+  std::string out;
+  out.reserve(sql.size() + 8);
+  int next = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+      out += c;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+      out += c;
+      continue;
+    }
+    if (c != '?') {
+      out += c;
+      continue;
+    }
+    std::size_t digits = i + 1;
+    while (digits < sql.size() && sql[digits] >= '0' && sql[digits] <= '9') ++digits;
+    out += '$';
+    if (digits > i + 1) {
+      out.append(sql.substr(i + 1, digits - i - 1));
+      next = std::max(next, std::atoi(std::string(sql.substr(i + 1, digits - i - 1)).c_str()));
+      i = digits - 1;
+    } else {
+      out += std::to_string(++next);
+    }
+  }
+  return out;
+}
+
 PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : session_(connection.session_) {
   auto& session = *session_;
   session.claim(nullptr);
   std::string name = "tw_s" + std::to_string(++session.names);
-  const std::string text(sql);
+  const std::string text = serverParameters(sql);
+  // Inside a transaction, a statement the server refuses would spoil the
+  // transaction: it is prepared under a savepoint there.
+  const bool guarded = PQtransactionStatus(session.conn) == PQTRANS_INTRANS;
+  if (guarded) PQclear(PQexec(session.conn, "SAVEPOINT tw_prepare"));
   PgResult prepared(PQprepare(session.conn, name.c_str(), text.c_str(), 0, nullptr));
-  if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) session.fail(prepared.get());
+  const bool failed = !prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK;
+  if (guarded)
+    PQclear(PQexec(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
+                                        : "RELEASE SAVEPOINT tw_prepare"));
+  if (failed) session.fail(prepared.get());
   name_ = std::move(name);
   PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
@@ -363,6 +413,33 @@ double PgStatement::real(int column) const noexcept {
   return d;
 }
 
+std::string PgStatement::image(int first, int count) const {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    if (isNull(i)) {
+      out += 'N';
+      continue;
+    }
+    const std::string_view value = text(i);
+    out += std::to_string(value.size()) + ':';
+    out += value;
+  }
+  return out;
+}
+
+unsigned PgStatement::tableOid(int column) const noexcept {
+  return description_ ? PQftable(description_.get(), column) : 0;
+}
+int PgStatement::tableColumn(int column) const noexcept {
+  return description_ ? PQftablecol(description_.get(), column) : 0;
+}
+unsigned PgStatement::typeOid(int column) const noexcept {
+  return description_ ? PQftype(description_.get(), column) : 0;
+}
+int PgStatement::typeModifier(int column) const noexcept {
+  return description_ ? PQfmod(description_.get(), column) : -1;
+}
+
 RawValue PgStatement::raw(int column) const {
   if (isNull(column)) return std::monostate{};
   switch (PQftype(row_.get(), column)) {
@@ -420,6 +497,37 @@ void PgConnection::exec(std::string_view sql) {
 }
 
 PgStatement& PgConnection::cached(const std::string& sql) { return *sharedCached(sql); }
+
+std::string PgConnection::relationName(unsigned oid) {
+  if (oid == 0) return {};
+  PgStatement& s = cached("SELECT relname FROM pg_catalog.pg_class WHERE oid = $1");
+  s.bind(1, static_cast<std::int64_t>(oid));
+  std::string name = s.step() ? std::string(s.text(0)) : std::string();
+  s.rewind();
+  return name;
+}
+
+std::string PgConnection::attributeName(unsigned table, int column) {
+  if (table == 0 || column <= 0) return {};
+  PgStatement& s = cached("SELECT attname FROM pg_catalog.pg_attribute WHERE attrelid = $1 AND attnum = $2");
+  s.bind(1, static_cast<std::int64_t>(table));
+  s.bind(2, static_cast<std::int64_t>(column));
+  std::string name = s.step() ? std::string(s.text(0)) : std::string();
+  s.rewind();
+  return name;
+}
+
+std::string PgConnection::typeName(unsigned type, int modifier) {
+  const std::uint64_t key = (static_cast<std::uint64_t>(type) << 32) | static_cast<std::uint32_t>(modifier);
+  if (const auto at = typeNames_.find(key); at != typeNames_.end()) return at->second;
+  PgStatement& s = cached("SELECT format_type($1, $2)");
+  s.bind(1, static_cast<std::int64_t>(type));
+  s.bind(2, static_cast<std::int64_t>(modifier));
+  std::string name = s.step() ? std::string(s.text(0)) : std::string();
+  s.rewind();
+  typeNames_.emplace(key, name);
+  return name;
+}
 
 std::shared_ptr<PgStatement> PgConnection::sharedCached(const std::string& sql) {
   if (!isOpen()) raise(errc::ObjectInvalid);

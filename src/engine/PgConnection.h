@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct pg_conn;
@@ -105,6 +106,15 @@ class PgStatement {
   std::int64_t int64(int column) const noexcept;
   double real(int column) const noexcept;
   std::string_view text(int column) const noexcept;
+  // The stored values of `count` columns from `first`, as the server writes
+  // them: equal images mean equal values.
+  std::string image(int first, int count) const;
+  // What the server says of a result column: the table (0 for none) and
+  // its column number a value comes from, and the value's type.
+  unsigned tableOid(int column) const noexcept;
+  int tableColumn(int column) const noexcept;
+  unsigned typeOid(int column) const noexcept;
+  int typeModifier(int column) const noexcept;
   // The value as the server types it: integers and booleans as integers,
   // floating and numeric types as doubles, everything else as text.
   RawValue raw(int column) const;
@@ -157,6 +167,12 @@ class PgConnection {
   PgStatement& cached(const std::string& sql);
   // The same, for a caller that keeps the statement across calls.
   std::shared_ptr<PgStatement> sharedCached(const std::string& sql);
+  // Names from the server's catalogue, for describing a result's columns
+  // (empty when there is none).
+  std::string relationName(unsigned oid);
+  std::string attributeName(unsigned table, int column);
+  // The type as the server writes it ("character varying(20)").
+  std::string typeName(unsigned type, int modifier);
   // Rows changed by the last insert, update or delete.
   std::int64_t changes() const noexcept { return session_->changes; }
 
@@ -210,6 +226,11 @@ class PgConnection {
   std::uint64_t writes_ = 0;
   std::uint64_t rollbacks_ = 0;
   StatementCache<PgStatement> cache_;
+  std::unordered_map<std::uint64_t, std::string> typeNames_;
 };
+
+// The engine's statements mark their parameters "?" or "?n"; the server
+// reads "$n". Quoted texts and names are left as they are.
+std::string serverParameters(std::string_view sql);
 
 }  // namespace tarnwick::engine

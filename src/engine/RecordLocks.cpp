@@ -1,5 +1,7 @@
 #include "RecordLocks.h"
 
+#include "PgConnection.h"
+
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 
@@ -65,14 +67,40 @@ int RecordLocks::file() {
   raise(Error(errc::RecordLocked, std::move(text)));
 }
 
+namespace {
+
+// The server's advisory locks of two 32-bit keys, apart from those of one
+// 64-bit key (which the engine takes for other ends).
+bool serverLock(PgConnection& server, std::int64_t offset, bool take) {
+  PgStatement& s = server.cached(take ? "SELECT pg_try_advisory_lock($1::int, $2::int)"
+                                      : "SELECT pg_advisory_unlock($1::int, $2::int)");
+  const auto bits = static_cast<std::uint64_t>(offset);
+  s.bind(1, static_cast<std::int64_t>(static_cast<std::int32_t>(bits >> 32)));
+  s.bind(2, static_cast<std::int64_t>(static_cast<std::int32_t>(bits & 0xFFFFFFFFu)));
+  const bool done = s.step() && s.int64(0) != 0;
+  s.rewind();
+  return done;
+}
+
+}  // namespace
+
 bool RecordLocks::take(std::int64_t offset) {
   if (held_.count(offset)) return true;
+  if (server_) return serverLock(*server_, offset, true);
   if (lockByte(file(), offset, F_WRLCK)) return true;
   if (errno == EAGAIN || errno == EACCES) return false;
   raise(errc::FileInUse, fromUtf8(database_.string() + "-lock"));
 }
 
 void RecordLocks::give(std::int64_t offset) noexcept {
+  if (server_) {
+    try {
+      if (server_->isOpen()) serverLock(*server_, offset, false);
+    } catch (...) {
+      // A session that is gone holds no locks.
+    }
+    return;
+  }
   if (fd_ >= 0) lockByte(fd_, offset, F_UNLCK);
 }
 
@@ -98,6 +126,11 @@ void RecordLocks::checkFree(std::string_view table, std::int64_t key, const void
   const std::int64_t offset = offsetOf(table, key);
   if (const auto at = held_.find(offset); at != held_.end()) {
     if (at->second != holder) refuse();
+    return;
+  }
+  if (server_) {
+    if (!serverLock(*server_, offset, true)) refuse();
+    serverLock(*server_, offset, false);
     return;
   }
   // Asked, not taken: one call to the system instead of two.

@@ -18,9 +18,14 @@
 
 namespace tarnwick::engine {
 
+class PgConnection;
+
+// On a server, a record's lock is an advisory lock of the session, keyed by
+// the same number; the server lets go of it when the session ends.
 class RecordLocks {
  public:
   explicit RecordLocks(std::filesystem::path database) : database_(std::move(database)) {}
+  explicit RecordLocks(PgConnection& server) : server_(&server) {}
   RecordLocks(const RecordLocks&) = delete;
   RecordLocks& operator=(const RecordLocks&) = delete;
   ~RecordLocks();
@@ -43,6 +48,7 @@ class RecordLocks {
   [[noreturn]] static void refuse();
 
   std::filesystem::path database_;
+  PgConnection* server_ = nullptr;
   int fd_ = -1;
   std::unordered_map<std::int64_t, const void*> held_;
 };

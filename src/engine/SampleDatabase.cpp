@@ -31,7 +31,7 @@ void fill(DatabaseCore& core, int rows) {
   Connection& c = core.connection;
   Sequence random{42};
   const int customers = rows / 10 + 1;
-  c.exec("BEGIN");
+  c.begin();
   {
     Statement insert(c, "INSERT INTO Customers (CustomerId, Name, City) VALUES (?, ?, ?)");
     for (int i = 1; i <= customers; ++i) {
@@ -51,9 +51,9 @@ void fill(DatabaseCore& core, int rows) {
       order.bind(1, static_cast<std::int64_t>(i));
       order.bind(2, static_cast<std::int64_t>(random.next() % static_cast<std::uint32_t>(customers) + 1));
       // Order dates from 1 January 1998 (serial 35796) over about four years.
-      order.bind(3, static_cast<double>(35796 + random.next() % 1461));
+      order.bind(3, Variant::date(static_cast<double>(35796 + random.next() % 1461)), FieldType::Date);
       order.bind(4, static_cast<std::int64_t>(random.next() % 50 + 1));
-      order.bind(5, static_cast<std::int64_t>(random.next() % 2 ? -1 : 0));
+      order.bind(5, Variant(random.next() % 2 != 0), FieldType::Boolean);
       if (random.next() % 3 == 0) {
         order.bind(6, std::string_view("deliver to the back door"));
       } else {
@@ -70,7 +70,7 @@ void fill(DatabaseCore& core, int rows) {
       }
     }
   }
-  c.exec("COMMIT");
+  c.commit();
 }
 
 }  // namespace
@@ -95,6 +95,9 @@ void createSampleDatabase(const std::filesystem::path& path, int rows) {
   } catch (...) {
     db->close();
     db = nullptr;
+    // A server's database keeps what was made (its tables are the
+    // administrator's to drop); a file is removed whole.
+    if (isServerName(path.native())) throw;
     std::error_code ec;
     std::filesystem::remove(path, ec);
     std::filesystem::remove(path.string() + "-journal", ec);

@@ -1,5 +1,7 @@
 #include "SchemaCatalogue.h"
 
+#include "PgCatalogue.h"
+
 
 #include <tarnwick/automation/String.h>
 
@@ -115,7 +117,19 @@ void applyRecordedField(FieldInfo& f, std::int64_t type, std::int64_t size, bool
   f.autoIncrement = (attributes & kAutoIncrField) != 0;
 }
 
+SchemaCatalogue::SchemaCatalogue(Connection& connection) : connection_(connection) {
+  if (PgConnection* session = connection.server()) server_ = std::make_unique<PgCatalogue>(*session);
+}
+
+SchemaCatalogue::~SchemaCatalogue() = default;
+
+void SchemaCatalogue::invalidate() noexcept {
+  cache_.clear();
+  if (server_) server_->invalidate();
+}
+
 void SchemaCatalogue::ensureCatalogue() {
+  if (server_) return server_->ensureCatalogue();
   connection_.exec(
       "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name TEXT NOT NULL, field_name TEXT NOT NULL, "
       "type INTEGER NOT NULL, size INTEGER NOT NULL, required INTEGER NOT NULL, "
@@ -124,6 +138,7 @@ void SchemaCatalogue::ensureCatalogue() {
 }
 
 std::vector<std::u16string> SchemaCatalogue::tableNames() {
+  if (server_) return server_->tableNames();
   Statement& s = connection_.cached(
       "SELECT name FROM sqlite_master WHERE type = 'table' AND substr(name, 1, 7) <> 'sqlite_' "
       "AND name <> 'tarnwick_fields' ORDER BY rowid");
@@ -133,6 +148,7 @@ std::vector<std::u16string> SchemaCatalogue::tableNames() {
 }
 
 std::shared_ptr<const TableInfo> SchemaCatalogue::table(std::u16string_view name) {
+  if (server_) return server_->table(name);
   Statement& version = connection_.cached("PRAGMA schema_version");
   version.step();
   const std::int64_t current = version.int64(0);
@@ -234,6 +250,7 @@ std::shared_ptr<TableInfo> SchemaCatalogue::load(std::u16string_view name) {
 }
 
 void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldInfo>& fields) {
+  if (server_) return server_->record(table, fields);
   ensureCatalogue();
   Statement& insert = connection_.cached(
       "INSERT OR REPLACE INTO tarnwick_fields VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
@@ -247,6 +264,7 @@ void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldI
 }
 
 void SchemaCatalogue::forget(std::u16string_view table) {
+  if (server_) return server_->forget(table);
   Statement exists(connection_, "SELECT 1 FROM sqlite_master WHERE name = 'tarnwick_fields'");
   if (!exists.step()) return;
   Statement& remove = connection_.cached("DELETE FROM tarnwick_fields WHERE table_name = ?1 COLLATE NOCASE");
@@ -256,6 +274,7 @@ void SchemaCatalogue::forget(std::u16string_view table) {
 }
 
 void SchemaCatalogue::setRule(std::u16string_view table, const FieldInfo& field) {
+  if (server_) return server_->record(table, {field});
   record(table, {field});
 }
 

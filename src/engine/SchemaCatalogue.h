@@ -43,6 +43,10 @@ struct IndexInfo {
 struct TableInfo {
   std::u16string name;
   std::string quoted;  // the storage's name, quoted
+  // Whether the table's records have the engine's row key (rowid). A file's
+  // tables always do; on a server, tables that other programs made do not,
+  // and are read through a copy.
+  bool rowKey = true;
   std::vector<FieldInfo> fields;
   std::vector<IndexInfo> indexes;
   // Index of a field by name (letter case ignored), or -1.
@@ -79,9 +83,17 @@ void bindRecordedField(AnyStatement& s, std::string_view table, const FieldInfo&
   s.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
 }
 
+class PgCatalogue;
+
+// The catalogue of a file, or of a server's database (PgCatalogue, which
+// it hands every call to).
 class SchemaCatalogue {
  public:
-  explicit SchemaCatalogue(Connection& connection) : connection_(connection) {}
+  explicit SchemaCatalogue(Connection& connection);
+  SchemaCatalogue(const SchemaCatalogue&) = delete;
+  SchemaCatalogue& operator=(const SchemaCatalogue&) = delete;
+  ~SchemaCatalogue();
+  bool server() const noexcept { return server_ != nullptr; }
 
   // The user tables, in the order of creation (the engine's own hidden).
   std::vector<std::u16string> tableNames();
@@ -95,11 +107,12 @@ class SchemaCatalogue {
   // Changes one rule of a field (Required, AllowZeroLength).
   void setRule(std::u16string_view table, const FieldInfo& field);
   // Drops what is known, after the schema changed.
-  void invalidate() noexcept { cache_.clear(); }
+  void invalidate() noexcept;
 
  private:
   std::shared_ptr<TableInfo> load(std::u16string_view name);
   Connection& connection_;
+  std::unique_ptr<PgCatalogue> server_;
   std::int64_t schemaVersion_ = -1;
   std::vector<std::shared_ptr<const TableInfo>> cache_;
 };

@@ -192,7 +192,7 @@ std::string translateCondition(std::u16string_view condition, const Resolver& re
 // literals that became parameters, whose values depend on nothing but
 // their own text: a condition that matches the kept one there has its SQL.
 const std::string& ConditionShape::translate(std::u16string_view condition, const TableInfo& table,
-                                             std::vector<RawValue>& values) {
+                                             std::vector<RawValue>& values, SqlTarget target) {
   std::vector<Token> tokens = tokenize(condition);
   if (!sql_.empty() && tokens.size() == tokens_.size()) {
     bool same = true;
@@ -210,7 +210,7 @@ const std::string& ConditionShape::translate(std::u16string_view condition, cons
   sql_.clear();
   values.clear();
   sources_.clear();
-  std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_);
+  std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_, target);
   literal_.assign(tokens.size(), false);
   for (const std::size_t at : sources_) literal_[at] = true;
   tokens_ = std::move(tokens);

@@ -38,7 +38,8 @@ class ConditionShape {
  public:
   // The storage's expression for `condition` over `table`, with its values
   // as parameters in `values`.
-  const std::string& translate(std::u16string_view condition, const TableInfo& table, std::vector<RawValue>& values);
+  const std::string& translate(std::u16string_view condition, const TableInfo& table, std::vector<RawValue>& values,
+                               SqlTarget target = SqlTarget::File);
 
  private:
   std::vector<Token> tokens_;

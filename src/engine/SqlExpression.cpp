@@ -275,7 +275,8 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
 std::string ExpressionWriter::parameter(RawValue value, std::size_t token) {
   parameters_->push_back(std::move(value));
   if (sources_) sources_->push_back(token);
-  return server_ ? "$" + std::to_string(parameters_->size()) : "?";
+  // The server reads "$n"; its session numbers the marks in order.
+  return "?";
 }
 
 // On the server, X Like P is a case-blind match of X against P as a regular

@@ -47,12 +47,17 @@ std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, s
   return out + " )";
 }
 
-std::string quotedList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) {
+// On a server, an index keeps Null before every value, as the engine
+// orders records, so that walking the index is walking the records.
+std::string quotedList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr,
+                       bool server = false) {
   std::string out;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i) out += ", ";
     out += quoteName(std::u16string_view(names[i]));
-    if (descending && (*descending)[i]) out += " DESC";
+    const bool down = descending && (*descending)[i];
+    if (down) out += " DESC";
+    if (descending && server) out += down ? " NULLS LAST" : " NULLS FIRST";
   }
   return out;
 }
@@ -144,9 +149,9 @@ std::string storedIndexName(const ParsedStatement& st) {
   return quoteName(std::u16string_view(st.table + u"." + st.index));
 }
 
-std::string writeCreateIndex(const ParsedStatement& st) {
+std::string writeCreateIndex(const ParsedStatement& st, bool server) {
   return std::string("CREATE ") + (st.unique ? "UNIQUE " : "") + "INDEX " + storedIndexName(st) + " ON " +
-         st.sources[0].info->quoted + " (" + quotedList(st.indexFields, &st.descending) + ")";
+         st.sources[0].info->quoted + " (" + quotedList(st.indexFields, &st.descending, server) + ")";
 }
 
 std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + storedIndexName(st); }
@@ -155,7 +160,8 @@ std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + s
 
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
   return translateStatement(
-      text, [&catalogue](std::u16string_view name) { return catalogue.table(name); }, SqlTarget::File);
+      text, [&catalogue](std::u16string_view name) { return catalogue.table(name); },
+      catalogue.server() ? SqlTarget::Server : SqlTarget::File);
 }
 
 TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target) {
@@ -188,7 +194,7 @@ TranslatedStatement translateStatement(std::u16string_view text, const TableLook
       break;
     case StatementKind::CreateIndex:
       result.kind = Kind::Index;
-      result.sql = writeCreateIndex(st);
+      result.sql = writeCreateIndex(st, server);
       break;
     case StatementKind::DropIndex:
       result.kind = Kind::Index;

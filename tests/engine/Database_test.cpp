@@ -23,10 +23,11 @@ std::int32_t count(const Object& db, const char16_t* table) {
   return toInt32(Object(db.call(u"TableDefs", table)).get(u"RecordCount"));
 }
 
-TEST(Database, ExecuteRunsOneActionStatement) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
-  EXPECT_EQ(toText(db.get(u"Name")), u16(dir / "orders.db"));
+class DatabaseOn : public testing::OnBackends {};
+
+TEST_P(DatabaseOn, ExecuteRunsOneActionStatement) {
+  Object db = makeOrdersDatabase(fresh());
+  EXPECT_EQ(toText(db.get(u"Name")), shown());
   db.call(u"Execute", u"UPDATE Orders SET Note = 'done' WHERE Orders.[Qty]=5 and Paid = True");
   EXPECT_EQ(toInt32(db.get(u"RecordsAffected")), 2);
   db.call(u"Execute", u"Delete * From Orders Where OrderDate > DateValue('3/1/98');");
@@ -58,9 +59,8 @@ TEST(Database, ExecuteRunsOneActionStatement) {
   EXPECT_EQ(errorOf([&] { db.call(u"Execute", u"DELETE FROM Orders"); }), errc::ObjectInvalid);
 }
 
-TEST(Database, TableDefsDescribeFieldsAndIndexes) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(DatabaseOn, TableDefsDescribeFieldsAndIndexes) {
+  Object db = makeOrdersDatabase(fresh());
   Object tables(db.get(u"TableDefs"));
   EXPECT_EQ(toInt32(tables.get(u"Count")), 2);  // the engine's own table stays hidden
   Object orders(tables.call(u"Item", u"orders"));
@@ -189,4 +189,6 @@ TEST(Database, SelectListsKeepTheirDateColumns) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseOn, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick

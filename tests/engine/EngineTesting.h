@@ -7,10 +7,13 @@
 #include <tarnwick/engine/Database.h>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -35,6 +38,78 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The engine's two backends: a database file, or a database on the private
+// server that the test command starts (TARNWICK_TEST_PG names it).
+enum class Backend { File, Server };
+
+inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
+  return info.param == Backend::File ? "File" : "Server";
+}
+
+// A fresh, empty database of a backend: a file in a folder of its own, or a
+// schema of its own on the server (the session's search path names it),
+// dropped at the end.
+class TestDatabase {
+ public:
+  explicit TestDatabase(Backend backend) : backend_(backend) {
+    if (backend == Backend::File) return;
+    const char* server = std::getenv("TARNWICK_TEST_PG");
+    if (!server || !*server) return;
+    static std::atomic<int> made{0};
+    schema_ = "tw_test_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+    admin(server, "CREATE SCHEMA " + schema_);
+    uri_ = std::string(server) + "?options=-csearch_path%3D" + schema_;
+  }
+  ~TestDatabase() {
+    if (!schema_.empty()) admin(std::getenv("TARNWICK_TEST_PG"), "DROP SCHEMA " + schema_ + " CASCADE");
+  }
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  // False for the server's backend when no server was started.
+  bool available() const { return backend_ == Backend::File || !uri_.empty(); }
+  Backend backend() const { return backend_; }
+  // The name OpenDatabase and CreateDatabase take.
+  std::u16string name(const char* file = "orders.db") const {
+    return backend_ == Backend::File ? fromUtf8((dir_.path() / file).string()) : fromUtf8(uri_);
+  }
+  const TempDir& dir() const { return dir_; }
+  // The name a database shows: a file's path, or the server's URI without
+  // its password and options.
+  std::u16string shown() const {
+    if (backend_ == Backend::File) return name();
+    std::string text = uri_.substr(0, uri_.find('?'));
+    const auto colon = text.find(':', text.find("://") + 3);
+    text.erase(colon, text.find('@') - colon);
+    return fromUtf8(text);
+  }
+
+ private:
+  static void admin(const char* server, const std::string& sql) {
+    PGconn* c = PQconnectdb(server);
+    if (PQstatus(c) == CONNECTION_OK) PQclear(PQexec(c, sql.c_str()));
+    PQfinish(c);
+  }
+  Backend backend_;
+  TempDir dir_;
+  std::string schema_, uri_;
+};
+
+// Tests that run on both backends: TEST_P(OnBackends-derived, ...) with
+// INSTANTIATE_TEST_SUITE_P(Backends, Suite, kBothBackends, backendName).
+class OnBackends : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (!database_.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  }
+  std::u16string fresh() const { return database_.name(); }
+  std::u16string shown() const { return database_.shown(); }
+  bool onServer() const { return GetParam() == Backend::Server; }
+  TestDatabase database_{GetParam()};
+};
+
+inline const auto kBothBackends = ::testing::Values(Backend::File, Backend::Server);
 
 inline Object engineObject() {
   return Object(engine::DBEngine::forThisThread().as<IDispatch>());
@@ -70,8 +145,8 @@ inline std::string sqliteShell(const std::filesystem::path& file, const std::str
 // Orders(OrderId long key, CustomerId long, Customer text(30), Qty integer,
 // OrderDate date, Paid yes/no, Price currency, Note text(10)) with an index
 // on Customer and one on (CustomerId, OrderDate).
-inline Object makeOrdersDatabase(const std::filesystem::path& file) {
-  Object db(engineObject().call(u"CreateDatabase", u16(file)));
+inline Object makeOrdersDatabase(const std::u16string& name) {
+  Object db(engineObject().call(u"CreateDatabase", name));
   db.call(u"Execute",
           u"CREATE TABLE Customers (CustomerId COUNTER PRIMARY KEY, Name TEXT(30) NOT NULL, City TEXT(20))");
   db.call(u"Execute",
@@ -94,6 +169,8 @@ inline Object makeOrdersDatabase(const std::filesystem::path& file) {
           u"INSERT INTO Orders VALUES (5, 2, 'jones', 11, #12/24/1998#, False, 0.5, 'last')");
   return db;
 }
+
+inline Object makeOrdersDatabase(const std::filesystem::path& file) { return makeOrdersDatabase(u16(file)); }
 
 // The values of one field over all records, in order, joined by ",".
 inline std::u16string column(const Object& rs, const char16_t* field) {

@@ -25,9 +25,10 @@ Variant field(const Object& rs, const char16_t* name) { return rs.get(u"Collect"
 bool eof(const Object& rs) { return toBool(rs.get(u"EOF")); }
 bool bof(const Object& rs) { return toBool(rs.get(u"BOF")); }
 
-TEST(Recordset, CursorMovesAndStopsAtBothEnds) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+class RecordsetOn : public testing::OnBackends {};
+
+TEST_P(RecordsetOn, CursorMovesAndStopsAtBothEnds) {
+  Object db = makeOrdersDatabase(fresh());
   for (int type : {1, 2, 4}) {
     SCOPED_TRACE(type);
     Object rs(db.call(u"OpenRecordset", u"Orders", type));
@@ -80,9 +81,8 @@ TEST(Recordset, CursorMovesAndStopsAtBothEnds) {
   }
 }
 
-TEST(Recordset, ForwardOnlyReadsOnceAndRefusesGoingBack) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, ForwardOnlyReadsOnceAndRefusesGoingBack) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Select * From Orders Order By Qty DESC, OrderId", 8));
   EXPECT_EQ(column(rs, u"OrderId"), u"5,2,1,4,3");
   EXPECT_EQ(errorOf([&] { rs.call(u"MovePrevious"); }), errc::OperationNotSupported);
@@ -90,9 +90,8 @@ TEST(Recordset, ForwardOnlyReadsOnceAndRefusesGoingBack) {
   EXPECT_FALSE(toBool(rs.get(u"Bookmarkable")));
 }
 
-TEST(Recordset, BookmarksSurviveMoves) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, BookmarksSurviveMoves) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Select * From Orders Where Qty > 2 Order By Customer"));
   EXPECT_EQ(column(rs, u"OrderId"), u"2,5,4,1");  // the engine's text order ignores letter case
   rs.call(u"MoveFirst");
@@ -116,9 +115,8 @@ TEST(Recordset, BookmarksSurviveMoves) {
   EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
 }
 
-TEST(Recordset, AddEditUpdateCancelAndDelete) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, AddEditUpdateCancelAndDelete) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Customers", 2));
   rs.call(u"MoveLast");
   rs.call(u"AddNew");
@@ -248,9 +246,8 @@ TEST(Recordset, TextsKeepEveryCharacterThroughSavesAndSearches) {
             "C3A4|624772C3BCC39F6520E282AC\nF09F98802066616365|62F09F98802066616365\n");
 }
 
-TEST(Recordset, FieldsByPositionNameAndDefaultMember) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, FieldsByPositionNameAndDefaultMember) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Orders"));
   Object fields(rs.get(u"Fields"));
   EXPECT_EQ(toInt32(fields.get(u"Count")), 8);
@@ -275,9 +272,8 @@ TEST(Recordset, FieldsByPositionNameAndDefaultMember) {
   EXPECT_EQ(Object(rs).typeName(), u"Recordset");
 }
 
-TEST(Recordset, SeekOnSingleAndCompositeKeys) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, SeekOnSingleAndCompositeKeys) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Orders"));
   EXPECT_EQ(errorOf([&] { rs.call(u"Seek", u"=", errc::ReturnWithoutGoSub); }), errc::OperationWithoutIndex);  // no index chosen
   EXPECT_EQ(errorOf([&] { rs.put(u"Index", Variant(u"NoSuchIndex")); }), errc::NotAnIndex);
@@ -327,9 +323,8 @@ std::int32_t foundOrder(const Object& rs, const char16_t* how, const char16_t* c
   return toBool(rs.get(u"NoMatch")) ? 0 : toInt32(field(rs, u"OrderId"));
 }
 
-TEST(Recordset, FindWithTextsNumbersDatesAndPatterns) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, FindWithTextsNumbersDatesAndPatterns) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
   const auto find = [&](const char16_t* how, const char16_t* condition) { return foundOrder(rs, how, condition); };
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
@@ -380,9 +375,8 @@ TEST(Recordset, FindWithTextsNumbersDatesAndPatterns) {
 // Conditions of one shape whose values change from call to call: each call
 // finds by its own values, never by an earlier call's, and numbers read as
 // the storage reads them (integers, reals, an integer too large for 64 bits).
-TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, FindConditionsOfOneShapeWithChangingValues) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
   const auto find = [&](const char16_t* how, const char16_t* condition) { return foundOrder(rs, how, condition); };
   EXPECT_EQ(find(u"FindFirst", u"Customer = 'Smith'"), 1);
@@ -436,9 +430,8 @@ TEST(Recordset, FindConditionsOfOneShapeWithChangingValues) {
   EXPECT_EQ(find(u"FindLast", u"Qty = 5 or Price = 0.5"), 5);
 }
 
-TEST(Recordset, SortAndFilterMakeNewRecordsets) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, SortAndFilterMakeNewRecordsets) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
   rs.call(u"MoveNext");
   rs.put(u"Sort", Variant(u"Qty DESC, [OrderId]"));
@@ -584,9 +577,8 @@ TEST(Recordset, WalkingAgainAndBookmarksInALargeWindow) {
   EXPECT_NE(after.find(u",75=7,"), std::u16string::npos) << toUtf8(after);
 }
 
-TEST(Recordset, RecordsetsOfSeveralTables) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, RecordsetsOfSeveralTables) {
+  Object db = makeOrdersDatabase(fresh());
   Object rs(db.call(u"OpenRecordset",
                     u"Select * From Orders,Customers WHERE Orders.[Qty]=5 and Customers.[City] Like 'B*'"));
   // Orders 1 and 4 have Qty 5; Berlin and Bonn start with B.
@@ -619,9 +611,8 @@ TEST(Recordset, RecordsetsOfSeveralTables) {
 }
 
 // A condition that differs in every call keeps no statement for ever.
-TEST(Recordset, DistinctConditionsTakeBoundedMemory) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordsetOn, DistinctConditionsTakeBoundedMemory) {
+  Object db = makeOrdersDatabase(fresh());
   Object orders(db.call(u"OpenRecordset", u"Orders", 2));
   const auto findEach = [&](int from, int to) {
     for (int i = from; i < to; ++i)
@@ -636,4 +627,6 @@ TEST(Recordset, DistinctConditionsTakeBoundedMemory) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, RecordsetOn, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick
