@@ -1,8 +1,11 @@
 #include "SqlDialect.h"
 
+#include "PgDialect.h"
+
 #include "SqlLexer.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
@@ -188,6 +191,20 @@ std::string translateCondition(std::u16string_view condition, const Resolver& re
   return translateTokens(condition, tokenize(condition), resolve, parameters, nullptr, target);
 }
 
+namespace {
+
+// A value's kind as a parameter's SQL depends on it: on a server, a whole
+// number that fits 32 bits, a larger one and a fraction are cast apart.
+std::size_t parameterKind(const RawValue& value) {
+  if (const auto* whole = std::get_if<std::int64_t>(&value))
+    return *whole >= std::numeric_limits<std::int32_t>::min() && *whole <= std::numeric_limits<std::int32_t>::max()
+               ? 1
+               : 4;
+  return value.index();
+}
+
+}  // namespace
+
 // The SQL depends on the tokens' kinds and on the texts of all but the
 // literals that became parameters, whose values depend on nothing but
 // their own text: a condition that matches the kept one there has its SQL.
@@ -200,9 +217,17 @@ const std::string& ConditionShape::translate(std::u16string_view condition, cons
       same = tokens[i].kind == tokens_[i].kind && (literal_[i] || tokens[i].text == tokens_[i].text);
     values.clear();
     for (std::size_t i = 0; i < sources_.size() && same; ++i) {
-      auto value = literalParameter(tokens[sources_[i]]);
+      const std::size_t at = sources_[i] & ~ExpressionWriter::kPatternSource;
+      if (sources_[i] != at) {
+        values.emplace_back(likeRegex(tokens[at].text));
+        continue;
+      }
+      auto value = literalParameter(tokens[at]);
+      // The server reads a date as its timestamp text.
+      if (value && target == SqlTarget::Server && tokens[at].kind == Tok::Date)
+        value = timestampText(std::get<double>(*value));
       // A number the storage would refuse stays in the SQL: a shape of its own.
-      if (!value) same = false;
+      if (!value || parameterKind(*value) != kinds_[i]) same = false;
       else values.push_back(std::move(*value));
     }
     if (same) return sql_;
@@ -212,7 +237,9 @@ const std::string& ConditionShape::translate(std::u16string_view condition, cons
   sources_.clear();
   std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_, target);
   literal_.assign(tokens.size(), false);
-  for (const std::size_t at : sources_) literal_[at] = true;
+  for (const std::size_t at : sources_) literal_[at & ~ExpressionWriter::kPatternSource] = true;
+  kinds_.clear();
+  for (const RawValue& value : values) kinds_.push_back(parameterKind(value));
   tokens_ = std::move(tokens);
   sql_ = std::move(sql);
   return sql_;

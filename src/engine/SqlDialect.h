@@ -45,6 +45,8 @@ class ConditionShape {
   std::vector<Token> tokens_;
   std::vector<bool> literal_;  // per token: one of the parameters
   std::vector<std::size_t> sources_;  // per parameter: its token
+  // Per parameter: the kind of its value (a server casts a number by it).
+  std::vector<std::size_t> kinds_;
   std::string sql_;
 };
 

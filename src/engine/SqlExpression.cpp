@@ -297,7 +297,7 @@ void ExpressionWriter::serverLike(std::string& out, std::size_t& at, std::size_t
   };
   if (at < end && t_[at].kind == Tok::Text && !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
     const std::string regex = likeRegex(t_[at].text);
-    out += parameters_ ? parameter(regex, at) : serverTextLiteral(fromUtf8(regex));
+    out += parameters_ ? parameter(regex, at | kPatternSource) : serverTextLiteral(fromUtf8(regex));
     out += ' ';
     out += kPatternCollation;
     ++at;

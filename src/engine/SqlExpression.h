@@ -35,7 +35,10 @@ class ExpressionWriter {
   // With `parameters`, the expression's texts, numbers and dates are written
   // as parameters (?) and their values collected in order, so that
   // expressions that differ only in their values make the same statement.
-  // `sources`, when given, receives the index of the token each came from.
+  // `sources`, when given, receives the index of the token each came from,
+  // with kPatternSource added for a Like pattern that the server reads as
+  // its regular expression (likeRegex of the token's text).
+  static constexpr std::size_t kPatternSource = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
   void collectParameters(std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr) noexcept {
     parameters_ = parameters;
     sources_ = sources;

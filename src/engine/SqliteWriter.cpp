@@ -102,7 +102,37 @@ std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target
   return sql;
 }
 
-std::string writeSelect(const ParsedStatement& st, SqlTarget target) { return writeParts(st, true, target); }
+// A file gives the groups of a grouped query in the order of their values;
+// a server gives them as it finds them. On a server, a grouped query that
+// names no order of its own is ordered by its groups.
+std::string groupOrder(const ParsedStatement& st) {
+  const auto& t = st.tokens;
+  int depth = 0;
+  std::size_t groupAt = std::string::npos, groupEnd = std::string::npos;
+  for (std::size_t i = 0; i < t.size() && t[i].kind != Tok::End; ++i) {
+    if (isPunct(t[i], u"(")) ++depth;
+    if (isPunct(t[i], u")")) --depth;
+    if (depth != 0) continue;
+    if (isWord(t[i], u"UNION") || (isWord(t[i], u"ORDER") && isWord(t[i + 1], u"BY"))) return {};
+    if (isWord(t[i], u"GROUP") && isWord(t[i + 1], u"BY")) groupAt = i + 2;
+    if (groupAt != std::string::npos && groupEnd == std::string::npos && i >= groupAt &&
+        (isWord(t[i], u"HAVING") || isPunct(t[i], u";")))
+      groupEnd = i;
+  }
+  if (groupAt == std::string::npos) return {};
+  if (groupEnd == std::string::npos) {
+    groupEnd = groupAt;
+    while (groupEnd < t.size() && t[groupEnd].kind != Tok::End) ++groupEnd;
+  }
+  ExpressionWriter expressions(t, st.text, sourcesResolver(st.sources, true), SqlTarget::Server);
+  return " ORDER BY " + expressions.expression(groupAt, groupEnd);
+}
+
+std::string writeSelect(const ParsedStatement& st, SqlTarget target) {
+  std::string sql = writeParts(st, true, target);
+  if (target == SqlTarget::Server) sql += groupOrder(st);
+  return sql;
+}
 std::string writeInsert(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
 std::string writeUpdate(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
 std::string writeDelete(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }

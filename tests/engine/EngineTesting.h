@@ -43,6 +43,8 @@ class TempDir {
 // server that the test command starts (TARNWICK_TEST_PG names it).
 enum class Backend { File, Server };
 
+inline void PrintTo(Backend backend, std::ostream* out) { *out << (backend == Backend::File ? "file" : "server"); }
+
 inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
   return info.param == Backend::File ? "File" : "Server";
 }
@@ -88,6 +90,7 @@ class TestDatabase {
  private:
   static void admin(const char* server, const std::string& sql) {
     PGconn* c = PQconnectdb(server);
+    PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);
     if (PQstatus(c) == CONNECTION_OK) PQclear(PQexec(c, sql.c_str()));
     PQfinish(c);
   }
