@@ -139,6 +139,15 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         continue;
       }
       lastWasOperand_ = false;
+      const bool item = !previous || isWord(*previous, u"SELECT") || isWord(*previous, u"DISTINCT") ||
+                        isWord(*previous, u"ALL") || isPunct(*previous, u",");
+      if (tok.text == u"*" && star_ && selectList && depth == 0 && item) {
+        emit(star_({}));
+        ++at;
+        previous = &tok;
+        lastWasOperand_ = true;
+        continue;
+      }
       if (tok.text == u"&") emit("||");
       else if (tok.text == u"!" || tok.text == u"\\" || tok.text == u"^" || tok.text == u".") syntaxErrorAt(whole_, tok);
       else emit(toUtf8(tok.text));
@@ -219,7 +228,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
           (t_[at + 1].kind == Tok::Word || t_[at + 1].kind == Tok::Name || isPunct(t_[at + 1], u"*"))) {
         qualifier = name;
         if (isPunct(t_[at + 1], u"*")) {
-          emit(quoteName(std::u16string_view(qualifier)) + ".*");
+          emit(star_ && selectList && depth == 0 ? star_(qualifier) : quoteName(std::u16string_view(qualifier)) + ".*");
           lastWasOperand_ = true;
           at += 2;
           previous = &t_[at - 1];

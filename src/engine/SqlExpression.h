@@ -44,6 +44,11 @@ class ExpressionWriter {
     sources_ = sources;
   }
 
+  // How "*" and "T.*" items of a select list are written out (given the
+  // qualifier, empty for "*"); without it they stay as they are. A server's
+  // tables hold the engine's row key, which "*" must not select.
+  void expandStars(std::function<std::string(std::u16string_view)> star) { star_ = std::move(star); }
+
   // The expression from token `at` up to token `end` (not included), which
   // the caller found by `expressionEnd`. Errors: 3075 at the token at fault,
   // 3464 for a text compared with a number field, 3085 for a function the
@@ -64,6 +69,7 @@ class ExpressionWriter {
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;
+  std::function<std::string(std::u16string_view)> star_;
 };
 
 // The value a literal token stands for as a parameter: a text as it is, a

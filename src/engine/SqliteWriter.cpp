@@ -67,6 +67,29 @@ std::string quotedList(const std::vector<std::u16string>& names, const std::vect
 std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target) {
   const Resolver resolve = sourcesResolver(st.sources, qualify);
   ExpressionWriter expressions(st.tokens, st.text, resolve, target);
+  if (target == SqlTarget::Server) {
+    // "*" stands for the fields of the tables read (after FROM and JOIN),
+    // not of the table an INSERT fills.
+    expressions.expandStars([&st](std::u16string_view qualifier) {
+      std::string list;
+      for (const StatementPart& part : st.parts) {
+        if (part.kind != StatementPart::Kind::Tables ||
+            !(equalsIgnoreCase(part.word, u"FROM") || equalsIgnoreCase(part.word, u"JOIN")))
+          continue;
+        for (const StatementPart::Table& read : part.tables) {
+          const std::u16string& owner = read.alias.empty() ? read.name : read.alias;
+          if (!qualifier.empty() && !equalsIgnoreCase(qualifier, owner)) continue;
+          for (const SourceTable& s : st.sources) {
+            if (!equalsIgnoreCase(s.info->name, read.name) || !equalsIgnoreCase(s.alias, read.alias)) continue;
+            for (const FieldInfo& f : s.info->fields)
+              list += (list.empty() ? "" : ", ") + quoteName(std::u16string_view(owner)) + "." + f.column;
+            break;
+          }
+        }
+      }
+      return list.empty() ? std::string("*") : list;
+    });
+  }
   std::string sql;
   const auto append = [&](const std::string& piece) {
     if (!sql.empty()) sql += ' ';
@@ -124,7 +147,8 @@ std::string groupOrder(const ParsedStatement& st) {
     groupEnd = groupAt;
     while (groupEnd < t.size() && t[groupEnd].kind != Tok::End) ++groupEnd;
   }
-  ExpressionWriter expressions(t, st.text, sourcesResolver(st.sources, true), SqlTarget::Server);
+  const Resolver resolve = sourcesResolver(st.sources, true);
+  ExpressionWriter expressions(t, st.text, resolve, SqlTarget::Server);
   return " ORDER BY " + expressions.expression(groupAt, groupEnd);
 }
 

@@ -271,7 +271,11 @@ class Loader {
       if (current_ && current_->kind() == ControlKind::Data && equalsIgnoreCase(member, u"DatabaseName") &&
           assigned.valueType() == VT_BSTR) {
         const std::filesystem::path named(toUtf8(assigned.text()));
-        if (!named.empty() && named.is_relative() && !folder_.empty()) assigned = Variant(fromUtf8((folder_ / named).string()));
+        // A file named alone is the form's neighbour; a server's URI
+        // ("postgresql://...") is no file at all.
+        const bool uri = named.native().find("://") != std::string::npos;
+        if (!named.empty() && named.is_relative() && !folder_.empty() && !uri)
+          assigned = Variant(fromUtf8((folder_ / named).string()));
       }
       if (current_) apply(line, *current_, member, std::move(indices), assigned);
       else apply(line, form_.get(), u"Form", member, std::move(indices), assigned);

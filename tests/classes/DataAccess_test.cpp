@@ -21,10 +21,12 @@ using testing::MessageBoxScope;
 using testing::TempDir;
 using testing::u16;
 
-class DataAccess : public ::testing::Test {
+class DataAccess : public testing::OnBackends {
  protected:
   void SetUp() override {
-    db = testing::makeOrdersDatabase(dir / "orders.db");
+    testing::OnBackends::SetUp();
+    if (IsSkipped()) return;
+    db = testing::makeOrdersDatabase(fresh());
     db.call(u"Execute", u"INSERT INTO Orders VALUES (6, 3, 'O''Brien', 1, #4/1/1998#, False, 1, Null)");
   }
   // The OrderIds of the records a statement selects, in order.
@@ -38,7 +40,7 @@ class DataAccess : public ::testing::Test {
   MessageBoxScope box;
 };
 
-TEST_F(DataAccess, SearchCriteriaSelectExactlyTheRecordsAskedFor) {
+TEST_P(DataAccess, SearchCriteriaSelectExactlyTheRecordsAskedFor) {
   const Object form = formFrom(R"FORM(form frmSearch {
   TextBox txtFind[0] {
     Tag = "S=Orders([Customer])"
@@ -92,7 +94,7 @@ TEST_F(DataAccess, SearchCriteriaSelectExactlyTheRecordsAskedFor) {
   EXPECT_TRUE(box->prompts().empty());
 }
 
-TEST_F(DataAccess, TypedTextNeverChangesTheStatement) {
+TEST_P(DataAccess, TypedTextNeverChangesTheStatement) {
   const Object form = formFrom(R"FORM(form frmSearch {
   TextBox txtName[0] {
     Tag = "S=Orders([Customer])"
@@ -114,7 +116,7 @@ TEST_F(DataAccess, TypedTextNeverChangesTheStatement) {
   EXPECT_EQ(box->prompts()[0].buttons, 0);
 }
 
-TEST_F(DataAccess, ANulInATextSearchValueNamesTheControl) {
+TEST_P(DataAccess, ANulInATextSearchValueNamesTheControl) {
   const Object form = formFrom(R"FORM(form frmSearch {
   TextBox txtFind[0] {
     Tag = "S=Orders([City])"
@@ -134,7 +136,7 @@ TEST_F(DataAccess, ANulInATextSearchValueNamesTheControl) {
             standardDescription(errc::InvalidPropertyValue) + u" (a NUL character in the search value of txtFind(1))");
 }
 
-TEST_F(DataAccess, RangeCriteriaFromPairs) {
+TEST_P(DataAccess, RangeCriteriaFromPairs) {
   const Object form = formFrom(R"FORM(form frmRange {
   TextBox txtDate[0] {
     Tag = "S=Orders([OrderDate])"
@@ -171,7 +173,7 @@ TEST_F(DataAccess, RangeCriteriaFromPairs) {
   EXPECT_EQ(box->prompts()[0].prompt, u"Control array element '4' doesn't exist");
 }
 
-TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
+TEST_P(DataAccess, RecordToControlsAndBackInATransaction) {
   const Object form = formFrom(R"FORM(form frmOrder {
   TextBox txtId {
     Tag = "Orders([OrderId])!Number"
@@ -235,7 +237,7 @@ TEST_F(DataAccess, RecordToControlsAndBackInATransaction) {
 // Another user of the file (a second Database object) changes or locks the
 // record between Edit and the save: each save shows the engine's message
 // and leaves the record as the other user left it.
-TEST_F(DataAccess, SavesRefusedForAnotherUsersChangeOrLockLeaveTheirRecord) {
+TEST_P(DataAccess, SavesRefusedForAnotherUsersChangeOrLockLeaveTheirRecord) {
   const Object form = formFrom(R"FORM(form frmOrder {
   TextBox txtQty {
     Tag = "Orders([Qty])!Number"
@@ -245,7 +247,7 @@ TEST_F(DataAccess, SavesRefusedForAnotherUsersChangeOrLockLeaveTheirRecord) {
     DataField = "Qty"
   }
 })FORM");
-  const Object other(testing::engineObject().call(u"OpenDatabase", u16(dir / "orders.db")));
+  const Object other(testing::engineObject().call(u"OpenDatabase", fresh()));
   const Object orders(db.call(u"OpenRecordset", u"Orders", 1));
   const auto storedQty = [&] {
     return toInt32(Object(db.call(u"OpenRecordset", u"Select Qty From Orders Where OrderId = 1")).get(u"Collect", {Variant(u"Qty")}));
@@ -286,7 +288,7 @@ TEST_F(DataAccess, SavesRefusedForAnotherUsersChangeOrLockLeaveTheirRecord) {
   EXPECT_EQ(storedQty(), 8);
 }
 
-TEST_F(DataAccess, ControlArraysAndUnboundControls) {
+TEST_P(DataAccess, ControlArraysAndUnboundControls) {
   const Object form = formFrom(R"FORM(form frmLines {
   TextBox txtField[0] {
     Tag = "Orders([Customer])"
@@ -333,7 +335,7 @@ TEST_F(DataAccess, ControlArraysAndUnboundControls) {
   EXPECT_EQ(box->prompts()[0].prompt, u"Type mismatch");
 }
 
-TEST_F(DataAccess, ControlArrayWalksEndAtTheLastIndexOfTheirCounter) {
+TEST_P(DataAccess, ControlArrayWalksEndAtTheLastIndexOfTheirCounter) {
   const Object form = formFrom(R"FORM(form frmOne {
   TextBox txtField[0] {
     Tag = "Orders([Customer])"
@@ -383,7 +385,7 @@ TEST_F(DataAccess, ControlArrayWalksEndAtTheLastIndexOfTheirCounter) {
   orders.call(u"CancelUpdate");
 }
 
-TEST_F(DataAccess, MergeFieldsFromDataSources) {
+TEST_P(DataAccess, MergeFieldsFromDataSources) {
   // A control's merge field is its data source read as text: the data
   // control's default member, its caption.
   const Object form = formFrom(R"FORM(form frmLetter {
@@ -415,4 +417,6 @@ TEST_F(DataAccess, MergeFieldsFromDataSources) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, DataAccess, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick

@@ -18,9 +18,10 @@ using testing::TempDir;
 Object wrapper() { return Object(makeObject<dataaccess::DataAccessWrapper>().as<IDispatch>()); }
 std::int32_t current(const Object& rs) { return toInt32(rs.get(u"Collect", {Variant(u"OrderId")})); }
 
-TEST(RecordLookup, SortRecordsetReturnsANewSortedRecordset) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+class RecordLookupOn : public testing::OnBackends {};
+
+TEST_P(RecordLookupOn, SortRecordsetReturnsANewSortedRecordset) {
+  Object db = makeOrdersDatabase(fresh());
   Object dataAccess = wrapper();
   Object rs(db.call(u"OpenRecordset", u"Select * From Orders Where Qty > 2"));
   rs.call(u"MoveNext");
@@ -37,9 +38,8 @@ TEST(RecordLookup, SortRecordsetReturnsANewSortedRecordset) {
   EXPECT_EQ(errorOf([&] { dataAccess.call(u"SortRecordset_rs", Variant(5), u"Qty"); }), errc::TypeMismatch);  // no object
 }
 
-TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordLookupOn, MakeCurrentRecordSeeksTheKey) {
+  Object db = makeOrdersDatabase(fresh());
   Object dataAccess = wrapper();
   Object table(db.call(u"OpenRecordset", u"Orders"));
   EXPECT_TRUE(toBool(dataAccess.call(u"MakeCurrentRecord_b", table.get(), u"PrimaryKey", 4)));
@@ -64,9 +64,8 @@ TEST(RecordLookup, MakeCurrentRecordSeeksTheKey) {
   SysFreeString(index);
 }
 
-TEST(RecordLookup, FindRecordAlwaysStartsAtTheFirstRecord) {
-  TempDir dir;
-  Object db = makeOrdersDatabase(dir / "orders.db");
+TEST_P(RecordLookupOn, FindRecordAlwaysStartsAtTheFirstRecord) {
+  Object db = makeOrdersDatabase(fresh());
   Object dataAccess = wrapper();
   Object rs(db.call(u"OpenRecordset", u"Orders", 2));
   rs.call(u"MoveLast");
@@ -83,4 +82,6 @@ TEST(RecordLookup, FindRecordAlwaysStartsAtTheFirstRecord) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, RecordLookupOn, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick

@@ -37,11 +37,13 @@ TEST(DBEngine, OneEnginePerThroughActivation) {
   EXPECT_NE(other, first.get());
 }
 
-TEST(DBEngine, NestedTransactionsCoverEveryOpenDatabase) {
-  TempDir dir;
+class DBEngineOn : public testing::OnBackends {};
+
+TEST_P(DBEngineOn, NestedTransactionsCoverEveryOpenDatabase) {
+  testing::TestDatabase second(GetParam());
   Object engine = testing::engineObject();
-  Object a = makeOrdersDatabase(dir / "a.db");
-  Object b = makeOrdersDatabase(dir / "b.db");
+  Object a = makeOrdersDatabase(fresh());
+  Object b = makeOrdersDatabase(second.name("b.db"));
   const auto count = [](const Object& db) {
     return toInt32(Object(db.call(u"TableDefs", u"Orders")).get(u"RecordCount"));
   };
@@ -65,7 +67,7 @@ TEST(DBEngine, NestedTransactionsCoverEveryOpenDatabase) {
   EXPECT_EQ(count(b), 3);
   // A database opened during a transaction joins it.
   engine.call(u"BeginTrans");
-  Object late(engine.call(u"OpenDatabase", u16(dir / "a.db")));
+  Object late(engine.call(u"OpenDatabase", fresh()));
   late.call(u"Execute", u"Delete * From Customers");
   engine.call(u"Rollback");
   EXPECT_EQ(toInt32(Object(late.call(u"TableDefs", u"Customers")).get(u"RecordCount")), 3);
@@ -210,4 +212,6 @@ TEST(DBEngine, ACrashInsideATransactionLeavesTheFileAsItWas) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, DBEngineOn, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick

@@ -108,6 +108,15 @@ class OnBackends : public ::testing::TestWithParam<Backend> {
   }
   std::u16string fresh() const { return database_.name(); }
   std::u16string shown() const { return database_.shown(); }
+  // A form's text whose data controls name `file` by name alone, naming
+  // this test's database instead.
+  std::string withDatabase(std::string text, std::string_view file) const {
+    const std::string named = "\"" + std::string(file) + "\"";
+    const std::string fresh = "\"" + toUtf8(database_.name()) + "\"";
+    for (auto at = text.find(named); at != std::string::npos; at = text.find(named, at + fresh.size()))
+      text.replace(at, named.size(), fresh);
+    return text;
+  }
   bool onServer() const { return GetParam() == Backend::Server; }
   TestDatabase database_{GetParam()};
 };

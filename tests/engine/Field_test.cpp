@@ -13,9 +13,10 @@ using testing::errorOf;
 using testing::TempDir;
 using testing::u16;
 
-TEST(Field, AssignmentsConvertToTheFieldsType) {
-  TempDir dir;
-  Object db(testing::engineObject().call(u"CreateDatabase", u16(dir / "types.db")));
+class FieldOn : public testing::OnBackends {};
+
+TEST_P(FieldOn, AssignmentsConvertToTheFieldsType) {
+  Object db(testing::engineObject().call(u"CreateDatabase", fresh()));
   db.call(u"Execute",
           u"CREATE TABLE T (Id COUNTER PRIMARY KEY, Flag BIT, Small BYTE, Whole SHORT, Big LONG, Money CURRENCY, "
           u"Single SINGLE, Real DOUBLE, Day DATETIME, Name TEXT(5), Long MEMO, Huge BIGINT)");
@@ -74,6 +75,8 @@ TEST(Field, AssignmentsConvertToTheFieldsType) {
   EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
   EXPECT_EQ(errorOf([&] { rs.call(u"FindFirst", u"T.[Long] Like 'O'Brien'"); }), errc::SyntaxError);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, FieldOn, testing::kBothBackends, testing::backendName);
 
 }  // namespace
 }  // namespace tarnwick
