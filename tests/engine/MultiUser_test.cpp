@@ -28,9 +28,8 @@ using testing::sqliteShell;
 using testing::TempDir;
 using testing::u16;
 
-Object openDatabase(const std::filesystem::path& file) {
-  return Object(testing::engineObject().call(u"OpenDatabase", u16(file)));
-}
+Object openDatabase(const std::u16string& name) { return Object(testing::engineObject().call(u"OpenDatabase", name)); }
+Object openDatabase(const std::filesystem::path& file) { return openDatabase(u16(file)); }
 
 // Runs `body` in a forked process; its exit status is 0 when it ran
 // without an error, 1 with one (printed).
@@ -196,17 +195,19 @@ Object orderRecord(const Object& db, int id) {
   return rs;
 }
 
-int storedQty(const std::filesystem::path& file, int id) {
+template <typename Name>
+int storedQty(const Name& file, int id) {
   Object rs(openDatabase(file).call(u"OpenRecordset",
                                     u"SELECT Qty FROM Orders WHERE OrderId = " + fromUtf8(std::to_string(id))));
   return toInt32(qtyOf(rs));
 }
 
-TEST(MultiUser, OptimisticEditsNeverOverwriteAnotherUsersChange) {
-  TempDir dir;
-  makeOrdersDatabase(dir / "orders.db").call(u"Close");
-  Object mine = openDatabase(dir / "orders.db");
-  Object theirs = openDatabase(dir / "orders.db");
+class MultiUserOn : public testing::OnBackends {};
+
+TEST_P(MultiUserOn, OptimisticEditsNeverOverwriteAnotherUsersChange) {
+  makeOrdersDatabase(fresh()).call(u"Close");
+  Object mine = openDatabase(fresh());
+  Object theirs = openDatabase(fresh());
   Object rs = orderRecord(mine, 1);
   EXPECT_FALSE(toBool(rs.get(u"LockEdits")));
 
@@ -225,18 +226,18 @@ TEST(MultiUser, OptimisticEditsNeverOverwriteAnotherUsersChange) {
   }
   EXPECT_EQ(toInt32(rs.get(u"EditMode")), 0);
   EXPECT_EQ(toInt32(qtyOf(rs)), 60);  // the other user's value
-  EXPECT_EQ(storedQty(dir / "orders.db", 1), 60);
+  EXPECT_EQ(storedQty(fresh(), 1), 60);
   // Edited again from what is stored now, it saves.
   rs.call(u"Edit");
   setQty(rs, 70);
   rs.call(u"Update");
-  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+  EXPECT_EQ(storedQty(fresh(), 1), 70);
   // A change of a field this user did not touch still counts as a change.
   rs.call(u"Edit");
   setQty(rs, 71);
   theirs.call(u"Execute", u"UPDATE Orders SET Note = 'theirs' WHERE OrderId = 1");
   EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
-  EXPECT_EQ(storedQty(dir / "orders.db", 1), 70);
+  EXPECT_EQ(storedQty(fresh(), 1), 70);
 
   // Deleted by the other user between Edit and Update; then used.
   Object second = orderRecord(mine, 2);
@@ -264,11 +265,10 @@ TEST(MultiUser, OptimisticEditsNeverOverwriteAnotherUsersChange) {
   EXPECT_EQ(column(copy, u"Qty"), u"70,3,5,11");
 }
 
-TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
-  TempDir dir;
-  makeOrdersDatabase(dir / "orders.db").call(u"Close");
-  Object mine = openDatabase(dir / "orders.db");
-  Object theirs = openDatabase(dir / "orders.db");
+TEST_P(MultiUserOn, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
+  makeOrdersDatabase(fresh()).call(u"Close");
+  Object mine = openDatabase(fresh());
+  Object theirs = openDatabase(fresh());
   Object rs = orderRecord(mine, 1);
   rs.put(u"LockEdits", Variant(true));
   EXPECT_TRUE(toBool(rs.get(u"LockEdits")));
@@ -303,7 +303,7 @@ TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
   next.call(u"CancelUpdate");
 
   rs.call(u"Update");
-  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+  EXPECT_EQ(storedQty(fresh(), 1), 40);
   other.put(u"LockEdits", Variant(true));
   other.call(u"Edit");  // free again
   setQty(other, 42);
@@ -322,7 +322,7 @@ TEST(MultiUser, PessimisticEditLocksTheRecordUntilUpdateOrCancel) {
   rs = Object();
   sameDatabase.call(u"Edit");
   sameDatabase.call(u"CancelUpdate");
-  EXPECT_EQ(storedQty(dir / "orders.db", 1), 40);
+  EXPECT_EQ(storedQty(fresh(), 1), 40);
 }
 
 // Each of several processes runs transactions that add a record and count
@@ -446,4 +446,6 @@ TEST(MultiUser, ConflictingEditsInTwoProcessesOverwriteNothing) {
 }
 
 }  // namespace
+INSTANTIATE_TEST_SUITE_P(Backends, MultiUserOn, testing::kBothBackends, testing::backendName);
+
 }  // namespace tarnwick
