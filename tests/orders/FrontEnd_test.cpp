@@ -311,6 +311,38 @@ TEST(FrontEndOnAServer, MakesTheSampleOnlyInAnEmptyDatabase) {
   }
 }
 
+// The program itself, by its command line: the scripted tour on a server's
+// database, which it makes the sample database in; what it prints names the
+// database without the URI's password.
+TEST(FrontEndOnAServer, TheProgramTakesItsTourOnADatabaseNamedByItsUri) {
+  tarnwick::testing::TestDatabase database(tarnwick::testing::Backend::Server);
+  if (!database.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  const std::filesystem::path shots = database.dir().path() / "shots", out = database.dir().path() / "out.txt";
+  const std::string command = std::string("QT_QPA_PLATFORM=offscreen ") + ORDERS_PROGRAM + " --database '" +
+                              toUtf8(database.name()) + "' --tour " + shots.string() + " >" + out.string() + " 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string printed = text.str();
+  EXPECT_EQ(status, 0) << printed;
+  const std::string shown = toUtf8(database.shown());
+  EXPECT_NE(printed.find("tour: on the database " + shown + ", settings in "), std::string::npos) << printed;
+  EXPECT_NE(printed.find("ok   data        " + shown + ": the sample database, just created"), std::string::npos)
+      << printed;
+  const std::string uri = toUtf8(database.name());
+  const std::string password = uri.substr(uri.find(':', 13) + 1, uri.find('@') - uri.find(':', 13) - 1);
+  EXPECT_EQ(printed.find(password), std::string::npos) << printed;
+  EXPECT_NE(printed.find("tour: 12 steps done"), std::string::npos) << printed;
+  for (const char* shot : {"search-form.png", "view-form.png", "edit-form.png", "customised.png"})
+    EXPECT_TRUE(std::filesystem::exists(shots / shot)) << shot;
+  // The tour's save is in the server's database.
+  Object db(tarnwick::testing::engineObject().call(u"OpenDatabase", database.name()));
+  const Object saved(db.call(u"OpenRecordset", u"SELECT Count(*) AS N FROM Orders WHERE Qty = 12", kSnapshot));
+  EXPECT_GE(toInt32(saved.get(u"Collect", {Variant(u"N")})), 1);
+  db.call(u"Close");
+}
+
 TEST_P(FrontEndData, TheViewCopiesDeletesAndPastesTheSelectedRows) {
   SearchForm search(*session);
   type(search, u"txtCustomerFind", 0, u"Smith*");
