@@ -10,6 +10,7 @@
 #include <tarnwick/frame/RegistrationStore.h>
 
 #include "../engine/EngineTesting.h"
+#include "../engine/PgTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -265,7 +266,7 @@ TEST_F(Client, TheToolWritesTheSampleDatabaseToAFileOrAServer) {
   testing::TestDatabase server(testing::Backend::Server);
   if (!server.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
   const std::string uri = toUtf8(server.name());
-  const std::string password = uri.substr(uri.find(':', 13) + 1, uri.find('@') - uri.find(':', 13) - 1);
+  const std::string password = engine::testServer()->password;
   const ToolRun made = tool("sample-db '" + uri + "' --rows 30");
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_EQ(made.out, toUtf8(server.shown()) + ": 30 orders\n");
