@@ -267,6 +267,7 @@ TEST_F(Client, TheToolWritesTheSampleDatabaseToAFileOrAServer) {
   if (!server.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
   const std::string uri = toUtf8(server.name());
   const std::string password = engine::testServer()->password;
+  ASSERT_FALSE(password.empty());
   const ToolRun made = tool("sample-db '" + uri + "' --rows 30");
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_EQ(made.out, toUtf8(server.shown()) + ": 30 orders\n");
@@ -294,6 +295,7 @@ TEST_F(Client, TheToolWritesTheSampleDatabaseToAFileOrAServer) {
   const ToolRun again = tool("sample-db '" + uri + "' --rows 30");
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.err.rfind("error 3204: ", 0), 0u) << again.err;
+  EXPECT_EQ(again.err.find(password), std::string::npos) << again.err;
   // A refused connection is the server's message after 3151's text, without the password.
   std::string wrong = uri;
   wrong.replace(wrong.find(password), password.size(), "not" + password);
