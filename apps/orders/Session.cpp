@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
@@ -30,8 +31,10 @@ void makeFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFolder)
-    : dataFolder_(std::move(dataFolder)), formsFolder_(std::move(formsFolder)) {
+Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFolder, std::u16string database)
+    : dataFolder_(std::move(dataFolder)),
+      formsFolder_(std::move(formsFolder)),
+      databaseName_(database.empty() ? pathText(dataFolder_ / "orders.db") : std::move(database)) {
   makeFolder(dataFolder_);
   makeFolder(dataFolder_ / "system");
   host::setFolders(std::make_shared<host::FixedFolders>(dataFolder_ / "system", dataFolder_));
@@ -39,12 +42,37 @@ Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFo
                      Object(frame::createObject(u"Tarnwick.OcxWrapper")),
                      Object(frame::createObject(u"Tarnwick.Customize")),
                      Object(frame::createObject(u"Tarnwick.APIWrapper"))};
-  if (!std::filesystem::exists(databaseFile())) {
-    engine::createSampleDatabase(databaseFile(), kSampleOrders);
-    firstRun_ = true;
-  }
   const Object engine(frame::createObject(kEngineClass));
-  database_ = Object(engine.call(u"OpenDatabase", pathText(databaseFile())));
+  const std::string name = toUtf8(databaseName_);
+  if (!isServerDatabase(databaseName_)) {
+    if (!std::filesystem::exists(name)) {
+      engine::createSampleDatabase(name, kSampleOrders);
+      firstRun_ = true;
+    }
+    database_ = Object(engine.call(u"OpenDatabase", databaseName_));
+    return;
+  }
+  database_ = Object(engine.call(u"OpenDatabase", databaseName_));
+  try {
+    database_.call(u"OpenRecordset", u"Orders", kSnapshot);
+  } catch (const Error& e) {
+    if (e.number() != errc::TableNotFound) throw;
+    database_.call(u"Close");
+    database_ = Object();
+    engine::createSampleDatabase(name, kSampleOrders);
+    firstRun_ = true;
+    database_ = Object(engine.call(u"OpenDatabase", databaseName_));
+  }
+}
+
+std::u16string Session::shownDatabaseName() const { return toText(database_.get(u"Name")); }
+
+bool isServerDatabase(std::u16string_view name) {
+  const auto scheme = name.find(u"://");
+  if (scheme == std::u16string_view::npos) return false;
+  std::u16string lower(name.substr(0, scheme));
+  for (char16_t& c : lower) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+  return lower == u"postgresql" || lower == u"postgres";
 }
 
 Session::~Session() {

@@ -36,10 +36,14 @@ inline constexpr int kSampleOrders = 1000;
 class Session {
  public:
   // Makes the library's classes creatable in this process, makes
-  // `dataFolder` the settings folder and opens its database, creating the
-  // sample database there on first use. Error 76 when the folder cannot be
-  // made, the engine's errors when the database does not open.
-  Session(std::filesystem::path dataFolder, std::filesystem::path formsFolder);
+  // `dataFolder` the settings folder and opens the database: `database`
+  // names a file or a server database (postgresql://user@host:port/db),
+  // else it is orders.db in the data folder. The sample database is made on
+  // first use: a file that does not exist, or a server database without an
+  // Orders table (which must then hold no tables at all). Error 76 when the
+  // folder cannot be made, the engine's errors when the database does not
+  // open.
+  Session(std::filesystem::path dataFolder, std::filesystem::path formsFolder, std::u16string database = {});
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -47,7 +51,10 @@ class Session {
   const Library& library() const noexcept { return library_; }
   const Object& database() const noexcept { return database_; }
   const std::filesystem::path& dataFolder() const noexcept { return dataFolder_; }
-  std::filesystem::path databaseFile() const { return dataFolder_ / "orders.db"; }
+  // The name the database is opened by (a path, or a URI with its password).
+  const std::u16string& databaseName() const noexcept { return databaseName_; }
+  // The name it shows: a server's URI without the password.
+  std::u16string shownDatabaseName() const;
   // The Qt Designer file of a form ("search.ui").
   std::filesystem::path formFile(std::string_view name) const { return formsFolder_ / name; }
   // True when this session created the sample database (the first run).
@@ -63,6 +70,7 @@ class Session {
  private:
   std::filesystem::path dataFolder_;
   std::filesystem::path formsFolder_;
+  std::u16string databaseName_;
   bool firstRun_ = false;
   Library library_;
   Object database_;
@@ -71,6 +79,10 @@ class Session {
 // The folder the front end keeps its data in when none is given:
 // $XDG_DATA_HOME/tarnwick-orders, else ~/.local/share/tarnwick-orders.
 std::filesystem::path defaultDataFolder();
+
+// Whether a database's name is a server's connection URI (postgresql://...)
+// rather than a file's path.
+bool isServerDatabase(std::u16string_view name);
 
 // Text of a path for the library's routines.
 std::u16string pathText(const std::filesystem::path& path);

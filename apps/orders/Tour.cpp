@@ -166,7 +166,7 @@ class Tour {
   }
 
   std::u16string data() {
-    return concat(pathText(session_.databaseFile()),
+    return concat(session_.shownDatabaseName(),
                   session_.firstRun() ? u": the sample database, just created" : u": the database as it was");
   }
 

@@ -56,7 +56,7 @@ std::u16string ViewForm::showResult(const std::u16string& statement) {
   const Object data = dataControl();
   // The data control keeps the statement, so that Refresh reads the
   // records again after a paste or a delete.
-  data.put(u"DatabaseName", Variant(pathText(session().databaseFile())));
+  data.put(u"DatabaseName", Variant(session().databaseName()));
   data.put(u"RecordSource", Variant(statement));
   const Object found = session().open(statement, kDynaset);
   const std::u16string answer(library()

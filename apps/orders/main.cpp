@@ -1,7 +1,7 @@
 // Orders: the sample front end. Real Qt windows from Qt Designer files,
 // driven by the library's four classes over the Orders sample database.
 //
-//   orders [--data DIR] [--tour DIR]
+//   orders [--data DIR] [--database NAME] [--tour DIR]
 //
 // With a display it opens the search form. With --tour, or when there is
 // no display at all, it takes the scripted tour of its screens instead and
@@ -9,6 +9,9 @@
 // names a folder). The tour deletes, pastes and edits orders and rewrites the
 // customisation files, so it works on a fresh database in a temporary folder
 // unless --data names one: a user's own data is never its playground.
+// --database names the database instead of the data folder's orders.db:
+// another file, or a server's (postgresql://user@host:port/db), where the
+// tour then works.
 #include "SearchForm.h"
 #include "Session.h"
 #include "Tour.h"
@@ -35,16 +38,21 @@ namespace {
 using namespace orders;
 
 constexpr const char* kUsage =
-    "usage: orders [--data DIR] [--tour DIR]\n"
-    "  --data DIR   the folder of the database and the settings\n"
-    "               (default: $XDG_DATA_HOME/tarnwick-orders)\n"
-    "  --tour DIR   take the scripted tour and save its screenshots in DIR\n"
+    "usage: orders [--data DIR] [--database NAME] [--tour DIR]\n"
+    "  --data DIR       the folder of the database and the settings\n"
+    "                   (default: $XDG_DATA_HOME/tarnwick-orders)\n"
+    "  --database NAME  the database: a file, or a server's database by its URI\n"
+    "                   (postgresql://user@host:port/db); default: orders.db in\n"
+    "                   the data folder. The sample database is made in it when it\n"
+    "                   has no Orders table.\n"
+    "  --tour DIR       take the scripted tour and save its screenshots in DIR\n"
     "Without a display the tour runs by itself, into ./tour. The tour works on a\n"
     "fresh sample database in a temporary folder unless --data names one.\n";
 
 struct Options {
   std::optional<std::filesystem::path> data;
   std::optional<std::filesystem::path> tour;
+  std::u16string database;
 };
 
 // nullopt after a usage error, which has been reported.
@@ -52,12 +60,13 @@ std::optional<Options> parse(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const bool takesFolder = arg == "--data" || arg == "--tour";
-    if (!takesFolder || i + 1 >= argc || *argv[i + 1] == '\0') {
+    const bool takesValue = arg == "--data" || arg == "--tour" || arg == "--database";
+    if (!takesValue || i + 1 >= argc || *argv[i + 1] == '\0') {
       std::fputs(kUsage, arg == "--help" ? stdout : stderr);
       return std::nullopt;
     }
-    (arg == "--data" ? options.data : options.tour) = std::filesystem::path(argv[++i]);
+    if (arg == "--database") options.database = tarnwick::fromUtf8(argv[++i]);
+    else (arg == "--data" ? options.data : options.tour) = std::filesystem::path(argv[++i]);
   }
   return options;
 }
@@ -128,10 +137,14 @@ int runFrontEnd(const Options& options, const std::optional<std::filesystem::pat
   if (tour && !options.data) {
     scratch.emplace();
     data = scratch->path();
-    std::printf("tour: a fresh sample database in %s (removed afterwards; --data DIR keeps one)\n",
-                data.string().c_str());
+    if (options.database.empty())
+      std::printf("tour: a fresh sample database in %s (removed afterwards; --data DIR keeps one)\n",
+                  data.string().c_str());
   }
-  Session session(data, formsFolder());
+  Session session(data, formsFolder(), options.database);
+  if (tour && !options.data && !options.database.empty())
+    std::printf("tour: on the database %s, settings in %s (removed afterwards; --data DIR keeps them)\n",
+                tarnwick::toUtf8(session.shownDatabaseName()).c_str(), data.string().c_str());
   if (tour) return runTour(session, *tour);
   SearchForm search(session);
   search.show();

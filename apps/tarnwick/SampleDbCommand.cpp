@@ -1,5 +1,7 @@
-// tarnwick sample-db PATH [--rows N]: writes the Orders sample database
-// (N orders, 1000 when not given) to a new file.
+// tarnwick sample-db PATH|URI [--rows N]: writes the Orders sample database
+// (N orders, 1000 when not given) to a new file, or into a server's database
+// (postgresql://...) that holds no tables yet. What it prints names the
+// database as the engine shows it: never with the URI's password.
 #include "Commands.h"
 
 #include <tarnwick/automation/Error.h>
@@ -24,19 +26,20 @@ int sampleDbCommand(const std::vector<std::string_view>& args) {
     } else if (path.empty() && !args[i].starts_with("--")) {
       path = args[i];
     } else {
-      std::fprintf(stderr, "usage: tarnwick sample-db PATH [--rows N]\n");
+      std::fprintf(stderr, "usage: tarnwick sample-db PATH|URI [--rows N]\n");
       return 1;
     }
   }
   if (path.empty()) {
-    std::fprintf(stderr, "usage: tarnwick sample-db PATH [--rows N]\n");
+    std::fprintf(stderr, "usage: tarnwick sample-db PATH|URI [--rows N]\n");
     return 1;
   }
+  std::u16string shown;
   try {
-    tarnwick::engine::createSampleDatabase(std::string(path), rows);
+    shown = tarnwick::engine::createSampleDatabase(std::string(path), rows);
   } catch (const tarnwick::Error& e) {
     return fail(e);
   }
-  std::printf("%.*s: %d orders\n", static_cast<int>(path.size()), path.data(), rows);
+  std::printf("%s: %d orders\n", tarnwick::toUtf8(shown).c_str(), rows);
   return 0;
 }

@@ -127,11 +127,18 @@ void Cursor::setValue(int field, const Variant& value) {
 Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
   // A server numbers a counter by its own sequence: a number once taken is
   // nobody else's, so the record is saved with the number it showed (a
-  // record never saved leaves its number unused).
+  // record never saved leaves its number unused). Numbers written by an
+  // INSERT pass the sequence by: it then goes on after the highest.
   if (connection().server()) {
-    Statement& s = connection().cached("SELECT nextval(pg_get_serial_sequence(?, ?))");
-    s.bind(1, std::string_view(table().quoted));
-    s.bind(2, std::string_view(toUtf8(field.name)));
+    Statement& s = connection().cached(
+        "SELECT CASE WHEN n.v > coalesce(m.v, 0) THEN n.v ELSE setval(pg_get_serial_sequence(?, ?), m.v + 1) END "
+        "FROM (SELECT nextval(pg_get_serial_sequence(?, ?)) AS v) n, (SELECT max(" + field.column + ") AS v FROM " +
+        table().quoted + ") m");
+    const std::string name = toUtf8(field.name);
+    for (int i = 1; i <= 3; i += 2) {
+      s.bind(i, std::string_view(table().quoted));
+      s.bind(i + 1, std::string_view(name));
+    }
     s.step();
     const std::int64_t next = s.int64(0);
     s.reset();

@@ -27,13 +27,16 @@ struct Sequence {
   }
 };
 
+// The rows go in by the storage's own statements, whose names are quoted:
+// a server folds unquoted names to lower case, the engine's tables keep
+// theirs as written.
 void fill(DatabaseCore& core, int rows) {
   Connection& c = core.connection;
   Sequence random{42};
   const int customers = rows / 10 + 1;
   c.begin();
   {
-    Statement insert(c, "INSERT INTO Customers (CustomerId, Name, City) VALUES (?, ?, ?)");
+    Statement insert(c, "INSERT INTO \"Customers\" (\"CustomerId\", \"Name\", \"City\") VALUES (?, ?, ?)");
     for (int i = 1; i <= customers; ++i) {
       insert.reset();
       insert.bind(1, static_cast<std::int64_t>(i));
@@ -44,8 +47,11 @@ void fill(DatabaseCore& core, int rows) {
     }
   }
   {
-    Statement order(c, "INSERT INTO Orders VALUES (?, ?, ?, ?, ?, ?)");
-    Statement line(c, "INSERT INTO OrderLines (OrderId, Product, Quantity, Price) VALUES (?, ?, ?, ?)");
+    Statement order(c,
+                    "INSERT INTO \"Orders\" (\"OrderId\", \"CustomerId\", \"OrderDate\", \"Qty\", \"Paid\", \"Note\") "
+                    "VALUES (?, ?, ?, ?, ?, ?)");
+    Statement line(
+        c, "INSERT INTO \"OrderLines\" (\"OrderId\", \"Product\", \"Quantity\", \"Price\") VALUES (?, ?, ?, ?)");
     for (int i = 1; i <= rows; ++i) {
       order.reset();
       order.bind(1, static_cast<std::int64_t>(i));
@@ -70,12 +76,19 @@ void fill(DatabaseCore& core, int rows) {
       }
     }
   }
+  // A server's counter numbers by its own sequence, which the customers'
+  // numbers written here passed by: the next addition takes the one after.
+  if (c.server()) {
+    Statement counter(c, "SELECT setval(pg_get_serial_sequence('\"Customers\"', 'CustomerId'), ?)");
+    counter.bind(1, static_cast<std::int64_t>(customers));
+    counter.step();
+  }
   c.commit();
 }
 
 }  // namespace
 
-void createSampleDatabase(const std::filesystem::path& path, int rows) {
+std::u16string createSampleDatabase(const std::filesystem::path& path, int rows) {
   if (rows < 0) raise(errc::InvalidProcedureCall);
   ComPtr<Database> db = DBEngine::forThisThread()->createDatabase(path);
   try {
@@ -91,7 +104,9 @@ void createSampleDatabase(const std::filesystem::path& path, int rows) {
     db->execute(u"CREATE INDEX ByName ON Customers (Name)");
     db->execute(u"CREATE INDEX ByOrder ON OrderLines (OrderId)");
     fill(*db->core(), rows);
+    std::u16string shown = db->core()->name;
     db->close();
+    return shown;
   } catch (...) {
     db->close();
     db = nullptr;

@@ -9,6 +9,9 @@
 #include <tarnwick/frame/Interfaces.h>
 #include <tarnwick/frame/RegistrationStore.h>
 
+#include "../engine/EngineTesting.h"
+#include "../engine/PgTesting.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -247,6 +250,60 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   EXPECT_EQ(noForm.err, "error 53: File not found (file '" + (store_.parent_path() / "absent.form").string() + "')\n");
   const ToolRun rows = tool("sample-db " + (store_.parent_path() / "s.db").string() + " --rows many");
   EXPECT_EQ(rows.err, "error 5: Invalid procedure call or argument (--rows needs a count, not 'many')\n");
+}
+
+// The sample database on a file and on the server: the tool names the
+// database as the engine shows it, so a server's password never reaches its
+// output or its errors.
+TEST_F(Client, TheToolWritesTheSampleDatabaseToAFileOrAServer) {
+  fs::create_directories(store_.parent_path());
+  const std::string file = (store_.parent_path() / "sample.db").string();
+  const ToolRun onFile = tool("sample-db " + file + " --rows 5");
+  EXPECT_EQ(onFile.status, 0) << onFile.err;
+  EXPECT_EQ(onFile.out, file + ": 5 orders\n");
+  EXPECT_EQ(tool("sample-db " + file).err.rfind("error 3204: ", 0), 0u);
+
+  testing::TestDatabase server(testing::Backend::Server);
+  if (!server.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  const std::string uri = toUtf8(server.name());
+  const std::string password = engine::testServer()->password;
+  ASSERT_FALSE(password.empty());
+  const ToolRun made = tool("sample-db '" + uri + "' --rows 30");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(made.out, toUtf8(server.shown()) + ": 30 orders\n");
+  EXPECT_EQ(made.out.find(password), std::string::npos);
+  {
+    const Object db(testing::engineObject().call(u"OpenDatabase", server.name()));
+    const auto count = [&](const char16_t* table) {
+      const Object rs(db.call(u"OpenRecordset", std::u16string(table), Variant(std::int16_t{4})));
+      rs.call(u"MoveLast");
+      return toInt32(rs.get(u"RecordCount"));
+    };
+    EXPECT_EQ(count(u"Orders"), 30);
+    EXPECT_EQ(count(u"Customers"), 4);
+    EXPECT_EQ(count(u"OrderLines"), 60);
+    // Its counters go on from the rows written with their numbers.
+    const Object customers(db.call(u"OpenRecordset", u"Customers", Variant(std::int16_t{2})));
+    customers.call(u"AddNew");
+    customers.put(u"Collect", {Variant(u"Name")}, Variant(u"Added"));
+    customers.call(u"Update");
+    const Object added(db.call(u"OpenRecordset", u"SELECT CustomerId FROM Customers WHERE Name = 'Added'"));
+    EXPECT_EQ(toInt32(added.get(u"Collect", {Variant(u"CustomerId")})), 5);
+    db.call(u"Close");
+  }
+  // A database that already holds tables is not written over.
+  const ToolRun again = tool("sample-db '" + uri + "' --rows 30");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err.rfind("error 3204: ", 0), 0u) << again.err;
+  EXPECT_EQ(again.err.find(password), std::string::npos) << again.err;
+  // A refused connection is the server's message after 3151's text, without the password.
+  std::string wrong = uri;
+  wrong.replace(wrong.find(password), password.size(), "not" + password);
+  const ToolRun refused = tool("sample-db '" + wrong + "'");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err.rfind("error 3151: ", 0), 0u) << refused.err;
+  EXPECT_EQ(refused.err.find(password), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out, "");
 }
 
 TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {

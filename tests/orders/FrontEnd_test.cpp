@@ -7,6 +7,9 @@
 #include "ViewForm.h"
 #include "WindowPlace.h"
 
+#include "../engine/EngineTesting.h"
+#include "../engine/PgTesting.h"
+
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Locale.h>
@@ -43,10 +46,12 @@ void settle() {
 
 class FrontEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { start({}); }
+  // The session on `database` (empty: the data folder's own file).
+  void start(const std::u16string& database) {
     std::string pattern = (std::filesystem::temp_directory_path() / "orders-front-XXXXXX").string();
     folder = ::mkdtemp(pattern.data());
-    session = std::make_unique<Session>(folder / "data", ORDERS_FORMS_DIR);
+    session = std::make_unique<Session>(folder / "data", ORDERS_FORMS_DIR, database);
     host::setMessageBox(box);
   }
   void TearDown() override {
@@ -81,7 +86,23 @@ class FrontEnd : public ::testing::Test {
   std::shared_ptr<host::ScriptedMessageBox> box = std::make_shared<host::ScriptedMessageBox>();
 };
 
-TEST_F(FrontEnd, TheSearchSelectsExactlyTheOrdersAskedFor) {
+// The front end's work on its data, on a database file and on a server's
+// database (a schema of its own, where the session makes the sample
+// database as it does a missing file).
+class FrontEndData : public FrontEnd, public ::testing::WithParamInterface<tarnwick::testing::Backend> {
+ protected:
+  void SetUp() override {
+    if (!database_.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+    start(GetParam() == tarnwick::testing::Backend::File ? std::u16string() : database_.name());
+  }
+  tarnwick::testing::TestDatabase database_{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, FrontEndData,
+                         ::testing::Values(tarnwick::testing::Backend::File, tarnwick::testing::Backend::Server),
+                         tarnwick::testing::backendName);
+
+TEST_P(FrontEndData, TheSearchSelectsExactlyTheOrdersAskedFor) {
   SearchForm search(*session);
   EXPECT_EQ(*search.orderStatement(), u"Select * From Orders Order By OrderDate");
 
@@ -156,7 +177,7 @@ TEST_F(FrontEnd, CustomisationIsWrittenOnceAndTheFilesWin) {
   EXPECT_EQ(third.text(u"cmdSearch"), u"&Search");
 }
 
-TEST_F(FrontEnd, TheEditFormChecksWhatIsTypedAndSavesInATransaction) {
+TEST_P(FrontEndData, TheEditFormChecksWhatIsTypedAndSavesInATransaction) {
   int saves = 0;
   EditForm edit(*session, [&] { ++saves; });
   ASSERT_TRUE(edit.open(5));
@@ -233,8 +254,14 @@ TEST_F(FrontEnd, TheEditFormChecksWhatIsTypedAndSavesInATransaction) {
 // the other user's change is refused with the engine's message and keeps
 // what the user typed; asked, the form shows the order as the other user
 // left it.
-TEST_F(FrontEnd, TwoInstancesNeverOverwriteEachOthersSaves) {
-  Session otherSession(folder / "data", ORDERS_FORMS_DIR);
+TEST_P(FrontEndData, TwoInstancesNeverOverwriteEachOthersSaves) {
+  Session otherSession(folder / "data", ORDERS_FORMS_DIR, session->databaseName());
+  // The first session made the sample database; the second uses it.
+  EXPECT_TRUE(session->firstRun());
+  EXPECT_FALSE(otherSession.firstRun());
+  // A server's database is shown without the URI's password.
+  EXPECT_EQ(otherSession.shownDatabaseName(),
+            GetParam() == tarnwick::testing::Backend::Server ? database_.shown() : session->databaseName());
   EditForm mine(*session, [] {});
   EditForm theirs(otherSession, [] {});
   ASSERT_TRUE(mine.open(5));
@@ -267,7 +294,56 @@ TEST_F(FrontEnd, TwoInstancesNeverOverwriteEachOthersSaves) {
   EXPECT_EQ(prompts().size(), 4u);
 }
 
-TEST_F(FrontEnd, TheViewCopiesDeletesAndPastesTheSelectedRows) {
+// A server database that holds tables of its own but no orders is not
+// written into.
+TEST(FrontEndOnAServer, MakesTheSampleOnlyInAnEmptyDatabase) {
+  tarnwick::testing::TestDatabase database(tarnwick::testing::Backend::Server);
+  if (!database.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  {
+    Object db(tarnwick::testing::engineObject().call(u"CreateDatabase", database.name()));
+    db.call(u"Execute", u"CREATE TABLE Other (Id LONG PRIMARY KEY)");
+    db.call(u"Close");
+  }
+  try {
+    Session session(database.dir().path() / "data", ORDERS_FORMS_DIR, database.name());
+    ADD_FAILURE() << "the sample database was made beside another table";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::DatabaseExists);
+  }
+}
+
+// The program itself, by its command line: the scripted tour on a server's
+// database, which it makes the sample database in; what it prints names the
+// database without the URI's password.
+TEST(FrontEndOnAServer, TheProgramTakesItsTourOnADatabaseNamedByItsUri) {
+  tarnwick::testing::TestDatabase database(tarnwick::testing::Backend::Server);
+  if (!database.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  const std::filesystem::path shots = database.dir().path() / "shots", out = database.dir().path() / "out.txt";
+  const std::string command = std::string("QT_QPA_PLATFORM=offscreen ") + ORDERS_PROGRAM + " --database '" +
+                              toUtf8(database.name()) + "' --tour " + shots.string() + " >" + out.string() + " 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string printed = text.str();
+  EXPECT_EQ(status, 0) << printed;
+  const std::string shown = toUtf8(database.shown());
+  EXPECT_NE(printed.find("tour: on the database " + shown + ", settings in "), std::string::npos) << printed;
+  EXPECT_NE(printed.find("ok   data        " + shown + ": the sample database, just created"), std::string::npos)
+      << printed;
+  const std::string password = tarnwick::engine::testServer()->password;
+  EXPECT_EQ(printed.find(password), std::string::npos) << printed;
+  EXPECT_NE(printed.find("tour: 12 steps done"), std::string::npos) << printed;
+  for (const char* shot : {"search-form.png", "view-form.png", "edit-form.png", "customised.png"})
+    EXPECT_TRUE(std::filesystem::exists(shots / shot)) << shot;
+  // The tour's save is in the server's database.
+  Object db(tarnwick::testing::engineObject().call(u"OpenDatabase", database.name()));
+  const Object saved(db.call(u"OpenRecordset", u"SELECT Count(*) AS N FROM Orders WHERE Qty = 12", kSnapshot));
+  EXPECT_GE(toInt32(saved.get(u"Collect", {Variant(u"N")})), 1);
+  db.call(u"Close");
+}
+
+TEST_P(FrontEndData, TheViewCopiesDeletesAndPastesTheSelectedRows) {
   SearchForm search(*session);
   type(search, u"txtCustomerFind", 0, u"Smith*");
   search.search();
@@ -392,7 +468,7 @@ class RecordedProgress final : public host::Progress {
   int finished = 0;
 };
 
-TEST_F(FrontEnd, TheViewsLongWorkReportsItsProgress) {
+TEST_P(FrontEndData, TheViewsLongWorkReportsItsProgress) {
   auto progress = std::make_shared<RecordedProgress>();
   host::setProgress(progress);
   SearchForm search(*session);

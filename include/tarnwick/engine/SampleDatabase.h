@@ -7,12 +7,16 @@
 #include <tarnwick/automation/Export.h>
 
 #include <filesystem>
+#include <string>
 
 namespace tarnwick::engine {
 
 // Creates the file with `rows` orders (and rows / 10 + 1 customers, two
 // lines per order). Error 3204 when the file exists; a file that could not
-// be made whole is removed again.
-TARNWICK_API void createSampleDatabase(const std::filesystem::path& path, int rows);
+// be made whole is removed again. `path` may also be a server's connection
+// URI: its database (or the schema its search path names) must hold no
+// tables yet. Returns the name the database shows: the file's path, or the
+// URI without its password.
+TARNWICK_API std::u16string createSampleDatabase(const std::filesystem::path& path, int rows);
 
 }  // namespace tarnwick::engine

@@ -1,0 +1,32 @@
+// Counters on both backends after numbers written by the dialect's INSERT.
+#include "EngineTesting.h"
+
+#include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/Object.h>
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+class WrittenCounters : public testing::OnBackends {};
+
+TEST_P(WrittenCounters, AnAdditionAfterNumbersWrittenByInsertTakesTheNextFreeNumber) {
+  Object db(testing::engineObject().call(u"CreateDatabase", fresh()));
+  db.call(u"Execute", u"CREATE TABLE Items (Id COUNTER PRIMARY KEY, Label TEXT(10))");
+  db.call(u"Execute", u"INSERT INTO Items (Id, Label) VALUES (1, 'one')");
+  db.call(u"Execute", u"INSERT INTO Items (Id, Label) VALUES (2, 'two')");
+  const Object rs(db.call(u"OpenRecordset", u"Items", Variant(std::int16_t{2})));
+  for (int i = 0; i < 2; ++i) {
+    rs.call(u"AddNew");
+    rs.put(u"Collect", {Variant(u"Label")}, Variant(u"added"));
+    EXPECT_NO_THROW(rs.call(u"Update"));
+  }
+  EXPECT_EQ(testing::column(Object(db.call(u"OpenRecordset", u"SELECT Id FROM Items ORDER BY Id")), u"Id"), u"1,2,3,4");
+  db.call(u"Close");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, WrittenCounters, testing::kBothBackends, testing::backendName);
+
+}  // namespace
+}  // namespace tarnwick
