@@ -1,13 +1,16 @@
 #include "SqlExpression.h"
 
 #include "Connection.h"
+#include "Functions.h"
 #include "PgDialect.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -22,10 +25,10 @@ struct FunctionName {
   std::string_view storage;
 };
 constexpr FunctionName kFunctions[] = {
-    {u"DateValue", "tw_datevalue"}, {u"Date", "tw_today"}, {u"Now", "tw_now"},   {u"UCase", "upper"},
-    {u"LCase", "lower"},           {u"Len", "length"},    {u"Trim", "trim"},    {u"LTrim", "ltrim"},
-    {u"RTrim", "rtrim"},           {u"Mid", "substr"},    {u"Abs", "abs"},      {u"Nz", "ifnull"},
-    {u"Count", "count"},           {u"Sum", "sum"},       {u"Min", "min"},      {u"Max", "max"},
+    {u"DateValue", "tw_datevalue"}, {u"Date", "tw_today"}, {u"Now", "tw_now"},     {u"UCase", "tw_ucase"},
+    {u"LCase", "tw_lcase"},        {u"Len", "tw_len"},    {u"Trim", "tw_trim"},   {u"LTrim", "tw_ltrim"},
+    {u"RTrim", "tw_rtrim"},        {u"Mid", "tw_mid"},    {u"Abs", "abs"},        {u"Nz", "ifnull"},
+    {u"Count", "count"},           {u"Sum", "sum"},       {u"Min", "min"},        {u"Max", "max"},
     {u"Avg", "avg"},               {u"CDate", "tw_date"}, {u"Round", "round"},
 };
 
@@ -84,6 +87,49 @@ bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date &
 // What an operand of a comparison is, for the type test of criteria.
 enum class Operand { Other, Text, NumberField };
 
+// An operator that makes one operand of the ones on either side.
+bool joinsOperands(const Token& t) {
+  return (t.kind == Tok::Punct && (t.text == u"+" || t.text == u"-" || t.text == u"*" || t.text == u"/" ||
+                                   t.text == u"&" || t.text == u"\\" || t.text == u"^")) ||
+         isWord(t, u"Mod");
+}
+
+bool isClauseWord(const Token& t) {
+  for (const std::u16string_view word : {u"WHERE", u"HAVING", u"ORDER", u"GROUP", u"UNION", u"FROM"})
+    if (isWord(t, word)) return true;
+  return false;
+}
+
+bool endsOrderItem(const Token& t) {
+  return t.kind == Tok::End || isPunct(t, u",") || isPunct(t, u";") || isWord(t, u"ASC") || isWord(t, u"DESC") ||
+         isClauseWord(t);
+}
+
+bool isTruthLiteral(const Token& t) { return isWord(t, u"True") || isWord(t, u"False"); }
+
+// Whether the operand in tokens [start, end) is a truth of its own: a
+// condition, or one side of a comparison with a truth or a number (which
+// the writer then writes as a truth).
+bool truthPlace(const std::vector<Token>& t, std::size_t start, std::size_t end) {
+  const Token* before = start > 0 ? &t[start - 1] : nullptr;
+  const Token& after = t[end];
+  if (isComparison(after)) {
+    const std::size_t value = end + (isPunct(t[end + 1], u"-") ? 2 : 1);
+    return t[value].kind == Tok::Number || isTruthLiteral(t[value]);
+  }
+  if (before && isComparison(*before)) return start >= 2 && isTruthLiteral(t[start - 2]);
+  bool opens = !before;
+  if (before) {
+    for (const std::u16string_view word : {u"WHERE", u"HAVING", u"ON", u"AND", u"OR", u"NOT"})
+      if (isWord(*before, word)) opens = true;
+    // A parenthesis that opens a call holds an argument, not a condition.
+    if (isPunct(*before, u"(")) opens = start < 2 || !isNameToken(t[start - 2]) || isKeyword(t[start - 2]);
+  }
+  const bool closes = after.kind == Tok::End || isPunct(after, u")") || isPunct(after, u";") ||
+                      isWord(after, u"AND") || isWord(after, u"OR") || isClauseWord(after);
+  return opens && closes;
+}
+
 }  // namespace
 
 std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
@@ -98,25 +144,71 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   std::size_t columnEnd = 0;
   bool columnText = true;
   bool columnBoolean = false;
+  bool columnAlone = false;
+  bool columnAssigned = false;
+  // The last date standing alone as an operand: where it starts in `out`
+  // and the token after it.
+  std::size_t dateAt = std::string::npos;
+  std::size_t dateEnd = 0;
   // Inside an UPDATE's SET list, where fields are assigned.
   bool setList = false;
+  // The clause being written, for the server's order and groups.
+  enum class Clause { Other, Order, Group } clause = Clause::Other;
+  // An item of an ORDER BY list on the server: a yes/no field sorts the
+  // other way round (Yes is -1 in a database file); Nulls come first.
+  bool flipItem = false;
+  bool itemOpen = false;
+  // What the server writes after the next operand, and before the closing
+  // parenthesis of a call at a depth.
+  std::string closer;
+  std::vector<std::pair<int, std::string>> callEnds;
   // Whether this piece is a statement's select list (up to its FROM).
   const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
   const auto emit = [&](std::string_view piece) {
     if (!out.empty()) out += ' ';
     out += piece;
   };
+  const auto closeItem = [&](bool descending) {
+    if (!server_ || !itemOpen) return;
+    if (descending != flipItem) emit("DESC");
+    emit(descending ? "NULLS LAST" : "NULLS FIRST");
+    itemOpen = false;
+    flipItem = false;
+  };
   while (at < end) {
     const Token& tok = t_[at];
+    const std::size_t start = at;
     Operand operand = Operand::Other;
     bool isOperand = false;
     if (tok.kind == Tok::Punct) {
       if (tok.text == u";") syntaxErrorAt(whole_, tok);
       if (tok.text == u"(") ++depth;
-      if (tok.text == u")" && --depth < 0) syntaxErrorAt(whole_, tok);
+      if (tok.text == u")") {
+        if (!callEnds.empty() && callEnds.back().first == depth) {
+          out += callEnds.back().second;
+          callEnds.pop_back();
+        }
+        if (--depth < 0) syntaxErrorAt(whole_, tok);
+      }
+      if (tok.text == u"," && depth == 0 && clause == Clause::Order) {
+        closeItem(false);
+        itemOpen = true;
+      }
       if (isComparison(tok)) {
         if (previous && (isComparison(*previous) || isPunct(*previous, u"("))) syntaxErrorAt(whole_, tok);
+        // The server compares texts as a database file does: letter case
+        // ignored in ASCII only, otherwise by the characters' numbers.
+        const bool texts =
+            server_ && columnText && columnAlone && !columnAssigned && columnEnd == at && singleText(at + 1);
+        if (texts) {
+          out.insert(columnAt, "tarnwick.text_key(");
+          out += ") COLLATE \"C\"";
+        }
         emit(toUtf8(tok.text));
+        if (texts) {
+          emit("tarnwick.text_key(");
+          closer = ") COLLATE \"C\"";
+        }
         afterComparison = true;
         lastWasOperand_ = false;
         previous = &tok;
@@ -139,9 +231,17 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         continue;
       }
       lastWasOperand_ = false;
-      if (tok.text == u"&") emit("||");
+      // Date minus date is a number of days, fractional, as with the day
+      // serials of a database file.
+      const bool days = server_ && tok.text == u"-" && dateAt != std::string::npos && dateEnd == at &&
+                        singleDate(at + 1);
+      if (days) out.insert(dateAt, "tarnwick.days(");
+      // The server joins a text to anything, but not two numbers: an empty
+      // text between them makes them texts, whatever each side is.
+      if (tok.text == u"&") emit(server_ ? "|| '' ||" : "||");
       else if (tok.text == u"!" || tok.text == u"\\" || tok.text == u"^" || tok.text == u".") syntaxErrorAt(whole_, tok);
       else emit(toUtf8(tok.text));
+      if (days) closer = ")";
       ++at;
       previous = &tok;
       if (tok.text != u"(" && tok.text != u")") afterComparison = false;
@@ -156,6 +256,8 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       afterComparison = false;
       continue;
     }
+    const std::size_t operandAt = out.empty() ? 0 : out.size() + 1;
+    bool isDate = false;
     if (tok.kind == Tok::Text) {
       emit(parameters_ ? parameter(*literalParameter(tok), at)
                        : server_ ? serverTextLiteral(tok.text) : textLiteral(tok.text));
@@ -183,6 +285,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       else if (parameters_) emit(parameter(timestampText(*date), at) + "::timestamp");
       else emit("TIMESTAMP '" + timestampText(*date) + "'");
       isOperand = true;
+      isDate = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
       if (server_) emit(isWord(tok, u"True") ? "TRUE" : "FALSE");
@@ -194,13 +297,36 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       ++at;
     } else if (isWord(tok, u"Xor") || isWord(tok, u"Eqv") || isWord(tok, u"Imp")) {
       syntaxErrorAt(whole_, tok);
+    } else if (server_ && clause == Clause::Order && depth == 0 && (isWord(tok, u"ASC") || isWord(tok, u"DESC"))) {
+      closeItem(isWord(tok, u"DESC"));
+      ++at;
     } else if (isKeyword(tok)) {
       if (depth == 0 && (isWord(tok, u"SET") || isWord(tok, u"WHERE"))) setList = isWord(tok, u"SET");
+      if (isWord(tok, u"DISTINCT")) distinct_ = true;
+      if (depth == 0 && isWord(tok, u"BY") && previous) {
+        clause = isWord(*previous, u"ORDER") ? Clause::Order : Clause::Group;
+        itemOpen = clause == Clause::Order;
+      } else if (depth == 0 && !isWord(tok, u"ASC") && !isWord(tok, u"DESC") &&
+                 (isWord(tok, u"WHERE") || isWord(tok, u"HAVING") || isWord(tok, u"ORDER") ||
+                  isWord(tok, u"GROUP") || isWord(tok, u"UNION") || isWord(tok, u"FROM"))) {
+        closeItem(false);
+        clause = Clause::Other;
+      }
       emit(toUtf8(tok.text));
       ++at;
     } else if (tok.kind == Tok::Word && isPunct(t_[at + 1], u"(")) {
-      emit(functionName(tok));
-      ++at;
+      const ServerCall call = server_ ? serverCall(at) : ServerCall{};
+      if (call.tokens) {
+        // The whole call, worked out here.
+        emit(call.sql);
+        at += call.tokens;
+        isOperand = true;
+        isDate = call.date;
+      } else {
+        emit(call.sql.empty() ? functionName(tok) : call.sql);
+        if (!call.lastArgument.empty()) callEnds.emplace_back(depth + 1, call.lastArgument);
+        ++at;
+      }
     } else if (selectList && depth == 0 && previous && isWord(*previous, u"AS") &&
                (tok.kind == Tok::Word || tok.kind == Tok::Name)) {
       // The name a select list gives an item: a name of its own, even where
@@ -246,9 +372,24 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         columnEnd = at;
         columnText = isTextType(column->type);
         columnBoolean = column->type == FieldType::Boolean;
+        columnAlone = !previous || !joinsOperands(*previous);
+        columnAssigned = assigned;
+        std::string sql = column->sql;
+        if (server_) {
+          const bool orderItem = clause == Clause::Order && depth == 0 && previous &&
+                                 (isWord(*previous, u"BY") || isPunct(*previous, u",")) && endsOrderItem(t_[at]);
+          if (columnBoolean && !listItem && !assigned && clause != Clause::Group &&
+              !truthPlace(t_, start, at)) {
+            // A yes/no field counted or compared as a number is -1 or 0.
+            if (orderItem) flipItem = true;
+            else sql = "(-(" + sql + ")::integer)";
+          } else if (columnText && orderItem && !distinct_) {
+            sql = "tarnwick.text_key(" + sql + ") COLLATE \"C\"";
+          }
+          if (column->type == FieldType::Date && columnAlone) isDate = true;
+        }
         // The server keeps dates as timestamps, which compare as dates.
-        emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + column->sql + ")"
-                                                                                  : column->sql);
+        emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + sql + ")" : sql);
         if (isNumberType(column->type)) operand = Operand::NumberField;
       } else {
         emit(qualifier.empty() ? quoteName(std::u16string_view(name))
@@ -263,13 +404,90 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       if (previous && !afterComparison && lastWasOperand_) syntaxErrorAt(whole_, tok);
       left = operand;
       afterComparison = false;
+      if (!closer.empty()) {
+        out += closer;
+        closer.clear();
+      }
+      if (isDate && (!previous || !joinsOperands(*previous))) {
+        dateAt = operandAt;
+        dateEnd = at;
+      }
     }
     lastWasOperand_ = isOperand;
     previous = &t_[at - 1];
     if (!isOperand) left = Operand::Other;
   }
   if (depth != 0) syntaxErrorAt(whole_, t_[at]);
+  closeItem(false);
   return out;
+}
+
+std::optional<ColumnRef> ExpressionWriter::fieldAt(std::size_t at, std::size_t& next) const {
+  const Token& tok = t_[at];
+  if (!resolve_ || !isNameToken(tok) || isKeyword(tok) || isTruthLiteral(tok) || isPunct(t_[at + 1], u"("))
+    return std::nullopt;
+  next = at + 1;
+  if ((isPunct(t_[next], u".") || isPunct(t_[next], u"!")) && isNameToken(t_[next + 1])) {
+    next += 2;
+    return resolve_(tok.text, t_[at + 2].text);
+  }
+  return resolve_({}, tok.text);
+}
+
+bool ExpressionWriter::singleText(std::size_t at) const {
+  std::size_t next = at + 1;
+  if (t_[at].kind != Tok::Text) {
+    const auto column = fieldAt(at, next);
+    if (!column || !isTextType(column->type)) return false;
+  }
+  return !joinsOperands(t_[next]) && !isPunct(t_[next], u"(");
+}
+
+// A date followed by an operator that binds it more closely than the
+// minus before it does not stand alone.
+bool ExpressionWriter::singleDate(std::size_t at) const {
+  std::size_t next = at + 1;
+  if (t_[at].kind != Tok::Date) {
+    const auto column = fieldAt(at, next);
+    if (!column || column->type != FieldType::Date) return false;
+  }
+  const Token& after = t_[next];
+  return !(joinsOperands(after) && !isPunct(after, u"+") && !isPunct(after, u"-") && !isPunct(after, u"&"));
+}
+
+ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
+  const Token& name = t_[at];
+  ServerCall call;
+  const bool dateValue = isWord(name, u"DateValue");
+  if (dateValue || isWord(name, u"CDate")) {
+    if (t_[at + 2].kind == Tok::Text && isPunct(t_[at + 3], u")")) {
+      // A text read as a date now, the user's way, as a database file
+      // reads it when the statement runs.
+      const std::u16string& text = t_[at + 2].text;
+      const auto date = dateValue ? tryParseDate(text) : parseStoredDate(toUtf8(text));
+      if (!date && dateValue) raise(errc::CriteriaMismatch);
+      call.sql = date ? "TIMESTAMP '" + timestampText(dateValue ? std::trunc(*date) : *date) + "'"
+                      : "CAST(NULL AS timestamp)";
+      call.tokens = 4;
+      call.date = true;
+      return call;
+    }
+    // The order the user's locale reads a date's numbers in.
+    const DateOrder order = userLocale().dateOrder;
+    call.sql = dateValue ? "tarnwick.datevalue" : "tarnwick.cdate";
+    call.lastArgument = order == DateOrder::DayMonthYear   ? ", 'DMY'"
+                        : order == DateOrder::YearMonthDay ? ", 'YMD'"
+                                                           : ", 'MDY'";
+    return call;
+  }
+  if (isWord(name, u"Min") || isWord(name, u"Max")) {
+    // The least and greatest texts in the order of a database file.
+    std::size_t next = 0;
+    const auto column = fieldAt(at + 2, next);
+    if (column && isTextType(column->type) && isPunct(t_[next], u")"))
+      call.sql = isWord(name, u"Min") ? "tarnwick.text_min" : "tarnwick.text_max";
+  }
+  return call;
 }
 
 std::string ExpressionWriter::parameter(RawValue value, std::size_t token) {

@@ -49,6 +49,24 @@ class ExpressionWriter {
 
  private:
   std::string functionName(const Token& tok);
+  // The field that a reference from token `at` names, and the token after
+  // it; nothing when the tokens there are no field of the resolver's.
+  std::optional<ColumnRef> fieldAt(std::size_t at, std::size_t& next) const;
+  // Whether the tokens from `at` are one text (a literal or a text field),
+  // or one date (a literal or a date field), standing alone as an operand.
+  bool singleText(std::size_t at) const;
+  bool singleDate(std::size_t at) const;
+  // A call at token `at` on the server: the function's name and what goes
+  // before its closing parenthesis (empty when the function table names
+  // it), or, when `tokens` is not 0, the whole call of that many tokens
+  // worked out while writing.
+  struct ServerCall {
+    std::string sql;
+    std::string lastArgument;
+    std::size_t tokens = 0;
+    bool date = false;
+  };
+  ServerCall serverCall(std::size_t at) const;
   // The literal at token `token` collected as a parameter: its place in the SQL.
   std::string parameter(RawValue value, std::size_t token);
   // The server's Like, from its operator at `at`: see serverLike.
@@ -58,6 +76,8 @@ class ExpressionWriter {
   std::u16string_view whole_;
   const Resolver& resolve_;
   const bool server_;
+  // DISTINCT seen: the server orders such a selection by its own columns only.
+  bool distinct_ = false;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;
