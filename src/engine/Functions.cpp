@@ -236,6 +236,16 @@ void resultText(sqlite3_context* context, std::u16string_view text) {
   sqlite3_result_text(context, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
 }
 
+// A value's text, a real number's as the engine shows it (12, not 12.0).
+void textOfFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+  try {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) sqlite3_result_null(context);
+    else resultText(context, argumentText(argv[0]));
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
 // UCase, LCase, Trim, LTrim and RTrim of a value's text (a number's as the
 // engine shows it), letter case changed beyond ASCII too.
 enum class TextChange { Upper, Lower, Trim, LTrim, RTrim };
@@ -304,6 +314,7 @@ void registerFunctions(sqlite3* db) {
   sqlite3_create_function(db, "tw_trim", 1, flags, change(TextChange::Trim), textFunction, nullptr, nullptr);
   sqlite3_create_function(db, "tw_ltrim", 1, flags, change(TextChange::LTrim), textFunction, nullptr, nullptr);
   sqlite3_create_function(db, "tw_rtrim", 1, flags, change(TextChange::RTrim), textFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "tw_text", 1, flags, nullptr, textOfFunction, nullptr, nullptr);
   sqlite3_create_function(db, "tw_mid", 2, flags, nullptr, midFunction, nullptr, nullptr);
   sqlite3_create_function(db, "tw_mid", 3, flags, nullptr, midFunction, nullptr, nullptr);
   sqlite3_create_function(db, "tw_today", 0, SQLITE_UTF8, nullptr, todayFunction, nullptr, nullptr);

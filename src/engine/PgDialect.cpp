@@ -48,8 +48,9 @@ constexpr std::string_view kNoMatch = "a^";
 // letter case ignored in ASCII only, otherwise by the characters' numbers
 // (text_key under the "C" collation); text_min and text_max are Min and Max
 // in that order. The text functions take numbers as their texts (the
-// server's function of a text refuses a number), and Nz of a text and a
-// number gives a text.
+// server's function of a text refuses a number), shown as the engine shows
+// them (an exact number without its trailing zeros), and Nz of a text and
+// a number gives a text.
 constexpr std::string_view kFunctionsSql = R"sql(
 CREATE SCHEMA IF NOT EXISTS tarnwick;
 CREATE OR REPLACE FUNCTION tarnwick.cdate(t text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT
@@ -95,34 +96,43 @@ CREATE OR REPLACE FUNCTION tarnwick.text_larger(a text, b text) RETURNS text LAN
   AS $f$SELECT CASE WHEN tarnwick.text_key(b) COLLATE "C" > tarnwick.text_key(a) COLLATE "C" THEN b ELSE a END$f$;
 CREATE OR REPLACE AGGREGATE tarnwick.text_min(text) (SFUNC = tarnwick.text_smaller, STYPE = text);
 CREATE OR REPLACE AGGREGATE tarnwick.text_max(text) (SFUNC = tarnwick.text_larger, STYPE = text);
+CREATE OR REPLACE FUNCTION tarnwick.shown(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS $f$
+SELECT CASE WHEN pg_typeof(x) = 'numeric'::regtype THEN regexp_replace(x::text, '(\.[0-9]*[1-9])0+$|\.0+$', '\1')
+  ELSE x::text END
+$f$;
 CREATE OR REPLACE FUNCTION tarnwick.ucase(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT upper(t)';
-CREATE OR REPLACE FUNCTION tarnwick.ucase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT upper(x::text)';
+CREATE OR REPLACE FUNCTION tarnwick.ucase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT upper(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.lcase(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT lower(t)';
-CREATE OR REPLACE FUNCTION tarnwick.lcase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT lower(x::text)';
+CREATE OR REPLACE FUNCTION tarnwick.lcase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT lower(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.len(t text) RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT length(t)';
 CREATE OR REPLACE FUNCTION tarnwick.len(x anynonarray) RETURNS integer LANGUAGE sql IMMUTABLE
-  AS 'SELECT length(x::text)';
+  AS 'SELECT length(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.trim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT btrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.trim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT btrim(x::text)';
+CREATE OR REPLACE FUNCTION tarnwick.trim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT btrim(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.ltrim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT ltrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.ltrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT ltrim(x::text)';
+CREATE OR REPLACE FUNCTION tarnwick.ltrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT ltrim(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.rtrim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT rtrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.rtrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT rtrim(x::text)';
+CREATE OR REPLACE FUNCTION tarnwick.rtrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT rtrim(tarnwick.shown(x))';
 CREATE OR REPLACE FUNCTION tarnwick.mid(t text, s double precision) RETURNS text LANGUAGE sql IMMUTABLE
   AS 'SELECT substr(t, trunc(s)::integer)';
 CREATE OR REPLACE FUNCTION tarnwick.mid(x anynonarray, s double precision) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT substr(x::text, trunc(s)::integer)';
+  AS 'SELECT substr(tarnwick.shown(x), trunc(s)::integer)';
 CREATE OR REPLACE FUNCTION tarnwick.mid(t text, s double precision, n double precision) RETURNS text
   LANGUAGE sql IMMUTABLE AS 'SELECT substr(t, trunc(s)::integer, trunc(n)::integer)';
 CREATE OR REPLACE FUNCTION tarnwick.mid(x anynonarray, s double precision, n double precision) RETURNS text
-  LANGUAGE sql IMMUTABLE AS 'SELECT substr(x::text, trunc(s)::integer, trunc(n)::integer)';
+  LANGUAGE sql IMMUTABLE AS 'SELECT substr(tarnwick.shown(x), trunc(s)::integer, trunc(n)::integer)';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a anycompatible, b anycompatible) RETURNS anycompatible LANGUAGE sql IMMUTABLE
   AS 'SELECT coalesce(a, b)';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT coalesce(a, b)';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a text, b anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT coalesce(a, b::text)';
+  AS 'SELECT coalesce(a, tarnwick.shown(b))';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a anynonarray, b text) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT coalesce(a::text, b)';
+  AS 'SELECT coalesce(tarnwick.shown(a), b)';
 CREATE OR REPLACE FUNCTION tarnwick.today() RETURNS timestamp(0) LANGUAGE sql STABLE
   AS 'SELECT localtimestamp(0)::date::timestamp(0)';
 CREATE OR REPLACE FUNCTION tarnwick.now() RETURNS timestamp(0) LANGUAGE sql STABLE AS 'SELECT localtimestamp(0)';

@@ -84,6 +84,11 @@ bool isZero(const T& value) {
 
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
+// A text as the server compares it in a database file's order (in
+// parentheses: the bounds of BETWEEN take no COLLATE of their own).
+constexpr std::string_view kTextKeyOpen = "(tarnwick.text_key(";
+constexpr std::string_view kTextKeyClose = ") COLLATE \"C\")";
+
 // What an operand of a comparison is, for the type test of criteria.
 enum class Operand { Other, Text, NumberField };
 
@@ -162,6 +167,18 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   // parenthesis of a call at a depth.
   std::string closer;
   std::vector<std::pair<int, std::string>> callEnds;
+  // The operands still to come that the server compares as texts, and the
+  // last text literal standing alone (where it starts in `out`, the token
+  // after it).
+  int keyed = 0;
+  std::size_t textAt = std::string::npos;
+  std::size_t textEnd = 0;
+  // Where the text field just before token `op` starts in `out`, when it
+  // stands alone as the left side of a comparison on the server.
+  const auto textFieldBefore = [&](std::size_t op) {
+    return server_ && columnText && columnAlone && !columnAssigned && columnEnd == op ? columnAt
+                                                                                      : std::string::npos;
+  };
   // Whether this piece is a statement's select list (up to its FROM).
   const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
   const auto emit = [&](std::string_view piece) {
@@ -197,18 +214,19 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       if (isComparison(tok)) {
         if (previous && (isComparison(*previous) || isPunct(*previous, u"("))) syntaxErrorAt(whole_, tok);
         // The server compares texts as a database file does: letter case
-        // ignored in ASCII only, otherwise by the characters' numbers.
-        const bool texts =
-            server_ && columnText && columnAlone && !columnAssigned && columnEnd == at && singleText(at + 1);
-        if (texts) {
-          out.insert(columnAt, "tarnwick.text_key(");
-          out += ") COLLATE \"C\"";
+        // ignored in ASCII only, otherwise by the characters' numbers. A
+        // file compares two literals as they are: a field takes part.
+        std::size_t leftAt = textFieldBefore(at);
+        if (leftAt != std::string::npos && !singleText(at + 1)) leftAt = std::string::npos;
+        if (server_ && leftAt == std::string::npos && textAt != std::string::npos && textEnd == at &&
+            singleText(at + 1, true))
+          leftAt = textAt;
+        if (leftAt != std::string::npos) {
+          out.insert(leftAt, kTextKeyOpen);
+          out += kTextKeyClose;
+          keyed = 1;
         }
         emit(toUtf8(tok.text));
-        if (texts) {
-          emit("tarnwick.text_key(");
-          closer = ") COLLATE \"C\"";
-        }
         afterComparison = true;
         lastWasOperand_ = false;
         previous = &tok;
@@ -256,6 +274,21 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       afterComparison = false;
       continue;
     }
+    // A text field compared with a range or a list of texts.
+    if (server_ && (isWord(tok, u"NOT") || isWord(tok, u"BETWEEN") || isWord(tok, u"IN"))) {
+      const std::size_t leftAt = textFieldBefore(at);
+      const int texts = leftAt == std::string::npos ? 0 : textsMet(at);
+      if (texts) {
+        out.insert(leftAt, kTextKeyOpen);
+        out += kTextKeyClose;
+        keyed = texts;
+      }
+    }
+    if (keyed > 0 && (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word) && !isKeyword(tok)) {
+      emit(kTextKeyOpen);
+      closer = kTextKeyClose;
+      --keyed;
+    }
     const std::size_t operandAt = out.empty() ? 0 : out.size() + 1;
     bool isDate = false;
     if (tok.kind == Tok::Text) {
@@ -264,6 +297,10 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       operand = Operand::Text;
       isOperand = true;
       ++at;
+      if (!previous || !joinsOperands(*previous)) {
+        textAt = operandAt;
+        textEnd = at;
+      }
     } else if (tok.kind == Tok::Number) {
       const auto number = parameters_ ? literalParameter(tok) : std::nullopt;
       // The server reads a parameter as the type its place asks for, or
@@ -384,10 +421,16 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
             if (orderItem) flipItem = true;
             else sql = "(-(" + sql + ")::integer)";
           } else if (columnText && orderItem && !distinct_) {
-            sql = "tarnwick.text_key(" + sql + ") COLLATE \"C\"";
+            sql = std::string(kTextKeyOpen) + sql + std::string(kTextKeyClose);
           }
           if (column->type == FieldType::Date && columnAlone) isDate = true;
         }
+        // A number joined to a text is joined as the engine shows it: a
+        // file's real number without ".0", the server's exact one without
+        // its trailing zeros.
+        const bool joined = (previous && isPunct(*previous, u"&")) || isPunct(t_[at], u"&");
+        if (joined && isNumberType(column->type) && column->type != FieldType::Boolean)
+          sql = (server_ ? "tarnwick.shown(" : "tw_text(") + sql + ")";
         // The server keeps dates as timestamps, which compare as dates.
         emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + sql + ")" : sql);
         if (isNumberType(column->type)) operand = Operand::NumberField;
@@ -434,13 +477,30 @@ std::optional<ColumnRef> ExpressionWriter::fieldAt(std::size_t at, std::size_t& 
   return resolve_({}, tok.text);
 }
 
-bool ExpressionWriter::singleText(std::size_t at) const {
+std::size_t ExpressionWriter::singleText(std::size_t at, bool fieldOnly) const {
   std::size_t next = at + 1;
-  if (t_[at].kind != Tok::Text) {
+  if (t_[at].kind != Tok::Text || fieldOnly) {
     const auto column = fieldAt(at, next);
-    if (!column || !isTextType(column->type)) return false;
+    if (!column || !isTextType(column->type)) return 0;
   }
-  return !joinsOperands(t_[next]) && !isPunct(t_[next], u"(");
+  return !joinsOperands(t_[next]) && !isPunct(t_[next], u"(") ? next : 0;
+}
+
+int ExpressionWriter::textsMet(std::size_t at) const {
+  if (isWord(t_[at], u"NOT")) ++at;
+  if (isWord(t_[at], u"BETWEEN")) {
+    const std::size_t low = singleText(at + 1);
+    return low && isWord(t_[low], u"AND") && singleText(low + 1) ? 2 : 0;
+  }
+  if (!isWord(t_[at], u"IN") || !isPunct(t_[at + 1], u"(")) return 0;
+  int items = 0;
+  for (std::size_t k = at + 2;; ++items) {
+    const std::size_t next = singleText(k);
+    if (!next) return 0;
+    if (isPunct(t_[next], u")")) return items + 1;
+    if (!isPunct(t_[next], u",")) return 0;
+    k = next + 1;
+  }
 }
 
 // A date followed by an operator that binds it more closely than the

@@ -52,10 +52,16 @@ class ExpressionWriter {
   // The field that a reference from token `at` names, and the token after
   // it; nothing when the tokens there are no field of the resolver's.
   std::optional<ColumnRef> fieldAt(std::size_t at, std::size_t& next) const;
-  // Whether the tokens from `at` are one text (a literal or a text field),
-  // or one date (a literal or a date field), standing alone as an operand.
-  bool singleText(std::size_t at) const;
+  // Whether the tokens from `at` are one text (a literal or a text field;
+  // a field only, with `fieldOnly`), or one date (a literal or a date
+  // field), standing alone as an operand. singleText gives the token after
+  // it, 0 when there is none.
+  std::size_t singleText(std::size_t at, bool fieldOnly = false) const;
   bool singleDate(std::size_t at) const;
+  // The texts a text on the left meets at BETWEEN or IN (the token after
+  // it at `at`), each standing alone: 2 for a range, the items of a list;
+  // 0 when any is something else.
+  int textsMet(std::size_t at) const;
   // A call at token `at` on the server: the function's name and what goes
   // before its closing parenthesis (empty when the function table names
   // it), or, when `tokens` is not 0, the whole call of that many tokens

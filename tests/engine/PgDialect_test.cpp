@@ -301,6 +301,8 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
   same(u"SELECT Count(*) AS Many, Sum(Qty) FROM DialectItems GROUP BY Paid HAVING Count(*) > 1 ORDER BY 1");
   same(u"SELECT DISTINCT Qty Mod 2 FROM DialectItems WHERE Qty Is Not Null ORDER BY 1");
   same(u"SELECT [Name] & '/' & Note AS Both, Qty * 2 + 1 FROM [DialectItems] WHERE Id <= 3 ORDER BY Id");
+  // Amounts as texts show no trailing zeros on either backend.
+  same(u"SELECT OrderId, Amount & '', Len(Amount), Mid(Amount, 1), Trim(Amount) FROM DialectOrders ORDER BY 1");
 
   // Changes through the dialect leave the same records on both.
   d.run(u"UPDATE DialectItems SET Qty = Qty + 1, Note = 'seen' WHERE Name Like 'a*' And Paid = True");
@@ -386,6 +388,13 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
            u"Nz(Note, 'none')", u"Shipped - #1/1/2020#", u"#1/1/2020 12:00# - Shipped", u"Shipped - Shipped",
            u"UCase(Qty)", u"LCase(Price)", u"Trim(Qty)", u"Mid(Qty, 1, 1)", u"Mid(Name, 2)", u"Round(Qty / 4)",
            u"Round(Price, 1)", u"Abs(-Qty)", u"Qty Mod 4", u"Qty / 4", u"Price * Qty", u"Name & Null",
+           u"UCase(Name)", u"LCase(Name)", u"Trim(' ' & Name & ' ')", u"LTrim(' ' & Qty)", u"RTrim(Note & '  ')",
+           u"Mid(Name, 0, 2)", u"Mid(Name, 3, 100)", u"Mid(Null, 1)", u"UCase(Null)", u"Nz(Null, Qty)",
+           u"Nz(Qty, Price)", u"Abs(Null)", u"Round(Null)", u"Qty & Price & Name", u"(Qty + 1) & (Qty * 2)",
+           u"Len(Qty & Name)", u"Len('')", u"Shipped - #1/1/2020# - 1", u"Round(Shipped - #1/1/2020#, 2)",
+           u"Qty Between 2 And 5", u"Name Between 'b' And 'zz'", u"Name In ('APPLE', 'éclair')",
+           u"Name Not Between 'b' And 'zz'", u"Name Not In ('zeta', 'ÉCOLE')", u"'zz' < Name", u"Name > Note",
+           u"Qty In (1, 2) Or Paid", u"Name Is Null", u"Not Paid", u"Paid = Paid", u"Paid * Qty",
        }) {
     same(u"SELECT Id, " + std::u16string(value) + u" FROM DialectValues ORDER BY Id");
   }
