@@ -235,6 +235,12 @@ std::string serverTextLiteral(std::u16string_view text) {
   return out + "'";
 }
 
+std::string serverOrderKey(std::string_view column, FieldType type) {
+  if (isTextType(type)) return "(tarnwick.text_key(" + std::string(column) + ") COLLATE \"C\")";
+  if (type == FieldType::Boolean) return "(-(" + std::string(column) + ")::integer)";
+  return std::string(column);
+}
+
 std::string likeRegex(std::u16string_view pattern) {
   const auto items = compileLikePattern(pattern);
   if (!items) return std::string(kNoMatch);

@@ -84,10 +84,11 @@ bool isZero(const T& value) {
 
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
-// A text as the server compares it in a database file's order (in
-// parentheses: the bounds of BETWEEN take no COLLATE of their own).
-constexpr std::string_view kTextKeyOpen = "(tarnwick.text_key(";
-constexpr std::string_view kTextKeyClose = ") COLLATE \"C\")";
+// The operand from `at` to the end of `out` as the server compares texts
+// in a database file's order.
+void keyText(std::string& out, std::size_t at) {
+  out.replace(at, std::string::npos, serverOrderKey(std::string_view(out).substr(at), FieldType::Text));
+}
 
 // What an operand of a comparison is, for the type test of criteria.
 enum class Operand { Other, Text, NumberField };
@@ -222,8 +223,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
             singleText(at + 1, true))
           leftAt = textAt;
         if (leftAt != std::string::npos) {
-          out.insert(leftAt, kTextKeyOpen);
-          out += kTextKeyClose;
+          keyText(out, leftAt);
           keyed = 1;
         }
         emit(toUtf8(tok.text));
@@ -279,16 +279,13 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       const std::size_t leftAt = textFieldBefore(at);
       const int texts = leftAt == std::string::npos ? 0 : textsMet(at);
       if (texts) {
-        out.insert(leftAt, kTextKeyOpen);
-        out += kTextKeyClose;
+        keyText(out, leftAt);
         keyed = texts;
       }
     }
-    if (keyed > 0 && (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word) && !isKeyword(tok)) {
-      emit(kTextKeyOpen);
-      closer = kTextKeyClose;
-      --keyed;
-    }
+    const bool keyedOperand =
+        keyed > 0 && (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word) && !isKeyword(tok);
+    if (keyedOperand) --keyed;
     const std::size_t operandAt = out.empty() ? 0 : out.size() + 1;
     bool isDate = false;
     if (tok.kind == Tok::Text) {
@@ -419,9 +416,9 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
               !truthPlace(t_, start, at)) {
             // A yes/no field counted or compared as a number is -1 or 0.
             if (orderItem) flipItem = true;
-            else sql = "(-(" + sql + ")::integer)";
+            else sql = serverOrderKey(sql, FieldType::Boolean);
           } else if (columnText && orderItem && !distinct_) {
-            sql = std::string(kTextKeyOpen) + sql + std::string(kTextKeyClose);
+            sql = serverOrderKey(sql, column->type);
           }
           if (column->type == FieldType::Date && columnAlone) isDate = true;
         }
@@ -447,6 +444,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       if (previous && !afterComparison && lastWasOperand_) syntaxErrorAt(whole_, tok);
       left = operand;
       afterComparison = false;
+      if (keyedOperand) keyText(out, operandAt);
       if (!closer.empty()) {
         out += closer;
         closer.clear();
