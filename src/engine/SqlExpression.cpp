@@ -152,6 +152,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   bool columnBoolean = false;
   bool columnAlone = false;
   bool columnAssigned = false;
+  bool columnDate = false;
   // The last date standing alone as an operand: where it starts in `out`
   // and the token after it.
   std::size_t dateAt = std::string::npos;
@@ -172,10 +173,19 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   // last text literal standing alone (where it starts in `out`, the token
   // after it).
   int keyed = 0;
+  // The operands still to come that a date field meets: a text among them
+  // is read as a date, the user's way. And a number that a text field
+  // meets on the server, which is written as a text.
+  int dated = 0;
+  bool numberAsText = false;
   std::size_t textAt = std::string::npos;
   std::size_t textEnd = 0;
   // Where the text field just before token `op` starts in `out`, when it
   // stands alone as the left side of a comparison on the server.
+  // Whether a date field stands alone just before token `op`.
+  const auto dateFieldBefore = [&](std::size_t op) {
+    return columnDate && columnAlone && !columnAssigned && columnEnd == op;
+  };
   const auto textFieldBefore = [&](std::size_t op) {
     return server_ && columnText && columnAlone && !columnAssigned && columnEnd == op ? columnAt
                                                                                       : std::string::npos;
@@ -222,10 +232,16 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         if (server_ && leftAt == std::string::npos && textAt != std::string::npos && textEnd == at &&
             singleText(at + 1, true))
           leftAt = textAt;
+        const bool numberMet = t_[at + 1].kind == Tok::Number && !joinsOperands(t_[at + 2]);
+        if (leftAt == std::string::npos && numberMet && textFieldBefore(at) != std::string::npos) {
+          leftAt = textFieldBefore(at);
+          numberAsText = true;
+        }
         if (leftAt != std::string::npos) {
           keyText(out, leftAt);
           keyed = 1;
         }
+        if (dateFieldBefore(at)) dated = 1;
         emit(toUtf8(tok.text));
         afterComparison = true;
         lastWasOperand_ = false;
@@ -274,21 +290,42 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       afterComparison = false;
       continue;
     }
-    // A text field compared with a range or a list of texts.
-    if (server_ && (isWord(tok, u"NOT") || isWord(tok, u"BETWEEN") || isWord(tok, u"IN"))) {
+    // A text field compared with a range or a list of texts; a date field
+    // with a range or a list.
+    if (isWord(tok, u"NOT") || isWord(tok, u"BETWEEN") || isWord(tok, u"IN")) {
       const std::size_t leftAt = textFieldBefore(at);
       const int texts = leftAt == std::string::npos ? 0 : textsMet(at);
       if (texts) {
         keyText(out, leftAt);
         keyed = texts;
       }
+      if (dateFieldBefore(at)) dated = operandsMet(at);
     }
-    const bool keyedOperand =
-        keyed > 0 && (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word) && !isKeyword(tok);
+    const bool operandStarts = (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word ||
+                                tok.kind == Tok::Number || tok.kind == Tok::Date) &&
+                               !isKeyword(tok);
+    const bool keyedOperand = keyed > 0 && operandStarts;
     if (keyedOperand) --keyed;
+    const bool datedOperand = dated > 0 && operandStarts;
+    if (datedOperand) --dated;
     const std::size_t operandAt = out.empty() ? 0 : out.size() + 1;
     bool isDate = false;
-    if (tok.kind == Tok::Text) {
+    if (datedOperand && tok.kind == Tok::Text) {
+      // Written as the date it reads as, never as a parameter: the text's
+      // value is not the date's.
+      const auto date = tryParseDate(tok.text);
+      if (!date) raise(errc::CriteriaMismatch);
+      emit(server_ ? "TIMESTAMP '" + timestampText(*date) + "'" : numberLiteral(*date));
+      isOperand = true;
+      isDate = true;
+      ++at;
+    } else if (numberAsText && tok.kind == Tok::Number) {
+      // A file compares a text field with a number as with its text.
+      emit(serverTextLiteral(tok.text));
+      numberAsText = false;
+      isOperand = true;
+      ++at;
+    } else if (tok.kind == Tok::Text) {
       emit(parameters_ ? parameter(*literalParameter(tok), at)
                        : server_ ? serverTextLiteral(tok.text) : textLiteral(tok.text));
       operand = Operand::Text;
@@ -408,6 +445,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         columnBoolean = column->type == FieldType::Boolean;
         columnAlone = !previous || !joinsOperands(*previous);
         columnAssigned = assigned;
+        columnDate = column->type == FieldType::Date;
         std::string sql = column->sql;
         if (server_) {
           const bool orderItem = clause == Clause::Order && depth == 0 && previous &&
@@ -513,6 +551,19 @@ bool ExpressionWriter::singleDate(std::size_t at) const {
   return !(joinsOperands(after) && !isPunct(after, u"+") && !isPunct(after, u"-") && !isPunct(after, u"&"));
 }
 
+int ExpressionWriter::operandsMet(std::size_t at) const {
+  if (isWord(t_[at], u"NOT")) ++at;
+  if (isWord(t_[at], u"BETWEEN")) return 2;
+  if (!isWord(t_[at], u"IN") || !isPunct(t_[at + 1], u"(") || isWord(t_[at + 2], u"SELECT")) return 0;
+  int items = 1;
+  for (std::size_t k = at + 2, depth = 1; t_[k].kind != Tok::End; ++k) {
+    if (isPunct(t_[k], u"(")) ++depth;
+    if (isPunct(t_[k], u")") && --depth == 0) return items;
+    if (depth == 1 && isPunct(t_[k], u",")) ++items;
+  }
+  return 0;
+}
+
 ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
   const Token& name = t_[at];
   ServerCall call;
@@ -570,7 +621,9 @@ void ExpressionWriter::serverLike(std::string& out, std::size_t& at, std::size_t
     return t.kind == Tok::Punct && (t.text == u"&" || t.text == u"+" || t.text == u"-" || t.text == u"*" ||
                                     t.text == u"/" || t.text == u"." || t.text == u"!");
   };
-  if (at < end && t_[at].kind == Tok::Text && !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
+  // A number as a pattern is its text.
+  if (at < end && (t_[at].kind == Tok::Text || t_[at].kind == Tok::Number) &&
+      !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
     const std::string regex = likeRegex(t_[at].text);
     out += parameters_ ? parameter(regex, at) : serverTextLiteral(fromUtf8(regex));
     out += ' ';

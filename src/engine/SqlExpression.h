@@ -62,6 +62,9 @@ class ExpressionWriter {
   // it at `at`), each standing alone: 2 for a range, the items of a list;
   // 0 when any is something else.
   int textsMet(std::size_t at) const;
+  // The operands of BETWEEN or IN (the token after a field at `at`): 2 for
+  // a range, the items of a list, 0 for a subquery or no such word.
+  int operandsMet(std::size_t at) const;
   // A call at token `at` on the server: the function's name and what goes
   // before its closing parenthesis (empty when the function table names
   // it), or, when `tokens` is not 0, the whole call of that many tokens

@@ -414,6 +414,18 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
       {u"Shipped - #1/2/2020# > 0.5 And Shipped - #1/2/2020# < 500", "2,5"},
       {u"DateValue('13/1/2020') = #1/13/2020# And Id = 1", "1"},
       {u"DateValue('2020-01-02') = Shipped", "1"},
+      // Texts that a date field meets read as dates; numbers that a text
+      // field meets as texts.
+      {u"Shipped = '1/2/2020'", "1"},
+      {u"Shipped > '1/2/2020' And Id < 9", "2,5,6,8"},
+      {u"Shipped Between '1/1/2020' And '12/31/2021'", "1,2,5"},
+      {u"Shipped In ('1/2/2020', #7/4/2022#)", "1,6"},
+      {u"Name = 3", ""},
+      {u"Name > 3 And Id < 5", "1,2,3,4"},
+      {u"Name Like 3", ""},
+      {u"Qty > 2.5 And Id < 9", "1,2,5,6,8"},
+      {u"Price = 3", "6"},
+      {u"Name = Null Or Shipped = Null Or Paid = Null", ""},
   };
   const auto check = [&](std::u16string_view condition, const char* ids, std::u16string_view table) {
     SCOPED_TRACE(toUtf8(condition));
@@ -450,7 +462,8 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
   // Refused while the condition is written: the same number and text.
   for (const char16_t* condition :
        {u"Qty >", u"Name Like", u"(Qty > 1", u"Qty = 1)", u"Name Like 'a*' Like", u"Nope(Qty) > 1", u"Qty = 'three'",
-        u"'x' <> Price", u"Name Like Mystery('a')", u"Qty Xor 1"}) {
+        u"'x' <> Price", u"Name Like Mystery('a')", u"Qty Xor 1", u"Shipped = 'someday'",
+        u"Shipped Between #1/1/2020# And 'later'"}) {
     SCOPED_TRACE(toUtf8(condition));
     const Error onFile = errorOf([&] { translateCondition(condition, tableResolver(*fileTable)); });
     const Error onServer =
