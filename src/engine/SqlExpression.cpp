@@ -106,9 +106,10 @@ bool isClauseWord(const Token& t) {
   return false;
 }
 
+// The end of an item of an ORDER BY or GROUP BY list.
 bool endsOrderItem(const Token& t) {
-  return t.kind == Tok::End || isPunct(t, u",") || isPunct(t, u";") || isWord(t, u"ASC") || isWord(t, u"DESC") ||
-         isClauseWord(t);
+  return t.kind == Tok::End || isPunct(t, u",") || isPunct(t, u";") || isPunct(t, u")") || isWord(t, u"ASC") ||
+         isWord(t, u"DESC") || isClauseWord(t);
 }
 
 bool isTruthLiteral(const Token& t) { return isWord(t, u"True") || isWord(t, u"False"); }
@@ -448,8 +449,12 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         columnDate = column->type == FieldType::Date;
         std::string sql = column->sql;
         if (server_) {
-          const bool orderItem = clause == Clause::Order && depth == 0 && previous &&
-                                 (isWord(*previous, u"BY") || isPunct(*previous, u",")) && endsOrderItem(t_[at]);
+          const bool item = depth == 0 && previous && (isWord(*previous, u"BY") || isPunct(*previous, u",")) &&
+                            endsOrderItem(t_[at]);
+          const bool orderItem = item && clause == Clause::Order;
+          // A text groups with the texts equal to it in a file's order;
+          // grouped by itself too, it may still be selected.
+          if (columnText && item && clause == Clause::Group) sql = serverOrderKey(sql, column->type) + ", " + sql;
           if (columnBoolean && !listItem && !assigned && clause != Clause::Group &&
               !truthPlace(t_, start, at)) {
             // A yes/no field counted or compared as a number is -1 or 0.

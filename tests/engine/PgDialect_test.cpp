@@ -378,6 +378,8 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
            u"SELECT Paid + 0, Count(*) FROM DialectValues GROUP BY Paid ORDER BY Paid",
            u"SELECT Sum(Paid), Min(Paid), Max(Paid), Avg(Paid), Count(Paid) FROM DialectValues",
            u"SELECT Min(Name), Max(Name) FROM DialectValues WHERE Id < 12",
+           u"SELECT Name, Count(*) FROM DialectValues GROUP BY Name ORDER BY Name",
+           u"SELECT Count(*), Max(Id) FROM DialectValues GROUP BY Paid, Name HAVING Count(*) > 0 ORDER BY 2",
        })
     same(select);
   // Values: functions and operators over numbers, texts, dates, yes/no
