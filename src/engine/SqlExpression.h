@@ -98,6 +98,11 @@ class ExpressionWriter {
 // date that does not read (a syntax error).
 std::optional<RawValue> literalParameter(const Token& tok);
 
+// An operator that makes one operand of the ones on either side (+ - * /
+// & \\ ^ Mod), and True or False.
+bool joinsOperands(const Token& t);
+bool isTruthLiteral(const Token& t);
+
 // Where an expression starting at token `at` ends: the first token at
 // nesting depth 0 that `stop` accepts, or the end of the tokens. Unbalanced
 // parentheses run it to the end, where the writer finds them.
