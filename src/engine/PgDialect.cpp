@@ -100,32 +100,6 @@ CREATE OR REPLACE FUNCTION tarnwick.shown(x anynonarray) RETURNS text LANGUAGE s
 SELECT CASE WHEN pg_typeof(x) = 'numeric'::regtype THEN regexp_replace(x::text, '(\.[0-9]*[1-9])0+$|\.0+$', '\1')
   ELSE x::text END
 $f$;
-CREATE OR REPLACE FUNCTION tarnwick.ucase(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT upper(t)';
-CREATE OR REPLACE FUNCTION tarnwick.ucase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT upper(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.lcase(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT lower(t)';
-CREATE OR REPLACE FUNCTION tarnwick.lcase(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT lower(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.len(t text) RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT length(t)';
-CREATE OR REPLACE FUNCTION tarnwick.len(x anynonarray) RETURNS integer LANGUAGE sql IMMUTABLE
-  AS 'SELECT length(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.trim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT btrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.trim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT btrim(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.ltrim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT ltrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.ltrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT ltrim(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.rtrim(t text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT rtrim(t)';
-CREATE OR REPLACE FUNCTION tarnwick.rtrim(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT rtrim(tarnwick.shown(x))';
-CREATE OR REPLACE FUNCTION tarnwick.mid(t text, s double precision) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT substr(t, trunc(s)::integer)';
-CREATE OR REPLACE FUNCTION tarnwick.mid(x anynonarray, s double precision) RETURNS text LANGUAGE sql IMMUTABLE
-  AS 'SELECT substr(tarnwick.shown(x), trunc(s)::integer)';
-CREATE OR REPLACE FUNCTION tarnwick.mid(t text, s double precision, n double precision) RETURNS text
-  LANGUAGE sql IMMUTABLE AS 'SELECT substr(t, trunc(s)::integer, trunc(n)::integer)';
-CREATE OR REPLACE FUNCTION tarnwick.mid(x anynonarray, s double precision, n double precision) RETURNS text
-  LANGUAGE sql IMMUTABLE AS 'SELECT substr(tarnwick.shown(x), trunc(s)::integer, trunc(n)::integer)';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a anycompatible, b anycompatible) RETURNS anycompatible LANGUAGE sql IMMUTABLE
   AS 'SELECT coalesce(a, b)';
 CREATE OR REPLACE FUNCTION tarnwick.nz(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT coalesce(a, b)';
@@ -194,8 +168,38 @@ DROP OPERATOR IF EXISTS tarnwick.+ (double precision, timestamp);
 CREATE OPERATOR tarnwick.+ (LEFTARG = double precision, RIGHTARG = timestamp, FUNCTION = tarnwick.add_days);
 DROP OPERATOR IF EXISTS tarnwick.- (timestamp, double precision);
 CREATE OPERATOR tarnwick.- (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.subtract_days);
-CREATE OR REPLACE FUNCTION tarnwick.made_3() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';
 )sql";
+
+// The text functions, each for a text and for any other value, which it
+// takes as its text as the engine shows it: the dialect's name, the
+// server's function, the arguments after the text and the result.
+struct TextFunction {
+  std::string_view name, server, arguments, result;
+};
+constexpr TextFunction kTextFunctions[] = {
+    {"ucase", "upper", "", "text"},    {"lcase", "lower", "", "text"},   {"len", "length", "", "integer"},
+    {"trim", "btrim", "", "text"},     {"ltrim", "ltrim", "", "text"},   {"rtrim", "rtrim", "", "text"},
+    {"mid", "substr", ", s double precision", "text"},
+    {"mid", "substr", ", s double precision, n double precision", "text"},
+};
+
+// All of the engine's functions, the text functions after shown, which
+// they use, and last the one that says they are made.
+std::string functionsSql() {
+  std::string sql(kFunctionsSql);
+  for (const TextFunction& f : kTextFunctions) {
+    // Mid's start and length are whole numbers, whatever they are given as.
+    std::string rest;
+    if (!f.arguments.empty()) rest += ", trunc(s)::integer";
+    if (f.arguments.find(" n ") != std::string_view::npos) rest += ", trunc(n)::integer";
+    for (const bool text : {true, false}) {
+      sql += "CREATE OR REPLACE FUNCTION tarnwick." + std::string(f.name) + (text ? "(x text" : "(x anynonarray") +
+             std::string(f.arguments) + ") RETURNS " + std::string(f.result) + " LANGUAGE sql IMMUTABLE AS 'SELECT " +
+             std::string(f.server) + (text ? "(x" : "(tarnwick.shown(x)") + rest + ")';\n";
+    }
+  }
+  return sql + "CREATE OR REPLACE FUNCTION tarnwick.made_3() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';\n";
+}
 
 // The last function made, numbered by the functions' version: when it is
 // there, all of this version are. A new version replaces them all.
@@ -289,7 +293,7 @@ void ensureServerFunctions(PgConnection& connection) {
   // find the functions made.
   PgConnection::WriteScope scope(connection);
   connection.exec(kFunctionsLock);
-  if (!made()) connection.exec(kFunctionsSql);
+  if (!made()) connection.exec(functionsSql());
   scope.commit();
   find();
 }
