@@ -84,6 +84,25 @@ int ExpressionWriter::operandsMet(std::size_t at) const {
   return 0;
 }
 
+std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) const {
+  for (std::size_t k = at, depth = 0; t_[k].kind != Tok::End; ++k) {
+    if (isPunct(t_[k], u"(")) ++depth;
+    if (isPunct(t_[k], u")")) --depth;
+    if (depth == 0 && (isWord(t_[k], u"GROUP") || isWord(t_[k], u"HAVING") || isWord(t_[k], u"UNION"))) return {};
+  }
+  std::string groups = "GROUP BY ";
+  for (std::size_t k = at;;) {
+    std::size_t next = 0;
+    const auto column = fieldAt(k, next);
+    if (!column) return {};
+    groups += isTextType(column->type) ? serverOrderKey(column->sql, column->type) + ", " + column->sql : column->sql;
+    if (next == end) return groups;
+    if (!isPunct(t_[next], u",")) return {};
+    groups += ", ";
+    k = next + 1;
+  }
+}
+
 ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
   const Token& name = t_[at];
   ServerCall call;

@@ -363,7 +363,17 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       ++at;
     } else if (isKeyword(tok)) {
       if (depth == 0 && (isWord(tok, u"SET") || isWord(tok, u"WHERE"))) setList = isWord(tok, u"SET");
+      if (isWord(tok, u"DISTINCT") && server_ && selectList && depth == 0) {
+        groups_ = distinctGroups(at + 1, end);
+        if (!groups_.empty()) {
+          ++at;
+          previous = &tok;
+          continue;
+        }
+      }
       if (isWord(tok, u"DISTINCT")) distinct_ = true;
+      if (isWord(tok, u"UNION") && depth == 0) union_ = true;
+      if (isWord(tok, u"ORDER") && depth == 0 && !groups_.empty()) emit(finish());
       if (depth == 0 && isWord(tok, u"BY") && previous) {
         clause = isWord(*previous, u"ORDER") ? Clause::Order : Clause::Group;
         itemOpen = clause == Clause::Order;
@@ -441,6 +451,9 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
           const bool item = depth == 0 && previous && (isWord(*previous, u"BY") || isPunct(*previous, u",")) &&
                             endsOrderItem(t_[at]);
           const bool orderItem = item && clause == Clause::Order;
+          // The order of a union names the columns of its result.
+          const auto dot = sql.find("\".\"");
+          if (orderItem && union_ && dot != std::string::npos) sql.erase(0, dot + 2);
           // A text groups with the texts equal to it in a file's order;
           // grouped by itself too, it may still be selected.
           if (columnText && item && clause == Clause::Group) sql = serverOrderKey(sql, column->type) + ", " + sql;
@@ -449,7 +462,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
             // A yes/no field counted or compared as a number is -1 or 0.
             if (orderItem) flipItem = true;
             else sql = serverOrderKey(sql, FieldType::Boolean);
-          } else if (columnText && orderItem && !distinct_) {
+          } else if (columnText && orderItem && !distinct_ && !union_) {
             sql = serverOrderKey(sql, column->type);
           }
           if (column->type == FieldType::Date && columnAlone) isDate = true;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::engine {
@@ -46,6 +47,9 @@ class ExpressionWriter {
   // 3464 for a text compared with a number field, 3085 for a function the
   // dialect does not have.
   std::string expression(std::size_t& at, std::size_t end);
+  // What the statement still needs after its last part (a grouping that
+  // stands for DISTINCT on the server).
+  std::string finish() { return std::exchange(groups_, {}); }
 
  private:
   std::string functionName(const Token& tok);
@@ -65,6 +69,10 @@ class ExpressionWriter {
   // The operands of BETWEEN or IN (the token after a field at `at`): 2 for
   // a range, the items of a list, 0 for a subquery or no such word.
   int operandsMet(std::size_t at) const;
+  // After the DISTINCT of a statement's select list at `at`, up to `end`:
+  // when the list is fields alone in a statement of one selection without
+  // a grouping of its own, the grouping that gives the same rows.
+  std::string distinctGroups(std::size_t at, std::size_t end) const;
   // A call at token `at` on the server: the function's name and what goes
   // before its closing parenthesis (empty when the function table names
   // it), or, when `tokens` is not 0, the whole call of that many tokens
@@ -85,8 +93,14 @@ class ExpressionWriter {
   std::u16string_view whole_;
   const Resolver& resolve_;
   const bool server_;
-  // DISTINCT seen: the server orders such a selection by its own columns only.
+  // DISTINCT seen: the server orders such a selection by its own columns
+  // only. UNION seen: its order names the selection's columns.
   bool distinct_ = false;
+  bool union_ = false;
+  // A selection of distinct fields is the server's grouping by them (texts
+  // grouped as a file groups them): the GROUP BY still to be written,
+  // before its ORDER BY or at the end of the statement.
+  std::string groups_;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;

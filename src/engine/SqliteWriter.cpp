@@ -94,6 +94,8 @@ std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target
       }
     }
   }
+  const std::string rest = expressions.finish();
+  if (!rest.empty()) append(rest);
   return sql;
 }
 

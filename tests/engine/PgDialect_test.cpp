@@ -379,6 +379,10 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
            u"SELECT Sum(Paid), Min(Paid), Max(Paid), Avg(Paid), Count(Paid) FROM DialectValues",
            u"SELECT Min(Name), Max(Name) FROM DialectValues WHERE Id < 12",
            u"SELECT Name, Count(*) FROM DialectValues GROUP BY Name ORDER BY Name",
+           u"SELECT Name, Qty FROM DialectValues WHERE Id In (1, 2, 4) UNION "
+           u"SELECT Name, Qty FROM DialectValues WHERE Id Between 7 And 10 ORDER BY Name DESC, Qty",
+           u"SELECT DISTINCT Name FROM DialectValues ORDER BY Name",
+           u"SELECT DISTINCT Qty, Name FROM DialectValues WHERE Id > 5 ORDER BY Qty DESC, Name",
            u"SELECT Count(*), Max(Id) FROM DialectValues GROUP BY Paid, Name HAVING Count(*) > 0 ORDER BY 2",
        })
     same(select);
