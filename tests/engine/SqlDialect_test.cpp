@@ -248,6 +248,27 @@ TEST(SqlDialect, TextFunctionsReadValuesAsTheEngineShowsThem) {
             u"3");
 }
 
+// A text that a date field meets reads as a date, the user's way; one that
+// reads as none is a type mismatch. Find reads each new text again.
+TEST(SqlDialect, TextsThatDateFieldsMeetReadAsDates) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  const auto ids = [&](std::u16string_view where) {
+    return column(Object(db.call(u"OpenRecordset", u"SELECT OrderId FROM Orders WHERE " + std::u16string(where) +
+                                                       u" ORDER BY OrderId")),
+                  u"OrderId");
+  };
+  EXPECT_EQ(ids(u"OrderDate = '1/15/1998'"), u"2");
+  EXPECT_EQ(ids(u"OrderDate Between '1/2/1998' And 'February 1, 1998'"), u"1,2,3");
+  EXPECT_EQ(ids(u"OrderDate In ('3/10/1998', #12/24/1998#) Or OrderDate < '1/3/1998'"), u"1,4,5");
+  EXPECT_EQ(failure([&] { ids(u"OrderDate > 'soon'"); }).first, errc::CriteriaMismatch);
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  for (const auto& [date, id] : {std::pair(u"2/1/1998", u"3"), std::pair(u"12/24/1998", u"5")}) {
+    rs.call(u"FindFirst", u"OrderDate = '" + std::u16string(date) + u"'");
+    EXPECT_EQ(toText(rs.get(u"Collect", {Variant(u"OrderId")})), id);
+  }
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");
