@@ -13,6 +13,16 @@
 
 namespace tarnwick::engine {
 
+namespace {
+
+// Today's date and the moment now, as the dialect's calls without
+// arguments.
+bool isClockCall(const std::vector<Token>& t, std::size_t at) {
+  return (isWord(t[at], u"Date") || isWord(t[at], u"Now")) && isPunct(t[at + 1], u"(") && isPunct(t[at + 2], u")");
+}
+
+}  // namespace
+
 bool joinsOperands(const Token& t) {
   return (t.kind == Tok::Punct && (t.text == u"+" || t.text == u"-" || t.text == u"*" || t.text == u"/" ||
                                    t.text == u"&" || t.text == u"\\" || t.text == u"^")) ||
@@ -63,7 +73,9 @@ int ExpressionWriter::textsMet(std::size_t at) const {
 // minus before it does not stand alone.
 bool ExpressionWriter::singleDate(std::size_t at) const {
   std::size_t next = at + 1;
-  if (t_[at].kind != Tok::Date) {
+  if (isClockCall(t_, at)) {
+    next = at + 3;
+  } else if (t_[at].kind != Tok::Date) {
     const auto column = fieldAt(at, next);
     if (!column || column->type != FieldType::Date) return false;
   }
@@ -106,6 +118,13 @@ std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) co
 ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
   const Token& name = t_[at];
   ServerCall call;
+  if (isClockCall(t_, at)) {
+    // A date as an operand, one a date may be taken from.
+    call.sql = std::string(serverFunctionName(name.text)) + "()";
+    call.tokens = 3;
+    call.date = true;
+    return call;
+  }
   const bool dateValue = isWord(name, u"DateValue");
   if (dateValue || isWord(name, u"CDate")) {
     if (t_[at + 2].kind == Tok::Text && isPunct(t_[at + 3], u")")) {

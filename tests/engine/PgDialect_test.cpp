@@ -418,6 +418,8 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
       {u"True = Paid And Id < 5", "1,3"},
       {u"Paid + 0 = -1 And Id < 5", "1,3"},
       {u"Shipped - #1/2/2020# > 0.5 And Shipped - #1/2/2020# < 500", "2,5"},
+      {u"Date() - Shipped > 9000 And Now() - Shipped > 9000.5", "4,9"},
+      {u"Shipped - Date() < -20000 And Shipped - Now() > -60000", "9"},
       {u"DateValue('13/1/2020') = #1/13/2020# And Id = 1", "1"},
       {u"DateValue('2020-01-02') = Shipped", "1"},
       // Texts that a date field meets read as dates; numbers that a text
