@@ -90,7 +90,6 @@ void keyText(std::string& out, std::size_t at) {
 // What an operand of a comparison is, for the type test of criteria.
 enum class Operand { Other, Text, NumberField };
 
-
 bool isClauseWord(const Token& t) {
   for (const std::u16string_view word : {u"WHERE", u"HAVING", u"ORDER", u"GROUP", u"UNION", u"FROM"})
     if (isWord(t, word)) return true;
@@ -159,23 +158,23 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   // parenthesis of a call at a depth.
   std::string closer;
   std::vector<std::pair<int, std::string>> callEnds;
-  // The operands still to come that the server compares as texts, and the
-  // last text literal standing alone (where it starts in `out`, the token
-  // after it).
+  // The operands still to come that the server compares as texts.
   int keyed = 0;
   // The operands still to come that a date field meets: a text among them
   // is read as a date, the user's way. And a number that a text field
   // meets on the server, which is written as a text.
   int dated = 0;
   bool numberAsText = false;
+  // The last text literal standing alone: where it starts in `out`, the
+  // token after it.
   std::size_t textAt = std::string::npos;
   std::size_t textEnd = 0;
-  // Where the text field just before token `op` starts in `out`, when it
-  // stands alone as the left side of a comparison on the server.
   // Whether a date field stands alone just before token `op`.
   const auto dateFieldBefore = [&](std::size_t op) {
     return columnDate && columnAlone && !columnAssigned && columnEnd == op;
   };
+  // Where the text field just before token `op` starts in `out`, when it
+  // stands alone as the left side of a comparison on the server.
   const auto textFieldBefore = [&](std::size_t op) {
     return server_ && columnText && columnAlone && !columnAssigned && columnEnd == op ? columnAt
                                                                                       : std::string::npos;
