@@ -413,6 +413,8 @@ TEST(PgDialect, ValuesOrdersAndGroupsAreTheSameOnBothBackends) {
       {u"Name = 'éclair'", "19"},
       {u"Name = 'ÉCLAIR'", "3"},
       {u"Name <= 'apple' Or Name >= 'ñ'", "1,5,6,8,9,15,17"},
+      {u"'zz' < Name Or 'B' = Name", "3,11,13,14,16,17,18,19"},
+      {u"Name Between 'b' And 'zz' And Name Not In ('ZETA', 'b')", "4,12"},
       {u"-1 = Paid And Id < 5", "1,3"},
       {u"0 = Paid And Id < 5", "2,4"},
       {u"True = Paid And Id < 5", "1,3"},
