@@ -148,6 +148,9 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   std::size_t dateEnd = 0;
   // Inside an UPDATE's SET list, where fields are assigned.
   bool setList = false;
+  // Inside an INSERT's VALUES list, at the value of its field `valueItem`.
+  bool valuesList = false;
+  std::size_t valueItem = 0;
   // The clause being written, for the server's order and groups.
   enum class Clause { Other, Order, Group } clause = Clause::Other;
   // An item of an ORDER BY list on the server: a yes/no field sorts the
@@ -254,6 +257,24 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         continue;
       }
       lastWasOperand_ = false;
+      if (tok.text == u"(" && depth == 1 && previous && isWord(*previous, u"VALUES")) valuesList = true;
+      if (tok.text == u")" && depth == 0) valuesList = false;
+      if (valuesList && depth == 1 && tok.text == u",") ++valueItem;
+      // A number alone, signed or not, as a value for a yes/no field.
+      const std::size_t sign = isPunct(t_[at + 1], u"-") ? 1 : 0;
+      if (server_ && valuesList && depth == 1 && (tok.text == u"(" || tok.text == u",") &&
+          t_[at + 1 + sign].kind == Tok::Number &&
+          (isPunct(t_[at + 2 + sign], u",") || isPunct(t_[at + 2 + sign], u")")) &&
+          valueItem < filled_.size() && filled_[valueItem] == FieldType::Boolean) {
+        emit(toUtf8(tok.text));
+        const auto number = numberValue(t_[at + 1 + sign].text);
+        const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
+        emit(zero ? "FALSE" : "TRUE");
+        at += 2 + sign;
+        previous = &t_[at - 1];
+        lastWasOperand_ = true;
+        continue;
+      }
       // Date minus date is a number of days, fractional, as with the day
       // serials of a database file.
       const bool days = server_ && tok.text == u"-" && dateAt != std::string::npos && dateEnd == at &&

@@ -47,6 +47,10 @@ class ExpressionWriter {
   // 3464 for a text compared with a number field, 3085 for a function the
   // dialect does not have.
   std::string expression(std::size_t& at, std::size_t end);
+  // The types of the fields that an INSERT's VALUES fill, in order: the
+  // server writes a number given for a yes/no field as the truth it
+  // stands for.
+  void fill(std::vector<FieldType> types) { filled_ = std::move(types); }
   // What the statement still needs after its last part (a grouping that
   // stands for DISTINCT on the server).
   std::string finish() { return std::exchange(groups_, {}); }
@@ -101,6 +105,7 @@ class ExpressionWriter {
   // grouped as a file groups them): the GROUP BY still to be written,
   // before its ORDER BY or at the end of the statement.
   std::string groups_;
+  std::vector<FieldType> filled_;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;

@@ -312,6 +312,10 @@ TEST(PgDialect, StatementsChangeAndReadTheSameOnBothBackends) {
   d.run(u"DELETE * FROM DialectItems WHERE Price > 50 Or Note Like '*[%]*'");
   d.run(u"DELETE FROM DialectOrders WHERE ItemId Not In (Select Id From DialectItems)");
   d.run(u"INSERT INTO DialectItems (Id, Name, Paid) VALUES (20, 'it''s 100%_new', False)");
+  // Yes and No given as -1 and 0, with the fields named and without.
+  d.run(u"INSERT INTO DialectItems (Id, Paid, Qty) VALUES (21, -1, -1)");
+  d.run(u"INSERT INTO DialectItems (Paid, Id) VALUES (0, 22)");
+  d.run(u"INSERT INTO DialectItems VALUES (23, 'all', Null, 1, 2, #1/1/2001#, -1)");
   d.run(
       u"INSERT INTO DialectItems (Id, Name, Qty, Shipped, Paid) SELECT Id + 100, Name, Qty, Shipped, Paid "
       u"FROM DialectItems WHERE Qty > 5");
