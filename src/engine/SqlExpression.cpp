@@ -79,6 +79,13 @@ bool isZero(const T& value) {
   else return false;
 }
 
+// A number as the server's truth it stands for: 0 is No, any other Yes.
+std::string_view truthOf(const Token& number) {
+  const auto value = numberValue(number.text);
+  const bool zero = value && std::visit([](const auto& v) { return isZero(v); }, *value);
+  return zero ? "FALSE" : "TRUE";
+}
+
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
 
 // The operand from `at` to the end of `out` as the server compares texts
@@ -245,9 +252,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         const std::size_t sign = isPunct(t_[at], u"-") ? 1 : 0;
         if (server_ && columnBoolean && columnEnd + 1 == at && at + sign < end &&
             t_[at + sign].kind == Tok::Number) {
-          const auto number = numberValue(t_[at + sign].text);
-          const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
-          emit(zero ? "FALSE" : "TRUE");
+          emit(truthOf(t_[at + sign]));
           at += sign + 1;
           previous = &t_[at - 1];
           lastWasOperand_ = true;
@@ -267,9 +272,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
           (isPunct(t_[at + 2 + sign], u",") || isPunct(t_[at + 2 + sign], u")")) &&
           valueItem < filled_.size() && filled_[valueItem] == FieldType::Boolean) {
         emit(toUtf8(tok.text));
-        const auto number = numberValue(t_[at + 1 + sign].text);
-        const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
-        emit(zero ? "FALSE" : "TRUE");
+        emit(truthOf(t_[at + 1 + sign]));
         at += 2 + sign;
         previous = &t_[at - 1];
         lastWasOperand_ = true;
