@@ -16,9 +16,9 @@ struct ServerFunction {
 };
 constexpr ServerFunction kServerFunctions[] = {
     {u"DateValue", "tarnwick.datevalue"}, {u"Date", "tarnwick.today"}, {u"Now", "tarnwick.now"},
-    {u"UCase", "upper"},                  {u"LCase", "lower"},         {u"Len", "length"},
-    {u"Trim", "trim"},                    {u"LTrim", "ltrim"},         {u"RTrim", "rtrim"},
-    {u"Mid", "substr"},                   {u"Abs", "abs"},             {u"Nz", "coalesce"},
+    {u"UCase", "tarnwick.ucase"},         {u"LCase", "tarnwick.lcase"}, {u"Len", "tarnwick.len"},
+    {u"Trim", "tarnwick.trim"},           {u"LTrim", "tarnwick.ltrim"}, {u"RTrim", "tarnwick.rtrim"},
+    {u"Mid", "tarnwick.mid"},             {u"Abs", "abs"},              {u"Nz", "tarnwick.nz"},
     {u"Count", "count"},                  {u"Sum", "sum"},             {u"Min", "min"},
     {u"Max", "max"},                      {u"Avg", "avg"},             {u"CDate", "tarnwick.cdate"},
     {u"Round", "tarnwick.round"},
@@ -36,12 +36,21 @@ void appendRegexChar(std::u16string& out, char16_t c) {
 // Never matches: the start of the text cannot follow a character.
 constexpr std::string_view kNoMatch = "a^";
 
-// The engine's functions. Dates are read month first, as the dialect's
-// date literals are; a text that reads as no date is the server's error for
-// it (which the session reports as a type mismatch in the criteria).
+// The engine's functions. A text read as a date is read in the order the
+// user's locale gives its numbers (the writer passes 'MDY', 'DMY' or 'YMD'),
+// the other way round where that order makes no date ("13/1/2020"); a text
+// that reads as no date is the server's error for it (which the session
+// reports as a type mismatch in the criteria), and Null for CDate.
 // like_regex is likeRegex on the server, for patterns that are not
 // literals of the statement. A number added to or taken from a date counts
-// days, as with the day serials of a database file.
+// days, as with the day serials of a database file, and a date taken from
+// a date is a number of days. Texts order as a database file orders them:
+// letter case ignored in ASCII only, otherwise by the characters' numbers
+// (text_key under the "C" collation); text_min and text_max are Min and Max
+// in that order. The text functions take numbers as their texts (the
+// server's function of a text refuses a number), shown as the engine shows
+// them (an exact number without its trailing zeros), and Nz of a text and
+// a number gives a text.
 constexpr std::string_view kFunctionsSql = R"sql(
 CREATE SCHEMA IF NOT EXISTS tarnwick;
 CREATE OR REPLACE FUNCTION tarnwick.cdate(t text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT
@@ -54,6 +63,50 @@ CREATE OR REPLACE FUNCTION tarnwick.datevalue(t text) RETURNS timestamp(0) LANGU
   SET datestyle TO 'ISO, MDY' AS $f$ BEGIN RETURN date_trunc('day', t::timestamp); END $f$;
 CREATE OR REPLACE FUNCTION tarnwick.datevalue(d timestamp) RETURNS timestamp(0) LANGUAGE sql IMMUTABLE
   AS $f$SELECT date_trunc('day', d)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.read_mdy(t text) RETURNS timestamp LANGUAGE plpgsql STABLE STRICT
+  SET datestyle TO 'ISO, MDY' AS $f$ BEGIN RETURN t::timestamp; END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.read_dmy(t text) RETURNS timestamp LANGUAGE plpgsql STABLE STRICT
+  SET datestyle TO 'ISO, DMY' AS $f$ BEGIN RETURN t::timestamp; END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.read_ymd(t text) RETURNS timestamp LANGUAGE plpgsql STABLE STRICT
+  SET datestyle TO 'ISO, YMD' AS $f$ BEGIN RETURN t::timestamp; END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.read_date(t text, o text) RETURNS timestamp LANGUAGE plpgsql STABLE STRICT
+  AS $f$
+BEGIN
+  RETURN CASE o WHEN 'DMY' THEN tarnwick.read_dmy(t) WHEN 'YMD' THEN tarnwick.read_ymd(t) ELSE tarnwick.read_mdy(t) END;
+EXCEPTION WHEN datetime_field_overflow THEN
+  RETURN CASE o WHEN 'DMY' THEN tarnwick.read_mdy(t) ELSE tarnwick.read_dmy(t) END;
+END $f$;
+CREATE OR REPLACE FUNCTION tarnwick.datevalue(t text, o text) RETURNS timestamp(0) LANGUAGE sql STABLE STRICT
+  AS $f$SELECT date_trunc('day', tarnwick.read_date(t, o))$f$;
+CREATE OR REPLACE FUNCTION tarnwick.datevalue(d timestamp, o text) RETURNS timestamp(0) LANGUAGE sql IMMUTABLE
+  AS $f$SELECT date_trunc('day', d)$f$;
+CREATE OR REPLACE FUNCTION tarnwick.cdate(t text, o text) RETURNS timestamp(0) LANGUAGE plpgsql STABLE STRICT AS $f$
+BEGIN RETURN tarnwick.read_date(t, o)::timestamp(0);
+EXCEPTION WHEN invalid_datetime_format OR datetime_field_overflow THEN RETURN NULL; END
+$f$;
+CREATE OR REPLACE FUNCTION tarnwick.cdate(d timestamp, o text) RETURNS timestamp(0) LANGUAGE sql IMMUTABLE
+  AS 'SELECT d::timestamp(0)';
+CREATE OR REPLACE FUNCTION tarnwick.days(i interval) RETURNS double precision LANGUAGE sql IMMUTABLE
+  AS $f$SELECT extract(epoch FROM i)::double precision / 86400$f$;
+CREATE OR REPLACE FUNCTION tarnwick.text_key(t text) RETURNS text LANGUAGE sql IMMUTABLE
+  AS $f$SELECT translate(t, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')$f$;
+CREATE OR REPLACE FUNCTION tarnwick.text_smaller(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE STRICT
+  AS $f$SELECT CASE WHEN tarnwick.text_key(b) COLLATE "C" < tarnwick.text_key(a) COLLATE "C" THEN b ELSE a END$f$;
+CREATE OR REPLACE FUNCTION tarnwick.text_larger(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE STRICT
+  AS $f$SELECT CASE WHEN tarnwick.text_key(b) COLLATE "C" > tarnwick.text_key(a) COLLATE "C" THEN b ELSE a END$f$;
+CREATE OR REPLACE AGGREGATE tarnwick.text_min(text) (SFUNC = tarnwick.text_smaller, STYPE = text);
+CREATE OR REPLACE AGGREGATE tarnwick.text_max(text) (SFUNC = tarnwick.text_larger, STYPE = text);
+CREATE OR REPLACE FUNCTION tarnwick.shown(x anynonarray) RETURNS text LANGUAGE sql IMMUTABLE AS $f$
+SELECT CASE WHEN pg_typeof(x) = 'numeric'::regtype THEN regexp_replace(x::text, '(\.[0-9]*[1-9])0+$|\.0+$', '\1')
+  ELSE x::text END
+$f$;
+CREATE OR REPLACE FUNCTION tarnwick.nz(a anycompatible, b anycompatible) RETURNS anycompatible LANGUAGE sql IMMUTABLE
+  AS 'SELECT coalesce(a, b)';
+CREATE OR REPLACE FUNCTION tarnwick.nz(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE AS 'SELECT coalesce(a, b)';
+CREATE OR REPLACE FUNCTION tarnwick.nz(a text, b anynonarray) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT coalesce(a, tarnwick.shown(b))';
+CREATE OR REPLACE FUNCTION tarnwick.nz(a anynonarray, b text) RETURNS text LANGUAGE sql IMMUTABLE
+  AS 'SELECT coalesce(tarnwick.shown(a), b)';
 CREATE OR REPLACE FUNCTION tarnwick.today() RETURNS timestamp(0) LANGUAGE sql STABLE
   AS 'SELECT localtimestamp(0)::date::timestamp(0)';
 CREATE OR REPLACE FUNCTION tarnwick.now() RETURNS timestamp(0) LANGUAGE sql STABLE AS 'SELECT localtimestamp(0)';
@@ -115,12 +168,42 @@ DROP OPERATOR IF EXISTS tarnwick.+ (double precision, timestamp);
 CREATE OPERATOR tarnwick.+ (LEFTARG = double precision, RIGHTARG = timestamp, FUNCTION = tarnwick.add_days);
 DROP OPERATOR IF EXISTS tarnwick.- (timestamp, double precision);
 CREATE OPERATOR tarnwick.- (LEFTARG = timestamp, RIGHTARG = double precision, FUNCTION = tarnwick.subtract_days);
-CREATE OR REPLACE FUNCTION tarnwick.made_2() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';
 )sql";
+
+// The text functions, each for a text and for any other value, which it
+// takes as its text as the engine shows it: the dialect's name, the
+// server's function, the arguments after the text and the result.
+struct TextFunction {
+  std::string_view name, server, arguments, result;
+};
+constexpr TextFunction kTextFunctions[] = {
+    {"ucase", "upper", "", "text"},    {"lcase", "lower", "", "text"},   {"len", "length", "", "integer"},
+    {"trim", "btrim", "", "text"},     {"ltrim", "ltrim", "", "text"},   {"rtrim", "rtrim", "", "text"},
+    {"mid", "substr", ", s double precision", "text"},
+    {"mid", "substr", ", s double precision, n double precision", "text"},
+};
+
+// All of the engine's functions, the text functions after shown, which
+// they use, and last the one that says they are made.
+std::string functionsSql() {
+  std::string sql(kFunctionsSql);
+  for (const TextFunction& f : kTextFunctions) {
+    // Mid's start and length are whole numbers, whatever they are given as.
+    std::string rest;
+    if (!f.arguments.empty()) rest += ", trunc(s)::integer";
+    if (f.arguments.find(" n ") != std::string_view::npos) rest += ", trunc(n)::integer";
+    for (const bool text : {true, false}) {
+      sql += "CREATE OR REPLACE FUNCTION tarnwick." + std::string(f.name) + (text ? "(x text" : "(x anynonarray") +
+             std::string(f.arguments) + ") RETURNS " + std::string(f.result) + " LANGUAGE sql IMMUTABLE AS 'SELECT " +
+             std::string(f.server) + (text ? "(x" : "(tarnwick.shown(x)") + rest + ")';\n";
+    }
+  }
+  return sql + "CREATE OR REPLACE FUNCTION tarnwick.made_3() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 1';\n";
+}
 
 // The last function made, numbered by the functions' version: when it is
 // there, all of this version are. A new version replaces them all.
-constexpr std::string_view kFunctionsMade = "SELECT to_regprocedure('tarnwick.made_2()') IS NOT NULL";
+constexpr std::string_view kFunctionsMade = "SELECT to_regprocedure('tarnwick.made_3()') IS NOT NULL";
 
 // Operators are found by the session's search path only: the engine's
 // schema goes last on it, after the user's own.
@@ -154,6 +237,12 @@ std::string serverTextLiteral(std::u16string_view text) {
     out += c;
   }
   return out + "'";
+}
+
+std::string serverOrderKey(std::string_view column, FieldType type) {
+  if (isTextType(type)) return "(tarnwick.text_key(" + std::string(column) + ") COLLATE \"C\")";
+  if (type == FieldType::Boolean) return "(-(" + std::string(column) + ")::integer)";
+  return std::string(column);
 }
 
 std::string likeRegex(std::u16string_view pattern) {
@@ -204,7 +293,7 @@ void ensureServerFunctions(PgConnection& connection) {
   // find the functions made.
   PgConnection::WriteScope scope(connection);
   connection.exec(kFunctionsLock);
-  if (!made()) connection.exec(kFunctionsSql);
+  if (!made()) connection.exec(functionsSql());
   scope.commit();
   find();
 }

@@ -9,6 +9,7 @@
 // a case-blind collation that the server's pattern matching refuses, so the
 // pattern names a deterministic collation (kPatternCollation) that then
 // governs the match.
+#include "EngineTypes.h"
 #include "PgConnection.h"
 
 #include <string>
@@ -32,6 +33,14 @@ std::string serverTextLiteral(std::u16string_view text);
 
 // A date serial as the server's timestamp text (to the second).
 std::string timestampText(double serial);
+
+// A field's values as the server orders them to match a database file's
+// order, for ORDER BY and for comparing keys: a text by its key under the
+// "C" collation (ASCII letter case ignored, otherwise the characters'
+// numbers), a yes/no field as -1 and 0 (Yes first); others as they are.
+// The file puts Nulls first in ascending order: the server needs NULLS
+// FIRST (NULLS LAST descending) written out.
+std::string serverOrderKey(std::string_view column, FieldType type);
 
 // A Like pattern as the server's regular expression, anchored at both ends;
 // a pattern with an unclosed "[" becomes one that matches nothing.

@@ -22,10 +22,10 @@ struct FunctionName {
   std::string_view storage;
 };
 constexpr FunctionName kFunctions[] = {
-    {u"DateValue", "tw_datevalue"}, {u"Date", "tw_today"}, {u"Now", "tw_now"},   {u"UCase", "upper"},
-    {u"LCase", "lower"},           {u"Len", "length"},    {u"Trim", "trim"},    {u"LTrim", "ltrim"},
-    {u"RTrim", "rtrim"},           {u"Mid", "substr"},    {u"Abs", "abs"},      {u"Nz", "ifnull"},
-    {u"Count", "count"},           {u"Sum", "sum"},       {u"Min", "min"},      {u"Max", "max"},
+    {u"DateValue", "tw_datevalue"}, {u"Date", "tw_today"}, {u"Now", "tw_now"},     {u"UCase", "tw_ucase"},
+    {u"LCase", "tw_lcase"},        {u"Len", "tw_len"},    {u"Trim", "tw_trim"},   {u"LTrim", "tw_ltrim"},
+    {u"RTrim", "tw_rtrim"},        {u"Mid", "tw_mid"},    {u"Abs", "abs"},        {u"Nz", "ifnull"},
+    {u"Count", "count"},           {u"Sum", "sum"},       {u"Min", "min"},        {u"Max", "max"},
     {u"Avg", "avg"},               {u"CDate", "tw_date"}, {u"Round", "round"},
 };
 
@@ -79,10 +79,58 @@ bool isZero(const T& value) {
   else return false;
 }
 
+// A number as the server's truth it stands for: 0 is No, any other Yes.
+std::string_view truthOf(const Token& number) {
+  const auto value = numberValue(number.text);
+  const bool zero = value && std::visit([](const auto& v) { return isZero(v); }, *value);
+  return zero ? "FALSE" : "TRUE";
+}
+
 bool isNumberType(FieldType t) { return !isTextType(t) && t != FieldType::Date && t != FieldType::Binary && t != FieldType::LongBinary; }
+
+// The operand from `at` to the end of `out` as the server compares texts
+// in a database file's order.
+void keyText(std::string& out, std::size_t at) {
+  out.replace(at, std::string::npos, serverOrderKey(std::string_view(out).substr(at), FieldType::Text));
+}
 
 // What an operand of a comparison is, for the type test of criteria.
 enum class Operand { Other, Text, NumberField };
+
+bool isClauseWord(const Token& t) {
+  for (const std::u16string_view word : {u"WHERE", u"HAVING", u"ORDER", u"GROUP", u"UNION", u"FROM"})
+    if (isWord(t, word)) return true;
+  return false;
+}
+
+// The end of an item of an ORDER BY or GROUP BY list.
+bool endsOrderItem(const Token& t) {
+  return t.kind == Tok::End || isPunct(t, u",") || isPunct(t, u";") || isPunct(t, u")") || isWord(t, u"ASC") ||
+         isWord(t, u"DESC") || isClauseWord(t);
+}
+
+// Whether the operand in tokens [start, end) is a truth of its own: a
+// condition, or one side of a comparison with a truth or a number (which
+// the writer then writes as a truth).
+bool truthPlace(const std::vector<Token>& t, std::size_t start, std::size_t end) {
+  const Token* before = start > 0 ? &t[start - 1] : nullptr;
+  const Token& after = t[end];
+  if (isComparison(after)) {
+    const std::size_t value = end + (isPunct(t[end + 1], u"-") ? 2 : 1);
+    return t[value].kind == Tok::Number || isTruthLiteral(t[value]);
+  }
+  if (before && isComparison(*before)) return start >= 2 && isTruthLiteral(t[start - 2]);
+  bool opens = !before;
+  if (before) {
+    for (const std::u16string_view word : {u"WHERE", u"HAVING", u"ON", u"AND", u"OR", u"NOT"})
+      if (isWord(*before, word)) opens = true;
+    // A parenthesis that opens a call holds an argument, not a condition.
+    if (isPunct(*before, u"(")) opens = start < 2 || !isNameToken(t[start - 2]) || isKeyword(t[start - 2]);
+  }
+  const bool closes = after.kind == Tok::End || isPunct(after, u")") || isPunct(after, u";") ||
+                      isWord(after, u"AND") || isWord(after, u"OR") || isClauseWord(after);
+  return opens && closes;
+}
 
 }  // namespace
 
@@ -98,24 +146,101 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
   std::size_t columnEnd = 0;
   bool columnText = true;
   bool columnBoolean = false;
+  bool columnAlone = false;
+  bool columnAssigned = false;
+  bool columnDate = false;
+  // The last date standing alone as an operand: where it starts in `out`
+  // and the token after it.
+  std::size_t dateAt = std::string::npos;
+  std::size_t dateEnd = 0;
   // Inside an UPDATE's SET list, where fields are assigned.
   bool setList = false;
+  // Inside an INSERT's VALUES list, at the value of its field `valueItem`.
+  bool valuesList = false;
+  std::size_t valueItem = 0;
+  // The clause being written, for the server's order and groups.
+  enum class Clause { Other, Order, Group } clause = Clause::Other;
+  // An item of an ORDER BY list on the server: a yes/no field sorts the
+  // other way round (Yes is -1 in a database file); Nulls come first.
+  bool flipItem = false;
+  bool itemOpen = false;
+  // What the server writes after the next operand, and before the closing
+  // parenthesis of a call at a depth.
+  std::string closer;
+  std::vector<std::pair<int, std::string>> callEnds;
+  // The operands still to come that the server compares as texts.
+  int keyed = 0;
+  // The operands still to come that a date field meets: a text among them
+  // is read as a date, the user's way. And a number that a text field
+  // meets on the server, which is written as a text.
+  int dated = 0;
+  bool numberAsText = false;
+  // The last text literal standing alone: where it starts in `out`, the
+  // token after it.
+  std::size_t textAt = std::string::npos;
+  std::size_t textEnd = 0;
+  // Whether a date field stands alone just before token `op`.
+  const auto dateFieldBefore = [&](std::size_t op) {
+    return columnDate && columnAlone && !columnAssigned && columnEnd == op;
+  };
+  // Where the text field just before token `op` starts in `out`, when it
+  // stands alone as the left side of a comparison on the server.
+  const auto textFieldBefore = [&](std::size_t op) {
+    return server_ && columnText && columnAlone && !columnAssigned && columnEnd == op ? columnAt
+                                                                                      : std::string::npos;
+  };
   // Whether this piece is a statement's select list (up to its FROM).
   const bool selectList = isWord(t_[at], u"SELECT") || (at > 0 && isWord(t_[at - 1], u"DISTINCTROW"));
   const auto emit = [&](std::string_view piece) {
     if (!out.empty()) out += ' ';
     out += piece;
   };
+  const auto closeItem = [&](bool descending) {
+    if (!server_ || !itemOpen) return;
+    if (descending != flipItem) emit("DESC");
+    emit(descending ? "NULLS LAST" : "NULLS FIRST");
+    itemOpen = false;
+    flipItem = false;
+  };
   while (at < end) {
     const Token& tok = t_[at];
+    const std::size_t start = at;
     Operand operand = Operand::Other;
     bool isOperand = false;
     if (tok.kind == Tok::Punct) {
       if (tok.text == u";") syntaxErrorAt(whole_, tok);
       if (tok.text == u"(") ++depth;
-      if (tok.text == u")" && --depth < 0) syntaxErrorAt(whole_, tok);
+      if (tok.text == u")") {
+        if (!callEnds.empty() && callEnds.back().first == depth) {
+          out += callEnds.back().second;
+          callEnds.pop_back();
+        }
+        if (--depth < 0) syntaxErrorAt(whole_, tok);
+      }
+      if (tok.text == u"," && depth == 0 && clause == Clause::Order) {
+        closeItem(false);
+        itemOpen = true;
+      }
       if (isComparison(tok)) {
         if (previous && (isComparison(*previous) || isPunct(*previous, u"("))) syntaxErrorAt(whole_, tok);
+        // The server compares texts as a database file does: letter case
+        // ignored in ASCII only, otherwise by the characters' numbers. A
+        // file compares two literals as they are: a field takes part.
+        std::size_t leftAt = textFieldBefore(at);
+        if (leftAt != std::string::npos && !singleText(at + 1)) leftAt = std::string::npos;
+        if (server_ && leftAt == std::string::npos && textAt != std::string::npos && textEnd == at &&
+            singleText(at + 1, true))
+          leftAt = textAt;
+        const bool numberMet = t_[at + 1].kind == Tok::Number && !joinsOperands(t_[at + 2]);
+        if (leftAt == std::string::npos && numberMet && textFieldBefore(at) != std::string::npos) {
+          leftAt = textFieldBefore(at);
+          numberAsText = true;
+        }
+        if (leftAt != std::string::npos) {
+          keyText(out, leftAt);
+          keyed = 1;
+        }
+        if (dateFieldBefore(at)) dated = 1;
         emit(toUtf8(tok.text));
         afterComparison = true;
         lastWasOperand_ = false;
@@ -127,9 +252,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         const std::size_t sign = isPunct(t_[at], u"-") ? 1 : 0;
         if (server_ && columnBoolean && columnEnd + 1 == at && at + sign < end &&
             t_[at + sign].kind == Tok::Number) {
-          const auto number = numberValue(t_[at + sign].text);
-          const bool zero = number && std::visit([](const auto& v) { return isZero(v); }, *number);
-          emit(zero ? "FALSE" : "TRUE");
+          emit(truthOf(t_[at + sign]));
           at += sign + 1;
           previous = &t_[at - 1];
           lastWasOperand_ = true;
@@ -148,9 +271,33 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         lastWasOperand_ = true;
         continue;
       }
-      if (tok.text == u"&") emit("||");
+      if (tok.text == u"(" && depth == 1 && previous && isWord(*previous, u"VALUES")) valuesList = true;
+      if (tok.text == u")" && depth == 0) valuesList = false;
+      if (valuesList && depth == 1 && tok.text == u",") ++valueItem;
+      // A number alone, signed or not, as a value for a yes/no field.
+      const std::size_t sign = isPunct(t_[at + 1], u"-") ? 1 : 0;
+      if (server_ && valuesList && depth == 1 && (tok.text == u"(" || tok.text == u",") &&
+          t_[at + 1 + sign].kind == Tok::Number &&
+          (isPunct(t_[at + 2 + sign], u",") || isPunct(t_[at + 2 + sign], u")")) &&
+          valueItem < filled_.size() && filled_[valueItem] == FieldType::Boolean) {
+        emit(toUtf8(tok.text));
+        emit(truthOf(t_[at + 1 + sign]));
+        at += 2 + sign;
+        previous = &t_[at - 1];
+        lastWasOperand_ = true;
+        continue;
+      }
+      // Date minus date is a number of days, fractional, as with the day
+      // serials of a database file.
+      const bool days = server_ && tok.text == u"-" && dateAt != std::string::npos && dateEnd == at &&
+                        singleDate(at + 1);
+      if (days) out.insert(dateAt, "tarnwick.days(");
+      // The server joins a text to anything, but not two numbers: an empty
+      // text between them makes them texts, whatever each side is.
+      if (tok.text == u"&") emit(server_ ? "|| '' ||" : "||");
       else if (tok.text == u"!" || tok.text == u"\\" || tok.text == u"^" || tok.text == u".") syntaxErrorAt(whole_, tok);
       else emit(toUtf8(tok.text));
+      if (days) closer = ")";
       ++at;
       previous = &tok;
       if (tok.text != u"(" && tok.text != u")") afterComparison = false;
@@ -165,12 +312,51 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       afterComparison = false;
       continue;
     }
-    if (tok.kind == Tok::Text) {
+    // A text field compared with a range or a list of texts; a date field
+    // with a range or a list.
+    if (isWord(tok, u"NOT") || isWord(tok, u"BETWEEN") || isWord(tok, u"IN")) {
+      const std::size_t leftAt = textFieldBefore(at);
+      const int texts = leftAt == std::string::npos ? 0 : textsMet(at);
+      if (texts) {
+        keyText(out, leftAt);
+        keyed = texts;
+      }
+      if (dateFieldBefore(at)) dated = operandsMet(at);
+    }
+    const bool operandStarts = (tok.kind == Tok::Text || tok.kind == Tok::Name || tok.kind == Tok::Word ||
+                                tok.kind == Tok::Number || tok.kind == Tok::Date) &&
+                               !isKeyword(tok);
+    const bool keyedOperand = keyed > 0 && operandStarts;
+    if (keyedOperand) --keyed;
+    const bool datedOperand = dated > 0 && operandStarts;
+    if (datedOperand) --dated;
+    const std::size_t operandAt = out.empty() ? 0 : out.size() + 1;
+    bool isDate = false;
+    if (datedOperand && tok.kind == Tok::Text) {
+      // Written as the date it reads as, never as a parameter: the text's
+      // value is not the date's.
+      const auto date = tryParseDate(tok.text);
+      if (!date) raise(errc::CriteriaMismatch);
+      emit(server_ ? "TIMESTAMP '" + timestampText(*date) + "'" : numberLiteral(*date));
+      isOperand = true;
+      isDate = true;
+      ++at;
+    } else if (numberAsText && tok.kind == Tok::Number) {
+      // A file compares a text field with a number as with its text.
+      emit(serverTextLiteral(tok.text));
+      numberAsText = false;
+      isOperand = true;
+      ++at;
+    } else if (tok.kind == Tok::Text) {
       emit(parameters_ ? parameter(*literalParameter(tok), at)
                        : server_ ? serverTextLiteral(tok.text) : textLiteral(tok.text));
       operand = Operand::Text;
       isOperand = true;
       ++at;
+      if (!previous || !joinsOperands(*previous)) {
+        textAt = operandAt;
+        textEnd = at;
+      }
     } else if (tok.kind == Tok::Number) {
       const auto number = parameters_ ? literalParameter(tok) : std::nullopt;
       // The server reads a parameter as the type its place asks for, or
@@ -192,6 +378,7 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       else if (parameters_) emit(parameter(timestampText(*date), at) + "::timestamp");
       else emit("TIMESTAMP '" + timestampText(*date) + "'");
       isOperand = true;
+      isDate = true;
       ++at;
     } else if (isWord(tok, u"True") || isWord(tok, u"False")) {
       if (server_) emit(isWord(tok, u"True") ? "TRUE" : "FALSE");
@@ -203,13 +390,46 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       ++at;
     } else if (isWord(tok, u"Xor") || isWord(tok, u"Eqv") || isWord(tok, u"Imp")) {
       syntaxErrorAt(whole_, tok);
+    } else if (server_ && clause == Clause::Order && depth == 0 && (isWord(tok, u"ASC") || isWord(tok, u"DESC"))) {
+      closeItem(isWord(tok, u"DESC"));
+      ++at;
     } else if (isKeyword(tok)) {
       if (depth == 0 && (isWord(tok, u"SET") || isWord(tok, u"WHERE"))) setList = isWord(tok, u"SET");
+      if (isWord(tok, u"DISTINCT") && server_ && selectList && depth == 0) {
+        groups_ = distinctGroups(at + 1, end);
+        if (!groups_.empty()) {
+          ++at;
+          previous = &tok;
+          continue;
+        }
+      }
+      if (isWord(tok, u"DISTINCT")) distinct_ = true;
+      if (isWord(tok, u"UNION") && depth == 0) union_ = true;
+      if (isWord(tok, u"ORDER") && depth == 0 && !groups_.empty()) emit(finish());
+      if (depth == 0 && isWord(tok, u"BY") && previous) {
+        clause = isWord(*previous, u"ORDER") ? Clause::Order : Clause::Group;
+        itemOpen = clause == Clause::Order;
+      } else if (depth == 0 && !isWord(tok, u"ASC") && !isWord(tok, u"DESC") &&
+                 (isWord(tok, u"WHERE") || isWord(tok, u"HAVING") || isWord(tok, u"ORDER") ||
+                  isWord(tok, u"GROUP") || isWord(tok, u"UNION") || isWord(tok, u"FROM"))) {
+        closeItem(false);
+        clause = Clause::Other;
+      }
       emit(toUtf8(tok.text));
       ++at;
     } else if (tok.kind == Tok::Word && isPunct(t_[at + 1], u"(")) {
-      emit(functionName(tok));
-      ++at;
+      const ServerCall call = server_ ? serverCall(at) : ServerCall{};
+      if (call.tokens) {
+        // The whole call, worked out here.
+        emit(call.sql);
+        at += call.tokens;
+        isOperand = true;
+        isDate = call.date;
+      } else {
+        emit(call.sql.empty() ? functionName(tok) : call.sql);
+        if (!call.lastArgument.empty()) callEnds.emplace_back(depth + 1, call.lastArgument);
+        ++at;
+      }
     } else if (selectList && depth == 0 && previous && isWord(*previous, u"AS") &&
                (tok.kind == Tok::Word || tok.kind == Tok::Name)) {
       // The name a select list gives an item: a name of its own, even where
@@ -255,9 +475,38 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
         columnEnd = at;
         columnText = isTextType(column->type);
         columnBoolean = column->type == FieldType::Boolean;
+        columnAlone = !previous || !joinsOperands(*previous);
+        columnAssigned = assigned;
+        columnDate = column->type == FieldType::Date;
+        std::string sql = column->sql;
+        if (server_) {
+          const bool item = depth == 0 && previous && (isWord(*previous, u"BY") || isPunct(*previous, u",")) &&
+                            endsOrderItem(t_[at]);
+          const bool orderItem = item && clause == Clause::Order;
+          // The order of a union names the columns of its result.
+          const auto dot = sql.find("\".\"");
+          if (orderItem && union_ && dot != std::string::npos) sql.erase(0, dot + 2);
+          // A text groups with the texts equal to it in a file's order;
+          // grouped by itself too, it may still be selected.
+          if (columnText && item && clause == Clause::Group) sql = serverOrderKey(sql, column->type) + ", " + sql;
+          if (columnBoolean && !listItem && !assigned && clause != Clause::Group &&
+              !truthPlace(t_, start, at)) {
+            // A yes/no field counted or compared as a number is -1 or 0.
+            if (orderItem) flipItem = true;
+            else sql = serverOrderKey(sql, FieldType::Boolean);
+          } else if (columnText && orderItem && !distinct_ && !union_) {
+            sql = serverOrderKey(sql, column->type);
+          }
+          if (column->type == FieldType::Date && columnAlone) isDate = true;
+        }
+        // A number joined to a text is joined as the engine shows it: a
+        // file's real number without ".0", the server's exact one without
+        // its trailing zeros.
+        const bool joined = (previous && isPunct(*previous, u"&")) || isPunct(t_[at], u"&");
+        if (joined && isNumberType(column->type) && column->type != FieldType::Boolean)
+          sql = (server_ ? "tarnwick.shown(" : "tw_text(") + sql + ")";
         // The server keeps dates as timestamps, which compare as dates.
-        emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + column->sql + ")"
-                                                                                  : column->sql);
+        emit(column->type == FieldType::Date && !listItem && !assigned && !server_ ? "tw_date(" + sql + ")" : sql);
         if (isNumberType(column->type)) operand = Operand::NumberField;
       } else {
         emit(qualifier.empty() ? quoteName(std::u16string_view(name))
@@ -272,12 +521,22 @@ std::string ExpressionWriter::expression(std::size_t& at, std::size_t end) {
       if (previous && !afterComparison && lastWasOperand_) syntaxErrorAt(whole_, tok);
       left = operand;
       afterComparison = false;
+      if (keyedOperand) keyText(out, operandAt);
+      if (!closer.empty()) {
+        out += closer;
+        closer.clear();
+      }
+      if (isDate && (!previous || !joinsOperands(*previous))) {
+        dateAt = operandAt;
+        dateEnd = at;
+      }
     }
     lastWasOperand_ = isOperand;
     previous = &t_[at - 1];
     if (!isOperand) left = Operand::Other;
   }
   if (depth != 0) syntaxErrorAt(whole_, t_[at]);
+  closeItem(false);
   return out;
 }
 
@@ -304,7 +563,9 @@ void ExpressionWriter::serverLike(std::string& out, std::size_t& at, std::size_t
     return t.kind == Tok::Punct && (t.text == u"&" || t.text == u"+" || t.text == u"-" || t.text == u"*" ||
                                     t.text == u"/" || t.text == u"." || t.text == u"!");
   };
-  if (at < end && t_[at].kind == Tok::Text && !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
+  // A number as a pattern is its text.
+  if (at < end && (t_[at].kind == Tok::Text || t_[at].kind == Tok::Number) &&
+      !(at + 1 < end && (joins(t_[at + 1]) || isWord(t_[at + 1], u"Mod")))) {
     const std::string regex = likeRegex(t_[at].text);
     out += parameters_ ? parameter(regex, at | kPatternSource) : serverTextLiteral(fromUtf8(regex));
     out += ' ';

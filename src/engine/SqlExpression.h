@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::engine {
@@ -54,9 +55,47 @@ class ExpressionWriter {
   // 3464 for a text compared with a number field, 3085 for a function the
   // dialect does not have.
   std::string expression(std::size_t& at, std::size_t end);
+  // The types of the fields that an INSERT's VALUES fill, in order: the
+  // server writes a number given for a yes/no field as the truth it
+  // stands for.
+  void fill(std::vector<FieldType> types) { filled_ = std::move(types); }
+  // What the statement still needs after its last part (a grouping that
+  // stands for DISTINCT on the server).
+  std::string finish() { return std::exchange(groups_, {}); }
 
  private:
   std::string functionName(const Token& tok);
+  // The field that a reference from token `at` names, and the token after
+  // it; nothing when the tokens there are no field of the resolver's.
+  std::optional<ColumnRef> fieldAt(std::size_t at, std::size_t& next) const;
+  // Whether the tokens from `at` are one text (a literal or a text field;
+  // a field only, with `fieldOnly`), or one date (a literal or a date
+  // field), standing alone as an operand. singleText gives the token after
+  // it, 0 when there is none.
+  std::size_t singleText(std::size_t at, bool fieldOnly = false) const;
+  bool singleDate(std::size_t at) const;
+  // The texts a text on the left meets at BETWEEN or IN (the token after
+  // it at `at`), each standing alone: 2 for a range, the items of a list;
+  // 0 when any is something else.
+  int textsMet(std::size_t at) const;
+  // The operands of BETWEEN or IN (the token after a field at `at`): 2 for
+  // a range, the items of a list, 0 for a subquery or no such word.
+  int operandsMet(std::size_t at) const;
+  // After the DISTINCT of a statement's select list at `at`, up to `end`:
+  // when the list is fields alone in a statement of one selection without
+  // a grouping of its own, the grouping that gives the same rows.
+  std::string distinctGroups(std::size_t at, std::size_t end) const;
+  // A call at token `at` on the server: the function's name and what goes
+  // before its closing parenthesis (empty when the function table names
+  // it), or, when `tokens` is not 0, the whole call of that many tokens
+  // worked out while writing.
+  struct ServerCall {
+    std::string sql;
+    std::string lastArgument;
+    std::size_t tokens = 0;
+    bool date = false;
+  };
+  ServerCall serverCall(std::size_t at) const;
   // The literal at token `token` collected as a parameter: its place in the SQL.
   std::string parameter(RawValue value, std::size_t token);
   // The server's Like, from its operator at `at`: see serverLike.
@@ -66,6 +105,15 @@ class ExpressionWriter {
   std::u16string_view whole_;
   const Resolver& resolve_;
   const bool server_;
+  // DISTINCT seen: the server orders such a selection by its own columns
+  // only. UNION seen: its order names the selection's columns.
+  bool distinct_ = false;
+  bool union_ = false;
+  // A selection of distinct fields is the server's grouping by them (texts
+  // grouped as a file groups them): the GROUP BY still to be written,
+  // before its ORDER BY or at the end of the statement.
+  std::string groups_;
+  std::vector<FieldType> filled_;
   bool lastWasOperand_ = false;
   std::vector<RawValue>* parameters_ = nullptr;
   std::vector<std::size_t>* sources_ = nullptr;
@@ -77,6 +125,11 @@ class ExpressionWriter {
 // for a number the storage would refuse (it stays in the SQL text) or a
 // date that does not read (a syntax error).
 std::optional<RawValue> literalParameter(const Token& tok);
+
+// An operator that makes one operand of the ones on either side (+ - * /
+// & \\ ^ Mod), and True or False.
+bool joinsOperands(const Token& t);
+bool isTruthLiteral(const Token& t);
 
 // Where an expression starting at token `at` ends: the first token at
 // nesting depth 0 that `stop` accepts, or the end of the tokens. Unbalanced

@@ -30,15 +30,18 @@ Resolver sourcesResolver(const std::vector<SourceTable>& sources, bool qualify) 
 }
 
 // "(a, b, ...)" after INSERT INTO's table, from its "(" at `at` on: the
-// columns, each resolved; `at` ends after the ")". A list that is no plain
-// list of names is left to the expression writer, which names the fault.
-std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, std::size_t& at) {
+// columns, each resolved, and their types in `types`; `at` ends after the
+// ")". A list that is no plain list of names is left to the expression
+// writer, which names the fault.
+std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, std::size_t& at,
+                           std::vector<FieldType>& types) {
   const auto& t = st.tokens;
   std::string out = "(";
   std::size_t i = at + 1;
   for (;; i += 2) {
     if (!isNameToken(t[i]) || isKeyword(t[i])) return {};
     const auto column = resolve({}, t[i].text);
+    types.push_back(column ? column->type : FieldType::Memo);
     out += (i == at + 1 ? " " : " , ") + (column ? column->sql : quoteName(std::u16string_view(t[i].text)));
     if (isPunct(t[i + 1], u")")) break;
     if (!isPunct(t[i + 1], u",")) return {};
@@ -104,8 +107,15 @@ std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target
             (&part - 1)->kind == StatementPart::Kind::Tables && isPunct(st.tokens[at], u"(")) {
           // The fields an INSERT fills are named as they are stored,
           // whatever their type: only values are read as values.
-          const std::string fields = insertedFields(st, resolve, at);
+          std::vector<FieldType> types;
+          const std::string fields = insertedFields(st, resolve, at, types);
           if (!fields.empty()) append(fields);
+          expressions.fill(std::move(types));
+        } else if (st.kind == StatementKind::Insert && !st.sources.empty()) {
+          // Without a list of fields, the values fill all of them in order.
+          std::vector<FieldType> types;
+          for (const FieldInfo& f : st.sources[0].info->fields) types.push_back(f.type);
+          expressions.fill(std::move(types));
         }
         if (at < part.end) append(expressions.expression(at, part.end));
         break;
@@ -122,6 +132,8 @@ std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target
       }
     }
   }
+  const std::string rest = expressions.finish();
+  if (!rest.empty()) append(rest);
   return sql;
 }
 

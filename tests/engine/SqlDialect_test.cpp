@@ -216,6 +216,59 @@ TEST(SqlDialect, InsertAndUpdateFillDateFields) {
             errc::SyntaxError);
 }
 
+// The dialect's text functions in a database file: letter case changed
+// beyond ASCII too, a real number read as the engine shows it (12, not
+// 12.0), Mid keeping to the characters the text has.
+TEST(SqlDialect, TextFunctionsReadValuesAsTheEngineShowsThem) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  db.call(u"Execute", u"CREATE TABLE Measures (Id LONG PRIMARY KEY, Size DOUBLE, Label TEXT(20))");
+  db.call(u"Execute", u"INSERT INTO Measures (Id, Size, Label) VALUES (1, 12, 'éclair  ')");
+  db.call(u"Execute", u"INSERT INTO Measures (Id, Size, Label) VALUES (2, 1.5, '  Zürich')");
+  db.call(u"Execute", u"INSERT INTO Measures (Id, Size, Label) VALUES (3, Null, Null)");
+  Object rs(db.call(u"OpenRecordset",
+                    u"SELECT Len(Size) AS L, Size & '' AS J, UCase(Label) AS U, LCase(Label) AS D, Trim(Label) AS T, "
+                    u"LTrim(Label) AS LT, Mid(Label, 3, 3) AS M, Mid(Size, 0, 2) AS M0, RTrim(Size & ' ') AS R, "
+                    u"Len(Label) AS N FROM Measures WHERE Id < 3 ORDER BY Id"));
+  EXPECT_EQ(column(rs, u"L"), u"2,3");
+  EXPECT_EQ(column(rs, u"J"), u"12,1.5");
+  EXPECT_EQ(column(rs, u"U"), u"ÉCLAIR  ,  ZÜRICH");
+  EXPECT_EQ(column(rs, u"D"), u"éclair  ,  zürich");
+  EXPECT_EQ(column(rs, u"T"), u"éclair,Zürich");
+  EXPECT_EQ(column(rs, u"LT"), u"éclair  ,Zürich");
+  EXPECT_EQ(column(rs, u"M"), u"lai,Zür");
+  EXPECT_EQ(column(rs, u"M0"), u"1,1");
+  EXPECT_EQ(column(rs, u"R"), u"12,1.5");
+  EXPECT_EQ(column(rs, u"N"), u"8,8");
+  // Each of them gives Null for Null.
+  EXPECT_EQ(column(Object(db.call(u"OpenRecordset",
+                                  u"SELECT Id FROM Measures WHERE Len(Size) Is Null And UCase(Label) Is Null And "
+                                  u"Trim(Label) Is Null And Mid(Label, 1) Is Null And Mid(Size, 1, Null) Is Null")),
+                   u"Id"),
+            u"3");
+}
+
+// A text that a date field meets reads as a date, the user's way; one that
+// reads as none is a type mismatch. Find reads each new text again.
+TEST(SqlDialect, TextsThatDateFieldsMeetReadAsDates) {
+  TempDir dir;
+  Object db = makeOrdersDatabase(dir / "orders.db");
+  const auto ids = [&](std::u16string_view where) {
+    return column(Object(db.call(u"OpenRecordset", u"SELECT OrderId FROM Orders WHERE " + std::u16string(where) +
+                                                       u" ORDER BY OrderId")),
+                  u"OrderId");
+  };
+  EXPECT_EQ(ids(u"OrderDate = '1/15/1998'"), u"2");
+  EXPECT_EQ(ids(u"OrderDate Between '1/2/1998' And 'February 1, 1998'"), u"1,2,3");
+  EXPECT_EQ(ids(u"OrderDate In ('3/10/1998', #12/24/1998#) Or OrderDate < '1/3/1998'"), u"1,4,5");
+  EXPECT_EQ(failure([&] { ids(u"OrderDate > 'soon'"); }).first, errc::CriteriaMismatch);
+  Object rs(db.call(u"OpenRecordset", u"Orders", 2));
+  for (const auto& [date, id] : {std::pair(u"2/1/1998", u"3"), std::pair(u"12/24/1998", u"5")}) {
+    rs.call(u"FindFirst", u"OrderDate = '" + std::u16string(date) + u"'");
+    EXPECT_EQ(toText(rs.get(u"Collect", {Variant(u"OrderId")})), id);
+  }
+}
+
 TEST(SqlDialect, StatementsThatStopShortAreSyntaxErrors) {
   TempDir dir;
   Object db = makeOrdersDatabase(dir / "orders.db");

@@ -1,0 +1,160 @@
+// The server's side of the expression writer: what it looks ahead at where
+// the server's SQL must differ from a database file's to give its results.
+#include "Functions.h"
+#include "PgDialect.h"
+#include "SqlExpression.h"
+
+#include <tarnwick/automation/DateTime.h>
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
+#include <tarnwick/automation/String.h>
+
+#include <cmath>
+
+namespace tarnwick::engine {
+
+namespace {
+
+// Today's date and the moment now, as the dialect's calls without
+// arguments.
+bool isClockCall(const std::vector<Token>& t, std::size_t at) {
+  return (isWord(t[at], u"Date") || isWord(t[at], u"Now")) && isPunct(t[at + 1], u"(") && isPunct(t[at + 2], u")");
+}
+
+}  // namespace
+
+bool joinsOperands(const Token& t) {
+  return (t.kind == Tok::Punct && (t.text == u"+" || t.text == u"-" || t.text == u"*" || t.text == u"/" ||
+                                   t.text == u"&" || t.text == u"\\" || t.text == u"^")) ||
+         isWord(t, u"Mod");
+}
+
+bool isTruthLiteral(const Token& t) { return isWord(t, u"True") || isWord(t, u"False"); }
+
+std::optional<ColumnRef> ExpressionWriter::fieldAt(std::size_t at, std::size_t& next) const {
+  const Token& tok = t_[at];
+  if (!resolve_ || !isNameToken(tok) || isKeyword(tok) || isTruthLiteral(tok) || isPunct(t_[at + 1], u"("))
+    return std::nullopt;
+  next = at + 1;
+  if ((isPunct(t_[next], u".") || isPunct(t_[next], u"!")) && isNameToken(t_[next + 1])) {
+    next += 2;
+    return resolve_(tok.text, t_[at + 2].text);
+  }
+  return resolve_({}, tok.text);
+}
+
+std::size_t ExpressionWriter::singleText(std::size_t at, bool fieldOnly) const {
+  std::size_t next = at + 1;
+  if (t_[at].kind != Tok::Text || fieldOnly) {
+    const auto column = fieldAt(at, next);
+    if (!column || !isTextType(column->type)) return 0;
+  }
+  return !joinsOperands(t_[next]) && !isPunct(t_[next], u"(") ? next : 0;
+}
+
+int ExpressionWriter::textsMet(std::size_t at) const {
+  if (isWord(t_[at], u"NOT")) ++at;
+  if (isWord(t_[at], u"BETWEEN")) {
+    const std::size_t low = singleText(at + 1);
+    return low && isWord(t_[low], u"AND") && singleText(low + 1) ? 2 : 0;
+  }
+  if (!isWord(t_[at], u"IN") || !isPunct(t_[at + 1], u"(")) return 0;
+  int items = 0;
+  for (std::size_t k = at + 2;; ++items) {
+    const std::size_t next = singleText(k);
+    if (!next) return 0;
+    if (isPunct(t_[next], u")")) return items + 1;
+    if (!isPunct(t_[next], u",")) return 0;
+    k = next + 1;
+  }
+}
+
+// A date followed by an operator that binds it more closely than the
+// minus before it does not stand alone.
+bool ExpressionWriter::singleDate(std::size_t at) const {
+  std::size_t next = at + 1;
+  if (isClockCall(t_, at)) {
+    next = at + 3;
+  } else if (t_[at].kind != Tok::Date) {
+    const auto column = fieldAt(at, next);
+    if (!column || column->type != FieldType::Date) return false;
+  }
+  const Token& after = t_[next];
+  return !(joinsOperands(after) && !isPunct(after, u"+") && !isPunct(after, u"-") && !isPunct(after, u"&"));
+}
+
+int ExpressionWriter::operandsMet(std::size_t at) const {
+  if (isWord(t_[at], u"NOT")) ++at;
+  if (isWord(t_[at], u"BETWEEN")) return 2;
+  if (!isWord(t_[at], u"IN") || !isPunct(t_[at + 1], u"(") || isWord(t_[at + 2], u"SELECT")) return 0;
+  int items = 1;
+  for (std::size_t k = at + 2, depth = 1; t_[k].kind != Tok::End; ++k) {
+    if (isPunct(t_[k], u"(")) ++depth;
+    if (isPunct(t_[k], u")") && --depth == 0) return items;
+    if (depth == 1 && isPunct(t_[k], u",")) ++items;
+  }
+  return 0;
+}
+
+std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) const {
+  for (std::size_t k = at, depth = 0; t_[k].kind != Tok::End; ++k) {
+    if (isPunct(t_[k], u"(")) ++depth;
+    if (isPunct(t_[k], u")")) --depth;
+    if (depth == 0 && (isWord(t_[k], u"GROUP") || isWord(t_[k], u"HAVING") || isWord(t_[k], u"UNION"))) return {};
+  }
+  std::string groups = "GROUP BY ";
+  for (std::size_t k = at;;) {
+    std::size_t next = 0;
+    const auto column = fieldAt(k, next);
+    if (!column) return {};
+    groups += isTextType(column->type) ? serverOrderKey(column->sql, column->type) + ", " + column->sql : column->sql;
+    if (next == end) return groups;
+    if (!isPunct(t_[next], u",")) return {};
+    groups += ", ";
+    k = next + 1;
+  }
+}
+
+ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
+  const Token& name = t_[at];
+  ServerCall call;
+  if (isClockCall(t_, at)) {
+    // A date as an operand, one a date may be taken from.
+    call.sql = std::string(serverFunctionName(name.text)) + "()";
+    call.tokens = 3;
+    call.date = true;
+    return call;
+  }
+  const bool dateValue = isWord(name, u"DateValue");
+  if (dateValue || isWord(name, u"CDate")) {
+    if (t_[at + 2].kind == Tok::Text && isPunct(t_[at + 3], u")")) {
+      // A text read as a date now, the user's way, as a database file
+      // reads it when the statement runs.
+      const std::u16string& text = t_[at + 2].text;
+      const auto date = dateValue ? tryParseDate(text) : parseStoredDate(toUtf8(text));
+      if (!date && dateValue) raise(errc::CriteriaMismatch);
+      call.sql = date ? "TIMESTAMP '" + timestampText(dateValue ? std::trunc(*date) : *date) + "'"
+                      : "CAST(NULL AS timestamp)";
+      call.tokens = 4;
+      call.date = true;
+      return call;
+    }
+    // The order the user's locale reads a date's numbers in.
+    const DateOrder order = userLocale().dateOrder;
+    call.sql = dateValue ? "tarnwick.datevalue" : "tarnwick.cdate";
+    call.lastArgument = order == DateOrder::DayMonthYear   ? ", 'DMY'"
+                        : order == DateOrder::YearMonthDay ? ", 'YMD'"
+                                                           : ", 'MDY'";
+    return call;
+  }
+  if (isWord(name, u"Min") || isWord(name, u"Max")) {
+    // The least and greatest texts in the order of a database file.
+    std::size_t next = 0;
+    const auto column = fieldAt(at + 2, next);
+    if (column && isTextType(column->type) && isPunct(t_[next], u")"))
+      call.sql = isWord(name, u"Min") ? "tarnwick.text_min" : "tarnwick.text_max";
+  }
+  return call;
+}
+
+}  // namespace tarnwick::engine
