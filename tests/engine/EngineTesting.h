@@ -61,7 +61,8 @@ class TestDatabase {
     static std::atomic<int> made{0};
     schema_ = "tw_test_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
     admin(server, "CREATE SCHEMA " + schema_);
-    uri_ = std::string(server) + "?options=-csearch_path%3D" + schema_;
+    // Its sessions are known by their application's name, the schema's.
+    uri_ = std::string(server) + "?options=-csearch_path%3D" + schema_ + "&application_name=" + schema_;
   }
   ~TestDatabase() {
     if (!schema_.empty()) admin(std::getenv("TARNWICK_TEST_PG"), "DROP SCHEMA " + schema_ + " CASCADE");
@@ -77,6 +78,12 @@ class TestDatabase {
     return backend_ == Backend::File ? fromUtf8((dir_.path() / file).string()) : fromUtf8(uri_);
   }
   const TempDir& dir() const { return dir_; }
+  const std::string& schema() const { return schema_; }
+  // Runs SQL on the server in this database's schema, as another program
+  // would (nothing for a file).
+  void serverSql(const std::string& sql) const {
+    if (!schema_.empty()) admin(std::getenv("TARNWICK_TEST_PG"), "SET search_path = " + schema_ + "; " + sql);
+  }
   // The name a database shows: a file's path, or the server's URI without
   // its password and options.
   std::u16string shown() const {
