@@ -6,6 +6,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -95,6 +96,23 @@ std::u16string quotedAfter(std::string_view message, std::string_view prefix) {
   const auto from = at + prefix.size();
   const auto to = message.find('"', from);
   return to == std::string_view::npos ? std::u16string() : fromUtf8(message.substr(from, to - from));
+}
+
+// Whether a statement's text ends in a LIMIT of at most `most` rows.
+bool fewRows(std::string_view sql, std::uint64_t most) {
+  while (!sql.empty() && (sql.back() == ' ' || sql.back() == ';')) sql.remove_suffix(1);
+  const auto space = sql.find_last_of(' ');
+  if (space == std::string_view::npos || space < 6) return false;
+  const std::string_view number = sql.substr(space + 1);
+  std::uint64_t n = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), n);
+  if (error != std::errc() || end != number.data() + number.size() || n > most) return false;
+  std::string_view before = sql.substr(0, space);
+  while (!before.empty() && before.back() == ' ') before.remove_suffix(1);
+  if (before.size() < 6) return false;
+  std::string word(before.substr(before.size() - 6));
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == " LIMIT";
 }
 
 std::string numberText(double value) {
@@ -312,6 +330,8 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : sessi
   PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
+  // A batch of records or a search's one record.
+  whole_ = fewRows(text, 4096);
   description_ = std::move(described);
 }
 
@@ -354,7 +374,7 @@ void PgStatement::start() {
   if (!PQsendQueryPrepared(session.conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0))
     session.fail(nullptr);
   // Rows one at a time, as they arrive, rather than the whole result at its end.
-  PQsetSingleRowMode(session.conn);
+  if (!whole_) PQsetSingleRowMode(session.conn);
   session.streaming = this;
   running_ = true;
 }
@@ -384,7 +404,7 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
       if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failure) failure = std::move(result);
     }
   }
-  PQsetSingleRowMode(conn);
+  if (!whole_) PQsetSingleRowMode(conn);
   session.streaming = this;
   running_ = true;
   if (failure) {

@@ -6,7 +6,8 @@
 // Statements are prepared on the server once and run with their parameters
 // as text. A running statement's rows stream from the server one at a time
 // and are read as they are stepped over, so a large result is never held
-// whole. One session carries one command at a time: when another statement
+// whole; only a statement whose LIMIT bounds its rows to a few is read in
+// one piece. One session carries one command at a time: when another statement
 // (or exec, or a transaction step) needs the session while a statement is
 // still streaming, that statement first reads the rest of its rows into its
 // own queue and serves them from there.
@@ -170,6 +171,10 @@ class PgStatement {
   // The current row within row_ (a result holds one row when streamed, all
   // of them when read whole).
   int rowIndex_ = 0;
+  // The statement's rows are few (a small LIMIT bounds them): they come in
+  // one result rather than one result per row, each of which libpq builds
+  // whole with a copy of the columns' description.
+  bool whole_ = false;
   bool running_ = false;
 };
 

@@ -210,6 +210,29 @@ TEST(PgConnection, LargeResultsStreamWhileOtherStatementsUseTheSession) {
   }
   odd.reset();
   even.reset();
+
+  // Rows that a small LIMIT bounds come in one piece: they are read one by
+  // one all the same, with their Nulls, kept while other statements run,
+  // and the next run starts afresh.
+  PgStatement& batch = c.cached("SELECT n, CASE WHEN n % 3 = 0 THEN NULL ELSE label END FROM tw_rows "
+                                "WHERE n > $1 ORDER BY n LIMIT 64");
+  for (const std::int64_t from : {100, 19990}) {
+    batch.bind(1, from);
+    std::int64_t n = from;
+    while (batch.step()) {
+      ++n;
+      ASSERT_EQ(batch.int64(0), n);
+      EXPECT_EQ(batch.isNull(1), n % 3 == 0) << n;
+      if (n % 3 != 0 && n != 20000) {
+        EXPECT_EQ(batch.text(1), "row " + std::to_string(n));
+      }
+      if (n % 20 == 0) {
+        EXPECT_EQ(single(c, "SELECT count(*) FROM tw_rows WHERE n <= " + std::to_string(n)), n);
+      }
+    }
+    EXPECT_EQ(n, std::min<std::int64_t>(from + 64, 20000));
+    batch.reset();
+  }
   c.exec("DROP TABLE tw_rows");
 }
 
