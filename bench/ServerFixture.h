@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace tarnwick::bench {
@@ -58,26 +59,34 @@ class RawSession {
 };
 
 // A schema of its own on the server for one benchmark program, made on
-// first use and dropped when the program ends; uri() opens sessions whose
-// search path names it, for the engine and for libpq alike.
+// first use (a run that only lists the benchmarks makes none) and dropped
+// when the program ends; uri() opens sessions whose search path names it,
+// for the engine and for libpq alike.
 class ServerSchema {
  public:
-  explicit ServerSchema(const char* name) {
-    const char* server = serverUri();
-    if (!server) return;
-    name_ = std::string(name) + "_" + std::to_string(::getpid());
-    RawSession(server).exec("DROP SCHEMA IF EXISTS " + name_ + " CASCADE; CREATE SCHEMA " + name_);
-    uri_ = std::string(server) + (std::string(server).find('?') == std::string::npos ? "?" : "&") +
-           "options=-csearch_path%3D" + name_;
-  }
+  explicit ServerSchema(const char* name) : prefix_(name) {}
+  // Dropped through the session that made it: a new session cannot start
+  // this late, when the program's exit has already taken down what libpq's
+  // password exchange uses.
   ~ServerSchema() {
-    if (!name_.empty()) RawSession(serverUri()).exec("DROP SCHEMA IF EXISTS " + name_ + " CASCADE");
+    if (admin_) admin_->exec("DROP SCHEMA IF EXISTS " + name_ + " CASCADE");
   }
   ServerSchema(const ServerSchema&) = delete;
   ServerSchema& operator=(const ServerSchema&) = delete;
-  bool available() const { return !uri_.empty(); }
-  const std::string& uri() const { return uri_; }
-  std::u16string name() const { return fromUtf8(uri_); }
+  bool available() { return !uri().empty(); }
+  const std::string& uri() {
+    if (made_) return uri_;
+    made_ = true;
+    const char* server = serverUri();
+    if (!server) return uri_;
+    name_ = prefix_ + "_" + std::to_string(::getpid());
+    admin_ = std::make_unique<RawSession>(server);
+    admin_->exec("DROP SCHEMA IF EXISTS " + name_ + " CASCADE; CREATE SCHEMA " + name_);
+    uri_ = std::string(server) + (std::string(server).find('?') == std::string::npos ? "?" : "&") +
+           "options=-csearch_path%3D" + name_;
+    return uri_;
+  }
+  std::u16string name() { return fromUtf8(uri()); }
   // The engine's database in the schema: created by the first call, which
   // gives it the engine's own catalogue, and opened by the others.
   Object open() {
@@ -87,7 +96,9 @@ class ServerSchema {
   }
 
  private:
-  std::string name_, uri_;
+  std::string prefix_, name_, uri_;
+  std::unique_ptr<RawSession> admin_;
+  bool made_ = false;
   bool created_ = false;
 };
 
