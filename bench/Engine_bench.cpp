@@ -123,20 +123,7 @@ void BM_AddNewUpdate(benchmark::State& state) {
     db.call(u"Execute", u"DELETE FROM T");
     sqlite3_exec(raw, ("DELETE FROM " + rawTable).c_str(), nullptr, nullptr, nullptr);
     engineTime += timeOurs([&] {
-      Object rs(db.call(u"OpenRecordset", u"T", 1));
-      Object fields(rs.get(u"Fields"));
-      std::vector<Object> f;
-      for (int i = 1; i < 6; ++i) f.emplace_back(fields.call(u"Item", i));
-      const DISPID addNew = rs.idOf(u"AddNew"), update = rs.idOf(u"Update");
-      engine.call(u"BeginTrans");
-      for (int i = 0; i < kAdded; ++i) {
-        rs.invoke(addNew, DISPATCH_METHOD, {}, nullptr);
-        Variant values[] = {Variant(i), Variant(i * 0.5), Variant(u"name"), Variant::date(36000.0 + i % 100),
-                            Variant(i % 2 == 0)};
-        for (int k = 0; k < 5; ++k) f[static_cast<std::size_t>(k)].invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &values[k]);
-        rs.invoke(update, DISPATCH_METHOD, {}, nullptr);
-      }
-      engine.call(u"CommitTrans");
+      addSampleRecords(engine, db, u"T", 1, kAdded);
     });
     rawTime += timeBaseline([&] {
       sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);

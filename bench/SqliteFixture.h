@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tarnwick::bench {
 
@@ -78,6 +80,26 @@ inline void fillSampleTable(const std::filesystem::path& file, const char* table
   sqlite3_finalize(s);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
+}
+
+// Adds `count` records to `table` (the sample fields, Id a counter) with
+// AddNew and Update in one transaction; a record's values follow its number.
+inline void addSampleRecords(const Object& engine, const Object& db, std::u16string_view table, std::int32_t type,
+                             int count) {
+  Object rs(db.call(u"OpenRecordset", std::u16string(table), type));
+  Object fields(rs.get(u"Fields"));
+  std::vector<Object> f;
+  for (int i = 1; i < 6; ++i) f.emplace_back(fields.call(u"Item", i));
+  const DISPID addNew = rs.idOf(u"AddNew"), update = rs.idOf(u"Update");
+  engine.call(u"BeginTrans");
+  for (int i = 0; i < count; ++i) {
+    rs.invoke(addNew, DISPATCH_METHOD, {}, nullptr);
+    Variant values[] = {Variant(i), Variant(i * 0.5), Variant(u"name"), Variant::date(36000.0 + i % 100),
+                        Variant(i % 2 == 0)};
+    for (int k = 0; k < 5; ++k) f[static_cast<std::size_t>(k)].invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &values[k]);
+    rs.invoke(update, DISPATCH_METHOD, {}, nullptr);
+  }
+  engine.call(u"CommitTrans");
 }
 
 inline double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }

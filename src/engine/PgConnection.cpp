@@ -6,6 +6,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -15,11 +16,6 @@ namespace tarnwick::engine {
 namespace {
 
 using impl::PgResult;
-
-// The server's type numbers of the result columns that raw() reads as
-// numbers (from the server's own catalogue; they never change).
-constexpr Oid kBoolType = 16, kInt8Type = 20, kInt2Type = 21, kInt4Type = 23, kOidType = 26;
-constexpr Oid kFloat4Type = 700, kFloat8Type = 701, kNumericType = 1700;
 
 bool startsWith(std::string_view text, std::string_view prefix) noexcept {
   return text.substr(0, prefix.size()) == prefix;
@@ -102,6 +98,23 @@ std::u16string quotedAfter(std::string_view message, std::string_view prefix) {
   return to == std::string_view::npos ? std::u16string() : fromUtf8(message.substr(from, to - from));
 }
 
+// Whether a statement's text ends in a LIMIT of at most `most` rows.
+bool fewRows(std::string_view sql, std::uint64_t most) {
+  while (!sql.empty() && (sql.back() == ' ' || sql.back() == ';')) sql.remove_suffix(1);
+  const auto space = sql.find_last_of(' ');
+  if (space == std::string_view::npos || space < 6) return false;
+  const std::string_view number = sql.substr(space + 1);
+  std::uint64_t n = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), n);
+  if (error != std::errc() || end != number.data() + number.size() || n > most) return false;
+  std::string_view before = sql.substr(0, space);
+  while (!before.empty() && before.back() == ' ') before.remove_suffix(1);
+  if (before.size() < 6) return false;
+  std::string word(before.substr(before.size() - 6));
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == " LIMIT";
+}
+
 std::string numberText(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
@@ -120,8 +133,52 @@ PgSession::~PgSession() { close(); }
 
 void PgSession::close() noexcept {
   if (streaming) streaming->discard();
+  endPipeline();
+  deferred.clear();
   if (conn) PQfinish(conn);
   conn = nullptr;
+}
+
+std::string PgSession::takeDeferred() {
+  std::string sql;
+  if (deferred.empty()) return sql;
+  for (const std::string& command : deferred) sql += command + "; ";
+  deferred.clear();
+  ++sends;
+  return sql;
+}
+
+PgResult PgSession::run(const std::string& sql) { return PgResult(PQexec(conn, (takeDeferred() + sql).c_str())); }
+
+PgResult PgSession::next() noexcept {
+  PgResult result(PQgetResult(conn));
+  if (!result) {
+    streaming = nullptr;
+    endPipeline();
+  }
+  return result;
+}
+
+void PgSession::endPipeline() noexcept {
+  if (!pipelined) return;
+  pipelined = false;
+  // Each command's results end with a null result, the pipeline with its
+  // end mark; a lost connection gives nothing more.
+  for (int ends = 0; ends < 64 && PQstatus(conn) == CONNECTION_OK;) {
+    PgResult result(PQgetResult(conn));
+    if (!result) {
+      ++ends;
+      continue;
+    }
+    if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+  PQexitPipelineMode(conn);
+}
+
+bool PgSession::takeBack(std::string_view command, std::uint64_t since) noexcept {
+  if (sends != since || deferred.empty() || deferred.back() != command) return false;
+  deferred.pop_back();
+  return true;
 }
 
 void PgSession::claim(const PgStatement* next) {
@@ -252,6 +309,11 @@ std::string serverParameters(std::string_view sql) {
 PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : session_(connection.session_) {
   auto& session = *session_;
   session.claim(nullptr);
+  // The savepoint below must come after what waits to be sent.
+  if (!session.deferred.empty()) {
+    PgResult flushed = session.run("");
+    if (!flushed || PQresultStatus(flushed.get()) != PGRES_COMMAND_OK) session.fail(flushed.get());
+  }
   std::string name = "tw_s" + std::to_string(++session.names);
   const std::string text = serverParameters(sql);
   // Inside a transaction, a statement the server refuses would spoil the
@@ -268,6 +330,8 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : sessi
   PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
+  // A batch of records or a search's one record.
+  whole_ = fewRows(text, 4096);
   description_ = std::move(described);
 }
 
@@ -306,12 +370,47 @@ void PgStatement::start() {
   for (std::size_t i = 0; i < values.size() && i < values_.size(); ++i) {
     if (values_[i]) values[i] = values_[i]->c_str();
   }
+  if (!session.deferred.empty()) return startPipelined(values);
   if (!PQsendQueryPrepared(session.conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0))
     session.fail(nullptr);
   // Rows one at a time, as they arrive, rather than the whole result at its end.
-  PQsetSingleRowMode(session.conn);
+  if (!whole_) PQsetSingleRowMode(session.conn);
   session.streaming = this;
   running_ = true;
+}
+
+void PgStatement::startPipelined(const std::vector<const char*>& values) {
+  auto& session = *session_;
+  pg_conn* conn = session.conn;
+  const std::vector<std::string> commands = std::move(session.deferred);
+  session.deferred.clear();
+  ++session.sends;
+  if (!PQenterPipelineMode(conn)) session.fail(nullptr);
+  session.pipelined = true;
+  bool sent = true;
+  for (const std::string& command : commands)
+    sent = sent && PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
+  sent = PQpipelineSync(conn) && sent;
+  if (!sent) {
+    const std::u16string message = session.clean(PQerrorMessage(conn));
+    session.endPipeline();
+    raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + message));
+  }
+  // The deferred commands' results come first; the run's rows stream after them.
+  PgResult failure;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    while (PgResult result{PQgetResult(conn)}) {
+      if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failure) failure = std::move(result);
+    }
+  }
+  if (!whole_) PQsetSingleRowMode(conn);
+  session.streaming = this;
+  running_ = true;
+  if (failure) {
+    discard();
+    session.fail(failure.get());
+  }
 }
 
 PgResult PgStatement::nextResult() noexcept {
@@ -321,17 +420,20 @@ PgResult PgStatement::nextResult() noexcept {
     return next;
   }
   if (session_->streaming != this) return nullptr;
-  PgResult next(PQgetResult(session_->conn));
-  if (!next) session_->streaming = nullptr;
-  return next;
+  return session_->next();
 }
 
 bool PgStatement::step() {
   if (!running_) start();
+  if (row_ && ++rowIndex_ < PQntuples(row_.get())) return true;
   row_.reset();
+  rowIndex_ = 0;
   PgResult result = nextResult();
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_COMMAND_OK;
-  if (status == PGRES_SINGLE_TUPLE) {
+  // Rows one at a time, or a result read whole (its end follows).
+  const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
+  if (status == PGRES_SINGLE_TUPLE || whole) {
+    if (whole) session_->noteChanges(result.get());
     row_ = std::move(result);
     return true;
   }
@@ -347,17 +449,15 @@ bool PgStatement::step() {
 
 void PgStatement::readAhead() noexcept {
   if (session_->streaming != this) return;
-  while (PgResult next{PQgetResult(session_->conn)}) ahead_.push_back(std::move(next));
-  session_->streaming = nullptr;
+  while (PgResult next = session_->next()) ahead_.push_back(std::move(next));
 }
 
 void PgStatement::discard() noexcept {
   if (session_->streaming == this) {
     // The rest of the rows are read and dropped: the session carries no
     // other command before they have all arrived.
-    while (PgResult next{PQgetResult(session_->conn)}) {
+    while (session_->next()) {
     }
-    session_->streaming = nullptr;
   }
   ahead_.clear();
   running_ = false;
@@ -366,6 +466,7 @@ void PgStatement::discard() noexcept {
 void PgStatement::rewind() noexcept {
   discard();
   row_.reset();
+  rowIndex_ = 0;
 }
 
 void PgStatement::reset() noexcept {
@@ -385,46 +486,13 @@ std::string PgStatement::columnName(int column) const {
 }
 
 bool PgStatement::isNull(int column) const noexcept {
-  return !row_ || column < 0 || column >= PQnfields(row_.get()) || PQgetisnull(row_.get(), 0, column);
+  return !row_ || column < 0 || column >= PQnfields(row_.get()) || PQgetisnull(row_.get(), rowIndex_, column);
 }
 
 std::string_view PgStatement::text(int column) const noexcept {
   if (isNull(column)) return {};
-  return std::string_view(PQgetvalue(row_.get(), 0, column), static_cast<std::size_t>(PQgetlength(row_.get(), 0, column)));
-}
-
-std::int64_t PgStatement::int64(int column) const noexcept {
-  const std::string_view value = text(column);
-  if (value == "t") return 1;
-  std::int64_t n = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
-  if (error == std::errc() && end == value.data() + value.size()) return n;
-  const double d = real(column);
-  return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
-}
-
-double PgStatement::real(int column) const noexcept {
-  const std::string_view value = text(column);
-  if (value == "t") return 1;
-  if (value == "Infinity") return HUGE_VAL;
-  if (value == "-Infinity") return -HUGE_VAL;
-  double d = 0;
-  std::from_chars(value.data(), value.data() + value.size(), d);
-  return d;
-}
-
-std::string PgStatement::image(int first, int count) const {
-  std::string out;
-  for (int i = first; i < first + count; ++i) {
-    if (isNull(i)) {
-      out += 'N';
-      continue;
-    }
-    const std::string_view value = text(i);
-    out += std::to_string(value.size()) + ':';
-    out += value;
-  }
-  return out;
+  return std::string_view(PQgetvalue(row_.get(), rowIndex_, column),
+                          static_cast<std::size_t>(PQgetlength(row_.get(), rowIndex_, column)));
 }
 
 unsigned PgStatement::tableOid(int column) const noexcept {
@@ -438,15 +506,6 @@ unsigned PgStatement::typeOid(int column) const noexcept {
 }
 int PgStatement::typeModifier(int column) const noexcept {
   return description_ ? PQfmod(description_.get(), column) : -1;
-}
-
-RawValue PgStatement::raw(int column) const {
-  if (isNull(column)) return std::monostate{};
-  switch (PQftype(row_.get(), column)) {
-    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return int64(column);
-    case kFloat4Type: case kFloat8Type: case kNumericType: return real(column);
-    default: return std::string(text(column));
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -489,8 +548,7 @@ void PgConnection::close() noexcept {
 void PgConnection::exec(std::string_view sql) {
   auto& session = *session_;
   session.claim(nullptr);
-  const std::string text(sql);
-  PgResult result(PQexec(session.conn, text.c_str()));
+  PgResult result = session.run(std::string(sql));
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) session.fail(result.get());
   session.noteChanges(result.get());
@@ -562,7 +620,7 @@ void PgConnection::commit() {
 void PgConnection::commitOnServer() {
   auto& session = *session_;
   session.claim(nullptr);
-  PgResult result(PQexec(session.conn, "COMMIT"));
+  PgResult result = session.run("COMMIT");
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) session.fail(result.get());
   // A spoilt transaction is rolled back by its commit, which still succeeds.
   if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK")
@@ -585,8 +643,18 @@ void PgConnection::rollback() {
   }
 }
 
+namespace {
+
+constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write";
+
+}  // namespace
+
 PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
-  c.exec(nested_ ? "SAVEPOINT tw_write" : "BEGIN");
+  auto& session = *c.session_;
+  if (!session.conn) raise(errc::ObjectInvalid);
+  // Sent with the change's own statement.
+  session.deferred.emplace_back(nested_ ? kScopeSavepoint : kScopeBegin);
+  sends_ = session.sends;
   open_ = true;
 }
 
@@ -594,21 +662,26 @@ PgConnection::WriteScope::~WriteScope() {
   if (!open_) return;
   auto& session = *c_.session_;
   if (!session.conn) return;
+  c_.noteWrite();
+  // Nothing was sent in the scope: there is nothing to undo.
+  if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
   try {
     session.claim(nullptr);
   } catch (...) {
     return;
   }
   // A lost session has lost the change already; nothing is left to undo.
-  PQclear(PQexec(session.conn, nested_ ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK"));
-  c_.noteWrite();
+  session.run(nested_ ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK");
 }
 
 void PgConnection::WriteScope::commit() {
   if (!open_) return;
   open_ = false;
+  auto& session = *c_.session_;
+  if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
   if (nested_) {
-    c_.exec("RELEASE SAVEPOINT tw_write");
+    // Goes with the next command: a savepoint that exists is always released.
+    session.deferred.emplace_back("RELEASE SAVEPOINT tw_write");
   } else {
     c_.commitOnServer();
   }

@@ -6,10 +6,18 @@
 // Statements are prepared on the server once and run with their parameters
 // as text. A running statement's rows stream from the server one at a time
 // and are read as they are stepped over, so a large result is never held
-// whole. One session carries one command at a time: when another statement
+// whole; only a statement whose LIMIT bounds its rows to a few is read in
+// one piece. One session carries one command at a time: when another statement
 // (or exec, or a transaction step) needs the session while a statement is
 // still streaming, that statement first reads the rest of its rows into its
 // own queue and serves them from there.
+//
+// Commands that open and close a change's savepoint (or its transaction)
+// are not sent on their own: they wait for the session's next command and
+// go with it in one round trip (a prepared statement's run takes them along
+// in the server's pipeline mode), so that saving a record costs one round
+// trip rather than three. A write scope that ends before anything was sent
+// in it takes back its opening command.
 #include "Connection.h"
 #include "StatementCache.h"
 
@@ -50,6 +58,13 @@ struct PgSession {
   PgStatement* streaming = nullptr;
   // Prepared statements to drop on the server with the next command.
   std::vector<std::string> unprepared;
+  // Commands without results that go with the next command.
+  std::vector<std::string> deferred;
+  // Counts the times deferred commands went out.
+  std::uint64_t sends = 0;
+  // A statement's run went out with deferred commands in the server's
+  // pipeline mode, which ends when its results have all been read.
+  bool pipelined = false;
   std::int64_t changes = 0;
   std::uint64_t names = 0;
 
@@ -59,6 +74,19 @@ struct PgSession {
   // `next` reads its rest ahead) and drops what waits to be dropped.
   void claim(const PgStatement* next);
   void dropUnprepared() noexcept;
+  // The deferred commands, as one text to put before a command's own
+  // (empty when there are none); they count as sent.
+  std::string takeDeferred();
+  // Runs `sql` after the deferred commands, in one round trip.
+  PgResult run(const std::string& sql);
+  // The next result of the running command; at its end, the end of the
+  // pipeline it ran in.
+  PgResult next() noexcept;
+  // Reads what is left of a pipeline up to its end and leaves pipeline mode.
+  void endPipeline() noexcept;
+  // Whether `command` waits last among the deferred commands, not sent
+  // since `since` sends; it is then taken back.
+  bool takeBack(std::string_view command, std::uint64_t since) noexcept;
   // Notes the rows changed by a finished command.
   void noteChanges(const pg_result* result) noexcept;
   // The engine's error for a failed command (`result` may be null: the
@@ -125,6 +153,8 @@ class PgStatement {
  private:
   friend struct impl::PgSession;
   void start();
+  // Sends the run behind the deferred commands, in one round trip.
+  void startPipelined(const std::vector<const char*>& values);
   // Reads what is left of this statement's results into its queue.
   void readAhead() noexcept;
   // Drops what is left of this run.
@@ -138,6 +168,13 @@ class PgStatement {
   impl::PgResult description_;
   impl::PgResult row_;
   std::deque<impl::PgResult> ahead_;
+  // The current row within row_ (a result holds one row when streamed, all
+  // of them when read whole).
+  int rowIndex_ = 0;
+  // The statement's rows are few (a small LIMIT bounds them): they come in
+  // one result rather than one result per row, each of which libpq builds
+  // whole with a copy of the columns' description.
+  bool whole_ = false;
   bool running_ = false;
 };
 
@@ -214,6 +251,9 @@ class PgConnection {
     PgConnection& c_;
     bool nested_ = false;
     bool open_ = false;
+    // The session's sends when this scope opened: while they are the same,
+    // its opening command has not left.
+    std::uint64_t sends_ = 0;
   };
 
  private:

@@ -12,6 +12,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -22,7 +23,7 @@ namespace {
 
 // The server's type numbers (from its own catalogue; they never change).
 constexpr Oid kBoolType = 16, kByteaType = 17, kInt8Type = 20, kInt2Type = 21, kInt4Type = 23, kOidType = 26;
-constexpr Oid kFloat4Type = 700, kFloat8Type = 701, kNumericType = 1700;
+constexpr Oid kFloat4Type = 700, kFloat8Type = 701, kNumericType = 1700, kTimestampType = 1114;
 
 bool isNumberType(Oid type) noexcept {
   return type == kInt2Type || type == kInt4Type || type == kInt8Type || type == kFloat4Type || type == kFloat8Type ||
@@ -97,6 +98,32 @@ std::string byteaBytes(std::string_view text) {
   return out;
 }
 
+// The digits of text[from, from + count), or -1.
+int digits(std::string_view text, std::size_t from, std::size_t count) noexcept {
+  int n = 0;
+  for (std::size_t i = from; i < from + count; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+// A timestamp as the session writes it ("yyyy-mm-dd hh:mm:ss", its date
+// style set at connection); other forms (years past 9999, BC, fractions of
+// a second) are left to the general reading of a date's text.
+std::optional<DATE> sessionTimestamp(std::string_view text) noexcept {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+    return std::nullopt;
+  const int year = digits(text, 0, 4), month = digits(text, 5, 2), day = digits(text, 8, 2);
+  const int hour = digits(text, 11, 2), minute = digits(text, 14, 2), second = digits(text, 17, 2);
+  if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) return std::nullopt;
+  const auto date = makeDate(year, month, day);
+  const auto time = makeTime(hour, minute, second);
+  if (!date || !time) return std::nullopt;
+  return *date >= 0 ? *date + *time : *date - *time;
+}
+
 }  // namespace
 
 std::string timestampText(double serial) {
@@ -132,6 +159,49 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
   }
 }
 
+std::int64_t PgStatement::int64(int column) const noexcept {
+  const std::string_view value = text(column);
+  if (value == "t") return 1;
+  std::int64_t n = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (error == std::errc() && end == value.data() + value.size()) return n;
+  const double d = real(column);
+  return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
+}
+
+double PgStatement::real(int column) const noexcept {
+  const std::string_view value = text(column);
+  if (value == "t") return 1;
+  if (value == "Infinity") return HUGE_VAL;
+  if (value == "-Infinity") return -HUGE_VAL;
+  double d = 0;
+  std::from_chars(value.data(), value.data() + value.size(), d);
+  return d;
+}
+
+std::string PgStatement::image(int first, int count) const {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    if (isNull(i)) {
+      out += 'N';
+      continue;
+    }
+    const std::string_view value = text(i);
+    out += std::to_string(value.size()) + ':';
+    out += value;
+  }
+  return out;
+}
+
+RawValue PgStatement::raw(int column) const {
+  if (isNull(column)) return std::monostate{};
+  switch (PQftype(row_.get(), column)) {
+    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return int64(column);
+    case kFloat4Type: case kFloat8Type: case kNumericType: return real(column);
+    default: return std::string(text(column));
+  }
+}
+
 Variant PgStatement::value(int column, FieldType type) const {
   if (isNull(column)) return Variant::null();
   StoredView stored;
@@ -150,6 +220,13 @@ Variant PgStatement::value(int column, FieldType type) const {
     case kFloat4Type: case kFloat8Type:
       stored.kind = StoredKind::Real;
       stored.real = real(column);
+      break;
+    case kTimestampType:
+      if (type == FieldType::Date) {
+        if (const auto date = sessionTimestamp(text(column))) return Variant::date(*date);
+      }
+      stored.kind = StoredKind::Text;
+      stored.bytes = text(column);
       break;
     case kByteaType:
       bytes = byteaBytes(text(column));

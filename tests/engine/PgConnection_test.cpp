@@ -7,6 +7,7 @@
 #include <tarnwick/automation/String.h>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -209,6 +210,29 @@ TEST(PgConnection, LargeResultsStreamWhileOtherStatementsUseTheSession) {
   }
   odd.reset();
   even.reset();
+
+  // Rows that a small LIMIT bounds come in one piece: they are read one by
+  // one all the same, with their Nulls, kept while other statements run,
+  // and the next run starts afresh.
+  PgStatement& batch = c.cached("SELECT n, CASE WHEN n % 3 = 0 THEN NULL ELSE label END FROM tw_rows "
+                                "WHERE n > $1 ORDER BY n LIMIT 64");
+  for (const std::int64_t from : {100, 19990}) {
+    batch.bind(1, from);
+    std::int64_t n = from;
+    while (batch.step()) {
+      ++n;
+      ASSERT_EQ(batch.int64(0), n);
+      EXPECT_EQ(batch.isNull(1), n % 3 == 0) << n;
+      if (n % 3 != 0 && n != 20000) {
+        EXPECT_EQ(batch.text(1), "row " + std::to_string(n));
+      }
+      if (n % 20 == 0) {
+        EXPECT_EQ(single(c, "SELECT count(*) FROM tw_rows WHERE n <= " + std::to_string(n)), n);
+      }
+    }
+    EXPECT_EQ(n, std::min<std::int64_t>(from + 64, 20000));
+    batch.reset();
+  }
   c.exec("DROP TABLE tw_rows");
 }
 
@@ -297,6 +321,73 @@ TEST(PgConnection, NestedTransactionsAreSavepointsThatRollBackByLevel) {
   EXPECT_EQ(c.transactionDepth(), 0);
   EXPECT_EQ(rows(c), 1477);
   c.exec("DROP TABLE tw_levels");
+}
+
+// A write scope's opening and closing go with the next command; what it
+// holds must still happen in order, whatever command comes next: a
+// streaming query, a statement prepared for the first time, a refusal, a
+// rollback of the transaction around it.
+TEST(PgConnection, WriteScopesSentWithTheNextCommandKeepTheirOrder) {
+  REQUIRE_SERVER(server);
+  PgConnection c(server->uri());
+  PgConnection other(server->uri());
+  c.exec("DROP TABLE IF EXISTS tw_scoped; CREATE TABLE tw_scoped (n integer PRIMARY KEY)");
+  const auto insert = [&](std::int64_t n) {
+    PgStatement& s = c.cached("INSERT INTO tw_scoped VALUES ($1) RETURNING n * 2");
+    s.bind(1, n);
+    EXPECT_TRUE(s.step());
+    EXPECT_EQ(s.int64(0), n * 2);
+    EXPECT_FALSE(s.step());
+  };
+  const auto sum = [](PgConnection& on) { return single(on, "SELECT coalesce(sum(n), 0) FROM tw_scoped"); };
+  const auto idle = [&] { return PQtransactionStatus(c.handle()) == PQTRANS_IDLE; };
+
+  // Scopes in which nothing ran leave no transaction and no savepoint.
+  { PgConnection::WriteScope nothing(c); }
+  { PgConnection::WriteScope(c).commit(); }
+  EXPECT_TRUE(idle());
+  c.begin();
+  { PgConnection::WriteScope(c).commit(); }
+  c.commit();
+  EXPECT_TRUE(idle());
+
+  // A query that streams in a scope, interrupted by another statement, and
+  // a statement prepared for the first time after a scope's release.
+  c.begin();
+  {
+    PgConnection::WriteScope change(c);
+    PgStatement& rows = c.cached("SELECT g FROM generate_series(1, 20000) AS g");
+    ASSERT_TRUE(rows.step());
+    insert(1);
+    std::int64_t total = rows.int64(0), count = 1;
+    while (rows.step()) total += rows.int64(0), ++count;
+    EXPECT_EQ(count, 20000);
+    EXPECT_EQ(total, 20000LL * 20001 / 2);
+    change.commit();
+  }
+  EXPECT_EQ(errorOf([&] { c.cached("SELECT no_such_column FROM tw_scoped"); }).number(), errc::TooFewParameters);
+  {
+    PgConnection::WriteScope change(c);
+    insert(10);
+    change.commit();
+  }
+  {
+    PgConnection::WriteScope refused(c);
+    EXPECT_EQ(errorOf([&] { insert(10); }).number(), errc::DuplicateKey);
+  }
+  EXPECT_EQ(sum(c), 11);
+  EXPECT_EQ(sum(other), 0);
+  // The transaction's rollback takes the scopes' changes with it.
+  c.rollback();
+  EXPECT_EQ(sum(c), 0);
+  {
+    PgConnection::WriteScope change(c);
+    insert(100);
+    change.commit();
+  }
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(sum(other), 100);
+  c.exec("DROP TABLE tw_scoped");
 }
 
 TEST(PgConnection, ServerRefusalsBecomeTheEnginesErrors) {
