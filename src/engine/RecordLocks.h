@@ -41,6 +41,10 @@ class RecordLocks {
 
  private:
   static std::int64_t offsetOf(std::string_view table, std::int64_t key) noexcept;
+  // The table's name as the locks know it: on a server, with the schema
+  // the session works in, since one database's schemas may each hold a
+  // table of the same name and a server's advisory locks span them all.
+  std::string lockedName(std::string_view table);
   int file();
   // True when the byte could be locked (or this connection holds it).
   bool take(std::int64_t offset);
@@ -49,6 +53,7 @@ class RecordLocks {
 
   std::filesystem::path database_;
   PgConnection* server_ = nullptr;
+  std::string schema_;
   int fd_ = -1;
   std::unordered_map<std::int64_t, const void*> held_;
 };
