@@ -13,6 +13,9 @@ Cursor::Cursor(Source source) : source_(std::move(source)) {
   selectList_ = "rowid";
   for (const FieldInfo& f : table().fields) selectList_ += ", " + f.column;
   dirty_.assign(source_.table->fields.size(), false);
+  // On a server, a batch brings its records' values from the first: each
+  // record read alone would be a round trip of its own.
+  ahead_.withRows = connection().server() != nullptr;
   // A recordset opens on its first record.
   resetWindow();
   moveNext();
@@ -172,12 +175,13 @@ void Cursor::anchorAt(std::int64_t rowid, std::vector<RawValue> orderValues) {
   pos_ = 0;
 }
 
-Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward) {
+Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward,
+                              std::size_t limit) {
   std::vector<RawValue> binds;
   std::string extra;
   if (key) extra = beyond(values, *key, backward, binds);
   Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + where(extra) +
-                                     orderClause(backward) + " LIMIT " + std::to_string(kBatch));
+                                     orderClause(backward) + " LIMIT " + std::to_string(limit));
   for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
   return s;
 }
@@ -215,8 +219,10 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       if (p.started) from = p.lastKey;
       else if (!keys_.empty()) from = backward ? keys_.front() : keys_.back();
       const std::vector<RawValue>& fromValues = p.started ? p.lastValues : backward ? frontValues_ : backValues_;
-      Statement& s = batchAfter(fromValues, from, backward);
+      const std::size_t limit = p.batch;
+      Statement& s = batchAfter(fromValues, from, backward, limit);
       p.started = true;
+      p.batch = std::min(p.batch * 2, kLargestBatch);
       std::size_t stepped = 0;
       while (s.step()) {
         ++stepped;
@@ -229,7 +235,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         }
       }
       s.reset();
-      if (stepped < kBatch) p.dry = true;
+      if (stepped < limit) p.dry = true;
       if (stepped == 0) return std::nullopt;
     }
     Prefetched next = std::move(p.keys.front());

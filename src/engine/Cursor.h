@@ -188,11 +188,16 @@ class Cursor {
   void prependKey(std::int64_t rowid);
   // The window position of a record, or -1 when the window lacks it.
   std::ptrdiff_t windowIndexOf(std::int64_t rowid);
-  // Keys read by one statement when the window grows.
+  // Keys read by one statement when the window grows: the first batch of a
+  // walk, then twice as many each time the walk goes on, up to the largest
+  // (a walk through a whole table then costs few statements, on a server
+  // few round trips, while a look at a few records reads few).
   static constexpr std::size_t kBatch = 64;
+  static constexpr std::size_t kLargestBatch = 4096;
   // The statement for the next batch past (or, backward, before) the record
   // with `key` and order `values`; from the first record without a key.
-  Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward);
+  Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward,
+                        std::size_t limit);
   // Keys read past one end of the window and not yet moved to.
   using Prefetched = std::pair<std::int64_t, std::vector<RawValue>>;
   struct Prefetch {
@@ -209,12 +214,14 @@ class Cursor {
     std::vector<RawValue> lastValues;
     bool started = false;
     bool dry = false;  // the last batch reached the end
+    std::size_t batch = kBatch;  // keys the next batch reads
     // Emptied in place: a new deque would allocate.
     void clear() noexcept {
       keys.clear();
       lastKey = 0;
       lastValues.clear();
       started = dry = false;
+      batch = kBatch;
     }
   };
   // The next key past the window's end (or, backward, its start) with its
