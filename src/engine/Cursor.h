@@ -283,6 +283,9 @@ class Cursor {
 
   std::int16_t editMode_ = 0;
   std::vector<Variant> buffer_;
+  // Per field of a record being added on a server: a counter not numbered
+  // yet (see addNew); empty when there is none.
+  std::vector<bool> unnumbered_;
   std::vector<bool> dirty_;
   std::int64_t editKey_ = 0;
   std::string editImage_;

@@ -110,7 +110,15 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
 
 const Variant& Cursor::value(int field) {
   checkOpen();
-  if (editMode_ != kEditNone) return buffer_[static_cast<std::size_t>(field)];
+  if (editMode_ != kEditNone) {
+    const auto at = static_cast<std::size_t>(field);
+    // A server's counter is numbered when the new record first shows it.
+    if (!unnumbered_.empty() && unnumbered_[at]) {
+      buffer_[at] = nextAutomaticValue(table().fields[at]);
+      unnumbered_[at] = false;
+    }
+    return buffer_[at];
+  }
   ensureRow();
   return row_[static_cast<std::size_t>(field)];
 }
@@ -187,8 +195,16 @@ void Cursor::addNew() {
   const auto& fields = table().fields;
   buffer_.resize(fields.size());
   dirty_.assign(fields.size(), false);
+  unnumbered_.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].autoIncrement) buffer_[i] = nextAutomaticValue(fields[i]);
+    // On a server, a counter nobody reads before the record is saved
+    // takes the number its column gives: one statement less per addition.
+    if (fields[i].autoIncrement && connection().server()) {
+      buffer_[i] = Variant::null();
+      unnumbered_.resize(fields.size());
+      unnumbered_[i] = true;
+    }
+    else if (fields[i].autoIncrement) buffer_[i] = nextAutomaticValue(fields[i]);
     else if (fields[i].type == FieldType::Boolean) buffer_[i] = Variant(false);
     else buffer_[i] = Variant::null();
   }
@@ -218,6 +234,7 @@ void Cursor::edit() {
 }
 
 void Cursor::endEdit() noexcept {
+  unnumbered_.clear();
   if (lockHeld_) locks().unlock(table().quoted, editKey_, this);
   lockHeld_ = false;
   editMode_ = kEditNone;
@@ -275,10 +292,11 @@ void Cursor::update() {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldInfo& f = fields[i];
     const bool dirty = dirty_[i];
-    const bool written = dirty || (adding && f.autoIncrement);
+    const bool unnumbered = adding && !unnumbered_.empty() && unnumbered_[i];
+    const bool written = dirty || (adding && f.autoIncrement && !unnumbered);
     mask[i] = written;
     any = any || written;
-    if (!adding && !dirty) continue;
+    if ((!adding && !dirty) || unnumbered) continue;
     const Variant& v = buffer_[i];
     if (f.required && v.isNull()) raise(errc::RequiredNull, f.name);
     if (isTextType(f.type) && !f.allowZeroLength && v.valueType() == VT_BSTR && v.text().empty())
@@ -358,12 +376,21 @@ void Cursor::update() {
   // record with it since. The addition then takes the next free number (a
   // few times over, should others keep taking it).
   std::int64_t addedKey = 0;
+  bool numberAndRetry = false;
   for (int attempt = 0;; ++attempt) {
     try {
       if (s.step()) addedKey = s.int64(0);
       break;
     } catch (const Error& e) {
       s.rewind();
+      // A server's counter column numbers from its sequence, which numbers
+      // written by a statement pass by: the record is saved again with the
+      // counter numbered past them (once the failed change is undone).
+      if (adding && e.number() == errc::DuplicateKey && connection().server() &&
+          std::find(unnumbered_.begin(), unnumbered_.end(), true) != unnumbered_.end()) {
+        numberAndRetry = true;
+        break;
+      }
       if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || connection().server() ||
           !renumberCounters())
         throw;
@@ -371,6 +398,12 @@ void Cursor::update() {
     }
   }
   s.rewind();
+  if (numberAndRetry) {
+    scope.reset();
+    for (std::size_t i = 0; i < unnumbered_.size(); ++i)
+      if (unnumbered_[i]) value(static_cast<int>(i));
+    return update();
+  }
   if (scope) scope->commit();
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
   connection().noteWrite();
