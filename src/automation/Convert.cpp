@@ -239,6 +239,8 @@ std::u16string numberToText(const Variant& number) {
 
 namespace {
 
+constexpr std::int64_t kWholeDigitsLimit = 1'000'000'000'000'000;
+
 void appendWhole(std::u16string& out, std::int64_t v, bool blankBeforePositive) {
   char digits[24];
   const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
@@ -268,6 +270,12 @@ void appendNumberText(std::u16string& out, const Variant& value) {
       case VT_I2: return appendWhole(out, plain.iVal, true);
       case VT_I4: return appendWhole(out, plain.lVal, true);
       case VT_UI1: return appendWhole(out, plain.bVal, true);
+      case VT_BOOL: return appendWhole(out, plain.boolVal ? -1 : 0, true);
+      case VT_I8:
+        // Beyond 15 digits the rule writes the exponent form.
+        if (plain.llVal > -kWholeDigitsLimit && plain.llVal < kWholeDigitsLimit) return appendWhole(out, plain.llVal, true);
+        out += numberToText(plain);
+        return;
       default: out += numberToText(plain);
     }
   });

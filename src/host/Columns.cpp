@@ -143,9 +143,9 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
     {u"Add", 2, kMethod,
      [](SelBookmarks& self, Call& call) {
        call.expect(1);
-       const Variant mark = call.arg(0).value();
+       Variant mark = call.arg(0).value();
        if (mark.isEmpty() || mark.isNull() || mark.isMissing()) raise(errc::InvalidProcedureCall);
-       self.grid().state().selectedBookmarks().push_back(mark);
+       self.grid().state().selectedBookmarks().push_back(std::move(mark));
        self.grid().state().bookmarksChanged();
      }},
     {u"Remove", 3, kMethod,
