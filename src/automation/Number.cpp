@@ -442,16 +442,14 @@ struct TextStyle {
 };
 
 template <typename Float>
-std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
+void appendFormatted(std::u16string& out, Float value, int precision, const TextStyle& style) {
   if (!std::isfinite(value)) raise(errc::Overflow);  // values never hold these
-  std::u16string out;
-  out.reserve(32);
   const bool negative = std::signbit(value) && value != 0;
   if (negative) out += u'-';
   else if (style.blankBeforePositive) out += u' ';
   if (value == 0) {
     out += u'0';
-    return out;
+    return;
   }
   const SignificantDigits s = significantDigits(std::fabs(value), precision);
   auto digit = [&](int i) { return static_cast<char16_t>(s.digits[i]); };
@@ -479,6 +477,12 @@ std::u16string formatNumber(Float value, int precision, const TextStyle& style) 
     out.append(static_cast<std::size_t>(-s.exponent - 1), u'0');
     for (int i = 0; i < s.count; ++i) out += digit(i);
   }
+}
+
+template <typename Float>
+std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
+  std::u16string out;
+  appendFormatted(out, value, precision, style);
   return out;
 }
 
@@ -578,11 +582,21 @@ bool isNumericText(std::u16string_view text, const Locale& locale) noexcept {
 }
 
 std::u16string numberToText(double value) {
-  return formatNumber(value, 15, TextStyle{u'.', true, false});
+  std::u16string out;
+  appendNumberRuleText(out, value);
+  return out;
 }
 
 std::u16string doubleToText(double value, const Locale& locale) {
   return formatNumber(value, 15, TextStyle{locale.decimalSeparator, false, true, kSmallestFixedExponentOfDoubleValues});
+}
+
+void appendNumberRuleText(std::u16string& out, double value) {
+  appendFormatted(out, value, 15, TextStyle{u'.', true, false});
+}
+
+void appendDoubleText(std::u16string& out, double value, const Locale& locale) {
+  appendFormatted(out, value, 15, TextStyle{locale.decimalSeparator, false, true, kSmallestFixedExponentOfDoubleValues});
 }
 
 std::u16string singleToText(float value, const Locale& locale) {

@@ -101,7 +101,15 @@ void flexPosition(Control& self, Call& call, bool row) {
 void flexAddItem(Control& self, Call& call) {
   call.expect(1, 2);
   ControlState& s = self.state();
-  const std::u16string text = call.text(0);
+  // A fill adds every record this way: a string argument is read in place.
+  std::u16string converted;
+  std::u16string_view text;
+  if (const Variant& row = call.arg(0); row.type() == VT_BSTR) {
+    text = row.text();
+  } else {
+    converted = call.text(0);
+    text = converted;
+  }
   std::size_t at = s.rows();
   if (call.has(1)) {
     const std::int32_t i = call.int32(1);
@@ -113,8 +121,8 @@ void flexAddItem(Control& self, Call& call) {
   std::size_t col = 0, start = 0;
   while (col < s.cols()) {
     const std::size_t tab = text.find(u'\t', start);
-    s.setCell(at, col++, text.substr(start, tab == std::u16string::npos ? std::u16string::npos : tab - start));
-    if (tab == std::u16string::npos) break;
+    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
+    if (tab == std::u16string_view::npos) break;
     start = tab + 1;
   }
 }
