@@ -101,7 +101,7 @@ void flexPosition(Control& self, Call& call, bool row) {
 void flexAddItem(Control& self, Call& call) {
   call.expect(1, 2);
   ControlState& s = self.state();
-  // A fill adds every record this way: a string argument is read in place.
+  // A string argument is read in place.
   std::u16string converted;
   std::u16string_view text;
   if (const Variant& row = call.arg(0); row.type() == VT_BSTR) {
@@ -116,15 +116,7 @@ void flexAddItem(Control& self, Call& call) {
     if (i < 0 || static_cast<std::size_t>(i) > s.rows()) raise(errc::InvalidPropertyArrayIndex);
     at = static_cast<std::size_t>(i);
   }
-  checkShape(s.rows() + 1, s.cols());
-  s.insertRow(at);
-  std::size_t col = 0, start = 0;
-  while (col < s.cols()) {
-    const std::size_t tab = text.find(u'\t', start);
-    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
-    if (tab == std::u16string_view::npos) break;
-    start = tab + 1;
-  }
+  addFlexRow(self, text, at);
 }
 
 const ControlMember kFlexGridMembers[] = {
@@ -188,5 +180,18 @@ const ControlMember kFlexGridMembers[] = {
 }  // namespace
 
 std::span<const ControlMember> flexGridMembers() { return kFlexGridMembers; }
+
+void addFlexRow(Control& self, std::u16string_view text, std::size_t at) {
+  ControlState& s = self.state();
+  checkShape(s.rows() + 1, s.cols());
+  s.insertRow(at);
+  std::size_t col = 0, start = 0;
+  while (col < s.cols()) {
+    const std::size_t tab = text.find(u'\t', start);
+    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
+    if (tab == std::u16string_view::npos) break;
+    start = tab + 1;
+  }
+}
 
 }  // namespace tarnwick::host::impl
