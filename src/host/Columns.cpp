@@ -2,6 +2,8 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/frame/LibraryClass.h>
+#include <tarnwick/frame/RecordWalk.h>
 #include <tarnwick/host/Columns.h>
 
 #include <cfloat>
@@ -169,6 +171,25 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
 std::span<const Member<Columns>> Columns::members() { return kColumnsMembers; }
 std::span<const Member<Column>> Column::members() { return kColumnMembers; }
 std::span<const Member<SelBookmarks>> SelBookmarks::members() { return kSelBookmarksMembers; }
+
+HRESULT SelBookmarks::QueryInterface(const IID& riid, void** object) noexcept {
+  if (object && riid == frame::IBookmarkList::iid) {
+    *object = static_cast<frame::IBookmarkList*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return AutomationObject::QueryInterface(riid, object);
+}
+
+HRESULT SelBookmarks::AddBookmarkBytes(std::uint64_t bytes) noexcept {
+  try {
+    grid().state().selectedBookmarks().push_back(frame::bookmarkOfBytes(bytes));
+    grid().state().bookmarksChanged();
+    return S_OK;
+  } catch (...) {
+    return frame::impl::reportEarlyCurrent(typeName());
+  }
+}
 
 std::size_t Column::position() const {
   if (index_ >= grid_->state().columnCount()) raise(errc::SubscriptOutOfRange);

@@ -1,10 +1,12 @@
 #pragma once
-// A flex grid filled row by row, for routines that add many rows: what the
+// Grids filled and selected row by row, for routines that touch many rows.
+//
+// A flex grid filled row by row: what the
 // grid's AddItem member does with a row's text at the end of the grid, as
 // one call without a lookup by name and without a string made for each
 // row. The host's flex grids offer it; any other grid is filled by name.
-// AddRow answers with a result code, leaving a failure's error in the
-// thread's error information (checkEarly), as AddItem would raise it.
+// Each method answers with a result code, leaving a failure's error in the
+// thread's error information (checkEarly), as the member would raise it.
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Unknown.h>
@@ -23,6 +25,20 @@ struct IGridRows : IUnknown {
   IGridRows(const IGridRows&) = default;
   IGridRows& operator=(const IGridRows&) = default;
   ~IGridRows() = default;
+};
+
+// A data grid's selected rows (its SelBookmarks), added to by a routine
+// that selects every record it walks: what Add does with the bookmark of
+// a record source's walk, given as its eight bytes (GetBookmarkBytes).
+struct IBookmarkList : IUnknown {
+  static constexpr IID iid{0x8E2D4A67, 0x1B9C, 0x4F35, {0xB0, 0x7E, 0x5A, 0x23, 0xC9, 0x16, 0xD4, 0x88}};
+  virtual HRESULT AddBookmarkBytes(std::uint64_t bytes) noexcept = 0;
+
+ protected:
+  IBookmarkList() = default;
+  IBookmarkList(const IBookmarkList&) = default;
+  IBookmarkList& operator=(const IBookmarkList&) = default;
+  ~IBookmarkList() = default;
 };
 
 // The grid's rows, or null when it offers none.
