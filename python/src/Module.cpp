@@ -355,10 +355,24 @@ int pythonCall(F&& body) noexcept {
   return -1;
 }
 
+// The C++ value of an instance of this module's own type T, inside a slot
+// of T: the value sits in the instance's first place, so it is read
+// without the lookup of T's type information that a cast makes each time.
+// An instance made by __new__ alone holds no value and is refused.
+template <typename T>
+T& slotSelf(PyObject* self) {
+  const py::detail::value_and_holder value = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
+  if (!value.holder_constructed() || !value.value_ptr<T>()) {
+    PyErr_Format(PyExc_TypeError, "this %s was not made by the library", Py_TYPE(self)->tp_name);
+    throw py::error_already_set();
+  }
+  return *value.value_ptr<T>();
+}
+
 PyObject* objectGetAttr(PyObject* self, PyObject* name) noexcept {
   if (!PyUnicode_Check(name) || isPrivate(name)) return PyObject_GenericGetAttr(self, name);
   PyObject* result = nullptr;
-  pythonCall([&] { result = getAttribute(py::handle(self).cast<ObjectHandle&>(), name).release().ptr(); });
+  pythonCall([&] { result = getAttribute(slotSelf<ObjectHandle>(self), name).release().ptr(); });
   return result;
 }
 
@@ -367,7 +381,7 @@ int objectSetAttr(PyObject* self, PyObject* name, PyObject* value) noexcept {
     PyErr_Format(PyExc_AttributeError, "cannot set or delete '%U' of an automation object", name);
     return -1;
   }
-  return pythonCall([&] { setAttribute(py::handle(self).cast<ObjectHandle&>(), name, value); });
+  return pythonCall([&] { setAttribute(slotSelf<ObjectHandle>(self), name, value); });
 }
 
 // Calling a tarnwick.Member, as the type's own slot: the arguments go
@@ -376,7 +390,7 @@ PyObject* memberCall(PyObject* self, PyObject* args, PyObject* kwargs) noexcept 
   PyObject* result = nullptr;
   pythonCall([&] {
     if (kwargs && PyDict_GET_SIZE(kwargs) > 0) raise(errc::NamedArgumentsNotSupported);
-    const BoundMember& member = py::handle(self).cast<const BoundMember&>();
+    const BoundMember& member = slotSelf<BoundMember>(self);
     result = invokeMember(member.object, member.id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args).release().ptr();
   });
   return result;

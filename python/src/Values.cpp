@@ -6,6 +6,7 @@
 
 #include <datetime.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -206,6 +207,29 @@ std::u16string toText16(py::handle text) {
   return out;
 }
 
+namespace {
+
+// A Python text as a string Variant. Texts of one or two bytes a
+// character are widened straight into the string's own buffer: every
+// text argument of every call comes this way.
+Variant textVariant(PyObject* s) {
+  const Py_ssize_t length = PyUnicode_GET_LENGTH(s);
+  const int kind = PyUnicode_KIND(s);
+  if (kind == PyUnicode_4BYTE_KIND || length > std::numeric_limits<std::int32_t>::max())
+    return Variant(toText16(py::handle(s)));
+  VARIANT v;
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocStringLen(nullptr, static_cast<std::uint32_t>(length));
+  if (!v.bstrVal) raise(errc::OutOfMemory);
+  if (kind == PyUnicode_1BYTE_KIND)
+    std::copy_n(PyUnicode_1BYTE_DATA(s), length, v.bstrVal);
+  else
+    std::copy_n(PyUnicode_2BYTE_DATA(s), length, v.bstrVal);
+  return Variant::attach(v);
+}
+
+}  // namespace
+
 py::str fromText16(std::u16string_view text) {
   if (text.empty()) return py::str("");
   int order = -1;  // little-endian, as char16_t is in memory on this platform
@@ -222,7 +246,7 @@ Variant toVariant(py::handle value) {
   if (PyBool_Check(p)) return Variant(p == Py_True);
   if (PyLong_Check(p)) return fromInteger(value);
   if (PyFloat_Check(p)) return Variant(PyFloat_AS_DOUBLE(p));
-  if (PyUnicode_Check(p)) return Variant(toText16(value));
+  if (PyUnicode_Check(p)) return textVariant(p);
   if (p == s.null.ptr()) return Variant::null();
   if (p == s.nothing.ptr()) return Variant(static_cast<IDispatch*>(nullptr));
   if (p == s.missing.ptr()) return Variant::missing();

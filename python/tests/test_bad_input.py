@@ -43,6 +43,11 @@ def test_wrong_argument_counts_and_types(tmp_path):
         ocx.__length_hint__
     with pytest.raises(AttributeError):
         ocx._private = 1
+    # Objects and members made without their automation object refuse to work rather than crash.
+    with pytest.raises(TypeError):
+        tarnwick.Member.__new__(tarnwick.Member)()
+    with pytest.raises(TypeError):
+        tarnwick.Object.__new__(tarnwick.Object).Name
 
 
 class Raising(Control):

@@ -28,7 +28,7 @@ def through(value):
 
 def test_round_trips_of_every_value_type():
     cases = [None, tarnwick.Null, True, False, 0, -32768, 2**31 - 1, -2**31, 2**40, 1.5, -0.0, 1e300, "", "text",
-             "Grüße ☃ 𝄞", "\ud800 lone", decimal.Decimal("12.3456"), decimal.Decimal("-922337203685477.5808"),
+             "Grüße ☃ 𝄞", "Grüße", "€ ☃", "\ud800 lone", decimal.Decimal("12.3456"), decimal.Decimal("-922337203685477.5808"),
              datetime.datetime(1998, 1, 2, 13, 5, 7), datetime.datetime(1899, 12, 30),
              datetime.datetime(1800, 6, 1, 6, 0), datetime.datetime(100, 1, 1), datetime.datetime(9999, 12, 31, 23, 59, 59),
              [1, "a", None, [2.5, tarnwick.Null]], [], tarnwick.Nothing, tarnwick.ErrorValue(5)]

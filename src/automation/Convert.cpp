@@ -239,12 +239,17 @@ std::u16string numberToText(const Variant& number) {
 
 namespace {
 
+constexpr std::int64_t kWholeDigitsLimit = 1'000'000'000'000'000;
+
 void appendWhole(std::u16string& out, std::int64_t v, bool blankBeforePositive) {
   char digits[24];
   const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
   (void)ec;
   if (blankBeforePositive && v >= 0) out += u' ';
-  out.append(digits, end);
+  // Widened in place: appending the char range would build a temporary string.
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(end - digits));
+  for (const char* d = digits; d != end; ++d) out[at + static_cast<std::size_t>(d - digits)] = static_cast<char16_t>(*d);
 }
 
 }  // namespace
@@ -256,6 +261,8 @@ void appendText(std::u16string& out, const Variant& value) {
       case VT_I4: return appendWhole(out, plain.lVal, false);
       case VT_I8: return appendWhole(out, plain.llVal, false);
       case VT_UI1: return appendWhole(out, plain.bVal, false);
+      case VT_R8: return appendDoubleText(out, plain.dblVal);
+      case VT_DATE: return appendDateText(out, plain.VARIANT::date);
       case VT_BSTR: out += view(plain.bstrVal); return;
       default: out += toText(plain);
     }
@@ -268,6 +275,13 @@ void appendNumberText(std::u16string& out, const Variant& value) {
       case VT_I2: return appendWhole(out, plain.iVal, true);
       case VT_I4: return appendWhole(out, plain.lVal, true);
       case VT_UI1: return appendWhole(out, plain.bVal, true);
+      case VT_BOOL: return appendWhole(out, plain.boolVal ? -1 : 0, true);
+      case VT_I8:
+        // Beyond 15 digits the rule writes the exponent form.
+        if (plain.llVal > -kWholeDigitsLimit && plain.llVal < kWholeDigitsLimit) return appendWhole(out, plain.llVal, true);
+        out += numberToText(plain);
+        return;
+      case VT_R8: return appendNumberRuleText(out, plain.dblVal);
       default: out += numberToText(plain);
     }
   });

@@ -295,10 +295,14 @@ void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view 
 }  // namespace
 
 std::u16string dateToText(DATE serial, const Locale& locale) {
-  const DateParts parts = splitDate(serial);
   std::u16string out;
-  generalDate(out, parts, locale, 0);
+  appendDateText(out, serial, locale);
   return out;
+}
+
+void appendDateText(std::u16string& out, DATE serial, const Locale& locale) {
+  const DateParts parts = splitDate(serial);
+  generalDate(out, parts, locale, 0);
 }
 
 std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale& locale) {

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <system_error>
 
@@ -374,13 +375,44 @@ struct SignificantDigits {
   int exponent = 0;
 };
 
+// The digits of a magnitude that is, once rounded, a whole number m of at
+// most `precision` digits over a small power of ten (7, 0.25, 1234.5): most
+// values in records are. If magnitude x 10^d rounds to a whole m below
+// 10^precision, x lies within half a unit in the last place of m / 10^d,
+// far nearer than half a step of the precision's last digit, so m's digits
+// are the rounded digits the general way below gives.
+template <typename Float>
+bool scaledWholeDigits(Float magnitude, int precision, SignificantDigits& result) {
+  constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  constexpr double kLimits[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (precision < 1 || precision > 15) return false;
+  const double limit = kLimits[precision];
+  for (int places = 0; places < static_cast<int>(std::size(kPowers)); ++places) {
+    const double scaled = static_cast<double>(magnitude) * kPowers[places];
+    if (scaled >= limit) return false;
+    if (scaled != std::floor(scaled)) continue;
+    const auto whole = static_cast<std::uint64_t>(scaled);
+    char text[24];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, whole);
+    (void)ec;
+    const int length = static_cast<int>(end - text);
+    result.count = length;
+    while (result.count > 1 && text[result.count - 1] == '0') --result.count;
+    std::memcpy(result.digits, text, static_cast<std::size_t>(result.count));
+    result.exponent = length - 1 - places;
+    return true;
+  }
+  return false;
+}
+
 template <typename Float>
 SignificantDigits significantDigits(Float magnitude, int precision) {
+  SignificantDigits result;
+  if (scaledWholeDigits(magnitude, precision, result)) return result;
   char text[48];
   const auto [end, ec] =
       std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, precision - 1);
   (void)ec;  // 48 characters always suffice for 15 digits and the exponent
-  SignificantDigits result;
   const char* p = text;
   for (; p != end && *p != 'e'; ++p)
     if (*p != '.') result.digits[result.count++] = *p;
@@ -410,16 +442,14 @@ struct TextStyle {
 };
 
 template <typename Float>
-std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
+void appendFormatted(std::u16string& out, Float value, int precision, const TextStyle& style) {
   if (!std::isfinite(value)) raise(errc::Overflow);  // values never hold these
-  std::u16string out;
-  out.reserve(32);
   const bool negative = std::signbit(value) && value != 0;
   if (negative) out += u'-';
   else if (style.blankBeforePositive) out += u' ';
   if (value == 0) {
     out += u'0';
-    return out;
+    return;
   }
   const SignificantDigits s = significantDigits(std::fabs(value), precision);
   auto digit = [&](int i) { return static_cast<char16_t>(s.digits[i]); };
@@ -447,6 +477,12 @@ std::u16string formatNumber(Float value, int precision, const TextStyle& style) 
     out.append(static_cast<std::size_t>(-s.exponent - 1), u'0');
     for (int i = 0; i < s.count; ++i) out += digit(i);
   }
+}
+
+template <typename Float>
+std::u16string formatNumber(Float value, int precision, const TextStyle& style) {
+  std::u16string out;
+  appendFormatted(out, value, precision, style);
   return out;
 }
 
@@ -546,11 +582,21 @@ bool isNumericText(std::u16string_view text, const Locale& locale) noexcept {
 }
 
 std::u16string numberToText(double value) {
-  return formatNumber(value, 15, TextStyle{u'.', true, false});
+  std::u16string out;
+  appendNumberRuleText(out, value);
+  return out;
 }
 
 std::u16string doubleToText(double value, const Locale& locale) {
   return formatNumber(value, 15, TextStyle{locale.decimalSeparator, false, true, kSmallestFixedExponentOfDoubleValues});
+}
+
+void appendNumberRuleText(std::u16string& out, double value) {
+  appendFormatted(out, value, 15, TextStyle{u'.', true, false});
+}
+
+void appendDoubleText(std::u16string& out, double value, const Locale& locale) {
+  appendFormatted(out, value, 15, TextStyle{locale.decimalSeparator, false, true, kSmallestFixedExponentOfDoubleValues});
 }
 
 std::u16string singleToText(float value, const Locale& locale) {

@@ -128,9 +128,15 @@ bool byteSize(const SAFEARRAY* array, std::size_t& bytes) noexcept {
   return bytes <= kMaxBytes;
 }
 
+// Strings, objects and variants own something; numbers, dates and bytes
+// are their bytes alone.
+bool ownsElements(VARTYPE vt) noexcept {
+  return vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_VARIANT;
+}
+
 void clearAll(SAFEARRAY* array) noexcept {
   const VARTYPE vt = typeOf(array);
-  if (!array->pvData) return;
+  if (!array->pvData || !ownsElements(vt)) return;
   const std::size_t count = elementCount(array);
   auto* data = static_cast<char*>(array->pvData);
   for (std::size_t i = 0; i < count; ++i) clearElement(vt, data + i * array->cbElements);
@@ -185,6 +191,12 @@ HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy) noexcept {
   if (!result->pvData) {
     freeDescriptor(result);
     return E_OUTOFMEMORY;
+  }
+  if (!ownsElements(vt)) {
+    // Bookmarks and other byte arrays are copied on every hand-over.
+    if (bytes && source->pvData) std::memcpy(result->pvData, source->pvData, bytes);
+    *copy = result;
+    return S_OK;
   }
   const std::size_t count = elementCount(source);
   const auto* from = static_cast<const char*>(source->pvData);

@@ -167,15 +167,26 @@ bool sameFile(const CacheEntry& e, const struct stat& st) noexcept {
          e.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
+// The file an INI name denotes, as the text the system calls take: reads
+// come on every routine that keeps a setting, so an absolute name is used
+// as it is, with no path object made and split for it.
+std::string profileFileName(std::u16string_view file) {
+  std::string named = toUtf8(file);
+  if (named.starts_with('/')) return named;
+  std::string folder = folders().windows.native();
+  if (!folder.empty() && !folder.ends_with('/')) folder += '/';
+  return folder + named;
+}
+
 // The parsed file, or nullptr when there is no readable file.
-std::shared_ptr<const Parsed> load(const fs::path& path) {
+std::shared_ptr<const Parsed> load(const std::string& path) {
   // An unchanged file is served from its parsed copy with one look at the
   // file's status, without opening it.
   struct stat seen {};
   if (::stat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode)) return nullptr;
   {
     std::lock_guard lock(cacheLock);
-    if (const CacheEntry* kept = cache().find(path.string()); kept && sameFile(*kept, seen)) return kept->parsed;
+    if (const CacheEntry* kept = cache().find(path); kept && sameFile(*kept, seen)) return kept->parsed;
   }
   Descriptor fd(impl::openRegularFile(path));
   if (fd.get() < 0) return nullptr;
@@ -185,7 +196,7 @@ std::shared_ptr<const Parsed> load(const fs::path& path) {
   if (!readWhole(fd.get(), text)) return nullptr;
   auto parsed = std::make_shared<const Parsed>(parse(splitLines(text)));
   std::lock_guard lock(cacheLock);
-  cache().insert(path.string(), CacheEntry{st.st_ino, st.st_size, st.st_mtim, parsed},
+  cache().insert(path, CacheEntry{st.st_ino, st.st_size, st.st_mtim, parsed},
                  parsedBytes(*parsed, text.size()));
   return parsed;
 }
@@ -313,7 +324,7 @@ int lockFolder(const fs::path& folder) {
 
 std::int32_t write(std::u16string_view section, OptionalText key, OptionalText value, std::u16string_view file) {
   if (!isWritableSection(section) || (key && !isWritableKey(*key)) || (value && !fitsOneLine(*value))) return 0;
-  const fs::path path = profilePath(file);
+  const fs::path path = profileFileName(file);
   std::error_code ec;
   const bool exists = fs::exists(path, ec);
   if (!exists && (!key || !value)) return 1;  // nothing to delete
@@ -355,16 +366,12 @@ std::int32_t write(std::u16string_view section, OptionalText key, OptionalText v
 
 }  // namespace
 
-fs::path profilePath(std::u16string_view file) {
-  const fs::path named(toUtf8(file));
-  if (named.is_absolute()) return named;
-  return folders().windows / named;
-}
+fs::path profilePath(std::u16string_view file) { return profileFileName(file); }
 
 ProfileRead readProfileString(OptionalText section, OptionalText key, std::u16string_view defaultValue,
                               std::uint32_t size, std::u16string_view file) {
   if (size == 0) return {};
-  const std::shared_ptr<const Parsed> parsed = load(profilePath(file));
+  const std::shared_ptr<const Parsed> parsed = load(profileFileName(file));
   if (!section) {
     std::vector<std::u16string> names;
     if (parsed)

@@ -2,6 +2,8 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Enumerator.h>
+#include <tarnwick/frame/LibraryClass.h>
+#include <tarnwick/frame/RecordWalk.h>
 #include <tarnwick/host/Columns.h>
 
 #include <cfloat>
@@ -143,9 +145,9 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
     {u"Add", 2, kMethod,
      [](SelBookmarks& self, Call& call) {
        call.expect(1);
-       const Variant mark = call.arg(0).value();
+       Variant mark = call.arg(0).value();
        if (mark.isEmpty() || mark.isNull() || mark.isMissing()) raise(errc::InvalidProcedureCall);
-       self.grid().state().selectedBookmarks().push_back(mark);
+       self.grid().state().selectedBookmarks().push_back(std::move(mark));
        self.grid().state().bookmarksChanged();
      }},
     {u"Remove", 3, kMethod,
@@ -169,6 +171,25 @@ const Member<SelBookmarks> kSelBookmarksMembers[] = {
 std::span<const Member<Columns>> Columns::members() { return kColumnsMembers; }
 std::span<const Member<Column>> Column::members() { return kColumnMembers; }
 std::span<const Member<SelBookmarks>> SelBookmarks::members() { return kSelBookmarksMembers; }
+
+HRESULT SelBookmarks::QueryInterface(const IID& riid, void** object) noexcept {
+  if (object && riid == frame::IBookmarkList::iid) {
+    *object = static_cast<frame::IBookmarkList*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return AutomationObject::QueryInterface(riid, object);
+}
+
+HRESULT SelBookmarks::AddBookmarkBytes(std::uint64_t bytes) noexcept {
+  try {
+    grid().state().selectedBookmarks().push_back(frame::bookmarkOfBytes(bytes));
+    grid().state().bookmarksChanged();
+    return S_OK;
+  } catch (...) {
+    return frame::impl::reportEarlyCurrent(typeName());
+  }
+}
 
 std::size_t Column::position() const {
   if (index_ >= grid_->state().columnCount()) raise(errc::SubscriptOutOfRange);

@@ -1,5 +1,6 @@
 #include "ControlMembers.h"
 
+#include <tarnwick/frame/LibraryClass.h>
 #include <tarnwick/host/Form.h>
 
 namespace tarnwick::host {
@@ -17,6 +18,24 @@ Control::Control(ControlKind kind, std::unique_ptr<ControlState> state, Form* fo
 }
 
 Control::~Control() = default;
+
+HRESULT Control::QueryInterface(const IID& riid, void** object) noexcept {
+  if (object && riid == frame::IGridRows::iid && isFlexGrid(kind_)) {
+    *object = static_cast<frame::IGridRows*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return AutomationObject::QueryInterface(riid, object);
+}
+
+HRESULT Control::AddRow(const char16_t* row, std::uint32_t length) noexcept {
+  try {
+    impl::addFlexRow(*this, std::u16string_view(row, length), state_->rows());
+    return S_OK;
+  } catch (...) {
+    return frame::impl::reportEarlyCurrent(instanceTypeName());
+  }
+}
 
 bool Control::answersTo(const IID& riid) const noexcept {
   switch (kind_) {

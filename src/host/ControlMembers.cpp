@@ -386,9 +386,27 @@ const ControlMember* findMember(ControlKind kind, std::u16string_view name) noex
 }
 
 const ControlMember* findMember(ControlKind kind, DISPID id) noexcept {
-  for (const ControlMember& m : allMembers())
-    if (m.id == id && m.servesKind(kind)) return &m;
-  return nullptr;
+  // Every Invoke on a control looks its member up by id (a fill calls
+  // AddItem once a record), so each kind's rows are indexed by id once; the
+  // first row of the tables that serves the kind wins, as in a walk of them.
+  constexpr std::size_t kIds = static_cast<std::size_t>(idUpdateControls) + 1;
+  static const std::vector<const ControlMember*> byKindAndId = [] {
+    std::vector<const ControlMember*> table(kControlKindCount * kIds, nullptr);
+    for (const ControlMember& m : allMembers()) {
+      if (m.id < 0 || static_cast<std::size_t>(m.id) >= kIds) continue;
+      for (std::size_t k = 0; k < kControlKindCount; ++k) {
+        const ControlMember*& slot = table[k * kIds + static_cast<std::size_t>(m.id)];
+        if (!slot && m.servesKind(static_cast<ControlKind>(k))) slot = &m;
+      }
+    }
+    return table;
+  }();
+  if (id < 0 || static_cast<std::size_t>(id) >= kIds) {
+    for (const ControlMember& m : allMembers())
+      if (m.id == id && m.servesKind(kind)) return &m;
+    return nullptr;
+  }
+  return byKindAndId[static_cast<std::size_t>(kind) * kIds + static_cast<std::size_t>(id)];
 }
 
 DISPID defaultMemberOf(ControlKind kind) noexcept {

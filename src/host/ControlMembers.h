@@ -74,6 +74,10 @@ std::span<const ControlMember> dataControlMembers();
 TARNWICK_API const ControlMember* findMember(ControlKind kind, std::u16string_view name) noexcept;
 TARNWICK_API const ControlMember* findMember(ControlKind kind, DISPID id) noexcept;
 
+// A flex grid's AddItem: a new row at `at` whose cells take the text's
+// pieces between tabs, from the first column (the rest stay empty).
+void addFlexRow(Control& self, std::u16string_view text, std::size_t at);
+
 // --- values ----------------------------------------------------------------
 
 // A Single property: overflow beyond the type's range.

@@ -101,22 +101,22 @@ void flexPosition(Control& self, Call& call, bool row) {
 void flexAddItem(Control& self, Call& call) {
   call.expect(1, 2);
   ControlState& s = self.state();
-  const std::u16string text = call.text(0);
+  // A string argument is read in place.
+  std::u16string converted;
+  std::u16string_view text;
+  if (const Variant& row = call.arg(0); row.type() == VT_BSTR) {
+    text = row.text();
+  } else {
+    converted = call.text(0);
+    text = converted;
+  }
   std::size_t at = s.rows();
   if (call.has(1)) {
     const std::int32_t i = call.int32(1);
     if (i < 0 || static_cast<std::size_t>(i) > s.rows()) raise(errc::InvalidPropertyArrayIndex);
     at = static_cast<std::size_t>(i);
   }
-  checkShape(s.rows() + 1, s.cols());
-  s.insertRow(at);
-  std::size_t col = 0, start = 0;
-  while (col < s.cols()) {
-    const std::size_t tab = text.find(u'\t', start);
-    s.setCell(at, col++, text.substr(start, tab == std::u16string::npos ? std::u16string::npos : tab - start));
-    if (tab == std::u16string::npos) break;
-    start = tab + 1;
-  }
+  addFlexRow(self, text, at);
 }
 
 const ControlMember kFlexGridMembers[] = {
@@ -180,5 +180,18 @@ const ControlMember kFlexGridMembers[] = {
 }  // namespace
 
 std::span<const ControlMember> flexGridMembers() { return kFlexGridMembers; }
+
+void addFlexRow(Control& self, std::u16string_view text, std::size_t at) {
+  ControlState& s = self.state();
+  checkShape(s.rows() + 1, s.cols());
+  s.insertRow(at);
+  std::size_t col = 0, start = 0;
+  while (col < s.cols()) {
+    const std::size_t tab = text.find(u'\t', start);
+    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
+    if (tab == std::u16string_view::npos) break;
+    start = tab + 1;
+  }
+}
 
 }  // namespace tarnwick::host::impl

@@ -41,8 +41,14 @@ class StoredState final : public ControlState {
     cells_.at(row * cols_ + col) = std::move(text);
   }
   void insertRow(std::size_t at) override {
-    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * cols_), cols_, std::u16string());
-    rowHeights_.insert(rowHeights_.begin() + static_cast<std::ptrdiff_t>(at), kDefaultRowHeight);
+    if (at == rows_) {
+      // A row added at the end, as a fill adds every record.
+      cells_.resize(cells_.size() + cols_);
+      rowHeights_.push_back(kDefaultRowHeight);
+    } else {
+      cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * cols_), cols_, std::u16string());
+      rowHeights_.insert(rowHeights_.begin() + static_cast<std::ptrdiff_t>(at), kDefaultRowHeight);
+    }
     ++rows_;
   }
   void removeRow(std::size_t at) override {

@@ -10,10 +10,12 @@ namespace tarnwick::ocx {
 
 namespace {
 
+// Appends `value` (0 ... 9999) as exactly `width` digits, zeros leading.
 void appendDigits(std::u16string& out, int value, int width) {
-  std::u16string digits;
-  for (; value > 0 || width > 0; value /= 10, --width) digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-  out += digits;
+  const std::size_t end = out.size() + static_cast<std::size_t>(width);
+  out.resize(end);
+  for (std::size_t at = end; at > end - static_cast<std::size_t>(width); value /= 10)
+    out[--at] = static_cast<char16_t>(u'0' + value % 10);
 }
 
 void appendDate(std::u16string& out, DATE serial) {
@@ -50,8 +52,18 @@ void appendCopyText(std::u16string& out, const Variant& value) {
       else out += text;
       return;
     }
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_BOOL: return appendNumberText(out, plain);
     default:
-      if (isNumeric(plain)) appendNumberText(out, plain);
+      // An object stands for its default value, which may be a number.
+      if ((plain.type() == VT_DISPATCH || plain.type() == VT_UNKNOWN) && isNumeric(plain)) appendNumberText(out, plain);
       else appendText(out, plain);
   }
 }

@@ -8,8 +8,10 @@
 #include "RecordReader.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/ErrorInfo.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/ErrorStyles.h>
+#include <tarnwick/frame/GridRows.h>
 #include <tarnwick/frame/HostServices.h>
 #include <tarnwick/frame/Progress.h>
 #include <tarnwick/frame/Transaction.h>
@@ -78,20 +80,28 @@ std::u16string allRecordsText(const Object& records, const Object& marks, const 
   records.call(u"MoveFirst");
   RecordReader reader(records, RecordReader::Uses::WalkAndBookmarks);
   const DISPID addId = marks.idOf(u"Add");
+  // The engine's bookmarks go to the host's selection as their bytes, with
+  // no array made for each record on the way.
+  const ComPtr<frame::IBookmarkList> byBytes = marks.pointer().tryAs<frame::IBookmarkList>();
   std::u16string text;
   Variant mark[1];
+  std::optional<std::uint64_t> lastBytes;
   frame::WorkProgress progress(u"Copying records");
   // The first record is read before the end is tested: an empty recordset
   // has no current record to copy (the engine's error), rather than
   // silently emptying the clipboard.
   do {
     progress.next();
-    mark[0] = reader.bookmark();
-    marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
+    if (byBytes && (lastBytes = reader.bookmarkBytes())) {
+      if (const HRESULT hr = byBytes->AddBookmarkBytes(*lastBytes); failed(hr)) checkEarly(hr);
+    } else {
+      mark[0] = reader.bookmark();
+      marks.invoke(addId, DISPATCH_METHOD, mark, nullptr);
+    }
     appendRow(text, reader, fields);
     reader.moveNext();
   } while (!toBool(reader.eof()));
-  reader.setBookmark(mark[0]);
+  reader.setBookmark(lastBytes ? frame::bookmarkOfBytes(*lastBytes) : mark[0]);
   return text;
 }
 

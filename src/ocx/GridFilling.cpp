@@ -7,8 +7,10 @@
 
 #include <tarnwick/frame/FieldType.h>
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/automation/ErrorInfo.h>
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/frame/ErrorStyles.h>
+#include <tarnwick/frame/GridRows.h>
 #include <tarnwick/frame/Progress.h>
 
 #include <optional>
@@ -61,6 +63,8 @@ void fillGridWithRecords(Call& call) {
   // The members used for every record, looked up once.
   RecordReader reader(records, RecordReader::Uses::Walk);
   const DISPID addItemId = grid.idOf(u"AddItem");
+  // The host's flex grids take each row's text directly.
+  const ComPtr<frame::IGridRows> gridRows = frame::gridRows(grid);
   std::optional<std::vector<ShownField>> fields;
   Variant rowArgument[1];
   std::u16string row;
@@ -81,8 +85,14 @@ void fillGridWithRecords(Call& call) {
     }
     if (row.empty()) raise(errc::InvalidProcedureCall);  // no field left to show
     row.pop_back();
-    rowArgument[0] = Variant(row);
-    grid.invoke(addItemId, DISPATCH_METHOD, rowArgument, nullptr);
+    if (gridRows) {
+      if (row.size() > UINT32_MAX) raise(errc::OutOfMemory);
+      if (const HRESULT hr = gridRows->AddRow(row.data(), static_cast<std::uint32_t>(row.size())); failed(hr))
+        checkEarly(hr);
+    } else {
+      rowArgument[0] = Variant(row);
+      grid.invoke(addItemId, DISPATCH_METHOD, rowArgument, nullptr);
+    }
     reader.moveNext();
   }
 }

@@ -42,6 +42,13 @@ Variant RecordReader::bookmark() {
   return mark;
 }
 
+std::optional<std::uint64_t> RecordReader::bookmarkBytes() {
+  if (!walk_) return std::nullopt;
+  std::uint64_t bytes = 0;
+  check(walk_->GetBookmarkBytes(&bytes));
+  return bytes;
+}
+
 void RecordReader::setBookmark(const Variant& bookmark) {
   records_.invoke(bookmarkId_, DISPATCH_PROPERTYPUT, {}, &bookmark);
 }

@@ -7,6 +7,7 @@
 #include <tarnwick/frame/RecordWalk.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace tarnwick::ocx {
 
@@ -24,6 +25,8 @@ class RecordReader {
   Variant eof();
   void moveNext();
   Variant bookmark();
+  // The current bookmark's eight bytes, when the source offers its walk.
+  std::optional<std::uint64_t> bookmarkBytes();
   void setBookmark(const Variant& bookmark);
   // The value of `field`, the item at `position` of the source's Fields, in
   // the current record; valid until the next call of this reader.

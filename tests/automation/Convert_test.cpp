@@ -34,34 +34,52 @@ TEST(ValueConversion, ToTextFollowsTheLocale) {
 // numberToText(toDouble) give, whole numbers included (they take a shorter
 // way), with the same errors.
 TEST(ValueConversion, AppendedTextsMatchTheConversions) {
-  LocaleScope scope(Locale::deDE());
-  const Variant values[] = {Variant(0),
-                            Variant(7),
-                            Variant(-7),
-                            Variant(INT32_MAX),
-                            Variant(INT32_MIN),
-                            Variant(std::int16_t{-32768}),
-                            Variant(std::uint8_t{255}),
-                            Variant(std::int64_t{-9007199254740993}),
-                            Variant(2.5),
-                            Variant(-0.25),
-                            Variant(true),
-                            Variant(CY{125000}),
-                            Variant::date(36525.5),
-                            Variant(u"12"),
-                            Variant(u"text")};
-  for (const Variant& value : values) {
-    std::u16string text = u"a";
-    appendText(text, value);
-    EXPECT_EQ(text, u"a" + toText(value));
-    Variant held = value;
-    std::u16string viaReference;
-    appendText(viaReference, Variant::refTo(&held));
-    EXPECT_EQ(viaReference, toText(value));
-    if (!isNumeric(value)) continue;
-    std::u16string number = u"b";
-    appendNumberText(number, value);
-    EXPECT_EQ(number, u"b" + numberToText(toDouble(value)));
+  for (const Locale& locale : {Locale::deDE(), Locale::enUS()}) {
+    LocaleScope scope(locale);
+    const Variant values[] = {Variant(0),
+                              Variant(7),
+                              Variant(-7),
+                              Variant(INT32_MAX),
+                              Variant(INT32_MIN),
+                              Variant(std::int16_t{-32768}),
+                              Variant(std::uint8_t{255}),
+                              Variant(std::int64_t{-9007199254740993}),
+                              Variant(2.5),
+                              Variant(-0.25),
+                              Variant(true),
+                              Variant(CY{125000}),
+                              Variant::date(36525.5),
+                              Variant(u"12"),
+                              Variant(u"text"),
+                              Variant(std::int64_t{999'999'999'999'999}),
+                              Variant(std::int64_t{-1'000'000'000'000'000}),
+                              Variant(false),
+                              Variant(1e15),
+                              Variant(-1.5e-7),
+                              Variant(1.0 / 3),
+                              Variant(-1e-300),
+                              Variant(123456789012345.6),
+                              Variant(0.1 + 0.2),
+                              Variant(9.9e-12),
+                              Variant::date(-1.25),
+                              Variant::date(-657434.5),
+                              Variant::date(0.75),
+                              Variant::date(0),
+                              Variant::date(-36522.0),
+                              Variant::date(2958465.99998843)};
+    for (const Variant& value : values) {
+      std::u16string text = u"a";
+      appendText(text, value);
+      EXPECT_EQ(text, u"a" + toText(value));
+      Variant held = value;
+      std::u16string viaReference;
+      appendText(viaReference, Variant::refTo(&held));
+      EXPECT_EQ(viaReference, toText(value));
+      if (!isNumeric(value)) continue;
+      std::u16string number = u"b";
+      appendNumberText(number, value);
+      EXPECT_EQ(number, u"b" + numberToText(toDouble(value)));
+    }
   }
   std::u16string out;
   EXPECT_EQ(errorOf([&] { appendText(out, Variant::null()); }), errc::InvalidUseOfNull);

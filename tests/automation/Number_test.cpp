@@ -8,6 +8,8 @@
 #include <cfenv>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -220,6 +222,69 @@ TEST(NumberToText, ValueConversionsUseTheLocaleAndALeadingZero) {
   EXPECT_EQ(currencyToText(CY{0}, en), u"0");
   EXPECT_EQ(currencyToText(CY{std::numeric_limits<std::int64_t>::min()}, en), u"-922337203685477.5808");
   EXPECT_EQ(currencyToText(CY{std::numeric_limits<std::int64_t>::max()}, en), u"922337203685477.5807");
+}
+
+// A number's text worked out the long way: the C library's correctly
+// rounded significant digits, laid out as the rules lay them out.
+std::u16string longWayText(double value, int precision, char16_t point, bool blank, bool zero, int smallestFixed) {
+  std::u16string out = value < 0 ? u"-" : (blank ? u" " : u"");
+  if (value == 0) return (blank ? u" " : u"") + std::u16string(u"0");
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*e", precision - 1, std::fabs(value));
+  std::string digits;
+  const char* p = text;
+  for (; *p != 'e'; ++p)
+    if (*p != '.') digits += *p;
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  const int exponent = std::atoi(p + 1);
+  const auto at = [&](int i) { return static_cast<char16_t>(i < static_cast<int>(digits.size()) ? digits[static_cast<std::size_t>(i)] : '0'); };
+  if (exponent >= precision || exponent < smallestFixed) {
+    out += at(0);
+    if (digits.size() > 1) out += point;
+    for (std::size_t i = 1; i < digits.size(); ++i) out += static_cast<char16_t>(digits[i]);
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    for (const char* t = tail; *t; ++t) out += static_cast<char16_t>(*t);
+  } else if (exponent >= 0) {
+    for (int i = 0; i <= exponent; ++i) out += at(i);
+    if (static_cast<int>(digits.size()) > exponent + 1) out += point;
+    for (int i = exponent + 1; i < static_cast<int>(digits.size()); ++i) out += at(i);
+  } else {
+    if (zero) out += u'0';
+    out += point;
+    out.append(static_cast<std::size_t>(-exponent - 1), u'0');
+    for (const char d : digits) out += static_cast<char16_t>(d);
+  }
+  return out;
+}
+
+// Values that are whole numbers over a small power of ten are written
+// without the general digit generator; both ways must give the same text.
+TEST(NumberToText, ShortDecimalsWriteAsTheGeneralWayWrites) {
+  const Locale de = Locale::deDE();
+  std::vector<double> values = {0.25, 1234.5, 0.1, 0.3, 0.1 + 0.2, 2.675, 1e-5, 1.5e-5, 9.99999e-6, 1e-6, 1e-7,
+                                1.5e-8, 123456789012345.0, 999999999999999.0, 999999999999999.5, 1e15, 12345678.9,
+                                0.000123456, 4503599627370495.5, 9007199254740993.0, 35796.0, 36000.25, 1e22, 1e23};
+  // Sweeps over decimals of up to eight places, and a few values just off them.
+  std::uint64_t seed = 88172645463325252u;
+  const auto next = [&] {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    return seed;
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const double places[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double whole = static_cast<double>(next() % 10'000'000'000'000'000u) / std::pow(10.0, static_cast<double>(next() % 16));
+    const double v = std::trunc(whole) / places[next() % 10];
+    values.insert(values.end(), {v, -v, std::nextafter(v, 0.0), std::nextafter(v, 1e300)});
+  }
+  for (const double v : values) {
+    EXPECT_EQ(numberToText(v), longWayText(v, 15, u'.', true, false, -5)) << v;
+    EXPECT_EQ(doubleToText(v, de), longWayText(v, 15, u',', false, true, -11)) << v;
+    const float f = static_cast<float>(v);
+    if (std::isfinite(f)) {
+      EXPECT_EQ(singleToText(f, Locale::enUS()), longWayText(f, 7, u'.', false, true, -5)) << f;
+    }
+  }
 }
 
 TEST(NumberRounding, HalvesGoToTheEvenNeighbourAndRangesAreChecked) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace tarnwick {
 namespace {
 
@@ -54,6 +56,36 @@ TEST(SafeArray, TypedElementsConvertOnTheWayInAndOut) {
   EXPECT_EQ(holder.type(), VT_ARRAY | VT_BSTR);
   Variant copy = holder;  // deep copy
   EXPECT_NE(copy.array(), holder.array());
+}
+
+// Arrays of plain numbers and bytes copy as one block; arrays that own
+// strings, objects or variants copy element by element. Either copy stands
+// apart from its source.
+TEST(SafeArray, CopiesOfPlainAndOwningElementsStandApart) {
+  SafeArray bytes(VT_UI1, 0, 8);
+  for (std::int32_t i = 0; i < 8; ++i) bytes.put({i}, Variant(static_cast<std::uint8_t>(i * 31)));
+  SafeArray doubles(VT_R8, {SAFEARRAYBOUND{2, 1}, SAFEARRAYBOUND{3, -1}});
+  doubles.put({2, 1}, Variant(-2.5));
+  SafeArray variants(VT_VARIANT, 0, 2);
+  variants.put({1}, Variant(u"kept"));
+  const Variant sources[] = {std::move(bytes).toVariant(), std::move(doubles).toVariant(), std::move(variants).toVariant()};
+  for (const Variant& source : sources) {
+    Variant copy = source;
+    ASSERT_NE(copy.array(), source.array());
+    ASSERT_NE(copy.array()->pvData, source.array()->pvData);
+    EXPECT_EQ(copy.type(), source.type());
+    EXPECT_EQ(SafeArrayGetDim(copy.array()), SafeArrayGetDim(source.array()));
+  }
+  Variant bytesCopy = sources[0];
+  EXPECT_EQ(std::memcmp(bytesCopy.array()->pvData, sources[0].array()->pvData, 8), 0);
+  static_cast<std::uint8_t*>(bytesCopy.array()->pvData)[3] = 1;
+  EXPECT_EQ(static_cast<const std::uint8_t*>(sources[0].array()->pvData)[3], 93);
+  Variant doublesCopy = sources[1];
+  EXPECT_EQ(static_cast<const double*>(doublesCopy.array()->pvData)[5], -2.5);  // (2, 1), the leftmost index fastest
+  Variant variantsCopy = sources[2];
+  const auto* held = static_cast<const VARIANT*>(variantsCopy.array()->pvData);
+  EXPECT_NE(held[1].bstrVal, static_cast<const VARIANT*>(sources[2].array()->pvData)[1].bstrVal);
+  EXPECT_EQ(static_cast<const Variant&>(held[1]).text(), u"kept");
 }
 
 TEST(SafeArray, RedimKeepsElementsAndLockedArraysStay) {

@@ -55,6 +55,11 @@ TEST(Variant, StringsCountUtf16UnitsAndKeepEmbeddedNul) {
   EXPECT_EQ(fromUtf8(toUtf8(text)), text);
   // A lone surrogate does not survive UTF-8, but becomes U+FFFD, not bad bytes.
   EXPECT_EQ(toUtf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
+  // ASCII runs before, between and after other characters, and alone.
+  EXPECT_EQ(toUtf8(u"/tmp/Gr\u00FC\u00DFe/\u20AC.ini"), "/tmp/Gr\xC3\xBC\xC3\x9F" "e/\xE2\x82\xAC.ini");
+  EXPECT_EQ(toUtf8(u"plain ASCII of more than sixteen characters"), "plain ASCII of more than sixteen characters");
+  EXPECT_EQ(toUtf8(std::u16string{u'a', 0xD83D}), "a\xEF\xBF\xBD");  // a high surrogate at the very end
+  EXPECT_EQ(toUtf8(u""), "");
   EXPECT_EQ(fromUtf8("\xC3\xA4\xFF"), (std::u16string{0xE4, 0xFFFD}));
   EXPECT_EQ(fromUtf8("\xE2\x82"), (std::u16string{0xFFFD}));
   EXPECT_EQ(fromUtf8("\xC0\x80"), (std::u16string{0xFFFD}));  // overlong

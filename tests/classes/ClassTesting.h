@@ -128,8 +128,11 @@ class EveryIndexArray final : public AutomationObject<EveryIndexArray> {
 // must read a field through Value to see its data.
 class FieldsByNameOnly final : public IDispatch {
  public:
-  enum class Role { Recordset, Fields, Field };
+  enum class Role { Recordset, Fields, Field, Plain };
   static Object wrap(const Object& recordset) { return Object(ComPtr<IDispatch>::attach(new FieldsByNameOnly(recordset.pointer(), Role::Recordset))); }
+  // Any object reached by name only: its members pass through unchanged,
+  // its interfaces beside IDispatch are hidden.
+  static Object byNameOnly(const Object& object) { return Object(ComPtr<IDispatch>::attach(new FieldsByNameOnly(object.pointer(), Role::Plain))); }
 
   HRESULT QueryInterface(const IID& riid, void** object) noexcept override {
     if (!object) return E_POINTER;

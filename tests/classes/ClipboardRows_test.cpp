@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace tarnwick::ocx {
@@ -51,6 +52,33 @@ TEST(ClipboardRows, CopyTextOfEachKindOfValue) {
   EXPECT_EQ(copied(Variant(u"24.12.1998")), u" 24121998");
   LocaleScope en(Locale::enUS());
   EXPECT_EQ(copied(Variant(u"12/24/1998")), u"1998-12-24");  // a text that reads as a date
+}
+
+// Each numeric type has its own short way to the copy's text; every one
+// must write what the number-to-text rule writes for the value.
+TEST(ClipboardRows, CopyTextOfEveryNumericTypeFollowsTheNumberRule) {
+  LocaleScope de(Locale::deDE());
+  const auto rule = [](const Variant& v) { return numberToText(toDouble(v)); };
+  std::vector<Variant> values;
+  for (const std::int64_t n : {std::int64_t{0}, std::int64_t{7}, std::int64_t{-7}, std::int64_t{999'999'999'999'999},
+                               std::int64_t{-999'999'999'999'999}, std::int64_t{1'000'000'000'000'000},
+                               std::int64_t{-1'000'000'000'000'001}, std::numeric_limits<std::int64_t>::max(),
+                               std::numeric_limits<std::int64_t>::min()})
+    values.emplace_back(n);
+  for (const double d : {0.0, -0.0, 0.25, -1234.5, 0.1 + 0.2, 1.0 / 3, 1e15, -1e-6, 36000.25, 123456789012345.6})
+    values.emplace_back(d);
+  values.insert(values.end(), {Variant(std::int16_t{-32768}), Variant(std::int32_t{2147483647}), Variant(std::uint8_t{255}),
+                               Variant(0.1f), Variant(-2.5e-6f), Variant(true), Variant(false), Variant(CY{-12345}),
+                               Variant(toDecimal(Variant(u"-0.5")))});
+  for (const Variant& v : values) {
+    if (v.type() == VT_DECIMAL) EXPECT_EQ(copied(v), numberToText(v));
+    else EXPECT_EQ(copied(v), rule(v)) << toUtf8(toText(v));
+  }
+  // Dates before 1900 (negative serials) keep their time of day.
+  EXPECT_EQ(copied(Variant::date(*makeDate(1850, 6, 30) - 0.5)), u"1850-06-30 12:00:00");
+  EXPECT_EQ(copied(Variant::date(*makeDate(100, 1, 1) - 0.999988425925926)), u"0100-01-01 23:59:59");
+  EXPECT_EQ(copied(Variant::date(*makeDate(9999, 12, 31) + 1.0 / 86400)), u"9999-12-31 00:00:01");
+  EXPECT_EQ(copied(Variant(u"name123")), u"name123");
 }
 
 TEST(ClipboardRows, CopiedDatesReadBackInEveryLocale) {

@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Operations.h>
+#include <tarnwick/frame/RecordWalk.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/ocx/OcxWrapper.h>
@@ -148,6 +149,23 @@ TEST_P(OcxDataGrid, CopyWritesTheSelectedRecordsAsText) {
   EXPECT_EQ(copy(grid, rs), 0);
   EXPECT_EQ(host::clipboard()->text(), u" 7\tAnn\t\r 12\tBob\tx\r\t 7\ty\r");
   EXPECT_EQ(toInt32(Object(grid.get(u"SelBookmarks")).get(u"Count")), 4);  // the earlier one, then all three
+  // The selection holds each copied record's own bookmark, whether the
+  // records were walked in place or through their members by name.
+  const Object marks(grid.get(u"SelBookmarks"));
+  std::vector<std::u16string> people;
+  for (std::int32_t i = 1; i < 4; ++i) {
+    rs.put(u"Bookmark", marks.call(u"Item", i));
+    people.push_back(toText(rs.get(u"Collect", {Variant(u"Person")})));
+  }
+  EXPECT_EQ(people, (std::vector<std::u16string>{u"Ann", u"Bob", u"007"}));
+  grid.put(u"SelEndCol", lastColumn);
+  EXPECT_EQ(copy(grid, testing::FieldsByNameOnly::wrap(rs)), 0);
+  ASSERT_EQ(toInt32(marks.get(u"Count")), 7);
+  for (std::int32_t i = 1; i < 4; ++i) {
+    const auto walked = frame::bookmarkBytes(marks.call(u"Item", i));
+    ASSERT_TRUE(walked.has_value());
+    EXPECT_EQ(walked, frame::bookmarkBytes(marks.call(u"Item", i + 3))) << i;
+  }
   // An empty recordset has no first record; the clipboard keeps its text.
   db.call(u"Execute", u"DELETE FROM tblPersons");
   data.call(u"Refresh");

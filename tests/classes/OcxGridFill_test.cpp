@@ -10,6 +10,7 @@
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/String.h>
 #include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/GridRows.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
 #include <tarnwick/ocx/OcxWrapper.h>
@@ -158,6 +159,33 @@ TEST_F(OcxGridFill, FillGridWithRecordsReadsTheEnginesRecordsAsAnyOther) {
   EXPECT_EQ(rows(ourGrid), rows(theirGrid));
   EXPECT_EQ(toInt32(ourGrid.get(u"Rows")), 51);
   EXPECT_TRUE(toBool(rs.get(u"EOF")));
+}
+
+// The host's flex grids take the fill's rows directly; a grid reached by
+// name only gets each row through AddItem. Both end with the same cells:
+// a text holding a tab spills into the next cell, a row shorter than the
+// grid leaves the last cells empty.
+TEST_F(OcxGridFill, FillGridWithRecordsFillsEveryGridAlike) {
+  Object db = database();
+  db.call(u"Execute", u"INSERT INTO tblPeople VALUES (30, 'Tab\tbed', 'Ulm', -0.000015, False, #3/4/1850 6:30:00 AM#)");
+  ComPtr<host::Form> direct, byName;
+  Object directGrid = flexGrid(direct, 7), namedGrid = flexGrid(byName, 7);
+  EXPECT_TRUE(frame::gridRows(directGrid));
+  const Object hidden = testing::FieldsByNameOnly::byNameOnly(namedGrid);
+  EXPECT_FALSE(frame::gridRows(hidden));
+  Object rs(db.call(u"OpenRecordset", u"Select * From tblPeople Order By Id Desc"));
+  Object again(db.call(u"OpenRecordset", u"Select * From tblPeople Order By Id Desc"));
+  ocx.call(u"FillGridWithRecords", directGrid.get(), rs.get());
+  ocx.call(u"FillGridWithRecords", hidden.get(), again.get());
+  EXPECT_EQ(rows(directGrid), rows(namedGrid));
+  EXPECT_EQ(rows(directGrid),
+            u" 30|Tab|bed|Ulm|-0.000015|False|3/4/1850 6:30:00 AM\n"
+            u" 12||Rome||True|12/24/1998|\n"
+            u" 7|Ann|Oslo|1.5|True|1/2/1990|\n"
+            u"-3|Bob||2|False||\n");
+  // A text box offers no rows.
+  ComPtr<host::Form> plain = host::loadFormText("form frmPlain {\n  TextBox txtA {\n  }\n}\n");
+  EXPECT_FALSE(frame::gridRows(Object(Object(static_cast<IDispatch*>(plain.get())).get(u"txtA"))));
 }
 
 TEST_F(OcxGridFill, FillGridWithRecordsFailures) {

@@ -235,6 +235,12 @@ TEST_F(Profile, RelativeNamesLiveInTheSettingsFolder) {
   EXPECT_NE(iniWrite(u"S", u"k", u"v", u"ColWidths.ini"), 0);  // the settings folder is made when needed
   EXPECT_TRUE(fs::exists(dir_ / "win" / "ColWidths.ini"));
   EXPECT_EQ(iniRead(u"S", u"k", u"ColWidths.ini"), u"v");
+  // A settings folder named with its closing slash, and names in subfolders of it.
+  setFolderSource([&] { return Folders{dir_ / "sys", dir_ / "win" / ""}; });
+  EXPECT_EQ(profilePath(u"ColWidths.ini"), dir_ / "win" / "ColWidths.ini");
+  EXPECT_EQ(iniRead(u"S", u"k", u"ColWidths.ini"), u"v");
+  EXPECT_NE(iniWrite(u"S", u"k", u"w", u"sub/Other.ini"), 0);
+  EXPECT_EQ(iniRead(u"S", u"k", (dir_ / "win" / "sub" / "Other.ini").u16string()), u"w");
   setFolderSource(nullptr);
   ::setenv("TARNWICK_WINDOWS_DIR", (dir_ / "env").c_str(), 1);
   EXPECT_EQ(folders().windows, dir_ / "env");

@@ -57,7 +57,12 @@ TEST(Control, EachKindHasOneRowPerMemberAndItsDefaultMember) {
       for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       EXPECT_TRUE(names.insert(name).second) << toUtf8(typeNameOf(kind)) << " " << name;
       EXPECT_TRUE(ids.insert(m.id).second) << toUtf8(typeNameOf(kind)) << " " << name;
+      // Looked up by id or by name, a kind's member is its one row.
+      EXPECT_EQ(impl::findMember(kind, m.id), &m) << toUtf8(typeNameOf(kind)) << " " << name;
+      EXPECT_EQ(impl::findMember(kind, m.name), &m) << toUtf8(typeNameOf(kind)) << " " << name;
     }
+    for (const DISPID missing : {DISPID{-1}, DISPID{0}, DISPID{100000}})
+      EXPECT_EQ(impl::findMember(kind, missing), nullptr) << toUtf8(typeNameOf(kind)) << " " << missing;
     EXPECT_NE(impl::findMember(kind, impl::defaultMemberOf(kind)), nullptr) << toUtf8(typeNameOf(kind));
   }
 }

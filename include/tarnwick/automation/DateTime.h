@@ -57,6 +57,8 @@ TARNWICK_API bool isDateText(std::u16string_view text, const Locale& locale = us
 // the date alone when there is no time, the time alone on day 0 (0 itself
 // shows as the time "12:00:00 AM" under en-US). Throws Error 6 out of range.
 TARNWICK_API std::u16string dateToText(DATE serial, const Locale& locale = userLocale());
+// The same, appended to `out`.
+TARNWICK_API void appendDateText(std::u16string& out, DATE serial, const Locale& locale = userLocale());
 
 // Formats a date with a user-defined pattern of the format function's date
 // letters: d dd ddd dddd ddddd dddddd, w ww, m mm mmm mmmm, q, y yy yyyy,

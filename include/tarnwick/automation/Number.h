@@ -48,6 +48,10 @@ TARNWICK_API std::u16string numberToText(double value);
 // the locale's decimal separator, and a zero before it below 1 (0.5 gives
 // "0.5", 1.5 gives "1,5" under de-DE).
 TARNWICK_API std::u16string doubleToText(double value, const Locale& locale = userLocale());
+// The two above appended to `out`, for callers that write many values into
+// one text (grid rows, clipboard rows).
+TARNWICK_API void appendNumberRuleText(std::u16string& out, double value);
+TARNWICK_API void appendDoubleText(std::u16string& out, double value, const Locale& locale = userLocale());
 // Single precision numbers show 7 significant digits instead of 15, and are
 // scientific from 1E+07 up (12345678 gives "1.234568E+07").
 TARNWICK_API std::u16string singleToText(float value, const Locale& locale = userLocale());

@@ -3,6 +3,7 @@
 // outside, Add, Remove, enumeration) and one Column (Width, Left, Caption,
 // Visible, DataField, Value/Text of the current record, ColIndex).
 #include <tarnwick/automation/AutomationObject.h>
+#include <tarnwick/frame/GridRows.h>
 #include <tarnwick/host/Control.h>
 
 namespace tarnwick::host {
@@ -37,9 +38,14 @@ Variant columnObject(Control& grid, std::int32_t index);
 
 // A data grid's selected rows: the bookmarks in the order they were added;
 // Count, Item from 0 (error 9 outside), Add, Remove, enumeration.
-class SelBookmarks final : public AutomationObject<SelBookmarks> {
+class SelBookmarks final : public AutomationObject<SelBookmarks>, public frame::IBookmarkList {
  public:
   explicit SelBookmarks(ComPtr<Control> grid) noexcept : grid_(std::move(grid)) {}
+  // One identity for both interfaces.
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override;
+  ULONG AddRef() noexcept override { return AutomationObject::AddRef(); }
+  ULONG Release() noexcept override { return AutomationObject::Release(); }
+  HRESULT AddBookmarkBytes(std::uint64_t bytes) noexcept override;
   static std::u16string_view typeName() { return u"SelBookmarks"; }
   static std::span<const Member<SelBookmarks>> members();
   Control& grid() const noexcept { return *grid_.get(); }

@@ -7,6 +7,7 @@
 // (error 438 for a caller by name).
 #include <tarnwick/automation/AutomationObject.h>
 #include <tarnwick/automation/Export.h>
+#include <tarnwick/frame/GridRows.h>
 #include <tarnwick/host/BoundRows.h>
 #include <tarnwick/host/ControlKind.h>
 #include <tarnwick/host/ControlState.h>
@@ -25,7 +26,7 @@ namespace tarnwick::host {
 class Form;
 struct ControlMember;  // a row of the member tables, private to the host
 
-class TARNWICK_API Control final : public AutomationObject<Control> {
+class TARNWICK_API Control final : public AutomationObject<Control>, public frame::IGridRows {
  public:
   // Use Form::add; a control always belongs to a form.
   Control(ControlKind kind, std::unique_ptr<ControlState> state, Form* form, std::u16string name,
@@ -37,6 +38,12 @@ class TARNWICK_API Control final : public AutomationObject<Control> {
   static std::span<const ControlMember> members();
   std::u16string_view instanceTypeName() const noexcept { return typeNameOf(kind_); }
   bool answersTo(const IID& riid) const noexcept;
+
+  // One identity for both interfaces; only flex grids offer their rows.
+  HRESULT QueryInterface(const IID& riid, void** object) noexcept override;
+  ULONG AddRef() noexcept override { return AutomationObject::AddRef(); }
+  ULONG Release() noexcept override { return AutomationObject::Release(); }
+  HRESULT AddRow(const char16_t* row, std::uint32_t length) noexcept override;
 
   HRESULT GetIDsOfNames(const IID& riid, const char16_t* const* names, UINT count, LCID lcid,
                         DISPID* ids) noexcept override;
