@@ -319,8 +319,10 @@ void Cursor::ensureRow() {
   if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
 }
 
-Statement& Cursor::recordByKey() {
-  return kept(recordByKey_, {}, [&] { return "SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?"; });
+Statement& Cursor::recordByKey(bool locked) {
+  const auto sql = [&] { return "SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid = ?"; };
+  if (locked) return kept(lockedRecord_, {}, [&] { return sql() + " FOR UPDATE"; });
+  return kept(recordByKey_, {}, sql);
 }
 
 bool Cursor::readRow(std::int64_t key, std::string* image) {

@@ -167,8 +167,9 @@ class Cursor {
     slot.shape = shape;
     return *slot.statement;
   }
-  // The record with the key bound as parameter 1, whole.
-  Statement& recordByKey();
+  // The record with the key bound as parameter 1, whole; `locked`, on a
+  // server, also locks it until the transaction ends.
+  Statement& recordByKey(bool locked = false);
   std::string orderClause(bool backward) const;
   // The condition that admits the records after (or, backward, before) the
   // record with `keys` and `rowid`, in the cursor's order; binds go to `binds`.
@@ -251,7 +252,7 @@ class Cursor {
   Source source_;
   std::string selectList_;
   bool closed_ = false;
-  KeptStatement recordByKey_, seekStatement_, findStatement_;
+  KeptStatement recordByKey_, lockedRecord_, seekStatement_, findStatement_;
 
   std::deque<std::int64_t> keys_;
   // Positions of the window's keys, made on the first lookup by key in a

@@ -318,9 +318,7 @@ void Cursor::update() {
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
     // On a server, the record stays locked from this read to the write, so
     // that nobody changes it in between (a file is held whole by the scope).
-    Statement& now = connection().server() ? connection().cached("SELECT " + selectList() + " FROM " +
-                                                                  table().quoted + " WHERE rowid = ? FOR UPDATE")
-                                           : recordByKey();
+    Statement& now = recordByKey(connection().server() != nullptr);
     now.bind(1, editKey_);
     const bool there = now.step();
     const bool same = there && now.image(1, fieldCount()) == editImage_;

@@ -65,19 +65,21 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
     for (int i = 0; i < n; ++i) {
       const std::string column = quoteName(std::string_view("c" + std::to_string(i)));
       columns += (i ? ", " : "") + column;
+      // Asked once: on a server each answer is a question to its catalogue.
+      const std::string originColumn = query.originColumn(i);
       std::u16string fieldName = fromUtf8(query.columnName(i));
-      if (const auto colon = fieldName.find(u':'); colon != std::u16string::npos && query.originColumn(i).size())
-        fieldName = fromUtf8(query.originColumn(i));
+      if (const auto colon = fieldName.find(u':'); colon != std::u16string::npos && !originColumn.empty())
+        fieldName = fromUtf8(originColumn);
       FieldInfo f;
       const std::string originTable = query.originTable(i);
       const std::string declared = query.declaredType(i);
       std::shared_ptr<const TableInfo> origin;
       if (!originTable.empty()) origin = db->catalogue.table(fromUtf8(originTable));
-      if (server && origin && query.originColumn(i) == "rowid") {
+      if (server && origin && originColumn == "rowid") {
         declarations.push_back(column + " bigint");
         continue;
       }
-      const int at = origin ? origin->fieldIndex(fromUtf8(query.originColumn(i))) : -1;
+      const int at = origin ? origin->fieldIndex(fromUtf8(originColumn)) : -1;
       if (at >= 0) {
         f = origin->fields[static_cast<std::size_t>(at)];
         f.sourceTable = origin->name;

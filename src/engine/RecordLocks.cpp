@@ -37,20 +37,18 @@ bool lockByte(int fd, std::int64_t offset, short type) noexcept {
 
 RecordLocks::~RecordLocks() { clear(); }
 
-std::string RecordLocks::lockedName(std::string_view table) {
-  if (!server_) return std::string(table);
-  if (schema_.empty()) {
-    PgStatement& s = server_->cached("SELECT current_schema()");
-    schema_ = s.step() ? std::string(s.text(0)) + "." : std::string(".");
-    s.rewind();
-  }
-  return schema_ + std::string(table);
+void RecordLocks::knowSchema() {
+  if (!server_ || !schema_.empty()) return;
+  PgStatement& s = server_->cached("SELECT current_schema()");
+  schema_ = s.step() ? std::string(s.text(0)) + "." : std::string(".");
+  s.rewind();
 }
 
-std::int64_t RecordLocks::offsetOf(std::string_view table, std::int64_t key) noexcept {
-  // FNV-1a over the table's name and the key.
+std::int64_t RecordLocks::offsetOf(std::string_view table, std::int64_t key) const noexcept {
+  // FNV-1a over the schema (on a server), the table's name and the key.
   std::uint64_t h = 14695981039346656037ull;
   const auto mix = [&](unsigned char c) { h = (h ^ c) * 1099511628211ull; };
+  for (char c : schema_) mix(static_cast<unsigned char>(c));
   for (char c : table) mix(static_cast<unsigned char>(c));
   mix(0);
   for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(static_cast<std::uint64_t>(key) >> (8 * i)));
@@ -130,7 +128,8 @@ void RecordLocks::give(std::int64_t offset) noexcept {
 }
 
 void RecordLocks::lock(std::string_view table, std::int64_t key, const void* holder) {
-  const std::int64_t offset = offsetOf(lockedName(table), key);
+  knowSchema();
+  const std::int64_t offset = offsetOf(table, key);
   if (const auto at = held_.find(offset); at != held_.end()) {
     if (at->second != holder) refuse();
     return;
@@ -142,12 +141,7 @@ void RecordLocks::lock(std::string_view table, std::int64_t key, const void* hol
 void RecordLocks::unlock(std::string_view table, std::int64_t key, const void* holder) noexcept {
   // Known since the lock was taken: asks the server nothing.
   if (server_ && schema_.empty()) return;
-  std::int64_t offset = 0;
-  try {
-    offset = offsetOf(lockedName(table), key);
-  } catch (...) {
-    return;
-  }
+  const std::int64_t offset = offsetOf(table, key);
   const auto at = held_.find(offset);
   if (at == held_.end() || at->second != holder) return;
   held_.erase(at);
@@ -155,7 +149,8 @@ void RecordLocks::unlock(std::string_view table, std::int64_t key, const void* h
 }
 
 void RecordLocks::checkFree(std::string_view table, std::int64_t key, const void* holder) {
-  const std::int64_t offset = offsetOf(lockedName(table), key);
+  knowSchema();
+  const std::int64_t offset = offsetOf(table, key);
   if (const auto at = held_.find(offset); at != held_.end()) {
     if (at->second != holder) refuse();
     return;

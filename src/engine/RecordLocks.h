@@ -40,11 +40,12 @@ class RecordLocks {
   void clear() noexcept;
 
  private:
-  static std::int64_t offsetOf(std::string_view table, std::int64_t key) noexcept;
-  // The table's name as the locks know it: on a server, with the schema
-  // the session works in, since one database's schemas may each hold a
-  // table of the same name and a server's advisory locks span them all.
-  std::string lockedName(std::string_view table);
+  // The lock's number for a record. On a server the session's schema is
+  // part of it, since one database's schemas may each hold a table of the
+  // same name and a server's advisory locks span them all.
+  std::int64_t offsetOf(std::string_view table, std::int64_t key) const noexcept;
+  // Learns the session's schema (once; nothing for a file).
+  void knowSchema();
   int file();
   // True when the byte could be locked (or this connection holds it).
   bool take(std::int64_t offset);
