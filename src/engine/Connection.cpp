@@ -139,6 +139,7 @@ void Statement::bind(int index, const Variant& value, FieldType type) {
 bool Statement::step() {
   if (pg_) return pg_->step();
   connection_->startPending();
+  if (connection_->readsHeld() && !sqlite3_stmt_readonly(stmt_)) connection_->endHeldRead();
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
@@ -310,6 +311,8 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
       }
       exec("PRAGMA synchronous = NORMAL");
     }
+    Statement mode(*this, "PRAGMA journal_mode");
+    wal_ = mode.step() && mode.text(0) == "wal";
   } catch (const Error& e) {
     close();
     // A file that stayed busy is reported as busy (3218): it can be opened
@@ -335,6 +338,8 @@ bool Connection::isOpen() const noexcept { return pg_ ? pg_->isOpen() : db_ != n
 int Connection::transactionDepth() const noexcept { return pg_ ? pg_->transactionDepth() : depth_; }
 
 void Connection::close() noexcept {
+  endHeldRead();
+  readHolds_ = 0;
   versionStatement_.reset();
   cache_.clear();
   if (pg_) pg_->close();
@@ -351,6 +356,7 @@ void Connection::checkOpen() const {
 void Connection::exec(std::string_view sql) {
   checkOpen();
   if (pg_) return pg_->exec(sql);
+  endHeldRead();
   startPending();
   const std::string text(sql);
   char* message = nullptr;
@@ -384,12 +390,49 @@ std::shared_ptr<Statement> Connection::sharedCached(const std::string& sql) {
 
 std::int64_t Connection::dataVersion() {
   if (pg_) return 0;
+  if (readHeld_ && heldVersion_) return *heldVersion_;
   if (!versionStatement_) versionStatement_ = sharedCached("PRAGMA data_version");
   Statement& s = *versionStatement_;
   if (!s.step()) return 0;
   const std::int64_t version = s.int64(0);
   s.rewind();
+  if (readHeld_) heldVersion_ = version;
   return version;
+}
+
+void Connection::holdReads() {
+  checkOpen();
+  if (++readHolds_ > 1 || pg_ || !wal_ || depth_ > 0 || pending_ || !sqlite3_get_autocommit(db_)) return;
+  const int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    --readHolds_;
+    fail(rc);
+  }
+  readHeld_ = true;
+  heldVersion_.reset();
+  // The view is taken by the first read, which is this one: the moment
+  // held is now, not whenever the routine first reads.
+  try {
+    dataVersion();
+  } catch (...) {
+    endHeldRead();
+    --readHolds_;
+    throw;
+  }
+}
+
+void Connection::releaseReads() noexcept {
+  if (readHolds_ > 0 && --readHolds_ == 0) endHeldRead();
+}
+
+void Connection::endHeldRead() noexcept {
+  if (!readHeld_) return;
+  readHeld_ = false;
+  heldVersion_.reset();
+  // A transaction that only read has nothing to lose: should its commit
+  // fail, it is rolled back.
+  if (db_ && !sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 std::int64_t Connection::changes() const noexcept {
@@ -433,6 +476,7 @@ void Connection::begin() {
 }
 
 void Connection::startTransaction() {
+  endHeldRead();
   // Cleared first: the statement below is the transaction's first.
   pending_ = false;
   try {
@@ -493,6 +537,7 @@ Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
     own_ = true;
     return;
   }
+  c.endHeldRead();
   c.startPending();
   if (c.db_ && sqlite3_get_autocommit(c.db_)) {
     c.exec("BEGIN IMMEDIATE");

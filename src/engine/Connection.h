@@ -169,6 +169,18 @@ class Connection {
   // valid until the session itself writes (read committed, at the moment
   // of reading).
   std::int64_t dataVersion();
+  // One view of the file held across many reads (a routine walking a
+  // recordset): one read transaction instead of one per statement, during
+  // which no other user's commit shows and the data version stands still.
+  // Holds nest. Only outside transactions, and only on a file in
+  // write-ahead-log mode, where a reader holds up no writer; anything that
+  // writes through this connection lets go of the view first, so a write
+  // never runs on an old view. Nothing on a server.
+  void holdReads();
+  void releaseReads() noexcept;
+  bool readsHeld() const noexcept { return readHeld_; }
+  // Lets go of the held view now (the holds stay counted, with no view).
+  void endHeldRead() noexcept;
   // Counts rollbacks, which may end statements that were running.
   std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
 
@@ -226,6 +238,10 @@ class Connection {
   std::uint64_t writes_ = 0;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;
+  bool wal_ = false;
+  int readHolds_ = 0;
+  bool readHeld_ = false;
+  std::optional<std::int64_t> heldVersion_;
   std::unique_ptr<PgConnection> pg_;
   std::shared_ptr<Statement> versionStatement_;  // kept apart: it runs for every record a walk reads
   frame::impl::LruCache<std::string, std::shared_ptr<Statement>> cache_{kCachedStatements, kCachedStatementBytes};

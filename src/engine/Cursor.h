@@ -142,6 +142,13 @@ class Cursor {
   void close() noexcept;
   bool closed() const noexcept { return closed_; }
   void checkOpen() const;
+  // The database's held view (Connection::holdReads), for a walk; released
+  // even after the recordset closes, so that holds stay paired.
+  void holdReads() {
+    checkOpen();
+    connection().holdReads();
+  }
+  void releaseReads() noexcept { connection().releaseReads(); }
 
  private:
   Connection& connection() const { return source_.db->connection; }

@@ -240,4 +240,13 @@ HRESULT Recordset::PeekValue(std::int32_t position, const VARIANT** value) noexc
   });
 }
 
+HRESULT Recordset::BeginReads() noexcept {
+  return walkStep(typeName(), [&] { cursor_->holdReads(); });
+}
+
+HRESULT Recordset::EndReads() noexcept {
+  cursor_->releaseReads();
+  return S_OK;
+}
+
 }  // namespace tarnwick::engine

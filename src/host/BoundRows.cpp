@@ -82,6 +82,7 @@ std::size_t BoundRows::fetchMore(const Object& rs, std::size_t count) {
     rs.call(u"MoveNext");
   }
   if (const ComPtr<frame::IRecordWalk> walk = frame::recordWalk(rs); walk && marks_.empty()) {
+    const frame::HeldReads held(walk);
     // The engine's records: their bookmarks' bytes, with no lookup by name
     // and no array per record.
     const auto check = [](HRESULT hr) {

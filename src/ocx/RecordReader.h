@@ -35,6 +35,8 @@ class RecordReader {
  private:
   const Object& records_;
   ComPtr<frame::IRecordWalk> walk_;
+  // A routine reads its records as they stood when it began.
+  frame::HeldReads held_{walk_};
   DISPID eofId_ = 0, moveNextId_ = 0, bookmarkId_ = 0;
   Variant read_;
 };

@@ -6,6 +6,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/engine/DBEngine.h>
+#include <tarnwick/frame/RecordWalk.h>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,46 @@ int storedQty(const Name& file, int id) {
   Object rs(openDatabase(file).call(u"OpenRecordset",
                                     u"SELECT Qty FROM Orders WHERE OrderId = " + fromUtf8(std::to_string(id))));
   return toInt32(qtyOf(rs));
+}
+
+// A routine that walks many records holds one moment of the file: another
+// user's commit shows only after it lets go, and anything written through
+// the same database meanwhile lets go first, so it writes on the newest.
+TEST(MultiUser, AHeldWalkReadsOneMomentAndLetsGoBeforeItWrites) {
+  TempDir dir;
+  makeOrdersDatabase(dir / "orders.db").call(u"Close");
+  Object first = openDatabase(dir / "orders.db");
+  Object second = openDatabase(dir / "orders.db");
+  const auto qtys = [&] { return column(Object(first.call(u"OpenRecordset", u"Orders")), u"Qty"); };
+  const std::u16string before = qtys();
+  Object reading(first.call(u"OpenRecordset", u"SELECT * FROM Orders ORDER BY OrderId", Variant(std::int16_t{2})));
+  const ComPtr<frame::IRecordWalk> walk = frame::recordWalk(reading);
+  ASSERT_TRUE(walk);
+  {
+    const frame::HeldReads held(walk);
+    { const frame::HeldReads nested(walk); }
+    second.call(u"Execute", u"UPDATE Orders SET Qty = 70 + OrderId");
+    // Both recordsets of the holding database, the walking one moving on.
+    reading.call(u"MoveNext");
+    EXPECT_EQ(toInt32(qtyOf(reading)), std::stoi(toUtf8(before.substr(before.find(u',') + 1))));
+    EXPECT_EQ(qtys(), before);
+    first.call(u"Execute", u"UPDATE Orders SET Qty = Qty + 100 WHERE OrderId = 1");
+    EXPECT_EQ(qtys(), u"171,72,73,74,75");
+    // A transaction begun while held is one of its own.
+    testing::engineObject().call(u"BeginTrans");
+    first.call(u"Execute", u"UPDATE Orders SET Qty = Qty + 100 WHERE OrderId = 2");
+    testing::engineObject().call(u"CommitTrans");
+    EXPECT_EQ(storedQty(dir / "orders.db", 2), 172);
+  }
+  {
+    // Held again; the database closes before the walk lets go.
+    const frame::HeldReads held(walk);
+    second.call(u"Execute", u"UPDATE Orders SET Qty = 5 WHERE OrderId = 5");
+    EXPECT_EQ(qtys(), u"171,172,73,74,75");
+    first.call(u"Close");
+  }
+  EXPECT_EQ(storedQty(dir / "orders.db", 5), 5);
+  EXPECT_EQ(errorOf([&] { reading.call(u"MoveNext"); }), errc::ObjectInvalid);
 }
 
 class MultiUserOn : public testing::OnBackends {};

@@ -33,6 +33,8 @@ class TARNWICK_API Recordset final : public AutomationObject<Recordset>, public 
   HRESULT GetBookmark(VARIANT* bookmark) noexcept override;
   HRESULT GetBookmarkBytes(std::uint64_t* bytes) noexcept override;
   HRESULT PeekValue(std::int32_t position, const VARIANT** value) noexcept override;
+  HRESULT BeginReads() noexcept override;
+  HRESULT EndReads() noexcept override;
 
   static std::u16string_view typeName() { return u"Recordset"; }
   static std::span<const Member<Recordset>> members();
