@@ -12,6 +12,7 @@ namespace tarnwick::engine {
 Cursor::Cursor(Source source) : source_(std::move(source)) {
   selectList_ = "rowid";
   for (const FieldInfo& f : table().fields) selectList_ += ", " + f.column;
+  makeKeyList();
   dirty_.assign(source_.table->fields.size(), false);
   // On a server, a batch brings its records' values from the first: each
   // record read alone would be a round trip of its own.
@@ -130,12 +131,24 @@ std::vector<RawValue> Cursor::orderValuesOf(const Statement& row, int firstField
   return values;
 }
 
+void Cursor::makeKeyList() {
+  keyList_ = "rowid";
+  for (const OrderKey& k : source_.order) keyList_ += ", " + table().fields[static_cast<std::size_t>(k.field)].column;
+}
+
+std::vector<RawValue> Cursor::keyValuesOf(const Statement& row) const {
+  std::vector<RawValue> values;
+  values.reserve(source_.order.size());
+  for (std::size_t i = 0; i < source_.order.size(); ++i) values.push_back(row.raw(static_cast<int>(i + 1)));
+  return values;
+}
+
 std::optional<std::vector<RawValue>> Cursor::fetchOrderValues(std::int64_t rowid) const {
-  Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + where("rowid = ?"));
+  Statement& s = connection().cached("SELECT " + keyList() + " FROM " + table().quoted + where("rowid = ?"));
   int n = 1;
   s.bind(n, rowid);
   if (!s.step()) return std::nullopt;
-  auto values = orderValuesOf(s, 1);
+  auto values = keyValuesOf(s);
   s.reset();
   return values;
 }

@@ -129,9 +129,8 @@ class Cursor {
   Source derive(std::u16string_view filter, std::u16string_view sort, std::int16_t type) const;
   // Checks a sort text against the fields (3075, 3061).
   std::vector<OrderKey> orderOf(std::u16string_view sort) const;
-  // Steps a search that selects one record (rowid and fields, as
-  // selectList) and makes it current, its values read with it; nothing
-  // found sets NoMatch and leaves the current record.
+  // Steps a search that selects one record (as searchList) and makes it
+  // current; nothing found sets NoMatch and leaves the current record.
   void moveToFound(Statement& s);
   std::string conditionSql(std::u16string_view condition) const;
   // The statement that finds the first record (last, when `backward`) that
@@ -155,6 +154,14 @@ class Cursor {
   SqlTarget target() const noexcept { return connection().server() ? SqlTarget::Server : SqlTarget::File; }
   // "rowid" and every field's column, as searches and reads select them.
   const std::string& selectList() const noexcept { return selectList_; }
+  // "rowid" and the order's columns, in the order's order: what places a
+  // record in the window.
+  const std::string& keyList() const noexcept { return keyList_; }
+  // What a search selects. In a file, a search finds the record's key (from
+  // an index alone, where one serves) and the record is read when used, as
+  // a walk reads it; on a server the search brings the values with it,
+  // since a second read would be a second round trip.
+  const std::string& searchList() const noexcept { return connection().server() ? selectList_ : keyList_; }
   // A statement this cursor runs again and again, kept with the text that
   // tells it apart (a shape of search), so that a repeated call neither
   // writes its SQL again nor looks it up in the connection's cache.
@@ -258,6 +265,10 @@ class Cursor {
 
   Source source_;
   std::string selectList_;
+  std::string keyList_;
+  void makeKeyList();
+  // The order's values of a row selected as keyList.
+  std::vector<RawValue> keyValuesOf(const Statement& row) const;
   bool closed_ = false;
   KeptStatement recordByKey_, lockedRecord_, seekStatement_, findStatement_;
 

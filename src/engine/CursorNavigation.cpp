@@ -178,6 +178,7 @@ void Cursor::setIndex(const std::u16string& name) {
   for (std::size_t i = 0; i < index->fields.size(); ++i)
     order.push_back({table().fieldIndex(index->fields[i]), static_cast<bool>(index->descending[i])});
   source_.order = std::move(order);
+  makeKeyList();
   indexName_ = index->name;
   // Searches kept for the old order would walk it.
   seekStatement_ = {};
@@ -232,7 +233,7 @@ void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& ke
     } else {
       condition = "(" + lhs + ") " + toUtf8(comparison) + " (" + rhs + ")";
     }
-    return "SELECT " + selectList() + " FROM " + table().quoted + " WHERE " + condition + " ORDER BY " + order +
+    return "SELECT " + searchList() + " FROM " + table().quoted + " WHERE " + condition + " ORDER BY " + order +
            (less ? "rowid DESC" : "rowid") + " LIMIT 1";
   });
   for (std::size_t i = 0; i < values.size(); ++i)
@@ -249,15 +250,17 @@ void Cursor::moveToFound(Statement& s) {
     return;
   }
   const std::int64_t rowid = s.int64(0);
+  const bool withRow = &searchList() == &selectList();
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
     pos_ = at;
     bof_ = eof_ = false;
   } else {
-    anchorAt(rowid, orderValuesOf(s, 1));
+    anchorAt(rowid, withRow ? orderValuesOf(s, 1) : keyValuesOf(s));
   }
-  // The search read the whole record as last committed: it is the current
-  // row without a second read.
-  decodeRow(s);
+  // A search that read the whole record makes it the current row without a
+  // second read; otherwise the record is read as last committed when used.
+  if (withRow) decodeRow(s);
+  else rowValid_ = false;
   s.rewind();
 }
 
@@ -278,7 +281,7 @@ Statement& Cursor::findStatement(const std::string& extra, bool backward, std::u
     std::string shape = extra;
     shape += backward ? '<' : '>';
     return kept(findStatement_, shape, [&] {
-      return "SELECT " + selectList() + " FROM " + table().quoted + where(extra) + orderClause(backward) + " LIMIT 1";
+      return "SELECT " + searchList() + " FROM " + table().quoted + where(extra) + orderClause(backward) + " LIMIT 1";
     });
   } catch (const Error& e) {
     if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, condition);
