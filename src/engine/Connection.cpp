@@ -122,6 +122,23 @@ void Statement::bind(int index, const RawValue& value) {
 
 void Statement::bind(int index, const Variant& value, FieldType type) {
   if (pg_) return pg_->bind(index, value, type);
+  // What an assignment leaves for its field's type binds as it is, as
+  // storedValue would store it.
+  switch (value.vt) {
+    case VT_I4:
+      if (isIntegerType(type)) return bind(index, std::int64_t{value.lVal});
+      break;
+    case VT_R8:
+      if (type == FieldType::Double) return bind(index, value.dblVal);
+      break;
+    case VT_DATE:
+      if (type == FieldType::Date) return bind(index, static_cast<double>(value.VARIANT::date));
+      break;
+    case VT_BOOL:
+      if (type == FieldType::Boolean) return bind(index, std::int64_t{value.boolVal ? -1 : 0});
+      break;
+    default: break;
+  }
   StoredValue stored = storedValue(value, type);
   switch (stored.kind) {
     case StoredKind::Integer: return bind(index, stored.integer);

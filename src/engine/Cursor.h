@@ -302,10 +302,11 @@ class Cursor {
 
   std::int16_t editMode_ = 0;
   std::vector<Variant> buffer_;
-  // Per field of a record being added on a server: a counter not numbered
-  // yet (see addNew); empty when there is none.
-  std::vector<bool> unnumbered_;
-  std::vector<bool> dirty_;
+  // Per field of a record being added: a counter not numbered yet (see
+  // addNew); empty when there is none. Flags per field are bytes rather
+  // than bits: every save reads and writes each of them.
+  std::vector<std::uint8_t> unnumbered_;
+  std::vector<std::uint8_t> dirty_;
   std::int64_t editKey_ = 0;
   std::string editImage_;
   bool lockEdits_ = false;
@@ -317,9 +318,9 @@ class Cursor {
   std::uint64_t automaticWrites_ = ~std::uint64_t{0};
   // The statement that saved the last record, and the fields it writes.
   std::shared_ptr<Statement> saveStatement_;
-  std::vector<bool> saveColumns_;
+  std::vector<std::uint8_t> saveColumns_;
   std::vector<std::size_t> saveColumnList_;
-  std::vector<bool> maskScratch_;
+  std::vector<std::uint8_t> maskScratch_;
   bool saveAdding_ = false;
 
   std::u16string indexName_;

@@ -197,9 +197,12 @@ void Cursor::addNew() {
   dirty_.assign(fields.size(), false);
   unnumbered_.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    // On a server, a counter nobody reads before the record is saved
-    // takes the number its column gives: one statement less per addition.
-    if (fields[i].autoIncrement && connection().server()) {
+    // A counter nobody reads before the record is saved takes the number
+    // the storage gives it: on a server its column's, in a file the row's
+    // own number (the same number the engine would show: one past the
+    // highest ever given). One statement less per addition on a server, and
+    // in a file the storage need not check that the number is free.
+    if (fields[i].autoIncrement && (connection().server() || fields[i].rowNumber)) {
       buffer_[i] = Variant::null();
       unnumbered_.resize(fields.size());
       unnumbered_[i] = true;
@@ -286,7 +289,7 @@ void Cursor::update() {
   const bool adding = editMode_ == kEditAdd;
   // The fields written, and the rules of each field, checked before
   // anything is written.
-  std::vector<bool>& mask = maskScratch_;
+  std::vector<std::uint8_t>& mask = maskScratch_;
   mask.resize(fields.size());
   bool any = false;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -385,7 +388,7 @@ void Cursor::update() {
       // written by a statement pass by: the record is saved again with the
       // counter numbered past them (once the failed change is undone).
       if (adding && e.number() == errc::DuplicateKey && connection().server() &&
-          std::find(unnumbered_.begin(), unnumbered_.end(), true) != unnumbered_.end()) {
+          std::find(unnumbered_.begin(), unnumbered_.end(), std::uint8_t{1}) != unnumbered_.end()) {
         numberAndRetry = true;
         break;
       }

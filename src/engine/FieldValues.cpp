@@ -15,10 +15,6 @@ namespace tarnwick::engine {
 
 namespace {
 
-bool isIntegerType(FieldType t) noexcept {
-  return t == FieldType::Byte || t == FieldType::Integer || t == FieldType::Long || t == FieldType::BigInt;
-}
-
 std::int64_t integerOf(const Variant& v) {
   switch (v.valueType()) {
     case VT_UI1: case VT_I2: case VT_I4: case VT_I8: case VT_BOOL: {

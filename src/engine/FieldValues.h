@@ -17,6 +17,11 @@ namespace tarnwick::engine {
 enum class StoredKind : int { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 5 };
 
 // A value on its way into the storage.
+// The whole-number field types, stored as integers.
+inline bool isIntegerType(FieldType t) noexcept {
+  return t == FieldType::Byte || t == FieldType::Integer || t == FieldType::Long || t == FieldType::BigInt;
+}
+
 struct StoredValue {
   StoredKind kind = StoredKind::Null;
   std::int64_t integer = 0;

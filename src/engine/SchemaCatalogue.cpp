@@ -195,7 +195,7 @@ std::shared_ptr<TableInfo> SchemaCatalogue::load(std::u16string_view name) {
     FieldInfo& f = info->fields[static_cast<std::size_t>(info->fieldIndex(primary[0].second))];
     const auto at = static_cast<std::size_t>(info->fieldIndex(primary[0].second));
     if (declared[at] == "INTEGER" && createSql.find("WITHOUT ROWID") == std::string::npos)
-      f.autoIncrement = true, f.required = true;
+      f.autoIncrement = true, f.required = true, f.rowNumber = true;
   }
 
   Statement exists(connection_, "SELECT 1 FROM sqlite_master WHERE name = 'tarnwick_fields'");

@@ -25,6 +25,9 @@ struct FieldInfo {
   bool required = false;
   bool allowZeroLength = false;
   bool autoIncrement = false;
+  // The file's own number of the row (a single INTEGER PRIMARY KEY), which
+  // the storage assigns when an INSERT leaves it out.
+  bool rowNumber = false;
   // Where the field's values live in the storage (a quoted column name),
   // and, for fields of a query's result, the table and field they come from.
   std::string column;
