@@ -68,7 +68,8 @@ python() {
 b="$build/bench/tarnwick_bench"
 q="$build/bench/tarnwick_qt_bench"
 bench "FindFirst, indexed field / prepared SELECT" "$b" '^BM_FindFirstAgainstPreparedSelect/'
-bench "Seek, primary key / prepared SELECT" "$b" '^BM_SeekAgainstPreparedSelect/'
+bench "Seek, primary key / prepared SELECT" "$b" '^BM_SeekAgainstPreparedSelect/0/'
+bench "Seek in a transaction / prepared SELECT" "$b" '^BM_SeekAgainstPreparedSelect/1/'
 bench "AddNew/Update 100,000 / prepared INSERT" "$b" '^BM_AddNewUpdate/0/'
 bench "AddNew/Update 100,000 / INSERT, counter key" "$b" '^BM_AddNewUpdate/1/'
 bench "Scan with MoveNext / raw scan" "$b" '^BM_ScanWithMoveNext/'

@@ -155,7 +155,8 @@ std::optional<std::vector<RawValue>> Cursor::fetchOrderValues(std::int64_t rowid
 
 void Cursor::resetWindow() {
   keys_.clear();
-  positions_.clear();
+  // Clearing a hash table clears all its buckets, also when it is empty.
+  if (!positions_.empty()) positions_.clear();
   positionShift_ = 0;
   positionsKept_ = false;
   base_ = 0;
@@ -164,8 +165,8 @@ void Cursor::resetWindow() {
   exhausted_ = false;
   pos_ = -1;
   bof_ = eof_ = false;
-  deleted_.clear();
-  placed_.clear();
+  if (!deleted_.empty()) deleted_.clear();
+  if (!placed_.empty()) placed_.clear();
   pendingAdded_.clear();
   ahead_.clear();
   behind_.clear();
@@ -175,16 +176,16 @@ void Cursor::resetWindow() {
 bool Cursor::reanchor(std::int64_t rowid) {
   auto values = fetchOrderValues(rowid);
   if (!values) return false;
-  anchorAt(rowid, std::move(*values));
+  anchorAt(rowid, *values);
   return true;
 }
 
-void Cursor::anchorAt(std::int64_t rowid, std::vector<RawValue> orderValues) {
+void Cursor::anchorAt(std::int64_t rowid, const std::vector<RawValue>& orderValues) {
   resetWindow();
   base_.reset();
   appendKey(rowid);
   frontValues_ = orderValues;
-  backValues_ = std::move(orderValues);
+  backValues_ = orderValues;
   pos_ = 0;
 }
 

@@ -26,6 +26,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -121,7 +122,7 @@ class Cursor {
 
   const std::u16string& indexName() const noexcept { return indexName_; }
   void setIndex(const std::u16string& name);
-  void seek(std::u16string_view comparison, const std::vector<Variant>& keys);
+  void seek(std::u16string_view comparison, std::span<const Variant> keys);
   void find(FindKind kind, std::u16string_view condition);
   bool noMatch() const noexcept { return noMatch_; }
 
@@ -196,7 +197,7 @@ class Cursor {
   void resetWindow();
   bool reanchor(std::int64_t rowid);
   // A new window of the one record `rowid`, whose order values are known.
-  void anchorAt(std::int64_t rowid, std::vector<RawValue> orderValues);
+  void anchorAt(std::int64_t rowid, const std::vector<RawValue>& orderValues);
   // The window's keys change only through these, so that the index of
   // positions by key stays true.
   void appendKey(std::int64_t rowid);
@@ -287,6 +288,7 @@ class Cursor {
   bool bof_ = true, eof_ = true;
   std::unordered_set<std::int64_t> deleted_;
   std::unordered_set<std::int64_t> placed_;
+  std::vector<RawValue> foundValues_;  // a search's order values, kept for their room
   std::vector<std::int64_t> pendingAdded_;
   Prefetch ahead_, behind_;
 

@@ -8,6 +8,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/SafeArray.h>
 
+#include <array>
 #include <cstring>
 
 namespace tarnwick::engine {
@@ -190,31 +191,33 @@ void Cursor::setIndex(const std::u16string& name) {
   if (eof_) bof_ = true;
 }
 
-void Cursor::seek(std::u16string_view comparison, const std::vector<Variant>& keys) {
+void Cursor::seek(std::u16string_view comparison, std::span<const Variant> keys) {
   checkOpen();
   if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
   if (indexName_.empty()) raise(errc::OperationWithoutIndex);
-  if (keys.empty() || keys.size() > source_.order.size()) raise(errc::InvalidArgument);
+  constexpr std::size_t kMostKeys = 13;
+  if (keys.empty() || keys.size() > source_.order.size() || keys.size() > kMostKeys) raise(errc::InvalidArgument);
   const bool less = comparison == u"<" || comparison == u"<=";
   if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
   endEdit();
-  std::vector<Variant> values;
+  std::array<Variant, kMostKeys> converted;
+  const std::span<Variant> values(converted.data(), keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
-    Variant v;
     try {
-      v = convertForField(keys[i], f);
+      values[i] = convertForField(keys[i], f);
     } catch (const Error&) {
       raise(errc::CriteriaMismatch);
     }
-    if (v.isNull()) {
+    if (values[i].isNull()) {
       noMatch_ = true;
       return;
     }
-    values.push_back(std::move(v));
   }
   // One statement per comparison and number of key parts, written once.
-  std::string shape = toUtf8(comparison);
+  // The comparison is one of the few above, all ASCII.
+  std::string shape;
+  for (const char16_t c : comparison) shape += static_cast<char>(c);
   shape += static_cast<char>('0' + values.size());
   Statement& s = kept(seekStatement_, shape, [&] {
     std::string lhs, rhs, order;
@@ -255,7 +258,10 @@ void Cursor::moveToFound(Statement& s) {
     pos_ = at;
     bof_ = eof_ = false;
   } else {
-    anchorAt(rowid, withRow ? orderValuesOf(s, 1) : keyValuesOf(s));
+    foundValues_.resize(source_.order.size());
+    for (std::size_t i = 0; i < source_.order.size(); ++i)
+      foundValues_[i] = s.raw(static_cast<int>(1 + (withRow ? static_cast<std::size_t>(source_.order[i].field) : i)));
+    anchorAt(rowid, foundValues_);
   }
   // A search that read the whole record makes it the current row without a
   // second read; otherwise the record is read as last committed when used.

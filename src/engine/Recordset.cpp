@@ -7,6 +7,7 @@
 #include <tarnwick/engine/Field.h>
 #include <tarnwick/frame/LibraryClass.h>
 
+#include <array>
 #include <cstring>
 
 namespace tarnwick::engine {
@@ -151,9 +152,10 @@ const Member<Recordset> kMembers[] = {
      }},
     {u"Seek", 30, kMethod, [](Recordset& self, Call& call) {
        method(call, 2, 14);
-       std::vector<Variant> keys;
-       for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys.push_back(call.arg(i).value());
-       self.cursor().seek(call.text(0), keys);
+       std::array<Variant, 13> keys;
+       std::size_t n = 0;
+       for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys[n++] = call.arg(i).value();
+       self.cursor().seek(call.text(0), std::span<const Variant>(keys.data(), n));
      }},
     {u"Close", 31, kMethod, [](Recordset& self, Call& call) {
        method(call);

@@ -103,7 +103,13 @@ class AutomationObject : public UnknownBase<Derived, Primary> {
     return nullptr;
   }
   static const Member<Derived>* findById(DISPID id) noexcept {
-    for (const Member<Derived>& m : Derived::members())
+    const auto all = Derived::members();
+    // Members are mostly listed in the order of their ids, from 0 or 1: the
+    // place an id names is tried before the whole list is.
+    const auto at = static_cast<std::size_t>(id);
+    if (at < all.size() && all[at].id == id) return &all[at];
+    if (at - 1 < all.size() && all[at - 1].id == id) return &all[at - 1];
+    for (const Member<Derived>& m : all)
       if (m.id == id) return &m;
     return nullptr;
   }
