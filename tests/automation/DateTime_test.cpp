@@ -443,6 +443,14 @@ TEST(DateTime, EveryPatternLetter) {
   EXPECT_EQ(f(u"d\\"), u"31");
   EXPECT_EQ(f(u"tttt"), u"tttt");
   EXPECT_EQ(f(u"\u00E9 d \xD83D\xDE00"), u"\u00E9 31 \xD83D\xDE00");
+  // Texts longer than the formatter collects before handing them on.
+  std::u16string longPattern, longText;
+  for (int i = 0; i < 12; ++i) {
+    longPattern += u"dddd mmmm yyyy hh:nn:ss \"some literal text\" ";
+    longText += u"Friday December 1999 13:05:09 some literal text ";
+  }
+  EXPECT_EQ(f(longPattern), longText);
+  EXPECT_EQ(f(u"d \"" + std::u16string(100, u'x') + u"\" d"), u"31 " + std::u16string(100, u'x') + u" 31");
   // Under German conventions.
   const Locale& g = deDE();
   EXPECT_EQ(formatDate(d, u"dd/mm/yyyy", g), u"31.12.1999");
