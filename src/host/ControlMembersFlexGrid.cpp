@@ -5,6 +5,9 @@
 #include <tarnwick/automation/Convert.h>
 
 #include <algorithm>
+#include <array>
+#include <span>
+#include <vector>
 
 namespace tarnwick::host::impl {
 
@@ -184,14 +187,25 @@ std::span<const ControlMember> flexGridMembers() { return kFlexGridMembers; }
 void addFlexRow(Control& self, std::u16string_view text, std::size_t at) {
   ControlState& s = self.state();
   checkShape(s.rows() + 1, s.cols());
-  s.insertRow(at);
-  std::size_t col = 0, start = 0;
-  while (col < s.cols()) {
+  // The pieces are views into the text, gathered here without an allocation
+  // for grids of up to kInline columns.
+  constexpr std::size_t kInline = 32;
+  std::array<std::u16string_view, kInline> inlinePieces;
+  std::vector<std::u16string_view> manyPieces;
+  const std::size_t cols = s.cols();
+  std::span<std::u16string_view> pieces(inlinePieces.data(), std::min(cols, kInline));
+  if (cols > kInline) {
+    manyPieces.resize(cols);
+    pieces = manyPieces;
+  }
+  std::size_t count = 0, start = 0;
+  while (count < cols) {
     const std::size_t tab = text.find(u'\t', start);
-    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
+    pieces[count++] = text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start);
     if (tab == std::u16string_view::npos) break;
     start = tab + 1;
   }
+  s.insertFilledRow(at, pieces.first(count));
 }
 
 }  // namespace tarnwick::host::impl
