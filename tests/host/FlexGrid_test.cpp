@@ -120,6 +120,19 @@ TEST(FlexGrid, RowsAddedAtTheEndAndBetweenHoldTheSameCells) {
     }
     EXPECT_EQ(toInt32(g.get(u"Rows")), 1 + 2 * (cols == 0 ? 5 : 6));
   }
+  // Tabs at every place within the row, and cells of every length up to a few words.
+  g.put(u"Cols", Variant(9));
+  for (std::size_t shift = 0; shift < 5; ++shift) {
+    std::u16string text(shift, u'-');
+    std::vector<std::u16string> expected;
+    for (std::size_t length = 0; length < 9; ++length) {
+      expected.push_back((length == 0 ? text : u"") + std::u16string(length, static_cast<char16_t>(u'a' + length)));
+      if (length > 0) text += u'\t';
+      text += std::u16string(length, static_cast<char16_t>(u'a' + length));
+    }
+    g.call(u"AddItem", text);
+    EXPECT_EQ(rowCells(toInt32(g.get(u"Rows")) - 1), expected) << shift;
+  }
   // Empty pieces and a trailing tab are cells of their own.
   g.put(u"Cols", Variant(4));
   g.call(u"AddItem", u"\tb\t\t");
