@@ -390,8 +390,10 @@ bool scaledWholeDigits(Float magnitude, int precision, SignificantDigits& result
   for (int places = 0; places < static_cast<int>(std::size(kPowers)); ++places) {
     const double scaled = static_cast<double>(magnitude) * kPowers[places];
     if (scaled >= limit) return false;
-    if (scaled != std::floor(scaled)) continue;
-    const auto whole = static_cast<std::uint64_t>(scaled);
+    // Below 10^15 the conversion keeps the whole part exactly: scaled is
+    // whole when it converts back to itself.
+    const auto whole = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    if (static_cast<double>(whole) != scaled) continue;
     char text[24];
     const auto [end, ec] = std::to_chars(text, text + sizeof text, whole);
     (void)ec;
