@@ -269,6 +269,7 @@ void appendText(std::u16string& out, const Variant& value) {
       case VT_R8: return appendDoubleText(out, plain.dblVal);
       case VT_DATE: return appendDateText(out, plain.VARIANT::date);
       case VT_BSTR: out += view(plain.bstrVal); return;
+      case VT_BOOL: out += boolText(plain.boolVal != 0); return;
       default: out += toText(plain);
     }
   });
