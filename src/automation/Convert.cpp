@@ -2,8 +2,9 @@
 #include <tarnwick/automation/Decimal.h>
 #include <tarnwick/automation/Error.h>
 
-#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace tarnwick {
@@ -242,14 +243,18 @@ namespace {
 constexpr std::int64_t kWholeDigitsLimit = 1'000'000'000'000'000;
 
 void appendWhole(std::u16string& out, std::int64_t v, bool blankBeforePositive) {
-  char digits[24];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
-  (void)ec;
-  if (blankBeforePositive && v >= 0) out += u' ';
-  // Widened in place: appending the char range would build a temporary string.
-  const std::size_t at = out.size();
-  out.resize(at + static_cast<std::size_t>(end - digits));
-  for (const char* d = digits; d != end; ++d) out[at + static_cast<std::size_t>(d - digits)] = static_cast<char16_t>(*d);
+  // Written backwards into a buffer and appended once.
+  char16_t text[24];
+  char16_t* const end = text + std::size(text);
+  char16_t* p = end;
+  std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  do {
+    *--p = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (v < 0) *--p = u'-';
+  else if (blankBeforePositive) *--p = u' ';
+  out.append(p, static_cast<std::size_t>(end - p));
 }
 
 }  // namespace
@@ -264,6 +269,7 @@ void appendText(std::u16string& out, const Variant& value) {
       case VT_R8: return appendDoubleText(out, plain.dblVal);
       case VT_DATE: return appendDateText(out, plain.VARIANT::date);
       case VT_BSTR: out += view(plain.bstrVal); return;
+      case VT_BOOL: out += boolText(plain.boolVal != 0); return;
       default: out += toText(plain);
     }
   });

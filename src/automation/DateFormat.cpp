@@ -5,6 +5,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -23,9 +24,53 @@ using namespace calendar;
 // ---------------------------------------------------------------------------
 // Date to text
 
-void appendNumber(std::u16string& out, int value, int minimumDigits) {
+// Collects a date's text in a buffer of its own and appends it to the
+// caller's text in one piece: a pattern's many parts of one or two
+// characters would otherwise each be a separate append. What is collected
+// reaches the caller's text only by flush(), so a failure part way leaves
+// that text as it was (but for whole buffers already handed over).
+class TextSink {
+ public:
+  explicit TextSink(std::u16string& out) noexcept : out_(out) {}
+  TextSink(const TextSink&) = delete;
+  TextSink& operator=(const TextSink&) = delete;
+
+  void push_back(char16_t c) {
+    if (size_ == kCapacity) flush();
+    buffer_[size_++] = c;
+  }
+  void append(std::u16string_view text) {
+    if (text.size() > kCapacity - size_) {
+      flush();
+      if (text.size() > kCapacity) {
+        out_.append(text);
+        return;
+      }
+    }
+    for (const char16_t c : text) buffer_[size_++] = c;
+  }
+  void flush() {
+    out_.append(buffer_, size_);
+    size_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 64;
+  std::u16string& out_;
+  std::size_t size_ = 0;
+  char16_t buffer_[kCapacity];
+};
+
+void appendNumber(TextSink& out, int value, int minimumDigits) {
   if (value >= 0 && value < 100 && minimumDigits <= 2) {  // days, months, hours ...
     if (value >= 10 || minimumDigits == 2) out.push_back(static_cast<char16_t>(u'0' + value / 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
+    return;
+  }
+  if (value >= 1000 && value <= 9999 && minimumDigits <= 4) {  // years
+    out.push_back(static_cast<char16_t>(u'0' + value / 1000));
+    out.push_back(static_cast<char16_t>(u'0' + value / 100 % 10));
+    out.push_back(static_cast<char16_t>(u'0' + value / 10 % 10));
     out.push_back(static_cast<char16_t>(u'0' + value % 10));
     return;
   }
@@ -137,19 +182,18 @@ int weekOfYear(const DateParts& p) noexcept {
   return (p.dayOfYear - 1 + firstWeekday) / 7 + 1;
 }
 
-void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
-                   int depth);
+void formatPattern(TextSink& out, const DateParts& p, std::u16string_view pattern, const Locale& locale, int depth);
 
 // The standard patterns that some tokens stand for (ddddd, dddddd, ttttt
 // and c) are expanded one level deep; inside such an expansion those tokens
 // show nothing, so a locale pattern can never recurse.
-void expand(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale, int depth) {
+void expand(TextSink& out, const DateParts& p, std::u16string_view pattern, const Locale& locale, int depth) {
   if (depth == 0) formatPattern(out, p, pattern, locale, depth + 1);
 }
 
 // c: the short date, a blank and the long time; the date alone at
 // midnight, the time alone on day 0 (which includes 0 itself: "12:00:00 AM").
-void generalDate(std::u16string& out, const DateParts& p, const Locale& locale, int depth) {
+void generalDate(TextSink& out, const DateParts& p, const Locale& locale, int depth) {
   if (depth != 0) return;
   if (isDayZero(p)) {
     formatPattern(out, p, locale.longTimePattern, locale, depth + 1);
@@ -178,7 +222,7 @@ std::shared_ptr<const TokenisedPattern> tokenised(std::u16string_view pattern) {
   thread_local std::array<std::shared_ptr<const TokenisedPattern>, kKept> kept;
   thread_local std::size_t oldest = 0;
   for (const auto& entry : kept)
-    if (entry && entry->text == pattern) return entry;
+    if (entry && std::equal(entry->text.begin(), entry->text.end(), pattern.begin(), pattern.end())) return entry;
   auto read = std::make_shared<TokenisedPattern>();
   read->text = std::u16string(pattern);
   const std::u16string_view text = read->text;
@@ -192,8 +236,7 @@ std::shared_ptr<const TokenisedPattern> tokenised(std::u16string_view pattern) {
   return read;
 }
 
-void formatPattern(std::u16string& out, const DateParts& p, std::u16string_view pattern, const Locale& locale,
-                   int depth) {
+void formatPattern(TextSink& out, const DateParts& p, std::u16string_view pattern, const Locale& locale, int depth) {
   const std::shared_ptr<const TokenisedPattern> read = tokenised(pattern);
   const bool twelveHour = read->twelveHour;
   const bool pm = p.hour >= 12;
@@ -302,7 +345,9 @@ std::u16string dateToText(DATE serial, const Locale& locale) {
 
 void appendDateText(std::u16string& out, DATE serial, const Locale& locale) {
   const DateParts parts = splitDate(serial);
-  generalDate(out, parts, locale, 0);
+  TextSink sink(out);
+  generalDate(sink, parts, locale, 0);
+  sink.flush();
 }
 
 std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale& locale) {
@@ -332,7 +377,9 @@ std::u16string formatDate(DATE serial, std::u16string_view pattern, const Locale
   }
   std::u16string out;
   out.reserve(pattern.size() + 16);
-  formatPattern(out, parts, pattern, locale, 0);
+  TextSink sink(out);
+  formatPattern(sink, parts, pattern, locale, 0);
+  sink.flush();
   return out;
 }
 

@@ -67,6 +67,10 @@ class Separators {
     return c == u':' || c == time_ || (c == u'.' && periodSeparatesTimes_);
   }
   bool isDate(char16_t c) const noexcept { return !isTime(c) && (isBuiltInDateSeparator(c) || c == date_); }
+  // isTime(c) || isDate(c), in fewer steps: '.' separates one or the other.
+  bool isEither(char16_t c) const noexcept {
+    return c == u':' || c == time_ || c == date_ || isBuiltInDateSeparator(c);
+  }
 
  private:
   static constexpr bool isBuiltInDateSeparator(char16_t c) noexcept {
@@ -82,25 +86,95 @@ struct Tokens {
   int count = 0;
 };
 
-bool isWordCharacter(char16_t c, const Separators& separators) noexcept {
-  return c != 0 && !isBlank(c) && !isDigit(c) && !separators.isTime(c) && !separators.isDate(c);
+inline bool isWordCharacter(char16_t c, const Separators& separators) noexcept {
+  return c != 0 && !isBlank(c) && !isDigit(c) && !separators.isEither(c);
 }
 
 // Length of the locale's AM or PM string at the start of `rest`, or 0. Such a
 // string may hold separator characters ("a.m."), so it is tried before the
 // text is split into words; it must end where a word would end.
 std::size_t markerAt(std::u16string_view rest, std::u16string_view marker, const Separators& separators) noexcept {
-  if (marker.empty() || !startsWithIgnoreCase(rest, marker)) return 0;
+  // The first letters are compared here, sparing most texts the call.
+  if (marker.empty() || foldFirst(rest[0]) != foldFirst(marker[0]) || !startsWithIgnoreCase(rest, marker)) return 0;
   if (rest.size() > marker.size() && isWordCharacter(marker.back(), separators) &&
       isWordCharacter(rest[marker.size()], separators))
     return 0;
   return marker.size();
 }
 
+// Whether `word` can name anything classifyWord knows: every name that it
+// spells or begins shares its first letter and, unless both are one letter
+// long, its second, letter case aside. Most words of texts that are no dates
+// ("name123") fail this at once, before the full comparisons with some sixty
+// names; a word that passes is classified in full.
+constexpr std::uint32_t letterBit(char16_t upper) noexcept { return std::uint32_t{1} << (upper - u'A'); }
+
+// The English names' first two letters: bit b of entry a is set when a name
+// begins with letters a and b (A = 0). "A" and "P" (AM/PM) are the only
+// English names of one letter.
+constexpr std::array<std::uint32_t, 26> englishBeginnings() noexcept {
+  std::array<std::uint32_t, 26> pairs{};
+  auto add = [&](std::u16string_view name) {
+    pairs[static_cast<std::size_t>(foldFirst(name[0]) - u'A')] |= letterBit(foldFirst(name[1]));
+  };
+  for (const auto& name : kEnglishMonths) add(name);
+  for (const auto& name : kEnglishMonthAbbreviations) add(name);
+  for (const auto& name : kEnglishDays) add(name);
+  for (const auto& name : kEnglishDayAbbreviations) add(name);
+  add(u"AM");
+  add(u"PM");
+  return pairs;
+}
+constexpr std::array<std::uint32_t, 26> kEnglishBeginnings = englishBeginnings();
+
+constexpr bool isUpperAscii(char16_t c) noexcept { return c >= u'A' && c <= u'Z'; }
+
+// A letter as the screen compares it: the two characters that fold to it.
+struct Folded {
+  char16_t upper;
+  char16_t lower;
+  explicit constexpr Folded(char16_t c) noexcept : upper(foldFirst(c)), lower(upper) {
+    if (isUpperAscii(upper) || (upper >= 0xC0 && upper <= 0xDE && upper != 0xD7)) lower = static_cast<char16_t>(upper + 32);
+  }
+  constexpr bool matches(char16_t c) const noexcept { return c == upper || c == lower; }
+};
+
+// A name's text ends in NUL, and no word holds one, so its first two
+// characters can be read whatever its length.
+bool beginsLike(const std::u16string& name, Folded first, Folded second, std::size_t length) noexcept {
+  const char16_t* text = name.c_str();
+  return first.matches(text[0]) && (length == 1 ? name.size() == 1 : second.matches(text[1]));
+}
+
+template <std::size_t N>
+bool anyBeginsLike(const std::array<std::u16string, N>& names, Folded first, Folded second,
+                   std::size_t length) noexcept {
+  for (const std::u16string& name : names)
+    if (beginsLike(name, first, second, length)) return true;
+  return false;
+}
+
+bool mayBeName(std::u16string_view word, const Locale& locale) noexcept {
+  const std::size_t n = word.size();
+  const Folded first(word[0]);
+  const Folded second(n > 1 ? word[1] : u'\0');
+  if (isUpperAscii(first.upper)) {
+    if (n == 1 ? first.upper == u'A' || first.upper == u'P'
+               : isUpperAscii(second.upper) &&
+                     (kEnglishBeginnings[static_cast<std::size_t>(first.upper - u'A')] & letterBit(second.upper)) != 0)
+      return true;
+  }
+  return beginsLike(locale.am, first, second, n) || beginsLike(locale.pm, first, second, n) ||
+         anyBeginsLike(locale.monthNames, first, second, n) ||
+         anyBeginsLike(locale.abbreviatedMonthNames, first, second, n) ||
+         anyBeginsLike(locale.dayNames, first, second, n) || anyBeginsLike(locale.abbreviatedDayNames, first, second, n);
+}
+
 // Classifies one word: AM/PM first, then month names and abbreviations, then
 // weekday names and abbreviations (of the locale, and the English ones in
 // every locale), then three-letter-or-longer beginnings of full names.
 bool classifyWord(std::u16string_view word, const Locale& locale, Token& token) noexcept {
+  if (!mayBeName(word, locale)) return false;
   if ((!locale.am.empty() && equalsIgnoreCase(word, locale.am)) || equalsIgnoreCase(word, u"AM") ||
       equalsIgnoreCase(word, u"A")) {
     token = {TokenKind::Am, 0, 0};

@@ -35,7 +35,7 @@ DateParts splitDate(DATE serial) {
   if (whole < kFirstDay || whole > kLastDay) raise(errc::Overflow);
   int day = static_cast<int>(whole);
   // The time counts forward from midnight on either side of day 0.
-  auto seconds = static_cast<int>(std::lround(std::fabs(serial - whole) * kSecondsPerDay));
+  auto seconds = serial == whole ? 0 : static_cast<int>(std::lround(std::fabs(serial - whole) * kSecondsPerDay));
   if (seconds >= kSecondsPerDay) {
     // Rounding up to midnight moves to the next day, except on the last
     // valid day, which stops at 23:59:59.

@@ -390,8 +390,10 @@ bool scaledWholeDigits(Float magnitude, int precision, SignificantDigits& result
   for (int places = 0; places < static_cast<int>(std::size(kPowers)); ++places) {
     const double scaled = static_cast<double>(magnitude) * kPowers[places];
     if (scaled >= limit) return false;
-    if (scaled != std::floor(scaled)) continue;
-    const auto whole = static_cast<std::uint64_t>(scaled);
+    // Below 10^15 the conversion keeps the whole part exactly: scaled is
+    // whole when it converts back to itself.
+    const auto whole = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    if (static_cast<double>(whole) != scaled) continue;
     char text[24];
     const auto [end, ec] = std::to_chars(text, text + sizeof text, whole);
     (void)ec;
@@ -433,6 +435,8 @@ SignificantDigits significantDigits(Float magnitude, int precision) {
 // form would need invented zeros or a long run of leading zeros.
 constexpr int kSmallestFixedExponent = -5;
 constexpr int kSmallestFixedExponentOfDoubleValues = -11;
+static_assert(kSmallestFixedExponentOfDoubleValues >= -11 && kSmallestFixedExponent >= -11,
+              "appendFormatted writes fractions of at most 10 leading zeros");
 
 struct TextStyle {
   char16_t decimalSeparator;
@@ -444,39 +448,46 @@ struct TextStyle {
 template <typename Float>
 void appendFormatted(std::u16string& out, Float value, int precision, const TextStyle& style) {
   if (!std::isfinite(value)) raise(errc::Overflow);  // values never hold these
+  // Written here first and appended once. The longest text is a fraction:
+  // a sign, "0.", up to 10 zeros (10^-11 at the least) and 15 digits.
+  char16_t text[48];
+  std::size_t length = 0;
+  auto put = [&](char16_t c) { text[length++] = c; };
   const bool negative = std::signbit(value) && value != 0;
-  if (negative) out += u'-';
-  else if (style.blankBeforePositive) out += u' ';
+  if (negative) put(u'-');
+  else if (style.blankBeforePositive) put(u' ');
   if (value == 0) {
-    out += u'0';
+    put(u'0');
+    out.append(text, length);
     return;
   }
   const SignificantDigits s = significantDigits(std::fabs(value), precision);
   auto digit = [&](int i) { return static_cast<char16_t>(s.digits[i]); };
   if (s.exponent >= precision || s.exponent < style.smallestFixedExponent) {
-    out += digit(0);
+    put(digit(0));
     if (s.count > 1) {
-      out += style.decimalSeparator;
-      for (int i = 1; i < s.count; ++i) out += digit(i);
+      put(style.decimalSeparator);
+      for (int i = 1; i < s.count; ++i) put(digit(i));
     }
-    out += u'E';
-    out += s.exponent < 0 ? u'-' : u'+';
+    put(u'E');
+    put(s.exponent < 0 ? u'-' : u'+');
     const int magnitude = s.exponent < 0 ? -s.exponent : s.exponent;
-    if (magnitude >= 100) out += static_cast<char16_t>(u'0' + magnitude / 100);
-    out += static_cast<char16_t>(u'0' + magnitude / 10 % 10);
-    out += static_cast<char16_t>(u'0' + magnitude % 10);
+    if (magnitude >= 100) put(static_cast<char16_t>(u'0' + magnitude / 100));
+    put(static_cast<char16_t>(u'0' + magnitude / 10 % 10));
+    put(static_cast<char16_t>(u'0' + magnitude % 10));
   } else if (s.exponent >= 0) {
-    for (int i = 0; i <= s.exponent; ++i) out += i < s.count ? digit(i) : u'0';
+    for (int i = 0; i <= s.exponent; ++i) put(i < s.count ? digit(i) : u'0');
     if (s.count > s.exponent + 1) {
-      out += style.decimalSeparator;
-      for (int i = s.exponent + 1; i < s.count; ++i) out += digit(i);
+      put(style.decimalSeparator);
+      for (int i = s.exponent + 1; i < s.count; ++i) put(digit(i));
     }
   } else {
-    if (style.zeroBeforeFraction) out += u'0';
-    out += style.decimalSeparator;
-    out.append(static_cast<std::size_t>(-s.exponent - 1), u'0');
-    for (int i = 0; i < s.count; ++i) out += digit(i);
+    if (style.zeroBeforeFraction) put(u'0');
+    put(style.decimalSeparator);
+    for (int i = -s.exponent - 1; i > 0; --i) put(u'0');
+    for (int i = 0; i < s.count; ++i) put(digit(i));
   }
+  out.append(text, length);
 }
 
 template <typename Float>

@@ -5,6 +5,11 @@
 #include <tarnwick/automation/Convert.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
 
 namespace tarnwick::host::impl {
 
@@ -181,17 +186,51 @@ const ControlMember kFlexGridMembers[] = {
 
 std::span<const ControlMember> flexGridMembers() { return kFlexGridMembers; }
 
+namespace {
+
+// The first tab at or after `p`, or `end`. Four characters are tested at a
+// time: a unit of (word ^ tabs) is zero where a tab stands, and subtracting
+// one from each unit sets the high bit of a zero unit, of no other unit
+// before it.
+const char16_t* findTab(const char16_t* p, const char16_t* end) noexcept {
+  constexpr std::uint64_t kTabs = 0x0009'0009'0009'0009, kOnes = 0x0001'0001'0001'0001,
+                          kHighBits = 0x8000'8000'8000'8000;
+  for (; end - p >= 4; p += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t x = word ^ kTabs;
+    if (((x - kOnes) & ~x & kHighBits) != 0) break;
+  }
+  while (p != end && *p != u'\t') ++p;
+  return p;
+}
+
+}  // namespace
+
 void addFlexRow(Control& self, std::u16string_view text, std::size_t at) {
   ControlState& s = self.state();
   checkShape(s.rows() + 1, s.cols());
-  s.insertRow(at);
-  std::size_t col = 0, start = 0;
-  while (col < s.cols()) {
-    const std::size_t tab = text.find(u'\t', start);
-    s.setCell(at, col++, std::u16string(text.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start)));
-    if (tab == std::u16string_view::npos) break;
-    start = tab + 1;
+  // The pieces are views into the text, gathered here without an allocation
+  // for grids of up to kInline columns.
+  constexpr std::size_t kInline = 16;
+  std::array<std::u16string_view, kInline> inlinePieces;
+  std::vector<std::u16string_view> manyPieces;
+  const std::size_t cols = s.cols();
+  std::span<std::u16string_view> pieces(inlinePieces.data(), std::min(cols, kInline));
+  if (cols > kInline) {
+    manyPieces.resize(cols);
+    pieces = manyPieces;
   }
+  const char16_t* p = text.data();
+  const char16_t* const end = p + text.size();
+  std::size_t count = 0;
+  while (count < cols) {
+    const char16_t* const tab = findTab(p, end);
+    pieces[count++] = std::u16string_view(p, static_cast<std::size_t>(tab - p));
+    if (tab == end) break;
+    p = tab + 1;
+  }
+  s.insertFilledRow(at, pieces.first(count));
 }
 
 }  // namespace tarnwick::host::impl

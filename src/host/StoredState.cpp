@@ -51,6 +51,20 @@ class StoredState final : public ControlState {
     }
     ++rows_;
   }
+  void insertFilledRow(std::size_t at, std::span<const std::u16string_view> texts) override {
+    if (at != rows_) return ControlState::insertFilledRow(at, texts);
+    // A row added at the end, its cells made in place.
+    const std::size_t before = cells_.size();
+    try {
+      for (const std::u16string_view text : texts) cells_.emplace_back(text);
+      cells_.resize(before + cols_);
+      rowHeights_.push_back(kDefaultRowHeight);
+    } catch (...) {
+      cells_.resize(before);
+      throw;
+    }
+    ++rows_;
+  }
   void removeRow(std::size_t at) override {
     const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(at * cols_);
     cells_.erase(first, first + static_cast<std::ptrdiff_t>(cols_));

@@ -10,28 +10,31 @@ namespace tarnwick::ocx {
 
 namespace {
 
-// Appends `value` (0 ... 9999) as exactly `width` digits, zeros leading.
-void appendDigits(std::u16string& out, int value, int width) {
-  const std::size_t end = out.size() + static_cast<std::size_t>(width);
-  out.resize(end);
-  for (std::size_t at = end; at > end - static_cast<std::size_t>(width); value /= 10)
-    out[--at] = static_cast<char16_t>(u'0' + value % 10);
+// Writes `value` (0 ... 9999) as exactly `width` digits, zeros leading, and
+// returns the end.
+char16_t* putDigits(char16_t* at, int value, int width) noexcept {
+  for (char16_t* p = at + width; p != at; value /= 10) *--p = static_cast<char16_t>(u'0' + value % 10);
+  return at + width;
 }
 
+// "yyyy-mm-dd", and " hh:mm:ss" unless the time is midnight.
 void appendDate(std::u16string& out, DATE serial) {
   const DateParts d = splitDate(serial);
-  appendDigits(out, d.year, 4);
-  out += u'-';
-  appendDigits(out, d.month, 2);
-  out += u'-';
-  appendDigits(out, d.day, 2);
-  if (d.hour == 0 && d.minute == 0 && d.second == 0) return;
-  out += u' ';
-  appendDigits(out, d.hour, 2);
-  out += u':';
-  appendDigits(out, d.minute, 2);
-  out += u':';
-  appendDigits(out, d.second, 2);
+  char16_t text[19];
+  char16_t* p = putDigits(text, d.year, 4);
+  *p++ = u'-';
+  p = putDigits(p, d.month, 2);
+  *p++ = u'-';
+  p = putDigits(p, d.day, 2);
+  if (d.hour != 0 || d.minute != 0 || d.second != 0) {
+    *p++ = u' ';
+    p = putDigits(p, d.hour, 2);
+    *p++ = u':';
+    p = putDigits(p, d.minute, 2);
+    *p++ = u':';
+    p = putDigits(p, d.second, 2);
+  }
+  out.append(text, static_cast<std::size_t>(p - text));
 }
 
 }  // namespace

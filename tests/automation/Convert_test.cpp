@@ -66,7 +66,11 @@ TEST(ValueConversion, AppendedTextsMatchTheConversions) {
                               Variant::date(0.75),
                               Variant::date(0),
                               Variant::date(-36522.0),
-                              Variant::date(2958465.99998843)};
+                              Variant::date(2958465.99998843),
+                              Variant(INT64_MIN),
+                              Variant(INT64_MAX),
+                              Variant(-1.23456789012345e-11),
+                              Variant(-1.23456789012345e-300)};
     for (const Variant& value : values) {
       std::u16string text = u"a";
       appendText(text, value);

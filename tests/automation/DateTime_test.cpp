@@ -9,6 +9,7 @@
 #include <ctime>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -283,6 +284,108 @@ TEST(DateTime, RefusesTextsThatAreNoDates) {
   EXPECT_TRUE(isDateText(u"Mo 1/2/2000", deDE()));  // "Mo" is a weekday in German only
 }
 
+// Letter case as dates are read: ASCII and Latin-1 letters only.
+char16_t upper(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ? static_cast<char16_t>(c - 32) : c;
+}
+char16_t lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? static_cast<char16_t>(c + 32) : c;
+}
+bool sameLetters(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (upper(a[i]) != upper(b[i])) return false;
+  return true;
+}
+
+// Whether a word of letters is a name a date may hold under `l`: a month or
+// day name or abbreviation, the locale's or the English one, spelled in full;
+// the beginning (three letters or more) of a full month or day name; or an
+// AM/PM string.
+bool isNameWord(std::u16string_view word, const Locale& l) {
+  std::vector<std::u16string> exact = {l.am, l.pm, u"AM", u"PM", u"A", u"P"};
+  std::vector<std::u16string> full;
+  const Locale english = Locale::enUS();
+  for (const Locale* source : {&l, &english}) {
+    for (const auto& names : {source->monthNames, source->abbreviatedMonthNames}) exact.insert(exact.end(), names.begin(), names.end());
+    for (const auto& names : {source->dayNames, source->abbreviatedDayNames}) exact.insert(exact.end(), names.begin(), names.end());
+    full.insert(full.end(), source->monthNames.begin(), source->monthNames.end());
+    full.insert(full.end(), source->dayNames.begin(), source->dayNames.end());
+  }
+  for (const auto& name : exact)
+    if (!name.empty() && sameLetters(word, name)) return true;
+  for (const auto& name : full)
+    if (word.size() >= 3 && name.size() >= word.size() && sameLetters(word, std::u16string_view(name).substr(0, word.size())))
+      return true;
+  return false;
+}
+
+// A word that is a name reads in one of these texts at least ("5 PM", "Jan
+// 5, 2000", "Fri 5, 2000" as May 2000); a word that is none reads in neither.
+bool readsAsName(const std::u16string& word, const Locale& l) {
+  return tryParseDate(word + u" 5, 2000", l).has_value() || tryParseDate(u"5 " + word, l).has_value();
+}
+
+TEST(DateTime, EveryNameAndNothingElseReadsInEveryLetterCase) {
+  // Names of other scripts, of one letter, with Latin-1 letters, and AM/PM
+  // strings of their own, beside the built-in conventions.
+  Locale other = Locale::enUS();
+  other.monthNames = {u"\u0399\u03B1\u03BD", u"Febr", u"\u00C4rz", u"\u00E9t\u00E9", u"Mai", u"Jun",
+                      u"Jul",  u"Aug",  u"Sep",  u"Okt", u"Nov", u"Dez"};
+  other.abbreviatedMonthNames = {u"I", u"F", u"\u00C4", u"\u00C9", u"My", u"Jn", u"Jl", u"Au", u"Se", u"Ok", u"No", u"De"};
+  other.dayNames = {u"zondag", u"maandag", u"dinsdag", u"woensdag", u"donderdag", u"vrijdag", u"zaterdag"};
+  other.abbreviatedDayNames = {u"zo", u"M", u"di", u"wo", u"do", u"vr", u"xa"};
+  other.am = u"vm";
+  other.pm = u"\u00FEm";
+  const Locale english = Locale::enUS();
+  for (const Locale* l : {&enUS(), &deDE(), static_cast<const Locale*>(&other)}) {
+    // Every name, each of its beginnings, and near misses: the first or
+    // second letter changed, a letter added.
+    std::vector<std::u16string> words = {u"name", u"x", u"xy", u"nq", u"Q", u"zz", u"\u00FF", u"\u00F7x"};
+    std::vector<std::u16string> names = {l->am, l->pm, u"AM", u"PM"};
+    for (const auto* list : {&l->monthNames, &l->abbreviatedMonthNames, &english.monthNames}) names.insert(names.end(), list->begin(), list->end());
+    names.insert(names.end(), l->dayNames.begin(), l->dayNames.end());
+    names.insert(names.end(), l->abbreviatedDayNames.begin(), l->abbreviatedDayNames.end());
+    for (const auto& name : names) {
+      for (std::size_t length = 1; length <= name.size(); ++length) {
+        std::u16string word = name.substr(0, length);
+        words.push_back(word);
+        std::u16string changed = word;
+        for (auto& c : changed) c = upper(c);
+        words.push_back(changed);
+        for (auto& c : changed) c = lower(c);
+        words.push_back(changed);
+        changed = word;
+        changed[0] = changed[0] == u'q' ? u'x' : u'q';
+        words.push_back(changed);
+        if (length > 1) {
+          changed = word;
+          changed[1] = changed[1] == u'q' ? u'x' : u'q';
+          words.push_back(changed);
+        }
+        words.push_back(word + u"q");
+      }
+    }
+    for (const auto& word : words) EXPECT_EQ(readsAsName(word, *l), isNameWord(word, *l)) << utf8(l->name) << " " << utf8(word);
+  }
+  // Names in other scripts and in either case of Latin-1 letters.
+  EXPECT_TRUE(std::isnan(parsed(u"5 \u03B9\u03B1\u03BD 2000", other)));  // only Latin letters have cases here
+  EXPECT_EQ(parsed(u"5 \u0399\u03B1\u03BD 2000", other), at(2000, 1, 5));
+  EXPECT_EQ(parsed(u"5 \u00E4RZ 2000", other), at(2000, 3, 5));
+  EXPECT_EQ(parsed(u"5 \u00C9T\u00C9 2000", other), at(2000, 4, 5));
+  EXPECT_EQ(parsed(u"5 \u00E4 2000", other), at(2000, 3, 5));
+  EXPECT_EQ(parsed(u"5 Febr 2000", other), at(2000, 2, 5));
+  EXPECT_EQ(parsed(u"5 Februar 2000", other), at(2000, 2, 5));  // the English name begins so
+  EXPECT_EQ(parsed(u"5 \u00DEM", other), *makeTime(17, 0, 0));
+  EXPECT_EQ(parsed(u"5 VM", other), *makeTime(5, 0, 0));
+  EXPECT_EQ(parsed(u"m 1/2/2000", other), at(2000, 1, 2));
+  EXPECT_EQ(parsed(u"XA 1/2/2000", other), at(2000, 1, 2));
+  EXPECT_TRUE(std::isnan(parsed(u"mq 1/2/2000", other)));
+  EXPECT_TRUE(std::isnan(parsed(u"name123", enUS())));
+  EXPECT_TRUE(std::isnan(parsed(u"Nov123x", enUS())));
+  EXPECT_EQ(parsed(u"Nov5 2000", enUS()), at(2000, 11, 5));
+}
+
 TEST(DateTime, TextOfDates) {
   EXPECT_EQ(dateToText(at(1999, 12, 31, 13, 30), enUS()), u"12/31/1999 1:30:00 PM");
   EXPECT_EQ(dateToText(at(1999, 12, 31), enUS()), u"12/31/1999");
@@ -340,6 +443,14 @@ TEST(DateTime, EveryPatternLetter) {
   EXPECT_EQ(f(u"d\\"), u"31");
   EXPECT_EQ(f(u"tttt"), u"tttt");
   EXPECT_EQ(f(u"\u00E9 d \xD83D\xDE00"), u"\u00E9 31 \xD83D\xDE00");
+  // Texts longer than the formatter collects before handing them on.
+  std::u16string longPattern, longText;
+  for (int i = 0; i < 12; ++i) {
+    longPattern += u"dddd mmmm yyyy hh:nn:ss \"some literal text\" ";
+    longText += u"Friday December 1999 13:05:09 some literal text ";
+  }
+  EXPECT_EQ(f(longPattern), longText);
+  EXPECT_EQ(f(u"d \"" + std::u16string(100, u'x') + u"\" d"), u"31 " + std::u16string(100, u'x') + u" 31");
   // Under German conventions.
   const Locale& g = deDE();
   EXPECT_EQ(formatDate(d, u"dd/mm/yyyy", g), u"31.12.1999");

@@ -205,6 +205,8 @@ TEST(NumberToText, ValueConversionsUseTheLocaleAndALeadingZero) {
   EXPECT_EQ(doubleToText(1e-11, en), u"0.00000000001");
   EXPECT_EQ(doubleToText(9.9e-12, en), u"9.9E-12");
   EXPECT_EQ(doubleToText(-1.25e-11, en), u"-0.0000000000125");
+  EXPECT_EQ(doubleToText(-1.23456789012345e-11, en), u"-0.0000000000123456789012345");  // the longest text
+  EXPECT_EQ(doubleToText(-1.23456789012345e-300, en), u"-1.23456789012345E-300");
   EXPECT_EQ(numberToText(5.6789e-6), u" 5.6789E-06");
   EXPECT_EQ(errorOf([&] { doubleToText(kInf, en); }), errc::Overflow);
 

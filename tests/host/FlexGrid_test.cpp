@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace tarnwick::host {
 namespace {
 
@@ -76,6 +80,64 @@ TEST(FlexGrid, EveryMemberByName) {
     EXPECT_EQ(errorOf([&] { g.call(u"AddItem"); }), errc::WrongArgumentCount);
     EXPECT_EQ(errorOf([&] { g.get(u"Columns"); }), errc::MemberNotSupported);
   }
+}
+
+// Rows at the end take their cells in one piece, rows between others cell by
+// cell; both must cut the text alike, on grids narrower and wider than a row.
+TEST(FlexGrid, RowsAddedAtTheEndAndBetweenHoldTheSameCells) {
+  ComPtr<Form> form = Form::create(u"frmWide");
+  const Object g(static_cast<IDispatch*>(&form->add(ControlKind::MSFlexGrid, u"grdWide")));
+  auto rowText = [](int cells, const std::u16string& tag) {
+    std::u16string text;
+    for (int c = 0; c < cells; ++c) {
+      if (c > 0) text += u'\t';
+      text += tag + u" cell number " + toText(Variant(c));  // beyond the short-string length
+    }
+    return text;
+  };
+  auto rowCells = [&](int row) {
+    std::vector<std::u16string> cells;
+    for (int c = 0; c < toInt32(g.get(u"Cols")); ++c) cells.push_back(toText(g.get(u"TextMatrix", {Variant(row), Variant(c)})));
+    return cells;
+  };
+  for (const int cols : {0, 1, 3, 32, 33, 70}) {
+    g.put(u"FixedCols", Variant(0));
+    g.put(u"Cols", Variant(cols));
+    g.put(u"Rows", Variant(1));
+    for (const int cells : {0, 1, cols - 1, cols, cols + 1, 2 * cols + 5}) {
+      if (cells < 0) continue;
+      const std::u16string text = rowText(cells, u"r" + toText(Variant(cells)));
+      g.call(u"AddItem", text);     // at the end
+      g.call(u"AddItem", text, 1);  // before the first row added
+      const int last = toInt32(g.get(u"Rows")) - 1;
+      EXPECT_EQ(rowCells(last), rowCells(1)) << cols << " columns, " << cells << " cells";
+      const std::vector<std::u16string> cut = rowCells(last);
+      for (int c = 0; c < cols; ++c) {
+        const std::u16string expected =
+            c < std::max(cells, 1) && cells > 0 ? u"r" + toText(Variant(cells)) + u" cell number " + toText(Variant(c)) : u"";
+        EXPECT_EQ(cut[static_cast<std::size_t>(c)], expected) << cols << " columns, " << cells << " cells, column " << c;
+      }
+    }
+    EXPECT_EQ(toInt32(g.get(u"Rows")), 1 + 2 * (cols == 0 ? 5 : 6));
+  }
+  // Tabs at every place within the row, and cells of every length up to a few words.
+  g.put(u"Cols", Variant(9));
+  for (std::size_t shift = 0; shift < 5; ++shift) {
+    std::u16string text(shift, u'-');
+    std::vector<std::u16string> expected;
+    for (std::size_t length = 0; length < 9; ++length) {
+      expected.push_back((length == 0 ? text : u"") + std::u16string(length, static_cast<char16_t>(u'a' + length)));
+      if (length > 0) text += u'\t';
+      text += std::u16string(length, static_cast<char16_t>(u'a' + length));
+    }
+    g.call(u"AddItem", text);
+    EXPECT_EQ(rowCells(toInt32(g.get(u"Rows")) - 1), expected) << shift;
+  }
+  // Empty pieces and a trailing tab are cells of their own.
+  g.put(u"Cols", Variant(4));
+  g.call(u"AddItem", u"\tb\t\t");
+  EXPECT_EQ(g.get(u"TextMatrix", {Variant(toInt32(g.get(u"Rows")) - 1), Variant(1)}).text(), u"b");
+  EXPECT_EQ(g.get(u"TextMatrix", {Variant(toInt32(g.get(u"Rows")) - 1), Variant(3)}).text(), u"");
 }
 
 TEST(TabStrip, TabsFromOne) {

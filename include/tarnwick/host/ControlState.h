@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick::host {
@@ -49,6 +51,13 @@ class TARNWICK_API ControlState {
   virtual void setCell(std::size_t row, std::size_t col, std::u16string text) = 0;
   // Inserts a row of empty cells before `at` (at == rows() appends).
   virtual void insertRow(std::size_t at) = 0;
+  // Inserts a row before `at` whose first cells hold `texts`, one a cell
+  // (no more than cols()); the others stay empty. A grid filled with many
+  // rows takes each in one call.
+  virtual void insertFilledRow(std::size_t at, std::span<const std::u16string_view> texts) {
+    insertRow(at);
+    for (std::size_t c = 0; c < texts.size(); ++c) setCell(at, c, std::u16string(texts[c]));
+  }
   virtual void removeRow(std::size_t at) = 0;
   virtual double colWidth(std::size_t col) const = 0;
   virtual void setColWidth(std::size_t col, double width) = 0;
