@@ -330,6 +330,8 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : sessi
   PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
+  types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
+  for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQftype(described.get(), static_cast<int>(i));
   // A batch of records or a search's one record.
   whole_ = fewRows(text, 4096);
   description_ = std::move(described);
@@ -434,7 +436,7 @@ bool PgStatement::step() {
   const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
   if (status == PGRES_SINGLE_TUPLE || whole) {
     if (whole) session_->noteChanges(result.get());
-    row_ = std::move(result);
+    adopt(std::move(result));
     return true;
   }
   // The end of the run, or its failure: what follows is only the end mark.
@@ -485,15 +487,28 @@ std::string PgStatement::columnName(int column) const {
   return name ? name : "";
 }
 
-bool PgStatement::isNull(int column) const noexcept {
-  return !row_ || column < 0 || column >= PQnfields(row_.get()) || PQgetisnull(row_.get(), rowIndex_, column);
+void PgStatement::adopt(PgResult result) noexcept {
+  row_ = std::move(result);
+  columns_ = PQnfields(row_.get());
+  // A prepared statement's rows have the columns it was described with.
+  if (static_cast<std::size_t>(columns_) != types_.size()) {
+    types_.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(row_.get(), i);
+  }
 }
 
-std::string_view PgStatement::text(int column) const noexcept {
-  if (isNull(column)) return {};
-  return std::string_view(PQgetvalue(row_.get(), rowIndex_, column),
-                          static_cast<std::size_t>(PQgetlength(row_.get(), rowIndex_, column)));
+PgStatement::Cell PgStatement::cell(int column) const noexcept {
+  if (!row_ || column < 0 || column >= columns_) return {};
+  pg_result* result = row_.get();
+  const int length = PQgetlength(result, rowIndex_, column);
+  // Read as text, only an empty value can be Null.
+  if (length == 0 && PQgetisnull(result, rowIndex_, column)) return {};
+  return {std::string_view(PQgetvalue(result, rowIndex_, column), static_cast<std::size_t>(length)), false};
 }
+
+bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
+
+std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
 
 unsigned PgStatement::tableOid(int column) const noexcept {
   return description_ ? PQftable(description_.get(), column) : 0;

@@ -160,6 +160,15 @@ class PgStatement {
   // Drops what is left of this run.
   void discard() noexcept;
   impl::PgResult nextResult() noexcept;
+  // Makes `result` the rows being stepped over.
+  void adopt(impl::PgResult result) noexcept;
+  // A column of the current row as the server writes it, or Null (also for
+  // a column that is not there).
+  struct Cell {
+    std::string_view text;
+    bool null = true;
+  };
+  Cell cell(int column) const noexcept;
 
   std::shared_ptr<impl::PgSession> session_;
   std::string name_;
@@ -167,6 +176,10 @@ class PgStatement {
   std::vector<std::optional<std::string>> values_;
   impl::PgResult description_;
   impl::PgResult row_;
+  // The columns of row_ and their server types, read once per result (once
+  // per statement for the types) rather than once per value.
+  int columns_ = 0;
+  std::vector<unsigned> types_;
   std::deque<impl::PgResult> ahead_;
   // The current row within row_ (a result holds one row when streamed, all
   // of them when read whole).
