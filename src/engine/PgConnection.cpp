@@ -17,6 +17,25 @@ namespace {
 
 using impl::PgResult;
 
+constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write",
+                           kScopeRelease = "RELEASE SAVEPOINT tw_write";
+
+// The commands that open and close a change, which go with every saved
+// record: prepared once per session, so that the server does not read them
+// again for each record.
+struct PreparedCommand {
+  std::string_view text;
+  const char* name;
+};
+constexpr PreparedCommand kPreparedCommands[] = {
+    {kScopeBegin, "tw_begin"}, {kScopeSavepoint, "tw_savepoint"}, {kScopeRelease, "tw_release"}};
+
+const char* preparedName(std::string_view command) noexcept {
+  for (const PreparedCommand& c : kPreparedCommands)
+    if (c.text == command) return c.name;
+  return nullptr;
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) noexcept {
   return text.substr(0, prefix.size()) == prefix;
 }
@@ -390,8 +409,11 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
   if (!PQenterPipelineMode(conn)) session.fail(nullptr);
   session.pipelined = true;
   bool sent = true;
-  for (const std::string& command : commands)
-    sent = sent && PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  for (const std::string& command : commands) {
+    const char* name = preparedName(command);
+    sent = sent && (name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0)
+                         : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+  }
   sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
   sent = PQpipelineSync(conn) && sent;
   if (!sent) {
@@ -547,9 +569,35 @@ PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<imp
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   session_->conn = conn;
+  setUp();
+}
+
+void PgConnection::setUp() {
+  pg_conn* conn = session_->conn;
   // Timestamps are read as "yyyy-mm-dd hh:mm:ss" whatever the server's
-  // defaults, and bytes as hex.
-  exec("SET DateStyle = ISO, YMD; SET bytea_output = hex");
+  // defaults, and bytes as hex; all in one round trip with the prepared
+  // commands.
+  bool sent = PQenterPipelineMode(conn);
+  for (const char* setting : {"SET DateStyle = ISO, YMD", "SET bytea_output = hex"})
+    sent = sent && PQsendQueryParams(conn, setting, 0, nullptr, nullptr, nullptr, nullptr, 0);
+  for (const PreparedCommand& c : kPreparedCommands)
+    sent = sent && PQsendPrepare(conn, c.name, c.text.data(), 0, nullptr);
+  sent = PQpipelineSync(conn) && sent;
+  PgResult failure;
+  // Each command's results end with a null result, the pipeline with its
+  // end mark; a lost connection gives nothing more.
+  for (int ends = 0; sent && ends < 64 && PQstatus(conn) == CONNECTION_OK;) {
+    PgResult result(PQgetResult(conn));
+    if (!result) {
+      ++ends;
+      continue;
+    }
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_PIPELINE_SYNC) break;
+    if (status != PGRES_COMMAND_OK && !failure) failure = std::move(result);
+  }
+  PQexitPipelineMode(conn);
+  if (!sent || failure) session_->fail(failure.get());
 }
 
 PgConnection::~PgConnection() { close(); }
@@ -658,12 +706,6 @@ void PgConnection::rollback() {
   }
 }
 
-namespace {
-
-constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write";
-
-}  // namespace
-
 PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
   auto& session = *c.session_;
   if (!session.conn) raise(errc::ObjectInvalid);
@@ -696,7 +738,7 @@ void PgConnection::WriteScope::commit() {
   if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
   if (nested_) {
     // Goes with the next command: a savepoint that exists is always released.
-    session.deferred.emplace_back("RELEASE SAVEPOINT tw_write");
+    session.deferred.emplace_back(kScopeRelease);
   } else {
     c_.commitOnServer();
   }

@@ -271,6 +271,9 @@ class PgConnection {
 
  private:
   friend class PgStatement;
+  // The session's settings, and the commands sent with every change
+  // prepared on the server.
+  void setUp();
   // Commits the server's transaction; one that a failed statement spoilt is
   // rolled back instead, and that is an error.
   void commitOnServer();

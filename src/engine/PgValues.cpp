@@ -13,7 +13,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -173,7 +172,7 @@ std::int64_t integerOf(std::string_view text) noexcept {
     for (; p != end && isDigit(*p); ++p) n = n * 10 + (*p - '0');
     if (p == end) return negative ? -n : n;
   }
-  if (text == "t") return 1;
+  if (text == "t" || text == "f") return text == "t";
   std::int64_t n = 0;
   const auto [last, error] = std::from_chars(text.data(), text.data() + text.size(), n);
   if (error == std::errc() && last == text.data() + text.size()) return n;
@@ -185,10 +184,18 @@ std::int64_t integerOf(std::string_view text) noexcept {
 
 std::string timestampText(double serial) {
   const DateParts p = splitDate(serial);
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return buffer;
+  // Every part is in its range (years 100 to 9999): fixed places.
+  std::string text = "0000-00-00 00:00:00";
+  const auto put = [&text](std::size_t at, std::size_t width, int n) {
+    for (std::size_t i = at + width; i > at; n /= 10) text[--i] = static_cast<char>('0' + n % 10);
+  };
+  put(0, 4, p.year);
+  put(5, 2, p.month);
+  put(8, 2, p.day);
+  put(11, 2, p.hour);
+  put(14, 2, p.minute);
+  put(17, 2, p.second);
+  return text;
 }
 
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
@@ -238,7 +245,8 @@ RawValue PgStatement::raw(int column) const {
   const Cell c = cell(column);
   if (c.null) return std::monostate{};
   switch (types_[static_cast<std::size_t>(column)]) {
-    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
+    case kBoolType: return std::int64_t{c.text == "t"};
+    case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
     case kFloat4Type: case kFloat8Type: case kNumericType: return realOf(c.text);
     default: return std::string(c.text);
   }
@@ -252,7 +260,8 @@ Variant PgStatement::value(int column, FieldType type) const {
   switch (types_[static_cast<std::size_t>(column)]) {
     case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType:
       stored.kind = StoredKind::Integer;
-      stored.integer = integerOf(c.text);
+      // A boolean is written "t" or "f".
+      stored.integer = types_[static_cast<std::size_t>(column)] == kBoolType ? c.text == "t" : integerOf(c.text);
       stored.real = static_cast<double>(stored.integer);
       break;
     case kNumericType:

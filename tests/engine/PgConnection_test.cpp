@@ -153,9 +153,14 @@ TEST(PgConnection, StatementsRunWithParametersAndReadTheirRows) {
     ASSERT_TRUE(s.step());
     ASSERT_EQ(s.int64(0), i + 1);
   }
-  const std::int64_t prepared = single(c, "SELECT count(*) FROM pg_prepared_statements");
+  const std::int64_t prepared =
+      single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name ~ '^tw_s[0-9]+$'");
   EXPECT_LE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCachedStatements) + 1);
   EXPECT_GE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCacheKeepsLast));
+  // The commands that open and close a change stay prepared all along.
+  EXPECT_EQ(single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name IN "
+                      "('tw_begin', 'tw_savepoint', 'tw_release')"),
+            3);
 
   // A statement the server cannot read is refused as the file backend
   // refuses one (callers name it a syntax error), and the session goes on.

@@ -343,6 +343,36 @@ TEST(PgValues, NumbersReadToTheLastBitAsTheirTextsSay) {
   flags.rewind();
 }
 
+// Dates go to the server as timestamp texts: every date of the range, to
+// the second, is the timestamp of its parts, and reads back as itself.
+TEST(PgValues, DatesTravelAsTheTimestampsOfTheirParts) {
+  REQUIRE_SERVER(server);
+  PgConnection c(server->uri());
+  std::mt19937_64 random(7);
+  std::vector<DATE> dates = {*makeDate(100, 1, 1), *makeDate(9999, 12, 31) + 86399.0 / 86400, 0.0, -1.25, 2.5,
+                             *makeDate(1000, 10, 10) - 3723.0 / 86400};
+  for (int i = 0; i < 400; ++i) {
+    const auto year = static_cast<int>(100 + random() % 9900), month = static_cast<int>(1 + random() % 12);
+    const DATE day = *makeDate(year, month, static_cast<int>(1 + random() % 28));
+    const DATE time = *makeTime(static_cast<int>(random() % 24), static_cast<int>(random() % 60),
+                                static_cast<int>(random() % 60));
+    dates.push_back(day >= 0 ? day + time : day - time);
+  }
+  PgStatement& s = c.cached("SELECT $1::timestamp, $1::timestamp::text");
+  for (const DATE date : dates) {
+    const DateParts p = splitDate(date);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
+    SCOPED_TRACE(expected);
+    s.bind(1, Variant::date(date), FieldType::Date);
+    ASSERT_TRUE(s.step());
+    EXPECT_EQ(s.text(1), expected);
+    EXPECT_EQ(described(s.value(0, FieldType::Date)), described(Variant::date(date)));
+    s.rewind();
+  }
+}
+
 TEST(PgValues, RefusalsAreTheFileBackendsAndTheServersOwnHaveTheEnginesNumbers) {
   REQUIRE_SERVER(server);
   Backends b(server->uri());
