@@ -134,6 +134,14 @@ bool fewRows(std::string_view sql, std::uint64_t most) {
   return word == " LIMIT";
 }
 
+// Whether a statement is an INSERT of listed values, whose rows (if it
+// returns any) are one per list of values written in its text.
+bool insertOfValues(std::string_view sql) {
+  std::string upper(sql);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return startsWith(upper, "INSERT ") && upper.find("SELECT") == std::string::npos;
+}
+
 std::string numberText(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
@@ -351,8 +359,8 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : sessi
   parameters_ = PQnparams(described.get());
   types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
   for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQftype(described.get(), static_cast<int>(i));
-  // A batch of records or a search's one record.
-  whole_ = fewRows(text, 4096);
+  // A batch of records, a search's one record, or a new record's key.
+  whole_ = fewRows(text, 4096) || insertOfValues(text);
   description_ = std::move(described);
 }
 
@@ -522,10 +530,11 @@ void PgStatement::adopt(PgResult result) noexcept {
 PgStatement::Cell PgStatement::cell(int column) const noexcept {
   if (!row_ || column < 0 || column >= columns_) return {};
   pg_result* result = row_.get();
-  const int length = PQgetlength(result, rowIndex_, column);
-  // Read as text, only an empty value can be Null.
-  if (length == 0 && PQgetisnull(result, rowIndex_, column)) return {};
-  return {std::string_view(PQgetvalue(result, rowIndex_, column), static_cast<std::size_t>(length)), false};
+  // Values come as text, each ending with a NUL (libpq's length of a text
+  // value is its strlen); only an empty one can be Null.
+  const char* value = PQgetvalue(result, rowIndex_, column);
+  if (*value == '\0' && PQgetisnull(result, rowIndex_, column)) return {};
+  return {std::string_view(value), false};
 }
 
 bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }

@@ -184,9 +184,10 @@ class PgStatement {
   // The current row within row_ (a result holds one row when streamed, all
   // of them when read whole).
   int rowIndex_ = 0;
-  // The statement's rows are few (a small LIMIT bounds them): they come in
-  // one result rather than one result per row, each of which libpq builds
-  // whole with a copy of the columns' description.
+  // The statement's rows are few (a small LIMIT bounds them, or its text
+  // lists them): they come in one result rather than one result per row,
+  // each of which libpq builds whole with a copy of the columns'
+  // description.
   bool whole_ = false;
   bool running_ = false;
 };
