@@ -186,7 +186,7 @@ PgResult PgSession::next() noexcept {
   return result;
 }
 
-void PgSession::endPipeline() noexcept {
+void PgSession::endPipeline(PgResult* failure) noexcept {
   if (!pipelined) return;
   pipelined = false;
   // Each command's results end with a null result, the pipeline with its
@@ -197,7 +197,9 @@ void PgSession::endPipeline() noexcept {
       ++ends;
       continue;
     }
-    if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_PIPELINE_SYNC) break;
+    if (failure && !*failure && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) *failure = std::move(result);
   }
   PQexitPipelineMode(conn);
 }
@@ -587,25 +589,14 @@ void PgConnection::setUp() {
   // defaults, and bytes as hex; all in one round trip with the prepared
   // commands.
   bool sent = PQenterPipelineMode(conn);
+  session_->pipelined = sent;
   for (const char* setting : {"SET DateStyle = ISO, YMD", "SET bytea_output = hex"})
     sent = sent && PQsendQueryParams(conn, setting, 0, nullptr, nullptr, nullptr, nullptr, 0);
   for (const PreparedCommand& c : kPreparedCommands)
     sent = sent && PQsendPrepare(conn, c.name, c.text.data(), 0, nullptr);
   sent = PQpipelineSync(conn) && sent;
   PgResult failure;
-  // Each command's results end with a null result, the pipeline with its
-  // end mark; a lost connection gives nothing more.
-  for (int ends = 0; sent && ends < 64 && PQstatus(conn) == CONNECTION_OK;) {
-    PgResult result(PQgetResult(conn));
-    if (!result) {
-      ++ends;
-      continue;
-    }
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status == PGRES_PIPELINE_SYNC) break;
-    if (status != PGRES_COMMAND_OK && !failure) failure = std::move(result);
-  }
-  PQexitPipelineMode(conn);
+  session_->endPipeline(&failure);
   if (!sent || failure) session_->fail(failure.get());
 }
 

@@ -82,8 +82,9 @@ struct PgSession {
   // The next result of the running command; at its end, the end of the
   // pipeline it ran in.
   PgResult next() noexcept;
-  // Reads what is left of a pipeline up to its end and leaves pipeline mode.
-  void endPipeline() noexcept;
+  // Reads what is left of a pipeline up to its end and leaves pipeline
+  // mode; the first failed command's result goes to `failure` if given.
+  void endPipeline(PgResult* failure = nullptr) noexcept;
   // Whether `command` waits last among the deferred commands, not sent
   // since `since` sends; it is then taken back.
   bool takeBack(std::string_view command, std::uint64_t since) noexcept;
