@@ -142,14 +142,6 @@ bool insertOfValues(std::string_view sql) {
   return startsWith(upper, "INSERT ") && upper.find("SELECT") == std::string::npos;
 }
 
-std::string numberText(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
-}
-
 }  // namespace
 
 namespace impl {
@@ -371,29 +363,6 @@ PgStatement::~PgStatement() {
   if (session_->conn) session_->unprepared.push_back(name_);
 }
 
-void PgStatement::bindNull(int index) {
-  if (index < 1) raise(errc::InvalidArgument);
-  if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
-  values_[static_cast<std::size_t>(index) - 1].reset();
-}
-
-void PgStatement::bind(int index, std::string_view utf8) {
-  bindNull(index);
-  values_[static_cast<std::size_t>(index) - 1].emplace(utf8);
-}
-
-void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
-void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
-
-void PgStatement::bind(int index, const RawValue& value) {
-  switch (value.index()) {
-    case 1: bind(index, std::get<std::int64_t>(value)); break;
-    case 2: bind(index, std::get<double>(value)); break;
-    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
-    default: bindNull(index); break;
-  }
-}
-
 void PgStatement::start() {
   auto& session = *session_;
   session.claim(this);
@@ -518,30 +487,6 @@ std::string PgStatement::columnName(int column) const {
   const char* name = result ? PQfname(result, column) : nullptr;
   return name ? name : "";
 }
-
-void PgStatement::adopt(PgResult result) noexcept {
-  row_ = std::move(result);
-  columns_ = PQnfields(row_.get());
-  // A prepared statement's rows have the columns it was described with.
-  if (static_cast<std::size_t>(columns_) != types_.size()) {
-    types_.resize(static_cast<std::size_t>(columns_));
-    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(row_.get(), i);
-  }
-}
-
-PgStatement::Cell PgStatement::cell(int column) const noexcept {
-  if (!row_ || column < 0 || column >= columns_) return {};
-  pg_result* result = row_.get();
-  // Values come as text, each ending with a NUL (libpq's length of a text
-  // value is its strlen); only an empty one can be Null.
-  const char* value = PQgetvalue(result, rowIndex_, column);
-  if (*value == '\0' && PQgetisnull(result, rowIndex_, column)) return {};
-  return {std::string_view(value), false};
-}
-
-bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
-
-std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
 
 unsigned PgStatement::tableOid(int column) const noexcept {
   return description_ ? PQftable(description_.get(), column) : 0;

@@ -180,6 +180,14 @@ std::int64_t integerOf(std::string_view text) noexcept {
   return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
 }
 
+std::string numberText(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
 }  // namespace
 
 std::string timestampText(double serial) {
@@ -196,6 +204,29 @@ std::string timestampText(double serial) {
   put(14, 2, p.minute);
   put(17, 2, p.second);
   return text;
+}
+
+void PgStatement::bindNull(int index) {
+  if (index < 1) raise(errc::InvalidArgument);
+  if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
+  values_[static_cast<std::size_t>(index) - 1].reset();
+}
+
+void PgStatement::bind(int index, std::string_view utf8) {
+  bindNull(index);
+  values_[static_cast<std::size_t>(index) - 1].emplace(utf8);
+}
+
+void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
+void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
+
+void PgStatement::bind(int index, const RawValue& value) {
+  switch (value.index()) {
+    case 1: bind(index, std::get<std::int64_t>(value)); break;
+    case 2: bind(index, std::get<double>(value)); break;
+    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
+    default: bindNull(index); break;
+  }
 }
 
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
@@ -222,6 +253,30 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
       return bind(index, std::string_view(stored.bytes));
   }
 }
+
+void PgStatement::adopt(impl::PgResult result) noexcept {
+  row_ = std::move(result);
+  columns_ = PQnfields(row_.get());
+  // A prepared statement's rows have the columns it was described with.
+  if (static_cast<std::size_t>(columns_) != types_.size()) {
+    types_.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(row_.get(), i);
+  }
+}
+
+PgStatement::Cell PgStatement::cell(int column) const noexcept {
+  if (!row_ || column < 0 || column >= columns_) return {};
+  pg_result* result = row_.get();
+  // Values come as text, each ending with a NUL (libpq's length of a text
+  // value is its strlen); only an empty one can be Null.
+  const char* value = PQgetvalue(result, rowIndex_, column);
+  if (*value == '\0' && PQgetisnull(result, rowIndex_, column)) return {};
+  return {std::string_view(value), false};
+}
+
+bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
+
+std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
 
 std::int64_t PgStatement::int64(int column) const noexcept { return integerOf(cell(column).text); }
 
