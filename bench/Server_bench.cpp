@@ -12,9 +12,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +45,71 @@ std::string sampleTable(const RawSession& raw, int rows) {
   return table;
 }
 
-void reportServer(benchmark::State& state, double engine, double raw) { report(state, engine, raw, "engine_ms"); }
+// The processor time, in milliseconds, that the server's processes have
+// spent on the engine's sessions (which name themselves "tarnwick" to the
+// server) and on the raw session. Read from /proc, so only for a server on
+// this machine (bench/server.sh starts one). It splits a ratio's time
+// between the client's work and the server's.
+class ServerTime {
+ public:
+  explicit ServerTime(const RawSession& raw) : raw_(raw) {
+    const std::string host = PQhost(raw.get()) ? PQhost(raw.get()) : "";
+    local_ = host == "127.0.0.1" || host == "localhost" || host == "::1" || host.starts_with('/');
+  }
+  double engine() const {
+    if (!local_) return -1;
+    PGresult* result = PQexec(raw_.get(), "SELECT pid FROM pg_stat_activity WHERE application_name = 'tarnwick'");
+    double total = 0;
+    for (int row = 0; row < PQntuples(result); ++row) total += processMs(std::atoi(PQgetvalue(result, row, 0)));
+    PQclear(result);
+    return total;
+  }
+  double raw() const { return local_ ? processMs(PQbackendPID(raw_.get())) : -1; }
+  bool local() const { return local_; }
+
+ private:
+  static double processMs(int pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(file, text);
+    const auto name = text.rfind(')');
+    if (name == std::string::npos) return 0;
+    // After the name: state and ten more fields, then user and system time.
+    std::istringstream fields(text.substr(name + 2));
+    std::string skipped;
+    for (int i = 0; i < 11; ++i) fields >> skipped;
+    long long user = 0, system = 0;
+    fields >> user >> system;
+    return static_cast<double>(user + system) * 1e3 / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
+  const RawSession& raw_;
+  bool local_ = false;
+};
+
+// Times the engine's part and the raw part of one iteration, with the
+// server's processor time for each.
+struct ServerParts {
+  explicit ServerParts(const RawSession& raw) : server(raw) {}
+  void ours(const std::function<void()>& work) {
+    const double before = server.engine();
+    engineSeconds += timeOurs(work);
+    engineServer += server.engine() - before;
+  }
+  void baseline(const std::function<void()>& work) {
+    const double before = server.raw();
+    rawSeconds += timeBaseline(work);
+    rawServer += server.raw() - before;
+  }
+  void report(benchmark::State& state) const {
+    bench::report(state, engineSeconds, rawSeconds, "engine_ms");
+    if (!server.local()) return;
+    const double n = static_cast<double>(state.iterations());
+    state.counters["engine_server_ms"] = engineServer / n;
+    state.counters["raw_server_ms"] = rawServer / n;
+  }
+  ServerTime server;
+  double engineSeconds = 0, rawSeconds = 0, engineServer = 0, rawServer = 0;
+};
 
 // Scan: every record of 100,000 with MoveNext, every field's value read as
 // text, against one prepared SELECT whose rows libpq reads as text. The
@@ -52,10 +122,10 @@ void BM_ServerScan(benchmark::State& state) {
   raw.prepare("scan", "SELECT \"Id\", \"A\", \"B\", \"C\", \"D\", \"E\" FROM " + table);
   Object db = kSchema.open();
   const auto type = static_cast<std::int32_t>(state.range(0));
-  double engineTime = 0, rawTime = 0;
+  ServerParts parts(raw);
   std::int64_t sink = 0;
   for (auto _ : state) {
-    engineTime += timeOurs([&] {
+    parts.ours([&] {
       Object rs(db.call(u"OpenRecordset", fromUtf8(table), type));
       Object fields(rs.get(u"Fields"));
       std::vector<Object> f;
@@ -74,7 +144,7 @@ void BM_ServerScan(benchmark::State& state) {
       }
       if (records != kRows) std::abort();
     });
-    rawTime += timeBaseline([&] {
+    parts.baseline([&] {
       PGresult* result = PQexecPrepared(raw.get(), "scan", 0, nullptr, nullptr, nullptr, 0);
       if (PQresultStatus(result) != PGRES_TUPLES_OK || PQntuples(result) != kRows) std::abort();
       for (int row = 0, rows = PQntuples(result); row < rows; ++row) {
@@ -88,7 +158,7 @@ void BM_ServerScan(benchmark::State& state) {
     });
   }
   benchmark::DoNotOptimize(sink);
-  reportServer(state, engineTime, rawTime);
+  parts.report(state);
 }
 BENCHMARK(BM_ServerScan)->ArgName("type")->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -108,17 +178,17 @@ void BM_ServerSeek(benchmark::State& state) {
   std::uniform_int_distribution<int> anyKey(1, kRows);
   std::vector<int> keys(kSeeks);
   for (int& key : keys) key = anyKey(random);
-  double engineTime = 0, rawTime = 0;
+  ServerParts parts(raw);
   std::int64_t sink = 0;
   for (auto _ : state) {
-    engineTime += timeOurs([&] {
+    parts.ours([&] {
       for (const int key : keys) {
         Variant args[] = {Variant(u"="), Variant(key)};
         rs.invoke(seek, DISPATCH_METHOD, args, nullptr);
         if (rs.invoke(noMatch, DISPATCH_PROPERTYGET, {}, nullptr).boolVal) std::abort();
       }
     });
-    rawTime += timeBaseline([&] {
+    parts.baseline([&] {
       for (const int key : keys) {
         const std::string text = std::to_string(key);
         const char* values[] = {text.c_str()};
@@ -130,7 +200,7 @@ void BM_ServerSeek(benchmark::State& state) {
     });
   }
   benchmark::DoNotOptimize(sink);
-  reportServer(state, engineTime, rawTime);
+  parts.report(state);
 }
 BENCHMARK(BM_ServerSeek)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -157,13 +227,13 @@ void BM_ServerAddNewUpdate(benchmark::State& state) {
                   static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
     dates.emplace_back(text);
   }
-  double engineTime = 0, rawTime = 0;
+  ServerParts parts(raw);
   for (auto _ : state) {
     raw.exec("TRUNCATE added, inserted");
-    engineTime += timeOurs([&] {
+    parts.ours([&] {
       addSampleRecords(engine, db, u"added", 2, kAdded);
     });
-    rawTime += timeBaseline([&] {
+    parts.baseline([&] {
       raw.exec("BEGIN");
       for (int i = 0; i < kAdded; ++i) {
         const std::string a = std::to_string(i), b = std::to_string(i * 0.5);
@@ -177,7 +247,7 @@ void BM_ServerAddNewUpdate(benchmark::State& state) {
   PGresult* counted = PQexec(raw.get(), "SELECT (SELECT count(*) FROM added) = (SELECT count(*) FROM inserted)");
   if (PQgetvalue(counted, 0, 0)[0] != 't') std::abort();
   PQclear(counted);
-  reportServer(state, engineTime, rawTime);
+  parts.report(state);
 }
 BENCHMARK(BM_ServerAddNewUpdate)->Unit(benchmark::kMillisecond)->Iterations(3);
 

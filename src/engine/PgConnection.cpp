@@ -17,6 +17,25 @@ namespace {
 
 using impl::PgResult;
 
+constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write",
+                           kScopeRelease = "RELEASE SAVEPOINT tw_write";
+
+// The commands that open and close a change, which go with every saved
+// record: prepared once per session, so that the server does not read them
+// again for each record.
+struct PreparedCommand {
+  std::string_view text;
+  const char* name;
+};
+constexpr PreparedCommand kPreparedCommands[] = {
+    {kScopeBegin, "tw_begin"}, {kScopeSavepoint, "tw_savepoint"}, {kScopeRelease, "tw_release"}};
+
+const char* preparedName(std::string_view command) noexcept {
+  for (const PreparedCommand& c : kPreparedCommands)
+    if (c.text == command) return c.name;
+  return nullptr;
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) noexcept {
   return text.substr(0, prefix.size()) == prefix;
 }
@@ -115,12 +134,12 @@ bool fewRows(std::string_view sql, std::uint64_t most) {
   return word == " LIMIT";
 }
 
-std::string numberText(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
+// Whether a statement is an INSERT of listed values, whose rows (if it
+// returns any) are one per list of values written in its text.
+bool insertOfValues(std::string_view sql) {
+  std::string upper(sql);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return startsWith(upper, "INSERT ") && upper.find("SELECT") == std::string::npos;
 }
 
 }  // namespace
@@ -159,7 +178,7 @@ PgResult PgSession::next() noexcept {
   return result;
 }
 
-void PgSession::endPipeline() noexcept {
+void PgSession::endPipeline(PgResult* failure) noexcept {
   if (!pipelined) return;
   pipelined = false;
   // Each command's results end with a null result, the pipeline with its
@@ -170,7 +189,9 @@ void PgSession::endPipeline() noexcept {
       ++ends;
       continue;
     }
-    if (PQresultStatus(result.get()) == PGRES_PIPELINE_SYNC) break;
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_PIPELINE_SYNC) break;
+    if (failure && !*failure && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) *failure = std::move(result);
   }
   PQexitPipelineMode(conn);
 }
@@ -330,37 +351,16 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : sessi
   PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
-  // A batch of records or a search's one record.
-  whole_ = fewRows(text, 4096);
+  types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
+  for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQftype(described.get(), static_cast<int>(i));
+  // A batch of records, a search's one record, or a new record's key.
+  whole_ = fewRows(text, 4096) || insertOfValues(text);
   description_ = std::move(described);
 }
 
 PgStatement::~PgStatement() {
   discard();
   if (session_->conn) session_->unprepared.push_back(name_);
-}
-
-void PgStatement::bindNull(int index) {
-  if (index < 1) raise(errc::InvalidArgument);
-  if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
-  values_[static_cast<std::size_t>(index) - 1].reset();
-}
-
-void PgStatement::bind(int index, std::string_view utf8) {
-  bindNull(index);
-  values_[static_cast<std::size_t>(index) - 1].emplace(utf8);
-}
-
-void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
-void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
-
-void PgStatement::bind(int index, const RawValue& value) {
-  switch (value.index()) {
-    case 1: bind(index, std::get<std::int64_t>(value)); break;
-    case 2: bind(index, std::get<double>(value)); break;
-    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
-    default: bindNull(index); break;
-  }
 }
 
 void PgStatement::start() {
@@ -388,8 +388,11 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
   if (!PQenterPipelineMode(conn)) session.fail(nullptr);
   session.pipelined = true;
   bool sent = true;
-  for (const std::string& command : commands)
-    sent = sent && PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  for (const std::string& command : commands) {
+    const char* name = preparedName(command);
+    sent = sent && (name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0)
+                         : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+  }
   sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
   sent = PQpipelineSync(conn) && sent;
   if (!sent) {
@@ -434,7 +437,7 @@ bool PgStatement::step() {
   const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
   if (status == PGRES_SINGLE_TUPLE || whole) {
     if (whole) session_->noteChanges(result.get());
-    row_ = std::move(result);
+    adopt(std::move(result));
     return true;
   }
   // The end of the run, or its failure: what follows is only the end mark.
@@ -485,16 +488,6 @@ std::string PgStatement::columnName(int column) const {
   return name ? name : "";
 }
 
-bool PgStatement::isNull(int column) const noexcept {
-  return !row_ || column < 0 || column >= PQnfields(row_.get()) || PQgetisnull(row_.get(), rowIndex_, column);
-}
-
-std::string_view PgStatement::text(int column) const noexcept {
-  if (isNull(column)) return {};
-  return std::string_view(PQgetvalue(row_.get(), rowIndex_, column),
-                          static_cast<std::size_t>(PQgetlength(row_.get(), rowIndex_, column)));
-}
-
 unsigned PgStatement::tableOid(int column) const noexcept {
   return description_ ? PQftable(description_.get(), column) : 0;
 }
@@ -532,9 +525,24 @@ PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<imp
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   session_->conn = conn;
+  setUp();
+}
+
+void PgConnection::setUp() {
+  pg_conn* conn = session_->conn;
   // Timestamps are read as "yyyy-mm-dd hh:mm:ss" whatever the server's
-  // defaults, and bytes as hex.
-  exec("SET DateStyle = ISO, YMD; SET bytea_output = hex");
+  // defaults, and bytes as hex; all in one round trip with the prepared
+  // commands.
+  bool sent = PQenterPipelineMode(conn);
+  session_->pipelined = sent;
+  for (const char* setting : {"SET DateStyle = ISO, YMD", "SET bytea_output = hex"})
+    sent = sent && PQsendQueryParams(conn, setting, 0, nullptr, nullptr, nullptr, nullptr, 0);
+  for (const PreparedCommand& c : kPreparedCommands)
+    sent = sent && PQsendPrepare(conn, c.name, c.text.data(), 0, nullptr);
+  sent = PQpipelineSync(conn) && sent;
+  PgResult failure;
+  session_->endPipeline(&failure);
+  if (!sent || failure) session_->fail(failure.get());
 }
 
 PgConnection::~PgConnection() { close(); }
@@ -643,12 +651,6 @@ void PgConnection::rollback() {
   }
 }
 
-namespace {
-
-constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write";
-
-}  // namespace
-
 PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
   auto& session = *c.session_;
   if (!session.conn) raise(errc::ObjectInvalid);
@@ -681,7 +683,7 @@ void PgConnection::WriteScope::commit() {
   if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
   if (nested_) {
     // Goes with the next command: a savepoint that exists is always released.
-    session.deferred.emplace_back("RELEASE SAVEPOINT tw_write");
+    session.deferred.emplace_back(kScopeRelease);
   } else {
     c_.commitOnServer();
   }

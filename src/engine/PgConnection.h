@@ -82,8 +82,9 @@ struct PgSession {
   // The next result of the running command; at its end, the end of the
   // pipeline it ran in.
   PgResult next() noexcept;
-  // Reads what is left of a pipeline up to its end and leaves pipeline mode.
-  void endPipeline() noexcept;
+  // Reads what is left of a pipeline up to its end and leaves pipeline
+  // mode; the first failed command's result goes to `failure` if given.
+  void endPipeline(PgResult* failure = nullptr) noexcept;
   // Whether `command` waits last among the deferred commands, not sent
   // since `since` sends; it is then taken back.
   bool takeBack(std::string_view command, std::uint64_t since) noexcept;
@@ -160,6 +161,15 @@ class PgStatement {
   // Drops what is left of this run.
   void discard() noexcept;
   impl::PgResult nextResult() noexcept;
+  // Makes `result` the rows being stepped over.
+  void adopt(impl::PgResult result) noexcept;
+  // A column of the current row as the server writes it, or Null (also for
+  // a column that is not there).
+  struct Cell {
+    std::string_view text;
+    bool null = true;
+  };
+  Cell cell(int column) const noexcept;
 
   std::shared_ptr<impl::PgSession> session_;
   std::string name_;
@@ -167,13 +177,18 @@ class PgStatement {
   std::vector<std::optional<std::string>> values_;
   impl::PgResult description_;
   impl::PgResult row_;
+  // The columns of row_ and their server types, read once per result (once
+  // per statement for the types) rather than once per value.
+  int columns_ = 0;
+  std::vector<unsigned> types_;
   std::deque<impl::PgResult> ahead_;
   // The current row within row_ (a result holds one row when streamed, all
   // of them when read whole).
   int rowIndex_ = 0;
-  // The statement's rows are few (a small LIMIT bounds them): they come in
-  // one result rather than one result per row, each of which libpq builds
-  // whole with a copy of the columns' description.
+  // The statement's rows are few (a small LIMIT bounds them, or its text
+  // lists them): they come in one result rather than one result per row,
+  // each of which libpq builds whole with a copy of the columns'
+  // description.
   bool whole_ = false;
   bool running_ = false;
 };
@@ -258,6 +273,9 @@ class PgConnection {
 
  private:
   friend class PgStatement;
+  // The session's settings, and the commands sent with every change
+  // prepared on the server.
+  void setUp();
   // Commits the server's transaction; one that a failed statement spoilt is
   // rolled back instead, and that is an error.
   void commitOnServer();

@@ -13,7 +13,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -124,14 +123,110 @@ std::optional<DATE> sessionTimestamp(std::string_view text) noexcept {
   return *date >= 0 ? *date + *time : *date - *time;
 }
 
+bool isDigit(char c) noexcept { return static_cast<unsigned>(c - '0') <= 9; }
+
+// A number as the server writes it (a boolean reads as 1 or 0): what
+// from_chars reads, except that a plain decimal of at most 2^53 in its
+// digits and at most 22 decimals is one division of two exact doubles,
+// which rounds the same way and costs a fraction of a general reading.
+double realOf(std::string_view text) noexcept {
+  static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  const char* const whole = p;
+  std::uint64_t digits = 0;
+  for (; p != end && isDigit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  const char* const point = p;
+  if (p != end && *p == '.') {
+    for (++p; p != end && isDigit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  }
+  const auto decimals = p - point - (p != point ? 1 : 0);
+  // Nineteen digits cannot overflow the sum.
+  const bool plain = p == end && point != whole && (p == point || decimals > 0) && (point - whole) + decimals <= 19 &&
+                     digits <= (std::uint64_t{1} << 53);
+  if (plain) {
+    const double magnitude = static_cast<double>(digits) / kTens[decimals];
+    return negative ? -magnitude : magnitude;
+  }
+  if (text == "t") return 1;
+  if (text == "Infinity") return HUGE_VAL;
+  if (text == "-Infinity") return -HUGE_VAL;
+  double d = 0;
+  std::from_chars(text.data(), text.data() + text.size(), d);
+  return d;
+}
+
+// An integer as the server writes it (a boolean reads as 1 or 0; a number
+// with decimals is rounded).
+std::int64_t integerOf(std::string_view text) noexcept {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  // Eighteen digits cannot overflow.
+  if (p != end && end - p <= 18) {
+    std::int64_t n = 0;
+    for (; p != end && isDigit(*p); ++p) n = n * 10 + (*p - '0');
+    if (p == end) return negative ? -n : n;
+  }
+  if (text == "t" || text == "f") return text == "t";
+  std::int64_t n = 0;
+  const auto [last, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error == std::errc() && last == text.data() + text.size()) return n;
+  const double d = realOf(text);
+  return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
+}
+
+std::string numberText(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
 }  // namespace
 
 std::string timestampText(double serial) {
   const DateParts p = splitDate(serial);
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                p.second);
-  return buffer;
+  // Every part is in its range (years 100 to 9999): fixed places.
+  std::string text = "0000-00-00 00:00:00";
+  const auto put = [&text](std::size_t at, std::size_t width, int n) {
+    for (std::size_t i = at + width; i > at; n /= 10) text[--i] = static_cast<char>('0' + n % 10);
+  };
+  put(0, 4, p.year);
+  put(5, 2, p.month);
+  put(8, 2, p.day);
+  put(11, 2, p.hour);
+  put(14, 2, p.minute);
+  put(17, 2, p.second);
+  return text;
+}
+
+void PgStatement::bindNull(int index) {
+  if (index < 1) raise(errc::InvalidArgument);
+  if (values_.size() < static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index));
+  values_[static_cast<std::size_t>(index) - 1].reset();
+}
+
+void PgStatement::bind(int index, std::string_view utf8) {
+  bindNull(index);
+  values_[static_cast<std::size_t>(index) - 1].emplace(utf8);
+}
+
+void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
+void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
+
+void PgStatement::bind(int index, const RawValue& value) {
+  switch (value.index()) {
+    case 1: bind(index, std::get<std::int64_t>(value)); break;
+    case 2: bind(index, std::get<double>(value)); break;
+    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
+    default: bindNull(index); break;
+  }
 }
 
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
@@ -159,83 +254,95 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
   }
 }
 
-std::int64_t PgStatement::int64(int column) const noexcept {
-  const std::string_view value = text(column);
-  if (value == "t") return 1;
-  std::int64_t n = 0;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
-  if (error == std::errc() && end == value.data() + value.size()) return n;
-  const double d = real(column);
-  return std::fabs(d) < 9.2e18 ? static_cast<std::int64_t>(std::llround(d)) : 0;
+void PgStatement::adopt(impl::PgResult result) noexcept {
+  row_ = std::move(result);
+  columns_ = PQnfields(row_.get());
+  // A prepared statement's rows have the columns it was described with.
+  if (static_cast<std::size_t>(columns_) != types_.size()) {
+    types_.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(row_.get(), i);
+  }
 }
 
-double PgStatement::real(int column) const noexcept {
-  const std::string_view value = text(column);
-  if (value == "t") return 1;
-  if (value == "Infinity") return HUGE_VAL;
-  if (value == "-Infinity") return -HUGE_VAL;
-  double d = 0;
-  std::from_chars(value.data(), value.data() + value.size(), d);
-  return d;
+PgStatement::Cell PgStatement::cell(int column) const noexcept {
+  if (!row_ || column < 0 || column >= columns_) return {};
+  pg_result* result = row_.get();
+  // Values come as text, each ending with a NUL (libpq's length of a text
+  // value is its strlen); only an empty one can be Null.
+  const char* value = PQgetvalue(result, rowIndex_, column);
+  if (*value == '\0' && PQgetisnull(result, rowIndex_, column)) return {};
+  return {std::string_view(value), false};
 }
+
+bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
+
+std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
+
+std::int64_t PgStatement::int64(int column) const noexcept { return integerOf(cell(column).text); }
+
+double PgStatement::real(int column) const noexcept { return realOf(cell(column).text); }
 
 std::string PgStatement::image(int first, int count) const {
   std::string out;
   for (int i = first; i < first + count; ++i) {
-    if (isNull(i)) {
+    const Cell c = cell(i);
+    if (c.null) {
       out += 'N';
       continue;
     }
-    const std::string_view value = text(i);
-    out += std::to_string(value.size()) + ':';
-    out += value;
+    out += std::to_string(c.text.size()) + ':';
+    out += c.text;
   }
   return out;
 }
 
 RawValue PgStatement::raw(int column) const {
-  if (isNull(column)) return std::monostate{};
-  switch (PQftype(row_.get(), column)) {
-    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return int64(column);
-    case kFloat4Type: case kFloat8Type: case kNumericType: return real(column);
-    default: return std::string(text(column));
+  const Cell c = cell(column);
+  if (c.null) return std::monostate{};
+  switch (types_[static_cast<std::size_t>(column)]) {
+    case kBoolType: return std::int64_t{c.text == "t"};
+    case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
+    case kFloat4Type: case kFloat8Type: case kNumericType: return realOf(c.text);
+    default: return std::string(c.text);
   }
 }
 
 Variant PgStatement::value(int column, FieldType type) const {
-  if (isNull(column)) return Variant::null();
+  const Cell c = cell(column);
+  if (c.null) return Variant::null();
   StoredView stored;
   std::string bytes;
-  switch (PQftype(row_.get(), column)) {
+  switch (types_[static_cast<std::size_t>(column)]) {
     case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType:
       stored.kind = StoredKind::Integer;
-      stored.integer = int64(column);
+      // A boolean is written "t" or "f".
+      stored.integer = types_[static_cast<std::size_t>(column)] == kBoolType ? c.text == "t" : integerOf(c.text);
       stored.real = static_cast<double>(stored.integer);
       break;
     case kNumericType:
       if (type == FieldType::Currency) {
-        if (const auto exact = exactCurrency(text(column))) return Variant(*exact);
+        if (const auto exact = exactCurrency(c.text)) return Variant(*exact);
       }
       [[fallthrough]];
     case kFloat4Type: case kFloat8Type:
       stored.kind = StoredKind::Real;
-      stored.real = real(column);
+      stored.real = realOf(c.text);
       break;
     case kTimestampType:
       if (type == FieldType::Date) {
-        if (const auto date = sessionTimestamp(text(column))) return Variant::date(*date);
+        if (const auto date = sessionTimestamp(c.text)) return Variant::date(*date);
       }
       stored.kind = StoredKind::Text;
-      stored.bytes = text(column);
+      stored.bytes = c.text;
       break;
     case kByteaType:
-      bytes = byteaBytes(text(column));
+      bytes = byteaBytes(c.text);
       stored.kind = StoredKind::Blob;
       stored.bytes = bytes;
       break;
     default:
       stored.kind = StoredKind::Text;
-      stored.bytes = text(column);
+      stored.bytes = c.text;
       break;
   }
   return fieldValue(stored, type);

@@ -153,9 +153,14 @@ TEST(PgConnection, StatementsRunWithParametersAndReadTheirRows) {
     ASSERT_TRUE(s.step());
     ASSERT_EQ(s.int64(0), i + 1);
   }
-  const std::int64_t prepared = single(c, "SELECT count(*) FROM pg_prepared_statements");
+  const std::int64_t prepared =
+      single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name ~ '^tw_s[0-9]+$'");
   EXPECT_LE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCachedStatements) + 1);
   EXPECT_GE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCacheKeepsLast));
+  // The commands that open and close a change stay prepared all along.
+  EXPECT_EQ(single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name IN "
+                      "('tw_begin', 'tw_savepoint', 'tw_release')"),
+            3);
 
   // A statement the server cannot read is refused as the file backend
   // refuses one (callers name it a syntax error), and the session goes on.
@@ -387,6 +392,22 @@ TEST(PgConnection, WriteScopesSentWithTheNextCommandKeepTheirOrder) {
   }
   EXPECT_TRUE(idle());
   EXPECT_EQ(sum(other), 100);
+
+  // An INSERT returns every key it made: one per list of values, or a
+  // stream of them from a query.
+  PgStatement& listed = c.cached("INSERT INTO tw_scoped VALUES ($1), ($1 + 1), ($1 + 2) RETURNING n");
+  listed.bind(1, std::int64_t{1000});
+  std::int64_t keys = 0;
+  while (listed.step()) keys += listed.int64(0);
+  EXPECT_EQ(keys, 3003);
+  EXPECT_EQ(c.changes(), 3);
+  PgStatement& selected = c.cached("INSERT INTO tw_scoped SELECT g FROM generate_series(2000, 11999) AS g RETURNING n");
+  keys = 0;
+  int made = 0;
+  while (selected.step()) keys += selected.int64(0), ++made;
+  EXPECT_EQ(made, 10000);
+  EXPECT_EQ(keys, 10000LL * (2000 + 11999) / 2);
+  EXPECT_EQ(sum(other), 100 + 3003 + keys);
   c.exec("DROP TABLE tw_scoped");
 }
 

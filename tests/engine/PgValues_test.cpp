@@ -2,6 +2,7 @@
 // database file: the same values go in through both backends and must come
 // out alike, and the same CREATE TABLE must read back alike.
 #include "../../src/engine/Connection.h"
+#include "../../src/engine/FieldValues.h"
 #include "../../src/engine/PgCatalogue.h"
 #include "../../src/engine/PgConnection.h"
 #include "../../src/engine/SchemaCatalogue.h"
@@ -15,10 +16,14 @@
 #include <tarnwick/automation/SafeArray.h>
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 
 namespace tarnwick::engine {
 namespace {
@@ -218,6 +223,154 @@ TEST(PgValues, EveryFieldTypeRoundTripsAsOnTheFileBackend) {
   ASSERT_TRUE(ids.step());
   EXPECT_EQ(described(ids.value(0, FieldType::Long)), described(Variant(first.lVal + 1)));
   ids.rewind();
+}
+
+// The server's text of every value of an array parameter of `type`, as
+// the statement reads it: the number from the text by the general reading
+// of a decimal, against what the statement makes of it.
+void expectNumbersReadAsTheirText(PgConnection& server, const std::string& type, const std::string& values,
+                                  FieldType field) {
+  PgStatement& s = server.cached("SELECT v FROM unnest($1::" + type + "[]) AS v");
+  s.bind(1, std::string_view(values));
+  int rows = 0;
+  while (s.step()) {
+    ++rows;
+    const std::string text(s.text(0));
+    SCOPED_TRACE(type + " " + text);
+    ASSERT_FALSE(s.isNull(0));
+    double expected = 0;
+    if (text == "Infinity" || text == "-Infinity") {
+      expected = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    } else {
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), expected);
+      ASSERT_TRUE(error == std::errc() && end == text.data() + text.size());
+    }
+    const auto bits = [](double d) { return std::isnan(d) ? 0x7ff8000000000000u : std::bit_cast<std::uint64_t>(d); };
+    EXPECT_EQ(bits(s.real(0)), bits(expected));
+    const RawValue raw = s.raw(0);
+    ASSERT_EQ(raw.index(), 2u);
+    EXPECT_EQ(bits(std::get<double>(raw)), bits(expected));
+    const Variant v = s.value(0, field);
+    if (field == FieldType::Single) {
+      ASSERT_EQ(v.vt, VT_R4);
+      EXPECT_EQ(bits(v.fltVal), bits(static_cast<float>(expected)));
+    } else {
+      ASSERT_EQ(v.vt, VT_R8);
+      EXPECT_EQ(bits(v.dblVal), bits(expected));
+    }
+  }
+  EXPECT_GT(rows, 0);
+}
+
+TEST(PgValues, NumbersReadToTheLastBitAsTheirTextsSay) {
+  REQUIRE_SERVER(server);
+  PgConnection c(server->uri());
+  std::mt19937_64 random(19);
+  const auto shortest = [](double d) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, d).ptr);
+  };
+  // Doubles of every size (any bits but NaN's and the infinities'), the
+  // ends of the range, and decimals about the point where one division of
+  // their digits stops being exact.
+  std::string doubles = "{NaN,Infinity,-Infinity,-0,0,0.1,1e22,1e23,9007199254740992,9007199254740993,"
+                        "9007199254740994,18446744073709551616,5e-324,2.2250738585072014e-308";
+  for (const double d : {DBL_MAX, -DBL_MAX, DBL_MIN, DBL_EPSILON, 0.30000000000000004, 123456789.125})
+    doubles += ',' + shortest(d);
+  for (int i = 0; i < 3000; ++i) {
+    const double d = std::bit_cast<double>(random());
+    if (std::isfinite(d)) doubles += ',' + shortest(d);
+    const double decimal = static_cast<double>(random() % 100000000000000000u) /
+                           std::pow(10.0, static_cast<double>(random() % 24));
+    doubles += ',' + shortest(i % 2 ? decimal : -decimal);
+  }
+  doubles += '}';
+  expectNumbersReadAsTheirText(c, "float8", doubles, FieldType::Double);
+  expectNumbersReadAsTheirText(c, "float4", doubles.substr(0, doubles.find(",1e23")) + ",3.4028235e+38,1.17549435e-38}",
+                               FieldType::Single);
+  // Numeric keeps every digit it is given: long fractions, trailing zeros,
+  // more digits than a double holds.
+  std::string numerics = "{0.0000000000000000000000001,1234567890.123456789,12345.2500,-0.5000,"
+                         "9007199254740993.0,99999999999999999999.5,0.1000000000000000055511151231257827,"
+                         "123456789012345678901234567890.000000000000000000001";
+  for (int i = 0; i < 2000; ++i) {
+    const std::string digits = std::to_string(random() % 10000000000000000000u);
+    const std::size_t point = random() % digits.size();
+    numerics += ',' + (i % 3 ? std::string() : std::string("-")) + digits.substr(0, point + 1) + "." +
+                digits.substr(point + 1) + "0";
+  }
+  numerics += '}';
+  expectNumbersReadAsTheirText(c, "numeric", numerics, FieldType::Decimal);
+
+  // Whole numbers to both ends, and yes/no.
+  PgStatement& whole = c.cached("SELECT v, v::text FROM unnest($1::int8[]) AS v");
+  std::vector<std::int64_t> integers = {0, -1, 999999999999999999, -999999999999999999, 1000000000000000000,
+                                        std::numeric_limits<std::int64_t>::max(),
+                                        std::numeric_limits<std::int64_t>::min()};
+  for (int i = 0; i < 500; ++i) integers.push_back(static_cast<std::int64_t>(random()) >> (random() % 64));
+  std::string list = "{";
+  for (const std::int64_t n : integers) list += std::to_string(n) + ',';
+  list.back() = '}';
+  whole.bind(1, std::string_view(list));
+  for (const std::int64_t n : integers) {
+    ASSERT_TRUE(whole.step());
+    EXPECT_EQ(whole.int64(0), n);
+    EXPECT_EQ(std::get<std::int64_t>(whole.raw(0)), n);
+    StoredView stored;
+    stored.kind = StoredKind::Integer;
+    stored.integer = n;
+    stored.real = static_cast<double>(n);
+    EXPECT_EQ(described(whole.value(0, FieldType::BigInt)), described(fieldValue(stored, FieldType::BigInt)));
+    // A whole number read from a text column is its text's number.
+    EXPECT_EQ(whole.int64(1), n);
+  }
+  EXPECT_FALSE(whole.step());
+  PgStatement& flags = c.cached("SELECT true, false, NULL::boolean, 2.5::float8, -2.5::numeric, '-'::text, ''::text");
+  ASSERT_TRUE(flags.step());
+  EXPECT_EQ(flags.int64(0), 1);
+  EXPECT_EQ(flags.int64(1), 0);
+  EXPECT_EQ(flags.real(0), 1.0);
+  EXPECT_EQ(described(flags.value(0, FieldType::Boolean)), described(Variant(true)));
+  EXPECT_EQ(described(flags.value(1, FieldType::Boolean)), described(Variant(false)));
+  EXPECT_TRUE(flags.isNull(2));
+  EXPECT_EQ(described(flags.value(2, FieldType::Boolean)), "Null");
+  EXPECT_EQ(flags.int64(3), 3);
+  EXPECT_EQ(flags.int64(4), -3);
+  EXPECT_EQ(flags.int64(5), 0);
+  EXPECT_FALSE(flags.isNull(6));
+  EXPECT_EQ(flags.text(6), "");
+  EXPECT_TRUE(flags.isNull(7));
+  flags.rewind();
+}
+
+// Dates go to the server as timestamp texts: every date of the range, to
+// the second, is the timestamp of its parts, and reads back as itself.
+TEST(PgValues, DatesTravelAsTheTimestampsOfTheirParts) {
+  REQUIRE_SERVER(server);
+  PgConnection c(server->uri());
+  std::mt19937_64 random(7);
+  std::vector<DATE> dates = {*makeDate(100, 1, 1), *makeDate(9999, 12, 31) + 86399.0 / 86400, 0.0, -1.25, 2.5,
+                             *makeDate(1000, 10, 10) - 3723.0 / 86400};
+  for (int i = 0; i < 400; ++i) {
+    const auto year = static_cast<int>(100 + random() % 9900), month = static_cast<int>(1 + random() % 12);
+    const DATE day = *makeDate(year, month, static_cast<int>(1 + random() % 28));
+    const DATE time = *makeTime(static_cast<int>(random() % 24), static_cast<int>(random() % 60),
+                                static_cast<int>(random() % 60));
+    dates.push_back(day >= 0 ? day + time : day - time);
+  }
+  PgStatement& s = c.cached("SELECT $1::timestamp, $1::timestamp::text");
+  for (const DATE date : dates) {
+    const DateParts p = splitDate(date);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
+    SCOPED_TRACE(expected);
+    s.bind(1, Variant::date(date), FieldType::Date);
+    ASSERT_TRUE(s.step());
+    EXPECT_EQ(s.text(1), expected);
+    EXPECT_EQ(described(s.value(0, FieldType::Date)), described(Variant::date(date)));
+    s.rewind();
+  }
 }
 
 TEST(PgValues, RefusalsAreTheFileBackendsAndTheServersOwnHaveTheEnginesNumbers) {
