@@ -170,6 +170,8 @@ void Cursor::resetWindow() {
   pendingAdded_.clear();
   ahead_.clear();
   behind_.clear();
+  readAheadKeys_.clear();
+  lastReadKey_.reset();
   rowValid_ = false;
 }
 
@@ -200,10 +202,14 @@ Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional
   return s;
 }
 
-void Cursor::decodeRow(const Statement& row) {
+void Cursor::rowValues(const Statement& row, std::vector<Variant>& values) const {
   const auto& fields = table().fields;
-  row_.resize(fields.size());
-  for (std::size_t i = 0; i < fields.size(); ++i) row_[i] = row.value(static_cast<int>(i + 1), fields[i].type);
+  values.resize(fields.size());
+  for (std::size_t i = 0; i < fields.size(); ++i) values[i] = row.value(static_cast<int>(i + 1), fields[i].type);
+}
+
+void Cursor::decodeRow(const Statement& row) {
+  rowValues(row, row_);
   rowKey_ = row.int64(0);
   rowWrites_ = connection().writeCount();
   rowValid_ = true;
@@ -216,7 +222,6 @@ void Cursor::decodeRow(const Statement& row) {
 // moved to is read by key when it is used, as last committed. A record
 // joins the window (and counts as reached) only when moved to.
 std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, std::vector<Variant>* row) {
-  const auto& fields = table().fields;
   for (;;) {
     if (p.keys.empty()) {
       if (p.dry) return std::nullopt;
@@ -243,10 +248,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         p.lastKey = s.int64(0);
         p.lastValues = orderValuesOf(s, 1);
         p.keys.push_back({p.lastKey, p.lastValues});
-        if (!backward && p.withRows) {
-          std::vector<Variant>& values = p.rows.emplace_back(fields.size());
-          for (std::size_t i = 0; i < fields.size(); ++i) values[i] = s.value(static_cast<int>(i + 1), fields[i].type);
-        }
+        if (!backward && p.withRows) rowValues(s, p.rows.emplace_back());
       }
       s.reset();
       if (stepped < limit) p.dry = true;
@@ -329,8 +331,71 @@ void Cursor::ensureRow() {
   }
   // A walk forward that reads its records: the next batches bring their values.
   if (steppedKey_ == key) ahead_.withRows = true;
+  if (takeReadAhead(key)) {
+    lastReadKey_ = key;
+    return;
+  }
   // Gone since the window was read: another user deleted it.
   if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
+  lastReadKey_ = key;
+}
+
+// A walk through records whose keys the window already holds (moved to
+// again after a walk that read no values, or by a grid that read their
+// bookmarks first) would read each record by a statement of its own. Once
+// such a walk goes forward, the window's next records are read together by
+// one statement and kept as a batch's values are: used while nobody has
+// written or committed since.
+bool Cursor::takeReadAhead(std::int64_t key) {
+  const bool ready = readAheadNext_ < readAheadKeys_.size() && readAheadKeys_[readAheadNext_] == key &&
+                     readAheadWrites_ == connection().writeCount();
+  if (!ready) {
+    readAheadKeys_.clear();
+    readAheadNext_ = 0;
+    const auto here = static_cast<std::size_t>(pos_);
+    const bool forward = here > 0 && lastReadKey_ == keys_[here - 1];
+    const std::size_t n = std::min(kReadAhead, keys_.size() - here);
+    if (!forward || n < 2) return false;
+    Statement& s = kept(readAheadStatement_, {}, [&] {
+      std::string sql = "SELECT " + selectList() + " FROM " + table().quoted + " WHERE rowid IN (?";
+      for (std::size_t i = 1; i < kReadAhead; ++i) sql += ", ?";
+      return sql + ")";
+    });
+    // The places past the window's end repeat its last key.
+    for (std::size_t i = 0; i < kReadAhead; ++i) s.bind(static_cast<int>(i + 1), keys_[here + std::min(i, n - 1)]);
+    readAheadKeys_.assign(keys_.begin() + static_cast<std::ptrdiff_t>(here),
+                          keys_.begin() + static_cast<std::ptrdiff_t>(here + n));
+    readAheadRows_.resize(n);
+    readAheadFound_.assign(n, 0);
+    readAheadWrites_ = connection().writeCount();
+    readAheadVersion_ = connection().dataVersion();
+    // The rows come in the storage's order; each goes to its key's place.
+    std::size_t hint = 0;
+    while (s.step()) {
+      const std::int64_t found = s.int64(0);
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t i = (hint + k) % n;
+        if (readAheadKeys_[i] != found) continue;
+        rowValues(s, readAheadRows_[i]);
+        readAheadFound_[i] = 1;
+        hint = i + 1;
+        break;
+      }
+    }
+    s.rewind();
+  }
+  const std::size_t i = readAheadNext_++;
+  // Gone since the window was read: readRow tells so.
+  if (!readAheadFound_[i]) return false;
+  std::swap(row_, readAheadRows_[i]);
+  rowKey_ = key;
+  rowWrites_ = readAheadWrites_;
+  rowValid_ = true;
+  rowFromBatch_ = false;
+  if (connection().dataVersion() == readAheadVersion_) return true;
+  readAheadKeys_.clear();
+  rowValid_ = false;
+  return false;
 }
 
 Statement& Cursor::recordByKey(bool locked) {

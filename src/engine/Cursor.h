@@ -271,7 +271,7 @@ class Cursor {
   // The order's values of a row selected as keyList.
   std::vector<RawValue> keyValuesOf(const Statement& row) const;
   bool closed_ = false;
-  KeptStatement recordByKey_, lockedRecord_, seekStatement_, findStatement_;
+  KeptStatement recordByKey_, lockedRecord_, seekStatement_, findStatement_, readAheadStatement_;
 
   std::deque<std::int64_t> keys_;
   // Positions of the window's keys, made on the first lookup by key in a
@@ -301,6 +301,20 @@ class Cursor {
   bool rowFromBatch_ = false;
   std::int64_t rowVersion_ = 0;
   std::optional<std::int64_t> steppedKey_;  // the record the last step forward reached
+  // Records of the window read ahead together (see takeReadAhead): their
+  // keys in the window's order, each one's values (kept for their room),
+  // whether it was read, and the next one a walk forward takes.
+  std::vector<std::int64_t> readAheadKeys_;
+  std::vector<std::vector<Variant>> readAheadRows_;
+  std::vector<std::uint8_t> readAheadFound_;
+  std::size_t readAheadNext_ = 0;
+  std::uint64_t readAheadWrites_ = 0;
+  std::int64_t readAheadVersion_ = 0;
+  std::optional<std::int64_t> lastReadKey_;  // the record ensureRow made current last
+  static constexpr std::size_t kReadAhead = 64;
+  bool takeReadAhead(std::int64_t key);
+  // The values of a row selected as selectList, into `values`.
+  void rowValues(const Statement& row, std::vector<Variant>& values) const;
 
   std::int16_t editMode_ = 0;
   std::vector<Variant> buffer_;
