@@ -59,8 +59,7 @@ void BM_ScanWithMoveNext(benchmark::State& state) {
   double engineTime = 0, rawTime = 0;
   std::int64_t sink = 0;
   for (auto _ : state) {
-    auto start = Clock::now();
-    {
+    engineTime += timeOurs([&] {
       Object rs(db.call(u"OpenRecordset", u"T", 1));
       Object fields(rs.get(u"Fields"));
       std::vector<Object> f;
@@ -74,10 +73,8 @@ void BM_ScanWithMoveNext(benchmark::State& state) {
         }
         rs.invoke(moveNext, DISPATCH_METHOD, {}, nullptr);
       }
-    }
-    engineTime += seconds(Clock::now() - start);
-    start = Clock::now();
-    {
+    });
+    rawTime += timeBaseline([&] {
       sqlite3_stmt* s = nullptr;
       sqlite3_prepare_v2(raw, "SELECT Id, A, B, C, D, E FROM T", -1, &s, nullptr);
       while (sqlite3_step(s) == SQLITE_ROW) {
@@ -89,8 +86,7 @@ void BM_ScanWithMoveNext(benchmark::State& state) {
         sink += static_cast<std::int64_t>(sqlite3_column_double(s, 4)) + sqlite3_column_int(s, 5);
       }
       sqlite3_finalize(s);
-    }
-    rawTime += seconds(Clock::now() - start);
+    });
   }
   benchmark::DoNotOptimize(sink);
   sqlite3_close(raw);
