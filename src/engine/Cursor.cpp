@@ -124,11 +124,10 @@ std::string Cursor::beyond(const std::vector<RawValue>& keys, std::int64_t rowid
   return out + rowidOp + closing;
 }
 
-std::vector<RawValue> Cursor::orderValuesOf(const Statement& row, int firstField) const {
-  std::vector<RawValue> values;
-  values.reserve(source_.order.size());
-  for (const OrderKey& k : source_.order) values.push_back(row.raw(firstField + k.field));
-  return values;
+void Cursor::orderValuesOf(const Statement& row, bool keysOnly, std::vector<RawValue>& values) const {
+  values.resize(source_.order.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i] = row.raw(1 + (keysOnly ? static_cast<int>(i) : source_.order[i].field));
 }
 
 void Cursor::makeKeyList() {
@@ -136,19 +135,13 @@ void Cursor::makeKeyList() {
   for (const OrderKey& k : source_.order) keyList_ += ", " + table().fields[static_cast<std::size_t>(k.field)].column;
 }
 
-std::vector<RawValue> Cursor::keyValuesOf(const Statement& row) const {
-  std::vector<RawValue> values;
-  values.reserve(source_.order.size());
-  for (std::size_t i = 0; i < source_.order.size(); ++i) values.push_back(row.raw(static_cast<int>(i + 1)));
-  return values;
-}
-
 std::optional<std::vector<RawValue>> Cursor::fetchOrderValues(std::int64_t rowid) const {
   Statement& s = connection().cached("SELECT " + keyList() + " FROM " + table().quoted + where("rowid = ?"));
   int n = 1;
   s.bind(n, rowid);
   if (!s.step()) return std::nullopt;
-  auto values = keyValuesOf(s);
+  std::vector<RawValue> values;
+  orderValuesOf(s, true, values);
   s.reset();
   return values;
 }
@@ -246,7 +239,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       while (s.step()) {
         ++stepped;
         p.lastKey = s.int64(0);
-        p.lastValues = orderValuesOf(s, 1);
+        orderValuesOf(s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
         if (!backward && p.withRows) rowValues(s, p.rows.emplace_back());
       }

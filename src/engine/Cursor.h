@@ -122,6 +122,8 @@ class Cursor {
 
   const std::u16string& indexName() const noexcept { return indexName_; }
   void setIndex(const std::u16string& name);
+  // A Seek compares at most this many key parts.
+  static constexpr std::size_t kMostSeekKeys = 13;
   void seek(std::u16string_view comparison, std::span<const Variant> keys);
   void find(FindKind kind, std::u16string_view condition);
   bool noMatch() const noexcept { return noMatch_; }
@@ -162,7 +164,8 @@ class Cursor {
   // an index alone, where one serves) and the record is read when used, as
   // a walk reads it; on a server the search brings the values with it,
   // since a second read would be a second round trip.
-  const std::string& searchList() const noexcept { return connection().server() ? selectList_ : keyList_; }
+  bool searchesBringRows() const noexcept { return connection().server() != nullptr; }
+  const std::string& searchList() const noexcept { return searchesBringRows() ? selectList_ : keyList_; }
   // A statement this cursor runs again and again, kept with the text that
   // tells it apart (a shape of search), so that a repeated call neither
   // writes its SQL again nor looks it up in the connection's cache.
@@ -191,7 +194,9 @@ class Cursor {
   std::string beyond(const std::vector<RawValue>& keys, std::int64_t rowid, bool backward,
                      std::vector<RawValue>& binds) const;
   std::string where(const std::string& extra) const;
-  std::vector<RawValue> orderValuesOf(const Statement& row, int firstField) const;
+  // The order's values of a row selected as selectList (`keysOnly` false)
+  // or as keyList, into `values` (kept for their room).
+  void orderValuesOf(const Statement& row, bool keysOnly, std::vector<RawValue>& values) const;
   std::optional<std::vector<RawValue>> fetchOrderValues(std::int64_t rowid) const;
 
   void resetWindow();
@@ -268,8 +273,6 @@ class Cursor {
   std::string selectList_;
   std::string keyList_;
   void makeKeyList();
-  // The order's values of a row selected as keyList.
-  std::vector<RawValue> keyValuesOf(const Statement& row) const;
   bool closed_ = false;
   KeptStatement recordByKey_, lockedRecord_, seekStatement_, findStatement_, readAheadStatement_;
 

@@ -195,12 +195,12 @@ void Cursor::seek(std::u16string_view comparison, std::span<const Variant> keys)
   checkOpen();
   if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
   if (indexName_.empty()) raise(errc::OperationWithoutIndex);
-  constexpr std::size_t kMostKeys = 13;
-  if (keys.empty() || keys.size() > source_.order.size() || keys.size() > kMostKeys) raise(errc::InvalidArgument);
+  if (keys.empty() || keys.size() > source_.order.size() || keys.size() > kMostSeekKeys)
+    raise(errc::InvalidArgument);
   const bool less = comparison == u"<" || comparison == u"<=";
   if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
   endEdit();
-  std::array<Variant, kMostKeys> converted;
+  std::array<Variant, kMostSeekKeys> converted;
   const std::span<Variant> values(converted.data(), keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
@@ -253,14 +253,12 @@ void Cursor::moveToFound(Statement& s) {
     return;
   }
   const std::int64_t rowid = s.int64(0);
-  const bool withRow = &searchList() == &selectList();
+  const bool withRow = searchesBringRows();
   if (const std::ptrdiff_t at = windowIndexOf(rowid); at >= 0 && !deleted(rowid)) {
     pos_ = at;
     bof_ = eof_ = false;
   } else {
-    foundValues_.resize(source_.order.size());
-    for (std::size_t i = 0; i < source_.order.size(); ++i)
-      foundValues_[i] = s.raw(static_cast<int>(1 + (withRow ? static_cast<std::size_t>(source_.order[i].field) : i)));
+    orderValuesOf(s, !withRow, foundValues_);
     anchorAt(rowid, foundValues_);
   }
   // A search that read the whole record makes it the current row without a

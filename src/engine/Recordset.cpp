@@ -151,8 +151,8 @@ const Member<Recordset> kMembers[] = {
        else call.setResult(self.cursor().indexName());
      }},
     {u"Seek", 30, kMethod, [](Recordset& self, Call& call) {
-       method(call, 2, 14);
-       std::array<Variant, 13> keys;
+       method(call, 2, 1 + Cursor::kMostSeekKeys);
+       std::array<Variant, Cursor::kMostSeekKeys> keys;
        std::size_t n = 0;
        for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys[n++] = call.arg(i).value();
        self.cursor().seek(call.text(0), std::span<const Variant>(keys.data(), n));
