@@ -170,6 +170,14 @@ void Statement::rewind() noexcept {
   if (stmt_) sqlite3_reset(stmt_);
 }
 
+bool Statement::sendAhead() { return pg_ && pg_->sendAhead(); }
+
+std::uint64_t Statement::runUnderWay() const noexcept { return pg_ ? pg_->runUnderWay() : 0; }
+
+void Statement::absorb() noexcept {
+  if (pg_) pg_->absorb();
+}
+
 void Statement::reset() noexcept {
   if (pg_) return pg_->reset();
   if (stmt_) {

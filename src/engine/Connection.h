@@ -68,6 +68,12 @@ class Statement {
   void reset() noexcept;
   // Ready to run again with the same bindings (for statements rebound whole).
   void rewind() noexcept;
+  // On a server, sends the run now for rows stepped over later; see
+  // PgStatement::sendAhead. A file's statement runs as it is stepped, so
+  // nothing goes ahead there (false, and no run is under way).
+  bool sendAhead();
+  std::uint64_t runUnderWay() const noexcept;
+  void absorb() noexcept;
 
   int columnCount() const noexcept;
   bool isNull(int column) const noexcept;

@@ -23,10 +23,14 @@ Cursor::Cursor(Source source) : source_(std::move(source)) {
   if (eof_) bof_ = true;
 }
 
-Cursor::~Cursor() { endEdit(); }
+Cursor::~Cursor() {
+  endEdit();
+  ahead_.clear();
+}
 
 void Cursor::close() noexcept {
   endEdit();
+  ahead_.clear();
   closed_ = true;
 }
 
@@ -184,15 +188,37 @@ void Cursor::anchorAt(std::int64_t rowid, const std::vector<RawValue>& orderValu
   pos_ = 0;
 }
 
-Statement& Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward,
-                              std::size_t limit) {
+std::shared_ptr<Statement> Cursor::batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key,
+                                              bool backward, std::size_t limit) {
   std::vector<RawValue> binds;
   std::string extra;
   if (key) extra = beyond(values, *key, backward, binds);
-  Statement& s = connection().cached("SELECT " + selectList() + " FROM " + table().quoted + where(extra) +
+  auto s = connection().sharedCached("SELECT " + selectList() + " FROM " + table().quoted + where(extra) +
                                      orderClause(backward) + " LIMIT " + std::to_string(limit));
-  for (std::size_t i = 0; i < binds.size(); ++i) s.bind(static_cast<int>(i + 1), binds[i]);
+  for (std::size_t i = 0; i < binds.size(); ++i) s->bind(static_cast<int>(i + 1), binds[i]);
   return s;
+}
+
+std::shared_ptr<Statement> Cursor::Prefetch::takeQueued() noexcept {
+  std::shared_ptr<Statement> run = std::move(queued);
+  queued.reset();
+  // The statement is shared through the connection's cache: another
+  // recordset may have reset it or run it for itself since.
+  if (run && run->runUnderWay() == queuedRun) return run;
+  return nullptr;
+}
+
+void Cursor::queueNextBatch(Prefetch& p) {
+  if (!connection().server()) return;
+  const std::uint64_t writes = connection().writeCount();
+  const std::int64_t version = connection().dataVersion();
+  auto s = batchAfter(p.lastValues, p.lastKey, false, p.batch);
+  if (!s->sendAhead()) return;
+  p.queued = std::move(s);
+  p.queuedRun = p.queued->runUnderWay();
+  p.queuedLimit = p.batch;
+  p.queuedWrites = writes;
+  p.queuedVersion = version;
 }
 
 void Cursor::rowValues(const Statement& row, std::vector<Variant>& values) const {
@@ -218,35 +244,43 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
   for (;;) {
     if (p.keys.empty()) {
       if (p.dry) return std::nullopt;
+      std::shared_ptr<Statement> s = p.takeQueued();
+      std::size_t limit = p.batch;
       // Read before the batch, so that a commit between the two reads
       // makes the batch's values count as old rather than as current.
       if (!backward && p.withRows) {
         p.rows.clear();
-        p.writes = connection().writeCount();
-        p.version = connection().dataVersion();
+        p.writes = s ? p.queuedWrites : connection().writeCount();
+        p.version = s ? p.queuedVersion : connection().dataVersion();
       }
-      // A batch goes on after the last record the one before read, the
-      // first one after the window's end.
-      std::optional<std::int64_t> from;
-      if (p.started) from = p.lastKey;
-      else if (!keys_.empty()) from = backward ? keys_.front() : keys_.back();
-      const std::vector<RawValue>& fromValues = p.started ? p.lastValues : backward ? frontValues_ : backValues_;
-      const std::size_t limit = p.batch;
-      Statement& s = batchAfter(fromValues, from, backward, limit);
+      if (s) {
+        limit = p.queuedLimit;
+      } else {
+        // A batch goes on after the last record the one before read, the
+        // first one after the window's end.
+        std::optional<std::int64_t> from;
+        if (p.started) from = p.lastKey;
+        else if (!keys_.empty()) from = backward ? keys_.front() : keys_.back();
+        const std::vector<RawValue>& fromValues = p.started ? p.lastValues : backward ? frontValues_ : backValues_;
+        s = batchAfter(fromValues, from, backward, limit);
+      }
       p.started = true;
       p.batch = std::min(p.batch * 2, kLargestBatch);
       std::size_t stepped = 0;
-      while (s.step()) {
+      while (s->step()) {
         ++stepped;
-        p.lastKey = s.int64(0);
-        orderValuesOf(s, false, p.lastValues);
+        p.lastKey = s->int64(0);
+        orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
-        if (!backward && p.withRows) rowValues(s, p.rows.emplace_back());
+        if (!backward && p.withRows) rowValues(*s, p.rows.emplace_back());
       }
-      s.reset();
+      s->reset();
+      p.taken = 0;
       if (stepped < limit) p.dry = true;
+      else if (!backward && p.withRows) queueNextBatch(p);
       if (stepped == 0) return std::nullopt;
     }
+    if (p.queued && (++p.taken & 255) == 0) p.queued->absorb();
     Prefetched next = std::move(p.keys.front());
     p.keys.pop_front();
     std::vector<Variant> values;

@@ -8,7 +8,11 @@
 // that is gone by then was deleted by another user (3167). Moving past
 // either end of the window reads the next batch after (or before) the
 // boundary record's order values. No statement stays open between calls,
-// so a recordset never holds the file against writers. Seek and Find run one query
+// so a recordset never holds the file against writers. On a server, a walk
+// forward sends its next batch's statement ahead, to be read while the
+// records before are used: a reader there holds up no writer of records,
+// and until the walk takes that batch, the session's next command (or the
+// recordset's closing) reads it first. Seek and Find run one query
 // with LIMIT 1 and, when the record lies outside the window, start a new
 // window at it, so their cost does not grow with the table.
 //
@@ -217,8 +221,8 @@ class Cursor {
   static constexpr std::size_t kLargestBatch = 4096;
   // The statement for the next batch past (or, backward, before) the record
   // with `key` and order `values`; from the first record without a key.
-  Statement& batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key, bool backward,
-                        std::size_t limit);
+  std::shared_ptr<Statement> batchAfter(const std::vector<RawValue>& values, std::optional<std::int64_t> key,
+                                        bool backward, std::size_t limit);
   // Keys read past one end of the window and not yet moved to.
   using Prefetched = std::pair<std::int64_t, std::vector<RawValue>>;
   struct Prefetch {
@@ -236,6 +240,21 @@ class Cursor {
     bool started = false;
     bool dry = false;  // the last batch reached the end
     std::size_t batch = kBatch;  // keys the next batch reads
+    // On a server, a walk forward sends the statement for its next batch as
+    // soon as the batch before has arrived, so that the server reads it
+    // while the records before are used: the statement, its run, its LIMIT,
+    // and what this connection had written (and the file's version) then.
+    std::shared_ptr<Statement> queued;
+    std::uint64_t queuedRun = 0;
+    std::size_t queuedLimit = 0;
+    std::uint64_t queuedWrites = 0;
+    std::int64_t queuedVersion = 0;
+    // Keys taken since the batch arrived: every so often the queued batch's
+    // rows that have come are taken in, so the server is not held up.
+    std::size_t taken = 0;
+    // The queued run, if nobody has reset the statement or run it since;
+    // the queue is emptied either way.
+    std::shared_ptr<Statement> takeQueued() noexcept;
     // Emptied in place: a new deque would allocate.
     void clear() noexcept {
       keys.clear();
@@ -243,8 +262,12 @@ class Cursor {
       lastValues.clear();
       started = dry = false;
       batch = kBatch;
+      // A queued run still under way is read to its end and dropped.
+      if (auto run = takeQueued()) run->rewind();
     }
   };
+  // Sends the statement for the batch after `p`'s last key ahead (server only).
+  void queueNextBatch(Prefetch& p);
   // The next key past the window's end (or, backward, its start) with its
   // order values, read by the batch; none at the end.
   std::optional<Prefetched> nextKey(Prefetch& p, bool backward, std::vector<Variant>* row = nullptr);

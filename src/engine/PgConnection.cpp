@@ -377,6 +377,20 @@ void PgStatement::start() {
   if (!whole_) PQsetSingleRowMode(session.conn);
   session.streaming = this;
   running_ = true;
+  ++runs_;
+}
+
+bool PgStatement::sendAhead() {
+  const auto& session = *session_;
+  if (running_ || !session.conn || session.streaming || !session.deferred.empty() ||
+      PQtransactionStatus(session.conn) != PQTRANS_IDLE)
+    return false;
+  start();
+  return true;
+}
+
+void PgStatement::absorb() noexcept {
+  if (session_->streaming == this) PQconsumeInput(session_->conn);
 }
 
 void PgStatement::startPipelined(const std::vector<const char*>& values) {
@@ -410,6 +424,7 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
   if (!whole_) PQsetSingleRowMode(conn);
   session.streaming = this;
   running_ = true;
+  ++runs_;
   if (failure) {
     discard();
     session.fail(failure.get());

@@ -127,6 +127,20 @@ class PgStatement {
   // Ends a run; reset() clears the bindings too, rewind() keeps them.
   void reset() noexcept;
   void rewind() noexcept;
+  // Sends the run now, for rows wanted later, while the caller goes on with
+  // other work: only when the session carries nothing else and no
+  // transaction is open (a run that failed there would spoil it unasked);
+  // false when it did not go. Its rows are stepped over as any run's; a
+  // command that needs the session first reads them into this statement's
+  // queue, so they show the records as they were before that command.
+  bool sendAhead();
+  // The number of the run under way (runs count from 1), 0 when none is:
+  // whoever sent a run ahead knows from it that nobody has since reset the
+  // statement or run it again.
+  std::uint64_t runUnderWay() const noexcept { return running_ ? runs_ : 0; }
+  // Takes in what has arrived of this statement's rows while they stream,
+  // so that the server is not held up sending a run sent ahead.
+  void absorb() noexcept;
 
   // The result's columns, known before the first step.
   int columnCount() const noexcept;
@@ -191,6 +205,7 @@ class PgStatement {
   // description.
   bool whole_ = false;
   bool running_ = false;
+  std::uint64_t runs_ = 0;
 };
 
 // One session with a server database.

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -488,6 +489,70 @@ TEST(MultiUser, ConflictingEditsInTwoProcessesOverwriteNothing) {
   EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
   EXPECT_EQ(toInt32(qtyOf(rs)), 32);
   EXPECT_EQ(storedQty(file, 1), 32);
+}
+
+// Walks through one table by two recordsets of one database, taking turns
+// across many batches (on a server each sends its next batch ahead, by a
+// statement the two share), with changes made through the database between
+// turns: each walk keeps its own place, meets every record once, and shows
+// each record as last written before it reached it.
+TEST_P(MultiUserOn, TwoWalksTakingTurnsKeepTheirPlacesAndSeeWritesBetweenTurns) {
+  Object db(testing::engineObject().call(u"CreateDatabase", fresh()));
+  db.call(u"Execute", u"CREATE TABLE Items (Id LONG PRIMARY KEY, Label TEXT(20))");
+  testing::engineObject().call(u"BeginTrans");
+  constexpr int kItems = 1500;
+  for (int i = 1; i <= kItems; ++i)
+    db.call(u"Execute", u"INSERT INTO Items VALUES (" + fromUtf8(std::to_string(i)) + u", 'old')");
+  testing::engineObject().call(u"CommitTrans");
+  std::map<int, std::u16string> labels;
+  struct Walk {
+    Object rs;
+    int next = 1;
+    std::u16string wrong;
+  };
+  std::vector<Walk> walks;
+  for (const int type : {2, 1}) walks.push_back(Walk{Object(db.call(u"OpenRecordset", u"Items", type)), 1, {}});
+  // Turns of different lengths, so that each walk is inside a batch when
+  // the other moves on.
+  const int turns[][2] = {{100, 300}, {250, 40}, {700, 900}, {1000, 1000}};
+  int round = 0;
+  for (const auto& lengths : turns) {
+    ++round;
+    for (std::size_t w = 0; w < walks.size(); ++w) {
+      Walk& walk = walks[w];
+      for (int n = 0; n < lengths[w] && !toBool(walk.rs.get(u"EOF")); ++n, ++walk.next) {
+        ASSERT_EQ(toInt32(walk.rs.get(u"Collect", {Variant(u"Id")})), walk.next) << "walk " << w;
+        const std::u16string label = toText(walk.rs.get(u"Collect", {Variant(u"Label")}));
+        const auto known = labels.find(walk.next);
+        if (label != (known == labels.end() ? u"old" : known->second))
+          walk.wrong += fromUtf8(std::to_string(walk.next)) + u"=" + label + u" ";
+        walk.rs.call(u"MoveNext");
+      }
+      // Records just ahead of this walk, a batch or two ahead, and far ahead.
+      const std::u16string label = u"r" + fromUtf8(std::to_string(round) + "w" + std::to_string(w));
+      std::u16string ids;
+      for (const int id : {walk.next + 3, walk.next + 150, walk.next + 400, 1400}) {
+        if (id > kItems) continue;
+        labels[id] = label;
+        ids += (ids.empty() ? u"" : u", ") + fromUtf8(std::to_string(id));
+      }
+      if (!ids.empty()) db.call(u"Execute", u"UPDATE Items SET Label = '" + label + u"' WHERE Id IN (" + ids + u")");
+    }
+  }
+  for (Walk& walk : walks) {
+    EXPECT_TRUE(toBool(walk.rs.get(u"EOF")));
+    EXPECT_EQ(walk.next, kItems + 1);
+    EXPECT_EQ(walk.wrong, u"");
+  }
+  // A walk left inside a batch, then other statements of the database and
+  // a closed recordset: nothing waits for the walk, and nothing is lost.
+  Object left(db.call(u"OpenRecordset", u"Items", 2));
+  for (int n = 0; n < 500; ++n) left.call(u"MoveNext");
+  db.call(u"Execute", u"UPDATE Items SET Label = 'last' WHERE Id = 1500");
+  EXPECT_EQ(toInt32(left.get(u"Collect", {Variant(u"Id")})), 501);
+  left.call(u"Close");
+  Object count(db.call(u"OpenRecordset", u"SELECT Count(*) AS N FROM Items WHERE Label = 'last'"));
+  EXPECT_EQ(toInt32(count.get(u"Collect", {Variant(u"N")})), 1);
 }
 
 }  // namespace
