@@ -65,7 +65,8 @@ struct Source {
   std::vector<OrderKey> order;
   std::int16_t type = 2;
   bool updatable = true;
-  // For a copy: the storage's query that fills it (again, at Requery).
+  // For a copy: the storage's statements that fill it anew (at opening,
+  // and again at Requery).
   std::string query;
 };
 

@@ -253,8 +253,7 @@ void Cursor::requery() {
   checkOpen();
   endEdit();
   if (!source_.query.empty()) {
-    connection().exec("DELETE FROM " + table().quoted);
-    connection().exec("INSERT INTO " + table().quoted + " " + source_.query);
+    connection().exec(source_.query);
     connection().noteWrite();
   }
   resetWindow();

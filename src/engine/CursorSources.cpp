@@ -115,12 +115,23 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   }
   std::string create = "CREATE TEMP TABLE " + quoteName(std::string_view(temporary)) + " (";
   for (std::size_t i = 0; i < declarations.size(); ++i) create += (i ? ", " : "") + declarations[i];
-  if (server) create += std::string(declarations.empty() ? "" : ", ") + kServerRowKey;
+  std::string refill = "DELETE FROM " + info->quoted + "; INSERT INTO " + info->quoted + " ";
+  if (server) {
+    // The copy numbers its rows in the order the query gives them: a
+    // counter column would take a sequence's next value for every row,
+    // which costs as much as the rest of the copy. The key's index is made
+    // once the rows are in.
+    create += std::string(declarations.empty() ? "" : ", ") + "rowid bigint";
+    refill += "(" + columns + (columns.empty() ? "" : ", ") + "rowid) SELECT *, row_number() OVER () FROM (" + sql +
+              ") AS tw_copy";
+  } else {
+    refill += declarations.empty() ? sql : "(" + columns + ") " + sql;
+  }
   create += ")";
   c.exec(create);
   auto holder = std::make_shared<TemporaryTable>(db, temporary);
-  const std::string fill = declarations.empty() ? sql : "(" + columns + ") " + sql;
-  c.exec("INSERT INTO " + info->quoted + " " + fill);
+  c.exec(refill);
+  if (server) c.exec("CREATE UNIQUE INDEX ON " + info->quoted + " (rowid)");
   Source source;
   source.db = db;
   source.table = std::move(info);
@@ -128,7 +139,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   source.name = std::move(name);
   source.type = type;
   source.updatable = false;
-  source.query = fill;
+  source.query = std::move(refill);
   return source;
 }
 
