@@ -222,8 +222,12 @@ void Cursor::queueNextBatch(Prefetch& p) {
 }
 
 void Cursor::rowValues(const Statement& row, std::vector<Variant>& values) const {
+  values.resize(table().fields.size());
+  rowValues(row, values.data());
+}
+
+void Cursor::rowValues(const Statement& row, Variant* values) const {
   const auto& fields = table().fields;
-  values.resize(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i) values[i] = row.value(static_cast<int>(i + 1), fields[i].type);
 }
 
@@ -249,7 +253,8 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       // Read before the batch, so that a commit between the two reads
       // makes the batch's values count as old rather than as current.
       if (!backward && p.withRows) {
-        p.rows.clear();
+        p.cells.clear();
+        p.cellsTaken = 0;
         p.writes = s ? p.queuedWrites : connection().writeCount();
         p.version = s ? p.queuedVersion : connection().dataVersion();
       }
@@ -272,7 +277,11 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         p.lastKey = s->int64(0);
         orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
-        if (!backward && p.withRows) rowValues(*s, p.rows.emplace_back());
+        if (!backward && p.withRows) {
+          const std::size_t at = p.cells.size();
+          p.cells.resize(at + table().fields.size());
+          rowValues(*s, p.cells.data() + at);
+        }
       }
       s->reset();
       p.taken = 0;
@@ -283,14 +292,17 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
     if (p.queued && (++p.taken & 255) == 0) p.queued->absorb();
     Prefetched next = std::move(p.keys.front());
     p.keys.pop_front();
-    std::vector<Variant> values;
-    if (!p.rows.empty()) {
-      values = std::move(p.rows.front());
-      p.rows.pop_front();
-    }
+    const std::size_t width = table().fields.size();
+    const bool withValues = p.cellsTaken + width <= p.cells.size() && width > 0;
+    const std::size_t from = p.cellsTaken;
+    if (withValues) p.cellsTaken += width;
     // Records this recordset placed itself come where it put them.
     if (placed_.empty() || !placed_.count(next.first)) {
-      if (row) *row = std::move(values);
+      if (row) {
+        row->resize(withValues ? width : 0);
+        if (withValues) std::move(p.cells.begin() + static_cast<std::ptrdiff_t>(from),
+                                  p.cells.begin() + static_cast<std::ptrdiff_t>(from + width), row->begin());
+      }
       return next;
     }
   }
@@ -298,16 +310,15 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
 
 bool Cursor::stepForward() {
   if (exhausted_) return false;
-  std::vector<Variant> row;
-  if (auto next = nextKey(ahead_, false, &row)) {
+  if (auto next = nextKey(ahead_, false, &steppedRow_)) {
     appendKey(next->first);
     steppedKey_ = next->first;
     backValues_ = std::move(next->second);
     if (keys_.size() == 1) frontValues_ = backValues_;
     // The record's values came with its key; a walk forward then reads
     // no record twice.
-    if (!row.empty() && ahead_.writes == connection().writeCount()) {
-      row_ = std::move(row);
+    if (!steppedRow_.empty() && ahead_.writes == connection().writeCount()) {
+      std::swap(row_, steppedRow_);
       rowKey_ = keys_.back();
       rowWrites_ = ahead_.writes;
       rowValid_ = true;

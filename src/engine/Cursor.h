@@ -232,7 +232,10 @@ class Cursor {
     // what the file and this connection had written then.
     // Decoded only once a record reached by stepping forward was read: a
     // walk over bookmarks alone decodes no values.
-    std::deque<std::vector<Variant>> rows;
+    // The batch's values, record after record (a table's fields each),
+    // taken (moved out) from `cellsTaken` on.
+    std::vector<Variant> cells;
+    std::size_t cellsTaken = 0;
     bool withRows = false;
     std::uint64_t writes = 0;
     std::int64_t version = 0;
@@ -259,6 +262,8 @@ class Cursor {
     // Emptied in place: a new deque would allocate.
     void clear() noexcept {
       keys.clear();
+      cells.clear();
+      cellsTaken = 0;
       lastKey = 0;
       lastValues.clear();
       started = dry = false;
@@ -326,6 +331,9 @@ class Cursor {
   // The current row came with its key's batch and is used once nobody
   // else has committed since that batch was read (rowVersion_).
   bool rowFromBatch_ = false;
+  // A record's values as a walk forward takes them from its batch; kept
+  // between steps so that no step allocates.
+  std::vector<Variant> steppedRow_;
   std::int64_t rowVersion_ = 0;
   std::optional<std::int64_t> steppedKey_;  // the record the last step forward reached
   // Records of the window read ahead together (see takeReadAhead): their
@@ -342,6 +350,7 @@ class Cursor {
   bool takeReadAhead(std::int64_t key);
   // The values of a row selected as selectList, into `values`.
   void rowValues(const Statement& row, std::vector<Variant>& values) const;
+  void rowValues(const Statement& row, Variant* values) const;
 
   std::int16_t editMode_ = 0;
   std::vector<Variant> buffer_;
