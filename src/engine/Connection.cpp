@@ -178,6 +178,8 @@ void Statement::absorb() noexcept {
   if (pg_) pg_->absorb();
 }
 
+std::size_t Statement::rowBytes() const noexcept { return pg_ ? pg_->rowBytes() : 0; }
+
 void Statement::reset() noexcept {
   if (pg_) return pg_->reset();
   if (stmt_) {

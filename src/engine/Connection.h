@@ -74,6 +74,8 @@ class Statement {
   bool sendAhead();
   std::uint64_t runUnderWay() const noexcept;
   void absorb() noexcept;
+  // A server's bytes for the current row's values (0 for a file's).
+  std::size_t rowBytes() const noexcept;
 
   int columnCount() const noexcept;
   bool isNull(int column) const noexcept;

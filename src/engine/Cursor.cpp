@@ -6,6 +6,7 @@
 #include <tarnwick/automation/String.h>
 
 #include <algorithm>
+#include <bit>
 
 namespace tarnwick::engine {
 
@@ -212,11 +213,15 @@ void Cursor::queueNextBatch(Prefetch& p) {
   if (!connection().server()) return;
   const std::uint64_t writes = connection().writeCount();
   const std::int64_t version = connection().dataVersion();
-  auto s = batchAfter(p.lastValues, p.lastKey, false, p.batch);
+  // A power of two, as the batches' own sizes are: each LIMIT is a
+  // statement of its own, prepared once.
+  const std::size_t limit =
+      std::bit_floor(std::clamp(kQueuedBytes / std::max<std::size_t>(p.rowBytes, 1), std::size_t{1}, p.batch));
+  auto s = batchAfter(p.lastValues, p.lastKey, false, limit);
   if (!s->sendAhead()) return;
   p.queued = std::move(s);
   p.queuedRun = p.queued->runUnderWay();
-  p.queuedLimit = p.batch;
+  p.queuedLimit = limit;
   p.queuedWrites = writes;
   p.queuedVersion = version;
 }
@@ -272,7 +277,10 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       p.started = true;
       p.batch = std::min(p.batch * 2, kLargestBatch);
       std::size_t stepped = 0;
+      p.rowBytes = 0;
       while (s->step()) {
+        // Sampled: the first record, and every 64th.
+        if ((stepped & 63) == 0) p.rowBytes = std::max(p.rowBytes, s->rowBytes());
         ++stepped;
         p.lastKey = s->int64(0);
         orderValuesOf(*s, false, p.lastValues);
@@ -300,8 +308,9 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
     if (placed_.empty() || !placed_.count(next.first)) {
       if (row) {
         row->resize(withValues ? width : 0);
-        if (withValues) std::move(p.cells.begin() + static_cast<std::ptrdiff_t>(from),
-                                  p.cells.begin() + static_cast<std::ptrdiff_t>(from + width), row->begin());
+        // Swapped rather than moved: the row's old values go to the batch,
+        // which lets go of them all at once when the next one is read.
+        for (std::size_t i = 0; withValues && i < width; ++i) (*row)[i].swap(p.cells[from + i]);
       }
       return next;
     }

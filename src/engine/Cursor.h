@@ -256,6 +256,8 @@ class Cursor {
     // Keys taken since the batch arrived: every so often the queued batch's
     // rows that have come are taken in, so the server is not held up.
     std::size_t taken = 0;
+    // The widest record of the last batch, in the server's bytes.
+    std::size_t rowBytes = 0;
     // The queued run, if nobody has reset the statement or run it since;
     // the queue is emptied either way.
     std::shared_ptr<Statement> takeQueued() noexcept;
@@ -274,6 +276,11 @@ class Cursor {
   };
   // Sends the statement for the batch after `p`'s last key ahead (server only).
   void queueNextBatch(Prefetch& p);
+  // The most bytes a batch sent ahead should bring. Until the walk takes
+  // it, the server can finish sending it only into the connection's
+  // buffers; a batch larger than they hold keeps the server's statement
+  // (and its hold on the table against changes of its design) open.
+  static constexpr std::size_t kQueuedBytes = 256 * 1024;
   // The next key past the window's end (or, backward, its start) with its
   // order values, read by the batch; none at the end.
   std::optional<Prefetched> nextKey(Prefetch& p, bool backward, std::vector<Variant>* row = nullptr);

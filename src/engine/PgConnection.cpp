@@ -393,6 +393,12 @@ void PgStatement::absorb() noexcept {
   if (session_->streaming == this) PQconsumeInput(session_->conn);
 }
 
+std::size_t PgStatement::rowBytes() const noexcept {
+  std::size_t bytes = 0;
+  for (int i = 0; row_ && i < columns_; ++i) bytes += static_cast<std::size_t>(PQgetlength(row_.get(), rowIndex_, i));
+  return bytes;
+}
+
 void PgStatement::startPipelined(const std::vector<const char*>& values) {
   auto& session = *session_;
   pg_conn* conn = session.conn;

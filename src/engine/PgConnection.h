@@ -141,6 +141,8 @@ class PgStatement {
   // Takes in what has arrived of this statement's rows while they stream,
   // so that the server is not held up sending a run sent ahead.
   void absorb() noexcept;
+  // The bytes the server sent for the current row's values.
+  std::size_t rowBytes() const noexcept;
 
   // The result's columns, known before the first step.
   int columnCount() const noexcept;

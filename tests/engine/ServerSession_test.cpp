@@ -101,5 +101,32 @@ TEST_F(ServerSession, TablesOtherProgramsMadeReadAsCopies) {
   db.call(u"Close");
 }
 
+// A walk forward sends its next batch ahead. Left inside a batch of wide
+// records, it must not keep the server's statement open (which would hold
+// the table against another session's change of its design): the batch
+// sent ahead is no larger than the connection's buffers take whole.
+TEST_F(ServerSession, AWalkLeftInsideABatchOfWideRecordsHoldsNoTableAgainstOtherSessions) {
+  Object db(testing::engineObject().call(u"CreateDatabase", database_.name()));
+  db.call(u"Execute", u"CREATE TABLE Notes (Id LONG PRIMARY KEY, Body MEMO)");
+  database_.serverSql("INSERT INTO \"Notes\" SELECT i, repeat(chr(65 + i % 26), 16000) FROM generate_series(1, 4200) AS i");
+  Object rs(db.call(u"OpenRecordset", u"Notes", Variant(std::int16_t{2})));
+  // Inside the batch of 1024 records that follows those of 64 to 512: the
+  // next batch, of up to 2048, has been sent ahead.
+  for (int i = 0; i < 1000; ++i) rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Id")})), 1001);
+  PGconn* other = PQconnectdb(std::getenv("TARNWICK_TEST_PG"));
+  ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+  const std::string sql = "SET search_path = " + database_.schema() +
+                          "; SET lock_timeout = '10s'; ALTER TABLE \"Notes\" ADD COLUMN \"Extra\" integer";
+  PGresult* altered = PQexec(other, sql.c_str());
+  EXPECT_EQ(PQresultStatus(altered), PGRES_COMMAND_OK) << PQresultErrorMessage(altered);
+  PQclear(altered);
+  PQfinish(other);
+  // The walk goes on through the batch it sent ahead.
+  for (int i = 0; i < 2000; ++i) rs.call(u"MoveNext");
+  EXPECT_EQ(toInt32(rs.get(u"Collect", {Variant(u"Id")})), 3001);
+  EXPECT_EQ(toText(rs.get(u"Collect", {Variant(u"Body")})).substr(0, 3), u"LLL");
+}
+
 }  // namespace
 }  // namespace tarnwick
