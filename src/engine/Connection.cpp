@@ -202,12 +202,23 @@ std::string_view Statement::text(int column) const noexcept {
 }
 
 RawValue Statement::raw(int column) const {
-  if (pg_) return pg_->raw(column);
+  RawValue value;
+  raw(column, value);
+  return value;
+}
+
+void Statement::raw(int column, RawValue& value) const {
+  if (pg_) {
+    value = pg_->raw(column);
+    return;
+  }
   switch (sqlite3_column_type(stmt_, column)) {
-    case SQLITE_INTEGER: return int64(column);
-    case SQLITE_FLOAT: return real(column);
-    case SQLITE_NULL: return std::monostate{};
-    default: return std::string(text(column));
+    case SQLITE_INTEGER: value.emplace<std::int64_t>(sqlite3_column_int64(stmt_, column)); return;
+    case SQLITE_FLOAT: value.emplace<double>(sqlite3_column_double(stmt_, column)); return;
+    case SQLITE_NULL: value.emplace<std::monostate>(); return;
+    default:
+      if (auto* kept = std::get_if<std::string>(&value)) kept->assign(text(column));
+      else value.emplace<std::string>(text(column));
   }
 }
 

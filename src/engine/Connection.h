@@ -78,6 +78,8 @@ class Statement {
   double real(int column) const noexcept;
   std::string_view text(int column) const noexcept;
   RawValue raw(int column) const;
+  // The same into `value`, whose text keeps its room for the next read.
+  void raw(int column, RawValue& value) const;
   // The column as an engine value of `type`.
   Variant value(int column, FieldType type) const;
   std::string columnName(int column) const;
