@@ -43,7 +43,7 @@ TEST_P(RecordsetOn, CursorMovesAndStopsAtBothEnds) {
     EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
     rs.call(u"MoveLast");
     EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
-    EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 4);  // the records up to the one found
+    EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 5);
     EXPECT_EQ(toInt32(rs.get(u"AbsolutePosition")), 4);
     rs.call(u"MoveNext");
     EXPECT_TRUE(eof(rs));
