@@ -137,6 +137,16 @@ void Statement::bind(int index, const Variant& value, FieldType type) {
     case VT_BOOL:
       if (type == FieldType::Boolean) return bind(index, std::int64_t{value.boolVal ? -1 : 0});
       break;
+    case VT_BSTR:
+      // A text for a text field goes into the parameter's kept room.
+      if (isTextType(type) && index > 0 && static_cast<std::size_t>(index) < texts_.size()) {
+        std::string& kept = texts_[static_cast<std::size_t>(index)];
+        if (narrowAscii(value.text(), kept)) {
+          sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+          return;
+        }
+      }
+      break;
     default: break;
   }
   StoredValue stored = storedValue(value, type);
