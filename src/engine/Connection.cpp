@@ -387,7 +387,7 @@ void Connection::close() noexcept {
   db_ = nullptr;
 }
 
-void Connection::checkOpen() const {
+void Connection::checkServerOpen() const {
   if (!isOpen()) raise(errc::ObjectInvalid);
 }
 

@@ -134,8 +134,11 @@ class Connection {
   std::string_view temporaryPrefix() const noexcept { return pg_ ? "pg_temp." : "temp."; }
   // Closes the file; statements still held finish the close when they go.
   void close() noexcept;
-  // Error 3420 once the database has been closed.
-  void checkOpen() const;
+  // Error 3420 once the database has been closed. A file's connection is
+  // open while it holds its handle (checked here, as every call checks it).
+  void checkOpen() const {
+    if (!db_) checkServerOpen();
+  }
 
   // Runs statements without results.
   void exec(std::string_view sql);
@@ -227,6 +230,7 @@ class Connection {
   std::string temporaryName();
 
  private:
+  void checkServerOpen() const;
   sqlite3* db_ = nullptr;
   std::filesystem::path path_;
   bool readOnly_ = false;

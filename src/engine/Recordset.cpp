@@ -159,12 +159,10 @@ const Member<Recordset> kMembers[] = {
        std::size_t n = 0;
        for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys[n++] = &call.arg(i);
        const Variant& comparison = call.arg(0);
-       if (comparison.valueType() == VT_BSTR) {
-         self.cursor().seek(comparison.text(), std::span<const Variant* const>(keys.data(), n));
-       } else {
-         const std::u16string text = call.text(0);
-         self.cursor().seek(text, std::span<const Variant* const>(keys.data(), n));
-       }
+       std::u16string copied;
+       const std::u16string_view text =
+           comparison.vt == VT_BSTR ? view(comparison.bstrVal) : std::u16string_view(copied = call.text(0));
+       self.cursor().seek(text, std::span<const Variant* const>(keys.data(), n));
      }},
     {u"Close", 31, kMethod, [](Recordset& self, Call& call) {
        method(call);
