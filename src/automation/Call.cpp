@@ -4,15 +4,6 @@
 
 namespace tarnwick {
 
-Call::Call(WORD flags, DISPPARAMS& params, VARIANT* result) noexcept
-    : flags_(flags), params_(params), result_(result), count_(params.cArgs), valueOffset_(0) {
-  // A property put carries its value as the named argument DISPID_PROPERTYPUT,
-  // which stands first in the reversed list; the indices follow it.
-  if (isPut() && params.cArgs > 0) {
-    count_ = params.cArgs - 1;
-    valueOffset_ = 1;
-  }
-}
 
 VARIANT& Call::slot(std::size_t i) {
   // Arguments arrive reversed: the caller's first is the last in the list.
@@ -34,9 +25,7 @@ Variant& Call::arg(std::size_t i) {
   return static_cast<Variant&>(slot(i));
 }
 
-void Call::expect(std::size_t min, std::size_t max) const {
-  if (count_ < min || count_ > max) raise(errc::WrongArgumentCount);
-}
+void Call::wrongCount() { raise(errc::WrongArgumentCount); }
 
 namespace {
 Variant& present(Call& call, std::size_t i) {
@@ -72,11 +61,6 @@ IDispatch* Call::object(std::size_t i) {
   return object;
 }
 
-Variant& Call::value() {
-  if (!isPut() || params_.cArgs == 0) raise(errc::WrongArgumentCount);
-  lastPosition_ = 0;
-  return static_cast<Variant&>(params_.rgvarg[0]);
-}
 
 void Call::setResult(Variant v) {
   if (!result_) return;

@@ -160,24 +160,8 @@ Variant::Variant(const VARIANT& other) {
   check(VariantCopy(this, &other));
 }
 
-Variant::Variant(Variant&& other) noexcept {
-  std::memcpy(static_cast<void*>(static_cast<VARIANT*>(this)), static_cast<const VARIANT*>(&other),
-              sizeof(VARIANT));
-  VariantInit(&other);
-}
-
 Variant& Variant::operator=(const Variant& other) {
   if (this != &other) check(VariantCopy(this, &other));
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-  if (this != &other) {
-    VariantClear(this);
-    std::memcpy(static_cast<void*>(static_cast<VARIANT*>(this)), static_cast<const VARIANT*>(&other),
-                sizeof(VARIANT));
-    VariantInit(&other);
-  }
   return *this;
 }
 
@@ -216,17 +200,6 @@ Variant::Variant(IUnknown* object) noexcept : Variant() {
   if (object) object->AddRef();
 }
 
-Variant Variant::null() noexcept {
-  Variant v;
-  v.vt = VT_NULL;
-  return v;
-}
-Variant Variant::date(DATE serial) noexcept {
-  Variant v;
-  v.vt = VT_DATE;
-  v.VARIANT::date = serial;
-  return v;
-}
 Variant Variant::error(SCODE code) noexcept {
   Variant v;
   v.vt = VT_ERROR;
@@ -255,21 +228,9 @@ Variant Variant::refTo(VARIANT* target) noexcept {
   return v;
 }
 
-Variant Variant::attach(VARIANT& value) noexcept {
-  Variant v;
-  std::memcpy(static_cast<void*>(static_cast<VARIANT*>(&v)), &value, sizeof(VARIANT));
-  VariantInit(&value);
-  return v;
-}
 
-VARIANT Variant::detach() noexcept {
-  VARIANT raw;
-  std::memcpy(static_cast<void*>(&raw), static_cast<const VARIANT*>(this), sizeof(VARIANT));
-  VariantInit(this);
-  return raw;
-}
 
-VARTYPE Variant::valueType() const noexcept {
+VARTYPE Variant::referencedType() const noexcept {
   const VARIANT* t = resolve(this);
   return static_cast<VARTYPE>(t->vt & ~VT_BYREF);
 }

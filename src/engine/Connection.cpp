@@ -137,6 +137,16 @@ void Statement::bind(int index, const Variant& value, FieldType type) {
     case VT_BOOL:
       if (type == FieldType::Boolean) return bind(index, std::int64_t{value.boolVal ? -1 : 0});
       break;
+    case VT_BSTR:
+      // A text for a text field goes into the parameter's kept room.
+      if (isTextType(type) && index > 0 && static_cast<std::size_t>(index) < texts_.size()) {
+        std::string& kept = texts_[static_cast<std::size_t>(index)];
+        if (narrowAscii(value.text(), kept)) {
+          sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+          return;
+        }
+      }
+      break;
     default: break;
   }
   StoredValue stored = storedValue(value, type);
@@ -212,12 +222,23 @@ std::string_view Statement::text(int column) const noexcept {
 }
 
 RawValue Statement::raw(int column) const {
-  if (pg_) return pg_->raw(column);
+  RawValue value;
+  raw(column, value);
+  return value;
+}
+
+void Statement::raw(int column, RawValue& value) const {
+  if (pg_) {
+    value = pg_->raw(column);
+    return;
+  }
   switch (sqlite3_column_type(stmt_, column)) {
-    case SQLITE_INTEGER: return int64(column);
-    case SQLITE_FLOAT: return real(column);
-    case SQLITE_NULL: return std::monostate{};
-    default: return std::string(text(column));
+    case SQLITE_INTEGER: value.emplace<std::int64_t>(sqlite3_column_int64(stmt_, column)); return;
+    case SQLITE_FLOAT: value.emplace<double>(sqlite3_column_double(stmt_, column)); return;
+    case SQLITE_NULL: value.emplace<std::monostate>(); return;
+    default:
+      if (auto* kept = std::get_if<std::string>(&value)) kept->assign(text(column));
+      else value.emplace<std::string>(text(column));
   }
 }
 
@@ -376,7 +397,7 @@ void Connection::close() noexcept {
   db_ = nullptr;
 }
 
-void Connection::checkOpen() const {
+void Connection::checkServerOpen() const {
   if (!isOpen()) raise(errc::ObjectInvalid);
 }
 

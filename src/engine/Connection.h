@@ -86,6 +86,8 @@ class Statement {
   double real(int column) const noexcept;
   std::string_view text(int column) const noexcept;
   RawValue raw(int column) const;
+  // The same into `value`, whose text keeps its room for the next read.
+  void raw(int column, RawValue& value) const;
   // The column as an engine value of `type`.
   Variant value(int column, FieldType type) const;
   std::string columnName(int column) const;
@@ -140,8 +142,11 @@ class Connection {
   std::string_view temporaryPrefix() const noexcept { return pg_ ? "pg_temp." : "temp."; }
   // Closes the file; statements still held finish the close when they go.
   void close() noexcept;
-  // Error 3420 once the database has been closed.
-  void checkOpen() const;
+  // Error 3420 once the database has been closed. A file's connection is
+  // open while it holds its handle (checked here, as every call checks it).
+  void checkOpen() const {
+    if (!db_) checkServerOpen();
+  }
 
   // Runs statements without results.
   void exec(std::string_view sql);
@@ -233,6 +238,7 @@ class Connection {
   std::string temporaryName();
 
  private:
+  void checkServerOpen() const;
   sqlite3* db_ = nullptr;
   std::filesystem::path path_;
   bool readOnly_ = false;

@@ -130,9 +130,14 @@ std::string Cursor::beyond(const std::vector<RawValue>& keys, std::int64_t rowid
 }
 
 void Cursor::orderValuesOf(const Statement& row, bool keysOnly, std::vector<RawValue>& values) const {
-  values.resize(source_.order.size());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    values[i] = row.raw(1 + (keysOnly ? static_cast<int>(i) : source_.order[i].field));
+  const std::size_t n = source_.order.size();
+  if (values.size() > n) values.resize(n);
+  // Grown one by one: the room is usually there (a search's values come
+  // back emptied from anchorAt), and each value is read in place.
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == values.size()) values.emplace_back();
+    row.raw(1 + (keysOnly ? static_cast<int>(i) : source_.order[i].field), values[i]);
+  }
 }
 
 void Cursor::makeKeyList() {
@@ -166,8 +171,10 @@ void Cursor::resetWindow() {
   if (!deleted_.empty()) deleted_.clear();
   if (!placed_.empty()) placed_.clear();
   pendingAdded_.clear();
-  ahead_.clear();
-  behind_.clear();
+  // A batch that never started holds nothing to clear (a Seek or Find
+  // anchors a new window at every record it finds outside the old one).
+  if (ahead_.started) ahead_.clear();
+  if (behind_.started) behind_.clear();
   readAheadKeys_.clear();
   lastReadKey_.reset();
   rowValid_ = false;
@@ -180,12 +187,13 @@ bool Cursor::reanchor(std::int64_t rowid) {
   return true;
 }
 
-void Cursor::anchorAt(std::int64_t rowid, const std::vector<RawValue>& orderValues) {
+void Cursor::anchorAt(std::int64_t rowid, std::vector<RawValue>& orderValues) {
   resetWindow();
   base_.reset();
   appendKey(rowid);
-  frontValues_ = orderValues;
-  backValues_ = orderValues;
+  // The values move in; `orderValues` keeps the room the front had.
+  frontValues_.swap(orderValues);
+  backValues_ = frontValues_;
   pos_ = 0;
 }
 

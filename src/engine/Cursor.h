@@ -129,7 +129,8 @@ class Cursor {
   void setIndex(const std::u16string& name);
   // A Seek compares at most this many key parts.
   static constexpr std::size_t kMostSeekKeys = 13;
-  void seek(std::u16string_view comparison, std::span<const Variant> keys);
+  // `keys` are the caller's values, each converted for its key part here.
+  void seek(std::u16string_view comparison, std::span<const Variant* const> keys);
   void find(FindKind kind, std::u16string_view condition);
   bool noMatch() const noexcept { return noMatch_; }
 
@@ -206,8 +207,9 @@ class Cursor {
 
   void resetWindow();
   bool reanchor(std::int64_t rowid);
-  // A new window of the one record `rowid`, whose order values are known.
-  void anchorAt(std::int64_t rowid, const std::vector<RawValue>& orderValues);
+  // A new window of the one record `rowid`, whose order values are known
+  // (taken from `orderValues`, which is left empty).
+  void anchorAt(std::int64_t rowid, std::vector<RawValue>& orderValues);
   // The window's keys change only through these, so that the index of
   // positions by key stays true.
   void appendKey(std::int64_t rowid);
@@ -383,6 +385,7 @@ class Cursor {
   bool saveAdding_ = false;
 
   std::u16string indexName_;
+  std::vector<Variant> seekValues_;  // a Seek's keys as converted, kept for their room
   bool noMatch_ = false;
   ConditionShape conditionShape_;
   std::string lastConditionSql_;

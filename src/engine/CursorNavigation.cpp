@@ -191,21 +191,26 @@ void Cursor::setIndex(const std::u16string& name) {
   if (eof_) bof_ = true;
 }
 
-void Cursor::seek(std::u16string_view comparison, std::span<const Variant> keys) {
+void Cursor::seek(std::u16string_view comparison, std::span<const Variant* const> keys) {
   checkOpen();
   if (source_.type != kOpenTable) raise(errc::OperationNotSupported);
   if (indexName_.empty()) raise(errc::OperationWithoutIndex);
   if (keys.empty() || keys.size() > source_.order.size() || keys.size() > kMostSeekKeys)
     raise(errc::InvalidArgument);
-  const bool less = comparison == u"<" || comparison == u"<=";
-  if (comparison != u"=" && comparison != u">" && comparison != u">=" && !less) raise(errc::InvalidArgument);
+  // "=", "<", ">", "<=" or ">=".
+  const char16_t first = comparison.empty() ? u'\0' : comparison[0];
+  const bool ordering = first == u'<' || first == u'>';
+  if (!(comparison.size() == 1 && (ordering || first == u'=')) &&
+      !(comparison.size() == 2 && ordering && comparison[1] == u'='))
+    raise(errc::InvalidArgument);
+  const bool less = first == u'<';
   endEdit();
-  std::array<Variant, kMostSeekKeys> converted;
-  const std::span<Variant> values(converted.data(), keys.size());
+  std::vector<Variant>& values = seekValues_;
+  values.resize(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const FieldInfo& f = table().fields[static_cast<std::size_t>(source_.order[i].field)];
     try {
-      values[i] = convertForField(keys[i], f);
+      values[i] = convertForField(*keys[i], f);
     } catch (const Error&) {
       raise(errc::CriteriaMismatch);
     }
@@ -216,10 +221,11 @@ void Cursor::seek(std::u16string_view comparison, std::span<const Variant> keys)
   }
   // One statement per comparison and number of key parts, written once.
   // The comparison is one of the few above, all ASCII.
-  std::string shape;
-  for (const char16_t c : comparison) shape += static_cast<char>(c);
-  shape += static_cast<char>('0' + values.size());
-  Statement& s = kept(seekStatement_, shape, [&] {
+  char shapeText[4];
+  std::size_t shapeSize = 0;
+  for (const char16_t c : comparison) shapeText[shapeSize++] = static_cast<char>(c);
+  shapeText[shapeSize++] = static_cast<char>('0' + values.size());
+  Statement& s = kept(seekStatement_, std::string_view(shapeText, shapeSize), [&] {
     std::string lhs, rhs, order;
     for (std::size_t i = 0; i < source_.order.size(); ++i) {
       const std::string& c = table().fields[static_cast<std::size_t>(source_.order[i].field)].column;

@@ -52,11 +52,8 @@ StoredValue bytes(StoredKind kind, std::string value) {
 
 // A text to bind: plain ASCII, the usual case, is narrowed in one pass.
 std::string utf8Of(std::u16string_view text) {
-  std::string out(text.size(), '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] >= 0x80) return toUtf8(text);
-    out[i] = static_cast<char>(text[i]);
-  }
+  std::string out;
+  if (!narrowAscii(text, out)) return toUtf8(text);
   return out;
 }
 
@@ -96,6 +93,15 @@ Variant integerVariant(std::int64_t n, FieldType type) {
 }
 
 }  // namespace
+
+bool narrowAscii(std::u16string_view text, std::string& out) {
+  out.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] >= 0x80) return false;
+    out[i] = static_cast<char>(text[i]);
+  }
+  return true;
+}
 
 StoredValue storedValue(const Variant& input, FieldType type) {
   // Only a reference is copied to reach its value.

@@ -38,6 +38,10 @@ struct StoredView {
   std::string_view bytes;
 };
 
+// Narrows a text of plain ASCII (the usual case) into `out`, reusing its
+// room; false, leaving `out` unspecified, when the text needs UTF-8.
+bool narrowAscii(std::u16string_view text, std::string& out);
+
 // The stored form of an engine value for a field of `type` (a reference is
 // followed). Errors: 6 for a number too large for an integer field, 13 for
 // a value that is no number, date or yes/no where the type needs one.

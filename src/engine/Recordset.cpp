@@ -152,10 +152,17 @@ const Member<Recordset> kMembers[] = {
      }},
     {u"Seek", 30, kMethod, [](Recordset& self, Call& call) {
        method(call, 2, 1 + Cursor::kMostSeekKeys);
-       std::array<Variant, Cursor::kMostSeekKeys> keys;
+       // The keys are read where the caller put them (Seek converts each for
+       // its field, following references), and a comparison passed as a
+       // string is read without a copy.
+       std::array<const Variant*, Cursor::kMostSeekKeys> keys;
        std::size_t n = 0;
-       for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys[n++] = call.arg(i).value();
-       self.cursor().seek(call.text(0), std::span<const Variant>(keys.data(), n));
+       for (std::size_t i = 1; i < call.count() && call.has(i); ++i) keys[n++] = &call.arg(i);
+       const Variant& comparison = call.arg(0);
+       std::u16string copied;
+       const std::u16string_view text =
+           comparison.vt == VT_BSTR ? view(comparison.bstrVal) : std::u16string_view(copied = call.text(0));
+       self.cursor().seek(text, std::span<const Variant* const>(keys.data(), n));
      }},
     {u"Close", 31, kMethod, [](Recordset& self, Call& call) {
        method(call);

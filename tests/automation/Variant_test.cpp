@@ -92,6 +92,51 @@ TEST(Variant, CopyMoveAndClearManageReferences) {
   EXPECT_EQ(object.references(), 1u);
 }
 
+// A move releases what the target held (an object, a string, an array) and
+// nothing else: a reference moved in or out owns nothing, and a variant
+// moved onto itself keeps its value.
+TEST(Variant, MovesReleaseWhatTheTargetOwnedAndLeaveTheSourceEmpty) {
+  CountedObject object;
+  Variant holder(static_cast<IDispatch*>(&object));
+  Variant callers(u"the caller's");
+  holder = Variant::refTo(&callers);
+  EXPECT_EQ(object.references(), 1u);
+  EXPECT_EQ(holder.valueType(), VT_BSTR);
+  Variant taken = std::move(holder);
+  EXPECT_TRUE(holder.isEmpty());
+  EXPECT_EQ(taken.text(), u"the caller's");
+  taken = Variant(static_cast<IDispatch*>(&object));  // the reference goes; the caller's text stays
+  EXPECT_EQ(callers.text(), u"the caller's");
+  EXPECT_EQ(object.references(), 2u);
+  Variant& same = taken;
+  taken = std::move(same);
+  EXPECT_EQ(taken.dispatch(), &object);
+  EXPECT_EQ(object.references(), 2u);
+  taken = makeVariantArray({Variant(static_cast<IDispatch*>(&object))});
+  EXPECT_EQ(object.references(), 2u);  // the one inside the array
+  taken = Variant::null();
+  EXPECT_EQ(object.references(), 1u);
+  EXPECT_TRUE(taken.isNull());
+  taken = Variant::date(36000.5);
+  EXPECT_EQ(taken.type(), VT_DATE);
+  EXPECT_EQ(taken.VARIANT::date, 36000.5);
+
+  // The type a reference reaches: through chains, typed references, and a
+  // reference to no variable at all.
+  Variant outer = Variant::refTo(&callers);
+  Variant outermost = Variant::refTo(&outer);
+  EXPECT_EQ(outermost.valueType(), VT_BSTR);
+  std::int32_t number = 5;
+  Variant typed;
+  typed.vt = VT_BYREF | VT_I4;
+  typed.plVal = &number;
+  EXPECT_EQ(typed.valueType(), VT_I4);
+  Variant dangling;
+  dangling.vt = VT_BYREF | VT_VARIANT;
+  dangling.pvarVal = nullptr;
+  EXPECT_EQ(dangling.valueType(), VT_VARIANT);
+}
+
 TEST(Variant, ReferencesReadAndWriteTheCallersVariable) {
   Variant callers(std::int16_t{7});
   Variant ref = Variant::refTo(&callers);

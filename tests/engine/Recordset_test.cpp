@@ -317,6 +317,44 @@ TEST_P(RecordsetOn, SeekOnSingleAndCompositeKeys) {
   EXPECT_EQ(errorOf([&] { dynaset.call(u"Seek", u"=", 1); }), errc::OperationNotSupported);
 }
 
+// Seek takes its comparison and keys as the caller passed them (also by
+// reference), refuses any comparison but the five, and a record it finds
+// outside the window starts a window that walks and counts from there.
+TEST_P(RecordsetOn, SeekTakesArgumentsAsPassedAndWalksOnFromTheRecordFound) {
+  Object db = makeOrdersDatabase(fresh());
+  Object rs(db.call(u"OpenRecordset", u"Orders"));
+  rs.put(u"Index", Variant(u"PrimaryKey"));
+  Variant comparison(u">=");
+  Variant key(4);
+  rs.call(u"Seek", Variant::refTo(&comparison), Variant::refTo(&key));
+  EXPECT_FALSE(toBool(rs.get(u"NoMatch")));
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  EXPECT_EQ(toInt32(rs.get(u"AbsolutePosition")), 3);
+  rs.call(u"MovePrevious");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  // The kept statement of one shape serves again after another shape ran.
+  rs.call(u"Seek", u"=", 2);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 2);
+  rs.call(u"Seek", u">", 4);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 5);
+  rs.call(u"MoveNext");
+  EXPECT_TRUE(toBool(rs.get(u"EOF")));
+  rs.call(u"Seek", u"<", 5);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 4);
+  EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 4);  // the records up to the one found
+  rs.call(u"MovePrevious");
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  // A Null key finds nothing and leaves the current record.
+  rs.call(u"Seek", u"=", Variant::null());
+  EXPECT_TRUE(toBool(rs.get(u"NoMatch")));
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  for (const char16_t* wrong : {u"", u"==", u"=>", u"<>", u"=<", u"<==", u"> ", u"!"})
+    EXPECT_EQ(errorOf([&] { rs.call(u"Seek", wrong, 1); }), errc::InvalidArgument) << toUtf8(wrong);
+  EXPECT_EQ(toInt32(field(rs, u"OrderId")), 3);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Seek", u"=", u"five"); }), errc::CriteriaMismatch);
+  EXPECT_EQ(errorOf([&] { rs.call(u"Seek", Variant::missing(), 1); }), errc::ArgumentNotOptional);
+}
+
 // Runs a Find method; the OrderId of the record found, or 0 when none matched.
 std::int32_t foundOrder(const Object& rs, const char16_t* how, const char16_t* condition) {
   rs.call(how, condition);

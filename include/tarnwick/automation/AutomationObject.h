@@ -119,7 +119,17 @@ class AutomationObject : public UnknownBase<Derived, Primary> {
   // after the lookup).
   HRESULT invokeMember(const Member<Derived>& member, WORD flags, DISPPARAMS* params, VARIANT* result,
                        EXCEPINFO* info, UINT* argErr) noexcept {
-    if (const HRESULT hr = impl::checkInvoke(member.kinds, flags, params); failed(hr)) return hr;
+    // The usual shapes pass here: a call or get with positional arguments,
+    // and a put with its value as the one named argument. checkInvoke
+    // answers for all others.
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    const bool usual = params && (params->cArgs == 0 || params->rgvarg) && (member.kinds & flags) != 0 &&
+                       (put ? params->cNamedArgs == 1 && params->cArgs > 0 && params->rgdispidNamedArgs &&
+                                  params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT
+                            : params->cNamedArgs == 0);
+    if (!usual) {
+      if (const HRESULT hr = impl::checkInvoke(member.kinds, flags, params); failed(hr)) return hr;
+    }
     Call call(flags, *params, result);
     try {
       member.handler(static_cast<Derived&>(*this), call);

@@ -15,7 +15,15 @@ namespace tarnwick {
 
 class TARNWICK_API Call {
  public:
-  Call(WORD flags, DISPPARAMS& params, VARIANT* result) noexcept;
+  // A property put carries its value as the named argument DISPID_PROPERTYPUT,
+  // which stands first in the reversed list; the indices follow it.
+  Call(WORD flags, DISPPARAMS& params, VARIANT* result) noexcept
+      : flags_(flags), params_(params), result_(result), count_(params.cArgs), valueOffset_(0) {
+    if (isPut() && params.cArgs > 0) {
+      count_ = params.cArgs - 1;
+      valueOffset_ = 1;
+    }
+  }
 
   bool isPut() const noexcept { return (flags_ & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
   bool isGet() const noexcept { return (flags_ & DISPATCH_PROPERTYGET) != 0; }
@@ -30,7 +38,9 @@ class TARNWICK_API Call {
   // it was not passed.
   Variant& arg(std::size_t i);
   // Checks the count of positional arguments: Error 450 outside [min, max].
-  void expect(std::size_t min, std::size_t max) const;
+  void expect(std::size_t min, std::size_t max) const {
+    if (count_ < min || count_ > max) wrongCount();
+  }
   void expect(std::size_t exactly) const { expect(exactly, exactly); }
 
   // Typed readers of argument `i`: 449 when missing, 13 when it does not
@@ -47,7 +57,11 @@ class TARNWICK_API Call {
   IDispatch* object(std::size_t i);
 
   // The value assigned by a property put (Error 450 when there is none).
-  Variant& value();
+  Variant& value() {
+    if (!isPut() || params_.cArgs == 0) wrongCount();
+    lastPosition_ = 0;
+    return static_cast<Variant&>(params_.rgvarg[0]);
+  }
 
   // The caller's result variable; writing to it is ignored when the caller
   // asked for no result.
@@ -62,6 +76,7 @@ class TARNWICK_API Call {
   std::uint32_t lastArgumentPosition() const noexcept { return lastPosition_; }
 
  private:
+  [[noreturn]] static void wrongCount();
   VARIANT& slot(std::size_t i);
   WORD flags_;
   DISPPARAMS& params_;

@@ -98,14 +98,23 @@ class TARNWICK_API Variant : public VARIANT {
  public:
   Variant() noexcept { VariantInit(this); }
   Variant(const Variant& other);
-  Variant(Variant&& other) noexcept;
+  // Moves are written here, so that the values moved in and out of every
+  // buffer and result cost no call; only a value that owns something is
+  // cleared through VariantClear.
+  Variant(Variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
   explicit Variant(const VARIANT& other);
   Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  Variant& operator=(Variant&& other) noexcept {
+    if (this != &other) {
+      if (owns()) VariantClear(this);
+      std::memcpy(static_cast<void*>(static_cast<VARIANT*>(this)), static_cast<const VARIANT*>(&other),
+                  sizeof(VARIANT));
+      VariantInit(&other);
+    }
+    return *this;
+  }
   ~Variant() {
-    // Only strings, objects and arrays own anything; references never do.
-    if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN || (vt & (VT_ARRAY | VT_BYREF)) == VT_ARRAY)
-      VariantClear(this);
+    if (owns()) VariantClear(this);
   }
 
   Variant(std::int16_t v) noexcept;
@@ -123,8 +132,17 @@ class TARNWICK_API Variant : public VARIANT {
   Variant(IDispatch* object) noexcept;  // takes a reference of its own
   Variant(IUnknown* object) noexcept;   // takes a reference of its own
 
-  static Variant null() noexcept;
-  static Variant date(DATE serial) noexcept;
+  static Variant null() noexcept {
+    Variant v;
+    v.vt = VT_NULL;
+    return v;
+  }
+  static Variant date(DATE serial) noexcept {
+    Variant v;
+    v.vt = VT_DATE;
+    v.VARIANT::date = serial;
+    return v;
+  }
   static Variant error(SCODE code) noexcept;
   // The marker for an optional argument that the caller left out.
   static Variant missing() noexcept { return error(DISP_E_PARAMNOTFOUND_SCODE); }
@@ -136,15 +154,27 @@ class TARNWICK_API Variant : public VARIANT {
   static Variant refTo(VARIANT* target) noexcept;
 
   // Takes over a raw value without copying; `value` is left Empty.
-  static Variant attach(VARIANT& value) noexcept;
+  static Variant attach(VARIANT& value) noexcept {
+    Variant v;
+    std::memcpy(static_cast<void*>(static_cast<VARIANT*>(&v)), &value, sizeof(VARIANT));
+    VariantInit(&value);
+    return v;
+  }
   // Hands the raw value over to the caller, leaving this Empty.
-  VARIANT detach() noexcept;
+  VARIANT detach() noexcept {
+    VARIANT raw;
+    std::memcpy(static_cast<void*>(&raw), static_cast<const VARIANT*>(this), sizeof(VARIANT));
+    VariantInit(this);
+    return raw;
+  }
 
   VARTYPE type() const noexcept { return vt; }
   // The decimal a VT_DECIMAL value holds (meaningless for other types).
   DECIMAL decimalValue() const noexcept { return decimalOf(*this); }
   // The type of what a reference points to (the value itself if no reference).
-  VARTYPE valueType() const noexcept;
+  VARTYPE valueType() const noexcept {
+    return vt == (VT_BYREF | VT_VARIANT) ? referencedType() : static_cast<VARTYPE>(vt & ~VT_BYREF);
+  }
   bool isEmpty() const noexcept { return valueType() == VT_EMPTY; }
   bool isNull() const noexcept { return valueType() == VT_NULL; }
   bool isMissing() const noexcept;
@@ -173,6 +203,14 @@ class TARNWICK_API Variant : public VARIANT {
 
   void clear() noexcept { VariantClear(this); }
   void swap(Variant& other) noexcept;
+
+ private:
+  // valueType of a reference to a variant: the type at the chain's end.
+  VARTYPE referencedType() const noexcept;
+  // Only strings, objects and arrays own anything; references never do.
+  bool owns() const noexcept {
+    return vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN || (vt & (VT_ARRAY | VT_BYREF)) == VT_ARRAY;
+  }
 };
 static_assert(sizeof(Variant) == sizeof(VARIANT));
 
