@@ -62,10 +62,14 @@ IDispatch* Call::object(std::size_t i) {
 }
 
 
-void Call::setResult(Variant v) {
+void Call::setResult(Variant&& v) {
   if (!result_) return;
   Variant::attach(*result_);  // frees what the result held before
   *result_ = v.detach();
+}
+
+void Call::setResult(const Variant& v) {
+  if (result_) check(VariantCopy(result_, &v));
 }
 
 }  // namespace tarnwick

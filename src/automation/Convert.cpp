@@ -248,10 +248,18 @@ void appendWhole(std::u16string& out, std::int64_t v, bool blankBeforePositive) 
   char16_t* const end = text + std::size(text);
   char16_t* p = end;
   std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  do {
-    *--p = static_cast<char16_t>(u'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  // Two digits at a time.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  while (magnitude >= 10) {
+    const auto pair = static_cast<std::size_t>(magnitude % 100) * 2;
+    magnitude /= 100;
+    *--p = static_cast<char16_t>(kPairs[pair + 1]);
+    *--p = static_cast<char16_t>(kPairs[pair]);
+  }
+  if (magnitude != 0 || p == end) *--p = static_cast<char16_t>(u'0' + magnitude);
   if (v < 0) *--p = u'-';
   else if (blankBeforePositive) *--p = u' ';
   out.append(p, static_cast<std::size_t>(end - p));

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -84,6 +87,21 @@ TEST(ValueConversion, AppendedTextsMatchTheConversions) {
       appendNumberText(number, value);
       EXPECT_EQ(number, u"b" + numberToText(toDouble(value)));
     }
+  }
+  // Whole numbers against the C library's digits: every length, its
+  // boundaries either side, both signs, and the extremes.
+  std::vector<std::int64_t> wholes = {INT64_MIN, INT64_MAX, INT64_MIN + 1};
+  for (std::int64_t ten = 1; ten <= INT64_MAX / 10; ten *= 10)
+    for (const std::int64_t n : {ten - 1, ten, ten + 1, ten * 5 + 5, ten * 9 + 9})
+      wholes.insert(wholes.end(), {n, -n});
+  for (const std::int64_t n : wholes) {
+    std::u16string text;
+    appendText(text, Variant(n));
+    EXPECT_EQ(toUtf8(text), std::to_string(n));
+    if (n < INT32_MIN || n > INT32_MAX) continue;
+    text.clear();
+    appendText(text, Variant(static_cast<std::int32_t>(n)));
+    EXPECT_EQ(toUtf8(text), std::to_string(n));
   }
   std::u16string out;
   EXPECT_EQ(errorOf([&] { appendText(out, Variant::null()); }), errc::InvalidUseOfNull);

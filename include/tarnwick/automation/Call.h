@@ -65,7 +65,10 @@ class TARNWICK_API Call {
 
   // The caller's result variable; writing to it is ignored when the caller
   // asked for no result.
-  void setResult(Variant v);
+  // A value the callee keeps (a record's field) is copied straight into the
+  // result; one made for the call is moved there.
+  void setResult(const Variant& v);
+  void setResult(Variant&& v);
   template <typename T>
   void setResult(T&& v) {
     setResult(Variant(std::forward<T>(v)));
