@@ -98,17 +98,20 @@ void Statement::bind(int index, std::string_view utf8) {
     sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     return;
   }
-  std::string& kept = texts_[static_cast<std::size_t>(index)];
-  kept.assign(utf8);
+  texts_[static_cast<std::size_t>(index)].assign(utf8);
+  bindKept(index);
+}
+
+void Statement::bindKept(int index) {
+  const std::string& kept = texts_[static_cast<std::size_t>(index)];
   sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
 void Statement::bind(int index, std::string&& utf8) {
   if (pg_) return pg_->bind(index, std::string_view(utf8));
   if (index <= 0 || static_cast<std::size_t>(index) >= texts_.size()) return bind(index, std::string_view(utf8));
-  std::string& kept = texts_[static_cast<std::size_t>(index)];
-  kept = std::move(utf8);
-  sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
+  texts_[static_cast<std::size_t>(index)] = std::move(utf8);
+  bindKept(index);
 }
 
 void Statement::bind(int index, const RawValue& value) {
@@ -140,11 +143,7 @@ void Statement::bind(int index, const Variant& value, FieldType type) {
     case VT_BSTR:
       // A text for a text field goes into the parameter's kept room.
       if (isTextType(type) && index > 0 && static_cast<std::size_t>(index) < texts_.size()) {
-        std::string& kept = texts_[static_cast<std::size_t>(index)];
-        if (narrowAscii(value.text(), kept)) {
-          sqlite3_bind_text64(stmt_, index, kept.data(), kept.size(), SQLITE_STATIC, SQLITE_UTF8);
-          return;
-        }
+        if (narrowAscii(value.text(), texts_[static_cast<std::size_t>(index)])) return bindKept(index);
       }
       break;
     default: break;

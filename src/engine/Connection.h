@@ -107,6 +107,8 @@ class Statement {
   // that no place moves): the storage reads them where they are instead of
   // copying each, until the parameter is bound again or the statement reset.
   std::vector<std::string> texts_;
+  // Binds the text kept for parameter `index` where it is.
+  void bindKept(int index);
 };
 
 // One open database file.

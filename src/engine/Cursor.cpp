@@ -300,12 +300,13 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         }
       }
       s->reset();
-      p.taken = 0;
       if (stepped < limit) p.dry = true;
       else if (!backward && p.withRows) queueNextBatch(p);
       if (stepped == 0) return std::nullopt;
     }
-    if (p.queued && (++p.taken & 255) == 0) p.queued->absorb();
+    // Every 256 records, what has come of the batch sent ahead is taken in,
+    // so that the server is not held up sending it.
+    if (p.queued && (p.keys.size() & 255) == 0) p.queued->absorb();
     Prefetched next = std::move(p.keys.front());
     p.keys.pop_front();
     const std::size_t width = table().fields.size();

@@ -235,7 +235,7 @@ class Cursor {
     // Decoded only once a record reached by stepping forward was read: a
     // walk over bookmarks alone decodes no values.
     // The batch's values, record after record (a table's fields each),
-    // taken (moved out) from `cellsTaken` on.
+    // not yet taken from `cellsTaken` on.
     std::vector<Variant> cells;
     std::size_t cellsTaken = 0;
     bool withRows = false;
@@ -255,9 +255,6 @@ class Cursor {
     std::size_t queuedLimit = 0;
     std::uint64_t queuedWrites = 0;
     std::int64_t queuedVersion = 0;
-    // Keys taken since the batch arrived: every so often the queued batch's
-    // rows that have come are taken in, so the server is not held up.
-    std::size_t taken = 0;
     // The widest record of the last batch, in the server's bytes.
     std::size_t rowBytes = 0;
     // The queued run, if nobody has reset the statement or run it since;
