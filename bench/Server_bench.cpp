@@ -12,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -86,29 +87,40 @@ class ServerTime {
   bool local_ = false;
 };
 
+// The processor time this thread has spent, in milliseconds.
+double clientMs() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 // Times the engine's part and the raw part of one iteration, with the
-// server's processor time for each.
+// server's processor time and the client's for each.
 struct ServerParts {
   explicit ServerParts(const RawSession& raw) : server(raw) {}
   void ours(const std::function<void()>& work) {
-    const double before = server.engine();
+    const double before = server.engine(), client = clientMs();
     engineSeconds += timeOurs(work);
+    engineClient += clientMs() - client;
     engineServer += server.engine() - before;
   }
   void baseline(const std::function<void()>& work) {
-    const double before = server.raw();
+    const double before = server.raw(), client = clientMs();
     rawSeconds += timeBaseline(work);
+    rawClient += clientMs() - client;
     rawServer += server.raw() - before;
   }
   void report(benchmark::State& state) const {
     bench::report(state, engineSeconds, rawSeconds, "engine_ms");
-    if (!server.local()) return;
     const double n = static_cast<double>(state.iterations());
+    state.counters["engine_client_ms"] = engineClient / n;
+    state.counters["raw_client_ms"] = rawClient / n;
+    if (!server.local()) return;
     state.counters["engine_server_ms"] = engineServer / n;
     state.counters["raw_server_ms"] = rawServer / n;
   }
   ServerTime server;
-  double engineSeconds = 0, rawSeconds = 0, engineServer = 0, rawServer = 0;
+  double engineSeconds = 0, rawSeconds = 0, engineServer = 0, rawServer = 0, engineClient = 0, rawClient = 0;
 };
 
 // Scan: every record of 100,000 with MoveNext, every field's value read as

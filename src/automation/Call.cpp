@@ -1,6 +1,10 @@
 #include <tarnwick/automation/Call.h>
+
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/VarType.h>
+
+#include <cstring>
 
 namespace tarnwick {
 
@@ -69,7 +73,16 @@ void Call::setResult(Variant&& v) {
 }
 
 void Call::setResult(const Variant& v) {
-  if (result_) check(VariantCopy(result_, &v));
+  if (!result_) return;
+  // A number, date, yes/no or Null into an Empty result (how callers pass
+  // theirs) is copied as it stands; strings, objects, arrays and references
+  // take VariantCopy's way.
+  const VARTYPE vt = v.vt;
+  if (result_->vt == VT_EMPTY && vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN && isKnownScalarType(vt)) {
+    std::memcpy(static_cast<void*>(result_), static_cast<const VARIANT*>(&v), sizeof(VARIANT));
+    return;
+  }
+  check(VariantCopy(result_, &v));
 }
 
 }  // namespace tarnwick

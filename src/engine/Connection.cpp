@@ -189,6 +189,10 @@ void Statement::absorb() noexcept {
 
 std::size_t Statement::rowBytes() const noexcept { return pg_ ? pg_->rowBytes() : 0; }
 
+std::shared_ptr<const KeptRows> Statement::keepRows() { return pg_ ? pg_->keepRows() : nullptr; }
+
+int Statement::keptRow() const noexcept { return pg_ ? pg_->rowIndex() : 0; }
+
 void Statement::reset() noexcept {
   if (pg_) return pg_->reset();
   if (stmt_) {

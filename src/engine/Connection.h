@@ -40,6 +40,16 @@ class PgStatement;
 using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 // A prepared statement; finalised by its destructor.
+// Rows a statement has read, kept after it moves on, so that their values
+// are decoded only when used (a server's result, read whole).
+class KeptRows {
+ public:
+  virtual ~KeptRows() = default;
+  // Column `column` of row `row` as an engine value of `type`, as
+  // Statement::value reads it.
+  virtual Variant value(int row, int column, FieldType type) const = 0;
+};
+
 class Statement {
  public:
   Statement() noexcept;
@@ -76,6 +86,12 @@ class Statement {
   void absorb() noexcept;
   // A server's bytes for the current row's values (0 for a file's).
   std::size_t rowBytes() const noexcept;
+  // On a server, the result holding the current row, kept for its values to
+  // be read after the statement has moved on, and the row's place in it. A
+  // file's statement keeps nothing (null): its values are read while it
+  // stands on the row.
+  std::shared_ptr<const KeptRows> keepRows();
+  int keptRow() const noexcept;
 
   int columnCount() const noexcept;
   bool isNull(int column) const noexcept;

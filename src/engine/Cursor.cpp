@@ -158,6 +158,7 @@ std::optional<std::vector<RawValue>> Cursor::fetchOrderValues(std::int64_t rowid
 
 void Cursor::resetWindow() {
   keys_.clear();
+  readyPos_ = -1;
   // Clearing a hash table clears all its buckets, also when it is empty.
   if (!positions_.empty()) positions_.clear();
   positionShift_ = 0;
@@ -266,8 +267,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       // Read before the batch, so that a commit between the two reads
       // makes the batch's values count as old rather than as current.
       if (!backward && p.withRows) {
-        p.cells.clear();
-        p.cellsTaken = 0;
+        p.clearValues();
         p.writes = s ? p.queuedWrites : connection().writeCount();
         p.version = s ? p.queuedVersion : connection().dataVersion();
       }
@@ -294,9 +294,14 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
         if (!backward && p.withRows) {
-          const std::size_t at = p.cells.size();
-          p.cells.resize(at + table().fields.size());
-          rowValues(*s, p.cells.data() + at);
+          if (auto rows = s->keepRows()) {
+            if (p.kept.empty() || p.kept.back() != rows) p.kept.push_back(std::move(rows));
+            p.keptAt.emplace_back(p.kept.back().get(), s->keptRow());
+          } else {
+            const std::size_t at = p.cells.size();
+            p.cells.resize(at + table().fields.size());
+            rowValues(*s, p.cells.data() + at);
+          }
         }
       }
       s->reset();
@@ -307,22 +312,30 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
     // Every 256 records, what has come of the batch sent ahead is taken in,
     // so that the server is not held up sending it.
     if (p.queued && (p.keys.size() & 255) == 0) p.queued->absorb();
-    Prefetched next = std::move(p.keys.front());
-    p.keys.pop_front();
-    const std::size_t width = table().fields.size();
-    const bool withValues = p.cellsTaken + width <= p.cells.size() && width > 0;
-    const std::size_t from = p.cellsTaken;
-    if (withValues) p.cellsTaken += width;
+    const auto& fields = table().fields;
+    const std::size_t width = fields.size();
+    const std::size_t record = p.taken;
+    const bool kept = record < p.keptAt.size();
+    const bool withValues = width > 0 && (kept || (record + 1) * width <= p.cells.size());
     // Records this recordset placed itself come where it put them.
-    if (placed_.empty() || !placed_.count(next.first)) {
-      if (row) {
-        row->resize(withValues ? width : 0);
+    const bool placed = !placed_.empty() && placed_.count(p.keys.front().first);
+    if (row && !placed) {
+      row->resize(withValues ? width : 0);
+      if (kept) {
+        // Decoded into the row's own values, whose room the last record's
+        // texts leave for this one's.
+        const auto [rows, at] = p.keptAt[record];
+        for (std::size_t i = 0; i < width; ++i) (*row)[i] = rows->value(at, static_cast<int>(i + 1), fields[i].type);
+      } else {
         // Swapped rather than moved: the row's old values go to the batch,
         // which lets go of them all at once when the next one is read.
-        for (std::size_t i = 0; withValues && i < width; ++i) (*row)[i].swap(p.cells[from + i]);
+        for (std::size_t i = 0; withValues && i < width; ++i) (*row)[i].swap(p.cells[record * width + i]);
       }
-      return next;
     }
+    Prefetched next = std::move(p.keys.front());
+    p.keys.pop_front();
+    if (withValues) ++p.taken;
+    if (!placed) return next;
   }
 }
 
@@ -373,27 +386,37 @@ bool Cursor::stepBackward() {
 }
 
 void Cursor::ensureRow() {
+  // The record found current by the last call, nothing written since (a
+  // record deleted here is a write too): a record's fields read one after
+  // another.
+  if (readyPos_ == pos_ && rowValid_ && !rowFromBatch_ && rowKey_ == readyKey_ &&
+      rowWrites_ == connection().writeCount() && !bof_ && !eof_) {
+    checkOpen();
+    return;
+  }
   requireCurrent();
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) {
-    if (!rowFromBatch_) return;
     // Values read with the key's batch are the record as last committed
     // while no other user has committed since.
-    if (connection().dataVersion() == rowVersion_) {
+    if (!rowFromBatch_ || connection().dataVersion() == rowVersion_) {
       rowFromBatch_ = false;
+      markReady(key);
       return;
     }
   }
   // A walk forward that reads its records: the next batches bring their values.
   if (steppedKey_ == key) ahead_.withRows = true;
-  if (takeReadAhead(key)) {
-    lastReadKey_ = key;
-    return;
-  }
   // Gone since the window was read: another user deleted it.
-  if (!readRow(key, nullptr)) raise(errc::RecordDeleted);
+  if (!takeReadAhead(key) && !readRow(key, nullptr)) raise(errc::RecordDeleted);
   lastReadKey_ = key;
+  markReady(key);
+}
+
+void Cursor::markReady(std::int64_t key) noexcept {
+  readyPos_ = pos_;
+  readyKey_ = key;
 }
 
 // A walk through records whose keys the window already holds (moved to
@@ -481,6 +504,7 @@ void Cursor::appendKey(std::int64_t rowid) {
 
 void Cursor::prependKey(std::int64_t rowid) {
   keys_.push_front(rowid);
+  readyPos_ = -1;
   if (positionsKept_) {
     ++positionShift_;
     positions_.insert_or_assign(rowid, -positionShift_);

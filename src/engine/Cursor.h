@@ -234,10 +234,20 @@ class Cursor {
     // what the file and this connection had written then.
     // Decoded only once a record reached by stepping forward was read: a
     // walk over bookmarks alone decodes no values.
-    // The batch's values, record after record (a table's fields each),
-    // not yet taken from `cellsTaken` on.
+    // The batch's values, record after record (a table's fields each):
+    // from a file, decoded as read; from a server, each record's result
+    // and row there (`kept` keeps the results), decoded when the record is
+    // taken, so that a record's values are made just before they are used.
     std::vector<Variant> cells;
-    std::size_t cellsTaken = 0;
+    std::vector<std::shared_ptr<const KeptRows>> kept;
+    std::vector<std::pair<const KeptRows*, int>> keptAt;
+    std::size_t taken = 0;  // the batch's records taken so far
+    void clearValues() noexcept {
+      cells.clear();
+      kept.clear();
+      keptAt.clear();
+      taken = 0;
+    }
     bool withRows = false;
     std::uint64_t writes = 0;
     std::int64_t version = 0;
@@ -263,8 +273,7 @@ class Cursor {
     // Emptied in place: a new deque would allocate.
     void clear() noexcept {
       keys.clear();
-      cells.clear();
-      cellsTaken = 0;
+      clearValues();
       lastKey = 0;
       lastValues.clear();
       started = dry = false;
@@ -287,6 +296,7 @@ class Cursor {
   bool stepBackward();
   void decodeRow(const Statement& row);
   void ensureRow();
+  void markReady(std::int64_t key) noexcept;
   // Reads the record with `key` into the current row; false when it is gone.
   // `image` receives the record's stored bytes, to tell later whether
   // anybody changed it.
@@ -341,6 +351,13 @@ class Cursor {
   // between steps so that no step allocates.
   std::vector<Variant> steppedRow_;
   std::int64_t rowVersion_ = 0;
+  // The window position (and its key) whose record ensureRow last found in
+  // the current row; -1 once the window's positions move (a key put in
+  // front, keys dropped, the window read anew). While the row still holds
+  // that key's values, read since the last write and with no other user's
+  // commit left to check, the next field read needs nothing more.
+  std::ptrdiff_t readyPos_ = -1;
+  std::int64_t readyKey_ = 0;
   std::optional<std::int64_t> steppedKey_;  // the record the last step forward reached
   // Records of the window read ahead together (see takeReadAhead): their
   // keys in the window's order, each one's values (kept for their room),

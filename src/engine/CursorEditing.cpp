@@ -109,8 +109,8 @@ Variant convertForField(const Variant& input, const FieldInfo& field) {
 // Values
 
 const Variant& Cursor::value(int field) {
-  checkOpen();
   if (editMode_ != kEditNone) {
+    checkOpen();
     const auto at = static_cast<std::size_t>(field);
     // A server's counter is numbered when the new record first shows it.
     if (!unnumbered_.empty() && unnumbered_[at]) {

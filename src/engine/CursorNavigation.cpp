@@ -68,6 +68,7 @@ void Cursor::moveNext() {
   if (source_.type == kOpenForwardOnly && pos_ > 0) {
     const auto drop = static_cast<std::size_t>(pos_);
     keys_.erase(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(drop));
+    readyPos_ = -1;
     positions_.clear();
     positionsKept_ = false;
     if (base_) *base_ += static_cast<std::int64_t>(drop);

@@ -57,6 +57,8 @@ std::string utf8Of(std::u16string_view text) {
   return out;
 }
 
+}  // namespace
+
 // A stored text as a value: plain ASCII, the usual case, is widened
 // straight into the value's own text, without a string between.
 Variant textValue(std::string_view utf8) {
@@ -91,8 +93,6 @@ Variant integerVariant(std::int64_t n, FieldType type) {
     return Variant(static_cast<std::int32_t>(n));
   return Variant(n);
 }
-
-}  // namespace
 
 bool narrowAscii(std::u16string_view text, std::string& out) {
   out.resize(text.size());

@@ -47,6 +47,12 @@ bool narrowAscii(std::u16string_view text, std::string& out);
 // a value that is no number, date or yes/no where the type needs one.
 StoredValue storedValue(const Variant& value, FieldType type);
 
+// A stored text as a value.
+Variant textValue(std::string_view utf8);
+// A stored whole number as the value of a whole-number field of `type`
+// (one out of the type's range, from other programs, is handed out whole).
+Variant integerVariant(std::int64_t n, FieldType type);
+
 // A stored value as the value of a field of `type`. A value whose storage
 // does not fit its field's type (written by other programs) is handed out
 // as it is kept rather than refused.

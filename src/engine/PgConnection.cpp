@@ -395,7 +395,7 @@ void PgStatement::absorb() noexcept {
 
 std::size_t PgStatement::rowBytes() const noexcept {
   std::size_t bytes = 0;
-  for (int i = 0; row_ && i < columns_; ++i) bytes += static_cast<std::size_t>(PQgetlength(row_.get(), rowIndex_, i));
+  for (int i = 0; result_ && i < columns_; ++i) bytes += static_cast<std::size_t>(PQgetlength(result_, rowIndex_, i));
   return bytes;
 }
 
@@ -449,9 +449,8 @@ PgResult PgStatement::nextResult() noexcept {
 
 bool PgStatement::step() {
   if (!running_) start();
-  if (row_ && ++rowIndex_ < PQntuples(row_.get())) return true;
-  row_.reset();
-  rowIndex_ = 0;
+  if (result_ && ++rowIndex_ < PQntuples(result_)) return true;
+  dropRows();
   PgResult result = nextResult();
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_COMMAND_OK;
   // Rows one at a time, or a result read whole (its end follows).
@@ -489,8 +488,7 @@ void PgStatement::discard() noexcept {
 
 void PgStatement::rewind() noexcept {
   discard();
-  row_.reset();
-  rowIndex_ = 0;
+  dropRows();
 }
 
 void PgStatement::reset() noexcept {
@@ -499,12 +497,12 @@ void PgStatement::reset() noexcept {
 }
 
 int PgStatement::columnCount() const noexcept {
-  const pg_result* result = row_ ? row_.get() : description_.get();
+  const pg_result* result = result_ ? result_ : description_.get();
   return result ? PQnfields(result) : 0;
 }
 
 std::string PgStatement::columnName(int column) const {
-  const pg_result* result = row_ ? row_.get() : description_.get();
+  const pg_result* result = result_ ? result_ : description_.get();
   const char* name = result ? PQfname(result, column) : nullptr;
   return name ? name : "";
 }

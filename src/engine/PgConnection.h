@@ -97,7 +97,26 @@ struct PgSession {
   std::u16string clean(std::string_view message) const;
 };
 
+// A value as the server writes it, or Null.
+struct PgCell {
+  std::string_view text;
+  bool null = true;
+};
+
 }  // namespace impl
+
+// The rows of one result, kept past the statement's next step; values are
+// decoded as PgStatement::value decodes them.
+class PgRows final : public KeptRows {
+ public:
+  PgRows(impl::PgResult result, std::vector<unsigned> types) noexcept;
+  Variant value(int row, int column, FieldType type) const override;
+
+ private:
+  impl::PgResult result_;
+  std::vector<unsigned> types_;
+  int rows_ = 0;
+};
 
 // A statement prepared on the server; dropped there when it goes.
 class PgStatement {
@@ -166,6 +185,10 @@ class PgStatement {
   // The column as an engine value of `type`; currency read from a numeric
   // column keeps all its digits.
   Variant value(int column, FieldType type) const;
+  // The result holding the current row, shared from now on (see
+  // Statement::keepRows), and the row's place in it.
+  std::shared_ptr<const PgRows> keepRows();
+  int rowIndex() const noexcept { return rowIndex_; }
 
  private:
   friend struct impl::PgSession;
@@ -179,26 +202,27 @@ class PgStatement {
   impl::PgResult nextResult() noexcept;
   // Makes `result` the rows being stepped over.
   void adopt(impl::PgResult result) noexcept;
-  // A column of the current row as the server writes it, or Null (also for
-  // a column that is not there).
-  struct Cell {
-    std::string_view text;
-    bool null = true;
-  };
-  Cell cell(int column) const noexcept;
+  // A column of the current row, or Null (also for a column that is not there).
+  impl::PgCell cell(int column) const noexcept;
+  // Lets go of the current result (kept rows stay with whoever keeps them).
+  void dropRows() noexcept;
 
   std::shared_ptr<impl::PgSession> session_;
   std::string name_;
   int parameters_ = 0;
   std::vector<std::optional<std::string>> values_;
   impl::PgResult description_;
+  // The result whose rows are being stepped over: owned here (row_), or
+  // shared once kept (kept_); result_ is whichever holds it.
   impl::PgResult row_;
-  // The columns of row_ and their server types, read once per result (once
-  // per statement for the types) rather than once per value.
+  std::shared_ptr<PgRows> kept_;
+  pg_result* result_ = nullptr;
+  // The columns of the result and their server types, read once per result
+  // (once per statement for the types) rather than once per value.
   int columns_ = 0;
   std::vector<unsigned> types_;
   std::deque<impl::PgResult> ahead_;
-  // The current row within row_ (a result holds one row when streamed, all
+  // The current row within the result (a result holds one row when streamed, all
   // of them when read whole).
   int rowIndex_ = 0;
   // The statement's rows are few (a small LIMIT bounds them, or its text

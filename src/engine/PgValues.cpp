@@ -256,67 +256,67 @@ void PgStatement::bind(int index, const Variant& value, FieldType type) {
 
 void PgStatement::adopt(impl::PgResult result) noexcept {
   row_ = std::move(result);
-  columns_ = PQnfields(row_.get());
+  kept_.reset();
+  result_ = row_.get();
+  columns_ = PQnfields(result_);
   // A prepared statement's rows have the columns it was described with.
   if (static_cast<std::size_t>(columns_) != types_.size()) {
     types_.resize(static_cast<std::size_t>(columns_));
-    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(row_.get(), i);
+    for (int i = 0; i < columns_; ++i) types_[static_cast<std::size_t>(i)] = PQftype(result_, i);
   }
 }
 
-PgStatement::Cell PgStatement::cell(int column) const noexcept {
-  if (!row_ || column < 0 || column >= columns_) return {};
-  pg_result* result = row_.get();
+void PgStatement::dropRows() noexcept {
+  row_.reset();
+  kept_.reset();
+  result_ = nullptr;
+  rowIndex_ = 0;
+}
+
+std::shared_ptr<const PgRows> PgStatement::keepRows() {
+  if (!result_) return nullptr;
+  if (!kept_) kept_ = std::make_shared<PgRows>(std::move(row_), types_);
+  return kept_;
+}
+
+namespace {
+
+impl::PgCell cellAt(const pg_result* result, int row, int column) noexcept {
   // Values come as text, each ending with a NUL (libpq's length of a text
   // value is its strlen); only an empty one can be Null.
-  const char* value = PQgetvalue(result, rowIndex_, column);
-  if (*value == '\0' && PQgetisnull(result, rowIndex_, column)) return {};
+  const char* value = PQgetvalue(result, row, column);
+  if (*value == '\0' && PQgetisnull(result, row, column)) return {};
   return {std::string_view(value), false};
 }
 
-bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
-
-std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
-
-std::int64_t PgStatement::int64(int column) const noexcept { return integerOf(cell(column).text); }
-
-double PgStatement::real(int column) const noexcept { return realOf(cell(column).text); }
-
-std::string PgStatement::image(int first, int count) const {
-  std::string out;
-  for (int i = first; i < first + count; ++i) {
-    const Cell c = cell(i);
-    if (c.null) {
-      out += 'N';
-      continue;
-    }
-    out += std::to_string(c.text.size()) + ':';
-    out += c.text;
-  }
-  return out;
-}
-
-RawValue PgStatement::raw(int column) const {
-  const Cell c = cell(column);
-  if (c.null) return std::monostate{};
-  switch (types_[static_cast<std::size_t>(column)]) {
-    case kBoolType: return std::int64_t{c.text == "t"};
-    case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
-    case kFloat4Type: case kFloat8Type: case kNumericType: return realOf(c.text);
-    default: return std::string(c.text);
-  }
-}
-
-Variant PgStatement::value(int column, FieldType type) const {
-  const Cell c = cell(column);
+// A value of the server's type `server` as an engine value of `type`.
+Variant decodedValue(const impl::PgCell& c, unsigned server, FieldType type) {
   if (c.null) return Variant::null();
+  // The usual pairs of a column's type and its field's type, straight to
+  // the value fieldValue would make of them.
+  switch (server) {
+    case kInt2Type: case kInt4Type: case kInt8Type:
+      if (isIntegerType(type)) return integerVariant(integerOf(c.text), type);
+      break;
+    case kBoolType:
+      if (type == FieldType::Boolean) return Variant(c.text == "t");
+      break;
+    case kFloat8Type:
+      if (type == FieldType::Double) return Variant(realOf(c.text));
+      break;
+    case kTimestampType: case kNumericType: case kByteaType: case kFloat4Type: case kOidType:
+      break;
+    default:
+      if (isTextType(type)) return textValue(c.text);
+      break;
+  }
   StoredView stored;
   std::string bytes;
-  switch (types_[static_cast<std::size_t>(column)]) {
+  switch (server) {
     case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType:
       stored.kind = StoredKind::Integer;
       // A boolean is written "t" or "f".
-      stored.integer = types_[static_cast<std::size_t>(column)] == kBoolType ? c.text == "t" : integerOf(c.text);
+      stored.integer = server == kBoolType ? c.text == "t" : integerOf(c.text);
       stored.real = static_cast<double>(stored.integer);
       break;
     case kNumericType:
@@ -346,6 +346,59 @@ Variant PgStatement::value(int column, FieldType type) const {
       break;
   }
   return fieldValue(stored, type);
+}
+
+}  // namespace
+
+impl::PgCell PgStatement::cell(int column) const noexcept {
+  if (!result_ || column < 0 || column >= columns_) return {};
+  return cellAt(result_, rowIndex_, column);
+}
+
+PgRows::PgRows(impl::PgResult result, std::vector<unsigned> types) noexcept
+    : result_(std::move(result)), types_(std::move(types)), rows_(PQntuples(result_.get())) {}
+
+Variant PgRows::value(int row, int column, FieldType type) const {
+  if (column < 0 || static_cast<std::size_t>(column) >= types_.size() || row < 0 || row >= rows_) return Variant::null();
+  return decodedValue(cellAt(result_.get(), row, column), types_[static_cast<std::size_t>(column)], type);
+}
+
+bool PgStatement::isNull(int column) const noexcept { return cell(column).null; }
+
+std::string_view PgStatement::text(int column) const noexcept { return cell(column).text; }
+
+std::int64_t PgStatement::int64(int column) const noexcept { return integerOf(cell(column).text); }
+
+double PgStatement::real(int column) const noexcept { return realOf(cell(column).text); }
+
+std::string PgStatement::image(int first, int count) const {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    const impl::PgCell c = cell(i);
+    if (c.null) {
+      out += 'N';
+      continue;
+    }
+    out += std::to_string(c.text.size()) + ':';
+    out += c.text;
+  }
+  return out;
+}
+
+RawValue PgStatement::raw(int column) const {
+  const impl::PgCell c = cell(column);
+  if (c.null) return std::monostate{};
+  switch (types_[static_cast<std::size_t>(column)]) {
+    case kBoolType: return std::int64_t{c.text == "t"};
+    case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
+    case kFloat4Type: case kFloat8Type: case kNumericType: return realOf(c.text);
+    default: return std::string(c.text);
+  }
+}
+
+Variant PgStatement::value(int column, FieldType type) const {
+  const impl::PgCell c = cell(column);
+  return decodedValue(c, c.null ? 0 : types_[static_cast<std::size_t>(column)], type);
 }
 
 }  // namespace tarnwick::engine

@@ -373,6 +373,65 @@ TEST(PgValues, DatesTravelAsTheTimestampsOfTheirParts) {
   }
 }
 
+// A walk forward keeps its batch's result and decodes each record's values
+// only when it takes the record: what it then reads must be what the
+// statement read while standing on the row, for every type, Null and text
+// beyond plain ASCII, after the statement has moved on to other runs and
+// after the session has ended.
+TEST(PgValues, RowsKeptPastTheirStatementReadAsTheStatementReadThem) {
+  REQUIRE_SERVER(server);
+  Backends b(server->uri());
+  b.run(allTypes(u"tw_kept"));
+  b.server.exec(
+      "INSERT INTO tw_kept (\"Flag\", \"Small\", \"Short\", \"Whole\", \"Money\", \"Float4\", \"Float8\", "
+      "\"Stamp\", \"Name\", \"Code\", \"Notes\", \"Raw\", \"Blob\", \"Big\", \"Dec\", \"Num\") "
+      "SELECT CASE WHEN i % 7 = 0 THEN NULL ELSE i % 2 = 0 END, i % 256, i - 150, i * 1000 - 7, i * 1.2345, i / 3.0, "
+      "CASE WHEN i % 11 = 0 THEN NULL ELSE i / 7.0 END, timestamp '1899-12-29 06:00:00' + i * interval '41 days 1 second', "
+      "CASE WHEN i % 13 = 0 THEN NULL WHEN i % 3 = 0 THEN 'Grüße ' || i ELSE 'name ' || i END, 'c' || i % 10, "
+      "repeat('m', i), decode(lpad(to_hex(i), 4, '0'), 'hex'), CASE WHEN i % 5 = 0 THEN NULL ELSE '\\x00ff'::bytea END, "
+      "i::bigint * 1000000000000, i / 8.0, -i / 4.0 FROM generate_series(1, 300) AS i");
+  const auto info = b.serverSchema.table(u"tw_kept");
+  ASSERT_TRUE(info);
+  const auto& fields = info->fields;
+  PgConnection reader(server->uri());
+  PgStatement& s = reader.cached("SELECT * FROM tw_kept ORDER BY \"Id\" LIMIT 1000");
+  std::vector<std::vector<std::string>> read;
+  std::vector<std::pair<std::shared_ptr<const PgRows>, int>> kept;
+  while (s.step()) {
+    std::vector<std::string>& row = read.emplace_back();
+    for (std::size_t i = 0; i < fields.size(); ++i) row.push_back(described(s.value(static_cast<int>(i), fields[i].type)));
+    kept.emplace_back(s.keepRows(), s.rowIndex());
+    // Kept once: the rows stepped over after it come from the same result.
+    EXPECT_EQ(kept.back().first, kept.front().first);
+  }
+  ASSERT_EQ(read.size(), 300u);
+  // The statement runs again and stands on other rows; then the session ends.
+  ASSERT_TRUE(s.step());
+  s.reset();
+  reader.close();
+  for (std::size_t r = 0; r < kept.size(); ++r) {
+    const auto& [rows, at] = kept[r];
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      SCOPED_TRACE("row " + std::to_string(r) + " " + toUtf8(fields[i].name));
+      EXPECT_EQ(described(rows->value(at, static_cast<int>(i), fields[i].type)), read[r][i]);
+    }
+  }
+  // The rows hold what was meant: text beyond ASCII, and Nulls.
+  EXPECT_EQ(read[11][9], "vt8 " + toUtf8(u"Grüße 12"));
+  EXPECT_EQ(read[12][9], "Null");
+  EXPECT_EQ(read[6][1], "Null");
+  // Places that are not there read as Null.
+  const auto& [rows, at] = kept.front();
+  EXPECT_EQ(described(rows->value(-1, 1, FieldType::Long)), "Null");
+  EXPECT_EQ(described(rows->value(300, 1, FieldType::Long)), "Null");
+  EXPECT_EQ(described(rows->value(at, 1000, FieldType::Long)), "Null");
+  // A file's statement reads its values while it stands on the row: it keeps nothing.
+  Statement& local = b.file.cached("SELECT 1");
+  ASSERT_TRUE(local.step());
+  EXPECT_EQ(local.keepRows(), nullptr);
+  local.reset();
+}
+
 TEST(PgValues, RefusalsAreTheFileBackendsAndTheServersOwnHaveTheEnginesNumbers) {
   REQUIRE_SERVER(server);
   Backends b(server->uri());
