@@ -191,6 +191,8 @@ std::size_t Statement::rowBytes() const noexcept { return pg_ ? pg_->rowBytes() 
 
 std::shared_ptr<const KeptRows> Statement::keepRows() { return pg_ ? pg_->keepRows() : nullptr; }
 
+const KeptRows* Statement::keptNow() const noexcept { return pg_ ? pg_->keptNow() : nullptr; }
+
 int Statement::keptRow() const noexcept { return pg_ ? pg_->rowIndex() : 0; }
 
 void Statement::reset() noexcept {

@@ -91,6 +91,8 @@ class Statement {
   // file's statement keeps nothing (null): its values are read while it
   // stands on the row.
   std::shared_ptr<const KeptRows> keepRows();
+  // The result already kept by keepRows, if the current row is in it.
+  const KeptRows* keptNow() const noexcept;
   int keptRow() const noexcept;
 
   int columnCount() const noexcept;

@@ -294,9 +294,13 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
         if (!backward && p.withRows) {
-          if (auto rows = s->keepRows()) {
-            if (p.kept.empty() || p.kept.back() != rows) p.kept.push_back(std::move(rows));
-            p.keptAt.emplace_back(p.kept.back().get(), s->keptRow());
+          // A server's result is kept once: the batch's next rows are in it too.
+          const KeptRows* rows = s->keptNow();
+          if (!rows || p.kept.empty() || p.kept.back().get() != rows) {
+            if (auto kept = s->keepRows()) rows = p.kept.emplace_back(std::move(kept)).get();
+          }
+          if (rows) {
+            p.keptAt.emplace_back(rows, s->keptRow());
           } else {
             const std::size_t at = p.cells.size();
             p.cells.resize(at + table().fields.size());

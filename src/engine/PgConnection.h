@@ -188,6 +188,7 @@ class PgStatement {
   // The result holding the current row, shared from now on (see
   // Statement::keepRows), and the row's place in it.
   std::shared_ptr<const PgRows> keepRows();
+  const PgRows* keptNow() const noexcept { return kept_.get(); }
   int rowIndex() const noexcept { return rowIndex_; }
 
  private:
