@@ -376,7 +376,7 @@ Connection::Connection(const std::filesystem::path& path, bool create, bool read
 }
 
 Connection::Connection(std::string_view serverUri, bool readOnly, int busyMilliseconds)
-    : readOnly_(readOnly), pg_(std::make_unique<PgConnection>(serverUri)) {
+    : readOnly_(readOnly), pg_(std::make_unique<PgConnection>(serverUri)), serverLink_(pg_->sessionLink()) {
   if (readOnly) pg_->exec("SET default_transaction_read_only = on");
   setBusyTimeout(busyMilliseconds);
   if (!readOnly) ensureServerFunctions(*pg_);

@@ -28,11 +28,13 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 namespace tarnwick::engine {
 
 class Connection;
 class PgConnection;
+struct FieldInfo;
 class PgStatement;
 
 // A raw stored value, as the storage keeps it (no engine type applied).
@@ -45,9 +47,10 @@ using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>
 class KeptRows {
  public:
   virtual ~KeptRows() = default;
-  // Column `column` of row `row` as an engine value of `type`, as
-  // Statement::value reads it.
-  virtual Variant value(int row, int column, FieldType type) const = 0;
+  // Row `row`'s columns from `first` on, one for each of the `count`
+  // fields, into `out` as engine values of the fields' types, as
+  // Statement::value reads them (a place that is not there reads as Null).
+  virtual void readRow(int row, int first, const FieldInfo* fields, std::size_t count, Variant* out) const = 0;
 };
 
 class Statement {
@@ -165,7 +168,7 @@ class Connection {
   // Error 3420 once the database has been closed. A file's connection is
   // open while it holds its handle (checked here, as every call checks it).
   void checkOpen() const {
-    if (!db_) checkServerOpen();
+    if (!db_ && !(serverLink_ && *serverLink_)) checkServerOpen();
   }
 
   // Runs statements without results.
@@ -277,6 +280,9 @@ class Connection {
   bool readHeld_ = false;
   std::optional<std::int64_t> heldVersion_;
   std::unique_ptr<PgConnection> pg_;
+  // Where the server's session keeps its connection (null once the session
+  // has ended), for checkOpen to read without a call.
+  pg_conn* const* serverLink_ = nullptr;
   std::shared_ptr<Statement> versionStatement_;  // kept apart: it runs for every record a walk reads
   frame::impl::LruCache<std::string, std::shared_ptr<Statement>> cache_{kCachedStatements, kCachedStatementBytes};
 };

@@ -35,10 +35,7 @@ void Cursor::close() noexcept {
   closed_ = true;
 }
 
-void Cursor::checkOpen() const {
-  if (closed_) raise(errc::ObjectInvalid);
-  source_.db->connection.checkOpen();
-}
+void Cursor::refuseClosed() { raise(errc::ObjectInvalid); }
 
 int Cursor::fieldIndex(const Variant& input) const {
   const Variant v = input.value();
@@ -329,7 +326,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         // Decoded into the row's own values, whose room the last record's
         // texts leave for this one's.
         const auto [rows, at] = p.keptAt[record];
-        for (std::size_t i = 0; i < width; ++i) (*row)[i] = rows->value(at, static_cast<int>(i + 1), fields[i].type);
+        rows->readRow(at, 1, fields.data(), width, row->data());
       } else {
         // Swapped rather than moved: the row's old values go to the batch,
         // which lets go of them all at once when the next one is read.

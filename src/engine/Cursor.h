@@ -149,7 +149,11 @@ class Cursor {
 
   void close() noexcept;
   bool closed() const noexcept { return closed_; }
-  void checkOpen() const;
+  // 3420 once this recordset or its database is closed.
+  void checkOpen() const {
+    if (closed_) refuseClosed();
+    connection().checkOpen();
+  }
   // The database's held view (Connection::holdReads), for a walk; released
   // even after the recordset closes, so that holds stay paired.
   void holdReads() {
@@ -160,6 +164,7 @@ class Cursor {
 
  private:
   Connection& connection() const { return source_.db->connection; }
+  [[noreturn]] static void refuseClosed();
   SqlTarget target() const noexcept { return connection().server() ? SqlTarget::Server : SqlTarget::File; }
   // "rowid" and every field's column, as searches and reads select them.
   const std::string& selectList() const noexcept { return selectList_; }

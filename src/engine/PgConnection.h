@@ -110,7 +110,7 @@ struct PgCell {
 class PgRows final : public KeptRows {
  public:
   PgRows(impl::PgResult result, std::vector<unsigned> types) noexcept;
-  Variant value(int row, int column, FieldType type) const override;
+  void readRow(int row, int first, const FieldInfo* fields, std::size_t count, Variant* out) const override;
 
  private:
   impl::PgResult result_;
@@ -250,6 +250,9 @@ class PgConnection {
   pg_conn* handle() const noexcept { return session_->conn; }
   const std::string& target() const noexcept { return session_->target; }
   bool isOpen() const noexcept { return session_->conn != nullptr; }
+  // The session's connection, null once it has ended; the place stays
+  // valid while this connection lives.
+  pg_conn* const* sessionLink() const noexcept { return &session_->conn; }
   // Ends the session; statements still held fail with 3420 from then on.
   void close() noexcept;
 
