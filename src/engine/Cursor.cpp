@@ -323,8 +323,8 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
     if (row && !placed) {
       row->resize(withValues ? width : 0);
       if (kept) {
-        // Decoded into the row's own values, whose room the last record's
-        // texts leave for this one's.
+        // Decoded straight into the row, whose old values (the record
+        // before) are let go one record at a time.
         const auto [rows, at] = p.keptAt[record];
         rows->readRow(at, 1, fields.data(), width, row->data());
       } else {
