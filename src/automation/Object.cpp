@@ -56,8 +56,25 @@ void throwInvokeFailure(HRESULT hr, EXCEPINFO& info) {
   raise(errorNumberFromResult(hr));
 }
 
+namespace {
+
+// A get or a call without arguments (a field's value, EOF, MoveNext): no
+// argument list to lay out.
+Variant invokeBare(IDispatch& object, DISPID id, WORD flags) {
+  DISPPARAMS params{nullptr, nullptr, 0, 0};
+  Variant result;
+  EXCEPINFO info;
+  UINT argErr = 0;
+  const HRESULT hr = object.Invoke(id, GUID_NULL, 0, flags, &params, &result, &info, &argErr);
+  if (failed(hr)) throwInvokeFailure(hr, info);
+  return result;
+}
+
+}  // namespace
+
 Variant Object::invoke(DISPID id, WORD flags, std::span<Variant> args, const Variant* putValue) const {
   if (!object_) raise(errc::ObjectNotSet);
+  if (args.empty() && !putValue) return invokeBare(*object_.get(), id, flags);
   // Invoke takes the arguments reversed. The list borrows the caller's
   // values without copying them; references in it reach the caller's variables.
   const std::size_t count = args.size() + (putValue ? 1 : 0);
