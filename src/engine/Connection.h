@@ -41,7 +41,6 @@ class PgStatement;
 // Used for keys that must be bound back exactly as they were read.
 using RawValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
-// A prepared statement; finalised by its destructor.
 // Rows a statement has read, kept after it moves on, so that their values
 // are decoded only when used (a server's result, read whole).
 class KeptRows {
@@ -53,6 +52,7 @@ class KeptRows {
   virtual void readRow(int row, int first, const FieldInfo* fields, std::size_t count, Variant* out) const = 0;
 };
 
+// A prepared statement; finalised by its destructor.
 class Statement {
  public:
   Statement() noexcept;
