@@ -51,7 +51,8 @@ namespace {
 // with references followed and objects read through their default member.
 template <typename F>
 decltype(auto) withPlain(const Variant& value, F&& f) {
-  const VARIANT& t = value.target();
+  // A plain value (the usual case) is its own target.
+  const VARIANT& t = (value.vt & VT_BYREF) ? value.target() : value;
   if (!(t.vt & VT_BYREF) && t.vt != VT_DISPATCH && t.vt != VT_UNKNOWN) return f(static_cast<const Variant&>(t));
   const Variant plain = plainValue(value);
   return f(plain);
