@@ -39,12 +39,6 @@ class TextSink {
     if (size_ == kCapacity) flush();
     buffer_[size_++] = c;
   }
-  void push_back(char16_t first, char16_t second) {
-    if (size_ + 2 > kCapacity) flush();
-    buffer_[size_] = first;
-    buffer_[size_ + 1] = second;
-    size_ += 2;
-  }
   void append(std::u16string_view text) {
     if (text.size() > kCapacity - size_) {
       flush();
@@ -67,26 +61,19 @@ class TextSink {
   char16_t buffer_[kCapacity];
 };
 
-void appendOtherNumber(TextSink& out, int value, int minimumDigits);
-
-// Days, months, hours, minutes and seconds, and four-digit years, are
-// written in place; other numbers by appendOtherNumber.
-inline void appendNumber(TextSink& out, int value, int minimumDigits) {
-  if (static_cast<unsigned>(value) < 100 && minimumDigits <= 2) {
-    const auto tens = static_cast<char16_t>(u'0' + value / 10), units = static_cast<char16_t>(u'0' + value % 10);
-    if (value >= 10 || minimumDigits == 2) out.push_back(tens, units);
-    else out.push_back(units);
+void appendNumber(TextSink& out, int value, int minimumDigits) {
+  if (value >= 0 && value < 100 && minimumDigits <= 2) {  // days, months, hours ...
+    if (value >= 10 || minimumDigits == 2) out.push_back(static_cast<char16_t>(u'0' + value / 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
     return;
   }
-  if (value >= 1000 && value <= 9999 && minimumDigits <= 4) {
-    out.push_back(static_cast<char16_t>(u'0' + value / 1000), static_cast<char16_t>(u'0' + value / 100 % 10));
-    out.push_back(static_cast<char16_t>(u'0' + value / 10 % 10), static_cast<char16_t>(u'0' + value % 10));
+  if (value >= 1000 && value <= 9999 && minimumDigits <= 4) {  // years
+    out.push_back(static_cast<char16_t>(u'0' + value / 1000));
+    out.push_back(static_cast<char16_t>(u'0' + value / 100 % 10));
+    out.push_back(static_cast<char16_t>(u'0' + value / 10 % 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
     return;
   }
-  appendOtherNumber(out, value, minimumDigits);
-}
-
-void appendOtherNumber(TextSink& out, int value, int minimumDigits) {
   char16_t buffer[12];
   int length = 0;
   auto v = static_cast<unsigned>(value < 0 ? -value : value);
