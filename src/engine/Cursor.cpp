@@ -283,6 +283,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       p.batch = std::min(p.batch * 2, kLargestBatch);
       std::size_t stepped = 0;
       p.rowBytes = 0;
+      const bool server = connection().server() != nullptr;
       while (s->step()) {
         // Sampled: the first record, and every 64th.
         if ((stepped & 63) == 0) p.rowBytes = std::max(p.rowBytes, s->rowBytes());
@@ -291,12 +292,10 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
         if (!backward && p.withRows) {
-          // A server's result is kept once: the batch's next rows are in it too.
-          const KeptRows* rows = s->keptNow();
-          if (!rows || p.kept.empty() || p.kept.back().get() != rows) {
-            if (auto kept = s->keepRows()) rows = p.kept.emplace_back(std::move(kept)).get();
-          }
-          if (rows) {
+          if (server) {
+            // A result is kept once: the batch's next rows are in it too.
+            const KeptRows* rows = s->keptNow();
+            if (!rows || p.kept.empty() || p.kept.back().get() != rows) rows = p.kept.emplace_back(s->keepRows()).get();
             p.keptAt.emplace_back(rows, s->keptRow());
           } else {
             const std::size_t at = p.cells.size();
