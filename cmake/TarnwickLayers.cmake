@@ -45,7 +45,9 @@ function(tarnwick_layer layer)
   if(layer IN_LIST TARNWICK_SKIP_LAYERS)
     return()
   endif()
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp)
+  # A layer's sources, and those of its folders (the engine keeps each
+  # backend in one).
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/*/*.cpp)
   set(target tarnwick_${layer})
   add_library(${target} OBJECT ${sources})
   tarnwick_library_options(${target})

@@ -2,8 +2,9 @@
 
 #include "FieldValues.h"
 #include "Functions.h"
-#include "PgConnection.h"
-#include "PgDialect.h"
+#include "sqlite/SqliteSession.h"
+#include "postgres/PgConnection.h"
+#include "postgres/PgDialect.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>

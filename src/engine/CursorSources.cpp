@@ -2,7 +2,7 @@
 // sources derived from a cursor by a filter and a sort.
 #include "Cursor.h"
 
-#include "PgCatalogue.h"
+#include "postgres/PgCatalogue.h"
 #include "SqlDialect.h"
 
 #include <tarnwick/automation/Convert.h>

@@ -1,7 +1,7 @@
 #pragma once
-// Private to the engine: the functions that the engine's SQL dialect needs
-// and the storage lacks, registered on every connection, and the rules for
-// reading stored dates.
+// Private to the engine: the rules of the dialect's functions that a
+// backend carries out for it (Like's patterns) and the rules for reading
+// stored dates.
 #include <tarnwick/automation/VarType.h>
 
 #include <optional>
@@ -9,14 +9,7 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
-
 namespace tarnwick::engine {
-
-// Registers like() (the dialect's Like), tw_date(), tw_datevalue(),
-// tw_len(), tw_text(), the text functions (tw_ucase, tw_lcase, tw_trim,
-// tw_ltrim, tw_rtrim, tw_mid), tw_today() and tw_now().
-void registerFunctions(sqlite3* db);
 
 // The dialect's Like: * any run, ? one character, # one digit, [list] and
 // [!list] one character in or not in the list (ranges as a-z); letter case

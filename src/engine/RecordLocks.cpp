@@ -1,6 +1,6 @@
 #include "RecordLocks.h"
 
-#include "PgConnection.h"
+#include "postgres/PgConnection.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>

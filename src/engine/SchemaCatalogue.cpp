@@ -1,6 +1,6 @@
 #include "SchemaCatalogue.h"
 
-#include "PgCatalogue.h"
+#include "postgres/PgCatalogue.h"
 
 
 #include <tarnwick/automation/String.h>

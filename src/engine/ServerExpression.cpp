@@ -1,7 +1,7 @@
 // The server's side of the expression writer: what it looks ahead at where
 // the server's SQL must differ from a database file's to give its results.
 #include "Functions.h"
-#include "PgDialect.h"
+#include "postgres/PgDialect.h"
 #include "SqlExpression.h"
 
 #include <tarnwick/automation/DateTime.h>

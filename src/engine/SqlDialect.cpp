@@ -1,6 +1,6 @@
 #include "SqlDialect.h"
 
-#include "PgDialect.h"
+#include "postgres/PgDialect.h"
 
 #include "SqlLexer.h"
 

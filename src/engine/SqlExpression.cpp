@@ -1,7 +1,7 @@
 #include "SqlExpression.h"
 
 #include "Connection.h"
-#include "PgDialect.h"
+#include "postgres/PgDialect.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>

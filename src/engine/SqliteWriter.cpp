@@ -1,6 +1,6 @@
 // The storage's (SQLite's) SQL, written from a parsed statement: one writer
 // per kind of statement.
-#include "PgCatalogue.h"
+#include "postgres/PgCatalogue.h"
 #include "SqlDialect.h"
 #include "SqlExpression.h"
 #include "SqlStatement.h"

@@ -4,8 +4,8 @@
 // server's tables are named per test (the tests share the server); those
 // noted in `made` are dropped at the end.
 #include "../../src/engine/Connection.h"
-#include "../../src/engine/PgCatalogue.h"
-#include "../../src/engine/PgConnection.h"
+#include "../../src/engine/postgres/PgCatalogue.h"
+#include "../../src/engine/postgres/PgConnection.h"
 #include "../../src/engine/SchemaCatalogue.h"
 #include "EngineTesting.h"
 #include "PgTesting.h"

@@ -1,6 +1,6 @@
 // The server session layer against a real private server: the test command
 // starts one and names it in TARNWICK_TEST_PG; without it these tests skip.
-#include "../../src/engine/PgConnection.h"
+#include "../../src/engine/postgres/PgConnection.h"
 #include "PgTesting.h"
 
 #include <tarnwick/automation/Error.h>

@@ -2,9 +2,9 @@
 // the server, the same conditions and statements written for each, and the
 // same records (or the same refusal) coming back.
 #include "../../src/engine/Connection.h"
-#include "../../src/engine/PgCatalogue.h"
-#include "../../src/engine/PgConnection.h"
-#include "../../src/engine/PgDialect.h"
+#include "../../src/engine/postgres/PgCatalogue.h"
+#include "../../src/engine/postgres/PgConnection.h"
+#include "../../src/engine/postgres/PgDialect.h"
 #include "../../src/engine/SchemaCatalogue.h"
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"

@@ -3,8 +3,8 @@
 // out alike, and the same CREATE TABLE must read back alike.
 #include "../../src/engine/Connection.h"
 #include "../../src/engine/FieldValues.h"
-#include "../../src/engine/PgCatalogue.h"
-#include "../../src/engine/PgConnection.h"
+#include "../../src/engine/postgres/PgCatalogue.h"
+#include "../../src/engine/postgres/PgConnection.h"
 #include "../../src/engine/SchemaCatalogue.h"
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"

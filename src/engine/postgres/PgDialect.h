@@ -9,7 +9,7 @@
 // a case-blind collation that the server's pattern matching refuses, so the
 // pattern names a deterministic collation (kPatternCollation) that then
 // governs the match.
-#include "EngineTypes.h"
+#include "../EngineTypes.h"
 #include "PgConnection.h"
 
 #include <string>

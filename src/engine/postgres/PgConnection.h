@@ -18,7 +18,7 @@
 // in the server's pipeline mode), so that saving a record costs one round
 // trip rather than three. A write scope that ends before anything was sent
 // in it takes back its opening command.
-#include "Connection.h"
+#include "../Connection.h"
 #include "StatementCache.h"
 
 #include <cstdint>

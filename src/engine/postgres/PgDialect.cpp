@@ -1,6 +1,6 @@
 #include "PgDialect.h"
 
-#include "Functions.h"
+#include "../Functions.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>

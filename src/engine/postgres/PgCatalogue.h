@@ -17,7 +17,7 @@
 // serve the server's LIKE: a pattern match names another collation for
 // its operands.
 #include "PgConnection.h"
-#include "SchemaCatalogue.h"
+#include "../SchemaCatalogue.h"
 
 #include <memory>
 #include <string>

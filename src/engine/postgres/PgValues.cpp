@@ -1,9 +1,9 @@
 // The PostgreSQL session's typed values: engine values in and out in the
 // forms the server's column types read and write.
-#include "FieldValues.h"
+#include "../FieldValues.h"
 #include "PgConnection.h"
 #include "PgDialect.h"
-#include "SchemaCatalogue.h"
+#include "../SchemaCatalogue.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
