@@ -5,6 +5,7 @@
 #include "sqlite/SqliteSession.h"
 #include "postgres/PgConnection.h"
 #include "postgres/PgDialect.h"
+#include "sqlite/SqliteDialect.h"
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
@@ -386,6 +387,8 @@ Connection::Connection(std::string_view serverUri, bool readOnly, int busyMillis
 Connection::~Connection() { close(); }
 
 std::u16string Connection::name() const { return pg_ ? fromUtf8(pg_->target()) : pathText(path_); }
+
+const Dialect& Connection::dialect() const noexcept { return pg_ ? postgresDialect() : sqliteDialect(); }
 
 bool Connection::isOpen() const noexcept { return pg_ ? pg_->isOpen() : db_ != nullptr; }
 

@@ -36,6 +36,7 @@ class Connection;
 class PgConnection;
 struct FieldInfo;
 class PgStatement;
+class Dialect;
 
 // A raw stored value, as the storage keeps it (no engine type applied).
 // Used for keys that must be bound back exactly as they were read.
@@ -160,6 +161,8 @@ class Connection {
   // The file's path, or the server's URI without its password.
   std::u16string name() const;
   bool readOnly() const noexcept { return readOnly_; }
+  // Where the backend's SQL and rules of a save differ from another's.
+  const Dialect& dialect() const noexcept;
   bool isOpen() const noexcept;
   // How a temporary table's name is qualified.
   std::string_view temporaryPrefix() const noexcept { return pg_ ? "pg_temp." : "temp."; }

@@ -43,14 +43,6 @@ class Dialect {
   // itself, after the highest ever given, and renumbers a refused addition
   // in place a few times over.
   virtual bool countersFromSequence() const noexcept = 0;
-  // The statement that gives a counter's next number (one row, one column),
-  // with the table's quoted name bound wherever the backend needs it.
-  // Statement texts the cursor keeps are not written here: see nextCounter.
-  //
-  // Reading a field of a counter type: a file's single INTEGER PRIMARY KEY
-  // is numbered by the storage when an INSERT leaves it out; a server's
-  // counter column by its sequence.
-  virtual bool storageNumbers(bool rowNumber) const noexcept = 0;
 
   // --- Reading ---------------------------------------------------------------
 

@@ -97,6 +97,7 @@ class SchemaCatalogue {
   SchemaCatalogue& operator=(const SchemaCatalogue&) = delete;
   ~SchemaCatalogue();
   bool server() const noexcept { return server_ != nullptr; }
+  const Dialect& dialect() const noexcept { return connection_.dialect(); }
 
   // The user tables, in the order of creation (the engine's own hidden).
   std::vector<std::u16string> tableNames();

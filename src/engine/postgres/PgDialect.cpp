@@ -298,4 +298,9 @@ void ensureServerFunctions(PgConnection& connection) {
   find();
 }
 
+const Dialect& postgresDialect() noexcept {
+  static const PgDialect dialect;
+  return dialect;
+}
+
 }  // namespace tarnwick::engine

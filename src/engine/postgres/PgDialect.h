@@ -9,6 +9,7 @@
 // a case-blind collation that the server's pattern matching refuses, so the
 // pattern names a deterministic collation (kPatternCollation) that then
 // governs the match.
+#include "../Dialect.h"
 #include "../EngineTypes.h"
 #include "PgConnection.h"
 
@@ -16,6 +17,27 @@
 #include <string_view>
 
 namespace tarnwick::engine {
+
+class PgDialect final : public Dialect {
+ public:
+  std::string_view temporaryPrefix() const noexcept override { return "pg_temp."; }
+
+  // A server tells the new record's key only this way.
+  bool insertReturnsKey() const noexcept override { return true; }
+  std::string_view insertKeyClause() const noexcept override { return " RETURNING rowid"; }
+  bool savepointPerSave() const noexcept override { return true; }
+  bool locksRecordBeforeSave() const noexcept override { return true; }
+  bool countersFromSequence() const noexcept override { return true; }
+
+  bool searchesBringRows() const noexcept override { return true; }
+  bool batchesKeepRows() const noexcept override { return true; }
+
+  // --- The SQL writer ---
+};
+
+// The one dialect of every server database.
+const Dialect& postgresDialect() noexcept;
+
 
 inline constexpr std::string_view kPatternCollation = "COLLATE \"und-x-icu\"";
 
