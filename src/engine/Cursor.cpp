@@ -15,9 +15,7 @@ Cursor::Cursor(Source source) : source_(std::move(source)) {
   for (const FieldInfo& f : table().fields) selectList_ += ", " + f.column;
   makeKeyList();
   dirty_.assign(source_.table->fields.size(), false);
-  // On a server, a batch brings its records' values from the first: each
-  // record read alone would be a round trip of its own.
-  ahead_.withRows = connection().server() != nullptr;
+  ahead_.withRows = connection().dialect().batchesBringRows();
   // A recordset opens on its first record.
   resetWindow();
   moveNext();
@@ -57,14 +55,11 @@ int Cursor::fieldIndex(const Variant& input) const {
 
 std::string Cursor::orderClause(bool backward) const {
   std::string out = " ORDER BY ";
-  // Null comes before every value, as in a file; a server's own order puts
-  // it after them.
-  const bool server = connection().server() != nullptr;
+  const Dialect& dialect = connection().dialect();
   for (const OrderKey& k : source_.order) {
     out += table().fields[static_cast<std::size_t>(k.field)].column;
-    const bool descending = k.descending != backward;
-    if (server) out += descending ? " DESC NULLS LAST, " : " NULLS FIRST, ";
-    else out += descending ? " DESC, " : ", ";
+    out += dialect.orderDirection(k.descending != backward);
+    out += ", ";
   }
   out += backward ? "rowid DESC" : "rowid";
   return out;
@@ -216,9 +211,9 @@ std::shared_ptr<Statement> Cursor::Prefetch::takeQueued() noexcept {
 }
 
 void Cursor::queueNextBatch(Prefetch& p) {
-  if (!connection().server()) return;
+  if (!connection().dialect().batchesBringRows()) return;
   const std::uint64_t writes = connection().writeCount();
-  const std::int64_t version = connection().dataVersion();
+  const std::int64_t version = connection().othersCommitMark();
   // A power of two, as the batches' own sizes are: each LIMIT is a
   // statement of its own, prepared once.
   const std::size_t limit =
@@ -266,7 +261,7 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       if (!backward && p.withRows) {
         p.clearValues();
         p.writes = s ? p.queuedWrites : connection().writeCount();
-        p.version = s ? p.queuedVersion : connection().dataVersion();
+        p.version = s ? p.queuedVersion : connection().othersCommitMark();
       }
       if (s) {
         limit = p.queuedLimit;
@@ -283,7 +278,6 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
       p.batch = std::min(p.batch * 2, kLargestBatch);
       std::size_t stepped = 0;
       p.rowBytes = 0;
-      const bool server = connection().server() != nullptr;
       while (s->step()) {
         // Sampled: the first record, and every 64th.
         if ((stepped & 63) == 0) p.rowBytes = std::max(p.rowBytes, s->rowBytes());
@@ -292,10 +286,14 @@ std::optional<Cursor::Prefetched> Cursor::nextKey(Prefetch& p, bool backward, st
         orderValuesOf(*s, false, p.lastValues);
         p.keys.push_back({p.lastKey, p.lastValues});
         if (!backward && p.withRows) {
-          if (server) {
-            // A result is kept once: the batch's next rows are in it too.
-            const KeptRows* rows = s->keptNow();
-            if (!rows || p.kept.empty() || p.kept.back().get() != rows) rows = p.kept.emplace_back(s->keepRows()).get();
+          // Rows the statement keeps are kept once (the batch's next rows
+          // are in them too); otherwise the values are read now.
+          const KeptRows* rows = s->keptNow();
+          if (!rows || p.kept.empty() || p.kept.back().get() != rows) {
+            std::shared_ptr<const KeptRows> kept = s->keepRows();
+            rows = kept ? p.kept.emplace_back(std::move(kept)).get() : nullptr;
+          }
+          if (rows) {
             p.keptAt.emplace_back(rows, s->keptRow());
           } else {
             const std::size_t at = p.cells.size();
@@ -400,7 +398,7 @@ void Cursor::ensureRow() {
   if (rowValid_ && rowKey_ == key && rowWrites_ == connection().writeCount()) {
     // Values read with the key's batch are the record as last committed
     // while no other user has committed since.
-    if (!rowFromBatch_ || connection().dataVersion() == rowVersion_) {
+    if (!rowFromBatch_ || connection().othersCommitMark() == rowVersion_) {
       rowFromBatch_ = false;
       markReady(key);
       return;
@@ -447,7 +445,7 @@ bool Cursor::takeReadAhead(std::int64_t key) {
     readAheadRows_.resize(n);
     readAheadFound_.assign(n, 0);
     readAheadWrites_ = connection().writeCount();
-    readAheadVersion_ = connection().dataVersion();
+    readAheadVersion_ = connection().othersCommitMark();
     // The rows come in the storage's order; each goes to its key's place.
     std::size_t hint = 0;
     while (s.step()) {
@@ -471,7 +469,7 @@ bool Cursor::takeReadAhead(std::int64_t key) {
   rowWrites_ = readAheadWrites_;
   rowValid_ = true;
   rowFromBatch_ = false;
-  if (connection().dataVersion() == readAheadVersion_) return true;
+  if (connection().othersCommitMark() == readAheadVersion_) return true;
   readAheadKeys_.clear();
   rowValid_ = false;
   return false;

@@ -165,7 +165,9 @@ class Cursor {
  private:
   Connection& connection() const { return source_.db->connection; }
   [[noreturn]] static void refuseClosed();
-  SqlTarget target() const noexcept { return connection().server() ? SqlTarget::Server : SqlTarget::File; }
+  SqlTarget target() const noexcept {
+    return connection().dialect().searchesBringRows() ? SqlTarget::Server : SqlTarget::File;
+  }
   // "rowid" and every field's column, as searches and reads select them.
   const std::string& selectList() const noexcept { return selectList_; }
   // "rowid" and the order's columns, in the order's order: what places a
@@ -175,7 +177,7 @@ class Cursor {
   // an index alone, where one serves) and the record is read when used, as
   // a walk reads it; on a server the search brings the values with it,
   // since a second read would be a second round trip.
-  bool searchesBringRows() const noexcept { return connection().server() != nullptr; }
+  bool searchesBringRows() const noexcept { return connection().dialect().searchesBringRows(); }
   const std::string& searchList() const noexcept { return searchesBringRows() ? selectList_ : keyList_; }
   // A statement this cursor runs again and again, kept with the text that
   // tells it apart (a shape of search), so that a repeated call neither

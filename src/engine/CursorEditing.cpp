@@ -133,15 +133,13 @@ void Cursor::setValue(int field, const Variant& value) {
 }
 
 Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
-  // A server numbers a counter by its own sequence: a number once taken is
+  // A counter numbered by the storage's sequence: a number once taken is
   // nobody else's, so the record is saved with the number it showed (a
   // record never saved leaves its number unused). Numbers written by an
   // INSERT pass the sequence by: it then goes on after the highest.
-  if (connection().server()) {
-    Statement& s = connection().cached(
-        "SELECT CASE WHEN n.v > coalesce(m.v, 0) THEN n.v ELSE setval(pg_get_serial_sequence(?, ?), m.v + 1) END "
-        "FROM (SELECT nextval(pg_get_serial_sequence(?, ?)) AS v) n, (SELECT max(" + field.column + ") AS v FROM " +
-        table().quoted + ") m");
+  const Dialect& dialect = connection().dialect();
+  if (dialect.countersFromSequence()) {
+    Statement& s = connection().cached(dialect.nextCounter(table().quoted, field.column));
     const std::string name = toUtf8(field.name);
     for (int i = 1; i <= 3; i += 2) {
       s.bind(i, std::string_view(table().quoted));
@@ -159,15 +157,7 @@ Variant Cursor::nextAutomaticValue(const FieldInfo& field) {
   std::int64_t next = s.int64(0) + 1;
   s.reset();
   // Numbers once given are not given again, even after their records went.
-  Statement& counters = connection().cached("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'");
-  const bool counted = counters.step();
-  counters.reset();
-  if (counted) {
-    Statement& sequence = connection().cached("SELECT seq FROM sqlite_sequence WHERE name = ?1");
-    sequence.bind(1, std::string_view(toUtf8(table().name)));
-    if (sequence.step()) next = std::max(next, sequence.int64(0) + 1);
-    sequence.reset();
-  }
+  if (const auto given = connection().session().highestNumberGiven(table().name)) next = std::max(next, *given + 1);
   nextAutomatic_ = next;
   automaticWrites_ = connection().writeCount();
   return Variant(static_cast<std::int32_t>(next));
@@ -202,7 +192,7 @@ void Cursor::addNew() {
     // own number (the same number the engine would show: one past the
     // highest ever given). One statement less per addition on a server, and
     // in a file the storage need not check that the number is free.
-    if (fields[i].autoIncrement && (connection().server() || fields[i].rowNumber)) {
+    if (fields[i].autoIncrement && (connection().dialect().countersFromSequence() || fields[i].rowNumber)) {
       buffer_[i] = Variant::null();
       unnumbered_.resize(fields.size());
       unnumbered_[i] = true;
@@ -311,16 +301,17 @@ void Cursor::update() {
   }
   // A changed record is written in one write transaction with the check
   // that nobody else changed, deleted or locked it since Edit.
-  std::optional<Connection::WriteScope> scope;
+  std::optional<WriteScope> scope;
   // Inside a transaction on a server, a refused statement would spoil the
   // whole transaction: each save has a savepoint of its own there.
-  if (adding && connection().server() && connection().transactionDepth() > 0) scope.emplace(connection());
+  const Dialect& dialect = connection().dialect();
+  if (adding && dialect.savepointPerSave() && connection().transactionDepth() > 0) scope.emplace(connection().session());
   if (!adding) {
-    scope.emplace(connection());
+    scope.emplace(connection().session());
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
     // On a server, the record stays locked from this read to the write, so
     // that nobody changes it in between (a file is held whole by the scope).
-    Statement& now = recordByKey(connection().server() != nullptr);
+    Statement& now = recordByKey(dialect.locksRecordBeforeSave());
     now.bind(1, editKey_);
     const bool there = now.step();
     const bool same = there && now.image(1, fieldCount()) == editImage_;
@@ -351,8 +342,7 @@ void Cursor::update() {
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
       }
-      // A server tells the new record's key only this way.
-      if (connection().server()) sql += " RETURNING rowid";
+      sql += dialect.insertKeyClause();
     } else {
       sql = "UPDATE " + table().quoted + " SET ";
       for (std::size_t k = 0; k < columns.size(); ++k) sql += (k ? ", " : "") + fields[columns[k]].column + " = ?";
@@ -386,12 +376,12 @@ void Cursor::update() {
       // A server's counter column numbers from its sequence, which numbers
       // written by a statement pass by: the record is saved again with the
       // counter numbered past them (once the failed change is undone).
-      if (adding && e.number() == errc::DuplicateKey && connection().server() &&
+      if (adding && e.number() == errc::DuplicateKey && dialect.countersFromSequence() &&
           std::find(unnumbered_.begin(), unnumbered_.end(), std::uint8_t{1}) != unnumbered_.end()) {
         numberAndRetry = true;
         break;
       }
-      if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || connection().server() ||
+      if (!adding || e.number() != errc::DuplicateKey || attempt == 3 || dialect.countersFromSequence() ||
           !renumberCounters())
         throw;
       bindAll();
@@ -408,7 +398,7 @@ void Cursor::update() {
   const bool nobodyElseWrote = automaticWrites_ == connection().writeCount();
   connection().noteWrite();
   if (adding) {
-    const std::int64_t rowid = connection().server() ? addedKey : connection().lastRowid();
+    const std::int64_t rowid = dialect.insertReturnsKey() ? addedKey : connection().lastRowid();
     if (nobodyElseWrote) {
       nextAutomatic_ = std::max(nextAutomatic_, rowid + 1);
       automaticWrites_ = connection().writeCount();
@@ -430,8 +420,9 @@ void Cursor::remove() {
   const std::int64_t key = keys_[static_cast<std::size_t>(pos_)];
   if (deleted(key)) raise(errc::RecordDeleted);
   locks().checkFree(table().quoted, key, this);
-  std::optional<Connection::WriteScope> scope;
-  if (connection().server() && connection().transactionDepth() > 0) scope.emplace(connection());
+  std::optional<WriteScope> scope;
+  if (connection().dialect().savepointPerSave() && connection().transactionDepth() > 0)
+    scope.emplace(connection().session());
   Statement& s = connection().cached("DELETE FROM " + table().quoted + " WHERE rowid = ?");
   s.bind(1, key);
   s.step();

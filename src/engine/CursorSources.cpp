@@ -2,7 +2,6 @@
 // sources derived from a cursor by a filter and a sort.
 #include "Cursor.h"
 
-#include "postgres/PgCatalogue.h"
 #include "SqlDialect.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -16,7 +15,7 @@ namespace tarnwick::engine {
 TemporaryTable::~TemporaryTable() {
   if (!db_ || !db_->connection.isOpen()) return;
   try {
-    db_->connection.exec("DROP TABLE IF EXISTS " + std::string(db_->connection.temporaryPrefix()) +
+    db_->connection.exec("DROP TABLE IF EXISTS " + std::string(db_->connection.dialect().temporaryPrefix()) +
                          quoteName(std::string_view(name_)));
   } catch (...) {
     // A statement still running keeps the table; it is dropped later, or
@@ -32,7 +31,7 @@ void dropLeftovers(DatabaseCore& db) {
   db.leftoverTemporaries.clear();
   for (const std::string& n : names) {
     try {
-      db.connection.exec("DROP TABLE IF EXISTS " + std::string(db.connection.temporaryPrefix()) +
+      db.connection.exec("DROP TABLE IF EXISTS " + std::string(db.connection.dialect().temporaryPrefix()) +
                          quoteName(std::string_view(n)));
     } catch (...) {
       db.leftoverTemporaries.push_back(n);
@@ -44,28 +43,29 @@ void dropLeftovers(DatabaseCore& db) {
 
 // The copy's columns are named by their place in the result ("c0", ...):
 // results may repeat a name, or hold one the copy has for itself (rowid).
-// On a server, a result column that is a table's row key is copied but is
-// no field of the copy.
+// Where the row key is a column of its own, a result column that is a
+// table's row key is copied but is no field of the copy.
 Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name,
                    std::int16_t type) {
   Connection& c = db->connection;
-  const bool server = c.server() != nullptr;
+  const Dialect& dialect = c.dialect();
   dropLeftovers(*db);
   auto info = std::make_shared<TableInfo>();
   const std::string temporary = c.temporaryName();
   info->name = fromUtf8(temporary);
-  info->quoted = std::string(c.temporaryPrefix()) + quoteName(std::string_view(temporary));
+  info->quoted = std::string(dialect.temporaryPrefix()) + quoteName(std::string_view(temporary));
   std::vector<std::string> declarations;
   std::string columns;
   {
-    Statement query(c, sql);
+    const auto prepared = c.prepare(sql);
+    Statement& query = *prepared;
     const int n = query.columnCount();
     std::vector<std::u16string> names;
     bool firstRow = false, stepped = false;
     for (int i = 0; i < n; ++i) {
       const std::string column = quoteName(std::string_view("c" + std::to_string(i)));
       columns += (i ? ", " : "") + column;
-      // Asked once: on a server each answer is a question to its catalogue.
+      // Asked once: each answer may be a question to the storage's catalogue.
       const std::string originColumn = query.originColumn(i);
       std::u16string fieldName = fromUtf8(query.columnName(i));
       if (const auto colon = fieldName.find(u':'); colon != std::u16string::npos && !originColumn.empty())
@@ -75,7 +75,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
       const std::string declared = query.declaredType(i);
       std::shared_ptr<const TableInfo> origin;
       if (!originTable.empty()) origin = db->catalogue.table(fromUtf8(originTable));
-      if (server && origin && originColumn == "rowid") {
+      if (dialect.rowKeyIsColumn() && origin && originColumn == "rowid") {
         declarations.push_back(column + " bigint");
         continue;
       }
@@ -84,16 +84,17 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
         f = origin->fields[static_cast<std::size_t>(at)];
         f.sourceTable = origin->name;
         f.sourceField = f.name;
-      } else if (server) {
-        f = fieldFromServerType(fieldName, declared);
       } else {
-        f = fieldFromDeclaration(fieldName, declared);
+        f = dialect.fieldOfType(fieldName, declared);
       }
-      if (!server && originTable.empty() && declared.empty()) {
-        // An expression: typed by what its first value holds.
+      if (originTable.empty() && declared.empty()) {
+        // An expression of a storage that does not type it: typed by what
+        // its first value holds.
         if (!stepped) firstRow = query.step(), stepped = true;
-        const int storage = firstRow ? query.storage(i) : 5;
-        f.type = storage == 1 ? FieldType::Long : storage == 2 ? FieldType::Double : FieldType::Memo;
+        const StoredKind kind = firstRow ? query.kind(i) : StoredKind::Null;
+        f.type = kind == StoredKind::Integer ? FieldType::Long
+                 : kind == StoredKind::Real  ? FieldType::Double
+                                             : FieldType::Memo;
       }
       f.name = fieldName;
       f.autoIncrement = false;
@@ -102,7 +103,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
       FieldInfo stored = f;
       // A copy of an outer join holds Nulls in required fields.
       stored.required = false;
-      declarations.push_back(column + " " + (server ? serverColumnType(stored) : declarationOf(stored)));
+      declarations.push_back(column + " " + dialect.columnType(stored));
       info->fields.push_back(std::move(f));
     }
     // Fields of the same name from several tables are told apart by their table.
@@ -113,25 +114,12 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
       if (same > 1 && !f.sourceTable.empty()) f.name = f.sourceTable + u"." + f.name;
     }
   }
-  std::string create = "CREATE TEMP TABLE " + quoteName(std::string_view(temporary)) + " (";
-  for (std::size_t i = 0; i < declarations.size(); ++i) create += (i ? ", " : "") + declarations[i];
-  std::string refill = "DELETE FROM " + info->quoted + "; INSERT INTO " + info->quoted + " ";
-  if (server) {
-    // The copy numbers its rows in the order the query gives them: a
-    // counter column would take a sequence's next value for every row,
-    // which costs as much as the rest of the copy. The key's index is made
-    // once the rows are in.
-    create += std::string(declarations.empty() ? "" : ", ") + "rowid bigint";
-    refill += "(" + columns + (columns.empty() ? "" : ", ") + "rowid) SELECT *, row_number() OVER () FROM (" + sql +
-              ") AS tw_copy";
-  } else {
-    refill += declarations.empty() ? sql : "(" + columns + ") " + sql;
-  }
-  create += ")";
-  c.exec(create);
+  const Dialect::Copy copy =
+      dialect.temporaryCopy(quoteName(std::string_view(temporary)), info->quoted, declarations, columns, sql);
+  c.exec(copy.create);
   auto holder = std::make_shared<TemporaryTable>(db, temporary);
-  c.exec(refill);
-  if (server) c.exec("CREATE UNIQUE INDEX ON " + info->quoted + " (rowid)");
+  c.exec(copy.fill);
+  if (!copy.after.empty()) c.exec(copy.after);
   Source source;
   source.db = db;
   source.table = std::move(info);
@@ -139,7 +127,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   source.name = std::move(name);
   source.type = type;
   source.updatable = false;
-  source.query = std::move(refill);
+  source.query = copy.fill;
   return source;
 }
 

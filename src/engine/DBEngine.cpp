@@ -18,30 +18,23 @@ ComPtr<DBEngine> DBEngine::forThisThread() {
 }
 
 ComPtr<Database> DBEngine::openDatabase(const std::filesystem::path& path, bool readOnly) {
-  auto core = isServerName(path.native()) ? std::make_shared<DatabaseCore>(path.native(), readOnly, busyTimeout_)
-                                          : std::make_shared<DatabaseCore>(path, false, readOnly, busyTimeout_);
+  auto core = std::make_shared<DatabaseCore>(path, false, readOnly, busyTimeout_);
   return makeObject<Database>(std::move(core), ComPtr<DBEngine>(this));
 }
 
 ComPtr<Database> DBEngine::createDatabase(const std::filesystem::path& path) {
   std::shared_ptr<DatabaseCore> core;
-  if (isServerName(path.native())) {
-    // A server's databases are made by its administrator; a new one is an
-    // empty database, which the engine then keeps its catalogue in.
-    core = std::make_shared<DatabaseCore>(path.native(), false, busyTimeout_);
-    if (!core->catalogue.tableNames().empty()) raise(errc::DatabaseExists);
-    core->catalogue.ensureCatalogue();
-    return makeObject<Database>(std::move(core), ComPtr<DBEngine>(this));
-  }
   try {
     core = std::make_shared<DatabaseCore>(path, true, false, busyTimeout_);
+    // A new database is an empty one (a server's databases are made by its
+    // administrator), which the engine then keeps its catalogue in.
+    if (!core->catalogue.tableNames().empty()) raise(errc::DatabaseExists);
     core->catalogue.ensureCatalogue();
   } catch (const Error& e) {
-    // A file that could not be made whole is not left behind.
+    // A database that could not be made whole is not left behind.
     if (e.number() != errc::DatabaseExists) {
       core.reset();
-      std::error_code ec;
-      std::filesystem::remove(path, ec);
+      discardDatabase(path);
     }
     throw;
   }

@@ -60,14 +60,14 @@ void Database::execute(std::u16string_view sql) {
   // server undoes a refused statement only with the level around it.
   c.begin();
   try {
-    Statement run;
+    std::unique_ptr<Statement> run;
     try {
-      run = Statement(c, statement.sql);
+      run = c.prepare(statement.sql);
     } catch (const Error& e) {
       if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, sql);
       throw;
     }
-    run.step();
+    run->step();
     core_->recordsAffected = c.changes();
     if (statement.kind == TranslatedStatement::Kind::CreateTable) core_->catalogue.record(statement.table, statement.fields);
     if (statement.kind == TranslatedStatement::Kind::DropTable) core_->catalogue.forget(statement.table);

@@ -13,29 +13,13 @@
 
 namespace tarnwick::engine {
 
-// Whether a database's name is a server's connection URI rather than a file.
-inline bool isServerName(std::string_view name) noexcept {
-  const auto scheme = [&](std::string_view prefix) {
-    if (name.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-      if ((name[i] | 0x20) != prefix[i] && name[i] != prefix[i]) return false;
-    return true;
-  };
-  return scheme("postgresql://") || scheme("postgres://");
-}
-
 struct DatabaseCore {
+  // A database by its name: a file's path, or a server's connection URI.
   DatabaseCore(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds)
       : connection(path, create, readOnly, busyMilliseconds),
-        catalogue(connection),
-        name(fromUtf8(path.string())),
-        locks(path) {}
-  // A server's database, by its connection URI.
-  DatabaseCore(std::string_view serverUri, bool readOnly, int busyMilliseconds)
-      : connection(serverUri, readOnly, busyMilliseconds),
-        catalogue(connection),
+        catalogue(connection.session()),
         name(connection.name()),
-        locks(*connection.server()) {}
+        locks(connection.session().recordLockStore()) {}
 
   Connection connection;
   SchemaCatalogue catalogue;

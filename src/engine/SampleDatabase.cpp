@@ -36,52 +36,52 @@ void fill(DatabaseCore& core, int rows) {
   const int customers = rows / 10 + 1;
   c.begin();
   {
-    Statement insert(c, "INSERT INTO \"Customers\" (\"CustomerId\", \"Name\", \"City\") VALUES (?, ?, ?)");
+    const auto insert = c.prepare("INSERT INTO \"Customers\" (\"CustomerId\", \"Name\", \"City\") VALUES (?, ?, ?)");
     for (int i = 1; i <= customers; ++i) {
-      insert.reset();
-      insert.bind(1, static_cast<std::int64_t>(i));
+      insert->reset();
+      insert->bind(1, static_cast<std::int64_t>(i));
       const std::string name = std::string(kNames[random.next() % 9]) + " " + std::to_string(i);
-      insert.bind(2, std::string_view(name));
-      insert.bind(3, std::string_view(kCities[random.next() % 8]));
-      insert.step();
+      insert->bind(2, std::string_view(name));
+      insert->bind(3, std::string_view(kCities[random.next() % 8]));
+      insert->step();
     }
   }
   {
-    Statement order(c,
-                    "INSERT INTO \"Orders\" (\"OrderId\", \"CustomerId\", \"OrderDate\", \"Qty\", \"Paid\", \"Note\") "
+    const auto order = c.prepare(
+        "INSERT INTO \"Orders\" (\"OrderId\", \"CustomerId\", \"OrderDate\", \"Qty\", \"Paid\", \"Note\") "
                     "VALUES (?, ?, ?, ?, ?, ?)");
-    Statement line(
-        c, "INSERT INTO \"OrderLines\" (\"OrderId\", \"Product\", \"Quantity\", \"Price\") VALUES (?, ?, ?, ?)");
+    const auto line = c.prepare(
+        "INSERT INTO \"OrderLines\" (\"OrderId\", \"Product\", \"Quantity\", \"Price\") VALUES (?, ?, ?, ?)");
     for (int i = 1; i <= rows; ++i) {
-      order.reset();
-      order.bind(1, static_cast<std::int64_t>(i));
-      order.bind(2, static_cast<std::int64_t>(random.next() % static_cast<std::uint32_t>(customers) + 1));
+      order->reset();
+      order->bind(1, static_cast<std::int64_t>(i));
+      order->bind(2, static_cast<std::int64_t>(random.next() % static_cast<std::uint32_t>(customers) + 1));
       // Order dates from 1 January 1998 (serial 35796) over about four years.
-      order.bind(3, Variant::date(static_cast<double>(35796 + random.next() % 1461)), FieldType::Date);
-      order.bind(4, static_cast<std::int64_t>(random.next() % 50 + 1));
-      order.bind(5, Variant(random.next() % 2 != 0), FieldType::Boolean);
+      order->bind(3, Variant::date(static_cast<double>(35796 + random.next() % 1461)), FieldType::Date);
+      order->bind(4, static_cast<std::int64_t>(random.next() % 50 + 1));
+      order->bind(5, Variant(random.next() % 2 != 0), FieldType::Boolean);
       if (random.next() % 3 == 0) {
-        order.bind(6, std::string_view("deliver to the back door"));
+        order->bind(6, std::string_view("deliver to the back door"));
       } else {
-        order.bindNull(6);
+        order->bindNull(6);
       }
-      order.step();
+      order->step();
       for (int k = 0; k < 2; ++k) {
-        line.reset();
-        line.bind(1, static_cast<std::int64_t>(i));
-        line.bind(2, std::string_view(kProducts[random.next() % 7]));
-        line.bind(3, static_cast<std::int64_t>(random.next() % 20 + 1));
-        line.bind(4, static_cast<double>(random.next() % 10000) / 100.0);
-        line.step();
+        line->reset();
+        line->bind(1, static_cast<std::int64_t>(i));
+        line->bind(2, std::string_view(kProducts[random.next() % 7]));
+        line->bind(3, static_cast<std::int64_t>(random.next() % 20 + 1));
+        line->bind(4, static_cast<double>(random.next() % 10000) / 100.0);
+        line->step();
       }
     }
   }
-  // A server's counter numbers by its own sequence, which the customers'
-  // numbers written here passed by: the next addition takes the one after.
-  if (c.server()) {
-    Statement counter(c, "SELECT setval(pg_get_serial_sequence('\"Customers\"', 'CustomerId'), ?)");
-    counter.bind(1, static_cast<std::int64_t>(customers));
-    counter.step();
+  // A counter numbered by the storage's own sequence was passed by the
+  // customers' numbers written here: the next addition takes the one after.
+  if (c.dialect().countersFromSequence()) {
+    const auto counter = c.prepare(c.dialect().counterRestart(quoteName("Customers"), "CustomerId"));
+    counter->bind(1, static_cast<std::int64_t>(customers));
+    counter->step();
   }
   c.commit();
 }
@@ -110,12 +110,7 @@ std::u16string createSampleDatabase(const std::filesystem::path& path, int rows)
   } catch (...) {
     db->close();
     db = nullptr;
-    // A server's database keeps what was made (its tables are the
-    // administrator's to drop); a file is removed whole.
-    if (isServerName(path.native())) throw;
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    std::filesystem::remove(path.string() + "-journal", ec);
+    discardDatabase(path);
     throw;
   }
 }

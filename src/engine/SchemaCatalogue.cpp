@@ -1,13 +1,8 @@
 #include "SchemaCatalogue.h"
 
-#include "postgres/PgCatalogue.h"
-
-
 #include <tarnwick/automation/String.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <tarnwick/automation/Error.h>
 
 namespace tarnwick::engine {
@@ -24,90 +19,6 @@ const IndexInfo* TableInfo::index(std::u16string_view wanted) const noexcept {
   return nullptr;
 }
 
-namespace {
-
-std::string upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// The number in "(n)" or "(n,m)" of a declared type, or 0.
-std::int32_t declaredLength(std::string_view declared) {
-  const auto open = declared.find('(');
-  if (open == std::string_view::npos) return 0;
-  return static_cast<std::int32_t>(std::atoi(std::string(declared.substr(open + 1)).c_str()));
-}
-
-}  // namespace
-
-FieldInfo fieldFromDeclaration(std::u16string name, std::string_view declared) {
-  FieldInfo f;
-  f.name = std::move(name);
-  f.column = quoteName(std::u16string_view(f.name));
-  const std::string d = upper(declared);
-  const auto has = [&](std::string_view word) { return d.find(word) != std::string::npos; };
-  const std::int32_t length = declaredLength(d);
-  // Programs that write these files are lenient about empty texts.
-  f.allowZeroLength = true;
-  if (has("BOOL") || has("BIT") || has("YESNO") || has("LOGICAL")) {
-    f.type = FieldType::Boolean, f.size = 1;
-  } else if (has("TINYINT") || has("BYTE")) {
-    f.type = FieldType::Byte, f.size = 1;
-  } else if (has("SMALLINT") || has("SHORT") || has("INT2")) {
-    f.type = FieldType::Integer, f.size = 2;
-  } else if (has("BIGINT") || has("INT8")) {
-    f.type = FieldType::BigInt, f.size = 8;
-  } else if (has("INT") || has("COUNTER") || (has("LONG") && !has("TEXT") && !has("BINARY"))) {
-    f.type = FieldType::Long, f.size = 4;
-  } else if (has("MONEY") || has("CURRENCY")) {
-    f.type = FieldType::Currency, f.size = 8;
-  } else if (has("DATE") || has("TIME")) {
-    f.type = FieldType::Date, f.size = 8;
-  } else if (has("CHAR") && length > 0) {
-    f.type = has("VARCHAR") || has("VARYING") ? FieldType::Text : FieldType::Char, f.size = length;
-  } else if (has("TEXT") && length > 0) {
-    f.type = FieldType::Text, f.size = length;
-  } else if (has("CHAR") || has("TEXT") || has("CLOB") || has("MEMO")) {
-    f.type = FieldType::Memo, f.size = 0;
-  } else if (has("BLOB") || has("BINARY") || d.empty()) {
-    f.type = d.empty() ? FieldType::Memo : FieldType::LongBinary, f.size = 0;
-  } else if (has("SINGLE") || has("FLOAT4")) {
-    f.type = FieldType::Single, f.size = 4;
-  } else if (has("DOUB") || has("FLOA") || has("REAL")) {
-    f.type = FieldType::Double, f.size = 8;
-  } else if (has("DEC")) {
-    f.type = FieldType::Decimal, f.size = 16;
-  } else if (has("NUM")) {
-    f.type = FieldType::Numeric, f.size = 16;
-  } else {
-    f.type = FieldType::Memo, f.size = 0;
-  }
-  return f;
-}
-
-std::string declarationOf(const FieldInfo& f) {
-  switch (f.type) {
-    case FieldType::Boolean: return "BOOLEAN";
-    case FieldType::Byte: return "TINYINT";
-    case FieldType::Integer: return "SMALLINT";
-    case FieldType::Long: return "INTEGER";
-    case FieldType::BigInt: return "BIGINT";
-    case FieldType::Currency: return "CURRENCY";
-    case FieldType::Single: return "SINGLE";
-    case FieldType::Double: case FieldType::Float: return "DOUBLE";
-    case FieldType::Numeric: return "NUMERIC";
-    case FieldType::Decimal: return "DECIMAL";
-    case FieldType::Date: return "DATETIME";
-    // The engine compares and orders texts without regard to letter case.
-    case FieldType::Text: return "VARCHAR(" + std::to_string(f.size) + ") COLLATE NOCASE";
-    case FieldType::Char: return "CHAR(" + std::to_string(f.size) + ") COLLATE NOCASE";
-    case FieldType::Memo: return "TEXT COLLATE NOCASE";
-    case FieldType::Binary: case FieldType::LongBinary: return "BLOB";
-  }
-  return "TEXT";
-}
-
 void applyRecordedField(FieldInfo& f, std::int64_t type, std::int64_t size, bool required, bool allowZeroLength,
                         std::int64_t attributes) {
   f.type = static_cast<FieldType>(type);
@@ -117,42 +28,30 @@ void applyRecordedField(FieldInfo& f, std::int64_t type, std::int64_t size, bool
   f.autoIncrement = (attributes & kAutoIncrField) != 0;
 }
 
-SchemaCatalogue::SchemaCatalogue(Connection& connection) : connection_(connection) {
-  if (PgConnection* session = connection.server()) server_ = std::make_unique<PgCatalogue>(*session);
+void bindRecordedField(Statement& s, std::string_view table, const FieldInfo& f) {
+  s.bind(1, table);
+  s.bind(2, std::string_view(toUtf8(f.name)));
+  s.bind(3, static_cast<std::int64_t>(f.type));
+  s.bind(4, static_cast<std::int64_t>(f.size));
+  s.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
+  s.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
+  s.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
 }
+
+SchemaCatalogue::SchemaCatalogue(Session& session) : session_(session), store_(session.catalogueStore()) {}
 
 SchemaCatalogue::~SchemaCatalogue() = default;
 
-void SchemaCatalogue::invalidate() noexcept {
-  cache_.clear();
-  if (server_) server_->invalidate();
-}
+const Dialect& SchemaCatalogue::dialect() const noexcept { return session_.dialect(); }
 
-void SchemaCatalogue::ensureCatalogue() {
-  if (server_) return server_->ensureCatalogue();
-  connection_.exec(
-      "CREATE TABLE IF NOT EXISTS tarnwick_fields (table_name TEXT NOT NULL, field_name TEXT NOT NULL, "
-      "type INTEGER NOT NULL, size INTEGER NOT NULL, required INTEGER NOT NULL, "
-      "allow_zero_length INTEGER NOT NULL, attributes INTEGER NOT NULL, "
-      "PRIMARY KEY (table_name, field_name))");
-}
+void SchemaCatalogue::invalidate() noexcept { cache_.clear(); }
 
-std::vector<std::u16string> SchemaCatalogue::tableNames() {
-  if (server_) return server_->tableNames();
-  Statement& s = connection_.cached(
-      "SELECT name FROM sqlite_master WHERE type = 'table' AND substr(name, 1, 7) <> 'sqlite_' "
-      "AND name <> 'tarnwick_fields' ORDER BY rowid");
-  std::vector<std::u16string> names;
-  while (s.step()) names.push_back(fromUtf8(s.text(0)));
-  return names;
-}
+void SchemaCatalogue::ensureCatalogue() { store_->ensureCatalogue(); }
+
+std::vector<std::u16string> SchemaCatalogue::tableNames() { return store_->tableNames(); }
 
 std::shared_ptr<const TableInfo> SchemaCatalogue::table(std::u16string_view name) {
-  if (server_) return server_->table(name);
-  Statement& version = connection_.cached("PRAGMA schema_version");
-  version.step();
-  const std::int64_t current = version.int64(0);
-  version.reset();
+  const std::int64_t current = store_->schemaVersion();
   if (current != schemaVersion_) {
     cache_.clear();
     schemaVersion_ = current;
@@ -165,98 +64,34 @@ std::shared_ptr<const TableInfo> SchemaCatalogue::table(std::u16string_view name
 }
 
 std::shared_ptr<TableInfo> SchemaCatalogue::load(std::u16string_view name) {
-  Statement& find = connection_.cached(
-      "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
-  find.bind(1, std::string_view(toUtf8(name)));
-  if (!find.step()) return nullptr;
-  auto info = std::make_shared<TableInfo>();
-  const std::string storedName(find.text(0));
-  const std::string createSql = upper(find.text(1));
-  find.reset();
-  if (storedName == kCatalogueTable || storedName.rfind("sqlite_", 0) == 0) return nullptr;
-  info->name = fromUtf8(storedName);
-  info->quoted = quoteName(std::string_view(storedName));
-
-  std::vector<std::pair<int, std::u16string>> primary;
-  std::vector<std::string> declared;
-  {
-    Statement columns(connection_, "PRAGMA table_info(" + info->quoted + ")");
-    while (columns.step()) {
-      FieldInfo f = fieldFromDeclaration(fromUtf8(columns.text(1)), columns.text(2));
-      f.required = columns.int64(3) != 0;
-      declared.push_back(upper(columns.text(2)));
-      if (columns.int64(5) > 0) primary.emplace_back(static_cast<int>(columns.int64(5)), f.name);
-      info->fields.push_back(std::move(f));
-    }
-  }
-  // A single INTEGER PRIMARY KEY is the row's own number: the storage
-  // assigns it, so the field counts as automatic.
-  if (primary.size() == 1) {
-    FieldInfo& f = info->fields[static_cast<std::size_t>(info->fieldIndex(primary[0].second))];
-    const auto at = static_cast<std::size_t>(info->fieldIndex(primary[0].second));
-    if (declared[at] == "INTEGER" && createSql.find("WITHOUT ROWID") == std::string::npos)
-      f.autoIncrement = true, f.required = true, f.rowNumber = true;
-  }
-
-  Statement exists(connection_, "SELECT 1 FROM sqlite_master WHERE name = 'tarnwick_fields'");
-  if (exists.step()) {
-    Statement& rules = connection_.cached(
+  std::optional<StoredTable> stored = store_->describe(name);
+  if (!stored) return nullptr;
+  TableInfo& info = *stored->info;
+  // The engine's own record of its fields, over what the storage says.
+  if (store_->hasCatalogue()) {
+    Statement& rules = session_.cached(
         "SELECT field_name, type, size, required, allow_zero_length, attributes FROM tarnwick_fields "
         "WHERE table_name = ?1");
-    rules.bind(1, std::string_view(storedName));
+    rules.bind(1, std::string_view(stored->name));
     while (rules.step()) {
-      const int at = info->fieldIndex(fromUtf8(rules.text(0)));
+      const int at = info.fieldIndex(fromUtf8(rules.text(0)));
       if (at < 0) continue;
-      applyRecordedField(info->fields[static_cast<std::size_t>(at)], rules.int64(1), rules.int64(2),
-                         rules.int64(3) != 0, rules.int64(4) != 0, rules.int64(5));
+      FieldInfo& f = info.fields[static_cast<std::size_t>(at)];
+      if (stored->requiredByKey[static_cast<std::size_t>(at)]) f.required = false;
+      applyRecordedField(f, rules.int64(1), rules.int64(2), rules.int64(3) != 0, rules.int64(4) != 0, rules.int64(5));
     }
   }
-
-  bool primaryIndexed = false;
-  {
-    Statement list(connection_, "PRAGMA index_list(" + info->quoted + ")");
-    std::vector<std::tuple<std::string, bool, std::string>> found;
-    while (list.step()) found.emplace_back(std::string(list.text(1)), list.int64(2) != 0, std::string(list.text(3)));
-    for (const auto& [indexName, unique, origin] : found) {
-      IndexInfo index;
-      index.unique = unique;
-      index.primary = origin == "pk";
-      primaryIndexed = primaryIndexed || index.primary;
-      const std::string prefix = storedName + ".";
-      if (index.primary) index.name = u"PrimaryKey";
-      else if (indexName.rfind(prefix, 0) == 0) index.name = fromUtf8(indexName.substr(prefix.size()));
-      else index.name = fromUtf8(indexName);
-      Statement keys(connection_, "PRAGMA index_xinfo(" + quoteName(std::string_view(indexName)) + ")");
-      while (keys.step()) {
-        if (keys.int64(5) == 0 || keys.isNull(2)) continue;
-        index.fields.push_back(fromUtf8(keys.text(2)));
-        index.descending.push_back(keys.int64(3) != 0);
-      }
-      info->indexes.push_back(std::move(index));
-    }
-  }
-  if (!primary.empty() && !primaryIndexed) {
-    std::sort(primary.begin(), primary.end());
-    IndexInfo index;
-    index.name = u"PrimaryKey";
-    index.primary = index.unique = true;
-    for (const auto& p : primary) {
-      index.fields.push_back(p.second);
-      index.descending.push_back(false);
-    }
-    info->indexes.insert(info->indexes.begin(), std::move(index));
-  }
-  return info;
+  return std::move(stored->info);
 }
 
 void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldInfo>& fields) {
-  if (server_) return server_->record(table, fields);
   ensureCatalogue();
-  Statement& insert = connection_.cached(
-      "INSERT OR REPLACE INTO tarnwick_fields VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
   const std::string tableName = toUtf8(table);
   for (const FieldInfo& f : fields) {
-    insert.reset();
+    Statement& insert = session_.cached(
+        "INSERT INTO tarnwick_fields VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT (table_name, field_name) "
+        "DO UPDATE SET type = excluded.type, size = excluded.size, required = excluded.required, "
+        "allow_zero_length = excluded.allow_zero_length, attributes = excluded.attributes");
     bindRecordedField(insert, tableName, f);
     insert.step();
   }
@@ -264,18 +99,14 @@ void SchemaCatalogue::record(std::u16string_view table, const std::vector<FieldI
 }
 
 void SchemaCatalogue::forget(std::u16string_view table) {
-  if (server_) return server_->forget(table);
-  Statement exists(connection_, "SELECT 1 FROM sqlite_master WHERE name = 'tarnwick_fields'");
-  if (!exists.step()) return;
-  Statement& remove = connection_.cached("DELETE FROM tarnwick_fields WHERE table_name = ?1 COLLATE NOCASE");
+  invalidate();
+  if (!store_->hasCatalogue()) return;
+  // Names compare without regard to the letter case of ASCII letters.
+  Statement& remove = session_.cached("DELETE FROM tarnwick_fields WHERE lower(table_name) = lower(?1)");
   remove.bind(1, std::string_view(toUtf8(table)));
   remove.step();
-  invalidate();
 }
 
-void SchemaCatalogue::setRule(std::u16string_view table, const FieldInfo& field) {
-  if (server_) return server_->record(table, {field});
-  record(table, {field});
-}
+void SchemaCatalogue::setRule(std::u16string_view table, const FieldInfo& field) { record(table, {field}); }
 
 }  // namespace tarnwick::engine

@@ -1,11 +1,14 @@
 #pragma once
 // Private to the engine: what the engine knows of a table's fields and
 // indexes. A field's engine type, size and rules are kept in a small table
-// of the engine's own inside the file (tarnwick_fields); a table made by
-// another program has no rows there, and its fields' types are derived from
-// the declared column types instead (see fieldFromDeclaration).
+// of the engine's own inside the database (tarnwick_fields, the same on
+// every backend), since the storage's column types cannot tell every engine
+// type apart; a table made by another program has no rows there, and its
+// fields' types are derived from its column types instead (the backend's
+// part of the catalogue does that).
+#include "Dialect.h"
 #include "EngineTypes.h"
-#include "Connection.h"
+#include "Storage.h"
 
 #include <tarnwick/automation/String.h>
 
@@ -59,45 +62,25 @@ struct TableInfo {
 
 inline constexpr std::string_view kCatalogueTable = "tarnwick_fields";
 
-// The engine's view of a declared column type of a table made elsewhere:
-// BOOLEAN/BIT, TINYINT, SMALLINT, INT/INTEGER, BIGINT, MONEY/CURRENCY,
-// REAL/FLOAT/DOUBLE, NUMERIC/DECIMAL, DATE/TIME/DATETIME/TIMESTAMP,
-// CHAR(n), VARCHAR(n), TEXT/CLOB without a length (memo), BLOB.
-FieldInfo fieldFromDeclaration(std::u16string name, std::string_view declared);
-// The declared type the engine writes for a field, so that other programs
-// reading the file see a type of the same kind.
-std::string declarationOf(const FieldInfo& field);
-
 // A field's description as the engine recorded it in its own table (type,
 // size, required, allow_zero_length, attributes), over what the storage says.
 void applyRecordedField(FieldInfo& field, std::int64_t type, std::int64_t size, bool required, bool allowZeroLength,
                         std::int64_t attributes);
 
 // Binds a field's record in the engine's table (parameters 1 to 7, in the
-// table's column order) to a statement of either backend.
-template <class AnyStatement>
-void bindRecordedField(AnyStatement& s, std::string_view table, const FieldInfo& f) {
-  s.bind(1, table);
-  s.bind(2, std::string_view(toUtf8(f.name)));
-  s.bind(3, static_cast<std::int64_t>(f.type));
-  s.bind(4, static_cast<std::int64_t>(f.size));
-  s.bind(5, static_cast<std::int64_t>(f.required ? 1 : 0));
-  s.bind(6, static_cast<std::int64_t>(f.allowZeroLength ? 1 : 0));
-  s.bind(7, static_cast<std::int64_t>(f.autoIncrement ? kAutoIncrField : 0));
-}
+// table's column order).
+void bindRecordedField(Statement& s, std::string_view table, const FieldInfo& f);
 
-class PgCatalogue;
-
-// The catalogue of a file, or of a server's database (PgCatalogue, which
-// it hands every call to).
+// The catalogue of a database: what the storage says of its tables
+// (CatalogueStore, the backend's part), with the engine's own record of the
+// fields read over it, kept until the schema changes.
 class SchemaCatalogue {
  public:
-  explicit SchemaCatalogue(Connection& connection);
+  explicit SchemaCatalogue(Session& session);
   SchemaCatalogue(const SchemaCatalogue&) = delete;
   SchemaCatalogue& operator=(const SchemaCatalogue&) = delete;
-  ~SchemaCatalogue();
-  bool server() const noexcept { return server_ != nullptr; }
-  const Dialect& dialect() const noexcept { return connection_.dialect(); }
+  virtual ~SchemaCatalogue();
+  const Dialect& dialect() const noexcept;
 
   // The user tables, in the order of creation (the engine's own hidden).
   std::vector<std::u16string> tableNames();
@@ -115,8 +98,8 @@ class SchemaCatalogue {
 
  private:
   std::shared_ptr<TableInfo> load(std::u16string_view name);
-  Connection& connection_;
-  std::unique_ptr<PgCatalogue> server_;
+  Session& session_;
+  std::unique_ptr<CatalogueStore> store_;
   std::int64_t schemaVersion_ = -1;
   std::vector<std::shared_ptr<const TableInfo>> cache_;
 };

@@ -1,6 +1,7 @@
 // The storage's (SQLite's) SQL, written from a parsed statement: one writer
 // per kind of statement.
 #include "postgres/PgCatalogue.h"
+#include "sqlite/SqliteCatalogue.h"
 #include "SqlDialect.h"
 #include "SqlExpression.h"
 #include "SqlStatement.h"
@@ -227,7 +228,7 @@ std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + s
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
   return translateStatement(
       text, [&catalogue](std::u16string_view name) { return catalogue.table(name); },
-      catalogue.server() ? SqlTarget::Server : SqlTarget::File);
+      catalogue.dialect().searchesBringRows() ? SqlTarget::Server : SqlTarget::File);
 }
 
 TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target) {

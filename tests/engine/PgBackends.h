@@ -24,7 +24,7 @@ struct BothBackends {
   std::vector<std::u16string> made;
 
   BothBackends(const std::string& uri, const char* fileName)
-      : file(dir / fileName, true, false, 0), fileSchema(file), server(uri), serverSchema(server) {}
+      : file(dir / fileName, true, false, 0), fileSchema(file.session()), server(uri), serverSchema(server) {}
   ~BothBackends() {
     for (const auto& table : made) drop(table);
   }

@@ -155,8 +155,8 @@ TEST(PgConnection, StatementsRunWithParametersAndReadTheirRows) {
   }
   const std::int64_t prepared =
       single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name ~ '^tw_s[0-9]+$'");
-  EXPECT_LE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCachedStatements) + 1);
-  EXPECT_GE(prepared, static_cast<std::int64_t>(StatementCacheBounds::kCacheKeepsLast));
+  EXPECT_LE(prepared, static_cast<std::int64_t>(Session::kCachedStatements) + 1);
+  EXPECT_GE(prepared, static_cast<std::int64_t>(Session::kCacheKeepsLast));
   // The commands that open and close a change stay prepared all along.
   EXPECT_EQ(single(c, "SELECT count(*) FROM pg_prepared_statements WHERE name IN "
                       "('tw_begin', 'tw_savepoint', 'tw_release')"),

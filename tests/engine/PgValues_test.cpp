@@ -396,7 +396,7 @@ TEST(PgValues, RowsKeptPastTheirStatementReadAsTheStatementReadThem) {
   PgConnection reader(server->uri());
   PgStatement& s = reader.cached("SELECT * FROM tw_kept ORDER BY \"Id\" LIMIT 1000");
   std::vector<std::vector<std::string>> read;
-  std::vector<std::pair<std::shared_ptr<const PgRows>, int>> kept;
+  std::vector<std::pair<std::shared_ptr<const KeptRows>, int>> kept;
   while (s.step()) {
     std::vector<std::string>& row = read.emplace_back();
     for (std::size_t i = 0; i < fields.size(); ++i) row.push_back(described(s.value(static_cast<int>(i), fields[i].type)));

@@ -28,7 +28,7 @@ struct Storage {
     const std::filesystem::path file = fuzz::scratchFolder() / "orders.db";
     createSampleDatabase(file, 5);
     connection = std::make_unique<Connection>(file, false, true, DBEngine::kDefaultBusyTimeout);
-    catalogue = std::make_unique<SchemaCatalogue>(*connection);
+    catalogue = std::make_unique<SchemaCatalogue>(connection->session());
   }
   std::unique_ptr<Connection> connection;
   std::unique_ptr<SchemaCatalogue> catalogue;
@@ -49,7 +49,7 @@ Storage& storage() {
 // refusals may only be about names and types, never about the text's shape.
 void compiles(const std::string& sql, std::u16string_view from, bool strict) {
   try {
-    Statement statement(*storage().connection, sql);
+    storage().connection->prepare(sql);
   } catch (const Error& e) {
     if (!strict) return;
     const std::u16string& d = e.description();

@@ -30,8 +30,6 @@ std::string nameList(const std::vector<std::u16string>& names, const std::vector
   return out;
 }
 
-void bindText(PgStatement& s, int index, std::u16string_view text) { s.bind(index, std::string_view(toUtf8(text))); }
-
 }  // namespace
 
 std::string serverColumnType(const FieldInfo& f) {
@@ -115,7 +113,7 @@ FieldInfo fieldFromServerType(std::u16string name, std::string_view type) {
   return f;
 }
 
-void PgCatalogue::ensureCatalogue() {
+void PgCatalogueStore::ensureCatalogue() {
   const auto complete = [&] {
     PgStatement& s = connection_.cached(
         "SELECT to_regclass('tarnwick_fields') IS NOT NULL AND to_regcollation('tarnwick_nocase') IS NOT NULL");
@@ -126,7 +124,7 @@ void PgCatalogue::ensureCatalogue() {
   if (complete()) return;
   try {
     // On its own, so that losing the race below spoils no open transaction.
-    PgConnection::WriteScope scope(connection_);
+    WriteScope scope(connection_);
     connection_.exec(
         "CREATE COLLATION IF NOT EXISTS tarnwick_nocase (provider = icu, locale = 'und-u-ks-level2', "
         "deterministic = false)");
@@ -143,14 +141,14 @@ void PgCatalogue::ensureCatalogue() {
   }
 }
 
-bool PgCatalogue::hasCatalogue() {
+bool PgCatalogueStore::hasCatalogue() {
   PgStatement& s = connection_.cached("SELECT to_regclass('tarnwick_fields') IS NOT NULL");
   const bool found = s.step() && s.int64(0) != 0;
   s.rewind();
   return found;
 }
 
-std::vector<std::u16string> PgCatalogue::tableNames() {
+std::vector<std::u16string> PgCatalogueStore::tableNames() {
   PgStatement& s = connection_.cached(
       "SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
       "WHERE c.relkind IN ('r', 'p') AND n.nspname = current_schema() AND c.relname <> 'tarnwick_fields' "
@@ -160,22 +158,17 @@ std::vector<std::u16string> PgCatalogue::tableNames() {
   return names;
 }
 
-std::shared_ptr<const TableInfo> PgCatalogue::table(std::u16string_view name) {
-  for (const auto& t : cache_)
-    if (equalsIgnoreCase(t->name, name)) return t;
-  auto loaded = load(name);
-  if (loaded) cache_.push_back(loaded);
-  return loaded;
-}
+// A server tells nothing of other sessions' changes of the schema.
+std::int64_t PgCatalogueStore::schemaVersion() { return 0; }
 
-std::shared_ptr<TableInfo> PgCatalogue::load(std::u16string_view name) {
+std::optional<StoredTable> PgCatalogueStore::describe(std::u16string_view name) {
   const std::string wanted = toUtf8(name);
   PgStatement& find = connection_.cached(
       "SELECT c.oid, c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
       "WHERE c.relkind IN ('r', 'p') AND n.nspname = current_schema() AND lower(c.relname) = lower($1) "
       "AND c.relname <> 'tarnwick_fields' ORDER BY c.relname = $1 DESC LIMIT 1");
   find.bind(1, std::string_view(wanted));
-  if (!find.step()) return nullptr;
+  if (!find.step()) return std::nullopt;
   const std::int64_t oid = find.int64(0);
   const std::string stored(find.text(1));
   find.rewind();
@@ -208,20 +201,6 @@ std::shared_ptr<TableInfo> PgCatalogue::load(std::u16string_view name) {
     info->fields.push_back(std::move(f));
   }
 
-  if (hasCatalogue()) {
-    PgStatement& rules = connection_.cached(
-        "SELECT field_name, type, size, required, allow_zero_length, attributes FROM tarnwick_fields "
-        "WHERE table_name = $1");
-    rules.bind(1, std::string_view(stored));
-    while (rules.step()) {
-      const int at = info->fieldIndex(fromUtf8(rules.text(0)));
-      if (at < 0) continue;
-      FieldInfo& f = info->fields[static_cast<std::size_t>(at)];
-      if (keyed[static_cast<std::size_t>(at)]) f.required = false;
-      applyRecordedField(f, rules.int64(1), rules.int64(2), rules.int64(3) != 0, rules.int64(4) != 0, rules.int64(5));
-    }
-  }
-
   PgStatement& keys = connection_.cached(
       "SELECT ic.relname, x.indisprimary, x.indisunique, a.attname, (x.indoption[(k.n - 1)::int] & 1) <> 0 "
       "FROM pg_catalog.pg_index x JOIN pg_catalog.pg_class ic ON ic.oid = x.indexrelid "
@@ -250,29 +229,11 @@ std::shared_ptr<TableInfo> PgCatalogue::load(std::u16string_view name) {
     info->indexes.back().fields.push_back(fromUtf8(keys.text(3)));
     info->indexes.back().descending.push_back(keys.int64(4) != 0);
   }
-  return info;
-}
-
-void PgCatalogue::record(std::u16string_view table, const std::vector<FieldInfo>& fields) {
-  ensureCatalogue();
-  const std::string tableName = toUtf8(table);
-  for (const FieldInfo& f : fields) {
-    PgStatement& insert = connection_.cached(
-        "INSERT INTO tarnwick_fields VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT (table_name, field_name) "
-        "DO UPDATE SET type = excluded.type, size = excluded.size, required = excluded.required, "
-        "allow_zero_length = excluded.allow_zero_length, attributes = excluded.attributes");
-    bindRecordedField(insert, tableName, f);
-    insert.step();
-  }
-  invalidate();
-}
-
-void PgCatalogue::forget(std::u16string_view table) {
-  invalidate();
-  if (!hasCatalogue()) return;
-  PgStatement& remove = connection_.cached("DELETE FROM tarnwick_fields WHERE lower(table_name) = lower($1)");
-  bindText(remove, 1, table);
-  remove.step();
+  StoredTable table;
+  table.name = stored;
+  table.requiredByKey = std::move(keyed);
+  table.info = std::move(info);
+  return table;
 }
 
 void PgCatalogue::createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
@@ -286,7 +247,7 @@ void PgCatalogue::createTable(std::u16string_view table, const std::vector<Field
     if (key && (f.autoIncrement || f.type == FieldType::Long)) f.required = true;
   }
   ensureCatalogue();
-  PgConnection::WriteScope scope(connection_);
+  WriteScope scope(connection_);
   connection_.exec(serverCreateTable(table, fields, primary, uniques));
   record(table, recorded);
   scope.commit();
@@ -304,5 +265,7 @@ void PgCatalogue::createIndex(std::u16string_view table, const IndexInfo& index)
   }
   invalidate();
 }
+
+std::unique_ptr<CatalogueStore> PgConnection::catalogueStore() { return std::make_unique<PgCatalogueStore>(*this); }
 
 }  // namespace tarnwick::engine

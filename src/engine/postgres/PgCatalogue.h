@@ -44,21 +44,31 @@ std::string serverCreateTable(std::u16string_view table, const std::vector<Field
 // writes it) of a table made elsewhere.
 FieldInfo fieldFromServerType(std::u16string name, std::string_view type);
 
-class PgCatalogue {
+// The server's part of the schema catalogue.
+class PgCatalogueStore final : public CatalogueStore {
  public:
-  explicit PgCatalogue(PgConnection& connection) : connection_(connection) {}
+  explicit PgCatalogueStore(PgConnection& connection) : connection_(connection) {}
 
   // The user tables of the session's schema, in the order of creation (the
   // engine's own hidden).
-  std::vector<std::u16string> tableNames();
-  // The table's description (its name matched without regard to letter
-  // case); nullptr when there is no such table.
-  std::shared_ptr<const TableInfo> table(std::u16string_view name);
+  std::vector<std::u16string> tableNames() override;
+  std::int64_t schemaVersion() override;
+  // The table (its name matched without regard to letter case).
+  std::optional<StoredTable> describe(std::u16string_view name) override;
+  bool hasCatalogue() override;
   // Creates the engine's own table and collation if the database lacks them.
-  void ensureCatalogue();
-  // Records the engine's types of a table's fields.
-  void record(std::u16string_view table, const std::vector<FieldInfo>& fields);
-  void forget(std::u16string_view table);
+  void ensureCatalogue() override;
+
+ private:
+  PgConnection& connection_;
+};
+
+// A server database's catalogue, which can also make tables and indexes
+// directly (as the engine's statements would).
+class PgCatalogue final : public SchemaCatalogue {
+ public:
+  explicit PgCatalogue(PgConnection& connection) : SchemaCatalogue(connection), connection_(connection) {}
+
   // Creates a table and records its fields, all or nothing.
   void createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
                    const std::vector<std::u16string>& primary,
@@ -66,15 +76,9 @@ class PgCatalogue {
   // Creates an index of a table, named by the table and the index, as in a
   // database file.
   void createIndex(std::u16string_view table, const IndexInfo& index);
-  // Drops what is known, after the schema changed (this session's changes
-  // drop it themselves).
-  void invalidate() noexcept { cache_.clear(); }
 
  private:
-  std::shared_ptr<TableInfo> load(std::u16string_view name);
-  bool hasCatalogue();
   PgConnection& connection_;
-  std::vector<std::shared_ptr<const TableInfo>> cache_;
 };
 
 }  // namespace tarnwick::engine

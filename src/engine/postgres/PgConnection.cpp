@@ -1,5 +1,8 @@
 #include "PgConnection.h"
 
+#include "PgCatalogue.h"
+#include "PgDialect.h"
+
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
@@ -156,6 +159,7 @@ void PgSession::close() noexcept {
   deferred.clear();
   if (conn) PQfinish(conn);
   conn = nullptr;
+  open = false;
 }
 
 std::string PgSession::takeDeferred() {
@@ -327,7 +331,9 @@ std::string serverParameters(std::string_view sql) {
   return out;
 }
 
-PgStatement::PgStatement(PgConnection& connection, std::string_view sql) : session_(connection.session_) {
+PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
+    : session_(connection.session_), connection_(&connection) {
+  connection.checkOpen();
   auto& session = *session_;
   session.claim(nullptr);
   // The savepoint below must come after what waits to be sent.
@@ -516,6 +522,16 @@ int PgStatement::tableColumn(int column) const noexcept {
 unsigned PgStatement::typeOid(int column) const noexcept {
   return description_ ? PQftype(description_.get(), column) : 0;
 }
+std::string PgStatement::originTable(int column) const { return connection_->relationName(tableOid(column)); }
+
+std::string PgStatement::originColumn(int column) const {
+  return connection_->attributeName(tableOid(column), tableColumn(column));
+}
+
+std::string PgStatement::declaredType(int column) const {
+  return connection_->typeName(typeOid(column), typeModifier(column));
+}
+
 int PgStatement::typeModifier(int column) const noexcept {
   return description_ ? PQfmod(description_.get(), column) : -1;
 }
@@ -544,7 +560,15 @@ PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<imp
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   session_->conn = conn;
+  session_->open = true;
   setUp();
+}
+
+PgConnection::PgConnection(std::string_view uri, bool readOnly, int busyMilliseconds) : PgConnection(uri) {
+  readOnly_ = readOnly;
+  if (readOnly) exec("SET default_transaction_read_only = on");
+  setBusyTimeout(busyMilliseconds);
+  if (!readOnly) ensureServerFunctions(*this);
 }
 
 void PgConnection::setUp() {
@@ -566,10 +590,21 @@ void PgConnection::setUp() {
 
 PgConnection::~PgConnection() { close(); }
 
-void PgConnection::close() noexcept {
-  cache_.clear();
+const Dialect& PgConnection::dialect() const noexcept { return postgresDialect(); }
+
+std::u16string PgConnection::name() const { return fromUtf8(target()); }
+
+void PgConnection::checkOpen() const {
+  if (!session_->conn) raise(errc::ObjectInvalid);
+}
+
+void PgConnection::closeStorage() noexcept {
   session_->close();
   depth_ = 0;
+}
+
+std::unique_ptr<Statement> PgConnection::prepare(std::string_view sql) {
+  return std::make_unique<PgStatement>(*this, sql);
 }
 
 void PgConnection::exec(std::string_view sql) {
@@ -580,8 +615,6 @@ void PgConnection::exec(std::string_view sql) {
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) session.fail(result.get());
   session.noteChanges(result.get());
 }
-
-PgStatement& PgConnection::cached(const std::string& sql) { return *sharedCached(sql); }
 
 std::string PgConnection::relationName(unsigned oid) {
   if (oid == 0) return {};
@@ -614,25 +647,20 @@ std::string PgConnection::typeName(unsigned type, int modifier) {
   return name;
 }
 
-std::shared_ptr<PgStatement> PgConnection::sharedCached(const std::string& sql) {
-  if (!isOpen()) raise(errc::ObjectInvalid);
-  std::shared_ptr<PgStatement> statement = cache_.get(sql, [&] { return std::make_shared<PgStatement>(*this, sql); });
-  statement->reset();
-  return statement;
-}
-
 void PgConnection::setBusyTimeout(int milliseconds) {
   // The server's own wait for a lock; a wait that runs out is the same
   // refusal as a lock that is not waited for.
-  exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
+  if (isOpen()) exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
 }
 
 void PgConnection::begin() {
+  checkOpen();
   exec(depth_ == 0 ? std::string("BEGIN") : "SAVEPOINT tw" + std::to_string(depth_ + 1));
   ++depth_;
 }
 
 void PgConnection::commit() {
+  checkOpen();
   if (depth_ == 0) raise(errc::NoTransaction);
   if (depth_ > 1) {
     exec("RELEASE SAVEPOINT tw" + std::to_string(depth_));
@@ -656,12 +684,11 @@ void PgConnection::commitOnServer() {
 }
 
 void PgConnection::rollback() {
+  checkOpen();
   if (depth_ == 0) raise(errc::NoTransaction);
   // The level ends even when the server cannot be told (a lost session has
   // lost its transaction too).
   const int level = depth_--;
-  ++rollbacks_;
-  noteWrite();
   if (level == 1) {
     exec("ROLLBACK");
   } else {
@@ -670,41 +697,46 @@ void PgConnection::rollback() {
   }
 }
 
-PgConnection::WriteScope::WriteScope(PgConnection& c) : c_(c), nested_(c.depth_ > 0) {
-  auto& session = *c.session_;
+WriteMark PgConnection::openWrite() {
+  auto& session = *session_;
   if (!session.conn) raise(errc::ObjectInvalid);
+  WriteMark mark;
+  mark.nested = depth_ > 0;
   // Sent with the change's own statement.
-  session.deferred.emplace_back(nested_ ? kScopeSavepoint : kScopeBegin);
-  sends_ = session.sends;
-  open_ = true;
+  session.deferred.emplace_back(mark.nested ? kScopeSavepoint : kScopeBegin);
+  mark.since = session.sends;
+  mark.open = true;
+  return mark;
 }
 
-PgConnection::WriteScope::~WriteScope() {
-  if (!open_) return;
-  auto& session = *c_.session_;
-  if (!session.conn) return;
-  c_.noteWrite();
+bool PgConnection::undoWrite(WriteMark& mark) noexcept {
+  if (!mark.open) return false;
+  mark.open = false;
+  // Not committed: the change is undone, and what was read may differ.
+  auto& session = *session_;
+  if (!session.conn) return true;
   // Nothing was sent in the scope: there is nothing to undo.
-  if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
+  if (session.takeBack(mark.nested ? kScopeSavepoint : kScopeBegin, mark.since)) return true;
   try {
     session.claim(nullptr);
   } catch (...) {
-    return;
+    return true;
   }
   // A lost session has lost the change already; nothing is left to undo.
-  session.run(nested_ ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK");
+  session.run(mark.nested ? "ROLLBACK TO SAVEPOINT tw_write; RELEASE SAVEPOINT tw_write" : "ROLLBACK");
+  return true;
 }
 
-void PgConnection::WriteScope::commit() {
-  if (!open_) return;
-  open_ = false;
-  auto& session = *c_.session_;
-  if (session.takeBack(nested_ ? kScopeSavepoint : kScopeBegin, sends_)) return;
-  if (nested_) {
+void PgConnection::commitWrite(WriteMark& mark) {
+  if (!mark.open) return;
+  mark.open = false;
+  auto& session = *session_;
+  if (session.takeBack(mark.nested ? kScopeSavepoint : kScopeBegin, mark.since)) return;
+  if (mark.nested) {
     // Goes with the next command: a savepoint that exists is always released.
     session.deferred.emplace_back(kScopeRelease);
   } else {
-    c_.commitOnServer();
+    commitOnServer();
   }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Private to the engine: a session with a PostgreSQL server, the server's
-// counterpart of Connection and Statement. Everything that speaks libpq
-// lives behind PgConnection and PgStatement.
+// Session and Statement. Everything that speaks libpq lives in this folder
+// (libpq's header is included only here).
 //
 // Statements are prepared on the server once and run with their parameters
 // as text. A running statement's rows stream from the server one at a time
@@ -18,8 +18,7 @@
 // in the server's pipeline mode), so that saving a record costs one round
 // trip rather than three. A write scope that ends before anything was sent
 // in it takes back its opening command.
-#include "../Connection.h"
-#include "StatementCache.h"
+#include "../Storage.h"
 
 #include <cstdint>
 #include <deque>
@@ -60,6 +59,8 @@ struct PgSession {
   std::vector<std::string> unprepared;
   // Commands without results that go with the next command.
   std::vector<std::string> deferred;
+  // True while the session lasts (its connection is there).
+  bool open = false;
   // Counts the times deferred commands went out.
   std::uint64_t sends = 0;
   // A statement's run went out with deferred commands in the server's
@@ -119,60 +120,67 @@ class PgRows final : public KeptRows {
 };
 
 // A statement prepared on the server; dropped there when it goes.
-class PgStatement {
+class PgStatement final : public Statement {
  public:
   PgStatement(PgConnection& connection, std::string_view sql);
-  PgStatement(const PgStatement&) = delete;
-  PgStatement& operator=(const PgStatement&) = delete;
-  ~PgStatement();
+  ~PgStatement() override;
 
   // Parameters count from 1; the server reads each from its text. Those
   // left unbound are Null.
-  void bindNull(int index);
-  void bind(int index, std::int64_t value);
-  void bind(int index, double value);
-  void bind(int index, std::string_view utf8);
-  void bind(int index, const RawValue& value);
+  void bindNull(int index) override;
+  void bind(int index, std::int64_t value) override;
+  void bind(int index, double value) override;
+  void bind(int index, std::string_view utf8) override;
+  void bind(int index, std::string&& utf8) override { bind(index, std::string_view(utf8)); }
   // An engine value, stored the way its field type keeps it, in the form
   // the parameter's server type reads (a date as a timestamp, a yes/no as a
   // boolean, bytes as bytea). A text holding a NUL character is refused
   // (3146): the server's texts cannot keep one.
-  void bind(int index, const Variant& value, FieldType type);
+  void bind(int index, const Variant& value, FieldType type) override;
+  using Statement::bind;
   int parameterCount() const noexcept { return parameters_; }
 
   // Steps once: true when a row is ready, false when done (the next step
   // runs the statement again). Failures throw the engine's error for them.
-  bool step();
+  bool step() override;
   // Ends a run; reset() clears the bindings too, rewind() keeps them.
-  void reset() noexcept;
-  void rewind() noexcept;
+  void reset() noexcept override;
+  void rewind() noexcept override;
   // Sends the run now, for rows wanted later, while the caller goes on with
   // other work: only when the session carries nothing else and no
   // transaction is open (a run that failed there would spoil it unasked);
   // false when it did not go. Its rows are stepped over as any run's; a
   // command that needs the session first reads them into this statement's
   // queue, so they show the records as they were before that command.
-  bool sendAhead();
+  bool sendAhead() override;
   // The number of the run under way (runs count from 1), 0 when none is:
   // whoever sent a run ahead knows from it that nobody has since reset the
   // statement or run it again.
-  std::uint64_t runUnderWay() const noexcept { return running_ ? runs_ : 0; }
+  std::uint64_t runUnderWay() const noexcept override { return running_ ? runs_ : 0; }
   // Takes in what has arrived of this statement's rows while they stream,
   // so that the server is not held up sending a run sent ahead.
-  void absorb() noexcept;
+  void absorb() noexcept override;
   // The bytes the server sent for the current row's values.
-  std::size_t rowBytes() const noexcept;
+  std::size_t rowBytes() const noexcept override;
 
   // The result's columns, known before the first step.
-  int columnCount() const noexcept;
-  std::string columnName(int column) const;
-  bool isNull(int column) const noexcept;
-  std::int64_t int64(int column) const noexcept;
-  double real(int column) const noexcept;
-  std::string_view text(int column) const noexcept;
+  int columnCount() const noexcept override;
+  std::string columnName(int column) const override;
+  bool isNull(int column) const noexcept override;
+  // Whole numbers and yes/no as integers, floating and numeric types as
+  // reals, everything else as text.
+  StoredKind kind(int column) const noexcept override;
+  std::int64_t int64(int column) const noexcept override;
+  double real(int column) const noexcept override;
+  std::string_view text(int column) const noexcept override;
   // The stored values of `count` columns from `first`, as the server writes
   // them: equal images mean equal values.
-  std::string image(int first, int count) const;
+  std::string image(int first, int count) const override;
+  // Names from the server's catalogue; on the server, every result column
+  // has a type, expressions too.
+  std::string originTable(int column) const override;
+  std::string originColumn(int column) const override;
+  std::string declaredType(int column) const override;
   // What the server says of a result column: the table (0 for none) and
   // its column number a value comes from, and the value's type.
   unsigned tableOid(int column) const noexcept;
@@ -181,14 +189,16 @@ class PgStatement {
   int typeModifier(int column) const noexcept;
   // The value as the server types it: integers and booleans as integers,
   // floating and numeric types as doubles, everything else as text.
-  RawValue raw(int column) const;
+  void raw(int column, RawValue& value) const override;
+  using Statement::raw;
   // The column as an engine value of `type`; currency read from a numeric
   // column keeps all its digits.
-  Variant value(int column, FieldType type) const;
+  Variant value(int column, FieldType type) const override;
   // The result holding the current row, shared from now on (see
   // Statement::keepRows), and the row's place in it.
-  std::shared_ptr<const PgRows> keepRows();
-  const PgRows* keptNow() const noexcept { return kept_.get(); }
+  std::shared_ptr<const KeptRows> keepRows() override;
+  const KeptRows* keptNow() const noexcept override { return kept_.get(); }
+  int keptRow() const noexcept override { return rowIndex_; }
   int rowIndex() const noexcept { return rowIndex_; }
 
  private:
@@ -209,6 +219,9 @@ class PgStatement {
   void dropRows() noexcept;
 
   std::shared_ptr<impl::PgSession> session_;
+  // Asked for the names of the server's catalogue (a recordset keeps its
+  // database, and with it the connection, as long as its statements).
+  PgConnection* connection_;
   std::string name_;
   int parameters_ = 0;
   std::vector<std::optional<std::string>> values_;
@@ -236,34 +249,35 @@ class PgStatement {
 };
 
 // One session with a server database.
-class PgConnection {
+class PgConnection final : public Session {
  public:
   // Opens a session from a connection URI (or libpq's key=value text), with
   // libpq's usual sources for what the URI leaves out (its environment,
   // password file and service file). Fails with 3151: the platform's text
   // with the target (without its password), then the server's message.
   explicit PgConnection(std::string_view uri);
-  PgConnection(const PgConnection&) = delete;
-  PgConnection& operator=(const PgConnection&) = delete;
-  ~PgConnection();
+  // The same, as a database's session: read-only (every transaction of
+  // the session is), waiting `busyMilliseconds` for locks, and with the
+  // engine's functions on the server (made there when missing).
+  PgConnection(std::string_view uri, bool readOnly, int busyMilliseconds);
+  ~PgConnection() override;
 
+  const Dialect& dialect() const noexcept override;
+  std::u16string name() const override;
+  bool readOnly() const noexcept override { return readOnly_; }
+  const bool& openFlag() const noexcept override { return session_->open; }
   pg_conn* handle() const noexcept { return session_->conn; }
   const std::string& target() const noexcept { return session_->target; }
   bool isOpen() const noexcept { return session_->conn != nullptr; }
-  // The session's connection, null once it has ended; the place stays
-  // valid while this connection lives.
-  pg_conn* const* sessionLink() const noexcept { return &session_->conn; }
-  // Ends the session; statements still held fail with 3420 from then on.
-  void close() noexcept;
 
+  std::unique_ptr<Statement> prepare(std::string_view sql) override;
   // Runs statements without results (several may be separated by ";").
-  void exec(std::string_view sql);
-  // A statement from the cache, reset and with its bindings cleared; valid
-  // until StatementCacheBounds::kCacheKeepsLast other texts have been cached
-  // after it.
-  PgStatement& cached(const std::string& sql);
-  // The same, for a caller that keeps the statement across calls.
-  std::shared_ptr<PgStatement> sharedCached(const std::string& sql);
+  void exec(std::string_view sql) override;
+  // The session's statements are its own kind (see Session::cached).
+  PgStatement& cached(const std::string& sql) { return static_cast<PgStatement&>(Session::cached(sql)); }
+  std::shared_ptr<PgStatement> sharedCached(const std::string& sql) {
+    return std::static_pointer_cast<PgStatement>(Session::sharedCached(sql));
+  }
   // Names from the server's catalogue, for describing a result's columns
   // (empty when there is none).
   std::string relationName(unsigned oid);
@@ -271,64 +285,49 @@ class PgConnection {
   // The type as the server writes it ("character varying(20)").
   std::string typeName(unsigned type, int modifier);
   // Rows changed by the last insert, update or delete.
-  std::int64_t changes() const noexcept { return session_->changes; }
-
-  // Counts the changes made through this session, so that objects that
-  // keep copies of records know when to read them again.
-  std::uint64_t writeCount() const noexcept { return writes_; }
-  void noteWrite() noexcept { ++writes_; }
-  // Counts rollbacks, which may undo what objects have read.
-  std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
+  std::int64_t changes() const noexcept override { return session_->changes; }
 
   // How long a statement waits for a record or table that another session
   // has locked before it fails with 3260 (0: it fails at once). Until it is
   // set, a session waits as long as the server lets it.
-  void setBusyTimeout(int milliseconds);
+  void setBusyTimeout(int milliseconds) override;
 
   // Nested transactions, the depth counting from 1; the levels below the
   // outermost are savepoints. A statement that fails inside a transaction
   // spoils the server's transaction up to the innermost level: only a
   // rollback of that level makes it usable again, and a commit of a spoilt
   // transaction fails (3146) having rolled it back.
-  int transactionDepth() const noexcept { return depth_; }
-  void begin();
-  void commit();
-  void rollback();
+  int transactionDepth() const noexcept override { return depth_; }
+  void begin() override;
+  void commit() override;
+  void rollback() override;
 
-  // One change of a record, all or nothing: a transaction of its own when
-  // none is open, and inside one a savepoint, so that a change the server
-  // refuses is undone alone and leaves the open transaction usable. Not
-  // committed, it is undone when it goes.
-  class WriteScope {
-   public:
-    explicit WriteScope(PgConnection& c);
-    WriteScope(const WriteScope&) = delete;
-    WriteScope& operator=(const WriteScope&) = delete;
-    ~WriteScope();
-    void commit();
+  // One change of a record: a transaction of its own when none is open,
+  // and inside one a savepoint, so that a change the server refuses is
+  // undone alone and leaves the open transaction usable.
+  WriteMark openWrite() override;
+  void commitWrite(WriteMark& mark) override;
+  bool undoWrite(WriteMark& mark) noexcept override;
+  using WriteScope = engine::WriteScope;
 
-   private:
-    PgConnection& c_;
-    bool nested_ = false;
-    bool open_ = false;
-    // The session's sends when this scope opened: while they are the same,
-    // its opening command has not left.
-    std::uint64_t sends_ = 0;
-  };
+  std::unique_ptr<CatalogueStore> catalogueStore() override;
+  std::unique_ptr<RecordLockStore> recordLockStore() override;
+
+ protected:
+  void closeStorage() noexcept override;
 
  private:
   friend class PgStatement;
   // The session's settings, and the commands sent with every change
   // prepared on the server.
   void setUp();
+  void checkOpen() const;
   // Commits the server's transaction; one that a failed statement spoilt is
   // rolled back instead, and that is an error.
   void commitOnServer();
   std::shared_ptr<impl::PgSession> session_;
+  bool readOnly_ = false;
   int depth_ = 0;
-  std::uint64_t writes_ = 0;
-  std::uint64_t rollbacks_ = 0;
-  StatementCache<PgStatement> cache_;
   std::unordered_map<std::uint64_t, std::string> typeNames_;
 };
 

@@ -1,5 +1,7 @@
 #include "PgDialect.h"
 
+#include "PgCatalogue.h"
+
 #include "../Functions.h"
 
 #include <tarnwick/automation/DateTime.h>
@@ -296,6 +298,40 @@ void ensureServerFunctions(PgConnection& connection) {
   if (!made()) connection.exec(functionsSql());
   scope.commit();
   find();
+}
+
+std::string PgDialect::nextCounter(std::string_view quotedTable, std::string_view column) const {
+  return "SELECT CASE WHEN n.v > coalesce(m.v, 0) THEN n.v ELSE setval(pg_get_serial_sequence(?, ?), m.v + 1) END "
+         "FROM (SELECT nextval(pg_get_serial_sequence(?, ?)) AS v) n, (SELECT max(" +
+         std::string(column) + ") AS v FROM " + std::string(quotedTable) + ") m";
+}
+
+std::string PgDialect::counterRestart(std::string_view quotedTable, std::string_view field) const {
+  return "SELECT setval(pg_get_serial_sequence(" + serverTextLiteral(fromUtf8(quotedTable)) + ", " +
+         serverTextLiteral(fromUtf8(field)) + "), ?)";
+}
+
+std::string PgDialect::columnType(const FieldInfo& field) const { return serverColumnType(field); }
+
+FieldInfo PgDialect::fieldOfType(std::u16string name, std::string_view type) const {
+  return fieldFromServerType(std::move(name), type);
+}
+
+Dialect::Copy PgDialect::temporaryCopy(const std::string& name, const std::string& qualified,
+                                       const std::vector<std::string>& declarations, const std::string& columns,
+                                       const std::string& sql) const {
+  // The copy numbers its rows in the order the query gives them: a counter
+  // column would take a sequence's next value for every row, which costs as
+  // much as the rest of the copy. The key's index is made once the rows
+  // are in.
+  std::vector<std::string> withKey = declarations;
+  withKey.push_back("rowid bigint");
+  Copy copy;
+  copy.create = createTemporary(name, withKey);
+  copy.fill = "DELETE FROM " + qualified + "; INSERT INTO " + qualified + " (" + columns +
+              (columns.empty() ? "" : ", ") + "rowid) SELECT *, row_number() OVER () FROM (" + sql + ") AS tw_copy";
+  copy.after = "CREATE UNIQUE INDEX ON " + qualified + " (rowid)";
+  return copy;
 }
 
 const Dialect& postgresDialect() noexcept {

@@ -28,9 +28,21 @@ class PgDialect final : public Dialect {
   bool savepointPerSave() const noexcept override { return true; }
   bool locksRecordBeforeSave() const noexcept override { return true; }
   bool countersFromSequence() const noexcept override { return true; }
+  std::string nextCounter(std::string_view quotedTable, std::string_view column) const override;
+  std::string counterRestart(std::string_view quotedTable, std::string_view field) const override;
+
+  std::string columnType(const FieldInfo& field) const override;
+  FieldInfo fieldOfType(std::u16string name, std::string_view type) const override;
+  bool rowKeyIsColumn() const noexcept override { return true; }
+  Copy temporaryCopy(const std::string& name, const std::string& qualified, const std::vector<std::string>& declarations,
+                     const std::string& columns, const std::string& sql) const override;
 
   bool searchesBringRows() const noexcept override { return true; }
-  bool batchesKeepRows() const noexcept override { return true; }
+  bool batchesBringRows() const noexcept override { return true; }
+  // The server's own order puts Null after every value.
+  std::string_view orderDirection(bool descending) const noexcept override {
+    return descending ? " DESC NULLS LAST" : " NULLS FIRST";
+  }
 
   // --- The SQL writer ---
 };

@@ -221,15 +221,6 @@ void PgStatement::bind(int index, std::string_view utf8) {
 void PgStatement::bind(int index, std::int64_t value) { bind(index, std::string_view(std::to_string(value))); }
 void PgStatement::bind(int index, double value) { bind(index, std::string_view(numberText(value))); }
 
-void PgStatement::bind(int index, const RawValue& value) {
-  switch (value.index()) {
-    case 1: bind(index, std::get<std::int64_t>(value)); break;
-    case 2: bind(index, std::get<double>(value)); break;
-    case 3: bind(index, std::string_view(std::get<std::string>(value))); break;
-    default: bindNull(index); break;
-  }
-}
-
 void PgStatement::bind(int index, const Variant& value, FieldType type) {
   const StoredValue stored = storedValue(value, type);
   const Oid target = index >= 1 && index <= parameters_ ? PQparamtype(description_.get(), index - 1) : 0;
@@ -274,7 +265,7 @@ void PgStatement::dropRows() noexcept {
   rowIndex_ = 0;
 }
 
-std::shared_ptr<const PgRows> PgStatement::keepRows() {
+std::shared_ptr<const KeptRows> PgStatement::keepRows() {
   if (!result_) return nullptr;
   if (!kept_) kept_ = std::make_shared<PgRows>(std::move(row_), types_);
   return kept_;
@@ -394,14 +385,28 @@ std::string PgStatement::image(int first, int count) const {
   return out;
 }
 
-RawValue PgStatement::raw(int column) const {
+StoredKind PgStatement::kind(int column) const noexcept {
   const impl::PgCell c = cell(column);
-  if (c.null) return std::monostate{};
+  if (c.null) return StoredKind::Null;
   switch (types_[static_cast<std::size_t>(column)]) {
-    case kBoolType: return std::int64_t{c.text == "t"};
-    case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return integerOf(c.text);
-    case kFloat4Type: case kFloat8Type: case kNumericType: return realOf(c.text);
-    default: return std::string(c.text);
+    case kBoolType: case kInt2Type: case kInt4Type: case kInt8Type: case kOidType: return StoredKind::Integer;
+    case kFloat4Type: case kFloat8Type: case kNumericType: return StoredKind::Real;
+    default: return StoredKind::Text;
+  }
+}
+
+void PgStatement::raw(int column, RawValue& value) const {
+  const impl::PgCell c = cell(column);
+  switch (kind(column)) {
+    case StoredKind::Null: value.emplace<std::monostate>(); return;
+    case StoredKind::Integer:
+      value.emplace<std::int64_t>(types_[static_cast<std::size_t>(column)] == kBoolType ? std::int64_t{c.text == "t"}
+                                                                                        : integerOf(c.text));
+      return;
+    case StoredKind::Real: value.emplace<double>(realOf(c.text)); return;
+    default:
+      if (auto* kept = std::get_if<std::string>(&value)) kept->assign(c.text);
+      else value.emplace<std::string>(c.text);
   }
 }
 
