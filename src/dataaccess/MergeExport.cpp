@@ -1,7 +1,6 @@
 #include "MergeExport.h"
 
 #include <tarnwick/automation/Convert.h>
-#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/HostServices.h>
 #include <tarnwick/frame/MergeFile.h>
 #include <tarnwick/frame/TextFile.h>
@@ -27,27 +26,14 @@ void addDataSourceEntry(frame::MergeFile& file, const Object& control) {
 }  // namespace
 
 void saveMergeFieldsFromDatasource(Call& call) {
-  // The result is the number of the error that stopped the export, 0 when
-  // the file was written; nothing is written after an error.
-  std::u16string fileName;
-  std::optional<std::u16string> text;
-  const std::int32_t number = frame::errorNumberOf([&] {
-    fileName = call.text(1);
-    text = frame::collectMergeFile(call, frame::ControlWalk::ByIndex, addDataSourceEntry);
-  });
-  if (number != 0) {
-    call.setResult(static_cast<std::int16_t>(number));
-    return;
-  }
-  // Nothing to export is an invalid argument.
-  if (!text) {
-    call.setResult(static_cast<std::int16_t>(errc::InvalidProcedureCall));
-    return;
-  }
-  const std::int16_t written = frame::printToFile(fileName, Variant(*text));
-  // This class's writer tells the user when the file cannot be written.
-  if (written != 0) frame::showMessage(standardDescription(written), frame::msgbox::Exclamation);
-  call.setResult(written);
+  frame::exportMergeFile(call, frame::ControlWalk::ByIndex, addDataSourceEntry,
+                         [](std::u16string_view fileName, const std::u16string& text) {
+                           const std::int16_t written = frame::printToFile(fileName, Variant(text));
+                           // This class's writer tells the user when the file cannot be written.
+                           if (written != 0)
+                             frame::showMessage(standardDescription(written), frame::msgbox::Exclamation);
+                           return written;
+                         });
 }
 
 }  // namespace tarnwick::dataaccess

@@ -1,6 +1,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/frame/Controls.h>
+#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/MergeFile.h>
 
 namespace tarnwick::frame {
@@ -49,6 +50,25 @@ std::optional<std::u16string> collectMergeFile(Call& call, ControlWalk walk,
   }
   const Variant missing = Variant::missing();
   return file.text(call.has(2) ? call.arg(2) : missing, call.has(3) ? call.arg(3) : missing);
+}
+
+void exportMergeFile(Call& call, ControlWalk walk, const std::function<void(MergeFile&, const Object&)>& visit,
+                     const MergeFileWriter& write) {
+  std::u16string fileName;
+  std::optional<std::u16string> text;
+  const std::int32_t number = errorNumberOf([&] {
+    fileName = call.text(1);
+    text = collectMergeFile(call, walk, visit);
+  });
+  if (number != 0) {
+    call.setResult(static_cast<std::int16_t>(number));
+    return;
+  }
+  if (!text) {
+    call.setResult(static_cast<std::int16_t>(errc::InvalidProcedureCall));
+    return;
+  }
+  call.setResult(write(fileName, *text));
 }
 
 }  // namespace tarnwick::frame

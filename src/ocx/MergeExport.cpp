@@ -1,7 +1,6 @@
 #include "MergeExport.h"
 
 #include <tarnwick/automation/Convert.h>
-#include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/MergeFile.h>
 #include <tarnwick/frame/Progress.h>
 #include <tarnwick/frame/TagDirectives.h>
@@ -72,24 +71,11 @@ void addTaggedEntry(frame::MergeFile& file, const Object& control) {
 }  // namespace
 
 void saveMergeFieldsFromTags(Call& call) {
-  // An error while the controls are visited ends the export with that
-  // error's number (no file written); nothing to export is error 5. A
-  // failure to write is SaveFile's error number.
-  std::u16string fileName;
-  std::optional<std::u16string> text;
-  const std::int32_t number = frame::errorNumberOf([&] {
-    fileName = call.text(1);
-    text = frame::collectMergeFile(call, frame::ControlWalk::ForEach, addTaggedEntry);
-  });
-  if (number != 0) {
-    call.setResult(static_cast<std::int16_t>(number));
-    return;
-  }
-  if (!text) {
-    call.setResult(static_cast<std::int16_t>(errc::InvalidProcedureCall));
-    return;
-  }
-  call.setResult(frame::printToFile(fileName, Variant(*text)));
+  // A failure to write answers SaveFile's error number, and tells no one.
+  frame::exportMergeFile(call, frame::ControlWalk::ForEach, addTaggedEntry,
+                         [](std::u16string_view fileName, const std::u16string& text) {
+                           return frame::printToFile(fileName, Variant(text));
+                         });
 }
 
 }  // namespace tarnwick::ocx

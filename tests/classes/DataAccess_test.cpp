@@ -414,6 +414,15 @@ TEST_P(DataAccess, MergeFieldsFromDataSources) {
   EXPECT_EQ(bytes.str(), "Surname;Town\r\n\"Smith\";\" \"");
   EXPECT_EQ(Object(Object(form.get(u"txtMerge")).get(u"Item", {Variant(1)})).get(u"Text").text(), u" ");
   EXPECT_EQ(toInt32(dataAccess.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({}), file)), errc::InvalidProcedureCall);
+  EXPECT_TRUE(box->prompts().empty());
+  // A file that cannot be written answers the write's error number, and
+  // this class's writer tells the user so.
+  const std::u16string nowhere = u16(dir / "no" / "such.txt");
+  EXPECT_EQ(toInt32(dataAccess.call(u"SaveMergeFieldsFromDatasource", makeVariantArray({form.get(u"txtMerge")}), nowhere)),
+            errc::PathNotFound);
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].prompt, u"Path not found");
+  EXPECT_EQ(box->prompts()[0].buttons, 48);
 }
 
 }  // namespace

@@ -195,6 +195,10 @@ TEST_F(OcxForms, MergeFieldsFromTags) {
   EXPECT_EQ(bytes(dir / "merge.txt").substr(0, 28), "Surname;Town;Lines;Street\r\n\"");
   // Nothing to export is an error, not a success.
   EXPECT_EQ(toInt32(ocx.call(u"SaveMergeFieldsFromTags", makeVariantArray({}), file)), errc::InvalidProcedureCall);
+  // A file that cannot be written answers the write's error number and
+  // shows nothing.
+  EXPECT_EQ(toInt32(ocx.call(u"SaveMergeFieldsFromTags", arrays, u16(dir / "no" / "such.txt"))), errc::PathNotFound);
+  EXPECT_TRUE(box->prompts().empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Object.h>
 #include <tarnwick/automation/Variant.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -46,5 +47,18 @@ enum class ControlWalk { ForEach, ByIndex };
 // to write, else the file's text.
 std::optional<std::u16string> collectMergeFile(Call& call, ControlWalk walk,
                                                const std::function<void(MergeFile&, const Object&)>& visit);
+
+// Writes the collected text to the named file, in the routine's own way;
+// the number of the error that stopped the write, or 0.
+using MergeFileWriter = std::function<std::int16_t(std::u16string_view fileName, const std::u16string& text)>;
+
+// A merge routine's whole export around the collector: reads the file's
+// name (argument 1) and collects the file, then answers with the number of
+// the error that stopped it, 0 when the file was written. An error while
+// reading or collecting answers that error's number and nothing to export
+// answers Error 5, both without a write; otherwise `write`'s number is the
+// answer. An error raised by `write` itself reaches the routine's caller.
+void exportMergeFile(Call& call, ControlWalk walk, const std::function<void(MergeFile&, const Object&)>& visit,
+                     const MergeFileWriter& write);
 
 }  // namespace tarnwick::frame
