@@ -4,7 +4,9 @@
 #   - the four classes include no engine, host or Qt host header, neither
 #     <tarnwick/engine/...> nor a path into src/engine, src/host or src/qt;
 #   - the Qt host includes no engine header;
-#   - sqlite3.h and libpq-fe.h are included only inside src/engine/.
+#   - sqlite3.h is included only in src/engine/sqlite/ and libpq-fe.h only in
+#     src/engine/postgres/, and nothing in src/ outside a backend's folder
+#     includes its headers but the engine's table of backends.
 # Usage: cmake -DSOURCE_DIR=<tree> -P layering.cmake
 set(class_layers dataaccess ocx customize api)
 set(include_regex "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
@@ -60,12 +62,21 @@ forbid(qt engine "the Qt host reaches records only by name")
 
 collect_includes(all_includes src include)
 foreach(entry IN LISTS all_includes)
-  if(entry MATCHES ": (.*/)?sqlite3\\.h$" AND NOT entry MATCHES "^src/engine/")
-    list(APPEND faults "${entry}  (SQLite is the engine's own)")
+  if(entry MATCHES ": (.*/)?sqlite3\\.h$" AND NOT entry MATCHES "^src/engine/sqlite/")
+    list(APPEND faults "${entry}  (SQLite is the file backend's own)")
   endif()
-  if(entry MATCHES ": (.*/)?libpq-fe\\.h$" AND NOT entry MATCHES "^src/engine/")
-    list(APPEND faults "${entry}  (libpq is the engine's own)")
+  if(entry MATCHES ": (.*/)?libpq-fe\\.h$" AND NOT entry MATCHES "^src/engine/postgres/")
+    list(APPEND faults "${entry}  (libpq is the server backend's own)")
   endif()
+  # A backend's headers are its own: the engine above reaches it through the
+  # storage interface and the dialect, and one backend never uses another.
+  # Only the table of backends (src/engine/Backends.cpp) names them.
+  foreach(backend sqlite postgres)
+    if(entry MATCHES ": (.*/)?${backend}/[^/]+$" AND NOT entry MATCHES "^src/engine/${backend}/"
+       AND NOT entry MATCHES "^src/engine/Backends\\.cpp:")
+      list(APPEND faults "${entry}  (the ${backend} backend is reached only through the storage interface)")
+    endif()
+  endforeach()
 endforeach()
 
 if(faults)

@@ -98,6 +98,10 @@ struct PgSession {
   std::u16string clean(std::string_view message) const;
 };
 
+// The name of a command prepared once per session (those that open and
+// close a change), or null.
+const char* preparedName(std::string_view command) noexcept;
+
 // A value as the server writes it, or Null.
 struct PgCell {
   std::string_view text;

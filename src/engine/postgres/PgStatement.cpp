@@ -1,0 +1,296 @@
+// Statements prepared on the server: their runs, the rows they stream and
+// the description of their columns.
+#include "PgConnection.h"
+
+#include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/String.h>
+
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+namespace tarnwick::engine {
+
+using impl::PgResult;
+
+namespace {
+
+bool startsWith(std::string_view text, std::string_view prefix) noexcept {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// Whether a statement's text ends in a LIMIT of at most `most` rows.
+bool fewRows(std::string_view sql, std::uint64_t most) {
+  while (!sql.empty() && (sql.back() == ' ' || sql.back() == ';')) sql.remove_suffix(1);
+  const auto space = sql.find_last_of(' ');
+  if (space == std::string_view::npos || space < 6) return false;
+  const std::string_view number = sql.substr(space + 1);
+  std::uint64_t n = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), n);
+  if (error != std::errc() || end != number.data() + number.size() || n > most) return false;
+  std::string_view before = sql.substr(0, space);
+  while (!before.empty() && before.back() == ' ') before.remove_suffix(1);
+  if (before.size() < 6) return false;
+  std::string word(before.substr(before.size() - 6));
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == " LIMIT";
+}
+
+// Whether a statement is an INSERT of listed values, whose rows (if it
+// returns any) are one per list of values written in its text.
+bool insertOfValues(std::string_view sql) {
+  std::string upper(sql);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return startsWith(upper, "INSERT ") && upper.find("SELECT") == std::string::npos;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// PgStatement
+
+std::string serverParameters(std::string_view sql) {
+  if (sql.find('?') == std::string_view::npos) return std::string(sql);
+  std::string out;
+  out.reserve(sql.size() + 8);
+  int next = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+      out += c;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+      out += c;
+      continue;
+    }
+    if (c != '?') {
+      out += c;
+      continue;
+    }
+    std::size_t digits = i + 1;
+    while (digits < sql.size() && sql[digits] >= '0' && sql[digits] <= '9') ++digits;
+    out += '$';
+    if (digits > i + 1) {
+      out.append(sql.substr(i + 1, digits - i - 1));
+      next = std::max(next, std::atoi(std::string(sql.substr(i + 1, digits - i - 1)).c_str()));
+      i = digits - 1;
+    } else {
+      out += std::to_string(++next);
+    }
+  }
+  return out;
+}
+
+PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
+    : session_(connection.session_), connection_(&connection) {
+  connection.checkOpen();
+  auto& session = *session_;
+  session.claim(nullptr);
+  // The savepoint below must come after what waits to be sent.
+  if (!session.deferred.empty()) {
+    PgResult flushed = session.run("");
+    if (!flushed || PQresultStatus(flushed.get()) != PGRES_COMMAND_OK) session.fail(flushed.get());
+  }
+  std::string name = "tw_s" + std::to_string(++session.names);
+  const std::string text = serverParameters(sql);
+  // Inside a transaction, a statement the server refuses would spoil the
+  // transaction: it is prepared under a savepoint there.
+  const bool guarded = PQtransactionStatus(session.conn) == PQTRANS_INTRANS;
+  if (guarded) PQclear(PQexec(session.conn, "SAVEPOINT tw_prepare"));
+  PgResult prepared(PQprepare(session.conn, name.c_str(), text.c_str(), 0, nullptr));
+  const bool failed = !prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK;
+  if (guarded)
+    PQclear(PQexec(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
+                                        : "RELEASE SAVEPOINT tw_prepare"));
+  if (failed) session.fail(prepared.get());
+  name_ = std::move(name);
+  PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
+  if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
+  parameters_ = PQnparams(described.get());
+  types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
+  for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQftype(described.get(), static_cast<int>(i));
+  // A batch of records, a search's one record, or a new record's key.
+  whole_ = fewRows(text, 4096) || insertOfValues(text);
+  description_ = std::move(described);
+}
+
+PgStatement::~PgStatement() {
+  discard();
+  if (session_->conn) session_->unprepared.push_back(name_);
+}
+
+void PgStatement::start() {
+  auto& session = *session_;
+  session.claim(this);
+  std::vector<const char*> values(static_cast<std::size_t>(parameters_), nullptr);
+  for (std::size_t i = 0; i < values.size() && i < values_.size(); ++i) {
+    if (values_[i]) values[i] = values_[i]->c_str();
+  }
+  if (!session.deferred.empty()) return startPipelined(values);
+  if (!PQsendQueryPrepared(session.conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0))
+    session.fail(nullptr);
+  // Rows one at a time, as they arrive, rather than the whole result at its end.
+  if (!whole_) PQsetSingleRowMode(session.conn);
+  session.streaming = this;
+  running_ = true;
+  ++runs_;
+}
+
+bool PgStatement::sendAhead() {
+  const auto& session = *session_;
+  if (running_ || !session.conn || session.streaming || !session.deferred.empty() ||
+      PQtransactionStatus(session.conn) != PQTRANS_IDLE)
+    return false;
+  start();
+  return true;
+}
+
+void PgStatement::absorb() noexcept {
+  if (session_->streaming == this) PQconsumeInput(session_->conn);
+}
+
+std::size_t PgStatement::rowBytes() const noexcept {
+  std::size_t bytes = 0;
+  for (int i = 0; result_ && i < columns_; ++i) bytes += static_cast<std::size_t>(PQgetlength(result_, rowIndex_, i));
+  return bytes;
+}
+
+void PgStatement::startPipelined(const std::vector<const char*>& values) {
+  auto& session = *session_;
+  pg_conn* conn = session.conn;
+  const std::vector<std::string> commands = std::move(session.deferred);
+  session.deferred.clear();
+  ++session.sends;
+  if (!PQenterPipelineMode(conn)) session.fail(nullptr);
+  session.pipelined = true;
+  bool sent = true;
+  for (const std::string& command : commands) {
+    const char* name = impl::preparedName(command);
+    sent = sent && (name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0)
+                         : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+  }
+  sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
+  sent = PQpipelineSync(conn) && sent;
+  if (!sent) {
+    const std::u16string message = session.clean(PQerrorMessage(conn));
+    session.endPipeline();
+    raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + message));
+  }
+  // The deferred commands' results come first; the run's rows stream after them.
+  PgResult failure;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    while (PgResult result{PQgetResult(conn)}) {
+      if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failure) failure = std::move(result);
+    }
+  }
+  if (!whole_) PQsetSingleRowMode(conn);
+  session.streaming = this;
+  running_ = true;
+  ++runs_;
+  if (failure) {
+    discard();
+    session.fail(failure.get());
+  }
+}
+
+PgResult PgStatement::nextResult() noexcept {
+  if (!ahead_.empty()) {
+    PgResult next = std::move(ahead_.front());
+    ahead_.pop_front();
+    return next;
+  }
+  if (session_->streaming != this) return nullptr;
+  return session_->next();
+}
+
+bool PgStatement::step() {
+  if (!running_) start();
+  if (result_ && ++rowIndex_ < PQntuples(result_)) return true;
+  dropRows();
+  PgResult result = nextResult();
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_COMMAND_OK;
+  // Rows one at a time, or a result read whole (its end follows).
+  const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
+  if (status == PGRES_SINGLE_TUPLE || whole) {
+    if (whole) session_->noteChanges(result.get());
+    adopt(std::move(result));
+    return true;
+  }
+  // The end of the run, or its failure: what follows is only the end mark.
+  discard();
+  if (!result) return false;
+  if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+    session_->noteChanges(result.get());
+    return false;
+  }
+  session_->fail(result.get());
+}
+
+void PgStatement::readAhead() noexcept {
+  if (session_->streaming != this) return;
+  while (PgResult next = session_->next()) ahead_.push_back(std::move(next));
+}
+
+void PgStatement::discard() noexcept {
+  if (session_->streaming == this) {
+    // The rest of the rows are read and dropped: the session carries no
+    // other command before they have all arrived.
+    while (session_->next()) {
+    }
+  }
+  ahead_.clear();
+  running_ = false;
+}
+
+void PgStatement::rewind() noexcept {
+  discard();
+  dropRows();
+}
+
+void PgStatement::reset() noexcept {
+  rewind();
+  values_.clear();
+}
+
+int PgStatement::columnCount() const noexcept {
+  const pg_result* result = result_ ? result_ : description_.get();
+  return result ? PQnfields(result) : 0;
+}
+
+std::string PgStatement::columnName(int column) const {
+  const pg_result* result = result_ ? result_ : description_.get();
+  const char* name = result ? PQfname(result, column) : nullptr;
+  return name ? name : "";
+}
+
+unsigned PgStatement::tableOid(int column) const noexcept {
+  return description_ ? PQftable(description_.get(), column) : 0;
+}
+int PgStatement::tableColumn(int column) const noexcept {
+  return description_ ? PQftablecol(description_.get(), column) : 0;
+}
+unsigned PgStatement::typeOid(int column) const noexcept {
+  return description_ ? PQftype(description_.get(), column) : 0;
+}
+std::string PgStatement::originTable(int column) const { return connection_->relationName(tableOid(column)); }
+
+std::string PgStatement::originColumn(int column) const {
+  return connection_->attributeName(tableOid(column), tableColumn(column));
+}
+
+std::string PgStatement::declaredType(int column) const {
+  return connection_->typeName(typeOid(column), typeModifier(column));
+}
+
+int PgStatement::typeModifier(int column) const noexcept {
+  return description_ ? PQfmod(description_.get(), column) : -1;
+}
+
+
+}  // namespace tarnwick::engine
