@@ -23,7 +23,7 @@ struct Backend {
 bool anyName(std::string_view) noexcept { return true; }
 
 const std::array<Backend, 2> kBackends{{
-    {isServerName,
+    {PgConnection::names,
      [](const std::filesystem::path& name, bool, bool readOnly, int busyMilliseconds) -> std::unique_ptr<Session> {
        return std::make_unique<PgConnection>(name.native(), readOnly, busyMilliseconds);
      },
@@ -45,16 +45,6 @@ const Backend& backendOf(const std::filesystem::path& name) noexcept {
 }
 
 }  // namespace
-
-bool isServerName(std::string_view name) noexcept {
-  const auto scheme = [&](std::string_view prefix) {
-    if (name.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-      if ((name[i] | 0x20) != prefix[i] && name[i] != prefix[i]) return false;
-    return true;
-  };
-  return scheme("postgresql://") || scheme("postgres://");
-}
 
 std::unique_ptr<Session> openSession(const std::filesystem::path& name, bool create, bool readOnly,
                                      int busyMilliseconds) {

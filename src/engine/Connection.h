@@ -102,7 +102,5 @@ std::unique_ptr<Session> openSession(const std::filesystem::path& name, bool cre
 // Removes what a creation of the database `name` that failed left behind
 // (a file is removed whole; what was made in a server's database stays).
 void discardDatabase(const std::filesystem::path& name) noexcept;
-// Whether `name` is a server's connection URI rather than a file's path.
-bool isServerName(std::string_view name) noexcept;
 
 }  // namespace tarnwick::engine

@@ -112,7 +112,8 @@ const Variant& Cursor::value(int field) {
   if (editMode_ != kEditNone) {
     checkOpen();
     const auto at = static_cast<std::size_t>(field);
-    // A server's counter is numbered when the new record first shows it.
+    // A counter the storage numbers is numbered when the new record first
+    // shows it.
     if (!unnumbered_.empty() && unnumbered_[at]) {
       buffer_[at] = nextAutomaticValue(table().fields[at]);
       unnumbered_[at] = false;
@@ -188,10 +189,10 @@ void Cursor::addNew() {
   unnumbered_.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     // A counter nobody reads before the record is saved takes the number
-    // the storage gives it: on a server its column's, in a file the row's
-    // own number (the same number the engine would show: one past the
-    // highest ever given). One statement less per addition on a server, and
-    // in a file the storage need not check that the number is free.
+    // the storage gives it: its sequence's, or the row's own number (the
+    // same number the engine would show: one past the highest ever given).
+    // One statement less per addition where a sequence numbers it, and the
+    // storage need not check that a row's number is free.
     if (fields[i].autoIncrement && (connection().dialect().countersFromSequence() || fields[i].rowNumber)) {
       buffer_[i] = Variant::null();
       unnumbered_.resize(fields.size());
@@ -302,15 +303,15 @@ void Cursor::update() {
   // A changed record is written in one write transaction with the check
   // that nobody else changed, deleted or locked it since Edit.
   std::optional<WriteScope> scope;
-  // Inside a transaction on a server, a refused statement would spoil the
-  // whole transaction: each save has a savepoint of its own there.
+  // Where a refused statement would spoil the whole open transaction, each
+  // save has a savepoint of its own.
   const Dialect& dialect = connection().dialect();
   if (adding && dialect.savepointPerSave() && connection().transactionDepth() > 0) scope.emplace(connection().session());
   if (!adding) {
     scope.emplace(connection().session());
     if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
-    // On a server, the record stays locked from this read to the write, so
-    // that nobody changes it in between (a file is held whole by the scope).
+    // Where the scope does not hold the database whole, the record stays
+    // locked from this read to the write, so that nobody changes it between.
     Statement& now = recordByKey(dialect.locksRecordBeforeSave());
     now.bind(1, editKey_);
     const bool there = now.step();
@@ -373,9 +374,9 @@ void Cursor::update() {
       break;
     } catch (const Error& e) {
       s.rewind();
-      // A server's counter column numbers from its sequence, which numbers
-      // written by a statement pass by: the record is saved again with the
-      // counter numbered past them (once the failed change is undone).
+      // A counter numbered from a sequence, which numbers written by a
+      // statement pass by: the record is saved again with the counter
+      // numbered past them (once the failed change is undone).
       if (adding && e.number() == errc::DuplicateKey && dialect.countersFromSequence() &&
           std::find(unnumbered_.begin(), unnumbered_.end(), std::uint8_t{1}) != unnumbered_.end()) {
         numberAndRetry = true;

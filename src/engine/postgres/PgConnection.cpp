@@ -321,6 +321,16 @@ void PgConnection::setUp() {
 
 PgConnection::~PgConnection() { close(); }
 
+bool PgConnection::names(std::string_view name) noexcept {
+  const auto scheme = [&](std::string_view prefix) {
+    if (name.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+      if ((name[i] | 0x20) != prefix[i] && name[i] != prefix[i]) return false;
+    return true;
+  };
+  return scheme("postgresql://") || scheme("postgres://");
+}
+
 const Dialect& PgConnection::dialect() const noexcept { return postgresDialect(); }
 
 std::u16string PgConnection::name() const { return fromUtf8(target()); }

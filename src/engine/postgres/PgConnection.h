@@ -265,6 +265,9 @@ class PgConnection final : public Session {
   // engine's functions on the server (made there when missing).
   PgConnection(std::string_view uri, bool readOnly, int busyMilliseconds);
   ~PgConnection() override;
+  // Whether a database's name is a server's connection URI
+  // ("postgresql://..." or "postgres://...") rather than a file's path.
+  static bool names(std::string_view name) noexcept;
 
   const Dialect& dialect() const noexcept override;
   std::u16string name() const override;
