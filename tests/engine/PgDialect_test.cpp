@@ -8,6 +8,7 @@
 #include "../../src/engine/SchemaCatalogue.h"
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"
+#include "../../src/engine/sqlite/SqliteDialect.h"
 #include "EngineTesting.h"
 #include "PgBackends.h"
 #include "PgTesting.h"
@@ -61,7 +62,7 @@ struct Dialects : BothBackends {
   }
   TranslatedStatement forFile(std::u16string_view text) { return translateStatement(text, fileSchema); }
   TranslatedStatement forServer(std::u16string_view text) {
-    return translateStatement(text, serverTables(), SqlTarget::Server);
+    return translateStatement(text, serverTables(), postgresDialect());
   }
 
   // Runs a statement that returns no rows on both backends.
@@ -99,14 +100,15 @@ struct Dialects : BothBackends {
     const auto serverTable = serverSchema.table(table);
     const std::string tail = " ORDER BY \"Id\"";
     Selected out;
-    out.file = rowsOf(file.cached("SELECT \"Id\" FROM " + fileTable->quoted + " WHERE " +
-                                  translateCondition(condition, tableResolver(*fileTable)) + tail));
+    out.file =
+        rowsOf(file.cached("SELECT \"Id\" FROM " + fileTable->quoted + " WHERE " +
+                           translateCondition(condition, tableResolver(*fileTable), nullptr, sqliteDialect()) + tail));
     const std::string from = "SELECT \"Id\" FROM " + serverTable->quoted + " WHERE ";
     out.server = rowsOf(server.cached(
-        from + translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server) + tail));
+        from + translateCondition(condition, tableResolver(*serverTable), nullptr, postgresDialect()) + tail));
     std::vector<RawValue> parameters;
     const std::string withParameters =
-        translateCondition(condition, tableResolver(*serverTable), &parameters, SqlTarget::Server);
+        translateCondition(condition, tableResolver(*serverTable), &parameters, postgresDialect());
     out.serverWithParameters = rowsOf(server.cached(from + withParameters + tail), parameters);
     return out;
   }
@@ -480,9 +482,10 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
         u"'x' <> Price", u"Name Like Mystery('a')", u"Qty Xor 1", u"Shipped = 'someday'",
         u"Shipped Between #1/1/2020# And 'later'"}) {
     SCOPED_TRACE(toUtf8(condition));
-    const Error onFile = errorOf([&] { translateCondition(condition, tableResolver(*fileTable)); });
+    const Error onFile =
+        errorOf([&] { translateCondition(condition, tableResolver(*fileTable), nullptr, sqliteDialect()); });
     const Error onServer =
-        errorOf([&] { translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server); });
+        errorOf([&] { translateCondition(condition, tableResolver(*serverTable), nullptr, postgresDialect()); });
     EXPECT_NE(onFile.number(), 0);
     EXPECT_EQ(shown(onServer), shown(onFile));
   }
@@ -503,7 +506,7 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
   }
   // A text the server cannot hold is refused as a value holding it is.
   const std::u16string nul = std::u16string(u"Name = 'a") + u'\0' + u"b'";
-  EXPECT_EQ(errorOf([&] { translateCondition(nul, tableResolver(*serverTable), nullptr, SqlTarget::Server); }).number(),
+  EXPECT_EQ(errorOf([&] { translateCondition(nul, tableResolver(*serverTable), nullptr, postgresDialect()); }).number(),
             errc::OdbcCallFailed);
 }
 
