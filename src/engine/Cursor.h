@@ -165,9 +165,7 @@ class Cursor {
  private:
   Connection& connection() const { return source_.db->connection; }
   [[noreturn]] static void refuseClosed();
-  SqlTarget target() const noexcept {
-    return connection().dialect().searchesBringRows() ? SqlTarget::Server : SqlTarget::File;
-  }
+  const Dialect& dialect() const noexcept { return connection().dialect(); }
   // "rowid" and every field's column, as searches and reads select them.
   const std::string& selectList() const noexcept { return selectList_; }
   // "rowid" and the order's columns, in the order's order: what places a

@@ -276,7 +276,7 @@ void Cursor::moveToFound(Statement& s) {
 }
 
 std::string Cursor::conditionSql(std::u16string_view condition) const {
-  std::string sql = translateCondition(condition, tableResolver(table()), nullptr, target());
+  std::string sql = translateCondition(condition, tableResolver(table()), nullptr, dialect());
   // The storage reads it once, so that what it cannot parse is refused now.
   try {
     connection().cached("SELECT 1 FROM " + table().quoted + " WHERE " + sql + " LIMIT 0");
@@ -308,7 +308,7 @@ void Cursor::find(FindKind kind, std::u16string_view condition) {
   checkOpen();
   forwardOnlyRefuses();
   Statement* checked = nullptr;
-  const std::string& sql = conditionShape_.translate(condition, table(), lastConditionValues_, target());
+  const std::string& sql = conditionShape_.translate(condition, table(), lastConditionValues_, dialect());
   if (sql != lastConditionSql_) {
     checked = &findStatement(sql, false, condition);
     lastConditionSql_ = sql;

@@ -5,6 +5,7 @@
 // instead of asking which backend it has. A question is either a capability
 // ("does an insert give back its key") or a piece of SQL the backend writes
 // ("how are two texts joined").
+#include "Storage.h"
 #include "EngineTypes.h"
 
 #include <cstdint>
@@ -98,6 +99,81 @@ class Dialect {
 
   // --- The SQL writer ----------------------------------------------------------
   // (the questions of ExpressionWriter and the statement writer)
+
+  // Literals: a text, True or False, a date serial, and a date that reads
+  // as none.
+  virtual std::string textLiteral(std::u16string_view text) const = 0;
+  virtual std::string_view truthLiteral(bool yes) const noexcept = 0;
+  virtual std::string dateLiteral(double serial) const = 0;
+  virtual std::string_view noDateLiteral() const noexcept = 0;
+  // A date serial as a parameter's value, and what follows the parameter's
+  // mark so that the backend reads it as a date; what follows the mark of a
+  // number (the backend reads a parameter as its place asks, or not at all
+  // in "-?", unless told).
+  virtual RawValue dateParameter(double serial) const = 0;
+  virtual std::string_view dateParameterCast() const noexcept = 0;
+  virtual std::string_view numberParameterCast(const RawValue& number) const noexcept = 0;
+
+  // The operator that joins two texts (&), whatever each side is.
+  virtual std::string_view textJoin() const noexcept = 0;
+  // The backend's name of one of the dialect's functions; empty when it has
+  // no such function.
+  virtual std::string_view functionName(std::u16string_view name) const noexcept = 0;
+  // A number column joined to a text: the number as the engine shows it.
+  virtual std::string shownText(std::string_view column) const = 0;
+  // A date column where it compares (not where it is selected or assigned).
+  virtual std::string dateColumn(std::string column) const = 0;
+  // The call around "a - b" of two dates that gives the days between them
+  // ("name(", closed after b); empty when the backend's minus gives them.
+  // With it, Date() and Now() are written whole, as dates.
+  virtual std::string_view daysBetweenCall() const noexcept = 0;
+  // The backend's functions read a date text the user's way. Otherwise the
+  // writer reads a literal given to DateValue or CDate itself, and gives
+  // the functions the order of the user's locale (dateOrderArgument, the
+  // last argument with its comma).
+  virtual bool functionsReadUserDates() const noexcept = 0;
+  virtual std::string_view dateOrderArgument() const = 0;
+
+  // Texts compare, group and order by their order key (orderKey), as a
+  // database file orders them, rather than as the backend does: on the left
+  // of a comparison with texts, in GROUP BY, in ORDER BY, in Min and Max
+  // (textExtremeFunction).
+  virtual bool keysTexts() const noexcept = 0;
+  virtual std::string orderKey(std::string_view column, FieldType type) const = 0;
+  virtual std::string_view textExtremeFunction(bool greatest) const noexcept = 0;
+  // Yes/no fields are truths, not the numbers -1 and 0: a number compared
+  // with or given to one is written as the truth it stands for, and one
+  // counted, compared or ordered as a number goes by its order key.
+  virtual bool yesNoAreTruths() const noexcept = 0;
+  // The backend puts Nulls last in ascending order: the writer closes each
+  // item of an ORDER BY and of an index with where Nulls go (nullOrder).
+  virtual bool writesNullOrder() const noexcept = 0;
+  virtual std::string_view nullOrder(bool descending) const noexcept = 0;
+  // The ORDER BY of a union names the columns of its result, unqualified.
+  virtual bool unionOrderUnqualified() const noexcept = 0;
+  // A selection of distinct fields is written as a grouping by them (see
+  // ExpressionWriter::distinctGroups); a grouped selection without an
+  // order of its own is ordered by its groups.
+  virtual bool groupsDistinct() const noexcept = 0;
+  virtual bool ordersGroups() const noexcept = 0;
+  // A table holds the engine's row key, which "*" must not select: a select
+  // list's stars are written out as the fields.
+  virtual bool expandsStars() const noexcept = 0;
+
+  // Like, where the backend's own does not match as the dialect's does: X
+  // Like P as X, likeOperator and P as a pattern (likePatternOperand), the
+  // pattern of a literal made by likePattern, any other by the backend; X
+  // that is no text as its text (textOf).
+  virtual bool likeByPattern() const noexcept = 0;
+  virtual std::string likePattern(std::u16string_view pattern) const = 0;
+  virtual std::string_view likeOperator(bool negated) const noexcept = 0;
+  virtual std::string likePatternOperand(std::string_view pattern, bool literal) const = 0;
+  virtual std::string textOf(std::string_view operand) const = 0;
+
+  // CREATE TABLE with the backend's column types.
+  virtual std::string createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
+                                  const std::vector<std::u16string>& primary,
+                                  const std::vector<std::vector<std::u16string>>& uniques) const = 0;
 };
 
 }  // namespace tarnwick::engine

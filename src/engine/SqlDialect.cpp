@@ -1,7 +1,6 @@
 #include "SqlDialect.h"
 
-#include "postgres/PgDialect.h"
-
+#include "Dialect.h"
 #include "SqlLexer.h"
 
 #include <algorithm>
@@ -171,11 +170,11 @@ class ConditionGrammar {
 };
 
 std::string translateTokens(std::u16string_view condition, const std::vector<Token>& tokens, const Resolver& resolve,
-                            std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr,
-                            SqlTarget target = SqlTarget::File) {
+                            std::vector<RawValue>* parameters, std::vector<std::size_t>* sources,
+                            const Dialect& dialect) {
   if (tokens.size() == 1) syntaxErrorAt(condition, tokens[0]);
   ConditionGrammar(condition, tokens).check();
-  ExpressionWriter writer(tokens, condition, resolve, target);
+  ExpressionWriter writer(tokens, condition, resolve, dialect);
   writer.collectParameters(parameters, sources);
   std::size_t at = 0;
   std::string sql = "(";
@@ -187,14 +186,14 @@ std::string translateTokens(std::u16string_view condition, const std::vector<Tok
 }  // namespace
 
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters, SqlTarget target) {
-  return translateTokens(condition, tokenize(condition), resolve, parameters, nullptr, target);
+                               std::vector<RawValue>* parameters, const Dialect& dialect) {
+  return translateTokens(condition, tokenize(condition), resolve, parameters, nullptr, dialect);
 }
 
 namespace {
 
-// A value's kind as a parameter's SQL depends on it: on a server, a whole
-// number that fits 32 bits, a larger one and a fraction are cast apart.
+// A value's kind as a parameter's SQL may depend on it: a whole number that
+// fits 32 bits, a larger one and a fraction may be cast apart.
 std::size_t parameterKind(const RawValue& value) {
   if (const auto* whole = std::get_if<std::int64_t>(&value))
     return *whole >= std::numeric_limits<std::int32_t>::min() && *whole <= std::numeric_limits<std::int32_t>::max()
@@ -209,7 +208,7 @@ std::size_t parameterKind(const RawValue& value) {
 // literals that became parameters, whose values depend on nothing but
 // their own text: a condition that matches the kept one there has its SQL.
 const std::string& ConditionShape::translate(std::u16string_view condition, const TableInfo& table,
-                                             std::vector<RawValue>& values, SqlTarget target) {
+                                             std::vector<RawValue>& values, const Dialect& dialect) {
   std::vector<Token> tokens = tokenize(condition);
   if (!sql_.empty() && tokens.size() == tokens_.size()) {
     bool same = true;
@@ -219,13 +218,11 @@ const std::string& ConditionShape::translate(std::u16string_view condition, cons
     for (std::size_t i = 0; i < sources_.size() && same; ++i) {
       const std::size_t at = sources_[i] & ~ExpressionWriter::kPatternSource;
       if (sources_[i] != at) {
-        values.emplace_back(likeRegex(tokens[at].text));
+        values.emplace_back(dialect.likePattern(tokens[at].text));
         continue;
       }
       auto value = literalParameter(tokens[at]);
-      // The server reads a date as its timestamp text.
-      if (value && target == SqlTarget::Server && tokens[at].kind == Tok::Date)
-        value = timestampText(std::get<double>(*value));
+      if (value && tokens[at].kind == Tok::Date) value = dialect.dateParameter(std::get<double>(*value));
       // A number the storage would refuse stays in the SQL: a shape of its own.
       if (!value || parameterKind(*value) != kinds_[i]) same = false;
       else values.push_back(std::move(*value));
@@ -235,7 +232,7 @@ const std::string& ConditionShape::translate(std::u16string_view condition, cons
   sql_.clear();
   values.clear();
   sources_.clear();
-  std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_, target);
+  std::string sql = translateTokens(condition, tokens, tableResolver(table), &values, &sources_, dialect);
   literal_.assign(tokens.size(), false);
   for (const std::size_t at : sources_) literal_[at & ~ExpressionWriter::kPatternSource] = true;
   kinds_.clear();

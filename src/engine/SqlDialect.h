@@ -28,7 +28,7 @@ namespace tarnwick::engine {
 // the token at fault for a syntax error, 3464 for a text compared with a number field.
 // With `parameters`, its values are parameters, collected there in order.
 std::string translateCondition(std::u16string_view condition, const Resolver& resolve,
-                               std::vector<RawValue>* parameters = nullptr, SqlTarget target = SqlTarget::File);
+                               std::vector<RawValue>* parameters, const Dialect& dialect);
 
 // Conditions that differ only in the values of their texts, numbers and
 // dates (FindFirst with a new value on every call): the first is
@@ -39,13 +39,13 @@ class ConditionShape {
   // The storage's expression for `condition` over `table`, with its values
   // as parameters in `values`.
   const std::string& translate(std::u16string_view condition, const TableInfo& table, std::vector<RawValue>& values,
-                               SqlTarget target = SqlTarget::File);
+                               const Dialect& dialect);
 
  private:
   std::vector<Token> tokens_;
   std::vector<bool> literal_;  // per token: one of the parameters
   std::vector<std::size_t> sources_;  // per parameter: its token
-  // Per parameter: the kind of its value (a server casts a number by it).
+  // Per parameter: the kind of its value (a dialect may cast a number by it).
   std::vector<std::size_t> kinds_;
   std::string sql_;
 };
@@ -74,12 +74,11 @@ struct TranslatedStatement {
   std::u16string orderBy;
 };
 
-// A whole statement, parsed and written as SQLite's SQL (SqliteWriter.cpp).
-// Errors: see parseStatement.
+// A whole statement, parsed and written as the catalogue's backend's SQL
+// (SqliteWriter.cpp). Errors: see parseStatement.
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue);
-// The same in the SQL of `target`, with the tables found by `tables`. For
-// the server, a CREATE TABLE gives the server's column types (PgCatalogue.h).
-TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target);
+// The same in the SQL of `dialect`, with the tables found by `tables`.
+TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, const Dialect& dialect);
 
 // The statement that deletes exactly the records a recordset opened on
 // `recordSource` shows, in the dialect: "Delete * From " and the table, with

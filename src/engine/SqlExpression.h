@@ -1,7 +1,8 @@
 #pragma once
-// Private to the engine: expressions of the dialect written as the storage's
-// (SQLite's) SQL, token by token: names resolved to columns, literals in the
-// storage's form, the dialect's functions and operators by the storage's.
+// Private to the engine: expressions of the dialect written as a backend's
+// SQL, token by token: names resolved to columns, literals in the backend's
+// form, the dialect's functions and operators by the backend's, asking the
+// backend's dialect (Dialect.h) wherever backends differ.
 #include "Connection.h"
 #include "EngineTypes.h"
 #include "SqlLexer.h"
@@ -23,22 +24,21 @@ struct ColumnRef {
 // Resolves a field reference ("" as qualifier when there is none).
 using Resolver = std::function<std::optional<ColumnRef>(std::u16string_view qualifier, std::u16string_view name)>;
 
-// Whose SQL a writer writes: a database file's or the server's (PgDialect.h).
-enum class SqlTarget { File, Server };
+class Dialect;
 
 class ExpressionWriter {
  public:
   // `whole` is the text the tokens were cut from; syntax errors name it.
   ExpressionWriter(const std::vector<Token>& tokens, std::u16string_view whole, const Resolver& resolve,
-                   SqlTarget target = SqlTarget::File)
-      : t_(tokens), whole_(whole), resolve_(resolve), server_(target == SqlTarget::Server) {}
+                   const Dialect& dialect)
+      : t_(tokens), whole_(whole), resolve_(resolve), dialect_(dialect) {}
 
   // With `parameters`, the expression's texts, numbers and dates are written
   // as parameters (?) and their values collected in order, so that
   // expressions that differ only in their values make the same statement.
   // `sources`, when given, receives the index of the token each came from,
-  // with kPatternSource added for a Like pattern that the server reads as
-  // its regular expression (likeRegex of the token's text).
+  // with kPatternSource added for a Like pattern that the backend reads as
+  // the dialect's pattern of the token's text (Dialect::likePattern).
   static constexpr std::size_t kPatternSource = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
   void collectParameters(std::vector<RawValue>* parameters, std::vector<std::size_t>* sources = nullptr) noexcept {
     parameters_ = parameters;
@@ -46,8 +46,8 @@ class ExpressionWriter {
   }
 
   // How "*" and "T.*" items of a select list are written out (given the
-  // qualifier, empty for "*"); without it they stay as they are. A server's
-  // tables hold the engine's row key, which "*" must not select.
+  // qualifier, empty for "*"); without it they stay as they are (see
+  // Dialect::expandsStars).
   void expandStars(std::function<std::string(std::u16string_view)> star) { star_ = std::move(star); }
 
   // The expression from token `at` up to token `end` (not included), which
@@ -55,15 +55,44 @@ class ExpressionWriter {
   // 3464 for a text compared with a number field, 3085 for a function the
   // dialect does not have.
   std::string expression(std::size_t& at, std::size_t end);
-  // The types of the fields that an INSERT's VALUES fill, in order: the
-  // server writes a number given for a yes/no field as the truth it
-  // stands for.
+  // The types of the fields that an INSERT's VALUES fill, in order: where
+  // yes/no fields are truths, a number given for one is written as the
+  // truth it stands for.
   void fill(std::vector<FieldType> types) { filled_ = std::move(types); }
   // What the statement still needs after its last part (a grouping that
-  // stands for DISTINCT on the server).
+  // stands for DISTINCT, Dialect::groupsDistinct).
   std::string finish() { return std::exchange(groups_, {}); }
 
  private:
+  // What expression() keeps while it writes (SqlExpression.cpp).
+  struct State;
+  // The token at `at`, ending with `at` after what it wrote. punctuation:
+  // a punctuation mark, comparison one that compares; like: Like, with
+  // its pattern; writeToken any other, false when it wrote the token
+  // wholly, leaving nothing for endToken to settle: literal a text,
+  // number, date or truth, keyword a keyword, call a function's name (or
+  // its whole call), field a field reference, column a resolved one.
+  void punctuation(State& s, std::size_t& at);
+  void comparison(State& s, std::size_t& at);
+  bool yesNoValue(State& s, std::size_t& at);
+  void like(State& s, std::size_t& at);
+  std::string likePattern(std::size_t& at, std::size_t end);
+  void beginToken(State& s, std::size_t at) const;
+  bool writeToken(State& s, std::size_t& at);
+  void literal(State& s, std::size_t& at);
+  bool keyword(State& s, std::size_t& at);
+  void call(State& s, std::size_t& at);
+  bool field(State& s, std::size_t& at);
+  void column(State& s, const ColumnRef& column, std::size_t at);
+  void endToken(State& s, std::size_t at);
+  // Closes an ORDER BY item, where the dialect writes where Nulls go.
+  void closeItem(State& s, bool descending) const;
+  // Where the text field just before token `op` starts in the SQL, when it
+  // stands alone as the left side of a comparison of texts by their keys.
+  std::size_t textFieldBefore(const State& s, std::size_t op) const;
+  // The operand from `at` to the end of `out` compared by its text key.
+  void keyText(std::string& out, std::size_t at) const;
+
   std::string functionName(const Token& tok);
   // The field that a reference from token `at` names, and the token after
   // it; nothing when the tokens there are no field of the resolver's.
@@ -85,31 +114,29 @@ class ExpressionWriter {
   // when the list is fields alone in a statement of one selection without
   // a grouping of its own, the grouping that gives the same rows.
   std::string distinctGroups(std::size_t at, std::size_t end) const;
-  // A call at token `at` on the server: the function's name and what goes
-  // before its closing parenthesis (empty when the function table names
-  // it), or, when `tokens` is not 0, the whole call of that many tokens
-  // worked out while writing.
-  struct ServerCall {
+  // A call at token `at` as the dialect needs it written: the function's
+  // name and what goes before its closing parenthesis (empty when the
+  // function table names it), or, when `tokens` is not 0, the whole call
+  // of that many tokens worked out while writing.
+  struct Call {
     std::string sql;
     std::string lastArgument;
     std::size_t tokens = 0;
     bool date = false;
   };
-  ServerCall serverCall(std::size_t at) const;
+  Call callAt(std::size_t at) const;
   // The literal at token `token` collected as a parameter: its place in the SQL.
   std::string parameter(RawValue value, std::size_t token);
-  // The server's Like, from its operator at `at`: see serverLike.
-  void serverLike(std::string& out, std::size_t& at, std::size_t end, std::size_t leftColumn, bool leftText);
 
   const std::vector<Token>& t_;
   std::u16string_view whole_;
   const Resolver& resolve_;
-  const bool server_;
-  // DISTINCT seen: the server orders such a selection by its own columns
-  // only. UNION seen: its order names the selection's columns.
+  const Dialect& dialect_;
+  // DISTINCT seen: a selection of distinct rows may be ordered by its own
+  // columns only. UNION seen: its order names the selection's columns.
   bool distinct_ = false;
   bool union_ = false;
-  // A selection of distinct fields is the server's grouping by them (texts
+  // A selection of distinct fields written as a grouping by them (texts
   // grouped as a file groups them): the GROUP BY still to be written,
   // before its ORDER BY or at the end of the statement.
   std::string groups_;

@@ -1,9 +1,10 @@
 #pragma once
 // Private to the engine: a statement of the dialect, parsed into its parts.
-// Reading a statement and writing the storage's SQL are two steps: the
+// Reading a statement and writing a backend's SQL are two steps: the
 // parser checks the statement's form and finds its tables in the schema;
-// a writer of one storage's SQL (SqliteWriter.cpp) makes the text from the
-// parts. Expressions stay as token ranges, written by the storage's writer.
+// the writer (SqliteWriter.cpp) makes the backend's text from the parts,
+// asking its dialect. Expressions stay as token ranges, written by the
+// expression writer.
 #include "SchemaCatalogue.h"
 #include "SqlLexer.h"
 
@@ -77,5 +78,10 @@ ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalo
 // database lacks), for a database whose schema is kept elsewhere.
 using TableLookup = std::function<std::shared_ptr<const TableInfo>(std::u16string_view)>;
 ParsedStatement parseStatement(std::u16string_view text, const TableLookup& tables);
+
+// Names as a key or an index lists them, each after `descending` (when
+// given) with its direction and where its Nulls go (SqliteWriter.cpp).
+std::string quotedNames(const std::vector<std::u16string>& names, const std::vector<bool>* descending,
+                        const Dialect& dialect);
 
 }  // namespace tarnwick::engine

@@ -1,7 +1,6 @@
-// The storage's (SQLite's) SQL, written from a parsed statement: one writer
-// per kind of statement.
-#include "postgres/PgCatalogue.h"
-#include "sqlite/SqliteCatalogue.h"
+// The backend's SQL, written from a parsed statement: one writer per kind
+// of statement, asking the backend's dialect where backends differ.
+#include "Dialect.h"
 #include "SqlDialect.h"
 #include "SqlExpression.h"
 #include "SqlStatement.h"
@@ -51,27 +50,12 @@ std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, s
   return out + " )";
 }
 
-// On a server, an index keeps Null before every value, as the engine
-// orders records, so that walking the index is walking the records.
-std::string quotedList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr,
-                       bool server = false) {
-  std::string out;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i) out += ", ";
-    out += quoteName(std::u16string_view(names[i]));
-    const bool down = descending && (*descending)[i];
-    if (down) out += " DESC";
-    if (descending && server) out += down ? " NULLS LAST" : " NULLS FIRST";
-  }
-  return out;
-}
-
 // The parts of a statement that reads or changes records, in order.
 // Statements that change one table name its columns unqualified.
-std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target) {
+std::string writeParts(const ParsedStatement& st, bool qualify, const Dialect& dialect) {
   const Resolver resolve = sourcesResolver(st.sources, qualify);
-  ExpressionWriter expressions(st.tokens, st.text, resolve, target);
-  if (target == SqlTarget::Server) {
+  ExpressionWriter expressions(st.tokens, st.text, resolve, dialect);
+  if (dialect.expandsStars()) {
     // "*" stands for the fields of the tables read (after FROM and JOIN),
     // not of the table an INSERT fills.
     expressions.expandStars([&st](std::u16string_view qualifier) {
@@ -138,10 +122,8 @@ std::string writeParts(const ParsedStatement& st, bool qualify, SqlTarget target
   return sql;
 }
 
-// A file gives the groups of a grouped query in the order of their values;
-// a server gives them as it finds them. On a server, a grouped query that
-// names no order of its own is ordered by its groups.
-std::string groupOrder(const ParsedStatement& st) {
+// A grouped query that names no order of its own, ordered by its groups.
+std::string groupOrder(const ParsedStatement& st, const Dialect& dialect) {
   const auto& t = st.tokens;
   int depth = 0;
   std::size_t groupAt = std::string::npos, groupEnd = std::string::npos;
@@ -161,54 +143,19 @@ std::string groupOrder(const ParsedStatement& st) {
     while (groupEnd < t.size() && t[groupEnd].kind != Tok::End) ++groupEnd;
   }
   const Resolver resolve = sourcesResolver(st.sources, true);
-  ExpressionWriter expressions(t, st.text, resolve, SqlTarget::Server);
+  ExpressionWriter expressions(t, st.text, resolve, dialect);
   return " ORDER BY " + expressions.expression(groupAt, groupEnd);
 }
 
-std::string writeSelect(const ParsedStatement& st, SqlTarget target) {
-  std::string sql = writeParts(st, true, target);
-  if (target == SqlTarget::Server) sql += groupOrder(st);
-  return sql;
-}
-std::string writeInsert(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
-std::string writeUpdate(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
-std::string writeDelete(const ParsedStatement& st, SqlTarget target) { return writeParts(st, false, target); }
-
-std::string writeCreateTable(const ParsedStatement& st) {
-  const auto& primary = st.primary;
-  std::string sql = "CREATE TABLE " + quoteName(std::u16string_view(st.table)) + " (";
-  const bool rowidKey = primary.size() == 1;
-  bool primaryInline = false;
-  for (std::size_t i = 0; i < st.fields.size(); ++i) {
-    const FieldInfo& f = st.fields[i];
-    if (i) sql += ", ";
-    sql += f.column;
-    const bool key = rowidKey && equalsIgnoreCase(primary[0], f.name);
-    // A counter that is the whole primary key is the row's own number.
-    if (key && f.autoIncrement) {
-      sql += " INTEGER PRIMARY KEY AUTOINCREMENT";
-      continue;
-    }
-    if (key && f.type == FieldType::Long) {
-      sql += " INTEGER PRIMARY KEY NOT NULL";
-      continue;
-    }
-    sql += ' ';
-    sql += declarationOf(f);
-    if (f.required) sql += " NOT NULL";
-  }
-  for (const FieldInfo& f : st.fields)
-    if (rowidKey && equalsIgnoreCase(primary[0], f.name)) {
-      primaryInline = f.type == FieldType::Long;
-      break;
-    }
-  if (!primary.empty() && !primaryInline) sql += ", PRIMARY KEY (" + quotedList(primary) + ")";
-  for (const auto& u : st.uniques) sql += ", UNIQUE (" + quotedList(u) + ")";
-  sql += ")";
+std::string writeSelect(const ParsedStatement& st, const Dialect& dialect) {
+  std::string sql = writeParts(st, true, dialect);
+  if (dialect.ordersGroups()) sql += groupOrder(st, dialect);
   return sql;
 }
 
-std::string writeDropTable(const ParsedStatement& st) { return "DROP TABLE " + quoteName(std::u16string_view(st.table)); }
+std::string writeDropTable(const ParsedStatement& st) {
+  return "DROP TABLE " + quoteName(std::u16string_view(st.table));
+}
 
 // An index is stored under its table's name and its own, so that two
 // tables may each have an index of the same name.
@@ -216,41 +163,54 @@ std::string storedIndexName(const ParsedStatement& st) {
   return quoteName(std::u16string_view(st.table + u"." + st.index));
 }
 
-std::string writeCreateIndex(const ParsedStatement& st, bool server) {
+std::string writeCreateIndex(const ParsedStatement& st, const Dialect& dialect) {
   return std::string("CREATE ") + (st.unique ? "UNIQUE " : "") + "INDEX " + storedIndexName(st) + " ON " +
-         st.sources[0].info->quoted + " (" + quotedList(st.indexFields, &st.descending, server) + ")";
+         st.sources[0].info->quoted + " (" + quotedNames(st.indexFields, &st.descending, dialect) + ")";
 }
 
 std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + storedIndexName(st); }
 
 }  // namespace
 
-TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
-  return translateStatement(
-      text, [&catalogue](std::u16string_view name) { return catalogue.table(name); },
-      catalogue.dialect().searchesBringRows() ? SqlTarget::Server : SqlTarget::File);
+// An index keeps Nulls where the engine orders them, so that walking the
+// index is walking the records.
+std::string quotedNames(const std::vector<std::u16string>& names, const std::vector<bool>* descending,
+                        const Dialect& dialect) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i) out += ", ";
+    out += quoteName(std::u16string_view(names[i]));
+    const bool down = descending && (*descending)[i];
+    if (down) out += " DESC";
+    if (descending && dialect.writesNullOrder()) out += ' ' + std::string(dialect.nullOrder(down));
+  }
+  return out;
 }
 
-TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, SqlTarget target) {
+TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
+  return translateStatement(
+      text, [&catalogue](std::u16string_view name) { return catalogue.table(name); }, catalogue.dialect());
+}
+
+TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, const Dialect& dialect) {
   const ParsedStatement st = parseStatement(text, tables);
-  const bool server = target == SqlTarget::Server;
   TranslatedStatement result;
   using Kind = TranslatedStatement::Kind;
   switch (st.kind) {
     case StatementKind::Select:
       result.kind = Kind::Select;
-      result.sql = writeSelect(st, target);
+      result.sql = writeSelect(st, dialect);
       result.singleTable = st.singleTable;
       result.table = st.table;
       result.where = st.where;
       result.orderBy = st.orderBy;
       break;
-    case StatementKind::Insert: result.sql = writeInsert(st, target); break;
-    case StatementKind::Update: result.sql = writeUpdate(st, target); break;
-    case StatementKind::Delete: result.sql = writeDelete(st, target); break;
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete: result.sql = writeParts(st, false, dialect); break;
     case StatementKind::CreateTable:
       result.kind = Kind::CreateTable;
-      result.sql = server ? serverCreateTable(st.table, st.fields, st.primary, st.uniques) : writeCreateTable(st);
+      result.sql = dialect.createTable(st.table, st.fields, st.primary, st.uniques);
       result.table = st.table;
       result.fields = st.fields;
       break;
@@ -261,7 +221,7 @@ TranslatedStatement translateStatement(std::u16string_view text, const TableLook
       break;
     case StatementKind::CreateIndex:
       result.kind = Kind::Index;
-      result.sql = writeCreateIndex(st, server);
+      result.sql = writeCreateIndex(st, dialect);
       break;
     case StatementKind::DropIndex:
       result.kind = Kind::Index;

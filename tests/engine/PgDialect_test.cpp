@@ -8,6 +8,7 @@
 #include "../../src/engine/SchemaCatalogue.h"
 #include "../../src/engine/SqlDialect.h"
 #include "../../src/engine/SqlStatement.h"
+#include "../../src/engine/sqlite/SqliteDialect.h"
 #include "EngineTesting.h"
 #include "PgBackends.h"
 #include "PgTesting.h"
@@ -61,7 +62,7 @@ struct Dialects : BothBackends {
   }
   TranslatedStatement forFile(std::u16string_view text) { return translateStatement(text, fileSchema); }
   TranslatedStatement forServer(std::u16string_view text) {
-    return translateStatement(text, serverTables(), SqlTarget::Server);
+    return translateStatement(text, serverTables(), postgresDialect());
   }
 
   // Runs a statement that returns no rows on both backends.
@@ -99,14 +100,15 @@ struct Dialects : BothBackends {
     const auto serverTable = serverSchema.table(table);
     const std::string tail = " ORDER BY \"Id\"";
     Selected out;
-    out.file = rowsOf(file.cached("SELECT \"Id\" FROM " + fileTable->quoted + " WHERE " +
-                                  translateCondition(condition, tableResolver(*fileTable)) + tail));
+    out.file =
+        rowsOf(file.cached("SELECT \"Id\" FROM " + fileTable->quoted + " WHERE " +
+                           translateCondition(condition, tableResolver(*fileTable), nullptr, sqliteDialect()) + tail));
     const std::string from = "SELECT \"Id\" FROM " + serverTable->quoted + " WHERE ";
     out.server = rowsOf(server.cached(
-        from + translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server) + tail));
+        from + translateCondition(condition, tableResolver(*serverTable), nullptr, postgresDialect()) + tail));
     std::vector<RawValue> parameters;
     const std::string withParameters =
-        translateCondition(condition, tableResolver(*serverTable), &parameters, SqlTarget::Server);
+        translateCondition(condition, tableResolver(*serverTable), &parameters, postgresDialect());
     out.serverWithParameters = rowsOf(server.cached(from + withParameters + tail), parameters);
     return out;
   }
@@ -480,9 +482,10 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
         u"'x' <> Price", u"Name Like Mystery('a')", u"Qty Xor 1", u"Shipped = 'someday'",
         u"Shipped Between #1/1/2020# And 'later'"}) {
     SCOPED_TRACE(toUtf8(condition));
-    const Error onFile = errorOf([&] { translateCondition(condition, tableResolver(*fileTable)); });
+    const Error onFile =
+        errorOf([&] { translateCondition(condition, tableResolver(*fileTable), nullptr, sqliteDialect()); });
     const Error onServer =
-        errorOf([&] { translateCondition(condition, tableResolver(*serverTable), nullptr, SqlTarget::Server); });
+        errorOf([&] { translateCondition(condition, tableResolver(*serverTable), nullptr, postgresDialect()); });
     EXPECT_NE(onFile.number(), 0);
     EXPECT_EQ(shown(onServer), shown(onFile));
   }
@@ -503,8 +506,155 @@ TEST(PgDialect, RefusalsAreTheSameOnBothBackends) {
   }
   // A text the server cannot hold is refused as a value holding it is.
   const std::u16string nul = std::u16string(u"Name = 'a") + u'\0' + u"b'";
-  EXPECT_EQ(errorOf([&] { translateCondition(nul, tableResolver(*serverTable), nullptr, SqlTarget::Server); }).number(),
+  EXPECT_EQ(errorOf([&] { translateCondition(nul, tableResolver(*serverTable), nullptr, postgresDialect()); }).number(),
             errc::OdbcCallFailed);
+}
+
+// The SQL that each backend's dialect has the writer write, word for word.
+// The tests above compare the records that come back, which a question of
+// the dialect answered for the other backend may leave the same.
+TEST(PgDialect, EachBackendIsWrittenItsOwnSql) {
+  const LocaleScope american(Locale::enUS());
+  TableInfo items;
+  items.name = u"Items";
+  items.quoted = "\"Items\"";
+  for (const auto& [name, type] :
+       {std::pair{u"Id", FieldType::Long}, std::pair{u"Name", FieldType::Text}, std::pair{u"Note", FieldType::Memo},
+        std::pair{u"Qty", FieldType::Integer}, std::pair{u"Price", FieldType::Double},
+        std::pair{u"Shipped", FieldType::Date}, std::pair{u"Paid", FieldType::Boolean}}) {
+    FieldInfo f;
+    f.name = name;
+    f.type = type;
+    f.column = quoteName(std::u16string_view(f.name));
+    items.fields.push_back(f);
+  }
+  const TableLookup tables = [&items](std::u16string_view name) {
+    return equalsIgnoreCase(name, items.name) ? std::make_shared<const TableInfo>(items) : nullptr;
+  };
+  const auto condition = [&items](std::u16string_view text, const Dialect& dialect) {
+    return translateCondition(text, tableResolver(items), nullptr, dialect);
+  };
+  struct Written {
+    const char16_t* text;
+    const char* file;
+    const char* server;
+  };
+  for (const Written& w : std::initializer_list<Written>{
+      {u"Note = Name & Qty & Name",
+       R"sql(("Note" = "Name" || tw_text("Qty") || "Name"))sql",
+       R"sql(("Note" = "Name" || '' || tarnwick.shown("Qty") || '' || "Name"))sql"},
+      {u"Paid = True Or Not Paid Or Paid + 1 = 0 Or Paid = -1",
+       R"sql(("Paid" = -1 Or Not "Paid" Or "Paid" + 1 = 0 Or "Paid" = - 1))sql",
+       R"sql(("Paid" = TRUE Or Not "Paid" Or (-("Paid")::integer) + 1 = 0 Or "Paid" = TRUE))sql"},
+      {u"Name Between 'a' And 'm' Or Note In ('x', 'y') Or 'b' < Name Or Name = 5",
+       R"sql(("Name" Between 'a' And 'm' Or "Note" In ( 'x' , 'y' ) Or 'b' < "Name" Or "Name" = 5))sql",
+       R"sql(((tarnwick.text_key("Name") COLLATE "C") Between (tarnwick.text_key('a') COLLATE "C") And )sql"
+       R"sql((tarnwick.text_key('m') COLLATE "C") Or (tarnwick.text_key("Note") COLLATE "C") In ( )sql"
+       R"sql((tarnwick.text_key('x') COLLATE "C") , (tarnwick.text_key('y') COLLATE "C") ) Or )sql"
+       R"sql((tarnwick.text_key('b') COLLATE "C") < (tarnwick.text_key("Name") COLLATE "C") Or )sql"
+       R"sql((tarnwick.text_key("Name") COLLATE "C") = (tarnwick.text_key('5') COLLATE "C")))sql"},
+      {u"Shipped > #1/2/2020# And Shipped - #1/1/2020# > 1 And Date() - Shipped > 0",
+       R"sql((tw_date("Shipped") > 43832 And tw_date("Shipped") - 43831 > 1 And tw_today ( ) - )sql"
+       R"sql(tw_date("Shipped") > 0))sql",
+       R"sql(("Shipped" > TIMESTAMP '2020-01-02 00:00:00' And tarnwick.days("Shipped" - TIMESTAMP )sql"
+       R"sql('2020-01-01 00:00:00') > 1 And tarnwick.days(tarnwick.today() - "Shipped") > 0))sql"},
+      {u"Name Like 'a*' Or Not Qty Like Note & '*'",
+       R"sql(("Name" Like 'a*' Or Not "Qty" Like "Note" || '*'))sql",
+       R"sql(("Name" ~* '^a.*$' COLLATE "und-x-icu" Or Not CAST("Qty" AS text) ~* tarnwick.like_regex("Note" )sql"
+       R"sql(|| '' || '*') COLLATE "und-x-icu"))sql"},
+      {u"DateValue('1/2/2020') = Shipped Or CDate(Note) = Shipped Or CDate('never') = Shipped",
+       R"sql((tw_datevalue ( '1/2/2020' ) = tw_date("Shipped") Or tw_date ( "Note" ) = tw_date("Shipped") Or )sql"
+       R"sql(tw_date ( 'never' ) = tw_date("Shipped")))sql",
+       R"sql((TIMESTAMP '2020-01-02 00:00:00' = "Shipped" Or tarnwick.cdate ( "Note", 'MDY' ) = "Shipped" Or )sql"
+       R"sql(CAST(NULL AS timestamp) = "Shipped"))sql"},
+      {u"Shipped In ('1/2/2020', #1/3/2020#) Or UCase(Name) = 'A'",
+       R"sql((tw_date("Shipped") In ( 43832 , 43833 ) Or tw_ucase ( "Name" ) = 'A'))sql",
+       R"sql(("Shipped" In ( TIMESTAMP '2020-01-02 00:00:00' , TIMESTAMP '2020-01-03 00:00:00' ) Or )sql"
+       R"sql(tarnwick.ucase ( "Name" ) = 'A'))sql"},
+       }) {
+    SCOPED_TRACE(toUtf8(w.text));
+    EXPECT_EQ(condition(w.text, sqliteDialect()), w.file);
+    EXPECT_EQ(condition(w.text, postgresDialect()), w.server);
+  }
+  for (const Written& w : std::initializer_list<Written>{
+      {u"SELECT DISTINCT Name, Qty FROM Items ORDER BY Name",
+       R"sql(SELECT DISTINCT "Items"."Name" , "Items"."Qty" FROM "Items" ORDER BY "Items"."Name")sql",
+       R"sql(SELECT "Items"."Name" , "Items"."Qty" FROM "Items" GROUP BY (tarnwick.text_key("Items"."Name") )sql"
+       R"sql(COLLATE "C"), "Items"."Name", "Items"."Qty" ORDER BY (tarnwick.text_key("Items"."Name") COLLATE )sql"
+       R"sql("C") NULLS FIRST)sql"},
+      {u"SELECT Name, Min(Note), Count(*) FROM Items GROUP BY Name",
+       R"sql(SELECT "Items"."Name" , min ( "Items"."Note" ) , count ( * ) FROM "Items" GROUP BY )sql"
+       R"sql("Items"."Name")sql",
+       R"sql(SELECT "Items"."Name" , tarnwick.text_min ( "Items"."Note" ) , count ( * ) FROM "Items" GROUP )sql"
+       R"sql(BY (tarnwick.text_key("Items"."Name") COLLATE "C"), "Items"."Name" ORDER BY "Items"."Name")sql"},
+      {u"SELECT Name FROM Items UNION SELECT Note FROM Items ORDER BY Items.Name DESC",
+       R"sql(SELECT "Items"."Name" FROM "Items" UNION SELECT "Items"."Note" FROM "Items" ORDER BY )sql"
+       R"sql("Items"."Name" DESC)sql",
+       R"sql(SELECT "Items"."Name" FROM "Items" UNION SELECT "Items"."Note" FROM "Items" ORDER BY "Name" )sql"
+       R"sql(DESC NULLS LAST)sql"},
+      {u"SELECT Id FROM Items ORDER BY Paid DESC, Name",
+       R"sql(SELECT "Items"."Id" FROM "Items" ORDER BY "Items"."Paid" DESC , "Items"."Name")sql",
+       R"sql(SELECT "Items"."Id" FROM "Items" ORDER BY "Items"."Paid" NULLS LAST , )sql"
+       R"sql((tarnwick.text_key("Items"."Name") COLLATE "C") NULLS FIRST)sql"},
+      {u"INSERT INTO Items (Id, Paid) VALUES (1, -1)",
+       R"sql(INSERT INTO "Items" ( "Id" , "Paid" ) VALUES ( 1 , - 1 ))sql",
+       R"sql(INSERT INTO "Items" ( "Id" , "Paid" ) VALUES ( 1 , TRUE ))sql"},
+      {u"UPDATE Items SET Paid = 0, Shipped = Now() WHERE Shipped < Now()",
+       R"sql(UPDATE "Items" SET "Paid" = 0 , "Shipped" = tw_now ( ) WHERE tw_date("Shipped") < tw_now ( ))sql",
+       R"sql(UPDATE "Items" SET "Paid" = FALSE , "Shipped" = tarnwick.now() WHERE "Shipped" < tarnwick.now())sql"},
+      {u"CREATE TABLE Parts (Id COUNTER PRIMARY KEY, Name TEXT(20) NOT NULL, Paid YESNO, CONSTRAINT u UNIQUE (Name))",
+       R"sql(CREATE TABLE "Parts" ("Id" INTEGER PRIMARY KEY AUTOINCREMENT, "Name" VARCHAR(20) COLLATE NOCASE )sql"
+       R"sql(NOT NULL, "Paid" BOOLEAN, UNIQUE ("Name")))sql",
+       R"sql(CREATE TABLE "Parts" ("Id" integer GENERATED BY DEFAULT AS IDENTITY, "Name" varchar(20) COLLATE )sql"
+       R"sql(tarnwick_nocase NOT NULL, "Paid" boolean, rowid bigint GENERATED ALWAYS AS IDENTITY UNIQUE, )sql"
+       R"sql(PRIMARY KEY ("Id"), UNIQUE ("Name")))sql"},
+      {u"CREATE UNIQUE INDEX ByName ON Items (Name DESC, Qty)",
+       R"sql(CREATE UNIQUE INDEX "Items.ByName" ON "Items" ("Name" DESC, "Qty"))sql",
+       R"sql(CREATE UNIQUE INDEX "Items.ByName" ON "Items" ("Name" DESC NULLS LAST, "Qty" NULLS FIRST))sql"},
+       }) {
+    SCOPED_TRACE(toUtf8(w.text));
+    EXPECT_EQ(translateStatement(w.text, tables, sqliteDialect()).sql, w.file);
+    EXPECT_EQ(translateStatement(w.text, tables, postgresDialect()).sql, w.server);
+  }
+  // The server is given the order in which the user's locale reads dates.
+  {
+    const LocaleScope german(Locale::deDE());
+    EXPECT_EQ(condition(u"CDate(Note) = Shipped", postgresDialect()),
+              R"sql((tarnwick.cdate ( "Note", 'DMY' ) = "Shipped"))sql");
+  }
+  // Values as parameters: their marks, and a condition of the same shape
+  // sharing the SQL with values of its own.
+  const auto shownValues = [](const std::vector<RawValue>& values) {
+    std::string out;
+    for (const RawValue& v : values) out += shownRaw(v) + ";";
+    return out;
+  };
+  const std::u16string first = u"Qty = 1 Or Price > 2.5 Or Id = 3000000000 Or Shipped > #1/2/2020# Or Name Like 'a*'";
+  const std::u16string second = u"Qty = 7 Or Price > 3.5 Or Id = 3000000001 Or Shipped > #1/3/2020# Or Name Like 'b*'";
+  struct Shaped {
+    const Dialect& dialect;
+    const char* sql;
+    const char* firstValues;
+    const char* secondValues;
+  };
+  for (const Shaped& s : std::initializer_list<Shaped>{
+           {sqliteDialect(),
+            R"sql(("Qty" = ? Or "Price" > ? Or "Id" = ? Or tw_date("Shipped") > ? Or "Name" Like ?))sql",
+            "1;2.5;3000000000;43832;'a*';", "7;3.5;3000000001;43833;'b*';"},
+           {postgresDialect(),
+            R"sql(("Qty" = ?::integer Or "Price" > ?::double precision Or "Id" = ?::bigint Or "Shipped" > )sql"
+            R"sql(?::timestamp Or "Name" ~* ? COLLATE "und-x-icu"))sql",
+            "1;2.5;3000000000;'2020-01-02 00:00:00';'^a.*$';", "7;3.5;3000000001;'2020-01-03 00:00:00';'^b.*$';"},
+       }) {
+    std::vector<RawValue> values;
+    EXPECT_EQ(translateCondition(first, tableResolver(items), &values, s.dialect), s.sql);
+    EXPECT_EQ(shownValues(values), s.firstValues);
+    ConditionShape shape;
+    EXPECT_EQ(shape.translate(first, items, values, s.dialect), s.sql);
+    EXPECT_EQ(shownValues(values), s.firstValues);
+    EXPECT_EQ(shape.translate(second, items, values, s.dialect), s.sql);
+    EXPECT_EQ(shownValues(values), s.secondValues);
+  }
 }
 
 // Sessions that open at once each find the engine's functions, made by one

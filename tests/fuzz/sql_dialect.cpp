@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       case 1: {
         const auto orders = storage().catalogue->table(u"Orders");
-        const std::string condition = translateCondition(text, tableResolver(*orders));
+        const std::string condition =
+            translateCondition(text, tableResolver(*orders), nullptr, storage().connection->dialect());
         compiles("SELECT 1 FROM " + orders->quoted + " WHERE " + condition, text, !holdsSubquery(text));
         break;
       }

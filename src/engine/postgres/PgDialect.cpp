@@ -3,10 +3,15 @@
 #include "PgCatalogue.h"
 
 #include "../Functions.h"
+#include "PgCatalogue.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
+#include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
+
+#include <cstdint>
+#include <limits>
 
 namespace tarnwick::engine {
 
@@ -332,6 +337,60 @@ Dialect::Copy PgDialect::temporaryCopy(const std::string& name, const std::strin
               (columns.empty() ? "" : ", ") + "rowid) SELECT *, row_number() OVER () FROM (" + sql + ") AS tw_copy";
   copy.after = "CREATE UNIQUE INDEX ON " + qualified + " (rowid)";
   return copy;
+}
+
+// --- The SQL writer ---
+
+std::string PgDialect::textLiteral(std::u16string_view text) const { return serverTextLiteral(text); }
+
+std::string PgDialect::dateLiteral(double serial) const { return "TIMESTAMP '" + timestampText(serial) + "'"; }
+
+RawValue PgDialect::dateParameter(double serial) const { return timestampText(serial); }
+
+std::string_view PgDialect::numberParameterCast(const RawValue& number) const noexcept {
+  const auto* whole = std::get_if<std::int64_t>(&number);
+  if (!whole) return "::double precision";
+  const bool small =
+      *whole >= std::numeric_limits<std::int32_t>::min() && *whole <= std::numeric_limits<std::int32_t>::max();
+  return small ? "::integer" : "::bigint";
+}
+
+std::string_view PgDialect::functionName(std::u16string_view name) const noexcept { return serverFunctionName(name); }
+
+std::string PgDialect::shownText(std::string_view column) const {
+  return "tarnwick.shown(" + std::string(column) + ")";
+}
+
+std::string_view PgDialect::dateOrderArgument() const {
+  const DateOrder order = userLocale().dateOrder;
+  return order == DateOrder::DayMonthYear ? ", 'DMY'" : order == DateOrder::YearMonthDay ? ", 'YMD'" : ", 'MDY'";
+}
+
+std::string PgDialect::orderKey(std::string_view column, FieldType type) const { return serverOrderKey(column, type); }
+
+std::string_view PgDialect::textExtremeFunction(bool greatest) const noexcept {
+  return greatest ? "tarnwick.text_max" : "tarnwick.text_min";
+}
+
+std::string_view PgDialect::nullOrder(bool descending) const noexcept {
+  return descending ? "NULLS LAST" : "NULLS FIRST";
+}
+
+std::string PgDialect::likePattern(std::u16string_view pattern) const { return likeRegex(pattern); }
+
+std::string_view PgDialect::likeOperator(bool negated) const noexcept { return negated ? " !~* " : " ~* "; }
+
+std::string PgDialect::likePatternOperand(std::string_view pattern, bool literal) const {
+  if (literal) return std::string(pattern) + ' ' + std::string(kPatternCollation);
+  return "tarnwick.like_regex(" + std::string(pattern) + ") " + std::string(kPatternCollation);
+}
+
+std::string PgDialect::textOf(std::string_view operand) const { return "CAST(" + std::string(operand) + " AS text)"; }
+
+std::string PgDialect::createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
+                                   const std::vector<std::u16string>& primary,
+                                   const std::vector<std::vector<std::u16string>>& uniques) const {
+  return serverCreateTable(table, fields, primary, uniques);
 }
 
 const Dialect& postgresDialect() noexcept {

@@ -45,6 +45,52 @@ class PgDialect final : public Dialect {
   }
 
   // --- The SQL writer ---
+  std::string textLiteral(std::u16string_view text) const override;
+  std::string_view truthLiteral(bool yes) const noexcept override { return yes ? "TRUE" : "FALSE"; }
+  std::string dateLiteral(double serial) const override;
+  std::string_view noDateLiteral() const noexcept override { return "CAST(NULL AS timestamp)"; }
+  // The server reads a date parameter as its timestamp text.
+  RawValue dateParameter(double serial) const override;
+  std::string_view dateParameterCast() const noexcept override { return "::timestamp"; }
+  std::string_view numberParameterCast(const RawValue& number) const noexcept override;
+
+  // The server joins a text to anything, but not two numbers: an empty text
+  // between them makes them texts.
+  std::string_view textJoin() const noexcept override { return "|| '' ||"; }
+  std::string_view functionName(std::u16string_view name) const noexcept override;
+  // An exact number without its trailing zeros.
+  std::string shownText(std::string_view column) const override;
+  // Dates are timestamps, which compare as dates.
+  std::string dateColumn(std::string column) const override { return column; }
+  // A date minus a date is an interval: its days are fractional, as with
+  // the day serials of a database file.
+  std::string_view daysBetweenCall() const noexcept override { return "tarnwick.days("; }
+  // The server cannot know the user's locale.
+  bool functionsReadUserDates() const noexcept override { return false; }
+  std::string_view dateOrderArgument() const override;
+
+  bool keysTexts() const noexcept override { return true; }
+  std::string orderKey(std::string_view column, FieldType type) const override;
+  std::string_view textExtremeFunction(bool greatest) const noexcept override;
+  bool yesNoAreTruths() const noexcept override { return true; }
+  bool writesNullOrder() const noexcept override { return true; }
+  std::string_view nullOrder(bool descending) const noexcept override;
+  bool unionOrderUnqualified() const noexcept override { return true; }
+  // The server orders a selection of distinct rows by its own columns only,
+  // and gives groups as it finds them.
+  bool groupsDistinct() const noexcept override { return true; }
+  bool ordersGroups() const noexcept override { return true; }
+  bool expandsStars() const noexcept override { return true; }
+
+  bool likeByPattern() const noexcept override { return true; }
+  std::string likePattern(std::u16string_view pattern) const override;
+  std::string_view likeOperator(bool negated) const noexcept override;
+  std::string likePatternOperand(std::string_view pattern, bool literal) const override;
+  std::string textOf(std::string_view operand) const override;
+
+  std::string createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
+                          const std::vector<std::u16string>& primary,
+                          const std::vector<std::vector<std::u16string>>& uniques) const override;
 };
 
 // The one dialect of every server database.

@@ -1,12 +1,11 @@
-// The server's side of the expression writer: what it looks ahead at where
-// the server's SQL must differ from a database file's to give its results.
+// What the expression writer looks ahead at, where a dialect's SQL must
+// know what comes later to give a database file's results.
+#include "Dialect.h"
 #include "Functions.h"
-#include "postgres/PgDialect.h"
 #include "SqlExpression.h"
 
 #include <tarnwick/automation/DateTime.h>
 #include <tarnwick/automation/Error.h>
-#include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
 
 #include <cmath>
@@ -107,7 +106,8 @@ std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) co
     std::size_t next = 0;
     const auto column = fieldAt(k, next);
     if (!column) return {};
-    groups += isTextType(column->type) ? serverOrderKey(column->sql, column->type) + ", " + column->sql : column->sql;
+    groups +=
+        isTextType(column->type) ? dialect_.orderKey(column->sql, column->type) + ", " + column->sql : column->sql;
     if (next == end) return groups;
     if (!isPunct(t_[next], u",")) return {};
     groups += ", ";
@@ -115,44 +115,39 @@ std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) co
   }
 }
 
-ExpressionWriter::ServerCall ExpressionWriter::serverCall(std::size_t at) const {
+ExpressionWriter::Call ExpressionWriter::callAt(std::size_t at) const {
   const Token& name = t_[at];
-  ServerCall call;
-  if (isClockCall(t_, at)) {
+  Call call;
+  if (!dialect_.daysBetweenCall().empty() && isClockCall(t_, at)) {
     // A date as an operand, one a date may be taken from.
-    call.sql = std::string(serverFunctionName(name.text)) + "()";
+    call.sql = std::string(dialect_.functionName(name.text)) + "()";
     call.tokens = 3;
     call.date = true;
     return call;
   }
   const bool dateValue = isWord(name, u"DateValue");
-  if (dateValue || isWord(name, u"CDate")) {
+  if (!dialect_.functionsReadUserDates() && (dateValue || isWord(name, u"CDate"))) {
     if (t_[at + 2].kind == Tok::Text && isPunct(t_[at + 3], u")")) {
       // A text read as a date now, the user's way, as a database file
       // reads it when the statement runs.
       const std::u16string& text = t_[at + 2].text;
       const auto date = dateValue ? tryParseDate(text) : parseStoredDate(toUtf8(text));
       if (!date && dateValue) raise(errc::CriteriaMismatch);
-      call.sql = date ? "TIMESTAMP '" + timestampText(dateValue ? std::trunc(*date) : *date) + "'"
-                      : "CAST(NULL AS timestamp)";
+      call.sql = date ? dialect_.dateLiteral(dateValue ? std::trunc(*date) : *date)
+                      : std::string(dialect_.noDateLiteral());
       call.tokens = 4;
       call.date = true;
       return call;
     }
-    // The order the user's locale reads a date's numbers in.
-    const DateOrder order = userLocale().dateOrder;
-    call.sql = dateValue ? "tarnwick.datevalue" : "tarnwick.cdate";
-    call.lastArgument = order == DateOrder::DayMonthYear   ? ", 'DMY'"
-                        : order == DateOrder::YearMonthDay ? ", 'YMD'"
-                                                           : ", 'MDY'";
+    call.lastArgument = dialect_.dateOrderArgument();
     return call;
   }
-  if (isWord(name, u"Min") || isWord(name, u"Max")) {
+  if (dialect_.keysTexts() && (isWord(name, u"Min") || isWord(name, u"Max"))) {
     // The least and greatest texts in the order of a database file.
     std::size_t next = 0;
     const auto column = fieldAt(at + 2, next);
     if (column && isTextType(column->type) && isPunct(t_[next], u")"))
-      call.sql = isWord(name, u"Min") ? "tarnwick.text_min" : "tarnwick.text_max";
+      call.sql = dialect_.textExtremeFunction(isWord(name, u"Max"));
   }
   return call;
 }
