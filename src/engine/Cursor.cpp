@@ -58,7 +58,9 @@ std::string Cursor::orderClause(bool backward) const {
   const Dialect& dialect = connection().dialect();
   for (const OrderKey& k : source_.order) {
     out += table().fields[static_cast<std::size_t>(k.field)].column;
-    out += dialect.orderDirection(k.descending != backward);
+    const bool descending = k.descending != backward;
+    if (descending) out += " DESC";
+    if (dialect.writesNullOrder()) out += ' ' + std::string(dialect.nullOrder(descending));
     out += ", ";
   }
   out += backward ? "rowid DESC" : "rowid";

@@ -93,9 +93,6 @@ class Dialect {
   // record read alone would cost a round trip of its own), and a walk
   // forward sends the statement for its next batch ahead.
   virtual bool batchesBringRows() const noexcept = 0;
-  // What follows a column in ORDER BY for the engine's order, Null before
-  // every value ascending and after them descending.
-  virtual std::string_view orderDirection(bool descending) const noexcept = 0;
 
   // --- The SQL writer ----------------------------------------------------------
   // (the questions of ExpressionWriter and the statement writer)

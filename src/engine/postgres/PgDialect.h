@@ -39,10 +39,6 @@ class PgDialect final : public Dialect {
 
   bool searchesBringRows() const noexcept override { return true; }
   bool batchesBringRows() const noexcept override { return true; }
-  // The server's own order puts Null after every value.
-  std::string_view orderDirection(bool descending) const noexcept override {
-    return descending ? " DESC NULLS LAST" : " NULLS FIRST";
-  }
 
   // --- The SQL writer ---
   std::string textLiteral(std::u16string_view text) const override;

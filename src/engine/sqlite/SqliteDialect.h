@@ -24,7 +24,6 @@ class SqliteDialect final : public Dialect {
 
   bool searchesBringRows() const noexcept override { return false; }
   bool batchesBringRows() const noexcept override { return false; }
-  std::string_view orderDirection(bool descending) const noexcept override { return descending ? " DESC" : ""; }
 
   // --- The SQL writer ---
   std::string textLiteral(std::u16string_view text) const override;
