@@ -75,7 +75,7 @@ struct TranslatedStatement {
 };
 
 // A whole statement, parsed and written as the catalogue's backend's SQL
-// (SqliteWriter.cpp). Errors: see parseStatement.
+// (StatementWriter.cpp). Errors: see parseStatement.
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue);
 // The same in the SQL of `dialect`, with the tables found by `tables`.
 TranslatedStatement translateStatement(std::u16string_view text, const TableLookup& tables, const Dialect& dialect);

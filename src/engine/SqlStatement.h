@@ -2,7 +2,7 @@
 // Private to the engine: a statement of the dialect, parsed into its parts.
 // Reading a statement and writing a backend's SQL are two steps: the
 // parser checks the statement's form and finds its tables in the schema;
-// the writer (SqliteWriter.cpp) makes the backend's text from the parts,
+// the writer (StatementWriter.cpp) makes the backend's text from the parts,
 // asking its dialect. Expressions stay as token ranges, written by the
 // expression writer.
 #include "SchemaCatalogue.h"
@@ -80,7 +80,7 @@ using TableLookup = std::function<std::shared_ptr<const TableInfo>(std::u16strin
 ParsedStatement parseStatement(std::u16string_view text, const TableLookup& tables);
 
 // Names as a key or an index lists them, each after `descending` (when
-// given) with its direction and where its Nulls go (SqliteWriter.cpp).
+// given) with its direction and where its Nulls go (StatementWriter.cpp).
 std::string quotedNames(const std::vector<std::u16string>& names, const std::vector<bool>* descending,
                         const Dialect& dialect);
 
