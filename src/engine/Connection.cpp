@@ -8,7 +8,10 @@ Connection::Connection(const std::filesystem::path& name, bool create, bool read
     : Connection(openSession(name, create, readOnly, busyMilliseconds)) {}
 
 Connection::Connection(std::unique_ptr<Session> session)
-    : session_(std::move(session)), open_(&session_->openFlag()) {}
+    : session_(std::move(session)),
+      dialect_(&session_->dialect()),
+      readOnly_(session_->readOnly()),
+      open_(&session_->openFlag()) {}
 
 Connection::~Connection() { close(); }
 

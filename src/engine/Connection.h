@@ -24,10 +24,10 @@ class Connection {
   ~Connection();
 
   Session& session() const noexcept { return *session_; }
-  const Dialect& dialect() const noexcept { return session_->dialect(); }
+  const Dialect& dialect() const noexcept { return *dialect_; }
   // The file's path, or the server's URI without its password.
   std::u16string name() const { return session_->name(); }
-  bool readOnly() const noexcept { return session_->readOnly(); }
+  bool readOnly() const noexcept { return readOnly_; }
   bool isOpen() const noexcept { return *open_; }
   // Ends the session; statements still held finish the close when they go
   // (or fail with 3420).
@@ -90,6 +90,10 @@ class Connection {
  private:
   [[noreturn]] static void refuseClosed();
   std::unique_ptr<Session> session_;
+  // What the session answers always, kept here: they are asked for every
+  // record saved.
+  const Dialect* dialect_;
+  bool readOnly_;
   const bool* open_;
   std::uint64_t temporaries_ = 0;
   std::uint64_t rollbacks_ = 0;

@@ -393,9 +393,13 @@ std::string PgDialect::createTable(std::u16string_view table, const std::vector<
   return serverCreateTable(table, fields, primary, uniques);
 }
 
-const Dialect& postgresDialect() noexcept {
-  static const PgDialect dialect;
-  return dialect;
-}
+namespace {
+
+// Made before anything runs: asking for it costs no check.
+constinit const PgDialect kDialect;
+
+}  // namespace
+
+const Dialect& postgresDialect() noexcept { return kDialect; }
 
 }  // namespace tarnwick::engine

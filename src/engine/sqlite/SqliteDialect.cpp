@@ -128,9 +128,13 @@ std::string SqliteDialect::createTable(std::u16string_view table, const std::vec
   return sql;
 }
 
-const Dialect& sqliteDialect() noexcept {
-  static const SqliteDialect dialect;
-  return dialect;
-}
+namespace {
+
+// Made before anything runs: asking for it costs no check.
+constinit const SqliteDialect kDialect;
+
+}  // namespace
+
+const Dialect& sqliteDialect() noexcept { return kDialect; }
 
 }  // namespace tarnwick::engine
