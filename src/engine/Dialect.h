@@ -78,12 +78,6 @@ class Dialect {
                              const std::vector<std::string>& declarations, const std::string& columns,
                              const std::string& sql) const = 0;
 
- protected:
-  // CREATE TEMP TABLE `name` with the columns' declarations.
-  static std::string createTemporary(const std::string& name, const std::vector<std::string>& declarations);
-
- public:
-
   // --- Reading ---------------------------------------------------------------
 
   // A search brings the record's values with it rather than its key alone
@@ -171,6 +165,15 @@ class Dialect {
   virtual std::string createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
                                   const std::vector<std::u16string>& primary,
                                   const std::vector<std::vector<std::u16string>>& uniques) const = 0;
+  // Names as a key or an index lists them, each after `descending` (when
+  // given) with its direction and where its Nulls go: an index keeps Nulls
+  // where the engine orders them, so that walking the index is walking the
+  // records.
+  std::string nameList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) const;
+
+ protected:
+  // CREATE TEMP TABLE `name` with the columns' declarations.
+  static std::string createTemporary(const std::string& name, const std::vector<std::string>& declarations);
 };
 
 }  // namespace tarnwick::engine

@@ -79,9 +79,4 @@ ParsedStatement parseStatement(std::u16string_view text, SchemaCatalogue& catalo
 using TableLookup = std::function<std::shared_ptr<const TableInfo>(std::u16string_view)>;
 ParsedStatement parseStatement(std::u16string_view text, const TableLookup& tables);
 
-// Names as a key or an index lists them, each after `descending` (when
-// given) with its direction and where its Nulls go (StatementWriter.cpp).
-std::string quotedNames(const std::vector<std::u16string>& names, const std::vector<bool>* descending,
-                        const Dialect& dialect);
-
 }  // namespace tarnwick::engine

@@ -165,27 +165,12 @@ std::string storedIndexName(const ParsedStatement& st) {
 
 std::string writeCreateIndex(const ParsedStatement& st, const Dialect& dialect) {
   return std::string("CREATE ") + (st.unique ? "UNIQUE " : "") + "INDEX " + storedIndexName(st) + " ON " +
-         st.sources[0].info->quoted + " (" + quotedNames(st.indexFields, &st.descending, dialect) + ")";
+         st.sources[0].info->quoted + " (" + dialect.nameList(st.indexFields, &st.descending) + ")";
 }
 
 std::string writeDropIndex(const ParsedStatement& st) { return "DROP INDEX " + storedIndexName(st); }
 
 }  // namespace
-
-// An index keeps Nulls where the engine orders them, so that walking the
-// index is walking the records.
-std::string quotedNames(const std::vector<std::u16string>& names, const std::vector<bool>* descending,
-                        const Dialect& dialect) {
-  std::string out;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i) out += ", ";
-    out += quoteName(std::u16string_view(names[i]));
-    const bool down = descending && (*descending)[i];
-    if (down) out += " DESC";
-    if (descending && dialect.writesNullOrder()) out += ' ' + std::string(dialect.nullOrder(down));
-  }
-  return out;
-}
 
 TranslatedStatement translateStatement(std::u16string_view text, SchemaCatalogue& catalogue) {
   return translateStatement(

@@ -1,7 +1,5 @@
 #include "Storage.h"
 
-#include "Dialect.h"
-
 #include <tarnwick/automation/String.h>
 
 #include <algorithm>
@@ -54,12 +52,6 @@ std::shared_ptr<Statement> Session::sharedCached(const std::string& sql) {
   }
   statement->reset();
   return statement;
-}
-
-std::string Dialect::createTemporary(const std::string& name, const std::vector<std::string>& declarations) {
-  std::string create = "CREATE TEMP TABLE " + name + " (";
-  for (std::size_t i = 0; i < declarations.size(); ++i) create += (i ? ", " : "") + declarations[i];
-  return create + ")";
 }
 
 }  // namespace tarnwick::engine

@@ -1,5 +1,7 @@
 #include "PgCatalogue.h"
 
+#include "PgDialect.h"
+
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
 
@@ -20,14 +22,7 @@ std::int32_t lengthOf(std::string_view type) {
 }
 
 std::string nameList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) {
-  std::string out;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i) out += ", ";
-    out += quoteName(std::u16string_view(names[i]));
-    // Null before every value, as the engine orders records.
-    if (descending && i < descending->size()) out += (*descending)[i] ? " DESC NULLS LAST" : " NULLS FIRST";
-  }
-  return out;
+  return postgresDialect().nameList(names, descending);
 }
 
 }  // namespace

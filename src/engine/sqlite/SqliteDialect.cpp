@@ -2,7 +2,6 @@
 
 #include "SqliteCatalogue.h"
 #include "../SchemaCatalogue.h"
-#include "../SqlStatement.h"
 
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
@@ -122,8 +121,8 @@ std::string SqliteDialect::createTable(std::u16string_view table, const std::vec
       primaryInline = f.type == FieldType::Long;
       break;
     }
-  if (!primary.empty() && !primaryInline) sql += ", PRIMARY KEY (" + quotedNames(primary, nullptr, *this) + ")";
-  for (const auto& u : uniques) sql += ", UNIQUE (" + quotedNames(u, nullptr, *this) + ")";
+  if (!primary.empty() && !primaryInline) sql += ", PRIMARY KEY (" + nameList(primary) + ")";
+  for (const auto& u : uniques) sql += ", UNIQUE (" + nameList(u) + ")";
   sql += ")";
   return sql;
 }
