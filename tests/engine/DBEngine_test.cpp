@@ -8,10 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <iterator>
 #include <thread>
 
 namespace tarnwick {
@@ -113,6 +119,70 @@ TEST(DBEngine, OpeningFilesThatAreNoDatabases) {
   Object readOnly(engine.call(u"OpenDatabase", u16(dir / "orders.db"), false, true));
   EXPECT_EQ(errorOf([&] { readOnly.call(u"Execute", u"Delete * From Orders"); }), errc::ReadOnly);
   EXPECT_EQ(errorOf([&] { Object(readOnly.call(u"OpenRecordset", u"Orders")).call(u"AddNew"); }), errc::ReadOnly);
+}
+
+// The number of the error `open` raises on another thread (which has an
+// engine of its own), or -1 when it is still waiting after ten seconds.
+int openingError(const std::function<void()>& open) {
+  auto opened = std::async(std::launch::async, [&] {
+    try {
+      open();
+    } catch (const Error& e) {
+      return e.number();
+    }
+    return 0;
+  });
+  if (opened.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return opened.get();
+  return -1;
+}
+
+TEST(DBEngine, NamesThatHoldNoDatabaseAreRefusedAtOnceAndLeftAsTheyWere) {
+  TempDir dir;
+  // A FIFO: opening it for reading would wait for a writer for ever.
+  const std::filesystem::path fifo = dir / "pipe.db";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const bool readOnly : {false, true}) {
+    const int number = openingError([&] { engine::DBEngine::forThisThread()->openDatabase(fifo, readOnly); });
+    if (number == -1) {
+      // Lets the waiting opening go before failing.
+      const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+    }
+    EXPECT_EQ(number, errc::CouldNotFindFile) << (readOnly ? "read-only" : "read-write");
+  }
+  EXPECT_EQ(openingError([&] { engine::DBEngine::forThisThread()->createDatabase(fifo); }), errc::DatabaseExists);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+  // Files too short to hold a database are never written over.
+  const auto fileOf = [&](const char* name, std::string_view bytes) {
+    const std::filesystem::path path = dir / name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+  };
+  const auto contentOf = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  Object engine = testing::engineObject();
+  for (const std::string_view bytes : {std::string_view("x"), std::string_view("SQLite format 3")}) {
+    const std::filesystem::path shortFile = fileOf("short.db", bytes);
+    EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(shortFile)); }), errc::UnrecognizedFormat);
+    EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(shortFile), false, true); }), errc::UnrecognizedFormat);
+    EXPECT_EQ(errorOf([&] { engine.call(u"CreateDatabase", u16(shortFile)); }), errc::DatabaseExists);
+    EXPECT_EQ(contentOf(shortFile), bytes);
+  }
+  // An empty file holds no database to open; creating one in it is fine.
+  const std::filesystem::path empty = fileOf("empty.db", {});
+  EXPECT_EQ(errorOf([&] { engine.call(u"OpenDatabase", u16(empty)); }), errc::UnrecognizedFormat);
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+  Object made(engine.call(u"CreateDatabase", u16(empty)));
+  made.call(u"Execute", u"CREATE TABLE T (N LONG)");
+  made.call(u"Execute", u"INSERT INTO T (N) VALUES (7)");
+  made.call(u"Close");
+  Object reopened(engine.call(u"OpenDatabase", u16(empty)));
+  EXPECT_EQ(toInt32(Object(reopened.call(u"OpenRecordset", u"T")).get(u"Collect", {Variant(u"N")})), 7);
 }
 
 TEST(DBEngine, AnotherProcessWritingLocksTheFile) {

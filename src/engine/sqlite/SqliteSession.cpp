@@ -9,6 +9,7 @@
 #include <tarnwick/automation/Error.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,15 +23,39 @@ namespace {
 
 std::u16string pathText(const std::filesystem::path& path) { return fromUtf8(path.string()); }
 
+// No database file is shorter than its header; SQLite would take such a
+// file for an empty database and write one over it.
+constexpr off_t kHeaderBytes = 100;
+
+// What the name stands for, before SQLite opens it (which would wait for
+// ever on a FIFO opened for reading, and write a new database over a file
+// too short to hold one). Creating: anything that exists is 3204, but for
+// an empty file, which the database is made in (it holds nothing to lose).
+// Opening: a missing file is 3024; a folder 3051; a FIFO, socket or device
+// 3024, as the text routines refuse them; an empty file, or one shorter
+// than a database's header, 3343: it holds no database (only
+// CreateDatabase makes one in an empty file).
+void checkFileBeforeOpening(const std::filesystem::path& path, bool create) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    // Whatever hides the file from this user, SQLite says when creating.
+    if (create) return;
+    raise(errc::CouldNotFindFile, pathText(path));
+  }
+  if (create) {
+    if (S_ISREG(st.st_mode) && st.st_size == 0) return;
+    raise(errc::DatabaseExists);
+  }
+  if (S_ISDIR(st.st_mode)) raise(errc::CannotOpenDatabase, pathText(path));
+  if (!S_ISREG(st.st_mode)) raise(errc::CouldNotFindFile, pathText(path));
+  if (st.st_size < kHeaderBytes) raise(errc::UnrecognizedFormat, pathText(path));
+}
+
 }  // namespace
 
 SqliteSession::SqliteSession(const std::filesystem::path& path, bool create, bool readOnly, int busyMilliseconds)
     : path_(path), readOnly_(readOnly) {
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(path, ec);
-  if (create && exists) raise(errc::DatabaseExists);
-  if (!create && !exists) raise(errc::CouldNotFindFile, pathText(path));
-  if (!create && std::filesystem::is_directory(path, ec)) raise(errc::CannotOpenDatabase, pathText(path));
+  checkFileBeforeOpening(path, create);
   int flags = SQLITE_OPEN_NOMUTEX;
   flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create) flags |= SQLITE_OPEN_CREATE;
