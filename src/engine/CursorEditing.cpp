@@ -309,7 +309,8 @@ void Cursor::update() {
   if (adding && dialect.savepointPerSave() && connection().transactionDepth() > 0) scope.emplace(connection().session());
   if (!adding) {
     scope.emplace(connection().session());
-    if (!lockHeld_) locks().checkFree(table().quoted, editKey_, this);
+    // A lock this recordset holds is checked too: its store may have lost it.
+    locks().checkFree(table().quoted, editKey_, this);
     // Where the scope does not hold the database whole, the record stays
     // locked from this read to the write, so that nobody changes it between.
     Statement& now = recordByKey(dialect.locksRecordBeforeSave());

@@ -71,6 +71,11 @@ void RecordLocks::checkFree(std::string_view table, std::int64_t key, const void
   const std::int64_t number = numberOf(table, key);
   if (const auto at = held_.find(number); at != held_.end()) {
     if (at->second != holder) refuse();
+    // A lock the store lost is another's now.
+    if (!store_->keeps(number)) {
+      held_.erase(at);
+      refuse();
+    }
     return;
   }
   if (store_->heldElsewhere(number)) refuse();

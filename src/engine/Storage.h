@@ -137,6 +137,12 @@ class RecordLockStore {
   virtual void give(std::int64_t number) noexcept = 0;
   // Whether another connection holds the lock: asked, not taken.
   virtual bool heldElsewhere(std::int64_t number) = 0;
+  // Whether a lock this connection took is still its own (a store whose
+  // locks can be lost, as when their file is replaced, says so here).
+  virtual bool keeps(std::int64_t number) {
+    static_cast<void>(number);
+    return true;
+  }
   // Lets go of every lock (the connection closes).
   virtual void clear() noexcept {}
 };

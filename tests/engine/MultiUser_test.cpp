@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -489,6 +491,126 @@ TEST(MultiUser, ConflictingEditsInTwoProcessesOverwriteNothing) {
   EXPECT_EQ(errorOf([&] { rs.call(u"Update"); }), errc::WriteConflict);
   EXPECT_EQ(toInt32(qtyOf(rs)), 32);
   EXPECT_EQ(storedQty(file, 1), 32);
+}
+
+// Runs `body` in a forked process as another Unix user (with the usual
+// umask); 0 when it ran without an error, else the error's number (mod 256:
+// 70 and 75 stay themselves, 3260 is 188, 3045 is 229).
+int asUser(uid_t user, const std::function<void()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 0;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(user, user, user) != 0 || ::setresuid(user, user, user) != 0)
+      ::_exit(99);
+    ::umask(022);
+    try {
+      body();
+    } catch (const Error& e) {
+      std::fprintf(stderr, "user %u: %d %s\n", static_cast<unsigned>(user), e.number(), e.what());
+      code = e.number() & 0xFF;
+    }
+    ::_exit(code);
+  }
+  return exitOf(child);
+}
+
+TEST(MultiUser, TwoUnixUsersShareADatabaseFileAndItsRecordLocks) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as two other users";
+  TempDir dir;
+  const auto file = dir / "orders.db";
+  makeOrdersDatabase(file).call(u"Close");
+  // A folder and a database both users may write, as a shared folder is.
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read | std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_read | std::filesystem::perms::others_write);
+  const uid_t first = 61001, second = 61002;
+  ASSERT_EQ(::chown(file.c_str(), first, first), 0);
+  const auto save = [&](int qty, bool lockEdits) {
+    Object rs = orderRecord(openDatabase(file), 1);
+    rs.put(u"LockEdits", Variant(lockEdits));
+    rs.call(u"Edit");
+    setQty(rs, qty);
+    rs.call(u"Update");
+  };
+  // The first user's save makes the lock file, with the database's
+  // permissions whatever its umask; the second user saves both ways.
+  EXPECT_EQ(asUser(first, [&] { save(41, true); }), 0);
+  const auto lockFile = dir / "orders.db-lock";
+  struct stat made {};
+  ASSERT_EQ(::stat(lockFile.c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 0777, 0666u);
+  EXPECT_EQ(made.st_uid, first);
+  EXPECT_EQ(asUser(second, [&] { save(42, false); }), 0);
+  EXPECT_EQ(asUser(second, [&] { save(43, true); }), 0);
+  EXPECT_EQ(storedQty(file, 1), 43);
+  // A lock file the second user may not write still serves optimistic
+  // saves; a pessimistic edit is refused for what it is, naming the file.
+  ASSERT_EQ(::chmod(lockFile.c_str(), 0644), 0);
+  EXPECT_EQ(asUser(second, [&] { save(44, false); }), 0);
+  EXPECT_EQ(asUser(second, [&] { save(45, true); }), errc::PermissionDenied);
+  EXPECT_EQ(storedQty(file, 1), 44);
+}
+
+TEST(MultiUser, ALockFileThatIsNoneOfTheDatabasesIsNeverWrittenThrough) {
+  TempDir dir;
+  const auto file = dir / "orders.db";
+  makeOrdersDatabase(file).call(u"Close");
+  const auto lockFile = dir / "orders.db-lock";
+  const auto editQty = [&](bool lockEdits) {
+    Object rs = orderRecord(openDatabase(file), 1);
+    rs.put(u"LockEdits", Variant(lockEdits));
+    rs.call(u"Edit");
+    setQty(rs, 50);
+    rs.call(u"Update");
+  };
+  // A link planted where the lock file goes is not followed: nothing is
+  // made at its target, and saves are refused with what is wrong.
+  std::filesystem::create_symlink(dir / "elsewhere", lockFile);
+  for (const bool lockEdits : {true, false}) {
+    try {
+      editQty(lockEdits);
+      ADD_FAILURE() << "saved through a link";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::PathFileAccessError);
+      EXPECT_NE(e.description().find(u"orders.db-lock"), std::u16string::npos) << toUtf8(e.description());
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
+  std::filesystem::remove(lockFile);
+  // Nor a FIFO, nor a second name of another file.
+  ASSERT_EQ(::mkfifo(lockFile.c_str(), 0666), 0);
+  EXPECT_EQ(errorOf([&] { editQty(true); }), errc::PathFileAccessError);
+  std::filesystem::remove(lockFile);
+  { std::FILE* f = std::fopen((dir / "other").c_str(), "w"); std::fclose(f); }
+  std::filesystem::create_hard_link(dir / "other", lockFile);
+  EXPECT_EQ(errorOf([&] { editQty(true); }), errc::PathFileAccessError);
+  std::filesystem::remove(lockFile);
+  EXPECT_EQ(storedQty(file, 1), 5);
+
+  // A lock file removed while a record is locked: the holder learns that
+  // another took the record in the new file, and saves nothing.
+  Object holder = orderRecord(openDatabase(file), 1);
+  holder.put(u"LockEdits", Variant(true));
+  holder.call(u"Edit");
+  setQty(holder, 60);
+  std::filesystem::remove(lockFile);
+  Object other = orderRecord(openDatabase(file), 1);
+  other.put(u"LockEdits", Variant(true));
+  other.call(u"Edit");
+  EXPECT_EQ(errorOf([&] { holder.call(u"Update"); }), errc::RecordLocked);
+  setQty(other, 61);
+  other.call(u"Update");
+  EXPECT_EQ(storedQty(file, 1), 61);
+  // The other way round: the holder takes its lock again in the new file
+  // before anyone else, and keeps it.
+  holder = orderRecord(openDatabase(file), 2);
+  holder.put(u"LockEdits", Variant(true));
+  holder.call(u"Edit");
+  std::filesystem::remove(lockFile);
+  setQty(holder, 62);
+  holder.call(u"Update");
+  EXPECT_EQ(storedQty(file, 2), 62);
 }
 
 // Walks through one table by two recordsets of one database, taking turns
