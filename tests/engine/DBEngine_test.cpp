@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -183,6 +184,54 @@ TEST(DBEngine, NamesThatHoldNoDatabaseAreRefusedAtOnceAndLeftAsTheyWere) {
   made.call(u"Close");
   Object reopened(engine.call(u"OpenDatabase", u16(empty)));
   EXPECT_EQ(toInt32(Object(reopened.call(u"OpenRecordset", u"T")).get(u"Collect", {Variant(u"N")})), 7);
+}
+
+TEST(DBEngine, ADatabaseInAFolderThisUserCannotWriteOpensForReading) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as a user who may only read";
+  TempDir dir;
+  const auto folder = dir / "readable";
+  std::filesystem::create_directory(folder);
+  makeOrdersDatabase(folder / "orders.db").call(u"Close");
+  ASSERT_FALSE(std::filesystem::exists(folder / "orders.db-wal"));
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
+                                           std::filesystem::perms::others_exec);
+  std::filesystem::permissions(folder / "orders.db",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::others_read);
+  const pid_t reader = ::fork();
+  if (reader == 0) {
+    int code = 0;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(61004, 61004, 61004) != 0 || ::setresuid(61004, 61004, 61004) != 0)
+      ::_exit(99);
+    try {
+      for (const bool readOnly : {true, false}) {
+        ComPtr<engine::Database> db = engine::DBEngine::forThisThread()->openDatabase(folder / "orders.db", readOnly);
+        Object rs(Object(db.as<IDispatch>()).call(u"OpenRecordset", u"SELECT * FROM Orders ORDER BY OrderId"));
+        rs.call(u"MoveLast");
+        if (toInt32(rs.get(u"RecordCount")) != 5) code = 2;
+        try {
+          Object(db.as<IDispatch>()).call(u"Execute", u"Delete * From Orders");
+          code = 3;
+        } catch (const Error& e) {
+          if (e.number() != errc::ReadOnly) code = 4;
+        }
+        db->close();
+      }
+    } catch (const Error& e) {
+      std::fprintf(stderr, "reader: %d %s\n", e.number(), e.what());
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(reader, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(std::filesystem::exists(folder / "orders.db-wal"));
+  Object rs(Object(testing::engineObject().call(u"OpenDatabase", u16(folder / "orders.db"))).call(u"OpenRecordset", u"Orders"));
+  rs.call(u"MoveLast");
+  EXPECT_EQ(toInt32(rs.get(u"RecordCount")), 5);
 }
 
 TEST(DBEngine, AnotherProcessWritingLocksTheFile) {

@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -59,11 +60,50 @@ SqliteSession::SqliteSession(const std::filesystem::path& path, bool create, boo
   int flags = SQLITE_OPEN_NOMUTEX;
   flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create) flags |= SQLITE_OPEN_CREATE;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  try {
+    openHandle(path.string(), flags, busyMilliseconds);
+  } catch (const Error& e) {
+    if (e.number() != errc::ReadOnly || !readOnly_ || !readableOnlyAsItStands()) throw;
+    // No log beside the file and none can be made: read as the file stands.
+    openHandle(immutableUri(path), SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, busyMilliseconds);
+  }
+}
+
+// A database in write-ahead-log mode is read through a shared index beside
+// it, which SQLite makes with the log; where this user can make neither
+// (a folder it may only read) and no log is there, nobody is writing the
+// file now, and it is opened as it stands (SQLite's immutable files): it
+// reads without the index, and what a user who may write there commits
+// later shows only when the database is opened again.
+bool SqliteSession::readableOnlyAsItStands() const {
+  std::error_code ec;
+  const std::filesystem::path folder = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+  return !std::filesystem::exists(path_.string() + "-wal", ec) && !std::filesystem::exists(path_.string() + "-shm", ec) &&
+         ::access(folder.c_str(), W_OK) != 0;
+}
+
+std::string SqliteSession::immutableUri(const std::filesystem::path& path) {
+  std::string uri = "file:";
+  for (const char byte : std::filesystem::absolute(path).string()) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c == '%' || c == '?' || c == '#' || c <= ' ' || c >= 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+void SqliteSession::openHandle(const std::string& name, int flags, int busyMilliseconds) {
+  const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db_);
     db_ = nullptr;
-    raise(rc == SQLITE_NOTADB ? errc::UnrecognizedFormat : errc::CannotOpenDatabase, pathText(path));
+    raise(rc == SQLITE_NOTADB ? errc::UnrecognizedFormat : errc::CannotOpenDatabase, pathText(path_));
   }
   open_ = true;
   sqlite3_extended_result_codes(db_, 1);
@@ -99,11 +139,10 @@ SqliteSession::SqliteSession(const std::filesystem::path& path, bool create, boo
     close();
     // A file that stayed busy is reported as busy (3218): it can be opened
     // once the other user lets go, which 3051 would deny.
-    if (e.number() == errc::UnrecognizedFormat) raise(errc::UnrecognizedFormat, pathText(path));
+    if (e.number() == errc::UnrecognizedFormat) raise(errc::UnrecognizedFormat, pathText(path_));
     throw;
   }
 }
-
 
 SqliteSession::~SqliteSession() { close(); }
 

@@ -142,6 +142,11 @@ class SqliteSession final : public Session {
   void closeStorage() noexcept override;
 
  private:
+  // Opens the file by `name` (a path, or a URI with SQLITE_OPEN_URI) and
+  // sets the connection up.
+  void openHandle(const std::string& name, int flags, int busyMilliseconds);
+  bool readableOnlyAsItStands() const;
+  static std::string immutableUri(const std::filesystem::path& path);
   void startTransaction();
   static int busyWait(void* self, int count) noexcept;
 
