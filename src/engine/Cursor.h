@@ -72,7 +72,10 @@ struct Source {
 
 // Copies the result of a query (the storage's SQL) into a temporary table
 // and describes it as a read-only source.
-Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name, std::int16_t type);
+// `dateColumns` are the places of result columns that hold dates, where
+// the storage cannot say so (see TranslatedStatement::dateColumns).
+Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name, std::int16_t type,
+                   const std::vector<int>& dateColumns = {});
 
 enum class FindKind { First, Last, Next, Previous };
 

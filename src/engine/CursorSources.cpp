@@ -46,7 +46,7 @@ void dropLeftovers(DatabaseCore& db) {
 // Where the row key is a column of its own, a result column that is a
 // table's row key is copied but is no field of the copy.
 Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& sql, std::u16string name,
-                   std::int16_t type) {
+                   std::int16_t type, const std::vector<int>& dateColumns) {
   Connection& c = db->connection;
   const Dialect& dialect = c.dialect();
   dropLeftovers(*db);
@@ -95,6 +95,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
         f.type = kind == StoredKind::Integer ? FieldType::Long
                  : kind == StoredKind::Real  ? FieldType::Double
                                              : FieldType::Memo;
+        if (std::find(dateColumns.begin(), dateColumns.end(), i) != dateColumns.end()) f.type = FieldType::Date, f.size = 8;
       }
       f.name = fieldName;
       f.autoIncrement = false;

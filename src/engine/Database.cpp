@@ -131,7 +131,7 @@ ComPtr<Recordset> Database::openRecordset(std::u16string_view source, std::int16
     } else {
       // Several tables, a field list or a snapshot: the records are copied.
       try {
-        made = materialise(core_, statement.sql, name, type);
+        made = materialise(core_, statement.sql, name, type, statement.dateColumns);
       } catch (const Error& e) {
         if (e.number() == errc::InvalidArgument) raise(errc::SyntaxError, source);
         throw;

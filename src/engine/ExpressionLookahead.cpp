@@ -115,6 +115,40 @@ std::string ExpressionWriter::distinctGroups(std::size_t at, std::size_t end) co
   }
 }
 
+std::vector<int> ExpressionWriter::dateExtremes(std::size_t at, std::size_t end) const {
+  std::vector<int> found;
+  int item = 0, depth = 0;
+  bool itemStarts = true;
+  for (std::size_t i = at; i < end && t_[i].kind != Tok::End; ++i) {
+    const Token& tok = t_[i];
+    if (depth == 0 && itemStarts && (isWord(tok, u"DISTINCT") || isWord(tok, u"DISTINCTROW") || isWord(tok, u"ALL")))
+      continue;
+    if (depth == 0 && itemStarts && isWord(tok, u"TOP")) {
+      i += isWord(t_[i + 2], u"PERCENT") ? 2 : 1;
+      continue;
+    }
+    if (depth == 0 && isPunct(tok, u"*")) return {};
+    if (isPunct(tok, u"(")) ++depth;
+    if (isPunct(tok, u")")) --depth;
+    if (depth == 0 && isPunct(tok, u",")) {
+      ++item;
+      itemStarts = true;
+      continue;
+    }
+    if (depth == 0 && itemStarts && (isWord(tok, u"Min") || isWord(tok, u"Max")) && isPunct(t_[i + 1], u"(")) {
+      std::size_t next = 0;
+      const auto column = fieldAt(i + 2, next);
+      const Token& after = t_[next + 1];
+      if (column && column->type == FieldType::Date && isPunct(t_[next], u")") &&
+          (next + 1 >= end || isPunct(after, u",") || isWord(after, u"AS") || isWord(after, u"FROM") ||
+           after.kind == Tok::End))
+        found.push_back(item);
+    }
+    itemStarts = false;
+  }
+  return found;
+}
+
 ExpressionWriter::Call ExpressionWriter::callAt(std::size_t at) const {
   const Token& name = t_[at];
   Call call;

@@ -72,6 +72,9 @@ struct TranslatedStatement {
   bool singleTable = false;
   std::u16string where;
   std::u16string orderBy;
+  // The places of the result's columns that hold dates though they are
+  // expressions (the least or greatest value of a date field).
+  std::vector<int> dateColumns;
 };
 
 // A whole statement, parsed and written as the catalogue's backend's SQL

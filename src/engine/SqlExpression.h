@@ -55,6 +55,11 @@ class ExpressionWriter {
   // 3464 for a text compared with a number field, 3085 for a function the
   // dialect does not have.
   std::string expression(std::size_t& at, std::size_t end);
+  // The places, counting from 0, of the items of a select list (its tokens
+  // from `at` to `end`) that are the least or greatest value of a date
+  // field: dates, though a storage that keeps dates as numbers cannot say
+  // so. Empty when a "*" makes the places of items unknown.
+  std::vector<int> dateExtremes(std::size_t at, std::size_t end) const;
   // The types of the fields that an INSERT's VALUES fill, in order: where
   // yes/no fields are truths, a number given for one is written as the
   // truth it stands for.

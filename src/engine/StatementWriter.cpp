@@ -52,7 +52,9 @@ std::string insertedFields(const ParsedStatement& st, const Resolver& resolve, s
 
 // The parts of a statement that reads or changes records, in order.
 // Statements that change one table name its columns unqualified.
-std::string writeParts(const ParsedStatement& st, bool qualify, const Dialect& dialect) {
+// The places of a select list's date extremes go to `dateColumns`.
+std::string writeParts(const ParsedStatement& st, bool qualify, const Dialect& dialect,
+                       std::vector<int>* dateColumns = nullptr) {
   const Resolver resolve = sourcesResolver(st.sources, qualify);
   ExpressionWriter expressions(st.tokens, st.text, resolve, dialect);
   if (dialect.expandsStars()) {
@@ -102,6 +104,11 @@ std::string writeParts(const ParsedStatement& st, bool qualify, const Dialect& d
           for (const FieldInfo& f : st.sources[0].info->fields) types.push_back(f.type);
           expressions.fill(std::move(types));
         }
+        if (dateColumns && at < part.end && isWord(st.tokens[at], u"SELECT")) {
+          // The first select list names the result's columns.
+          *dateColumns = expressions.dateExtremes(at + 1, part.end);
+          dateColumns = nullptr;
+        }
         if (at < part.end) append(expressions.expression(at, part.end));
         break;
       }
@@ -147,8 +154,8 @@ std::string groupOrder(const ParsedStatement& st, const Dialect& dialect) {
   return " ORDER BY " + expressions.expression(groupAt, groupEnd);
 }
 
-std::string writeSelect(const ParsedStatement& st, const Dialect& dialect) {
-  std::string sql = writeParts(st, true, dialect);
+std::string writeSelect(const ParsedStatement& st, const Dialect& dialect, std::vector<int>& dateColumns) {
+  std::string sql = writeParts(st, true, dialect, &dateColumns);
   if (dialect.ordersGroups()) sql += groupOrder(st, dialect);
   return sql;
 }
@@ -184,7 +191,7 @@ TranslatedStatement translateStatement(std::u16string_view text, const TableLook
   switch (st.kind) {
     case StatementKind::Select:
       result.kind = Kind::Select;
-      result.sql = writeSelect(st, dialect);
+      result.sql = writeSelect(st, dialect, result.dateColumns);
       result.singleTable = st.singleTable;
       result.table = st.table;
       result.where = st.where;

@@ -641,6 +641,20 @@ TEST_P(RecordsetOn, RecordsetsOfSeveralTables) {
   EXPECT_EQ(column(summed, u"Qty"), column(total, u"Total"));
   Object grouped(db.call(u"OpenRecordset", u"Select Count(*) AS OrderId From Orders Group By Customer"));
   EXPECT_EQ(column(grouped, u"OrderId"), u"2,1,2");
+  // The least and greatest of a date field are dates, on every backend.
+  Object extremes(db.call(u"OpenRecordset", u"Select Count(*) AS N, Max(OrderDate), Min([Orders].[OrderDate]) AS First, "
+                                            u"Max(Qty) From Orders"));
+  const auto typeOf = [&](int at) { return toInt32(Object(extremes.get(u"Fields", {Variant(at)})).get(u"Type")); };
+  EXPECT_EQ(typeOf(1), 8);
+  EXPECT_EQ(typeOf(2), 8);
+  EXPECT_NE(typeOf(3), 8);
+  EXPECT_EQ(extremes.get(u"Collect", {Variant(1)}).valueType(), VT_DATE);
+  Object latest(db.call(u"OpenRecordset", u"Select * From Orders Order By OrderDate Desc"));
+  EXPECT_EQ(toDouble(extremes.get(u"Collect", {Variant(1)})), toDouble(latest.get(u"Collect", {Variant(u"OrderDate")})));
+  Object grouped2(db.call(u"OpenRecordset", u"Select Customer, Max(OrderDate) AS Latest From Orders Group By Customer"));
+  EXPECT_EQ(toInt32(Object(grouped2.get(u"Fields", {Variant(u"Latest")})).get(u"Type")), 8);
+  Object alone(db.call(u"OpenRecordset", u"Select Max(OrderDate) From Orders"));
+  EXPECT_EQ(toInt32(Object(alone.get(u"Fields", {Variant(0)})).get(u"Type")), 8);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From Nowhere"); }), errc::TableNotFound);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Nowhere"); }), errc::TableNotFound);
   EXPECT_EQ(errorOf([&] { db.call(u"OpenRecordset", u"Select * From"); }), errc::SyntaxErrorFrom);
