@@ -9,9 +9,10 @@
 #include <tarnwick/frame/Controls.h>
 #include <tarnwick/host/FormDescription.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -101,13 +102,10 @@ void printControl(const Object& c) {
 }
 
 // A Qt Designer file is XML; a form description never starts with '<'.
-bool isDesignerFile(const std::string& path) {
+bool isDesignerFile(const std::string& path, const std::string& text) {
   if (path.size() > 3 && path.compare(path.size() - 3, 3, ".ui") == 0) return true;
-  std::ifstream in(path, std::ios::binary);
-  char c = 0;
-  while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
-  }
-  return in && c == '<';
+  const auto first = std::find_if(text.begin(), text.end(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
+  return first != text.end() && *first == '<';
 }
 
 }  // namespace
@@ -118,16 +116,19 @@ int formCommand(const std::vector<std::string_view>& args) {
     return 2;
   }
   const std::string path(args[0]);
-  // The tool runs on the headless host alone; Designer files need the Qt host.
-  if (isDesignerFile(path)) {
-    std::fprintf(stderr,
-                 "%s is a Qt Designer file; tarnwick form reads only form descriptions (.form).\n"
-                 "A program that uses the Qt host loads them with tarnwick::qt::loadUiForm.\n",
-                 path.c_str());
-    return 2;
-  }
   try {
-    const ComPtr<host::Form> form = host::loadForm(path);
+    // Read once, through the host's own check: a FIFO or a folder is refused at once.
+    const std::string text = host::readFormFile(path);
+    // The tool runs on the headless host alone; Designer files need the Qt host.
+    if (isDesignerFile(path, text)) {
+      std::fprintf(stderr,
+                   "%s is a Qt Designer file; tarnwick form reads only form descriptions (.form).\n"
+                   "A program that uses the Qt host loads them with tarnwick::qt::loadUiForm.\n",
+                   path.c_str());
+      return 2;
+    }
+    std::error_code ec;
+    const ComPtr<host::Form> form = host::loadFormText(text, std::filesystem::absolute(path, ec).parent_path());
     const Object f(static_cast<IDispatch*>(form.get()));
     std::u16string head = u"form ";
     head += f.get(u"Name").text();

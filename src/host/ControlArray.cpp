@@ -83,8 +83,8 @@ std::span<const Member<ControlArray>> ControlArray::members() { return kArrayMem
 std::span<const Member<ControlCollection>> ControlCollection::members() { return kCollectionMembers; }
 
 Control& ControlArray::element(std::int32_t index) const {
-  for (Control* c : elements())
-    if (c->index() && *c->index() == index) return *c;
+  if (index >= 0 && index <= 32767)
+    if (Control* c = form_->find(name_, static_cast<std::int16_t>(index))) return *c;
   raise(errc::ControlArrayElementMissing, fromUtf8(std::to_string(index)));
 }
 

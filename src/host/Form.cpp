@@ -5,6 +5,7 @@
 #include <tarnwick/host/Form.h>
 #include <tarnwick/host/Services.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
@@ -20,6 +21,14 @@ constexpr DISPID kNameBase = 0x40000000;
 std::int32_t newWindowHandle() noexcept {
   static std::atomic<std::int32_t> next{0x00010010};
   return next.fetch_add(4);
+}
+
+// Where the element `index` stands, or would stand, among an array's
+// elements (kept by ascending index): a search, not a walk, so that placing
+// or finding each element of a large array stays cheap.
+std::vector<Control*>::const_iterator elementPlace(const std::vector<Control*>& elements, std::int16_t index) {
+  return std::lower_bound(elements.begin(), elements.end(), index,
+                          [](const Control* c, std::int16_t i) { return *c->index() < i; });
 }
 
 std::u16string upper(std::u16string_view name) {
@@ -226,11 +235,13 @@ Control& Form::add(ControlKind kind, std::u16string name, std::optional<std::int
   if (index && *index < 0) raise(errc::InvalidPropertyValue);
   if (container && container->form() != this) raise(errc::InvalidProcedureCall);
   NameEntry* entry = entryFor(name);
+  std::size_t position = 0;
   if (entry) {
     // A name is one control, or one array of controls of one kind.
     if (!entry->isArray || !index || entry->controls.front()->kind() != kind) raise(errc::InvalidProcedureCall);
-    for (const Control* c : entry->controls)
-      if (c->index() == index) raise(errc::ObjectAlreadyLoaded);
+    const auto at = elementPlace(entry->controls, *index);
+    if (at != entry->controls.end() && *(*at)->index() == *index) raise(errc::ObjectAlreadyLoaded);
+    position = static_cast<std::size_t>(at - entry->controls.begin());
   }
   if (!state) state = factory_->controlState(*this, kind, name, index, container);
   ComPtr<Control> control = makeObject<Control>(kind, std::move(state), this, name, index, container);
@@ -240,10 +251,7 @@ Control& Form::add(ControlKind kind, std::u16string name, std::optional<std::int
     names_.push_back(NameEntry{std::move(name), {}, index.has_value()});
     entry = &names_.back();
   }
-  auto at = std::find_if(entry->controls.begin(), entry->controls.end(),
-                         [&](const Control* c) { return *c->index() > *index; });
-  if (!index) at = entry->controls.end();
-  entry->controls.insert(at, control.get());
+  entry->controls.insert(entry->controls.begin() + static_cast<std::ptrdiff_t>(position), control.get());
   return *control.get();
 }
 
@@ -254,10 +262,10 @@ std::vector<Control*> Form::named(std::u16string_view name) const {
 
 Control* Form::find(std::u16string_view name, std::optional<std::int16_t> index) const {
   const NameEntry* entry = entryFor(name);
-  if (!entry) return nullptr;
-  for (Control* c : entry->controls)
-    if (c->index() == index) return c;
-  return nullptr;
+  if (!entry || entry->isArray != index.has_value()) return nullptr;
+  if (!index) return entry->controls.front();
+  const auto at = elementPlace(entry->controls, *index);
+  return at != entry->controls.end() && *(*at)->index() == *index ? *at : nullptr;
 }
 
 Variant Form::member(std::u16string_view name) {

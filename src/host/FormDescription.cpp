@@ -1,14 +1,16 @@
 #include "HostInternal.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/FileIo.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/Services.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
 #include <initializer_list>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 namespace tarnwick::host {
 
@@ -56,6 +58,8 @@ std::vector<Token> tokenize(std::u16string_view line, std::size_t lineNo) {
         if (i >= line.size()) fail(errc::InvalidProcedureCall, lineNo, u"text without its closing quote");
         const char16_t d = line[i++];
         if (d == u'"') break;
+        if (text.size() == kLongestFormText)
+          fail(errc::InvalidProcedureCall, lineNo, {u"a text holds at most ", fromUtf8(std::to_string(kLongestFormText)), u" characters"});
         if (d != u'\\') {
           text += d;
           continue;
@@ -321,6 +325,9 @@ class Loader {
     if (stack_.size() + (current_ ? 2 : 1) > kDeepestControlNesting)
       fail(errc::InvalidProcedureCall, line,
            {u"controls nest at most ", fromUtf8(std::to_string(kDeepestControlNesting)), u" deep"});
+    if (form_->controls().size() == kMostFormControls)
+      fail(errc::InvalidProcedureCall, line,
+           {u"a form holds at most ", fromUtf8(std::to_string(kMostFormControls)), u" controls"});
     Control* added = nullptr;
     try {
       added = &form_->add(*kind, t[1].text, index, current_);
@@ -349,16 +356,34 @@ ComPtr<Form> loadFormText(std::string_view text, const std::filesystem::path& fo
 
 ComPtr<Form> FormFactory::loadDesigned(const std::filesystem::path&) { return {}; }
 
-ComPtr<Form> loadForm(const std::filesystem::path& path) {
-  std::error_code ec;
+std::string readFormFile(const std::filesystem::path& path) {
   const auto fault = [&] { return u"file " + quotedName(fromUtf8(path.string())); };
-  if (!std::filesystem::is_regular_file(path, ec)) raise(Error(errc::FileNotFound).noted(fault()));
+  const frame::impl::Descriptor file(frame::impl::openRegularFile(path));
+  if (file.get() < 0) {
+    raise(Error(errno == ENOENT || errno == ENOTDIR ? errc::FileNotFound : errc::PathFileAccessError).noted(fault()));
+  }
+  const auto tooLarge = [&] {
+    std::u16string what = u"a form file holds at most ";
+    what += fromUtf8(std::to_string(kLargestFormFile));
+    what += u" bytes";
+    raise(Error(errc::InvalidProcedureCall, std::move(what)).noted(fault()));
+  };
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0) raise(Error(errc::PathFileAccessError).noted(fault()));
+  if (static_cast<std::uintmax_t>(st.st_size) > kLargestFormFile) tooLarge();
+  std::string bytes;
+  if (!frame::impl::readWhole(file.get(), bytes)) raise(Error(errc::PathFileAccessError).noted(fault()));
+  // A file that grew while it was read.
+  if (bytes.size() > kLargestFormFile) tooLarge();
+  return bytes;
+}
+
+ComPtr<Form> loadForm(const std::filesystem::path& path) {
+  // What is no regular file is refused before a host's own loader sees it.
+  std::string text = readFormFile(path);
   if (ComPtr<Form> designed = formFactory()->loadDesigned(path)) return designed;
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) raise(Error(errc::PathFileAccessError).noted(fault()));
-  return loadFormText(text.str(), std::filesystem::absolute(path, ec).parent_path());
+  std::error_code ec;
+  return loadFormText(text, std::filesystem::absolute(path, ec).parent_path());
 }
 
 }  // namespace tarnwick::host

@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +31,10 @@
 #include <QPointer>
 #include <QUiLoader>
 #include <QXmlStreamReader>
+
+#include <algorithm>
+#include <initializer_list>
+#include <map>
 
 namespace tarnwick::qt {
 
@@ -167,6 +170,10 @@ class Wrapper {
     try {
       added = &form_.add(kind, name.first, name.second, container, impl::makeWidgetState(kind, widget, true));
     } catch (const Error& e) {
+      // Two controls of one name and Index clash as two of one name do.
+      if (e.number() == errc::ObjectAlreadyLoaded)
+        raise(widgetError(errc::InvalidProcedureCall, impl::utext(widget->objectName()),
+                          u"a control of this name and Index is placed already"));
       raise(widgetError(e.number(), impl::utext(widget->objectName()), e.description()));
     }
     if (const QVariant source = widget->property("DataSource"); source.isValid() && !source.toString().isEmpty())
@@ -194,25 +201,154 @@ class Loader final : public QUiLoader {
   }
 };
 
-// Widgets nest in a Designer file as controls may in a description (the
-// window's own widget is depth 0), checked before the loader builds
-// anything: it would follow any depth. Malformed XML is the loader's to report.
-void checkNesting(const QByteArray& xml) {
-  QXmlStreamReader reader(xml);
-  std::size_t depth = 0;  // open <widget> elements, the window's included
-  while (!reader.atEnd()) {
-    const QXmlStreamReader::TokenType token = reader.readNext();
-    if (reader.name() != QLatin1String("widget")) continue;
-    if (token == QXmlStreamReader::EndElement && depth > 0) --depth;
-    if (token != QXmlStreamReader::StartElement || ++depth <= host::kDeepestControlNesting + 1) continue;
-    std::u16string text = u"line ";
-    text += fromUtf8(std::to_string(reader.lineNumber()));
-    text += u": controls nest at most ";
-    text += fromUtf8(std::to_string(host::kDeepestControlNesting));
-    text += u" deep";
-    raise(Error(errc::InvalidProcedureCall, std::move(text)));
-  }
+// An error about a line of a Designer file; the text comes in pieces.
+[[noreturn]] void lineError(std::int32_t number, qint64 line, std::initializer_list<std::u16string_view> what) {
+  std::u16string text = u"line ";
+  text += fromUtf8(std::to_string(line));
+  text += u": ";
+  for (std::u16string_view piece : what) text += piece;
+  raise(Error(number, std::move(text)));
 }
+
+std::u16string number(std::size_t n) { return fromUtf8(std::to_string(n)); }
+
+// A Designer file is checked before the loader builds anything, for what
+// the loader would follow without end: it descends into elements of any
+// depth (its recursion runs out of stack), makes any number of widgets and
+// keeps texts of any length. The file's own lines name what is refused:
+// - elements (of any kind: layouts, items, properties) nest at most
+//   kDeepestElement deep, and widgets as controls may in a description
+//   (the window's own widget is depth 0);
+// - a form holds at most host::kMostFormControls widgets and actions
+//   besides its window, and a text at most host::kLongestFormText characters;
+// - an "Index" is a whole number from 0 to 32767, written as a number or a
+//   string (the loader would turn "x" into 0 and 2.5 into 3);
+// - no two widgets or actions share a name and an Index (or both have none),
+//   the name taken without its "_<Index>" ending as the form takes it.
+// Malformed XML is the loader's to report.
+class DesignerCheck {
+ public:
+  // Three elements for each level of controls nested through layouts
+  // (<layout>, <item>, <widget>), with room for properties and pages.
+  static constexpr std::size_t kDeepestElement = 512;
+
+  explicit DesignerCheck(const QByteArray& xml) : reader_(xml) {}
+
+  void run() {
+    while (!reader_.atEnd()) {
+      switch (reader_.readNext()) {
+        case QXmlStreamReader::StartElement: start(); break;
+        case QXmlStreamReader::EndElement: end(); break;
+        case QXmlStreamReader::Characters: characters(); break;
+        default: break;
+      }
+    }
+  }
+
+ private:
+  // A widget or action whose element is open.
+  struct Named {
+    QString name;
+    qint64 line;
+    std::optional<int> index;
+  };
+
+  qint64 line() const { return reader_.lineNumber(); }
+  bool opened(QLatin1String name) const { return reader_.name() == name; }
+
+  void start() {
+    const bool inNamed = !elements_.empty() && (elements_.back() == u"widget" || elements_.back() == u"action");
+    elements_.push_back(reader_.name().toString());
+    run_ = 0;
+    if (elements_.size() > kDeepestElement)
+      lineError(errc::InvalidProcedureCall, line(), {u"elements nest at most ", number(kDeepestElement), u" deep"});
+    if (value_ && elements_.size() == *value_ + 1) valueWellFormed_ = false;  // the Index's value has parts
+    if (indexProperty_ && elements_.size() == *indexProperty_ + 1) {
+      value_ = elements_.size();
+      valueKind_ = elements_.back();
+      valueText_.clear();
+      valueWellFormed_ = true;
+    }
+    const bool widget = opened(QLatin1String("widget"));
+    if (widget && ++widgetDepth_ > host::kDeepestControlNesting + 1)
+      lineError(errc::InvalidProcedureCall, line(),
+                {u"controls nest at most ", number(host::kDeepestControlNesting), u" deep"});
+    if (widget || opened(QLatin1String("action"))) {
+      if (++controls_ > host::kMostFormControls + 1)  // the window's own widget is no control
+        lineError(errc::InvalidProcedureCall, line(),
+                  {u"a form holds at most ", number(host::kMostFormControls), u" widgets and actions"});
+      named_.push_back(Named{reader_.attributes().value(QLatin1String("name")).toString(), line(), std::nullopt});
+    }
+    if (inNamed && opened(QLatin1String("property")) &&
+        reader_.attributes().value(QLatin1String("name")) == QLatin1String("Index"))
+      indexProperty_ = elements_.size();
+  }
+
+  void end() {
+    run_ = 0;
+    if (value_ && elements_.size() == *value_) index();
+    if (indexProperty_ && elements_.size() == *indexProperty_) indexProperty_.reset();
+    if (opened(QLatin1String("widget")) && widgetDepth_ > 0) --widgetDepth_;
+    if ((opened(QLatin1String("widget")) || opened(QLatin1String("action"))) && !named_.empty()) {
+      place(named_.back());
+      named_.pop_back();
+    }
+    if (!elements_.empty()) elements_.pop_back();
+  }
+
+  void characters() {
+    run_ += static_cast<std::size_t>(reader_.text().size());
+    if (run_ > host::kLongestFormText)
+      lineError(errc::InvalidProcedureCall, line(),
+                {u"a text holds at most ", number(host::kLongestFormText), u" characters"});
+    if (value_ && valueWellFormed_) valueText_ += reader_.text();
+  }
+
+  // The value of an Index property has ended.
+  void index() {
+    value_.reset();
+    if (named_.empty()) return;
+    Named& owner = named_.back();
+    const QString digits = valueText_.trimmed();
+    bool ok = valueWellFormed_ && !digits.isEmpty() &&
+              (valueKind_ == u"number" || valueKind_ == u"string" || valueKind_ == u"cstring") &&
+              std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int n = ok ? digits.toInt(&ok) : 0;
+    if (!ok || n > 32767)
+      lineError(errc::InvalidPropertyValue, line(),
+                {u"widget '", impl::utext(owner.name), u"': Index must be a whole number from 0 to 32767"});
+    owner.index = n;
+  }
+
+  // A widget or action has ended: its name and Index are taken.
+  void place(const Named& widget) {
+    if (widget.name.isEmpty() || widget.name.startsWith(QLatin1String("qt_"))) return;
+    QString key = widget.name;
+    if (widget.index) {
+      const QString suffix = QStringLiteral("_%1").arg(*widget.index);
+      if (key.endsWith(suffix) && key.size() > suffix.size()) key.chop(suffix.size());
+      key += QStringLiteral("(%1)").arg(*widget.index);
+    }
+    const auto [at, added] = placed_.try_emplace(key.toUpper(), widget.line);
+    if (!added)
+      lineError(errc::InvalidProcedureCall, widget.line,
+                {u"widget '", impl::utext(widget.name), u"': the widget on line ", fromUtf8(std::to_string(at->second)),
+                 u" has the same name and Index"});
+  }
+
+  QXmlStreamReader reader_;
+  std::vector<QString> elements_;  // the open elements, outermost first
+  std::size_t run_ = 0;            // characters of the text since the last tag
+  std::size_t widgetDepth_ = 0;    // open <widget> elements, the window's included
+  std::size_t controls_ = 0;       // <widget> and <action> elements so far
+  std::vector<Named> named_;
+  std::map<QString, qint64> placed_;  // upper-case name and Index -> line
+  std::optional<std::size_t> indexProperty_;  // depth of an open Index property
+  std::optional<std::size_t> value_;          // depth of its open value
+  QString valueKind_;
+  QString valueText_;
+  bool valueWellFormed_ = true;
+};
 
 std::shared_ptr<QtFormFactory> factory() {
   static const auto f = std::make_shared<QtFormFactory>();
@@ -265,23 +401,9 @@ ComPtr<host::Form> wrapForm(QWidget& window) {
 
 ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent) {
   impl::requireApplication();
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    std::u16string text = u"File not found: '";
-    text += fromUtf8(path.string());
-    text += u"'";
-    raise(Error(errc::FileNotFound, std::move(text)));
-  }
-  QFile file(QString::fromStdString(path.string()));
-  if (!file.open(QIODevice::ReadOnly)) {
-    std::u16string text = u"Path/File access error: '";
-    text += fromUtf8(path.string());
-    text += u"': ";
-    text += impl::utext(file.errorString());
-    raise(Error(errc::PathFileAccessError, std::move(text)));
-  }
-  QByteArray xml = file.readAll();
-  checkNesting(xml);
+  const std::string bytes = host::readFormFile(path);
+  QByteArray xml = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  DesignerCheck(xml).run();
   QBuffer buffer(&xml);
   buffer.open(QIODevice::ReadOnly);
   Loader loader;
@@ -296,6 +418,7 @@ ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent
   }
   // A form that fails to wrap has deleted the window it owned already.
   const QPointer<QWidget> made(window);
+  std::error_code ec;
   try {
     return wrap(*window, parent == nullptr, std::filesystem::absolute(path, ec).parent_path());
   } catch (...) {

@@ -11,9 +11,11 @@
 
 #include "../engine/EngineTesting.h"
 #include "../engine/PgTesting.h"
+#include "../frame/FifoRelease.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -338,6 +340,17 @@ TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind(file.string() + " is a Qt Designer file; tarnwick form reads only form descriptions", 0), 0u)
         << run.err;
+  }
+  // A FIFO is no form file: refused at once, as a missing file, without
+  // waiting for a writer.
+  const fs::path fifo = store_.parent_path() / "fifo.form";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    const testing::FifoRelease release(fifo);
+    const ToolRun run = tool("form " + fifo.string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("error 53: File not found", 0), 0u) << run.err;
+    EXPECT_FALSE(release.released()) << "the tool waited for a writer";
   }
 
   // A tag as the routines read it; the slips they pass over in silence are warned of.

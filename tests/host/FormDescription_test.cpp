@@ -1,4 +1,5 @@
 #include "../automation/ErrorOf.h"
+#include "../frame/FifoRelease.h"
 #include "SampleDatabase.h"
 
 #include <tarnwick/automation/Convert.h>
@@ -10,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -20,12 +24,7 @@ using testing::errorOf;
 
 // The error a description raises: number and description.
 std::pair<std::int32_t, std::u16string> failure(std::string_view text) {
-  try {
-    loadFormText(text);
-  } catch (const Error& e) {
-    return {e.number(), e.description()};
-  }
-  return {0, u""};
+  return testing::failureOf([&] { loadFormText(text); });
 }
 
 TEST(FormDescription, LoadsControlsWithTheirRules) {
@@ -109,6 +108,71 @@ TEST(FormDescription, RefusesDeepNesting) {
                                       std::u16string(u"line 102: controls nest at most 100 deep"));
   EXPECT_EQ(failure(nested(kDeepestNesting + 1)), tooDeep);
   EXPECT_EQ(failure(nested(200000)), tooDeep);
+}
+
+// A form holds at most 10,000 controls and texts of at most 65,536
+// characters, and its file at most 16 MiB; past a limit loading stops with
+// error 5 naming it. Only a regular file is read: a FIFO, a device or a
+// folder is a missing file, at once.
+TEST(FormDescription, RefusesFormsPastTheLimits) {
+  // The elements of one array, placed from the highest index down: every
+  // one goes before all the others, and the array still reads in order.
+  const auto array = [](std::size_t count) {
+    std::string text = "form frmMany {\n";
+    for (std::size_t i = count; i-- > 0;) text += "TextBox txt[" + std::to_string(i) + "] {\n}\n";
+    return text + "}\n";
+  };
+  {
+    const ComPtr<Form> form = loadFormText(array(kMostFormControls));
+    EXPECT_EQ(form->controls().size(), kMostFormControls);
+    const Object txt(form->member(u"txt"));
+    EXPECT_EQ(toInt32(txt.get(u"LBound")), 0);
+    EXPECT_EQ(toInt32(txt.get(u"UBound")), 9999);
+    EXPECT_EQ(toInt32(Object(txt.call(u"Item", 4321)).get(u"Index")), 4321);
+    EXPECT_EQ(form->find(u"txt", 9999), form->controls().front().get());
+    EXPECT_EQ(form->find(u"txt", 10000), nullptr);
+    EXPECT_EQ(form->find(u"txt"), nullptr);
+  }
+  // The 10,001st control opens on line 20002.
+  EXPECT_EQ(failure(array(kMostFormControls + 1)),
+            std::make_pair(std::int32_t{errc::InvalidProcedureCall},
+                           std::u16string(u"line 20002: a form holds at most 10000 controls")));
+
+  const auto caption = [](std::size_t length) {
+    return "form frmLong {\n  Caption = \"" + std::string(length, 'a') + "\"\n}\n";
+  };
+  EXPECT_EQ(toText(Object(static_cast<IDispatch*>(loadFormText(caption(kLongestFormText)).get())).get(u"Caption")).size(),
+            kLongestFormText);
+  EXPECT_EQ(failure(caption(kLongestFormText + 1)),
+            std::make_pair(std::int32_t{errc::InvalidProcedureCall},
+                           std::u16string(u"line 2: a text holds at most 65536 characters")));
+
+  const auto dir = std::filesystem::temp_directory_path() / ("tarnwick-form-limits-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  // A file one byte too large is refused before it is read.
+  const auto large = dir / "large.form";
+  std::ofstream(large) << "form frmLarge {\n}\n";
+  std::filesystem::resize_file(large, kLargestFormFile + 1);
+  try {
+    loadForm(large);
+    ADD_FAILURE() << "a file of more than 16 MiB loaded";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::InvalidProcedureCall);
+    EXPECT_EQ(e.description(), u"a form file holds at most 16777216 bytes");
+    EXPECT_EQ(e.note(), u"file '" + fromUtf8(large.string()) + u"'");
+  }
+  // Nothing but a regular file is read.
+  const auto fifo = dir / "fifo.form";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    const testing::FifoRelease release(fifo);
+    EXPECT_EQ(errorOf([&] { readFormFile(fifo); }), errc::FileNotFound);
+    EXPECT_EQ(errorOf([&] { loadForm(fifo); }), errc::FileNotFound);
+    EXPECT_FALSE(release.released()) << "reading the FIFO waited for a writer";
+  }
+  EXPECT_EQ(errorOf([&] { loadForm("/dev/null"); }), errc::FileNotFound);
+  EXPECT_EQ(errorOf([&] { loadForm(dir); }), errc::FileNotFound);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

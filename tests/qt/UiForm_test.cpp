@@ -3,6 +3,7 @@
 // kind; Designer's dynamic properties carry Tag, DataField, DataSource and
 // Index.
 #include "QtTesting.h"
+#include "../frame/FifoRelease.h"
 
 #include <tarnwick/automation/Enumerator.h>
 #include <tarnwick/frame/Activation.h>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -159,13 +161,10 @@ TEST(QtUiForm, EveryWidgetIsAControlOfItsKind) {
 
 // The error number and description of a failed load.
 std::pair<std::int32_t, std::u16string> loadFailure(const std::filesystem::path& path) {
-  try {
+  return failureOf([&] {
     const ComPtr<host::Form> form = qt::loadUiForm(path);
     delete qt::windowOf(*form.get());
-  } catch (const Error& e) {
-    return {e.number(), e.description()};
-  }
-  return {0, u""};
+  });
 }
 
 TEST(QtUiForm, FilesAndWindowsItCannotTake) {
@@ -265,6 +264,127 @@ TEST(QtUiForm, RefusesDeepNesting) {
   runDeferredDeletes();
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), QStringLiteral("frmDeep"));
   std::filesystem::remove_all(dir);
+}
+
+// A Designer file as the test writes it: the window frmTest, then `body`
+// from line 5 on.
+std::string designer(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ui version=\"4.0\">\n <class>frmTest</class>\n"
+         " <widget class=\"QWidget\" name=\"frmTest\">\n" +
+         body + " </widget>\n</ui>\n";
+}
+
+class DesignerFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directories(dir_); }
+  void TearDown() override {
+    runDeferredDeletes();
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), QStringLiteral("frmTest"));
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path write(const char* name, const std::string& body) {
+    std::ofstream(dir_ / name, std::ios::binary) << designer(body);
+    return dir_ / name;
+  }
+  std::filesystem::path dir_ =
+      std::filesystem::temp_directory_path() / ("tarnwick-designer-" + std::to_string(::getpid()));
+};
+
+// What Qt's loader would follow without end is refused before it builds
+// anything: elements of any kind nested deeper than 512 (layouts in layouts
+// ran it out of stack), more widgets than a form holds controls, a text
+// longer than a form's, a file larger than a form's. Only a regular file is
+// read, and a FIFO never waits for a writer.
+TEST_F(DesignerFiles, RefusesWhatTheLoaderWouldFollowWithoutEnd) {
+  const auto failsWith = [](const std::filesystem::path& path, const char16_t* description) {
+    EXPECT_EQ(loadFailure(path), std::make_pair(std::int32_t{errc::InvalidProcedureCall}, std::u16string(description)));
+  };
+  // The deepest controls a form may hold, each in a layout of its container's: three elements a level.
+  std::string framed;
+  for (std::size_t i = 0; i < host::kDeepestControlNesting; ++i)
+    framed += "<layout class=\"QVBoxLayout\" name=\"lay" + std::to_string(i) +
+              "\"><item><widget class=\"QGroupBox\" name=\"fra" + std::to_string(i) + "\">\n";
+  for (std::size_t i = 0; i < host::kDeepestControlNesting; ++i) framed += "</widget></item></layout>\n";
+  {
+    const ComPtr<host::Form> form = qt::loadUiForm(write("framed.ui", framed));
+    EXPECT_EQ(form->controls().size(), host::kDeepestControlNesting);
+    delete qt::windowOf(*form.get());
+  }
+  // Layouts alone, one level a line: the 513th element is the layout on line 260.
+  std::string layouts;
+  for (int i = 0; i < 300; ++i) layouts += "<layout class=\"QVBoxLayout\" name=\"lay" + std::to_string(i) + "\"><item>\n";
+  for (int i = 0; i < 300; ++i) layouts += "</item></layout>\n";
+  failsWith(write("layouts.ui", layouts), u"line 260: elements nest at most 512 deep");
+
+  // One widget a line: the 10,001st besides the window is on line 10005.
+  std::string widgets;
+  for (std::size_t i = 0; i <= host::kMostFormControls; ++i)
+    widgets += "<widget class=\"QLabel\" name=\"lbl" + std::to_string(i) + "\"/>\n";
+  failsWith(write("widgets.ui", widgets), u"line 10005: a form holds at most 10000 widgets and actions");
+
+  const auto title = [](std::size_t length) {
+    return "<property name=\"windowTitle\"><string>" + std::string(length, 'a') + "</string></property>\n";
+  };
+  {
+    const ComPtr<host::Form> form = qt::loadUiForm(write("title.ui", title(host::kLongestFormText)));
+    EXPECT_EQ(toText(objectOf(*form.get()).get(u"Caption")).size(), host::kLongestFormText);
+    delete qt::windowOf(*form.get());
+  }
+  failsWith(write("longer.ui", title(host::kLongestFormText + 1)), u"line 5: a text holds at most 65536 characters");
+
+  const auto large = write("large.ui", "");
+  std::filesystem::resize_file(large, host::kLargestFormFile + 1);
+  failsWith(large, u"a form file holds at most 16777216 bytes");
+
+  const auto fifo = dir_ / "fifo.ui";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    const FifoRelease release(fifo);
+    EXPECT_EQ(loadFailure(fifo).first, errc::FileNotFound);
+    EXPECT_FALSE(release.released()) << "loading the FIFO waited for a writer";
+  }
+  EXPECT_EQ(loadFailure("/dev/null").first, errc::FileNotFound);
+  EXPECT_EQ(loadFailure(dir_).first, errc::FileNotFound);
+}
+
+// An Index is a whole number from 0 to 32767, written as a number or a
+// string (error 380 naming the widget and the line); no two widgets share a
+// name and an Index (error 5 naming both lines), whether the file or the
+// program made them.
+TEST_F(DesignerFiles, IndexesAreWholeNumbersOncePerName) {
+  const auto indexed = [](const char* name, const std::string& value) {
+    return std::string("  <widget class=\"QLineEdit\" name=\"") + name +
+           "\">\n   <property name=\"Index\" stdset=\"0\">\n    " + value + "\n   </property>\n  </widget>\n";
+  };
+  {
+    const ComPtr<host::Form> form = qt::loadUiForm(
+        write("indexes.ui", indexed("txtA_2", "<number>2</number>") + indexed("txtA", "<string> 3 </string>")));
+    EXPECT_EQ(toInt32(Object(objectOf(*form.get()).get(u"txtA")).get(u"UBound")), 3);
+    delete qt::windowOf(*form.get());
+  }
+  // The loader itself would read "x" as 0, 2.5 as 3, true as 1.
+  for (const char* value : {"<number>x</number>", "<double>2.5</double>", "<bool>true</bool>", "<number>32768</number>",
+                            "<number>-1</number>", "<string></string>", "<enum>x</enum>"}) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(loadFailure(write("bad.ui", indexed("txtA", value))),
+              std::make_pair(std::int32_t{errc::InvalidPropertyValue},
+                             std::u16string(u"line 7: widget 'txtA': Index must be a whole number from 0 to 32767")));
+  }
+  // txtA_1 with Index 1 is element 1 of txtA, as is txtA with Index 1.
+  EXPECT_EQ(loadFailure(write("twice.ui", indexed("txtA", "<number>1</number>") + indexed("txtA_1", "<number>1</number>"))),
+            std::make_pair(std::int32_t{errc::InvalidProcedureCall},
+                           std::u16string(u"line 10: widget 'txtA_1': the widget on line 5 has the same name and Index")));
+
+  QWidget window;
+  window.setObjectName(QStringLiteral("frmTwice"));
+  for (const char* name : {"txtA", "txtA_1"}) {
+    auto* edit = new QLineEdit(&window);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setProperty("Index", 1);
+  }
+  const auto [number, description] = failureOf([&] { qt::wrapForm(window); });
+  EXPECT_EQ(number, errc::InvalidProcedureCall);
+  EXPECT_EQ(description, u"widget 'txtA_1': a control of this name and Index is placed already");
 }
 
 // With the Qt form factory installed, Form::create and Form::add make real

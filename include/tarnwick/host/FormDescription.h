@@ -50,7 +50,9 @@
 #include <tarnwick/host/Form.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::host {
@@ -61,7 +63,27 @@ namespace tarnwick::host {
 // memory without end.
 inline constexpr std::size_t kDeepestControlNesting = 100;
 
-// Loads a description file; Error 53 when it does not exist, 75 when it cannot be read.
+// What a form may hold, in a description and in a Qt Designer file alike.
+// Real forms stay far below these; they keep a hostile file from costing
+// time and memory without end. A file past one of them is refused with
+// error 5, naming the limit (and the line where it is passed):
+// - a form file holds at most kLargestFormFile bytes (16 MiB);
+// - a form holds at most kMostFormControls controls (10,000; in a Designer
+//   file, widgets and actions);
+// - a text value (a caption, a list item, a tag) holds at most
+//   kLongestFormText characters (65,536).
+inline constexpr std::uintmax_t kLargestFormFile = 16 * 1024 * 1024;
+inline constexpr std::size_t kMostFormControls = 10000;
+inline constexpr std::size_t kLongestFormText = 65536;
+
+// The bytes of a form file, read whole. Only a regular file is read: a
+// folder, a FIFO or a device is error 53 as a missing file is, at once
+// (a FIFO is never opened for reading, which would wait for a writer).
+// Error 75 when the file cannot be read, 5 when it is larger than
+// kLargestFormFile.
+TARNWICK_API std::string readFormFile(const std::filesystem::path& path);
+
+// Loads a description file; errors of reading it as readFormFile's.
 // A file of the installed host's own design format (a Qt Designer file on
 // the Qt host) is loaded by that host instead.
 TARNWICK_API ComPtr<Form> loadForm(const std::filesystem::path& path);

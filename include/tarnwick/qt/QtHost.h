@@ -62,14 +62,30 @@ TARNWICK_API void setMessageBoxes(MessageBoxes mode);
 
 // Wraps a window and the widgets inside it as a form of the host. The
 // form's name is the window's objectName. Error 380 when the window has no
-// usable name, 5 (with the widget's name) when two controls clash.
+// usable name or a widget's Index is no number from 0 to 32767, 5 (with the
+// widget's name) when two controls clash: one name for controls of two
+// kinds, for an array and a control outside it, or one name and one Index
+// twice.
 TARNWICK_API ComPtr<host::Form> wrapForm(QWidget& window);
 
 // Loads a Qt Designer file and wraps its top-level widget; a data control's
 // relative DatabaseName is taken from the file's folder. The window is
 // owned by the form's caller through its Qt parent (or deleted with
-// deleteLater when it has none and the form is closed). Error 53 when the
-// file does not exist, 75 with the loader's message when it does not load.
+// deleteLater when it has none and the form is closed). Errors:
+// - 53 when the path names no regular file (missing, a folder, a FIFO, a
+//   device), at once; 75 when it cannot be read (host::readFormFile);
+// - 75 with the loader's message when the file does not load;
+// - checked before the loader builds anything, naming the file's line:
+//   5 for elements of any kind (layouts, items, properties, widgets)
+//   nested more than 512 deep, widgets nested deeper than controls may
+//   (host::kDeepestControlNesting), more than host::kMostFormControls
+//   widgets and actions, a text longer than host::kLongestFormText
+//   characters, or two widgets or actions of one name and one Index (or
+//   both without); 380 for an Index that is not a whole number from 0 to
+//   32767 written as a number or a string; 5 for a file larger than
+//   host::kLargestFormFile;
+// - then as wrapForm: 380 for a window without a usable name, 5 when two
+//   controls clash, 380 for a DataSource that names no data control.
 TARNWICK_API ComPtr<host::Form> loadUiForm(const std::filesystem::path& path, QWidget* parent = nullptr);
 
 // The window of a form, or the widget of a control, of the Qt host;
