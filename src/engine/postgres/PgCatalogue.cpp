@@ -21,9 +21,6 @@ std::int32_t lengthOf(std::string_view type) {
   return open == std::string_view::npos ? 0 : std::atoi(std::string(type.substr(open + 1)).c_str());
 }
 
-std::string nameList(const std::vector<std::u16string>& names, const std::vector<bool>* descending = nullptr) {
-  return postgresDialect().nameList(names, descending);
-}
 
 }  // namespace
 
@@ -65,8 +62,8 @@ std::string serverCreateTable(std::u16string_view table, const std::vector<Field
   // file's rowid: last, so that a statement giving values by position
   // gives them to the fields.
   sql += std::string(", ") + kServerRowKey;
-  if (!primary.empty()) sql += ", PRIMARY KEY (" + nameList(primary) + ")";
-  for (const auto& u : uniques) sql += ", UNIQUE (" + nameList(u) + ")";
+  if (!primary.empty()) sql += ", PRIMARY KEY (" + postgresDialect().nameList(primary) + ")";
+  for (const auto& u : uniques) sql += ", UNIQUE (" + postgresDialect().nameList(u) + ")";
   return sql + ")";
 }
 
@@ -252,11 +249,11 @@ void PgCatalogue::createTable(std::u16string_view table, const std::vector<Field
 void PgCatalogue::createIndex(std::u16string_view table, const IndexInfo& index) {
   const std::string quotedTable = quoteName(table);
   if (index.primary) {
-    connection_.exec("ALTER TABLE " + quotedTable + " ADD PRIMARY KEY (" + nameList(index.fields) + ")");
+    connection_.exec("ALTER TABLE " + quotedTable + " ADD PRIMARY KEY (" + postgresDialect().nameList(index.fields) + ")");
   } else {
     connection_.exec(std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
                      quoteName(std::u16string(table) + u"." + index.name) + " ON " + quotedTable + " (" +
-                     nameList(index.fields, &index.descending) + ")");
+                     postgresDialect().nameList(index.fields, &index.descending) + ")");
   }
   invalidate();
 }

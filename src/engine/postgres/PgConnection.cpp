@@ -20,18 +20,11 @@ namespace {
 
 using impl::PgResult;
 
-constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write",
-                           kScopeRelease = "RELEASE SAVEPOINT tw_write";
-
-// The commands that open and close a change, which go with every saved
-// record: prepared once per session, so that the server does not read them
-// again for each record.
-struct PreparedCommand {
-  std::string_view text;
-  const char* name;
-};
-constexpr PreparedCommand kPreparedCommands[] = {
-    {kScopeBegin, "tw_begin"}, {kScopeSavepoint, "tw_savepoint"}, {kScopeRelease, "tw_release"}};
+using impl::kPreparedCommands;
+using impl::kScopeBegin;
+using impl::kScopeRelease;
+using impl::kScopeSavepoint;
+using impl::PreparedCommand;
 
 bool startsWith(std::string_view text, std::string_view prefix) noexcept {
   return text.substr(0, prefix.size()) == prefix;
@@ -117,12 +110,6 @@ std::u16string quotedAfter(std::string_view message, std::string_view prefix) {
 }  // namespace
 
 namespace impl {
-
-const char* preparedName(std::string_view command) noexcept {
-  for (const PreparedCommand& c : kPreparedCommands)
-    if (c.text == command) return c.name;
-  return nullptr;
-}
 
 void PgResultFree::operator()(pg_result* result) const noexcept { PQclear(result); }
 

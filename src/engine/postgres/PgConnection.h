@@ -98,9 +98,25 @@ struct PgSession {
   std::u16string clean(std::string_view message) const;
 };
 
-// The name of a command prepared once per session (those that open and
-// close a change), or null.
-const char* preparedName(std::string_view command) noexcept;
+inline constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write",
+                                  kScopeRelease = "RELEASE SAVEPOINT tw_write";
+
+// The commands that open and close a change, which go with every saved
+// record: prepared once per session, so that the server does not read them
+// again for each record.
+struct PreparedCommand {
+  std::string_view text;
+  const char* name;
+};
+inline constexpr PreparedCommand kPreparedCommands[] = {
+    {kScopeBegin, "tw_begin"}, {kScopeSavepoint, "tw_savepoint"}, {kScopeRelease, "tw_release"}};
+
+// The name of a command prepared once per session, or null.
+inline const char* preparedName(std::string_view command) noexcept {
+  for (const PreparedCommand& c : kPreparedCommands)
+    if (c.text == command) return c.name;
+  return nullptr;
+}
 
 // A value as the server writes it, or Null.
 struct PgCell {
