@@ -39,16 +39,26 @@
 namespace tarnwick::engine {
 
 // A temporary table holding a copy of records; dropped with its last user.
+// A copy lives in the connection that made it: one lost with its server
+// session is gone (a snapshot is not read again behind its reader's back),
+// and is made again only by Requery.
 class TemporaryTable {
  public:
-  TemporaryTable(std::shared_ptr<DatabaseCore> db, std::string name) : db_(std::move(db)), name_(std::move(name)) {}
+  TemporaryTable(std::shared_ptr<DatabaseCore> db, std::string name, std::string create, std::string after);
   TemporaryTable(const TemporaryTable&) = delete;
   TemporaryTable& operator=(const TemporaryTable&) = delete;
   ~TemporaryTable();
+  // Error 3146 when the copy went with a lost session.
+  void checkThere() const;
+  // Fills the copy anew by `fill` (made again first if it went).
+  void refill(const std::string& fill);
 
  private:
   std::shared_ptr<DatabaseCore> db_;
   std::string name_;
+  // What makes the table, and what follows its filling (its index).
+  std::string create_, after_;
+  std::uint64_t generation_;
 };
 
 struct OrderKey {
@@ -156,6 +166,7 @@ class Cursor {
   void checkOpen() const {
     if (closed_) refuseClosed();
     connection().checkOpen();
+    if (source_.temporary) source_.temporary->checkThere();
   }
   // The database's held view (Connection::holdReads), for a walk; released
   // even after the recordset closes, so that holds stay paired.

@@ -241,10 +241,13 @@ void Cursor::setLockEdits(bool pessimistic) {
 }
 
 void Cursor::requery() {
-  checkOpen();
+  if (closed_) refuseClosed();
+  connection().checkOpen();
   endEdit();
   if (!source_.query.empty()) {
-    connection().exec(source_.query);
+    // A copy lost with its session is made again here.
+    if (source_.temporary) source_.temporary->refill(source_.query);
+    else connection().exec(source_.query);
     connection().noteWrite();
   }
   resetWindow();

@@ -12,8 +12,33 @@ namespace tarnwick::engine {
 // ---------------------------------------------------------------------------
 // Temporary tables
 
+TemporaryTable::TemporaryTable(std::shared_ptr<DatabaseCore> db, std::string name, std::string create,
+                               std::string after)
+    : db_(std::move(db)),
+      name_(std::move(name)),
+      create_(std::move(create)),
+      after_(std::move(after)),
+      generation_(db_->connection.session().generation()) {}
+
+void TemporaryTable::checkThere() const {
+  if (generation_ == db_->connection.session().generation()) return;
+  raise(Error(errc::OdbcCallFailed,
+              standardDescription(errc::OdbcCallFailed) +
+                  u" the copy of the records this recordset reads went with the lost server session; Requery "
+                  u"reads them again"));
+}
+
+void TemporaryTable::refill(const std::string& fill) {
+  Connection& c = db_->connection;
+  const bool gone = generation_ != c.session().generation();
+  if (gone) c.exec(create_);
+  c.exec(fill);
+  if (gone && !after_.empty()) c.exec(after_);
+  generation_ = c.session().generation();
+}
+
 TemporaryTable::~TemporaryTable() {
-  if (!db_ || !db_->connection.isOpen()) return;
+  if (!db_ || !db_->connection.isOpen() || generation_ != db_->connection.session().generation()) return;
   try {
     db_->connection.exec("DROP TABLE IF EXISTS " + std::string(db_->connection.dialect().temporaryPrefix()) +
                          quoteName(std::string_view(name_)));
@@ -118,7 +143,7 @@ Source materialise(const std::shared_ptr<DatabaseCore>& db, const std::string& s
   const Dialect::Copy copy =
       dialect.temporaryCopy(quoteName(std::string_view(temporary)), info->quoted, declarations, columns, sql);
   c.exec(copy.create);
-  auto holder = std::make_shared<TemporaryTable>(db, temporary);
+  auto holder = std::make_shared<TemporaryTable>(db, temporary, copy.create, copy.after);
   c.exec(copy.fill);
   if (!copy.after.empty()) c.exec(copy.after);
   Source source;

@@ -62,8 +62,19 @@ void DBEngine::setBusyTimeout(std::int32_t milliseconds) {
 
 void DBEngine::commitTrans() {
   if (depth_ == 0) raise(errc::NoTransaction);
-  for (Database* d : databases_)
-    if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.commit();
+  try {
+    for (Database* d : databases_)
+      if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.commit();
+  } catch (...) {
+    // A commit that failed may have ended its level anyway (a server rolls
+    // back what it cannot commit, a lost session took it): when no database
+    // holds the level any more, the transaction is over here too; otherwise
+    // it stays open, to be committed again or rolled back.
+    if (std::none_of(databases_.begin(), databases_.end(),
+                     [&](Database* d) { return d->core()->connection.transactionDepth() == depth_; }))
+      --depth_;
+    throw;
+  }
   --depth_;
 }
 

@@ -208,6 +208,10 @@ class Session {
   // Ends the session; statements still held fail with 3420 from then on
   // (or finish the close when they go).
   void close() noexcept;
+  // Counts the connections under the session: a session that makes a new
+  // connection for a lost one (a server's) counts on, and what lived only
+  // in the old one (temporary tables) is gone. A file's session is one.
+  virtual std::uint64_t generation() const noexcept { return 1; }
 
   virtual std::unique_ptr<Statement> prepare(std::string_view sql) = 0;
   // Runs statements without results.

@@ -12,7 +12,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace tarnwick::engine {
 
@@ -93,6 +95,30 @@ std::string passwordOf(const std::string& text) {
 
 void ignoreNotice(void*, const char*) {}
 
+// What an error of a lost session adds: a call outside a transaction opens
+// a new session; a transaction cannot go on in one.
+constexpr std::u16string_view kLostSession = u"the server session was lost; the next call opens a new one";
+constexpr std::u16string_view kLostTransaction =
+    u"the server session was lost, and with it the open transaction: nothing of it was saved; end it with Rollback";
+
+// Whether the server's error ends the session: its connection failed, or
+// the server stopped the session (an administrator, a shutdown, a crash).
+bool endsSession(std::string_view state) noexcept {
+  return startsWith(state, "08") || state == "57P01" || state == "57P02" || state == "57P03";
+}
+
+// Sends one command of a pipeline: a command prepared once per session by
+// its name.
+bool sendCommand(pg_conn* conn, const std::string& command) {
+  const char* name = impl::preparedName(command);
+  return name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0) != 0
+              : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+}
+
+[[noreturn]] void raiseLost(std::u16string detail) {
+  raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + std::move(detail)));
+}
+
 std::string_view field(const pg_result* result, int code) noexcept {
   const char* value = result ? PQresultErrorField(result, code) : nullptr;
   return value ? value : "";
@@ -113,6 +139,12 @@ namespace impl {
 
 void PgResultFree::operator()(pg_result* result) const noexcept { PQclear(result); }
 
+bool completed(const pg_result* result) noexcept {
+  if (!result) return false;
+  const ExecStatusType status = PQresultStatus(result);
+  return (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) && *PQcmdStatus(const_cast<pg_result*>(result));
+}
+
 PgSession::~PgSession() { close(); }
 
 void PgSession::close() noexcept {
@@ -122,6 +154,10 @@ void PgSession::close() noexcept {
   if (conn) PQfinish(conn);
   conn = nullptr;
   open = false;
+  lost = false;
+  renew = nullptr;
+  heldLocks.clear();
+  lostLocks.clear();
 }
 
 std::string PgSession::takeDeferred() {
@@ -170,8 +206,27 @@ bool PgSession::takeBack(std::string_view command, std::uint64_t since) noexcept
 
 void PgSession::claim(const PgStatement* next) {
   if (!conn) raise(errc::ObjectInvalid);
+  if (lost || lostLevels > 0) renew();
   if (streaming && streaming != next) streaming->readAhead();
   dropUnprepared();
+}
+
+void PgSession::failCut() const { raiseLost(std::u16string(kLostSession)); }
+
+void PgSession::markLost() noexcept {
+  if (lost) return;
+  lost = true;
+  // What lived in the connection went with it: the server's transaction,
+  // prepared statements, temporary tables.
+  if (depth > 0) lostLevels = depth;
+  ++generation;
+}
+
+bool PgSession::noteLoss() noexcept {
+  if (!conn || lost) return lost;
+  if (PQstatus(conn) != CONNECTION_BAD) return false;
+  markLost();
+  return true;
 }
 
 void PgSession::dropUnprepared() noexcept {
@@ -214,8 +269,22 @@ std::u16string PgSession::clean(std::string_view message) const {
   return fromUtf8(text);
 }
 
-void PgSession::fail(const pg_result* result) const {
+void PgSession::fail(const pg_result* result) {
   const std::string_view state = field(result, PG_DIAG_SQLSTATE);
+  // The server ended the session (an administrator, a shutdown, a crash),
+  // or the connection went down: the session is lost, whatever else the
+  // result says.
+  if (conn && endsSession(state)) markLost();
+  // A success without the server's completion tag is libpq's own, for a
+  // connection that went.
+  if (conn && result && (PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK))
+    markLost();
+  if (noteLoss()) {
+    std::string_view message = field(result, PG_DIAG_MESSAGE_PRIMARY);
+    if (message.empty() && conn) message = PQerrorMessage(conn);
+    if (message.empty()) message = "no connection to the server";
+    raiseLost(clean(message) + u" (" + std::u16string(lostLevels > 0 ? kLostTransaction : kLostSession) + u")");
+  }
   if (state == "23505") raise(errc::DuplicateKey);
   // Values the column's type cannot hold, as the engine refuses them.
   if (state == "22003") raise(errc::Overflow);
@@ -257,36 +326,91 @@ void PgSession::fail(const pg_result* result) const {
 // ---------------------------------------------------------------------------
 // PgConnection
 
-PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<impl::PgSession>()) {
-  const std::string text(uri);
-  session_->target = shownTarget(text);
-  session_->secrets.push_back(passwordOf(text));
+namespace {
+
+// A connection by `text`; fails with 3151: the platform's text with the
+// target (without its password), then the server's message.
+pg_conn* connectTo(const std::string& text, impl::PgSession& session) {
   // A server that does not answer is given up after ten seconds, unless the
-  // URI says otherwise; texts always travel as UTF-8.
+  // text says otherwise; texts always travel as UTF-8.
   const char* const keys[] = {"connect_timeout", "dbname", "client_encoding", "fallback_application_name", nullptr};
   const char* const values[] = {"10", text.c_str(), "UTF8", "tarnwick", nullptr};
   PGconn* conn = PQconnectdbParams(keys, values, 1);
   if (!conn) raise(errc::OutOfMemory);
   // The password libpq found elsewhere (its environment, its password file).
-  if (const char* password = PQpass(conn); password && *password) session_->secrets.emplace_back(password);
+  if (const char* password = PQpass(conn); password && *password) {
+    if (std::find(session.secrets.begin(), session.secrets.end(), password) == session.secrets.end())
+      session.secrets.emplace_back(password);
+  }
   if (PQstatus(conn) != CONNECTION_OK) {
-    const std::u16string message = session_->clean(PQerrorMessage(conn));
+    const std::u16string message = session.clean(PQerrorMessage(conn));
     PQfinish(conn);
     raise(Error(errc::OdbcConnectionFailed,
-                describe(errc::OdbcConnectionFailed, session_->clean(session_->target)) + u' ' + message));
+                describe(errc::OdbcConnectionFailed, session.clean(session.target)) + u' ' + message));
   }
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
-  session_->conn = conn;
+  return conn;
+}
+
+}  // namespace
+
+PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<impl::PgSession>()), text_(uri) {
+  session_->target = shownTarget(text_);
+  session_->secrets.push_back(passwordOf(text_));
+  session_->conn = connectTo(text_, *session_);
   session_->open = true;
+  session_->renew = [this] { renew(); };
   setUp();
 }
 
 PgConnection::PgConnection(std::string_view uri, bool readOnly, int busyMilliseconds) : PgConnection(uri) {
   readOnly_ = readOnly;
-  if (readOnly) exec("SET default_transaction_read_only = on");
-  setBusyTimeout(busyMilliseconds);
-  if (!readOnly) ensureServerFunctions(*this);
+  busyMilliseconds_ = busyMilliseconds;
+  setUpDatabase(true);
+}
+
+void PgConnection::setUpDatabase(bool fresh) {
+  if (readOnly_) exec("SET default_transaction_read_only = on");
+  setBusyTimeout(busyMilliseconds_);
+  if (readOnly_) return;
+  ensureServerFunctions(*this);
+  // A database the engine has never used gets the engine's own table and
+  // collation now, before any statement of the client needs them.
+  if (fresh) PgCatalogueStore(*this).ensureCatalogue();
+}
+
+// A session whose connection went is made again on a new connection, as
+// it was: its settings, its functions found, its prepared statements (each
+// prepared again before its next run) and its record locks. A transaction
+// does not survive: the server rolled it back, and until the client ends
+// it, every call says so.
+void PgConnection::renew() {
+  auto& s = *session_;
+  if (s.lostLevels > 0)
+    raiseLost(std::u16string(kLostTransaction));
+  pg_conn* fresh = connectTo(text_, s);
+  pg_conn* old = s.conn;
+  s.conn = fresh;
+  PQfinish(old);
+  // Runs cut by the loss fail when stepped (their generation is gone).
+  s.streaming = nullptr;
+  s.pipelined = false;
+  s.unprepared.clear();
+  s.lost = false;
+  // Commands that wait to go with the next one belong to the call under
+  // way: they go after the session is set up again.
+  std::vector<std::string> pending = std::move(s.deferred);
+  s.deferred.clear();
+  try {
+    setUp();
+    setUpDatabase(false);
+    retakeLocks();
+  } catch (...) {
+    s.deferred = std::move(pending);
+    throw;
+  }
+  s.deferred = std::move(pending);
 }
 
 void PgConnection::setUp() {
@@ -309,13 +433,23 @@ void PgConnection::setUp() {
 PgConnection::~PgConnection() { close(); }
 
 bool PgConnection::names(std::string_view name) noexcept {
-  const auto scheme = [&](std::string_view prefix) {
-    if (name.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-      if ((name[i] | 0x20) != prefix[i] && name[i] != prefix[i]) return false;
-    return true;
-  };
-  return scheme("postgresql://") || scheme("postgres://");
+  // A URI of any scheme ("word://"), or libpq's key=value form (a first
+  // word followed by "="): never a file's path, though only the server's
+  // own schemes and keywords open (libpq then tells what is wrong with the
+  // rest). A file whose name starts so is named with a folder ("./a=b").
+  std::size_t word = 0;
+  while (word < name.size() && (std::isalnum(static_cast<unsigned char>(name[word])) || name[word] == '_' ||
+                                (word > 0 && (name[word] == '+' || name[word] == '-' || name[word] == '.'))))
+    ++word;
+  if (word == 0) {
+    // Leading blanks go before a key=value text's first word.
+    const auto first = name.find_first_not_of(" \t");
+    return first != std::string_view::npos && first > 0 && names(name.substr(first));
+  }
+  if (name.substr(word, 3) == "://") return true;
+  std::size_t at = word;
+  while (at < name.size() && (name[at] == ' ' || name[at] == '\t')) ++at;
+  return at < name.size() && name[at] == '=' && name.substr(0, word).find_first_of("+-.") == std::string_view::npos;
 }
 
 const Dialect& PgConnection::dialect() const noexcept { return postgresDialect(); }
@@ -328,7 +462,8 @@ void PgConnection::checkOpen() const {
 
 void PgConnection::closeStorage() noexcept {
   session_->close();
-  depth_ = 0;
+  session_->depth = 0;
+  session_->lostLevels = 0;
 }
 
 std::unique_ptr<Statement> PgConnection::prepare(std::string_view sql) {
@@ -339,8 +474,7 @@ void PgConnection::exec(std::string_view sql) {
   auto& session = *session_;
   session.claim(nullptr);
   PgResult result = session.run(std::string(sql));
-  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) session.fail(result.get());
+  if (!impl::completed(result.get())) session.fail(result.get());
   session.noteChanges(result.get());
 }
 
@@ -376,47 +510,158 @@ std::string PgConnection::typeName(unsigned type, int modifier) {
 }
 
 void PgConnection::setBusyTimeout(int milliseconds) {
+  busyMilliseconds_ = milliseconds;
   // The server's own wait for a lock; a wait that runs out is the same
   // refusal as a lock that is not waited for.
   if (isOpen()) exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
 }
 
+int PgConnection::transactionDepth() const noexcept { return session_->depth; }
+
 void PgConnection::begin() {
   checkOpen();
-  exec(depth_ == 0 ? std::string("BEGIN") : "SAVEPOINT tw" + std::to_string(depth_ + 1));
-  ++depth_;
+  int& depth = session_->depth;
+  exec(depth == 0 ? std::string("BEGIN") : "SAVEPOINT tw" + std::to_string(depth + 1));
+  ++depth;
 }
 
 void PgConnection::commit() {
   checkOpen();
-  if (depth_ == 0) raise(errc::NoTransaction);
-  if (depth_ > 1) {
-    exec("RELEASE SAVEPOINT tw" + std::to_string(depth_));
-    --depth_;
+  auto& session = *session_;
+  if (session.depth == 0) raise(errc::NoTransaction);
+  // A level lost with its connection ends here; nothing of it was saved,
+  // and a commit that says so is no success.
+  if (session.lostLevels > 0) {
+    --session.depth;
+    --session.lostLevels;
+    raiseLost(std::u16string(kLostTransaction.substr(0, kLostTransaction.find(u';'))));
+  }
+  if (session.depth > 1) {
+    exec("RELEASE SAVEPOINT tw" + std::to_string(session.depth));
+    --session.depth;
     return;
   }
   // The server ends the transaction whatever the outcome.
-  depth_ = 0;
+  session.depth = 0;
   commitOnServer();
 }
 
 void PgConnection::commitOnServer() {
   auto& session = *session_;
   session.claim(nullptr);
-  PgResult result = session.run("COMMIT");
-  if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) session.fail(result.get());
-  // A spoilt transaction is rolled back by its commit, which still succeeds.
-  if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK")
-    raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) +
-                                          u" the transaction was rolled back: a statement in it had failed"));
+  // A transaction a failed statement spoilt cannot be asked anything more:
+  // its commit rolls it back, which still succeeds.
+  if (PQtransactionStatus(session.conn) == PQTRANS_INERROR) {
+    PgResult result = session.run("COMMIT");
+    if (!impl::completed(result.get())) session.fail(result.get());
+    raiseLost(u"the transaction was rolled back: a statement in it had failed");
+  }
+  // The transaction's number goes ahead of the commit, in one round trip
+  // but answered first (a sync between them makes the server send it), so
+  // that a commit whose answer is lost with the connection can be looked
+  // up afterwards.
+  pg_conn* conn = session.conn;
+  const int pid = PQbackendPID(conn);
+  const std::vector<std::string> commands = std::move(session.deferred);
+  session.deferred.clear();
+  if (!commands.empty()) ++session.sends;
+  bool sent = PQenterPipelineMode(conn) != 0;
+  for (const std::string& command : commands) sent = sent && sendCommand(conn, command);
+  sent = sent && sendCommand(conn, "SELECT txid_current_if_assigned()") && PQpipelineSync(conn);
+  // Whether the commit itself went (it is the last thing sent).
+  sent = sent && sendCommand(conn, "COMMIT") && PQpipelineSync(conn);
+  std::optional<std::string> number;
+  bool numbered = false;
+  PgResult committed, failure;
+  for (int syncs = 0, ends = 0; sent && syncs < 2;) {
+    PgResult result(PQgetResult(conn));
+    if (!result) {
+      // Each command's results end with a null result; a lost connection
+      // gives nothing more.
+      if (PQstatus(conn) == CONNECTION_BAD && ++ends > 2) break;
+      continue;
+    }
+    ends = 0;
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_PIPELINE_SYNC) {
+      ++syncs;
+    } else if (status == PGRES_TUPLES_OK) {
+      numbered = true;
+      if (PQntuples(result.get()) == 1 && !PQgetisnull(result.get(), 0, 0)) number = PQgetvalue(result.get(), 0, 0);
+    } else if (status == PGRES_COMMAND_OK && impl::completed(result.get())) {
+      if (syncs == 1) committed = std::move(result);
+    } else if (status != PGRES_PIPELINE_ABORTED && !failure) {
+      failure = std::move(result);
+    }
+  }
+  if (PQpipelineStatus(conn) != PQ_PIPELINE_OFF && PQstatus(conn) == CONNECTION_OK) PQexitPipelineMode(conn);
+  if (committed) {
+    if (std::string_view(PQcmdStatus(committed.get())) == "COMMIT") return;
+    // A command sent ahead of the commit failed, and the commit rolled
+    // the transaction back.
+    if (failure && !endsSession(field(failure.get(), PG_DIAG_SQLSTATE))) session.fail(failure.get());
+    raiseLost(u"the transaction was rolled back: a statement in it had failed");
+  }
+  // The commit's own refusal (a check the transaction put off to its end):
+  // the server rolled it back.
+  const bool down = session.noteLoss() || (failure && endsSession(field(failure.get(), PG_DIAG_SQLSTATE)));
+  if (sent && !down && failure) session.fail(failure.get());
+  session.markLost();
+  // Nothing reached the server: the transaction went with its connection.
+  if (!sent) raiseLost(u"the transaction was rolled back: the server session was lost before it committed");
+  // The transaction wrote nothing: there was nothing to save.
+  if (numbered && !number) return;
+  if (numbered) {
+    if (const std::optional<bool> outcome = commitOutcome(*number, pid)) {
+      if (*outcome) return;
+      raiseLost(u"the transaction was rolled back: the server session was lost before it committed");
+    }
+  }
+  raiseLost(u"the outcome of the commit is unknown: the server session was lost before it answered, and a new "
+            u"session could not learn what became of the transaction");
+}
+
+std::optional<bool> PgConnection::commitOutcome(const std::string& number, int formerPid) noexcept {
+  // On a new connection the server tells what became of a transaction by
+  // its number; one still in progress belonged to a server process that
+  // has not yet noticed its client went, which is stopped first.
+  try {
+    session_->claim(nullptr);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const char* values[] = {number.c_str()};
+      PgResult status(PQexecParams(session_->conn, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr,
+                                   nullptr, 0));
+      if (!status || PQresultStatus(status.get()) != PGRES_TUPLES_OK || PQntuples(status.get()) != 1 ||
+          PQgetisnull(status.get(), 0, 0))
+        return std::nullopt;
+      const std::string_view answer = PQgetvalue(status.get(), 0, 0);
+      if (answer == "committed") return true;
+      if (answer == "aborted") return false;
+      // A commit under way is given a few seconds to finish first.
+      if (attempt == 30 && formerPid > 0) {
+        const std::string pid = std::to_string(formerPid);
+        const char* stop[] = {pid.c_str()};
+        PQclear(PQexecParams(session_->conn, "SELECT pg_terminate_backend($1::int)", 1, nullptr, stop, nullptr,
+                             nullptr, 0));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } catch (...) {
+  }
+  return std::nullopt;
 }
 
 void PgConnection::rollback() {
   checkOpen();
-  if (depth_ == 0) raise(errc::NoTransaction);
+  auto& session = *session_;
+  if (session.depth == 0) raise(errc::NoTransaction);
   // The level ends even when the server cannot be told (a lost session has
   // lost its transaction too).
-  const int level = depth_--;
+  const int level = session.depth--;
+  if (session.lostLevels > 0) {
+    --session.lostLevels;
+    return;
+  }
   if (level == 1) {
     exec("ROLLBACK");
   } else {
@@ -429,7 +674,7 @@ WriteMark PgConnection::openWrite() {
   auto& session = *session_;
   if (!session.conn) raise(errc::ObjectInvalid);
   WriteMark mark;
-  mark.nested = depth_ > 0;
+  mark.nested = session.depth > 0;
   // Sent with the change's own statement.
   session.deferred.emplace_back(mark.nested ? kScopeSavepoint : kScopeBegin);
   mark.since = session.sends;

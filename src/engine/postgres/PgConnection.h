@@ -26,7 +26,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct pg_conn;
@@ -68,11 +70,28 @@ struct PgSession {
   bool pipelined = false;
   std::int64_t changes = 0;
   std::uint64_t names = 0;
+  // The connection went down under a command (found by the command's
+  // failure): the session's owner makes a new one at its next command.
+  bool lost = false;
+  // Counts the connections the session has had, the lost one counted gone
+  // when found lost: a statement prepared on an earlier one is prepared
+  // again before its next run.
+  std::uint64_t generation = 1;
+  // The depth of the open transaction, and how many of its levels went
+  // with a lost connection (the client has yet to end them).
+  int depth = 0;
+  int lostLevels = 0;
+  // Advisory locks this session holds (taken again on a new connection),
+  // and those that another session took while the connection was down.
+  std::unordered_set<std::int64_t> heldLocks, lostLocks;
+  // Makes a new connection for a lost one; set by the session's owner.
+  std::function<void()> renew;
 
   ~PgSession();
   void close() noexcept;
   // Frees the session for a new command (the streaming statement other than
   // `next` reads its rest ahead) and drops what waits to be dropped.
+  // A lost connection is made anew first (see PgConnection::renew).
   void claim(const PgStatement* next);
   void dropUnprepared() noexcept;
   // The deferred commands, as one text to put before a command's own
@@ -92,11 +111,24 @@ struct PgSession {
   // Notes the rows changed by a finished command.
   void noteChanges(const pg_result* result) noexcept;
   // The engine's error for a failed command (`result` may be null: the
-  // failure is then the session's own, such as a lost connection).
-  [[noreturn]] void fail(const pg_result* result) const;
+  // failure is then the session's own, such as a lost connection). A
+  // connection found down is marked lost, and with it the open transaction.
+  [[noreturn]] void fail(const pg_result* result);
+  // The error of a run that a lost connection cut off, found after a new
+  // connection was made.
+  [[noreturn]] void failCut() const;
+  // Marks the connection lost (and what lived in it gone).
+  void markLost() noexcept;
+  // Marks the connection lost, if it is down; true when it is.
+  bool noteLoss() noexcept;
   // A text from the server or from libpq, on one line, without any password.
   std::u16string clean(std::string_view message) const;
 };
+
+// Whether a command's result says it ran to its end: a server's completion
+// carries its tag ("SELECT 3", "COMMIT"); a result without one is libpq's
+// own, made up for a connection that went.
+bool completed(const pg_result* result) noexcept;
 
 inline constexpr std::string_view kScopeBegin = "BEGIN", kScopeSavepoint = "SAVEPOINT tw_write",
                                   kScopeRelease = "RELEASE SAVEPOINT tw_write";
@@ -223,6 +255,10 @@ class PgStatement final : public Statement {
 
  private:
   friend struct impl::PgSession;
+  friend class PgConnection;
+  // Prepares the statement on the session's connection (again, on a new
+  // connection).
+  void prepareOnServer();
   void start();
   // Sends the run behind the deferred commands, in one round trip.
   void startPipelined(const std::vector<const char*>& values);
@@ -242,7 +278,11 @@ class PgStatement final : public Statement {
   // Asked for the names of the server's catalogue (a recordset keeps its
   // database, and with it the connection, as long as its statements).
   PgConnection* connection_;
+  // The statement as the server reads it.
+  std::string text_;
   std::string name_;
+  // The generation of the session's connection it was prepared on.
+  std::uint64_t preparedIn_ = 0;
   int parameters_ = 0;
   std::vector<std::optional<std::string>> values_;
   impl::PgResult description_;
@@ -265,6 +305,10 @@ class PgStatement final : public Statement {
   // description.
   bool whole_ = false;
   bool running_ = false;
+  // The run's end came (the server marks it): rows that stop without it
+  // were cut off.
+  bool ended_ = false;
+  std::uint64_t runIn_ = 0;
   std::uint64_t runs_ = 0;
 };
 
@@ -281,15 +325,18 @@ class PgConnection final : public Session {
   // engine's functions on the server (made there when missing).
   PgConnection(std::string_view uri, bool readOnly, int busyMilliseconds);
   ~PgConnection() override;
-  // Whether a database's name is a server's connection URI
-  // ("postgresql://..." or "postgres://...") rather than a file's path.
+  // Whether a database's name is a connection text rather than a file's
+  // path: a URI ("postgresql://...", or of another scheme, which then
+  // fails to open) or libpq's key=value form ("host=... dbname=...").
   static bool names(std::string_view name) noexcept;
 
   const Dialect& dialect() const noexcept override;
   std::u16string name() const override;
   bool readOnly() const noexcept override { return readOnly_; }
   const bool& openFlag() const noexcept override { return session_->open; }
+  std::uint64_t generation() const noexcept override { return session_->generation; }
   pg_conn* handle() const noexcept { return session_->conn; }
+  impl::PgSession& session() const noexcept { return *session_; }
   const std::string& target() const noexcept { return session_->target; }
   bool isOpen() const noexcept { return session_->conn != nullptr; }
 
@@ -320,7 +367,7 @@ class PgConnection final : public Session {
   // spoils the server's transaction up to the innermost level: only a
   // rollback of that level makes it usable again, and a commit of a spoilt
   // transaction fails (3146) having rolled it back.
-  int transactionDepth() const noexcept override { return depth_; }
+  int transactionDepth() const noexcept override;
   void begin() override;
   void commit() override;
   void rollback() override;
@@ -344,13 +391,28 @@ class PgConnection final : public Session {
   // The session's settings, and the commands sent with every change
   // prepared on the server.
   void setUp();
+  // What a database's session sets beside: read-only, the wait for locks,
+  // the engine's functions.
+  // `fresh`: the database's first session here (not one made again).
+  void setUpDatabase(bool fresh);
+  // Makes a new connection for a lost one (see the session's renew).
+  void renew();
+  // Takes the session's record locks again on a new connection; those that
+  // another session took meanwhile are lost.
+  void retakeLocks() noexcept;
+  // What became of the transaction numbered `number` whose commit went
+  // unanswered: committed (true), rolled back (false) or unknown.
+  std::optional<bool> commitOutcome(const std::string& number, int formerPid) noexcept;
   void checkOpen() const;
   // Commits the server's transaction; one that a failed statement spoilt is
   // rolled back instead, and that is an error.
   void commitOnServer();
   std::shared_ptr<impl::PgSession> session_;
+  // The connection text as given, password and all, for new connections;
+  // never shown.
+  std::string text_;
   bool readOnly_ = false;
-  int depth_ = 0;
+  int busyMilliseconds_ = 0;
   std::unordered_map<std::uint64_t, std::string> typeNames_;
 };
 

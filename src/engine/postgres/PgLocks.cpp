@@ -2,7 +2,9 @@
 // the lock's number; the server lets go of it when the session ends. The
 // session's schema is part of the numbers, since one database's schemas
 // may each hold a table of the same name and a server's advisory locks
-// span them all.
+// span them all. A session made again on a new connection takes its locks
+// again; one that another session took meanwhile is lost, and its holder
+// told so when it saves.
 #include "PgConnection.h"
 
 namespace tarnwick::engine {
@@ -48,14 +50,28 @@ class ServerLocks final : public RecordLockStore {
     return schema;
   }
 
-  bool take(std::int64_t number) override { return serverLock(server_, number, true); }
+  bool take(std::int64_t number) override {
+    if (!serverLock(server_, number, true)) return false;
+    server_.session().heldLocks.insert(number);
+    return true;
+  }
 
   void give(std::int64_t number) noexcept override {
+    impl::PgSession& session = server_.session();
+    session.heldLocks.erase(number);
+    if (session.lostLocks.erase(number)) return;
     try {
       if (server_.isOpen()) serverLock(server_, number, false);
     } catch (...) {
       // A session that is gone holds no locks.
     }
+  }
+
+  bool keeps(std::int64_t number) override { return !server_.session().lostLocks.count(number); }
+
+  void clear() noexcept override {
+    server_.session().heldLocks.clear();
+    server_.session().lostLocks.clear();
   }
 
   bool heldElsewhere(std::int64_t number) override { return heldByAnother(server_, number); }
@@ -65,6 +81,23 @@ class ServerLocks final : public RecordLockStore {
 };
 
 }  // namespace
+
+void PgConnection::retakeLocks() noexcept {
+  impl::PgSession& session = *session_;
+  for (auto at = session.heldLocks.begin(); at != session.heldLocks.end();) {
+    bool taken = false;
+    try {
+      taken = serverLock(*this, *at, true);
+    } catch (...) {
+    }
+    if (taken) {
+      ++at;
+    } else {
+      session.lostLocks.insert(*at);
+      at = session.heldLocks.erase(at);
+    }
+  }
+}
 
 std::unique_ptr<RecordLockStore> PgConnection::recordLockStore() { return std::make_unique<ServerLocks>(*this); }
 

@@ -88,8 +88,14 @@ std::string serverParameters(std::string_view sql) {
 }
 
 PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
-    : session_(connection.session_), connection_(&connection) {
+    : session_(connection.session_), connection_(&connection), text_(serverParameters(sql)) {
   connection.checkOpen();
+  // A batch of records, a search's one record, or a new record's key.
+  whole_ = fewRows(text_, 4096) || insertOfValues(text_);
+  prepareOnServer();
+}
+
+void PgStatement::prepareOnServer() {
   auto& session = *session_;
   session.claim(nullptr);
   // The savepoint below must come after what waits to be sent.
@@ -98,12 +104,11 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
     if (!flushed || PQresultStatus(flushed.get()) != PGRES_COMMAND_OK) session.fail(flushed.get());
   }
   std::string name = "tw_s" + std::to_string(++session.names);
-  const std::string text = serverParameters(sql);
   // Inside a transaction, a statement the server refuses would spoil the
   // transaction: it is prepared under a savepoint there.
   const bool guarded = PQtransactionStatus(session.conn) == PQTRANS_INTRANS;
   if (guarded) PQclear(PQexec(session.conn, "SAVEPOINT tw_prepare"));
-  PgResult prepared(PQprepare(session.conn, name.c_str(), text.c_str(), 0, nullptr));
+  PgResult prepared(PQprepare(session.conn, name.c_str(), text_.c_str(), 0, nullptr));
   const bool failed = !prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK;
   if (guarded)
     PQclear(PQexec(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
@@ -115,19 +120,20 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
   parameters_ = PQnparams(described.get());
   types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
   for (std::size_t i = 0; i < types_.size(); ++i) types_[i] = PQftype(described.get(), static_cast<int>(i));
-  // A batch of records, a search's one record, or a new record's key.
-  whole_ = fewRows(text, 4096) || insertOfValues(text);
   description_ = std::move(described);
+  preparedIn_ = session.generation;
 }
 
 PgStatement::~PgStatement() {
   discard();
-  if (session_->conn) session_->unprepared.push_back(name_);
+  // A statement prepared on a connection that went is gone with it.
+  if (session_->conn && preparedIn_ == session_->generation) session_->unprepared.push_back(name_);
 }
 
 void PgStatement::start() {
   auto& session = *session_;
   session.claim(this);
+  if (preparedIn_ != session.generation) prepareOnServer();
   std::vector<const char*> values(static_cast<std::size_t>(parameters_), nullptr);
   for (std::size_t i = 0; i < values.size() && i < values_.size(); ++i) {
     if (values_[i]) values[i] = values_[i]->c_str();
@@ -139,12 +145,15 @@ void PgStatement::start() {
   if (!whole_) PQsetSingleRowMode(session.conn);
   session.streaming = this;
   running_ = true;
+  ended_ = false;
+  runIn_ = session.generation;
   ++runs_;
 }
 
 bool PgStatement::sendAhead() {
   const auto& session = *session_;
-  if (running_ || !session.conn || session.streaming || !session.deferred.empty() ||
+  if (running_ || !session.conn || session.lost || session.lostLevels > 0 || preparedIn_ != session.generation ||
+      session.streaming || !session.deferred.empty() ||
       PQtransactionStatus(session.conn) != PQTRANS_IDLE)
     return false;
   start();
@@ -178,20 +187,21 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
   sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
   sent = PQpipelineSync(conn) && sent;
   if (!sent) {
-    const std::u16string message = session.clean(PQerrorMessage(conn));
     session.endPipeline();
-    raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + message));
+    session.fail(nullptr);
   }
   // The deferred commands' results come first; the run's rows stream after them.
   PgResult failure;
   for (std::size_t i = 0; i < commands.size(); ++i) {
     while (PgResult result{PQgetResult(conn)}) {
-      if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && !failure) failure = std::move(result);
+      if (!impl::completed(result.get()) && !failure) failure = std::move(result);
     }
   }
   if (!whole_) PQsetSingleRowMode(conn);
   session.streaming = this;
   running_ = true;
+  ended_ = false;
+  runIn_ = session.generation;
   ++runs_;
   if (failure) {
     discard();
@@ -218,14 +228,23 @@ bool PgStatement::step() {
   // Rows one at a time, or a result read whole (its end follows).
   const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
   if (status == PGRES_SINGLE_TUPLE || whole) {
-    if (whole) session_->noteChanges(result.get());
+    if (whole) {
+      session_->noteChanges(result.get());
+      ended_ = true;
+    }
     adopt(std::move(result));
     return true;
   }
   // The end of the run, or its failure: what follows is only the end mark.
   discard();
-  if (!result) return false;
-  if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+  if (!result) {
+    if (ended_) return false;
+    // The rows stopped before their end: the connection went under them
+    // (never the end of the rows, which the server marks).
+    if (runIn_ != session_->generation) session_->failCut();
+    session_->fail(nullptr);
+  }
+  if (impl::completed(result.get())) {
     session_->noteChanges(result.get());
     return false;
   }
