@@ -60,8 +60,25 @@ std::string shownTarget(const std::string& text) {
   PQconninfoFree(options);
   std::string shown = "postgresql://";
   if (!user.empty()) shown += user + '@';
-  shown += host;
-  if (!port.empty()) shown += ':' + port;
+  // Several servers: each host with its port ("h1:p1,h2:p2"); a single
+  // port stands for all of them.
+  const auto item = [](const std::string& list, std::size_t index) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < index && from != std::string::npos; ++i) {
+      from = list.find(',', from);
+      if (from != std::string::npos) ++from;
+    }
+    if (from == std::string::npos) return std::string();
+    return list.substr(from, list.find(',', from) - from);
+  };
+  const std::size_t hosts = static_cast<std::size_t>(std::count(host.begin(), host.end(), ',')) + 1;
+  const bool onePort = port.find(',') == std::string::npos;
+  for (std::size_t i = 0; i < hosts; ++i) {
+    if (i > 0) shown += ',';
+    shown += item(host, i);
+    const std::string p = onePort ? port : item(port, i);
+    if (!p.empty()) shown += ':' + p;
+  }
   if (!dbname.empty()) shown += '/' + dbname;
   return shown;
 }
@@ -567,12 +584,17 @@ void PgConnection::commitOnServer() {
   if (!commands.empty()) ++session.sends;
   bool sent = PQenterPipelineMode(conn) != 0;
   for (const std::string& command : commands) sent = sent && sendCommand(conn, command);
-  sent = sent && sendCommand(conn, "SELECT txid_current_if_assigned()") && PQpipelineSync(conn);
+  sent = sent && sendCommand(conn, "SELECT txid_current_if_assigned(), pg_postmaster_start_time()::text") &&
+         PQpipelineSync(conn);
   // Whether the commit itself went (it is the last thing sent).
   sent = sent && sendCommand(conn, "COMMIT") && PQpipelineSync(conn);
   std::optional<std::string> number;
   bool numbered = false;
   PgResult committed, failure;
+  // The server the transaction ran on: its number means the same only to
+  // that server, in the same run of it (a server that restarted after a
+  // crash, or a standby promoted in its place, may give it out again).
+  std::string server = std::string(PQhost(conn) ? PQhost(conn) : "") + ':' + (PQport(conn) ? PQport(conn) : "");
   for (int syncs = 0, ends = 0; sent && syncs < 2;) {
     PgResult result(PQgetResult(conn));
     if (!result) {
@@ -585,9 +607,10 @@ void PgConnection::commitOnServer() {
     const ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_PIPELINE_SYNC) {
       ++syncs;
-    } else if (status == PGRES_TUPLES_OK) {
+    } else if (status == PGRES_TUPLES_OK && impl::completed(result.get()) && PQntuples(result.get()) == 1) {
       numbered = true;
       if (PQntuples(result.get()) == 1 && !PQgetisnull(result.get(), 0, 0)) number = PQgetvalue(result.get(), 0, 0);
+      if (PQntuples(result.get()) == 1 && PQnfields(result.get()) == 2) server += '@' + std::string(PQgetvalue(result.get(), 0, 1));
     } else if (status == PGRES_COMMAND_OK && impl::completed(result.get())) {
       if (syncs == 1) committed = std::move(result);
     } else if (status != PGRES_PIPELINE_ABORTED && !failure) {
@@ -612,37 +635,50 @@ void PgConnection::commitOnServer() {
   // The transaction wrote nothing: there was nothing to save.
   if (numbered && !number) return;
   if (numbered) {
-    if (const std::optional<bool> outcome = commitOutcome(*number, pid)) {
+    if (const std::optional<bool> outcome = commitOutcome(*number, pid, server)) {
       if (*outcome) return;
       raiseLost(u"the transaction was rolled back: the server session was lost before it committed");
     }
   }
   raiseLost(u"the outcome of the commit is unknown: the server session was lost before it answered, and a new "
-            u"session could not learn what became of the transaction");
+            u"session could not learn what became of the transaction (the server did not answer, restarted, or "
+            u"another server took its place)");
 }
 
-std::optional<bool> PgConnection::commitOutcome(const std::string& number, int formerPid) noexcept {
-  // On a new connection the server tells what became of a transaction by
-  // its number; one still in progress belonged to a server process that
-  // has not yet noticed its client went, which is stopped first.
+std::optional<bool> PgConnection::commitOutcome(const std::string& number, int formerPid,
+                                                const std::string& server) noexcept {
+  // On a new connection to the same server, still running since the
+  // transaction, the server tells what became of a transaction by its
+  // number; one still in progress belonged to a server process that has
+  // not yet noticed its client went, which is given a few seconds and then
+  // stopped.
   try {
     session_->claim(nullptr);
+    pg_conn* conn = session_->conn;
+    PgResult started(PQexec(conn, "SELECT pg_postmaster_start_time()::text"));
+    if (!impl::completed(started.get()) || PQntuples(started.get()) != 1) return std::nullopt;
+    const std::string now = std::string(PQhost(conn) ? PQhost(conn) : "") + ':' + (PQport(conn) ? PQport(conn) : "") +
+                            '@' + PQgetvalue(started.get(), 0, 0);
+    if (now != server) return std::nullopt;
     for (int attempt = 0; attempt < 50; ++attempt) {
       const char* values[] = {number.c_str()};
-      PgResult status(PQexecParams(session_->conn, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr,
-                                   nullptr, 0));
-      if (!status || PQresultStatus(status.get()) != PGRES_TUPLES_OK || PQntuples(status.get()) != 1 ||
-          PQgetisnull(status.get(), 0, 0))
+      PgResult status(PQexecParams(conn, "SELECT txid_status($1::bigint)", 1, nullptr, values, nullptr, nullptr, 0));
+      if (!impl::completed(status.get()) || PQntuples(status.get()) != 1 || PQgetisnull(status.get(), 0, 0))
         return std::nullopt;
       const std::string_view answer = PQgetvalue(status.get(), 0, 0);
-      if (answer == "committed") return true;
       if (answer == "aborted") return false;
-      // A commit under way is given a few seconds to finish first.
+      if (answer == "committed") {
+        // Committed here, but where commits wait for a standby, perhaps not
+        // yet there: a commit of this session's own waits for everything
+        // committed before it.
+        PgResult after(PQexec(conn, "BEGIN; SELECT txid_current(); COMMIT"));
+        if (impl::completed(after.get()) && std::string_view(PQcmdStatus(after.get())) == "COMMIT") return true;
+        return std::nullopt;
+      }
       if (attempt == 30 && formerPid > 0) {
         const std::string pid = std::to_string(formerPid);
         const char* stop[] = {pid.c_str()};
-        PQclear(PQexecParams(session_->conn, "SELECT pg_terminate_backend($1::int)", 1, nullptr, stop, nullptr,
-                             nullptr, 0));
+        PQclear(PQexecParams(conn, "SELECT pg_terminate_backend($1::int)", 1, nullptr, stop, nullptr, nullptr, 0));
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

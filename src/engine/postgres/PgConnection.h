@@ -400,9 +400,10 @@ class PgConnection final : public Session {
   // Takes the session's record locks again on a new connection; those that
   // another session took meanwhile are lost.
   void retakeLocks() noexcept;
-  // What became of the transaction numbered `number` whose commit went
-  // unanswered: committed (true), rolled back (false) or unknown.
-  std::optional<bool> commitOutcome(const std::string& number, int formerPid) noexcept;
+  // What became of the transaction numbered `number` on `server` (its
+  // address and start time) whose commit went unanswered: committed
+  // (true), rolled back (false) or unknown.
+  std::optional<bool> commitOutcome(const std::string& number, int formerPid, const std::string& server) noexcept;
   void checkOpen() const;
   // Commits the server's transaction; one that a failed statement spoilt is
   // rolled back instead, and that is an error.

@@ -225,17 +225,27 @@ bool PgStatement::step() {
   dropRows();
   PgResult result = nextResult();
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_COMMAND_OK;
-  // Rows one at a time, or a result read whole (its end follows).
-  const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
-  if (status == PGRES_SINGLE_TUPLE || whole) {
-    if (whole) {
-      session_->noteChanges(result.get());
-      ended_ = true;
-    }
+  if (status == PGRES_SINGLE_TUPLE) {
     adopt(std::move(result));
     return true;
   }
-  // The end of the run, or its failure: what follows is only the end mark.
+  // A result read whole, or the end of the rows: the run's end follows, and
+  // is read now. Outside a transaction the server commits a change when the
+  // run ends, and may have sent the change's result before (a connection
+  // lost while it commits): the change counts only once the run has ended.
+  const bool whole = status == PGRES_TUPLES_OK && PQntuples(result.get()) > 0;
+  if (impl::completed(result.get())) {
+    session_->noteChanges(result.get());
+    ended_ = true;
+    if (PgResult tail = nextResult()) {
+      discard();
+      session_->fail(tail.get());
+    }
+    if (whole) {
+      adopt(std::move(result));
+      return true;
+    }
+  }
   discard();
   if (!result) {
     if (ended_) return false;
@@ -244,10 +254,7 @@ bool PgStatement::step() {
     if (runIn_ != session_->generation) session_->failCut();
     session_->fail(nullptr);
   }
-  if (impl::completed(result.get())) {
-    session_->noteChanges(result.get());
-    return false;
-  }
+  if (impl::completed(result.get())) return false;
   session_->fail(result.get());
 }
 
