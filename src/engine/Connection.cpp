@@ -23,6 +23,6 @@ void Connection::rollback() {
   noteWrite();
 }
 
-std::string Connection::temporaryName() { return "tw_temporary_" + std::to_string(++temporaries_); }
+std::string Connection::temporaryName() { return session_->copyStem() + std::to_string(++temporaries_); }
 
 }  // namespace tarnwick::engine

@@ -212,6 +212,10 @@ class Session {
   // connection for a lost one (a server's) counts on, and what lived only
   // in the old one (temporary tables) is gone. A file's session is one.
   virtual std::uint64_t generation() const noexcept { return 1; }
+  // How the names of this session's copies of records begin: copies that
+  // other sessions may see (where the storage cannot keep them to the
+  // session) carry a name of the session's own.
+  virtual std::string copyStem() const { return "tw_temporary_"; }
 
   virtual std::unique_ptr<Statement> prepare(std::string_view sql) = 0;
   // Runs statements without results.

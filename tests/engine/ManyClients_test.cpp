@@ -1,6 +1,7 @@
 // Fifty client processes on one server database at once: every save either
 // stands or is refused as another user's change (3197) or lock (3260), and
 // no increment of a shared counter is lost.
+#include "../automation/ErrorOf.h"
 #include "EngineTesting.h"
 #include "ManyClients.h"
 
@@ -8,6 +9,11 @@
 #include <tarnwick/automation/Object.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstdlib>
+#include <libpq-fe.h>
+#include <thread>
+#include <atomic>
 
 #include <cstdio>
 #include <string>
@@ -54,32 +60,31 @@ void print(const char* what, const testing::ManyClientsRun& run) {
               run.refusalsPerThousand(), static_cast<long long>(total.conflicts), static_cast<long long>(total.locked));
 }
 
-TEST(ManyClients, FiftyClientsOnOneServerLoseNoUpdateAndReportEveryConflict) {
-  testing::TestDatabase database(testing::Backend::Server);
-  if (!database.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
-  testing::makeSharedCounters(database.name());
+// Fifty clients on the database `name`: first all optimistic, then every
+// fifth with LockEdits. Every save stands or is refused as 3197 or 3260,
+// and nothing is lost. Gives the saves per second of the two runs.
+std::pair<double, double> fiftyClients(const std::u16string& name, const char* where) {
+  testing::makeSharedCounters(name);
   ClientTally saved;
 
   // All save optimistically: a save that meets another's change is 3197,
   // and no save is refused as locked, however many save the record at once.
-  const testing::ManyClientsRun optimistic = testing::runManyClients(database.name(), 50, 1.5, 0);
+  const testing::ManyClientsRun optimistic = testing::runManyClients(name, 50, 1.5, 0);
   EXPECT_EQ(optimistic.failedProcesses, 0);
-  ASSERT_EQ(optimistic.tallies.size(), 50u);
+  EXPECT_EQ(optimistic.tallies.size(), 50u);
   ClientTally total = optimistic.total();
   EXPECT_EQ(total.other, 0) << "first other error: " << total.otherNumber << " " << total.otherText;
   EXPECT_EQ(total.locked, 0);
   EXPECT_GT(total.saves() - total.added, 0);
   add(saved, total);
-  expectNothingLost(database.name(), saved);
-  print("optimistic", optimistic);
-  RecordProperty("saves_per_second", std::to_string(optimistic.savesPerSecond()));
-  RecordProperty("refusals_per_thousand", std::to_string(optimistic.refusalsPerThousand()));
+  expectNothingLost(name, saved);
+  print((std::string(where) + ", optimistic").c_str(), optimistic);
 
   // Every fifth client locks the record it edits (LockEdits): the others
   // may also find it locked (3260), and both kinds get their increments in.
-  const testing::ManyClientsRun mixed = testing::runManyClients(database.name(), 50, 1.5, 5);
+  const testing::ManyClientsRun mixed = testing::runManyClients(name, 50, 1.5, 5);
   EXPECT_EQ(mixed.failedProcesses, 0);
-  ASSERT_EQ(mixed.tallies.size(), 50u);
+  EXPECT_EQ(mixed.tallies.size(), 50u);
   total = mixed.total();
   EXPECT_EQ(total.other, 0) << "first other error: " << total.otherNumber << " " << total.otherText;
   std::int64_t lockingSaves = 0, optimisticSaves = 0;
@@ -87,8 +92,89 @@ TEST(ManyClients, FiftyClientsOnOneServerLoseNoUpdateAndReportEveryConflict) {
   EXPECT_GT(lockingSaves, 0);
   EXPECT_GT(optimisticSaves, 0);
   add(saved, total);
-  expectNothingLost(database.name(), saved);
-  print("every fifth with LockEdits", mixed);
+  expectNothingLost(name, saved);
+  print((std::string(where) + ", every fifth with LockEdits").c_str(), mixed);
+  return {optimistic.savesPerSecond(), mixed.savesPerSecond()};
+}
+
+TEST(ManyClients, FiftyClientsOnOneServerLoseNoUpdateAndReportEveryConflict) {
+  testing::TestDatabase database(testing::Backend::Server);
+  if (!database.available()) GTEST_SKIP() << "TARNWICK_TEST_PG names no server (scripts/test.sh starts one)";
+  const auto [optimistic, mixed] = fiftyClients(database.name(), "server");
+  RecordProperty("saves_per_second", std::to_string(optimistic));
+  RecordProperty("saves_per_second_mixed", std::to_string(mixed));
+}
+
+// The same fifty clients through a transaction pooler with ten server
+// connections (pooler_test.sh starts it): nothing of the session is kept
+// between transactions, an edit lock stays exclusive, and the server never
+// sees more than the pool's connections.
+TEST(ManyClients, FiftyClientsThroughATransactionPoolerLoseNoUpdateAndKeepLocksExclusive) {
+  const char* pooled = std::getenv("TARNWICK_POOLER_URI");
+  const char* direct = std::getenv("TARNWICK_POOLER_DIRECT");
+  if (!pooled || !direct) GTEST_SKIP() << "run by pooler_test.sh, which starts the server and the pooler";
+  const std::u16string name = fromUtf8(pooled);
+  {
+    // Two users through the pooler, one record: the second's edit with
+    // LockEdits is refused while the first holds the lock, and goes once
+    // the first has saved.
+    Object engine = testing::engineObject();
+    Object first(engine.call(u"CreateDatabase", name));
+    first.call(u"Execute", u"CREATE TABLE Locked (Id LONG PRIMARY KEY, Note TEXT(20))");
+    first.call(u"Execute", u"INSERT INTO Locked VALUES (1, 'start')");
+    Object second(engine.call(u"OpenDatabase", name));
+    Object mine(first.call(u"OpenRecordset", u"Locked", Variant(std::int16_t{2})));
+    Object theirs(second.call(u"OpenRecordset", u"Locked", Variant(std::int16_t{2})));
+    mine.put(u"LockEdits", Variant(true));
+    theirs.put(u"LockEdits", Variant(true));
+    mine.call(u"Edit");
+    mine.put(u"Collect", {Variant(u"Note")}, Variant(u"mine"));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(testing::errorOf([&] { theirs.call(u"Edit"); }), errc::RecordLocked);
+    mine.call(u"Update");
+    theirs.call(u"Edit");
+    theirs.put(u"Collect", {Variant(u"Note")}, Variant(u"theirs"));
+    theirs.call(u"Update");
+    EXPECT_EQ(testing::column(Object(first.call(u"OpenRecordset", u"SELECT Note FROM Locked")), u"Note"), u"theirs");
+    first.call(u"Execute", u"DROP TABLE Locked");
+    first.call(u"Close");
+    second.call(u"Close");
+  }
+  // The server's connections, counted while the clients work.
+  std::atomic<bool> done{false};
+  std::atomic<long> most{0};
+  std::thread watcher([&] {
+    PGconn* c = PQconnectdb(direct);
+    while (!done && PQstatus(c) == CONNECTION_OK) {
+      PGresult* r = PQexec(c, "SELECT count(*) FROM pg_stat_activity WHERE datname = 'tw_pool' AND "
+                              "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+      if (PQresultStatus(r) == PGRES_TUPLES_OK) most = std::max(most.load(), std::atol(PQgetvalue(r, 0, 0)));
+      PQclear(r);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    PQfinish(c);
+  });
+  std::pair<double, double> pooledRates;
+  try {
+    pooledRates = fiftyClients(name, "through the pooler");
+  } catch (...) {
+    done = true;
+    watcher.join();
+    throw;
+  }
+  done = true;
+  watcher.join();
+  const auto [pooledOptimistic, pooledMixed] = pooledRates;
+  EXPECT_LE(most.load(), 10);
+  EXPECT_GT(most.load(), 0);
+  // The same run straight to the server, for comparison.
+  PGconn* c = PQconnectdb(direct);
+  PQclear(PQexec(c, "CREATE SCHEMA tw_direct"));
+  PQfinish(c);
+  const auto [directOptimistic, directMixed] =
+      fiftyClients(fromUtf8(std::string(direct) + "?options=-csearch_path%3Dtw_direct"), "straight to the server");
+  std::printf("through the pooler: %.0f and %.0f saves per second (optimistic, mixed), %ld server connections at "
+              "most; straight to the server: %.0f and %.0f\n",
+              pooledOptimistic, pooledMixed, most.load(), directOptimistic, directMixed);
 }
 
 }  // namespace

@@ -140,11 +140,20 @@ bool PgCatalogueStore::hasCatalogue() {
   return found;
 }
 
+namespace {
+
+// The engine's own tables, never the user's: its record of the fields, the
+// record locks of sessions behind a pooler, and their copies of records.
+#define TW_NOT_ENGINE_TABLE                                                                 \
+  "c.relname NOT IN ('tarnwick_fields', 'tarnwick_locks') AND NOT (c.relpersistence = 'u' " \
+  "AND c.relname LIKE 'tw\\_copy\\_%')"
+
+}  // namespace
+
 std::vector<std::u16string> PgCatalogueStore::tableNames() {
   PgStatement& s = connection_.cached(
       "SELECT c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-      "WHERE c.relkind IN ('r', 'p') AND n.nspname = current_schema() AND c.relname <> 'tarnwick_fields' "
-      "ORDER BY c.oid");
+      "WHERE c.relkind IN ('r', 'p') AND n.nspname = current_schema() AND " TW_NOT_ENGINE_TABLE " ORDER BY c.oid");
   std::vector<std::u16string> names;
   while (s.step()) names.push_back(fromUtf8(s.text(0)));
   return names;
@@ -158,7 +167,7 @@ std::optional<StoredTable> PgCatalogueStore::describe(std::u16string_view name) 
   PgStatement& find = connection_.cached(
       "SELECT c.oid, c.relname FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
       "WHERE c.relkind IN ('r', 'p') AND n.nspname = current_schema() AND lower(c.relname) = lower($1) "
-      "AND c.relname <> 'tarnwick_fields' ORDER BY c.relname = $1 DESC LIMIT 1");
+      "AND " TW_NOT_ENGINE_TABLE " ORDER BY c.relname = $1 DESC LIMIT 1");
   find.bind(1, std::string_view(wanted));
   if (!find.step()) return std::nullopt;
   const std::int64_t oid = find.int64(0);

@@ -13,7 +13,9 @@
 #include <charconv>
 #include <cmath>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <thread>
 
 namespace tarnwick::engine {
@@ -112,6 +114,40 @@ std::string passwordOf(const std::string& text) {
 
 void ignoreNotice(void*, const char*) {}
 
+// Takes the engine's own parameter "pool_mode" out of a connection text
+// (libpq knows no such parameter): "transaction" when the server is
+// reached through a transaction pooler. In a URI it is one of the query's
+// parameters, in the key=value form one of the pairs.
+std::string takePoolMode(std::string& text) {
+  constexpr std::string_view kKey = "pool_mode=";
+  std::string mode;
+  const bool uri = text.find("://") != std::string::npos;
+  for (std::size_t at = text.find(kKey); at != std::string::npos; at = text.find(kKey, at + 1)) {
+    const char before = at == 0 ? ' ' : text[at - 1];
+    if (uri ? before != '?' && before != '&' : before != ' ' && before != '\t') continue;
+    std::size_t end = at + kKey.size();
+    while (end < text.size() && text[end] != '&' && text[end] != ' ' && text[end] != '\t') ++end;
+    mode = text.substr(at + kKey.size(), end - at - kKey.size());
+    // The parameter goes with one separator: the one after it, or else the
+    // one before.
+    std::size_t from = at, to = end;
+    if (to < text.size()) ++to;
+    else if (from > 0 && (text[from - 1] == '&' || (!uri && text[from - 1] == ' '))) --from;
+    text.erase(from, to - from);
+    if (uri && !text.empty() && text.back() == '?') text.pop_back();
+    break;
+  }
+  return mode;
+}
+
+// A name of the session's own, for what other sessions may see: 64 random bits.
+std::string randomHolder() {
+  std::random_device random;
+  char text[17];
+  std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+  return text;
+}
+
 // What an error of a lost session adds: a call outside a transaction opens
 // a new session; a transaction cannot go on in one.
 constexpr std::u16string_view kLostSession = u"the server session was lost; the next call opens a new one";
@@ -125,9 +161,9 @@ bool endsSession(std::string_view state) noexcept {
 }
 
 // Sends one command of a pipeline: a command prepared once per session by
-// its name.
-bool sendCommand(pg_conn* conn, const std::string& command) {
-  const char* name = impl::preparedName(command);
+// its name (none is behind a pooler).
+bool sendCommand(pg_conn* conn, const std::string& command, bool pooled = false) {
+  const char* name = pooled ? nullptr : impl::preparedName(command);
   return name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0) != 0
               : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
 }
@@ -186,7 +222,17 @@ std::string PgSession::takeDeferred() {
   return sql;
 }
 
-PgResult PgSession::run(const std::string& sql) { return PgResult(PQexec(conn, (takeDeferred() + sql).c_str())); }
+const std::string& PgSession::settingsFor() const noexcept {
+  static const std::string none;
+  return pooled && PQtransactionStatus(conn) == PQTRANS_IDLE ? settings : none;
+}
+
+PgResult PgSession::run(const std::string& sql) {
+  // The settings go first: a BEGIN after them makes their transaction the
+  // one it opens.
+  const std::string& prefix = settingsFor();
+  return PgResult(PQexec(conn, ((prefix.empty() ? prefix : prefix + "; ") + takeDeferred() + sql).c_str()));
+}
 
 PgResult PgSession::next() noexcept {
   PgResult result(PQgetResult(conn));
@@ -372,9 +418,17 @@ pg_conn* connectTo(const std::string& text, impl::PgSession& session) {
 
 }  // namespace
 
-PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<impl::PgSession>()), text_(uri) {
+PgConnection::PgConnection(std::string_view uri)
+    : session_(std::make_shared<impl::PgSession>()), text_(uri), holder_(randomHolder()) {
+  const std::string mode = takePoolMode(text_);
   session_->target = shownTarget(text_);
   session_->secrets.push_back(passwordOf(text_));
+  if (mode == "transaction") session_->pooled = true;
+  else if (!mode.empty() && mode != "session")
+    raise(Error(errc::OdbcConnectionFailed,
+                describe(errc::OdbcConnectionFailed, session_->clean(session_->target)) +
+                    u" pool_mode must be session or transaction"));
+  composeSettings();
   session_->conn = connectTo(text_, *session_);
   session_->open = true;
   session_->renew = [this] { renew(); };
@@ -388,13 +442,15 @@ PgConnection::PgConnection(std::string_view uri, bool readOnly, int busyMillisec
 }
 
 void PgConnection::setUpDatabase(bool fresh) {
-  if (readOnly_) exec("SET default_transaction_read_only = on");
+  if (readOnly_ && !session_->pooled) exec("SET default_transaction_read_only = on");
   setBusyTimeout(busyMilliseconds_);
   if (readOnly_) return;
   ensureServerFunctions(*this);
   // A database the engine has never used gets the engine's own table and
   // collation now, before any statement of the client needs them.
-  if (fresh) PgCatalogueStore(*this).ensureCatalogue();
+  if (!fresh) return;
+  PgCatalogueStore(*this).ensureCatalogue();
+  if (session_->pooled) ensureLockTable();
 }
 
 // A session whose connection went is made again on a new connection, as
@@ -431,6 +487,10 @@ void PgConnection::renew() {
 }
 
 void PgConnection::setUp() {
+  // Behind a pooler the settings go with every transaction, and commands
+  // are not prepared: a server connection is the session's only for one
+  // transaction.
+  if (session_->pooled) return;
   pg_conn* conn = session_->conn;
   // Timestamps are read as "yyyy-mm-dd hh:mm:ss" whatever the server's
   // defaults, and bytes as hex; all in one round trip with the prepared
@@ -469,7 +529,9 @@ bool PgConnection::names(std::string_view name) noexcept {
   return at < name.size() && name[at] == '=' && name.substr(0, word).find_first_of("+-.") == std::string_view::npos;
 }
 
-const Dialect& PgConnection::dialect() const noexcept { return postgresDialect(); }
+const Dialect& PgConnection::dialect() const noexcept {
+  return session_->pooled ? pooledPostgresDialect() : postgresDialect();
+}
 
 std::u16string PgConnection::name() const { return fromUtf8(target()); }
 
@@ -481,6 +543,7 @@ void PgConnection::closeStorage() noexcept {
   session_->close();
   session_->depth = 0;
   session_->lostLevels = 0;
+  session_->scopes = 0;
 }
 
 std::unique_ptr<Statement> PgConnection::prepare(std::string_view sql) {
@@ -528,9 +591,27 @@ std::string PgConnection::typeName(unsigned type, int modifier) {
 
 void PgConnection::setBusyTimeout(int milliseconds) {
   busyMilliseconds_ = milliseconds;
+  composeSettings();
   // The server's own wait for a lock; a wait that runs out is the same
   // refusal as a lock that is not waited for.
-  if (isOpen()) exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
+  if (isOpen() && !session_->pooled) exec("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1)));
+}
+
+void PgConnection::composeSettings() {
+  if (!session_->pooled) return;
+  // For the transaction it runs in only (set_config's third argument):
+  // timestamps and bytes as the session reads them, the wait for locks,
+  // and the engine's schema last on the search path.
+  session_->settings =
+      "SELECT set_config('DateStyle', 'ISO, YMD', true), set_config('bytea_output', 'hex', true), "
+      "set_config('lock_timeout', '" +
+      std::to_string(std::max(busyMilliseconds_, 1)) +
+      "', true), set_config('search_path', current_setting('search_path') || CASE WHEN 'tarnwick' = "
+      "ANY (current_schemas(false)) THEN '' ELSE ', tarnwick' END, true)";
+}
+
+std::string PgConnection::copyStem() const {
+  return session_->pooled ? "tw_copy_" + holder_ + "_" : std::string("tw_temporary_");
 }
 
 int PgConnection::transactionDepth() const noexcept { return session_->depth; }
@@ -583,7 +664,7 @@ void PgConnection::commitOnServer() {
   session.deferred.clear();
   if (!commands.empty()) ++session.sends;
   bool sent = PQenterPipelineMode(conn) != 0;
-  for (const std::string& command : commands) sent = sent && sendCommand(conn, command);
+  for (const std::string& command : commands) sent = sent && sendCommand(conn, command, session.pooled);
   sent = sent && sendCommand(conn, "SELECT txid_current_if_assigned(), pg_postmaster_start_time()::text") &&
          PQpipelineSync(conn);
   // Whether the commit itself went (it is the last thing sent).
@@ -710,7 +791,11 @@ WriteMark PgConnection::openWrite() {
   auto& session = *session_;
   if (!session.conn) raise(errc::ObjectInvalid);
   WriteMark mark;
-  mark.nested = session.depth > 0;
+  // Inside a transaction, or inside another change's own transaction (a
+  // lock or the catalogue asked for while a record is saved): a savepoint,
+  // so that the inner change does not commit the outer one.
+  mark.nested = session.depth > 0 || session.scopes > 0;
+  if (!mark.nested) ++session.scopes;
   // Sent with the change's own statement.
   session.deferred.emplace_back(mark.nested ? kScopeSavepoint : kScopeBegin);
   mark.since = session.sends;
@@ -723,6 +808,7 @@ bool PgConnection::undoWrite(WriteMark& mark) noexcept {
   mark.open = false;
   // Not committed: the change is undone, and what was read may differ.
   auto& session = *session_;
+  if (!mark.nested) --session.scopes;
   if (!session.conn) return true;
   // Nothing was sent in the scope: there is nothing to undo.
   if (session.takeBack(mark.nested ? kScopeSavepoint : kScopeBegin, mark.since)) return true;
@@ -740,6 +826,7 @@ void PgConnection::commitWrite(WriteMark& mark) {
   if (!mark.open) return;
   mark.open = false;
   auto& session = *session_;
+  if (!mark.nested) --session.scopes;
   if (session.takeBack(mark.nested ? kScopeSavepoint : kScopeBegin, mark.since)) return;
   if (mark.nested) {
     // Goes with the next command: a savepoint that exists is always released.

@@ -81,11 +81,24 @@ struct PgSession {
   // with a lost connection (the client has yet to end them).
   int depth = 0;
   int lostLevels = 0;
+  // Write scopes open outside a transaction (each its own transaction).
+  int scopes = 0;
   // Advisory locks this session holds (taken again on a new connection),
   // and those that another session took while the connection was down.
   std::unordered_set<std::int64_t> heldLocks, lostLocks;
   // Makes a new connection for a lost one; set by the session's owner.
   std::function<void()> renew;
+  // Behind a transaction pooler ("pool_mode=transaction" in the connection
+  // text): nothing lives in the server connection beyond a transaction, so
+  // statements go unnamed with their text, and the session's settings go
+  // with every transaction (`settings`, a command that sets them for the
+  // transaction it runs in).
+  bool pooled = false;
+  std::string settings;
+  // The command to put before another so that its transaction has the
+  // session's settings (empty where none is needed: not pooled, or inside
+  // a transaction, which has them since its start).
+  const std::string& settingsFor() const noexcept;
 
   ~PgSession();
   void close() noexcept;
@@ -262,6 +275,9 @@ class PgStatement final : public Statement {
   void start();
   // Sends the run behind the deferred commands, in one round trip.
   void startPipelined(const std::vector<const char*>& values);
+  // Sends the run itself: by the statement's name, or (unnamed, behind a
+  // pooler) with its text.
+  bool sendRun(const char* const* values);
   // Reads what is left of this statement's results into its queue.
   void readAhead() noexcept;
   // Drops what is left of this run.
@@ -335,6 +351,8 @@ class PgConnection final : public Session {
   bool readOnly() const noexcept override { return readOnly_; }
   const bool& openFlag() const noexcept override { return session_->open; }
   std::uint64_t generation() const noexcept override { return session_->generation; }
+  std::string copyStem() const override;
+  bool pooled() const noexcept { return session_->pooled; }
   pg_conn* handle() const noexcept { return session_->conn; }
   impl::PgSession& session() const noexcept { return *session_; }
   const std::string& target() const noexcept { return session_->target; }
@@ -397,6 +415,9 @@ class PgConnection final : public Session {
   void setUpDatabase(bool fresh);
   // Makes a new connection for a lost one (see the session's renew).
   void renew();
+  // Makes the table of leased record locks (behind a pooler) if the
+  // database lacks it.
+  void ensureLockTable();
   // Takes the session's record locks again on a new connection; those that
   // another session took meanwhile are lost.
   void retakeLocks() noexcept;
@@ -409,9 +430,15 @@ class PgConnection final : public Session {
   // rolled back instead, and that is an error.
   void commitOnServer();
   std::shared_ptr<impl::PgSession> session_;
+  // Makes the command that sets the session's settings for a transaction
+  // (behind a pooler).
+  void composeSettings();
   // The connection text as given, password and all, for new connections;
-  // never shown.
+  // never shown (the engine's own parameters taken out).
   std::string text_;
+  // Names the session's copies of records and its record locks apart from
+  // other sessions' behind a pooler.
+  std::string holder_;
   bool readOnly_ = false;
   int busyMilliseconds_ = 0;
   std::unordered_map<std::uint64_t, std::string> typeNames_;

@@ -290,6 +290,8 @@ void ensureServerFunctions(PgConnection& connection) {
     return found;
   };
   const auto find = [&] {
+    // Behind a pooler the search path goes with every transaction.
+    if (connection.pooled()) return;
     PgStatement& s = connection.cached(std::string(kFunctionsFound));
     while (s.step()) {
     }
@@ -333,6 +335,7 @@ Dialect::Copy PgDialect::temporaryCopy(const std::string& name, const std::strin
   withKey.push_back("rowid bigint");
   Copy copy;
   copy.create = createTemporary(name, withKey);
+  if (pooled_) copy.create.replace(0, std::string_view("CREATE TEMP TABLE").size(), "CREATE UNLOGGED TABLE IF NOT EXISTS");
   copy.fill = "DELETE FROM " + qualified + "; INSERT INTO " + qualified + " (" + columns +
               (columns.empty() ? "" : ", ") + "rowid) SELECT *, row_number() OVER () FROM (" + sql + ") AS tw_copy";
   copy.after = "CREATE UNIQUE INDEX ON " + qualified + " (rowid)";
@@ -397,9 +400,11 @@ namespace {
 
 // Made before anything runs: asking for it costs no check.
 constinit const PgDialect kDialect;
+constinit const PgDialect kPooledDialect(true);
 
 }  // namespace
 
 const Dialect& postgresDialect() noexcept { return kDialect; }
+const Dialect& pooledPostgresDialect() noexcept { return kPooledDialect; }
 
 }  // namespace tarnwick::engine

@@ -20,7 +20,12 @@ namespace tarnwick::engine {
 
 class PgDialect final : public Dialect {
  public:
-  std::string_view temporaryPrefix() const noexcept override { return "pg_temp."; }
+  // `pooled`: the session's server connection may change between
+  // transactions (a transaction pooler), so copies of records cannot be
+  // temporary tables, which live in one connection: they are unlogged
+  // tables of the session's own name, dropped when done.
+  constexpr explicit PgDialect(bool pooled = false) noexcept : pooled_(pooled) {}
+  std::string_view temporaryPrefix() const noexcept override { return pooled_ ? "" : "pg_temp."; }
 
   // A server tells the new record's key only this way.
   bool insertReturnsKey() const noexcept override { return true; }
@@ -87,10 +92,15 @@ class PgDialect final : public Dialect {
   std::string createTable(std::u16string_view table, const std::vector<FieldInfo>& fields,
                           const std::vector<std::u16string>& primary,
                           const std::vector<std::vector<std::u16string>>& uniques) const override;
+
+ private:
+  bool pooled_ = false;
 };
 
 // The one dialect of every server database.
 const Dialect& postgresDialect() noexcept;
+// The same, for a session behind a transaction pooler.
+const Dialect& pooledPostgresDialect() noexcept;
 
 
 inline constexpr std::string_view kPatternCollation = "COLLATE \"und-x-icu\"";

@@ -7,6 +7,8 @@
 // told so when it saves.
 #include "PgConnection.h"
 
+#include <tarnwick/automation/Error.h>
+
 namespace tarnwick::engine {
 
 namespace {
@@ -39,15 +41,20 @@ bool heldByAnother(PgConnection& server, std::int64_t offset) {
   return held;
 }
 
+// The session's schema, which sets its lock numbers apart.
+std::string schemaScope(PgConnection& server) {
+  PgStatement& s = server.cached("SELECT current_schema()");
+  std::string schema = s.step() ? std::string(s.text(0)) + "." : std::string(".");
+  s.rewind();
+  return schema;
+}
+
 class ServerLocks final : public RecordLockStore {
  public:
   explicit ServerLocks(PgConnection& server) : server_(server) {}
 
   std::string scope() override {
-    PgStatement& s = server_.cached("SELECT current_schema()");
-    std::string schema = s.step() ? std::string(s.text(0)) + "." : std::string(".");
-    s.rewind();
-    return schema;
+    return schemaScope(server_);
   }
 
   bool take(std::int64_t number) override {
@@ -84,6 +91,8 @@ class ServerLocks final : public RecordLockStore {
 
 void PgConnection::retakeLocks() noexcept {
   impl::PgSession& session = *session_;
+  // Leased locks are rows of the database: they outlive the connection.
+  if (session.pooled) return;
   for (auto at = session.heldLocks.begin(); at != session.heldLocks.end();) {
     bool taken = false;
     try {
@@ -99,6 +108,93 @@ void PgConnection::retakeLocks() noexcept {
   }
 }
 
-std::unique_ptr<RecordLockStore> PgConnection::recordLockStore() { return std::make_unique<ServerLocks>(*this); }
+// Behind a transaction pooler a session's advisory locks would belong to
+// whichever server connection it had at the time: the locks are rows of a
+// table of the database's own instead, each naming its holder (a name of
+// the session's own) and a lease. A lock whose lease ran out is free to
+// take; the holder renews its lease whenever it uses the lock, and the
+// lease of a session that went runs out by itself. A session gives back
+// its locks when it closes.
+class LeasedLocks final : public RecordLockStore {
+ public:
+  LeasedLocks(PgConnection& server, std::string holder) : server_(server), holder_(std::move(holder)) {}
+
+  // The table is made when the database opens (see PgConnection), never
+  // here: a lock is asked for inside a record's write.
+  std::string scope() override {
+    return schemaScope(server_);
+  }
+
+  bool take(std::int64_t number) override {
+    return ask("INSERT INTO tarnwick_locks VALUES ($1, $2, now() + " + lease() +
+                   ") ON CONFLICT (number) DO UPDATE SET holder = excluded.holder, expires = excluded.expires "
+                   "WHERE tarnwick_locks.expires < now() OR tarnwick_locks.holder = excluded.holder RETURNING 1",
+               number);
+  }
+
+  void give(std::int64_t number) noexcept override {
+    try {
+      if (server_.isOpen()) ask("DELETE FROM tarnwick_locks WHERE number = $1 AND holder = $2 RETURNING 1", number);
+    } catch (...) {
+      // Its lease runs out.
+    }
+  }
+
+  bool heldElsewhere(std::int64_t number) override {
+    return ask("SELECT 1 FROM tarnwick_locks WHERE number = $1 AND holder <> $2 AND expires >= now()", number);
+  }
+
+  // Still this session's when its row names it: the lease is renewed then.
+  bool keeps(std::int64_t number) override {
+    return ask("UPDATE tarnwick_locks SET expires = now() + " + lease() +
+                   " WHERE number = $1 AND holder = $2 RETURNING 1",
+               number);
+  }
+
+  void clear() noexcept override {
+    try {
+      if (!server_.isOpen()) return;
+      PgStatement& s = server_.cached("DELETE FROM tarnwick_locks WHERE holder = $1");
+      s.bind(1, std::string_view(holder_));
+      s.step();
+      s.rewind();
+    } catch (...) {
+    }
+  }
+
+ private:
+  // How long a lock stays its holder's without being used.
+  static std::string lease() { return "interval '" + std::to_string(kLeaseSeconds) + " seconds'"; }
+  static constexpr int kLeaseSeconds = 300;
+
+  bool ask(const std::string& sql, std::int64_t number) {
+    PgStatement& s = server_.cached(sql);
+    s.bind(1, number);
+    s.bind(2, std::string_view(holder_));
+    const bool found = s.step();
+    s.rewind();
+    return found;
+  }
+
+  PgConnection& server_;
+  std::string holder_;
+};
+
+void PgConnection::ensureLockTable() {
+  // On its own, so that losing a race to make the table spoils nothing.
+  try {
+    WriteScope made(*this);
+    exec("CREATE TABLE IF NOT EXISTS tarnwick_locks (number bigint PRIMARY KEY, holder text NOT NULL, "
+         "expires timestamptz NOT NULL)");
+    made.commit();
+  } catch (const Error& e) {
+    if (e.number() != errc::DuplicateKey) throw;
+  }
+}
+
+std::unique_ptr<RecordLockStore> PgConnection::recordLockStore() {
+  if (session_->pooled) return std::make_unique<LeasedLocks>(*this, holder_);
+  return std::make_unique<ServerLocks>(*this);
+}
 
 }  // namespace tarnwick::engine

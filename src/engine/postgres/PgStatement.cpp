@@ -103,19 +103,40 @@ void PgStatement::prepareOnServer() {
     PgResult flushed = session.run("");
     if (!flushed || PQresultStatus(flushed.get()) != PGRES_COMMAND_OK) session.fail(flushed.get());
   }
-  std::string name = "tw_s" + std::to_string(++session.names);
+  // Behind a pooler a statement goes unnamed, its text with every run: a
+  // name would be the server connection's, and the next transaction may
+  // have another. Its description is asked in the same transaction.
+  std::string name = session.pooled ? std::string() : "tw_s" + std::to_string(++session.names);
   // Inside a transaction, a statement the server refuses would spoil the
   // transaction: it is prepared under a savepoint there.
   const bool guarded = PQtransactionStatus(session.conn) == PQTRANS_INTRANS;
   if (guarded) PQclear(PQexec(session.conn, "SAVEPOINT tw_prepare"));
-  PgResult prepared(PQprepare(session.conn, name.c_str(), text_.c_str(), 0, nullptr));
+  PgResult prepared, described;
+  if (session.pooled) {
+    bool sent = PQenterPipelineMode(session.conn) && PQsendPrepare(session.conn, "", text_.c_str(), 0, nullptr) &&
+                PQsendDescribePrepared(session.conn, "") && PQpipelineSync(session.conn);
+    for (int syncs = 0, ends = 0; sent && syncs < 1;) {
+      PgResult result(PQgetResult(session.conn));
+      if (!result) {
+        if (PQstatus(session.conn) == CONNECTION_BAD && ++ends > 2) break;
+        continue;
+      }
+      const ExecStatusType status = PQresultStatus(result.get());
+      if (status == PGRES_PIPELINE_SYNC) ++syncs;
+      else if (!prepared) prepared = std::move(result);
+      else if (!described) described = std::move(result);
+    }
+    if (PQstatus(session.conn) == CONNECTION_OK) PQexitPipelineMode(session.conn);
+  } else {
+    prepared.reset(PQprepare(session.conn, name.c_str(), text_.c_str(), 0, nullptr));
+  }
   const bool failed = !prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK;
   if (guarded)
     PQclear(PQexec(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
                                         : "RELEASE SAVEPOINT tw_prepare"));
   if (failed) session.fail(prepared.get());
   name_ = std::move(name);
-  PgResult described(PQdescribePrepared(session.conn, name_.c_str()));
+  if (!session.pooled) described.reset(PQdescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
   types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
@@ -127,7 +148,8 @@ void PgStatement::prepareOnServer() {
 PgStatement::~PgStatement() {
   discard();
   // A statement prepared on a connection that went is gone with it.
-  if (session_->conn && preparedIn_ == session_->generation) session_->unprepared.push_back(name_);
+  if (session_->conn && preparedIn_ == session_->generation && !name_.empty())
+    session_->unprepared.push_back(name_);
 }
 
 void PgStatement::start() {
@@ -138,9 +160,8 @@ void PgStatement::start() {
   for (std::size_t i = 0; i < values.size() && i < values_.size(); ++i) {
     if (values_[i]) values[i] = values_[i]->c_str();
   }
-  if (!session.deferred.empty()) return startPipelined(values);
-  if (!PQsendQueryPrepared(session.conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0))
-    session.fail(nullptr);
+  if (!session.deferred.empty() || !session.settingsFor().empty()) return startPipelined(values);
+  if (!sendRun(values.data())) session.fail(nullptr);
   // Rows one at a time, as they arrive, rather than the whole result at its end.
   if (!whole_) PQsetSingleRowMode(session.conn);
   session.streaming = this;
@@ -152,7 +173,8 @@ void PgStatement::start() {
 
 bool PgStatement::sendAhead() {
   const auto& session = *session_;
-  if (running_ || !session.conn || session.lost || session.lostLevels > 0 || preparedIn_ != session.generation ||
+  if (running_ || !session.conn || session.pooled || session.lost || session.lostLevels > 0 ||
+      preparedIn_ != session.generation ||
       session.streaming || !session.deferred.empty() ||
       PQtransactionStatus(session.conn) != PQTRANS_IDLE)
     return false;
@@ -170,21 +192,34 @@ std::size_t PgStatement::rowBytes() const noexcept {
   return bytes;
 }
 
+bool PgStatement::sendRun(const char* const* values) {
+  pg_conn* conn = session_->conn;
+  return name_.empty()
+             ? PQsendQueryParams(conn, text_.c_str(), parameters_, nullptr, values, nullptr, nullptr, 0) != 0
+             : PQsendQueryPrepared(conn, name_.c_str(), parameters_, values, nullptr, nullptr, 0) != 0;
+}
+
 void PgStatement::startPipelined(const std::vector<const char*>& values) {
   auto& session = *session_;
   pg_conn* conn = session.conn;
-  const std::vector<std::string> commands = std::move(session.deferred);
+  // The settings a pooler's transaction needs go after an opening command
+  // (in the transaction it opens) and before the run.
+  std::vector<std::string> commands = std::move(session.deferred);
   session.deferred.clear();
+  if (const std::string& settings = session.settingsFor(); !settings.empty()) {
+    const bool opens = !commands.empty() && commands.front() == impl::kScopeBegin;
+    commands.insert(commands.begin() + (opens ? 1 : 0), settings);
+  }
   ++session.sends;
   if (!PQenterPipelineMode(conn)) session.fail(nullptr);
   session.pipelined = true;
   bool sent = true;
   for (const std::string& command : commands) {
-    const char* name = impl::preparedName(command);
+    const char* name = session.pooled ? nullptr : impl::preparedName(command);
     sent = sent && (name ? PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0)
                          : PQsendQueryParams(conn, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
   }
-  sent = sent && PQsendQueryPrepared(conn, name_.c_str(), parameters_, values.data(), nullptr, nullptr, 0);
+  sent = sent && sendRun(values.data());
   sent = PQpipelineSync(conn) && sent;
   if (!sent) {
     session.endPipeline();
