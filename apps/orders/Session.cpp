@@ -4,6 +4,7 @@
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Locale.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/engine/DBEngine.h>
 #include <tarnwick/engine/SampleDatabase.h>
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/Folders.h>
@@ -67,13 +68,7 @@ Session::Session(std::filesystem::path dataFolder, std::filesystem::path formsFo
 
 std::u16string Session::shownDatabaseName() const { return toText(database_.get(u"Name")); }
 
-bool isServerDatabase(std::u16string_view name) {
-  const auto scheme = name.find(u"://");
-  if (scheme == std::u16string_view::npos) return false;
-  std::u16string lower(name.substr(0, scheme));
-  for (char16_t& c : lower) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-  return lower == u"postgresql" || lower == u"postgres";
-}
+bool isServerDatabase(std::u16string_view name) { return engine::namesConnection(name); }
 
 Session::~Session() {
   // The database closes before the folders it lives in are forgotten.

@@ -3,6 +3,8 @@
 // them. A third backend is a third row (and a third folder).
 #include "Connection.h"
 
+#include <tarnwick/engine/DBEngine.h>
+
 #include "postgres/PgConnection.h"
 #include "sqlite/SqliteSession.h"
 
@@ -52,5 +54,11 @@ std::unique_ptr<Session> openSession(const std::filesystem::path& name, bool cre
 }
 
 void discardDatabase(const std::filesystem::path& name) noexcept { backendOf(name).discard(name); }
+
+bool namesConnection(std::u16string_view name) noexcept {
+  std::string text;
+  for (const char16_t c : name) text += c < 0x80 ? static_cast<char>(c) : '\x80';
+  return &backendOf(text) != &kBackends.back();
+}
 
 }  // namespace tarnwick::engine

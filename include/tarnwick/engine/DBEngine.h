@@ -12,11 +12,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick::engine {
 
 class Database;
+
+// Whether a database's name is a connection text (a URI, libpq's key=value
+// form) rather than a file's path: such a name is never a file.
+TARNWICK_API bool namesConnection(std::u16string_view name) noexcept;
 
 // {00000010-0000-0010-8000-00AA006D2EA4}
 inline constexpr CLSID kDBEngineClassId{0x00000010, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
