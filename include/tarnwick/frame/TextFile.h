@@ -10,6 +10,9 @@
 
 namespace tarnwick::frame {
 
+// The runtime error of a failed file operation, from its errno.
+std::int16_t fileError(int error) noexcept;
+
 // The file's content; "" when it cannot be read (missing, a folder, no
 // access, not UTF-8 in text access).
 std::u16string readFile(std::u16string_view fileName, bool binary);
