@@ -11,7 +11,16 @@
 #include <tarnwick/frame/Activation.h>
 
 #include <cstdio>
+#include <cctype>
+#include <cstdlib>
+#include <memory>
 #include <string>
+
+#ifdef TARNWICK_TOOL_PRINTS
+#include <tarnwick/qt/QtHost.h>
+
+#include <QApplication>
+#endif
 
 namespace {
 
@@ -33,6 +42,38 @@ constexpr Option kOptions[] = {
     {"--date-format", u"DateFormat", true}, {"--locale", u"Locale", true},     {"--title", u"Title", true},
     {"--bom", u"ByteOrderMark", false},   {"--iso-dates", u"IsoDates", false}, {"--no-header", u"Header", false},
 };
+
+// A PDF is printed by the Qt host: the tool makes it the host for the
+// command, on the offscreen platform where there is no display.
+class PrintingHost {
+ public:
+  explicit PrintingHost(bool needed) {
+#ifdef TARNWICK_TOOL_PRINTS
+    if (!needed) return;
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    tarnwick::qt::installHost();
+#else
+    (void)needed;
+#endif
+  }
+
+ private:
+#ifdef TARNWICK_TOOL_PRINTS
+  int argc_ = 1;
+  char name_[9] = "tarnwick";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+#endif
+};
+
+bool endsWithPdf(std::string_view text) {
+  if (text.size() < 4) return false;
+  std::string end(text.substr(text.size() - 4));
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".pdf" || end == "=pdf";
+}
 
 }  // namespace
 
@@ -69,6 +110,10 @@ int exportCommand(const std::vector<std::string_view>& args) {
       std::fputs(kExportUsage, stderr);
       return 2;
     }
+    bool pdf = endsWithPdf(file);
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+      if (args[i] == "--format") pdf = args[i + 1] == "pdf" || args[i + 1] == "PDF";
+    const PrintingHost host(pdf);
     const Variant rows = exporter.call(u"ExportFile", Variant(fromUtf8(positional[1])), Variant(fromUtf8(file)),
                                        Variant(fromUtf8(positional[0])));
     std::printf("%s: %d rows\n", std::string(file).c_str(), toInt32(rows));

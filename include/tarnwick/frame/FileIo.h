@@ -3,6 +3,8 @@
 // that closes itself, whole reads and writes, opening a file for reading
 // only when it is a regular file, and replacing a file's content through a
 // new file renamed over it.
+#include <tarnwick/automation/Export.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,7 +67,7 @@ int replaceFile(const std::filesystem::path& path, std::string_view data);
 // failed step) removes the temporary file, so the file is written whole or
 // not at all. open() and commit() return 0 or the errno of the step that
 // failed.
-class ReplacementFile {
+class TARNWICK_API ReplacementFile {
  public:
   ReplacementFile() = default;
   ReplacementFile(const ReplacementFile&) = delete;
