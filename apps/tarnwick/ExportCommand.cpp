@@ -27,7 +27,7 @@ namespace {
 constexpr const char* kExportUsage =
     "usage: tarnwick export DATABASE SOURCE [--format csv|xlsx|pdf] -o FILE\n"
     "         [--separator C] [--decimal C] [--bom] [--iso-dates] [--date-format PATTERN]\n"
-    "         [--no-header] [--locale en-US|de-DE] [--title TEXT]\n"
+    "         [--no-header] [--paste-form] [--locale en-US|de-DE] [--title TEXT]\n"
     "  DATABASE: a database file or a server's URI; SOURCE: a table's name or an SQL statement.\n"
     "  The format is the file's extension unless --format names one.\n";
 
@@ -40,7 +40,8 @@ struct Option {
 constexpr Option kOptions[] = {
     {"--format", u"Format", true},        {"--separator", u"Separator", true}, {"--decimal", u"DecimalSeparator", true},
     {"--date-format", u"DateFormat", true}, {"--locale", u"Locale", true},     {"--title", u"Title", true},
-    {"--bom", u"ByteOrderMark", false},   {"--iso-dates", u"IsoDates", false}, {"--no-header", u"Header", false},
+    {"--bom", u"ByteOrderMark", false},   {"--iso-dates", u"IsoDates", false},
+    {"--paste-form", u"PasteForm", false}, {"--no-header", u"Header", false},
 };
 
 // A PDF is printed by the Qt host: the tool makes it the host for the

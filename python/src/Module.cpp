@@ -655,7 +655,8 @@ PYBIND11_MODULE(tarnwick, m) {
             {"bom", u"ByteOrderMark"},     {"header", u"Header"},
             {"iso_dates", u"IsoDates"},    {"date_format", u"DateFormat"},
             {"decimal_separator", u"DecimalSeparator"}, {"selected_only", u"SelectedOnly"},
-            {"title", u"Title"},           {"locale", u"Locale"}};
+            {"title", u"Title"},           {"locale", u"Locale"},
+            {"paste_form", u"PasteForm"}};
         const Object exporter(frame::createObject(u"Tarnwick.Export"));
         for (const auto& [key, value] : options) {
           const std::string name = py::str(key).cast<std::string>();
@@ -675,7 +676,7 @@ PYBIND11_MODULE(tarnwick, m) {
       "Writes a record source, data grid or flex grid, or a table or SQL statement of database (a Database or "
       "a file's path or server URI), to file as CSV or XLSX (format, else the file's extension) and answers the "
       "number of rows. Options: separator, bom, header, iso_dates, date_format, decimal_separator, "
-      "selected_only, title, locale.");
+      "selected_only, paste_form, title, locale.");
 
   addConversions(m);
   definePythonPart(m);

@@ -29,7 +29,8 @@ std::u16string fileNote(const std::filesystem::path& file) { return u"file " + q
 class Target {
  public:
   explicit Target(const std::filesystem::path& file) : file_(file) {
-    if (const int error = out_.open(file); error != 0) raiseFileError(error, file);
+    // The file need not be there: a name that is not found is its folder.
+    if (const int error = out_.open(file); error != 0) raiseFileError(error == ENOENT ? ENOTDIR : error, file);
   }
   frame::impl::ReplacementFile& out() { return out_; }
   const std::filesystem::path& file() const { return file_; }

@@ -167,6 +167,11 @@ const Member<ExportObject> kMembers[] = {
        if (call.isPut()) self.selectedOnly = toBool(call.value());
        else call.setResult(Variant(self.selectedOnly));
      }},
+    {u"PasteForm", 13, kProperty, [](ExportObject& self, Call& call) {
+       call.expect(0);
+       if (call.isPut()) self.options.formats.pasteForm = toBool(call.value());
+       else call.setResult(Variant(self.options.formats.pasteForm));
+     }},
     {u"Title", 11, kProperty, textProperty<&ExportObject::title>},
     {u"Locale", 12, kProperty, textProperty<&ExportObject::locale>},
 };

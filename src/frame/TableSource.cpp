@@ -147,10 +147,11 @@ class FlexRows final : public TableSource {
 void appendCellText(std::u16string& out, const Variant& value, const CellFormats& formats) {
   const VARTYPE vt = value.vt & ~VT_BYREF;
   if (vt == VT_EMPTY || vt == VT_NULL || (value.vt & VT_ARRAY)) return;
-  if (vt == VT_DATE && (formats.isoDates || !formats.datePattern.empty())) {
+  if (formats.pasteForm && vt != VT_BSTR && vt != VT_DATE) return appendNumberText(out, value);
+  if (vt == VT_DATE && (formats.pasteForm || formats.isoDates || !formats.datePattern.empty())) {
     const DATE serial = toDate(value);
     const bool hasTime = serial != std::trunc(serial);
-    if (formats.isoDates) out += formatDate(serial, hasTime ? u"yyyy-mm-dd hh:nn:ss" : u"yyyy-mm-dd");
+    if (formats.isoDates || formats.pasteForm) out += formatDate(serial, hasTime ? u"yyyy-mm-dd hh:nn:ss" : u"yyyy-mm-dd");
     else out += formatDate(serial, formats.datePattern);
     return;
   }

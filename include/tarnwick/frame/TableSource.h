@@ -45,6 +45,11 @@ struct CellFormats {
   char16_t decimalSeparator = 0;  // 0: the locale's
   bool isoDates = false;          // year-month-day, and the time as hh:nn:ss when there is one
   std::u16string datePattern;     // a date-format pattern (formatDate); empty: the locale's short date
+  // The form a data grid's paste reads back in every locale, whatever the
+  // other choices: numbers and yes/no by the number-to-text rule (a point,
+  // a blank before a number that is not negative; yes -1, no 0) and dates
+  // as year-month-day.
+  bool pasteForm = false;
 };
 
 // Appends a cell's text: Null and Empty as nothing; a number as the
