@@ -82,14 +82,16 @@ class ListPages {
   static constexpr double kPad = 4;
 
   // Column widths in points: the source's (twips are twentieths of a
-  // point), else enough for the caption and ten characters.
+  // point) where it gives them.
   std::vector<double> naturalWidths() const {
     const QFontMetricsF metrics(QFont(QStringLiteral("DejaVu Sans"), 9));
     std::vector<double> widths;
     for (const frame::SourceColumn& column : source_.columns()) {
-      double points = column.width > 0 ? column.width / 20.0 : 0;
-      if (points == 0) points = std::max(metrics.horizontalAdvance(qtext(column.caption)), metrics.averageCharWidth() * 10) + 2 * kPad;
-      widths.push_back(points);
+      // Never narrower than its caption or ten characters: rows are printed
+      // as they are read, so their longest text is not known beforehand.
+      const double least =
+          std::max(metrics.horizontalAdvance(qtext(column.caption)), metrics.averageCharWidth() * 10) + 2 * kPad;
+      widths.push_back(std::max(column.width / 20.0, least));
     }
     return widths;
   }
