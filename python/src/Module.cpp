@@ -662,7 +662,7 @@ PYBIND11_MODULE(tarnwick, m) {
           const std::string name = py::str(key).cast<std::string>();
           const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
                                             [&](const auto& o) { return name == o.first; });
-          if (option == std::end(kOptions)) raise(errc::InvalidProcedureCall, {}, u"export option " + quotedName(fromUtf8(name)));
+          if (option == std::end(kOptions)) raise(Error(errc::InvalidProcedureCall).noted(u"export option " + quotedName(fromUtf8(name))));
           if (!value.is_none()) exporter.put(option->second, toVariant(value));
         }
         const Variant path(toText16(py::str(file)));
