@@ -266,9 +266,13 @@ TEST_P(Export, CancelAndFailuresLeaveNoFileAndKeepTheOldOne) {
   EXPECT_EQ(errorOf([&] { out.call(u"ExportFile", u"tblItems", path("folder.csv"), db.get()); }),
             errc::PathFileAccessError);
   EXPECT_EQ(files().size(), 2u) << "only the old file and the folder";
-  // Without Cancel the old file is replaced whole.
+  // Without Cancel the old file is replaced whole; both names of a file
+  // with two show the new content.
+  std::filesystem::create_hard_link(dir / "old.csv", dir / "link.csv");
   EXPECT_EQ(toInt32(out.call(u"ExportFile", u"tblItems", path("old.csv"), db.get())), kRows);
   EXPECT_EQ(readCsv(fromUtf8(fileText(dir / "old.csv")), u',').size(), static_cast<std::size_t>(kRows + 1));
+  EXPECT_EQ(fileText(dir / "link.csv"), fileText(dir / "old.csv"));
+  EXPECT_EQ(files().size(), 3u) << "no temporary file is left";
 }
 
 TEST_P(Export, ADataGridGivesItsColumnsCaptionsAndSelectedRows) {
