@@ -2,8 +2,8 @@
 // The class "Tarnwick.Export": export files and printed lists reached by
 // name, as every routine and client reaches the library's objects. Its
 // properties say how (Format, Separator, ByteOrderMark, Header, IsoDates,
-// DateFormat, DecimalSeparator, SelectedOnly, Title, Locale) and its methods
-// do it:
+// DateFormat, DecimalSeparator, PasteForm, SelectedOnly, Title, Locale) and
+// its methods do it:
 //
 //   ExportFile(Source, FileName[, Database])  -> the number of rows written
 //   PrintFile(Source, FileName)               -> a PDF (the Qt host's printer)
