@@ -8,6 +8,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/MessageBox.h>
 #include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
@@ -234,7 +235,11 @@ class Tour {
     }
     const std::filesystem::path pdf = shots_ / "orders.pdf";
     expect(view_->printRows(pathText(pdf)) == shown, u"the print wrote another count of rows");
-    return said + pathText(pdf);
+    // The form itself, as it shows.
+    const std::filesystem::path form = shots_ / "view-form.pdf";
+    Object(frame::createObject(u"Tarnwick.Printer")).call(u"PrintFile", view_->form().get(), pathText(form));
+    expect(std::filesystem::file_size(form) > 0, u"the form was not printed");
+    return said + pathText(pdf) + u", " + pathText(form);
   }
 
   std::u16string openEdit() {
