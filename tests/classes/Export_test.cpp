@@ -318,6 +318,33 @@ TEST_P(Export, ADataGridGivesItsColumnsCaptionsAndSelectedRows) {
   EXPECT_EQ(rows[2][0], u"8");
 }
 
+TEST(ExportFlexGrid, VisibleCellsUnderTheLastFixedRow) {
+  const ComPtr<host::Form> form = host::loadFormText(R"(form frmLines {
+  MSFlexGrid grdLines {
+    Cols = 3
+    Rows = 5
+    FixedRows = 2
+    FixedCols = 0
+    ColWidth(1) = 0
+  }
+}
+)");
+  const Object grid(Object(static_cast<IDispatch*>(form.get())).get(u"grdLines"));
+  for (int r = 0; r < 5; ++r)
+    for (int c = 0; c < 3; ++c)
+      grid.put(u"TextMatrix", {Variant(r), Variant(c)}, Variant(u"r" + fromUtf8(std::to_string(r)) + u"c" +
+                                                                  fromUtf8(std::to_string(c)) + (c == 2 ? u";\"" : u"")));
+  grid.put(u"RowHeight", {Variant(3)}, Variant(0));
+  const TempDir dir;
+  const Object out(frame::createObject(u"Tarnwick.Export"));
+  out.put(u"Locale", Variant(u"de-DE"));
+  EXPECT_EQ(toInt32(out.call(u"ExportFile", grid.get(), testing::pathText(dir / "lines.csv"))), 2);
+  EXPECT_EQ(fileText(dir / "lines.csv"), "r1c0;\"r1c2;\"\"\"\r\nr2c0;\"r2c2;\"\"\"\r\nr4c0;\"r4c2;\"\"\"\r\n");
+  out.put(u"Locale", Variant(u"fr-FR"));
+  EXPECT_EQ(errorOf([&] { out.call(u"ExportFile", grid.get(), testing::pathText(dir / "x.csv")); }),
+            errc::InvalidPropertyValue);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Export, testing::kBothBackends, testing::backendName);
 
 }  // namespace
