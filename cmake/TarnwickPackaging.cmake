@@ -71,6 +71,8 @@ macro(tarnwick_debian_packages)
     list(APPEND CPACK_COMPONENTS_ALL qt qt-development)
     set(CPACK_DEBIAN_QT_PACKAGE_NAME libtarnwick-qt${PROJECT_VERSION_MAJOR})
     set(CPACK_COMPONENT_QT_DEPENDS library)
+    # The tool prints PDF files through the Qt host.
+    list(APPEND CPACK_COMPONENT_TOOLS_DEPENDS qt)
     set(CPACK_COMPONENT_QT_DESCRIPTION "Tarnwick: the Qt host\nReal Qt widgets behind the members of the library's forms and controls.")
     set(CPACK_DEBIAN_QT-DEVELOPMENT_PACKAGE_NAME libtarnwick-qt-dev)
     set(CPACK_DEBIAN_QT-DEVELOPMENT_PACKAGE_SECTION libdevel)

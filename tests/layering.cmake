@@ -8,7 +8,7 @@
 #     src/engine/postgres/, and nothing in src/ outside a backend's folder
 #     includes its headers but the engine's table of backends.
 # Usage: cmake -DSOURCE_DIR=<tree> -P layering.cmake
-set(class_layers dataaccess ocx customize api)
+set(class_layers dataaccess ocx customize api export)
 set(include_regex "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"]")
 
 # Every include of the files under `folders` (relative to SOURCE_DIR), as

@@ -8,6 +8,7 @@
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/MessageBox.h>
 #include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
@@ -123,6 +124,7 @@ class Tour {
         {"copy", [this] { return copy(); }},
         {"delete", [this] { return remove(); }},
         {"paste", [this] { return paste(); }},
+        {"export", [this] { return exportAndPrint(); }},
         {"edit form", [this] { return openEdit(); }},
         {"validation", [this] { return validate(); }},
         {"save", [this] { return save(); }},
@@ -219,6 +221,25 @@ class Tour {
     const std::int32_t now = view_->recordCount();
     expect(now == before_ && orderExists(order_), u"the order did not come back");
     return concat(u"order ", order_, u" back from the clipboard: ", now, u" orders");
+  }
+
+  // The orders shown, to a CSV file, a spreadsheet and a printed PDF.
+  std::u16string exportAndPrint() {
+    const std::int32_t shown = view_->recordCount();
+    std::u16string said;
+    for (const char* file : {"orders.csv", "orders.xlsx"}) {
+      const std::filesystem::path path = shots_ / file;
+      const std::int32_t rows = view_->exportRows(pathText(path));
+      expect(rows == shown && std::filesystem::file_size(path) > 0, concat(u"the export wrote ", rows, u" rows"));
+      said += concat(pathText(path), u": ", rows, u" rows; ");
+    }
+    const std::filesystem::path pdf = shots_ / "orders.pdf";
+    expect(view_->printRows(pathText(pdf)) == shown, u"the print wrote another count of rows");
+    // The form itself, as it shows.
+    const std::filesystem::path form = shots_ / "view-form.pdf";
+    Object(frame::createObject(u"Tarnwick.Printer")).call(u"PrintFile", view_->form().get(), pathText(form));
+    expect(std::filesystem::file_size(form) > 0, u"the form was not printed");
+    return said + pathText(pdf) + u", " + pathText(form);
   }
 
   std::u16string openEdit() {

@@ -5,8 +5,11 @@
 #include "Text.h"
 
 #include <tarnwick/automation/Convert.h>
+#include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/Control.h>
 #include <tarnwick/host/Form.h>
+
+#include <QFileDialog>
 
 namespace orders {
 
@@ -25,6 +28,8 @@ ViewForm::ViewForm(Session& session) : FormBase(session, "view.ui") {
   onClick(u"cmdCopy", [this] { copyRows(); });
   onClick(u"cmdPaste", [this] { pasteRows(); });
   onClick(u"cmdDelete", [this] { deleteRows(); });
+  onClick(u"cmdExport", [this] { exportRows(); });
+  onClick(u"cmdPrint", [this] { printRows(); });
   onClick(u"cmdEdit", [this] { editOrder(); });
   onClick(u"cmdClose", [this] { closeView(); });
   // The lines follow the grid's current row, however the user moves it.
@@ -157,6 +162,33 @@ void ViewForm::refresh() {
   dataControl().call(u"Refresh");
   fitGrids();
   showLines();
+}
+
+std::int32_t ViewForm::exportRows(const std::optional<std::u16string>& file) const {
+  std::u16string chosen = file.value_or(u"");
+  if (!file) {
+    const QString name = QFileDialog::getSaveFileName(
+        window(), QStringLiteral("Export the orders"), QStringLiteral("orders.csv"),
+        QStringLiteral("CSV (*.csv);;Spreadsheet (*.xlsx);;PDF (*.pdf)"));
+    if (name.isEmpty()) return 0;
+    chosen = name.toStdU16String();
+  }
+  const Object exporter(frame::createObject(u"Tarnwick.Export"));
+  exporter.put(u"SelectedOnly", Variant(toInt32(objectOf(grid(), u"SelBookmarks").get(u"Count")) > 0));
+  exporter.put(u"Title", Variant(u"Orders"));
+  const std::int32_t rows = toInt32(exporter.call(u"ExportFile", grid().get(), chosen));
+  setStatus(concat(rows, u" orders written to ", chosen));
+  return rows;
+}
+
+std::int32_t ViewForm::printRows(const std::optional<std::u16string>& pdf) const {
+  const Object printer(frame::createObject(u"Tarnwick.Printer"));
+  const bool selected = toInt32(objectOf(grid(), u"SelBookmarks").get(u"Count")) > 0;
+  const std::int32_t rows =
+      pdf ? toInt32(printer.call(u"PrintFile", grid().get(), *pdf, u"Orders", selected))
+          : toInt32(printer.call(u"PrintDialog", grid().get(), u"Orders", selected));
+  if (rows > 0) setStatus(concat(rows, u" orders printed"));
+  return rows;
 }
 
 EditForm* ViewForm::editOrder() {

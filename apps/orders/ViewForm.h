@@ -36,6 +36,14 @@ class ViewForm : public FormBase {
   std::int16_t copyRows() const;
   std::int16_t pasteRows();
   std::int16_t deleteRows();
+  // Export writes the orders the grid shows (its columns, captions and
+  // order; the selected rows when any are selected) to `file`, in the
+  // format of its extension (csv, xlsx or pdf); with no file it asks for
+  // one. Print prints them to `pdf`, or with no file through the print
+  // dialog. Each gives the number of rows written (0 when the user chose
+  // nothing).
+  std::int32_t exportRows(const std::optional<std::u16string>& file = std::nullopt) const;
+  std::int32_t printRows(const std::optional<std::u16string>& pdf = std::nullopt) const;
   // Opens the edit form on the current order; nullptr when there is none.
   EditForm* editOrder();
   EditForm* editForm() const { return edit_.get(); }

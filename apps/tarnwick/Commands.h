@@ -19,3 +19,7 @@ int tagCommand(const std::vector<std::string_view>& args);
 
 // tarnwick sample-db PATH [--rows N]: writes the Orders sample database.
 int sampleDbCommand(const std::vector<std::string_view>& args);
+
+// tarnwick export DATABASE SOURCE --format csv|xlsx|pdf -o FILE: writes a
+// table or a statement's records to a file.
+int exportCommand(const std::vector<std::string_view>& args);

@@ -39,6 +39,9 @@ constexpr const char* kUsage =
     "  sample-db PATH|URI [--rows N]\n"
     "                               write the Orders sample database to a new file, or\n"
     "                               to a server database (postgresql://user@host:port/db)\n"
+    "  export DATABASE SOURCE [--format csv|xlsx|pdf] -o FILE [OPTIONS]\n"
+    "                               write a table or an SQL statement's records to a file\n"
+    "                               (\"tarnwick export\" lists the options)\n"
     "  version                      print the library's version and the locale in force\n"
     "  help                         print this text\n"
     "The library's own classes need no registration in any program it is loaded into;\n"
@@ -168,6 +171,8 @@ int main(int argc, char** argv) {
       return formCommand({words.begin() + 1, words.end()});
     } else if (command == "tag") {
       return tagCommand({words.begin() + 1, words.end()});
+    } else if (command == "export") {
+      return exportCommand({words.begin() + 1, words.end()});
     } else if (command == "sample-db") {
       return sampleDbCommand({words.begin() + 1, words.end()});
     } else {

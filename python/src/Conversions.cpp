@@ -21,8 +21,7 @@ std::optional<Locale> namedLocale(py::handle name) {
   if (name.is_none()) return std::nullopt;
   if (!PyUnicode_Check(name.ptr())) raise(errc::TypeMismatch);
   const std::u16string text = toText16(name);
-  if (equalsIgnoreCase(text, u"en-US") || equalsIgnoreCase(text, u"en_US")) return Locale::enUS();
-  if (equalsIgnoreCase(text, u"de-DE") || equalsIgnoreCase(text, u"de_DE")) return Locale::deDE();
+  if (std::optional<Locale> locale = Locale::builtIn(text)) return locale;
   raise(errc::InvalidProcedureCall, text);
 }
 

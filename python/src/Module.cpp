@@ -15,6 +15,7 @@
 
 #include <pybind11/eval.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <span>
@@ -644,6 +645,38 @@ PYBIND11_MODULE(tarnwick, m) {
       py::arg("function"),
       "Long work of the routines (filling, copying, pasting, deleting records) calls function(task, done, "
       "total) as it starts and every hundred records; returning False stops it with error 18. None removes it.");
+
+  m.def(
+      "export",
+      [](py::handle source, py::handle file, py::handle database, py::kwargs options) {
+        // Keyword options are the Export object's properties.
+        static constexpr std::pair<const char*, const char16_t*> kOptions[] = {
+            {"format", u"Format"},         {"separator", u"Separator"},
+            {"bom", u"ByteOrderMark"},     {"header", u"Header"},
+            {"iso_dates", u"IsoDates"},    {"date_format", u"DateFormat"},
+            {"decimal_separator", u"DecimalSeparator"}, {"selected_only", u"SelectedOnly"},
+            {"title", u"Title"},           {"locale", u"Locale"},
+            {"paste_form", u"PasteForm"}};
+        const Object exporter(frame::createObject(u"Tarnwick.Export"));
+        for (const auto& [key, value] : options) {
+          const std::string name = py::str(key).cast<std::string>();
+          const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                            [&](const auto& o) { return name == o.first; });
+          if (option == std::end(kOptions)) raise(Error(errc::InvalidProcedureCall).noted(u"export option " + quotedName(fromUtf8(name))));
+          if (!value.is_none()) exporter.put(option->second, toVariant(value));
+        }
+        const Variant path(toText16(py::str(file)));
+        const Variant rows = database.is_none()
+                                 ? exporter.call(u"ExportFile", toVariant(source), path)
+                                 : exporter.call(u"ExportFile", toVariant(source), path, toVariant(database));
+        dropPendingCause();
+        return fromVariant(rows);
+      },
+      py::arg("source"), py::arg("file"), py::arg("database") = py::none(),
+      "Writes a record source, data grid or flex grid, or a table or SQL statement of database (a Database or "
+      "a file's path or server URI), to file as CSV or XLSX (format, else the file's extension) and answers the "
+      "number of rows. Options: separator, bom, header, iso_dates, date_format, decimal_separator, "
+      "selected_only, paste_form, title, locale.");
 
   addConversions(m);
   definePythonPart(m);

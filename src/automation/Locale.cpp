@@ -109,6 +109,12 @@ const char* environmentLocaleName() {
 
 }  // namespace
 
+std::optional<Locale> Locale::builtIn(std::u16string_view name) {
+  if (equalsIgnoreCase(name, u"en-US") || equalsIgnoreCase(name, u"en_US")) return enUS();
+  if (equalsIgnoreCase(name, u"de-DE") || equalsIgnoreCase(name, u"de_DE")) return deDE();
+  return std::nullopt;
+}
+
 Locale Locale::fromEnvironment() {
   const char* named = environmentLocaleName();
   const std::string_view name = named ? named : "";

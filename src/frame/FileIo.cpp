@@ -152,57 +152,104 @@ int rewriteInPlace(int folder, const std::string& name, const struct stat& expec
 
 }  // namespace
 
-int replaceFile(const fs::path& path, std::string_view data) {
+ReplacementFile::~ReplacementFile() { abandon(); }
+
+void ReplacementFile::abandon() noexcept {
+  if (fd_ >= 0) {
+    ::unlinkat(folder_, temporary_.c_str(), 0);
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (folder_ >= 0) ::close(folder_);
+  folder_ = -1;
+}
+
+int ReplacementFile::open(const fs::path& path) {
+  abandon();
   fs::path target;
   if (!followLinks(path, target)) return errno;
-  const std::string name = target.filename().string();
-  if (name.empty() || name == "." || name == "..") return EISDIR;
+  name_ = target.filename().string();
+  if (name_.empty() || name_ == "." || name_ == "..") return EISDIR;
   const fs::path folderPath = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() < 0) return errno;
+  folder_ = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_ < 0) return errno;
+  const auto fail = [&](int error) {
+    abandon();
+    return error ? error : EIO;
+  };
 
   struct stat existing {};
-  const bool exists = ::fstatat(folder.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-  if (!exists && errno != ENOENT) return errno;
+  const bool exists = ::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists && errno != ENOENT) return fail(errno);
   if (exists) {
-    if (S_ISDIR(existing.st_mode)) return EISDIR;
-    if (!S_ISREG(existing.st_mode)) return EACCES;
-    if ((existing.st_mode & 0222) == 0 || ::faccessat(folder.get(), name.c_str(), W_OK, AT_EACCESS) != 0)
-      return EACCES;
+    if (S_ISDIR(existing.st_mode)) return fail(EISDIR);
+    if (!S_ISREG(existing.st_mode)) return fail(EACCES);
+    if ((existing.st_mode & 0222) == 0 || ::faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS) != 0)
+      return fail(EACCES);
   }
-  removeAbandoned(folder.get(), name);
-  if (exists && existing.st_nlink > 1) return rewriteInPlace(folder.get(), name, existing, data);
+  removeAbandoned(folder_, name_);
+  linked_ = exists && existing.st_nlink > 1;
+  existing_ = existing;
 
   // A new file gets the permissions any program's new file gets (0666 less
   // the umask); an existing one keeps its own.
-  std::string temporary;
-  int out = -1;
   constexpr int kAttempts = 16;
-  for (int attempt = 0; attempt < kAttempts && out < 0; ++attempt) {
-    temporary = temporaryPrefix(name) + std::to_string(::getpid()) + "-" + hex(randomNumber()) +
-                std::string(kTemporarySuffix);
-    out = ::openat(folder.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+  for (int attempt = 0; attempt < kAttempts && fd_ < 0; ++attempt) {
+    temporary_ = temporaryPrefix(name_) + std::to_string(::getpid()) + "-" + hex(randomNumber()) +
+                 std::string(kTemporarySuffix);
+    fd_ = ::openat(folder_, temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                    exists ? 0600 : 0666);
-    if (out < 0 && errno != EEXIST) return errno;
+    if (fd_ < 0 && errno != EEXIST) return fail(errno);
   }
-  if (out < 0) return EEXIST;
-  const Descriptor written(out);
+  if (fd_ < 0) return fail(EEXIST);
+  while (::flock(fd_, LOCK_EX) != 0)
+    if (errno != EINTR) return fail(errno);
+  if (exists && !linked_) {
+    // The owner first: changing it clears set-id bits that the mode then restores.
+    if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0) errno = 0;
+    if (::fchmod(fd_, existing.st_mode & 07777) != 0) return fail(errno);
+  }
+  return 0;
+}
+
+fs::path ReplacementFile::temporaryPath() const {
+  return fs::path("/proc/self/fd") / std::to_string(folder_) / temporary_;
+}
+
+int ReplacementFile::commit() {
+  if (fd_ < 0) return EBADF;
   const auto fail = [&](int error) {
-    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    abandon();
     return error ? error : EIO;
   };
-  while (::flock(out, LOCK_EX) != 0)
-    if (errno != EINTR) return fail(errno);
-  if (exists) {
-    // The owner first: changing it clears set-id bits that the mode then restores.
-    if (::fchown(out, existing.st_uid, existing.st_gid) != 0) errno = 0;
-    if (::fchmod(out, existing.st_mode & 07777) != 0) return fail(errno);
+  if (::fsync(fd_) != 0) return fail(errno);
+  if (linked_) {
+    // Every name of a hard-linked file keeps showing one content: the new
+    // content is copied into the file itself (such a write is not atomic).
+    std::string data;
+    if (::lseek(fd_, 0, SEEK_SET) != 0 || !readWhole(fd_, data)) return fail(errno);
+    const int error = rewriteInPlace(folder_, name_, existing_, data);
+    abandon();
+    return error;
   }
-  if (!writeWhole(out, data) || ::fsync(out) != 0) return fail(errno);
   // The folder is not flushed: until the file system commits the rename, a
   // crash of the machine leaves the old content, which is whole as well.
-  if (::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) return fail(errno);
+  if (::renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) return fail(errno);
+  ::close(fd_);
+  fd_ = -1;
+  abandon();
   return 0;
+}
+
+int replaceFile(const fs::path& path, std::string_view data) {
+  ReplacementFile file;
+  if (const int error = file.open(path); error != 0) return error;
+  if (!writeWhole(file.descriptor(), data)) {
+    const int error = errno ? errno : EIO;
+    file.abandon();
+    return error;
+  }
+  return file.commit();
 }
 
 }  // namespace tarnwick::frame::impl

@@ -29,10 +29,6 @@
 
 namespace tarnwick::frame {
 
-namespace {
-
-using impl::Descriptor;
-
 // The runtime error of a failed file operation.
 std::int16_t fileError(int error) noexcept {
   switch (error) {
@@ -53,6 +49,10 @@ std::int16_t fileError(int error) noexcept {
     default: return errc::DeviceIOError;
   }
 }
+
+namespace {
+
+using impl::Descriptor;
 
 // The file name as the file system takes it; nullopt for a name it cannot
 // hold (a NUL, or a character that UTF-8 has no bytes for).

@@ -5,7 +5,7 @@
 
 #include "ClipboardRows.h"
 #include "Int16Math.h"
-#include "RecordReader.h"
+#include <tarnwick/frame/RecordReader.h>
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/automation/ErrorInfo.h>
@@ -62,7 +62,7 @@ std::vector<CopiedField> copiedFields(const Object& records) {
 
 // A record's fields as one row of the copy: cells separated by tabs, closed
 // by a carriage return.
-void appendRow(std::u16string& text, RecordReader& reader, const std::vector<CopiedField>& fields) {
+void appendRow(std::u16string& text, frame::RecordReader& reader, const std::vector<CopiedField>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) text += u'\t';
     appendCopyText(text, reader.value(fields[k].field, fields[k].valueId, static_cast<std::int32_t>(k)));
@@ -78,7 +78,7 @@ void appendRow(std::u16string& text, RecordReader& reader, const std::vector<Cop
 // before. The recordset ends on the last record copied.
 std::u16string allRecordsText(const Object& records, const Object& marks, const std::vector<CopiedField>& fields) {
   records.call(u"MoveFirst");
-  RecordReader reader(records, RecordReader::Uses::WalkAndBookmarks);
+  frame::RecordReader reader(records, frame::RecordReader::Uses::WalkAndBookmarks);
   const DISPID addId = marks.idOf(u"Add");
   // The engine's bookmarks go to the host's selection as their bytes, with
   // no array made for each record on the way.
@@ -111,7 +111,7 @@ std::u16string copiedText(const Object& grid, const Object& records) {
   const std::vector<CopiedField> fields = copiedFields(records);
   // A column selection that reaches the last column copies every record.
   if (Int16::of(grid.get(u"SelEndCol")) == lastColumn) return allRecordsText(records, marks, fields);
-  RecordReader reader(records, RecordReader::Uses::Bookmarks);
+  frame::RecordReader reader(records, frame::RecordReader::Uses::Bookmarks);
   std::u16string text;
   const std::vector<Variant> bookmarks = selectedBookmarks(marks);
   frame::WorkProgress progress(u"Copying records", static_cast<std::int32_t>(bookmarks.size()));

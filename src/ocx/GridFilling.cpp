@@ -3,7 +3,7 @@
 #include "GridFilling.h"
 
 #include "Int16Math.h"
-#include "RecordReader.h"
+#include <tarnwick/frame/RecordReader.h>
 
 #include <tarnwick/frame/FieldType.h>
 #include <tarnwick/automation/Convert.h>
@@ -61,7 +61,7 @@ void fillGridWithRecords(Call& call) {
   const std::u16string excepted = call.has(2) ? toText(call.arg(2)) : std::u16string();
   grid.put(u"Rows", Variant(std::int16_t{1}));
   // The members used for every record, looked up once.
-  RecordReader reader(records, RecordReader::Uses::Walk);
+  frame::RecordReader reader(records, frame::RecordReader::Uses::Walk);
   const DISPID addItemId = grid.idOf(u"AddItem");
   // The host's flex grids take each row's text directly.
   const ComPtr<frame::IGridRows> gridRows = frame::gridRows(grid);

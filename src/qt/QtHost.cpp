@@ -7,6 +7,7 @@
 #include <tarnwick/host/Services.h>
 #include <tarnwick/qt/DataControl.h>
 #include <tarnwick/qt/LookupCombo.h>
+#include <tarnwick/qt/Printer.h>
 #include <tarnwick/qt/QtHost.h>
 
 #include <QAction>
@@ -392,6 +393,7 @@ void installForms() {
 void installHost() {
   installForms();
   installServices();
+  installPrinter();
 }
 
 ComPtr<host::Form> wrapForm(QWidget& window) {

@@ -333,8 +333,10 @@ TEST(FrontEndOnAServer, TheProgramTakesItsTourOnADatabaseNamedByItsUri) {
       << printed;
   const std::string password = tarnwick::engine::testServer()->password;
   EXPECT_EQ(printed.find(password), std::string::npos) << printed;
-  EXPECT_NE(printed.find("tour: 12 steps done"), std::string::npos) << printed;
-  for (const char* shot : {"search-form.png", "view-form.png", "edit-form.png", "customised.png"})
+  EXPECT_NE(printed.find("tour: 13 steps done"), std::string::npos) << printed;
+  // The view's export and print of the server's orders, beside the screenshots.
+  for (const char* shot : {"search-form.png", "view-form.png", "edit-form.png", "customised.png", "orders.csv",
+                           "orders.xlsx", "orders.pdf", "view-form.pdf"})
     EXPECT_TRUE(std::filesystem::exists(shots / shot)) << shot;
   // The tour's save is in the server's database.
   Object db(tarnwick::testing::engineObject().call(u"OpenDatabase", database.name()));

@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -52,6 +53,9 @@ struct TARNWICK_API Locale {
   // names); en-US where none is set, and en-US marked as a fallback where
   // the named locale is not installed.
   static Locale fromEnvironment();
+  // A built-in locale by its name ("en-US" or "en_US", "de-DE" or
+  // "de_DE", any letter case); nullopt for any other name.
+  static std::optional<Locale> builtIn(std::u16string_view name);
 };
 
 // The locale that conversions use on this thread: the thread's scope if one

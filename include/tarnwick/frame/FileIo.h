@@ -3,6 +3,9 @@
 // that closes itself, whole reads and writes, opening a file for reading
 // only when it is a regular file, and replacing a file's content through a
 // new file renamed over it.
+#include <tarnwick/automation/Export.h>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -56,5 +59,35 @@ bool followLinks(const std::filesystem::path& path, std::filesystem::path& targe
 //   that names a folder or something other than a regular file are refused.
 // Returns 0 or the errno of the step that failed (nothing is then changed).
 int replaceFile(const std::filesystem::path& path, std::string_view data);
+
+// replaceFile for content written a piece at a time, as long work writes
+// it: open() makes the temporary file by the rules above, the writer writes
+// to descriptor(), and commit() flushes it and renames it over the target.
+// Until then the target is untouched; abandon() (or the destructor, or a
+// failed step) removes the temporary file, so the file is written whole or
+// not at all. open() and commit() return 0 or the errno of the step that
+// failed.
+class TARNWICK_API ReplacementFile {
+ public:
+  ReplacementFile() = default;
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  ~ReplacementFile();
+
+  int open(const std::filesystem::path& path);
+  int descriptor() const noexcept { return fd_; }
+  // A path naming the temporary file, for a writer that opens files by name.
+  std::filesystem::path temporaryPath() const;
+  int commit();
+  void abandon() noexcept;
+
+ private:
+  int folder_ = -1;
+  int fd_ = -1;
+  std::string name_;
+  std::string temporary_;
+  bool linked_ = false;
+  struct stat existing_ {};
+};
 
 }  // namespace tarnwick::frame::impl

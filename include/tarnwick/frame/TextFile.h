@@ -2,6 +2,7 @@
 // Files read whole into a string and strings written whole into files.
 // Text access is UTF-8, binary access one character per byte; a write
 // replaces the file whole (or leaves it as it was when it fails).
+#include <tarnwick/automation/Export.h>
 #include <tarnwick/automation/Variant.h>
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <string_view>
 
 namespace tarnwick::frame {
+
+// The runtime error of a failed file operation, from its errno.
+TARNWICK_API std::int16_t fileError(int error) noexcept;
 
 // The file's content; "" when it cannot be read (missing, a folder, no
 // access, not UTF-8 in text access).

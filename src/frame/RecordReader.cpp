@@ -1,8 +1,8 @@
-#include "RecordReader.h"
+#include <tarnwick/frame/RecordReader.h>
 
 #include <tarnwick/automation/ErrorInfo.h>
 
-namespace tarnwick::ocx {
+namespace tarnwick::frame {
 
 RecordReader::RecordReader(const Object& records, Uses uses) : records_(records), walk_(frame::recordWalk(records)) {
   const bool byName = uses != Uses::Bookmarks && !walk_;
@@ -64,4 +64,4 @@ const Variant& RecordReader::value(const Object& field, DISPID valueId, std::int
   return static_cast<const Variant&>(*value);
 }
 
-}  // namespace tarnwick::ocx
+}  // namespace tarnwick::frame

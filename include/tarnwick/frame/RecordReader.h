@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace tarnwick::ocx {
+namespace tarnwick::frame {
 
 class RecordReader {
  public:
@@ -34,11 +34,11 @@ class RecordReader {
 
  private:
   const Object& records_;
-  ComPtr<frame::IRecordWalk> walk_;
+  ComPtr<IRecordWalk> walk_;
   // A routine reads its records as they stood when it began.
-  frame::HeldReads held_{walk_};
+  HeldReads held_{walk_};
   DISPID eofId_ = 0, moveNextId_ = 0, bookmarkId_ = 0;
   Variant read_;
 };
 
-}  // namespace tarnwick::ocx
+}  // namespace tarnwick::frame
