@@ -8,15 +8,18 @@ file(GLOB reference_pages ${reference_dir}/*.md)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${reference_pages})
 set(reference_out ${CMAKE_CURRENT_BINARY_DIR}/reference)
 
-# The blocks of one Markdown text, into <prefix>_count and <prefix>_<n>.
-function(reference_blocks text prefix)
+# The blocks of one language (cpp, python) of a Markdown text, into
+# <prefix>_count and <prefix>_<n>.
+function(markdown_blocks text language prefix)
   set(n 0)
+  set(fence "```${language}\n")
+  string(LENGTH "${fence}" fence_length)
   while(TRUE)
-    string(FIND "${text}" "```cpp\n" start)
+    string(FIND "${text}" "${fence}" start)
     if(start EQUAL -1)
       break()
     endif()
-    math(EXPR start "${start} + 7")
+    math(EXPR start "${start} + ${fence_length}")
     string(SUBSTRING "${text}" ${start} -1 text)
     string(FIND "${text}" "```" end)
     string(SUBSTRING "${text}" 0 ${end} code)
@@ -39,7 +42,7 @@ function(reference_program target source)
 endfunction()
 
 file(READ ${reference_dir}/README.md index_text)
-reference_blocks("${index_text}" setup)
+markdown_blocks("${index_text}" cpp setup)
 string(FIND "${setup_1}" "// The examples' setup." is_setup)
 if(NOT is_setup EQUAL 0)
   message(FATAL_ERROR "docs/README.md: its first C++ block must be the examples' setup")
@@ -50,7 +53,7 @@ foreach(page IN LISTS reference_pages)
   get_filename_component(name ${page} NAME_WE)
   string(MAKE_C_IDENTIFIER "${name}" name)
   file(READ ${page} text)
-  reference_blocks("${text}" block)
+  markdown_blocks("${text}" cpp block)
   set(examples "")
   set(runs "")
   set(count 0)
@@ -111,3 +114,66 @@ ${runs}  return failed == 0 ? 0 : 1;
     reference_program(${target} ${reference_out}/${target}.cpp)
   endif()
 endforeach()
+
+# Every routine and member has its entry.
+target_sources(tarnwick_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/Reference_test.cpp)
+target_compile_definitions(tarnwick_tests PRIVATE TARNWICK_DOCS_DIR="${reference_dir}" TARNWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
+# The Python page's blocks, each run with the module of this build.
+if(TARGET tarnwick_python)
+  file(READ ${reference_dir}/python.md python_text)
+  markdown_blocks("${python_text}" python python)
+  foreach(n RANGE 1 ${python_count})
+    if(python_count EQUAL 0)
+      break()
+    endif()
+    file(WRITE ${reference_out}/reference_python_${n}.py "${python_${n}}")
+    add_test(NAME reference_python_${n}
+      COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=$<TARGET_FILE_DIR:tarnwick_python>
+              ${Python_EXECUTABLE} ${reference_out}/reference_python_${n}.py)
+    set_tests_properties(reference_python_${n} PROPERTIES TIMEOUT 60)
+  endforeach()
+endif()
+
+# The README's C++ blocks, each a whole program, built as written and run
+# (a block that waits for its user in QApplication::exec is only built,
+# unless it can save a picture of its window: it is run offscreen on the
+# front end's search form; one that uses the Qt host is there when the Qt
+# host is built).
+file(READ ${PROJECT_SOURCE_DIR}/README.md readme_text)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+markdown_blocks("${readme_text}" cpp readme)
+foreach(n RANGE 1 ${readme_count})
+  if(readme_count EQUAL 0)
+    break()
+  endif()
+  set(block_code "${readme_${n}}")
+  string(FIND "${block_code}" "tarnwick/qt/" uses_qt)
+  if(NOT uses_qt EQUAL -1 AND NOT TARGET tarnwick_qt)
+    continue()
+  endif()
+  set(block_target readme_block_${n})
+  file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/readme/${block_target}.cpp CONTENT "${block_code}")
+  add_executable(${block_target} ${CMAKE_CURRENT_BINARY_DIR}/readme/${block_target}.cpp)
+  tarnwick_warnings(${block_target})
+  target_link_libraries(${block_target} PRIVATE tarnwick)
+  if(NOT uses_qt EQUAL -1)
+    target_link_libraries(${block_target} PRIVATE tarnwick_qt Qt6::Widgets)
+  endif()
+  string(FIND "${block_code}" "QApplication::exec" waits)
+  string(FIND "${block_code}" "grab().save(" saves)
+  # Each in a folder of its own, for the files it makes.
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/readme/${block_target}-run)
+  if(waits EQUAL -1)
+    add_test(NAME ${block_target} COMMAND ${block_target}
+             WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/readme/${block_target}-run)
+  elseif(NOT saves EQUAL -1)
+    add_test(NAME ${block_target}
+      COMMAND ${block_target} ${PROJECT_SOURCE_DIR}/apps/orders/forms/search.ui search.png
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/readme/${block_target}-run)
+  else()
+    continue()
+  endif()
+  set_tests_properties(${block_target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+endforeach()
+

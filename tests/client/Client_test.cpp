@@ -243,7 +243,7 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   const ToolRun read = tool("call Tarnwick.APIWrapper GetIniValue main GREETING " + ini);
   EXPECT_EQ(read.out, "hello  world\n");
   const ToolRun missing = tool("call Tarnwick.APIWrapper GetIniValue Section");
-  EXPECT_EQ(missing.err, "error 449: Argument not optional\n");
+  EXPECT_EQ(missing.err, "error 449: Argument not optional (argument 2, tVariable, of GetIniValue)\n");
   // The error names what is at fault after the platform's text.
   const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");
   EXPECT_EQ(badNumber.err, "error 13: Type mismatch (parameter bAsBinary: 'notanumber')\n");
