@@ -55,6 +55,15 @@ macro(tarnwick_debian_packages)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src ${PROJECT_BINARY_DIR}/src/qt)
   set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+  # As Debian's own packages: binaries stripped (the debugging information
+  # stays in the build), a shlibs file for the libraries, and the library
+  # cache refreshed by a trigger.
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  file(WRITE ${PROJECT_BINARY_DIR}/packaging/triggers "activate-noawait ldconfig\n")
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/triggers)
+  set(CPACK_DEBIAN_QT_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/triggers)
 
   set(CPACK_COMPONENTS_ALL library development tools)
   set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME libtarnwick${PROJECT_VERSION_MAJOR})

@@ -98,7 +98,9 @@ endif()
 find_program(LINTIAN lintian)
 if(LINTIAN)
   foreach(deb IN LISTS debs)
-    execute_process(COMMAND ${LINTIAN} --no-tag-display-limit ${deb} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    # This test packs without compression, for speed; real packages are compressed.
+    execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 --suppress-tags uses-no-compression-for-data-tarball ${deb}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(out MATCHES "(^|\n)E: ")
       message(FATAL_ERROR "lintian finds errors in ${deb}:\n${out}${err}")
     endif()

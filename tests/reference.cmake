@@ -119,22 +119,6 @@ endforeach()
 target_sources(tarnwick_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/Reference_test.cpp)
 target_compile_definitions(tarnwick_tests PRIVATE TARNWICK_DOCS_DIR="${reference_dir}" TARNWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
-# The Python page's blocks, each run with the module of this build.
-if(TARGET tarnwick_python)
-  file(READ ${reference_dir}/python.md python_text)
-  markdown_blocks("${python_text}" python python)
-  foreach(n RANGE 1 ${python_count})
-    if(python_count EQUAL 0)
-      break()
-    endif()
-    file(WRITE ${reference_out}/reference_python_${n}.py "${python_${n}}")
-    add_test(NAME reference_python_${n}
-      COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=$<TARGET_FILE_DIR:tarnwick_python>
-              ${Python_EXECUTABLE} ${reference_out}/reference_python_${n}.py)
-    set_tests_properties(reference_python_${n} PROPERTIES TIMEOUT 60)
-  endforeach()
-endif()
-
 # The README's C++ blocks, each a whole program, built as written and run
 # (a block that waits for its user in QApplication::exec is only built,
 # unless it can save a picture of its window: it is run offscreen on the

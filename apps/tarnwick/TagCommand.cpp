@@ -64,17 +64,19 @@ bool isNameCharacter(char16_t c) {
 // characters are the one after it and the one after the field.
 void checkField(Report& report, std::u16string_view directive, const tags::Directive& d, std::u16string_view tag,
                 std::size_t open) {
-  const std::u16string advice = u": write ([" + (d.field.empty() ? std::u16string(u"Field") : d.field) + u"]) or ('Field')";
   if (d.field.size() <= 1) {
+    const std::u16string advice = u": write ([Field]) or ('Field')";
     report.warn(std::u16string(directive) + u" field " + quotedName(d.field) +
                 u" is what is left inside the delimiters less one character at each end" + advice);
     return;
   }
   const std::size_t after = open + 2 + d.field.size();
-  if (open + 1 < tag.size() && after < tag.size() && (isNameCharacter(tag[open + 1]) || isNameCharacter(tag[after])))
+  if (open + 1 < tag.size() && after < tag.size() && (isNameCharacter(tag[open + 1]) || isNameCharacter(tag[after]))) {
+    const std::u16string meant(tag.substr(open + 1, after - open));
     report.warn(std::u16string(directive) + u" field reads as " + quotedName(d.field) + u": the characters " +
                 quotedName(tag.substr(open + 1, 1)) + u" and " + quotedName(tag.substr(after, 1)) +
-                u" are dropped unread as enclosing characters" + advice);
+                u" are dropped unread as enclosing characters: write ([" + meant + u"]) or ('" + meant + u"')");
+  }
 }
 
 // Where the search directive's opening delimiter stands: the first "(" from

@@ -180,7 +180,10 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     } catch (py::error_already_set& e) {
       e.discard_as_unraisable("tarnwick: naming the object at fault");
     }
-    error.noted(error.note().empty() ? where : where + u": " + error.note());
+    // A note is kept once set: the error is made again with the whole note.
+    Error noted(error.number(), error.description(), error.source());
+    noted.noted(error.note().empty() ? where : where + u": " + error.note());
+    error = std::move(noted);
   }
 
   std::u16string typeName() const {
