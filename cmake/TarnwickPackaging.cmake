@@ -41,7 +41,7 @@ endfunction()
 macro(tarnwick_debian_packages)
   set(CPACK_PACKAGE_NAME tarnwick)
   set(CPACK_PACKAGE_VENDOR "Tarnwick")
-  set(CPACK_PACKAGE_CONTACT "Tarnwick developers <tarnwick@localhost>")
+  set(CPACK_PACKAGE_CONTACT "Tarnwick developers <tarnwick@example.org>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Component library for form-based database front ends")
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
@@ -55,6 +55,15 @@ macro(tarnwick_debian_packages)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src ${PROJECT_BINARY_DIR}/src/qt)
   set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+  # As Debian's own packages: binaries stripped (the debugging information
+  # stays in the build), a shlibs file for the libraries, and the library
+  # cache refreshed by a trigger.
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  file(WRITE ${PROJECT_BINARY_DIR}/packaging/triggers "activate-noawait ldconfig\n")
+  set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/triggers)
+  set(CPACK_DEBIAN_QT_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/triggers)
 
   set(CPACK_COMPONENTS_ALL library development tools)
   set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME libtarnwick${PROJECT_VERSION_MAJOR})
@@ -98,5 +107,40 @@ macro(tarnwick_debian_packages)
     set(CPACK_COMPONENT_PYTHON_DEPENDS library)
     set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Tarnwick: the Python module\nThe module tarnwick for the system's python3.")
   endif()
+  tarnwick_package_documents()
   include(CPack)
+endmacro()
+
+# What every Debian package carries: its copyright and changelog in
+# share/doc/<package>/; and the manual pages (compressed, as Debian's are),
+# and the reference with the development files.
+function(tarnwick_compressed source output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND gzip -9n -c ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
+endfunction()
+
+macro(tarnwick_package_documents)
+  set(_tarnwick_docs ${PROJECT_BINARY_DIR}/packaging)
+  file(MAKE_DIRECTORY ${_tarnwick_docs})
+  tarnwick_compressed(${PROJECT_SOURCE_DIR}/packaging/changelog ${_tarnwick_docs}/changelog.gz)
+  set(_tarnwick_outputs ${_tarnwick_docs}/changelog.gz)
+  foreach(_page tarnwick orders)
+    tarnwick_compressed(${PROJECT_SOURCE_DIR}/packaging/${_page}.1 ${_tarnwick_docs}/${_page}.1.gz)
+    list(APPEND _tarnwick_outputs ${_tarnwick_docs}/${_page}.1.gz)
+  endforeach()
+  add_custom_target(tarnwick_package_documents ALL DEPENDS ${_tarnwick_outputs})
+  foreach(_component IN LISTS CPACK_COMPONENTS_ALL)
+    string(TOUPPER ${_component} _upper)
+    set(_package ${CPACK_DEBIAN_${_upper}_PACKAGE_NAME})
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_tarnwick_docs}/changelog.gz
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${_package} COMPONENT ${_component})
+  endforeach()
+  install(FILES ${_tarnwick_docs}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+  if(TARGET orders)
+    install(FILES ${_tarnwick_docs}/orders.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT orders)
+  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME}/reference
+    COMPONENT development FILES_MATCHING PATTERN "*.md")
 endmacro()

@@ -14,7 +14,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev
   pybind11-dev python3-dev python3-pytest
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core
   xvfb xdotool libpq-dev postgresql pgbouncer
-  libxlsxwriter-dev python3-openpyxl poppler-utils)
+  libxlsxwriter-dev python3-openpyxl poppler-utils lintian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -68,6 +68,47 @@ if(PYTHON)
   expect_depends(python3-tarnwick "libtarnwick0 \\(= ")
 endif()
 
+# Every package carries its copyright and changelog; the libraries lie in
+# the multiarch folder; the manual pages read; the reference comes with the
+# development files; Debian's package checker finds no error.
+foreach(package IN LISTS found)
+  foreach(file copyright changelog.gz)
+    if(NOT EXISTS ${root}/usr/share/doc/${package}/${file})
+      message(FATAL_ERROR "${package} carries no /usr/share/doc/${package}/${file}")
+    endif()
+  endforeach()
+endforeach()
+file(GLOB multiarch_libraries ${root}/usr/lib/*-linux-gnu*/libtarnwick.so.0)
+if(NOT multiarch_libraries)
+  message(FATAL_ERROR "libtarnwick.so.0 is not in the multiarch folder /usr/lib/<triplet>/")
+endif()
+set(pages tarnwick)
+if(QT)
+  list(APPEND pages orders)
+endif()
+foreach(page IN LISTS pages)
+  run("man -l ${page}.1.gz" ${CMAKE_COMMAND} -E env MANWIDTH=80 man -l ${root}/usr/share/man/man1/${page}.1.gz)
+  if(NOT out MATCHES "NAME")
+    message(FATAL_ERROR "the manual page ${page}(1) reads: ${out}")
+  endif()
+endforeach()
+if(NOT EXISTS ${root}/usr/share/doc/libtarnwick-dev/reference/README.md)
+  message(FATAL_ERROR "libtarnwick-dev carries no reference")
+endif()
+find_program(LINTIAN lintian)
+if(LINTIAN)
+  foreach(deb IN LISTS debs)
+    # This test packs without compression, for speed; real packages are compressed.
+    execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 --suppress-tags uses-no-compression-for-data-tarball ${deb}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(out MATCHES "(^|\n)E: ")
+      message(FATAL_ERROR "lintian finds errors in ${deb}:\n${out}${err}")
+    endif()
+  endforeach()
+else()
+  message(WARNING "lintian is not installed: scripts/deps.sh installs it")
+endif()
+
 # The installed programs find the unpacked libraries by themselves.
 run("the unpacked tarnwick tool" ${root}/usr/bin/tarnwick version)
 run("the unpacked tarnwick tool" ${root}/usr/bin/tarnwick call Tarnwick.APIWrapper GetIniValue S K

@@ -50,7 +50,7 @@ class StatusMessageBox final : public host::MessageBox {
     if (front_) front_->setStatus(prompt);
     const std::vector<std::int32_t> offered = host::buttonsOf(buttons);
     const std::int32_t answer = offered.empty() ? host::mb::OK : offered.front();
-    host::messageLog().record(host::LoggedMessage{prompt, buttons, title, answer});
+    host::messageLog().record(host::LoggedMessage{prompt, buttons, title, answer, {}, true});
     return answer;
   }
   void setFront(const FormBase* form) { front_ = form; }

@@ -39,7 +39,11 @@ def main():
         print("column widths:", [grid.ColWidth(col) for col in range(grid.Cols)])
         for row in range(grid.Rows):
             print(" | ".join(f"{grid.TextMatrix(row, col):>10}" for col in range(grid.Cols)))
+        # The grid holds the 12 orders below its heading row, in order.
+        assert grid.Rows == 13, grid.Rows
+        assert [grid.TextMatrix(row, 0).strip() for row in range(1, 13)] == [str(n) for n in range(1, 13)]
         db.Close()
+    print("flex_grid: ok")
 
 
 if __name__ == "__main__":

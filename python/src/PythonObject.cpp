@@ -133,7 +133,9 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
         }
         return S_OK;
       } catch (py::error_already_set& e) {
-        throw errorFromPython(e);
+        Error error = errorFromPython(e);
+        noteWhere(error, id);
+        throw error;
       }
     } catch (...) {
       std::u16string source;
@@ -159,6 +161,29 @@ class PythonObject final : public UnknownBase<PythonObject, IDispatch> {
     auto& map = wrappers();
     if (auto it = map.find(target_.ptr()); it != map.end() && it->second == this) map.erase(it);
     target_ = py::object();
+  }
+
+  // An error raised inside a member says which member of which object:
+  // "member 'Text' of TextBox 'txtQty'", before what Python said.
+  void noteWhere(Error& error, DISPID id) const {
+    std::u16string where;
+    if (id >= kFirstNameId && static_cast<std::size_t>(id - kFirstNameId) < names_.size())
+      where = u"member " + quotedName(names_[static_cast<std::size_t>(id - kFirstNameId)]) + u" of ";
+    else if (id == DISPID_VALUE)
+      where = u"default member of ";
+    try {
+      where += typeName();
+      if (PyObject_HasAttrString(target_.ptr(), "Name")) {
+        py::object name = target_.attr("Name");
+        if (PyUnicode_Check(name.ptr())) where += u" " + quotedName(toText16(name));
+      }
+    } catch (py::error_already_set& e) {
+      e.discard_as_unraisable("tarnwick: naming the object at fault");
+    }
+    // A note is kept once set: the error is made again with the whole note.
+    Error noted(error.number(), error.description(), error.source());
+    noted.noted(error.note().empty() ? where : where + u": " + error.note());
+    error = std::move(noted);
   }
 
   std::u16string typeName() const {

@@ -108,7 +108,7 @@ def test_errors_name_what_is_at_fault_after_the_platforms_text(database):
     grid = FlexGrid(2)
     del grid.TextArray
     member = error_of(lambda: ocx.AddRowTextToGrid(grid, "a"))
-    assert (member.number, member.note) == (438, "member 'TextArray'")
+    assert (member.number, member.note) == (438, "member 'TextArray' of MSFlexGrid")
     # A file the host cannot find.
     host = tarnwick.CreateObject("Tarnwick.Host")
     path = database.Name + ".missing.form"
@@ -186,3 +186,24 @@ def test_a_cycle_through_a_host_object_ends_when_its_reference_is_cleared():
     form.datOrders.Recordset = tarnwick.Nothing
     gc.collect()
     assert watch() is None
+
+
+def test_an_error_inside_a_python_object_names_the_member_and_the_object():
+    class BrokenBox:
+        TypeName = "TextBox"
+        Name = "txtQty"
+        SelStart = 0
+        SelLength = 0
+
+        @property
+        def Text(self):
+            raise ValueError("no text today")
+
+    ocx = tarnwick.CreateObject("Tarnwick.OcxWrapper")
+    failed = error_of(lambda: ocx.SelAllText(BrokenBox()))
+    assert failed.number == 5
+    assert failed.note == "member 'Text' of TextBox 'txtQty': ValueError: no text today", failed.note
+    # A member the object lacks: named with the object.
+    del BrokenBox.SelStart
+    missing = error_of(lambda: ocx.SelAllText(BrokenBox()))
+    assert (missing.number, missing.note) == (438, "member 'SelStart' of TextBox 'txtQty'")

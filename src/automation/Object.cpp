@@ -34,7 +34,7 @@ DISPID Object::idOf(std::u16string_view name) const {
   }
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = object_->GetIDsOfNames(GUID_NULL, &terminated, 1, 0, &id);
-  if (failed(hr)) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(name)));
+  if (failed(hr)) raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(name) + ownerForNote()));
   return id;
 }
 
@@ -121,6 +121,27 @@ void Object::putRef(std::u16string_view name, const Variant& value) const {
 }
 
 Variant Object::value() const { return invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, nullptr); }
+
+// " of TextBox 'txtQty'": the object a missing member was asked of, by its
+// type name and, when it has one that reads as a text, its Name. Asked
+// directly, so that a failure here raises nothing.
+std::u16string Object::ownerForNote() const noexcept {
+  try {
+    std::u16string text = u" of " + typeName();
+    const char16_t* member = u"Name";
+    DISPID id = DISPID_UNKNOWN;
+    if (succeeded(object_->GetIDsOfNames(GUID_NULL, &member, 1, 0, &id))) {
+      DISPPARAMS none{nullptr, nullptr, 0, 0};
+      Variant name;
+      if (succeeded(object_->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &name, nullptr, nullptr)) &&
+          name.vt == VT_BSTR && !name.text().empty())
+        text += u" " + quotedName(name.text());
+    }
+    return text;
+  } catch (...) {
+    return {};
+  }
+}
 
 std::u16string Object::typeName() const {
   if (!object_) return u"Nothing";

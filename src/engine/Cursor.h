@@ -110,6 +110,9 @@ class Cursor {
   void movePrevious();
   void move(std::int32_t rows);
   std::int32_t recordCount();
+  // A table-type cursor's records from the current one to the end: the
+  // table's count less the records before (one count, nothing read).
+  std::int32_t remainingInTable();
   std::int32_t absolutePosition();
   void setAbsolutePosition(std::int32_t position);
   Variant bookmark();

@@ -99,11 +99,38 @@ Variant convertPlain(const Variant& v, const FieldInfo& field) {
 
 }  // namespace
 
+namespace {
+
+// How a refused value is named in an error's note: its text, cut short.
+std::u16string valueForNote(const Variant& value) {
+  constexpr std::size_t kLongest = 40;
+  const VARTYPE vt = value.valueType();
+  if (vt == VT_DISPATCH || vt == VT_UNKNOWN) return u"an object";
+  if (vt == VT_ERROR) return u"a missing value";
+  try {
+    std::u16string text = toText(value);
+    if (text.size() > kLongest) text = text.substr(0, kLongest) + u"...";
+    return quotedName(text);
+  } catch (const Error&) {
+    return u"of another type";
+  }
+}
+
+}  // namespace
+
 Variant convertForField(const Variant& input, const FieldInfo& field) {
-  // A plain value is read where it is; only references and objects are
-  // followed into a copy.
-  if ((input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN) return convertPlain(input, field);
-  return convertPlain(plainValue(input), field);
+  try {
+    // A plain value is read where it is; only references and objects are
+    // followed into a copy.
+    if ((input.vt & VT_BYREF) == 0 && input.vt != VT_DISPATCH && input.vt != VT_UNKNOWN) return convertPlain(input, field);
+    return convertPlain(plainValue(input), field);
+  } catch (Error& e) {
+    // The platform's text says only that a value did not fit; the note says
+    // which field refused which value.
+    if ((e.number() == errc::ConversionError || e.number() == errc::FieldTooSmall) && e.note().empty())
+      e.noted(u"field " + quotedName(field.name) + u", value " + valueForNote(input));
+    throw;
+  }
 }
 
 // Values

@@ -120,6 +120,16 @@ std::int32_t Cursor::recordCount() {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, INT32_MAX));
 }
 
+std::int32_t Cursor::remainingInTable() {
+  checkOpen();
+  Statement& s = connection().cached("SELECT count(*) FROM " + table().quoted);
+  s.step();
+  const std::int64_t all = s.int64(0);
+  s.reset();
+  const std::int64_t before = std::max(absolutePosition(), 0);
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(all - before, 0, INT32_MAX));
+}
+
 std::int32_t Cursor::absolutePosition() {
   checkOpen();
   if (bof_ || eof_ || pos_ < 0) return -1;

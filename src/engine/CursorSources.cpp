@@ -162,7 +162,8 @@ std::vector<OrderKey> Cursor::orderOf(std::u16string_view sort) const {
   std::vector<OrderKey> order;
   for (const SortItem& item : parseSort(sort)) {
     const auto column = resolve(item.qualifier, item.field);
-    if (!column) raise(errc::TooFewParameters, u"1");
+    if (!column) raise(Error(errc::TooFewParameters, describe(errc::TooFewParameters, u"1"))
+                             .noted(u"unknown name " + quotedName(item.field)));
     int at = -1;
     for (std::size_t i = 0; i < table().fields.size(); ++i)
       if (table().fields[i].column == column->sql) at = static_cast<int>(i);

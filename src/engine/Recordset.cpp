@@ -258,4 +258,11 @@ HRESULT Recordset::EndReads() noexcept {
   return S_OK;
 }
 
+HRESULT Recordset::CountRemaining(std::int32_t* count) noexcept {
+  if (!count) return E_POINTER;
+  *count = 0;
+  if (cursor_->source().type != kOpenTable) return S_FALSE;
+  return walkStep(typeName(), [&] { *count = cursor_->remainingInTable(); });
+}
+
 }  // namespace tarnwick::engine

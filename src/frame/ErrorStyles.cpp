@@ -5,7 +5,7 @@ namespace tarnwick::frame {
 
 bool finish(const std::optional<Error>& pending) {
   if (!pending) return false;
-  showMessage(pending->description(), msgbox::OkOnly);
+  showMessage(pending->description(), msgbox::OkOnly, pending->note());
   return true;
 }
 

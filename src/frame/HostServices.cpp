@@ -6,8 +6,11 @@ namespace tarnwick::frame {
 
 Object hostServices() { return Object(createObject(kHostProgId)); }
 
-std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons) {
-  return toInt16(hostServices().call(u"MsgBox", prompt, buttons));
+std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons, std::u16string_view note) {
+  if (note.empty()) return toInt16(hostServices().call(u"MsgBox", prompt, buttons));
+  return toInt16(hostServices().call(u"MsgBox", prompt, buttons, Variant(), note));
 }
+
+void logNote(std::u16string_view text) { hostServices().call(u"LogNote", text); }
 
 }  // namespace tarnwick::frame

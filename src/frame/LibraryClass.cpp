@@ -94,8 +94,8 @@ HRESULT PreparedCall::fromDispatch(const DISPPARAMS& params, UINT* argErr) noexc
     const ParamInfo& param = routine_.params[i];
     const VARIANT* v = given[i];
     if (isMissingValue(v)) {
-      if (param.optional) continue;  // stays the missing marker
-      return DISP_E_PARAMNOTOPTIONAL;
+      // Stays the missing marker: run() refuses a required one, naming it.
+      continue;
     }
     const auto position = static_cast<UINT>(v - params.rgvarg);
     if (param.type == ParamType::Variant) {
@@ -159,12 +159,18 @@ void PreparedCall::setReference(std::size_t index, VARTYPE type, void* pointer) 
 Variant PreparedCall::run(RoutineBody body) {
   const std::size_t count = routine_.params.size();
   // A parameter nobody filled still holds the marker it started with.
+  // The note names the parameter by its place, counting from 1, and its name.
+  const auto notOptional = [&](std::size_t i) {
+    raise(Error(errc::ArgumentNotOptional)
+              .noted(u"argument " + fromUtf8(std::to_string(i + 1)) + u", " + routine_.params[i].name + u", of " +
+                     routine_.name));
+  };
   for (std::size_t i = 0; i < routine_.fixedCount(); ++i)
     if (!routine_.params[i].optional && slots_[i].vt == VT_ERROR && slots_[i].scode == DISP_E_PARAMNOTFOUND_SCODE)
-      raise(errc::ArgumentNotOptional);
+      notOptional(i);
   if (routine_.hasVarArgs()) {
     const Variant& list = static_cast<const Variant&>(slots_[count - 1]);
-    if (!list.array()) raise(errc::ArgumentNotOptional);
+    if (!list.array()) notOptional(count - 1);
   }
   if (!body) notImplemented(routine_);
   // The body reads the parameters through Call, which expects them reversed.

@@ -3,6 +3,10 @@
 #include <tarnwick/frame/ErrorStyles.h>
 #include <tarnwick/frame/HostServices.h>
 #include <tarnwick/frame/Progress.h>
+#include <tarnwick/automation/ErrorInfo.h>
+#include <tarnwick/frame/RecordWalk.h>
+
+#include <algorithm>
 
 namespace tarnwick::frame {
 
@@ -16,6 +20,14 @@ WorkProgress::WorkProgress(std::u16string_view task, std::int32_t total) : task_
 
 WorkProgress::~WorkProgress() {
   if (reported_) frame::errorOf([&] { service_.call(u"Finish", task_); });
+}
+
+void WorkProgress::countRemaining(const Object& records) {
+  if (!service_) return;
+  const ComPtr<IRecordWalk> walk = recordWalk(records);
+  std::int32_t count = 0;
+  if (walk && walk->CountRemaining(&count) == S_OK) total_ = count;
+  else clearErrorInfo();  // no count is no failure
 }
 
 void WorkProgress::report() {

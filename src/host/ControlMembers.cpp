@@ -486,6 +486,17 @@ void initialise(Control& c) {
 
 std::span<const ControlMember> Control::members() { return impl::allMembers(); }
 
+std::vector<std::pair<std::u16string_view, std::vector<std::u16string_view>>> Control::memberNames() {
+  std::vector<std::pair<std::u16string_view, std::vector<std::u16string_view>>> names;
+  for (const ControlMember& member : members()) {
+    std::vector<std::u16string_view> kinds;
+    for (std::size_t k = 0; k < kControlKindCount; ++k)
+      if (member.servesKind(static_cast<ControlKind>(k))) kinds.push_back(typeNameOf(static_cast<ControlKind>(k)));
+    names.emplace_back(member.name, std::move(kinds));
+  }
+  return names;
+}
+
 std::u16string Control::text() const { return impl::textOf(*this); }
 void Control::setText(std::u16string_view text) { impl::setTextOf(*this, text); }
 

@@ -43,7 +43,7 @@ std::int32_t ScriptedMessageBox::show(const std::u16string& prompt, std::int32_t
     text += fromUtf8(std::to_string(answer));
     raise(Error(errc::InvalidProcedureCall, std::move(text)));
   }
-  messageLog().record(LoggedMessage{prompt, buttons, title, answer});
+  messageLog().record(LoggedMessage{prompt, buttons, title, answer, {}, true});
   return answer;
 }
 

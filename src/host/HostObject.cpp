@@ -4,6 +4,7 @@
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/HostObject.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 
 namespace tarnwick::host {
@@ -94,13 +95,20 @@ const Member<HostObject> kHostMembers[] = {
        c.expect(0);
        c.setResult(Variant(static_cast<IDispatch*>(makeObject<ClipboardObject>().get())));
      }},
+    // MsgBox(prompt[, buttons[, title[, note]]]): the note, what is at fault,
+    // is not shown (the box shows the platform's text) but goes to the log.
     {u"MsgBox", 3, kMethod,
      [](HostObject&, Call& c) {
-       c.expect(1, 3);
+       c.expect(1, 4);
        const std::u16string prompt = c.text(0);
        const std::int32_t buttons = c.has(1) ? c.int32(1) : 0;
        const std::u16string title = c.has(2) ? c.text(2) : std::u16string();
-       c.setResult(Variant(static_cast<std::int16_t>(messageBox()->show(prompt, buttons, title))));
+       const auto answer = static_cast<std::int16_t>(messageBox()->show(prompt, buttons, title));
+       if (c.has(3)) {
+         const std::u16string note = c.text(3);
+         if (!note.empty()) messageLog().noteLatest(prompt, note);
+       }
+       c.setResult(Variant(answer));
      }},
     {u"GetSystemMetrics", 4, kMethod,
      [](HostObject&, Call& c) {
@@ -158,6 +166,11 @@ const Member<HostObject> kHostMembers[] = {
        c.expect(1);
        ComPtr<Form> form = loadForm(toUtf8(c.text(0)));
        c.setResult(Variant(static_cast<IDispatch*>(form.get())));
+     }},
+    {u"LogNote", 13, kMethod,
+     [](HostObject&, Call& c) {
+       c.expect(1);
+       messageLog().noteOnce(c.text(0));
      }},
 };
 

@@ -87,6 +87,7 @@ std::u16string allRecordsText(const Object& records, const Object& marks, const 
   Variant mark[1];
   std::optional<std::uint64_t> lastBytes;
   frame::WorkProgress progress(u"Copying records");
+  progress.countRemaining(records);
   // The first record is read before the end is tested: an empty recordset
   // has no current record to copy (the engine's error), rather than
   // silently emptying the clipboard.

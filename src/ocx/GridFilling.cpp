@@ -70,6 +70,7 @@ void fillGridWithRecords(Call& call) {
   std::u16string row;
   // A cancelled fill stops here with error 18 and keeps the rows it added.
   frame::WorkProgress progress(u"Filling the grid");
+  progress.countRemaining(records);
   for (;;) {
     const Variant eof = reader.eof();
     if (eof.isNull() || toBool(eof)) break;

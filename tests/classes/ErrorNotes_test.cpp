@@ -7,6 +7,7 @@
 
 #include <tarnwick/automation/Convert.h>
 #include <tarnwick/dataaccess/DataAccessWrapper.h>
+#include <tarnwick/host/MessageLog.h>
 
 #include <gtest/gtest.h>
 
@@ -51,8 +52,8 @@ TEST(ErrorNotes, NameTheMemberFieldAndControlAfterThePlatformsText) {
   ASSERT_TRUE(member);
   EXPECT_EQ(member->number(), errc::MemberNotSupported);
   EXPECT_EQ(member->description(), standardDescription(errc::MemberNotSupported));
-  EXPECT_EQ(member->note(), u"member 'Txet'");
-  EXPECT_EQ(member->message(), u"Object doesn't support this property or method (member 'Txet')");
+  EXPECT_EQ(member->note(), u"member 'Txet' of TextBox 'txtQty'");
+  EXPECT_EQ(member->message(), u"Object doesn't support this property or method (member 'Txet' of TextBox 'txtQty')");
 
   // A field the recordset does not have, by name and by position, read
   // directly or through the Fields collection.
@@ -82,6 +83,90 @@ TEST(ErrorNotes, NameTheMemberFieldAndControlAfterThePlatformsText) {
   EXPECT_EQ(control->description(), u"'Text' property is read-only");
   EXPECT_EQ(control->note(), u"control 'cboCustomer'");
   EXPECT_EQ(Object(form.get(u"txtQty")).get(u"Text").text(), u"5");
+}
+
+// A database of orders, and a message box that answers by itself.
+struct Noted : ::testing::Test {
+  LocaleScope locale{Locale::enUS()};
+  MessageBoxScope box;
+  TempDir dir;
+  const Object db = testing::makeOrdersDatabase(dir / "orders.db");
+  const Object dataAccess = instanceOf<dataaccess::DataAccessWrapper>();
+};
+
+TEST_F(Noted, TheUnknownNameTheRefusedValueAndTheMissingArgument) {
+
+  // A name that is no field: the platform's count, then the name, in a
+  // statement, a condition and a sort.
+  const auto select = failure([&] { db.call(u"OpenRecordset", u"Select * From Orders Where Orders.[Client] = 'x'"); });
+  ASSERT_TRUE(select);
+  EXPECT_EQ(select->message(), u"Too few parameters. Expected 1. (unknown name 'Orders.Client')");
+  const Object orders(db.call(u"OpenRecordset", u"Select * From Orders", 2));
+  const auto find = failure([&] { orders.call(u"FindFirst", u"Qyt > 5"); });
+  ASSERT_TRUE(find);
+  EXPECT_EQ(find->number(), errc::TooFewParameters);
+  EXPECT_EQ(find->note(), u"unknown name 'Qyt'");
+  const auto sort = failure([&] { orders.put(u"Sort", u"Qyt DESC"); });
+  ASSERT_TRUE(sort);
+  EXPECT_EQ(sort->note(), u"unknown name 'Qyt'");
+
+  // A value its field refuses: the field and the value, cut short when long.
+  orders.call(u"Edit");
+  const auto text = failure([&] { orders.put(u"Collect", {Variant(u"Qty")}, Variant(u"abc")); });
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->message(), u"Data type conversion error. (field 'Qty', value 'abc')");
+  const auto date = failure([&] { orders.put(u"Collect", {Variant(u"OrderDate")}, Variant(u"31/31/99")); });
+  ASSERT_TRUE(date);
+  EXPECT_EQ(date->note(), u"field 'OrderDate', value '31/31/99'");
+  const auto tooLong = failure([&] { orders.put(u"Collect", {Variant(u"Note")}, Variant(std::u16string(60, u'x'))); });
+  ASSERT_TRUE(tooLong);
+  EXPECT_EQ(tooLong->number(), errc::FieldTooSmall);
+  EXPECT_EQ(tooLong->note(), u"field 'Note', value '" + std::u16string(40, u'x') + u"...'");
+  orders.call(u"CancelUpdate");
+
+  // A routine's argument left out: its place and name.
+  const auto missing = failure([&] { dataAccess.call(u"FindRecord_b", true); });
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->message(), u"Argument not optional (argument 2, rsRecordset, of FindRecord_b)");
+  EXPECT_TRUE(box->prompts().empty());
+}
+
+TEST_F(Noted, WhatABoxCannotShowGoesToTheMessageLog) {
+  const Object form = formFrom(R"FORM(form frmOrder {
+  TextBox txtQty {
+    Tag = "Orders([Qyt])"
+    Text = "5"
+  }
+})FORM");
+  host::messageLog().clear();
+
+  // The box shows the platform's text; the log keeps what was at fault.
+  const Object orders(db.call(u"OpenRecordset", u"Orders"));
+  orders.call(u"Edit");
+  dataAccess.call(u"SaveRecordFromControls", form.get(), orders.get());
+  ASSERT_EQ(box->prompts().size(), 1u);
+  EXPECT_EQ(box->prompts()[0].prompt, u"Item not found in this collection.");
+  auto entries = host::messageLog().entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].prompt, u"Item not found in this collection.");
+  EXPECT_NE(entries[0].note.find(u"'Qyt'"), std::u16string::npos) << toUtf8(entries[0].note);
+  orders.call(u"CancelUpdate");
+
+  // A form saved into a recordset on a SELECT: every control is passed
+  // over, as specified, and the log says why, once per form and source.
+  const Object found(db.call(u"OpenRecordset", u"Select * From Orders Where OrderId = 3"));
+  for (int i = 0; i < 2; ++i) {
+    found.call(u"Edit");
+    dataAccess.call(u"SaveRecordFromControls", form.get(), found.get());
+  }
+  entries = host::messageLog().entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_FALSE(entries[1].shown);
+  EXPECT_NE(entries[1].prompt.find(u"form 'frmOrder': no control's Tag names the record source "
+                                   u"'Select * From Orders Where OrderId = 3'"),
+            std::u16string::npos)
+      << toUtf8(entries[1].prompt);
+  EXPECT_EQ(box->prompts().size(), 1u);
 }
 
 }  // namespace

@@ -135,8 +135,17 @@ TEST_P(Progress, ACancelledFillKeepsTheRowsItFilled) {
   EXPECT_EQ(service->reports[0].task, u"Filling the grid");
   EXPECT_EQ(service->reports[0].done, 0);
   EXPECT_EQ(service->reports[9].done, 900);
-  EXPECT_EQ(service->reports[9].total, 0);  // a fill runs to the recordset's end, a count it cannot know
+  EXPECT_EQ(service->reports[9].total, 0);  // a dynaset's count is not known without reading it all
   EXPECT_EQ(service->finished, 1);
+
+  // A table knows its records: the total is what is left from the current one.
+  const auto counted = watch();
+  Object table(db.call(u"OpenRecordset", u"tblSource"));
+  table.call(u"Move", 250);
+  ocx.call(u"FillGridWithRecords", grid.get(), table.get());
+  EXPECT_EQ(toInt32(grid.get(u"Rows")), 751);
+  ASSERT_FALSE(counted->reports.empty());
+  EXPECT_EQ(counted->reports[0].total, 750);
 
   // Cancelled after 300 records: error 18, those rows stay, the recordset
   // stands on the first record not filled.

@@ -243,7 +243,7 @@ TEST_F(Client, TheToolListsTheTypeLibraryAndCallsRoutines) {
   const ToolRun read = tool("call Tarnwick.APIWrapper GetIniValue main GREETING " + ini);
   EXPECT_EQ(read.out, "hello  world\n");
   const ToolRun missing = tool("call Tarnwick.APIWrapper GetIniValue Section");
-  EXPECT_EQ(missing.err, "error 449: Argument not optional\n");
+  EXPECT_EQ(missing.err, "error 449: Argument not optional (argument 2, tVariable, of GetIniValue)\n");
   // The error names what is at fault after the platform's text.
   const ToolRun badNumber = tool("call Tarnwick.OcxWrapper ReadFromFile_t name.txt notanumber");
   EXPECT_EQ(badNumber.err, "error 13: Type mismatch (parameter bAsBinary: 'notanumber')\n");
@@ -371,6 +371,33 @@ TEST_F(Client, TheToolExplainsItselfAndTheFormsItReads) {
   EXPECT_NE(open.out.find("search:        malformed: error 5 (Invalid procedure call or argument)"), std::string::npos)
       << open.out;
   EXPECT_NE(tool("tag 's=Orders([Qty])'").out.find("warning: \"s=\" is no search directive"), std::string::npos);
+  // Enclosing characters that are letters: the name loses its ends.
+  const ToolRun letters = tool("tag 'Books(Title)'");
+  EXPECT_EQ(letters.status, 1);
+  EXPECT_NE(letters.out.find("warning: the binding field reads as 'itl': the characters 'T' and 'e' are dropped"),
+            std::string::npos)
+      << letters.out;
+  EXPECT_NE(letters.out.find("write ([Title])"), std::string::npos) << letters.out;
+  // A save type word that the save routines do not know.
+  EXPECT_EQ(tool("tag 'Orders([Qty])!Number;'").status, 1);
+  EXPECT_EQ(tool("tag 'Orders([Qty])!Number'").status, 0);
+
+  // Against a database: unknown tables and fields, the nearest name suggested.
+  const std::string db = (store_.parent_path() / "tags.db").string();
+  ASSERT_EQ(tool("sample-db " + db + " --rows 5").status, 0);
+  const ToolRun known = tool("tag 'S=Orders([Qty])!Number;' --database " + db);
+  EXPECT_EQ(known.status, 0) << known.out;
+  const ToolRun field = tool("tag 'S=Orders([Qyt])!Number;' --database " + db);
+  EXPECT_EQ(field.status, 1);
+  EXPECT_NE(field.out.find("error: the search field 'Qyt' is not in table Orders; did you mean 'Qty'?"),
+            std::string::npos)
+      << field.out;
+  const ToolRun table = tool("tag 'Ordres([Qty])' --database " + db);
+  EXPECT_EQ(table.status, 1);
+  EXPECT_NE(table.out.find("error: the binding table 'Ordres' is not in the database; did you mean 'Orders'?"),
+            std::string::npos)
+      << table.out;
+  EXPECT_EQ(tool("tag 'S=Orders([Qty])' --database").status, 2);
 }
 
 }  // namespace

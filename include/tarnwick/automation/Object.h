@@ -58,6 +58,8 @@ class TARNWICK_API Object {
   // The class name the object reports (what TypeName answers); "Object"
   // when it reports none.
   std::u16string typeName() const;
+  // " of TextBox 'txtQty'", for a note that names the object at fault; "" when it cannot be told.
+  std::u16string ownerForNote() const noexcept;
   // The interface test: does the object answer to the interface?
   bool supports(const IID& iid) const noexcept;
 

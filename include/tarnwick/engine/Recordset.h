@@ -35,6 +35,7 @@ class TARNWICK_API Recordset final : public AutomationObject<Recordset>, public 
   HRESULT PeekValue(std::int32_t position, const VARIANT** value) noexcept override;
   HRESULT BeginReads() noexcept override;
   HRESULT EndReads() noexcept override;
+  HRESULT CountRemaining(std::int32_t* count) noexcept override;
 
   static std::u16string_view typeName() { return u"Recordset"; }
   static std::span<const Member<Recordset>> members();

@@ -5,7 +5,9 @@
 //
 //   Screen -> TwipsPerPixelX, TwipsPerPixelY, Width, Height (twips)
 //   Clipboard -> Clear, SetText(text), GetText, GetFormat(format)
-//   MsgBox(prompt[, buttons[, title]]) -> answer     the modal message box
+//   MsgBox(prompt[, buttons[, title[, note]]]) -> answer   the modal message box;
+//                                                     the note goes only to the log
+//   LogNote(text)                                    a remark for the log alone, once
 //   GetSystemMetrics(index)                          e.g. 45, the edge width
 //   GetSysColor(index), SetSysColors(index, colour)  the system colour table
 //   SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags), IsTopmost(hWnd)
@@ -42,6 +44,9 @@ inline constexpr std::int16_t AnswerNo = 7;
 TARNWICK_API Object hostServices();
 
 // Shows a message box through the host and returns the answer.
-TARNWICK_API std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons);
+// `note`, what is at fault, goes to the message log beside the box.
+TARNWICK_API std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons, std::u16string_view note = {});
+// A remark for the message log alone, recorded once per process.
+TARNWICK_API void logNote(std::u16string_view text);
 
 }  // namespace tarnwick::frame

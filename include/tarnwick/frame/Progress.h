@@ -40,6 +40,11 @@ class TARNWICK_API WorkProgress {
   }
   // Whether the host watches this work: it can then ask it to stop.
   bool watched() const noexcept { return static_cast<bool>(service_); }
+  // For work over `records` from the current record to the end: the total,
+  // when the host watches and the count is cheap (the engine counts a
+  // table-type recordset's records without reading them); else it stays 0,
+  // a busy bar. Asks nothing of the records when nobody watches.
+  void countRemaining(const Object& records);
 
  private:
   void report();

@@ -36,6 +36,10 @@ struct IRecordWalk : IUnknown {
   // ends the moment first; the reads then go on as they would without it.
   virtual HRESULT BeginReads() noexcept = 0;
   virtual HRESULT EndReads() noexcept = 0;
+  // The records from the current one to the end, when they can be counted
+  // without being read (a table-type recordset: one count of its table);
+  // S_FALSE, and 0, when they cannot. For a progress bar's total.
+  virtual HRESULT CountRemaining(std::int32_t* count) noexcept = 0;
 
  protected:
   IRecordWalk() = default;

@@ -36,6 +36,9 @@ class TARNWICK_API Control final : public AutomationObject<Control>, public fram
   static std::u16string_view typeName() { return u"Control"; }
   // Every row of the member tables; a name has one row per behaviour.
   static std::span<const ControlMember> members();
+  // Every member's name, with the type names of the kinds that have it
+  // (for the reference and its test).
+  static std::vector<std::pair<std::u16string_view, std::vector<std::u16string_view>>> memberNames();
   std::u16string_view instanceTypeName() const noexcept { return typeNameOf(kind_); }
   bool answersTo(const IID& riid) const noexcept;
 

@@ -20,6 +20,11 @@ struct LoggedMessage {
   std::int32_t buttons = 0;
   std::u16string title;
   std::int32_t answer = 0;
+  // What is at fault, when the box showed an error whose note the platform's
+  // text leaves out ("field 'Qyt'").
+  std::u16string note;
+  // False for a note that only the log holds: no box was shown.
+  bool shown = true;
 };
 
 class TARNWICK_API MessageLog {
@@ -28,6 +33,12 @@ class TARNWICK_API MessageLog {
   static constexpr std::size_t kKept = 1000;
 
   void record(LoggedMessage message);
+  // Adds `note` to the newest entry when it is the box of `prompt`; else
+  // (a box service that keeps no log) records the prompt with its note.
+  void noteLatest(const std::u16string& prompt, const std::u16string& note);
+  // Records a note that no box shows, unless the log holds it already:
+  // a remark made once per process. True when it was recorded.
+  bool noteOnce(const std::u16string& text);
   std::vector<LoggedMessage> entries() const;
   // The newest prompt, empty when none is logged.
   std::u16string lastPrompt() const;

@@ -365,7 +365,15 @@ void PgSession::fail(const pg_result* result) {
   // Names the statement uses that the database lacks, and statements the
   // server cannot read, as the file backend reports them.
   if (state == "42P01") raise(errc::TableNotFound, quotedAfter(field(result, PG_DIAG_MESSAGE_PRIMARY), "relation \""));
-  if (state == "42703") raise(errc::TooFewParameters, u"1");
+  if (state == "42703") {
+    // "column X does not exist", X quoted or qualified as the statement wrote it.
+    std::string name(field(result, PG_DIAG_MESSAGE_PRIMARY));
+    if (name.rfind("column ", 0) == 0) name.erase(0, 7);
+    if (const auto end = name.find(" does not exist"); end != std::string::npos) name.erase(end);
+    std::erase(name, '"');
+    raise(Error(errc::TooFewParameters, describe(errc::TooFewParameters, u"1"))
+              .noted(u"unknown name " + quotedName(fromUtf8(name))));
+  }
   if (state == "42601")
     raise(errc::InvalidArgument, {}, u"(" + clean(field(result, PG_DIAG_MESSAGE_PRIMARY)) + u")");
   if (state == "55P03") {

@@ -383,7 +383,9 @@ void SqliteSession::fail(int code) const {
     raise(errc::TableNotFound, table);
   }
   // A name that is no field counts as a parameter without a value.
-  if (message.rfind("no such column", 0) == 0) raise(errc::TooFewParameters, u"1");
+  if (message.rfind("no such column", 0) == 0)
+    raise(Error(errc::TooFewParameters, describe(errc::TooFewParameters, u"1"))
+              .noted(u"unknown name " + quotedName(after("no such column: "))));
   raise(errc::InvalidArgument, {}, u"(" + fromUtf8(message) + u")");
 }
 
