@@ -7,8 +7,10 @@
 # screenshots show text, for the front end's test under real windows an X
 # server without a screen and a source of keyboard and mouse events, and
 # libpq with the PostgreSQL server for the engine's server backend and the
-# private server its tests start (scripts/pg-server.sh), and PgBouncer, the
-# transaction pooler one of them puts in front of it.
+# private server its tests start (scripts/pg-server.sh), PgBouncer, the
+# transaction pooler one of them puts in front of it, libxlsxwriter for
+# spreadsheet export with openpyxl and poppler's tools to read what the
+# export and printing tests wrote, and lintian, which checks the packages.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
   pybind11-dev python3-dev python3-pytest
