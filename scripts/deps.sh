@@ -7,12 +7,13 @@
 # screenshots show text, for the front end's test under real windows an X
 # server without a screen and a source of keyboard and mouse events, and
 # libpq with the PostgreSQL server for the engine's server backend and the
-# private server its tests start (scripts/pg-server.sh).
+# private server its tests start (scripts/pg-server.sh), and openssl for the
+# certificate authority of the encrypted connections' test.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
   pybind11-dev python3-dev python3-pytest
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core
-  xvfb xdotool libpq-dev postgresql)
+  xvfb xdotool libpq-dev postgresql openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

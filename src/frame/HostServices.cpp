@@ -10,4 +10,13 @@ std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons) {
   return toInt16(hostServices().call(u"MsgBox", prompt, buttons));
 }
 
+void logMessage(std::u16string_view text) noexcept {
+  // A log that cannot be told (no host, or one without a log) loses the
+  // message, never the work that wanted to say it.
+  try {
+    hostServices().call(u"LogMessage", text);
+  } catch (...) {
+  }
+}
+
 }  // namespace tarnwick::frame

@@ -4,6 +4,7 @@
 #include <tarnwick/frame/Activation.h>
 #include <tarnwick/host/FormDescription.h>
 #include <tarnwick/host/HostObject.h>
+#include <tarnwick/host/MessageLog.h>
 #include <tarnwick/host/Services.h>
 
 namespace tarnwick::host {
@@ -152,6 +153,13 @@ const Member<HostObject> kHostMembers[] = {
          object->service = std::move(service);
        }
        c.setResult(Variant(static_cast<IDispatch*>(object.get())));
+     }},
+    // A message that asks for no answer: logged as an information box that
+    // nobody answered (answer 0).
+    {u"LogMessage", 13, kMethod,
+     [](HostObject&, Call& c) {
+       c.expect(1);
+       messageLog().record(LoggedMessage{c.text(0), mb::Information, u"", 0});
      }},
     {u"LoadForm", 11, kMethod,
      [](HostObject&, Call& c) {

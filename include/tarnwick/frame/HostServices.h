@@ -12,6 +12,8 @@
 //   SystemDirectory, WindowsDirectory
 //   Progress -> Report(task, done, total), Finish(task)  optional: Nothing
 //                                                     when the host has none
+//   LogMessage(text)                                 a message that asks for
+//                                                    no answer, to the log
 //
 // Message boxes take the platform's button-and-icon codes and answer with
 // its codes (OK 1, Cancel 2, Yes 6, No 7).
@@ -43,5 +45,10 @@ TARNWICK_API Object hostServices();
 
 // Shows a message box through the host and returns the answer.
 TARNWICK_API std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons);
+
+// Tells the host's message log something that needs no answer (a warning
+// of the library's own, such as an unencrypted connection); nothing
+// happens where no host is registered.
+TARNWICK_API void logMessage(std::u16string_view text) noexcept;
 
 }  // namespace tarnwick::frame

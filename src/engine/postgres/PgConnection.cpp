@@ -5,6 +5,7 @@
 
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/frame/HostServices.h>
 
 #include <libpq-fe.h>
 
@@ -13,6 +14,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 namespace tarnwick::engine {
 
@@ -92,6 +95,10 @@ std::string passwordOf(const std::string& text) {
 }
 
 void ignoreNotice(void*, const char*) {}
+
+bool stoppedByTimeout(const pg_result* result) noexcept;
+void noteIfUnencrypted(pg_conn* conn, const std::string& target);
+[[noreturn]] void raiseQueryTimeout();
 
 std::string_view field(const pg_result* result, int code) noexcept {
   const char* value = result ? PQresultErrorField(result, code) : nullptr;
@@ -236,6 +243,7 @@ void PgSession::fail(const pg_result* result) const {
   if (state == "42703") raise(errc::TooFewParameters, u"1");
   if (state == "42601")
     raise(errc::InvalidArgument, {}, u"(" + clean(field(result, PG_DIAG_MESSAGE_PRIMARY)) + u")");
+  if (state == "57014" && stoppedByTimeout(result)) raiseQueryTimeout();
   if (state == "55P03") {
     // The server does not say who holds the lock; every session of a server
     // is seen as the workspace's default user on the server's machine.
@@ -275,6 +283,7 @@ PgConnection::PgConnection(std::string_view uri) : session_(std::make_shared<imp
     raise(Error(errc::OdbcConnectionFailed,
                 describe(errc::OdbcConnectionFailed, session_->clean(session_->target)) + u' ' + message));
   }
+  noteIfUnencrypted(conn, session_->target);
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   session_->conn = conn;
@@ -406,9 +415,11 @@ void PgConnection::commitOnServer() {
   PgResult result = session.run("COMMIT");
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) session.fail(result.get());
   // A spoilt transaction is rolled back by its commit, which still succeeds.
-  if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK")
+  if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK") {
+    restoreSettings();
     raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) +
                                           u" the transaction was rolled back: a statement in it had failed"));
+  }
 }
 
 void PgConnection::rollback() {
@@ -419,6 +430,7 @@ void PgConnection::rollback() {
   const int level = depth_--;
   if (level == 1) {
     exec("ROLLBACK");
+    restoreSettings();
   } else {
     const std::string name = "tw" + std::to_string(level);
     exec("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
@@ -466,6 +478,71 @@ void PgConnection::commitWrite(WriteMark& mark) {
   } else {
     commitOnServer();
   }
+}
+
+}  // namespace tarnwick::engine
+
+// ---------------------------------------------------------------------------
+// The query timeout
+
+namespace tarnwick::engine {
+
+namespace {
+
+// The server stops a statement with the same state for a cancel and for
+// its statement_timeout; only the text tells them apart.
+bool stoppedByTimeout(const pg_result* result) noexcept {
+  return field(result, PG_DIAG_MESSAGE_PRIMARY).find("statement timeout") != std::string_view::npos;
+}
+
+void raiseQueryTimeout() {
+  raise(Error(errc::QueryTimeout)
+            .noted(u"the statement ran longer than QueryTimeout and the server stopped it; nothing it changed was "
+                   u"kept"));
+}
+
+// A connection over the network that asked for encryption only where the
+// server offers it (libpq's sslmode "prefer", its default, or "allow") and
+// got none is said in the host's message log, once per server and database
+// in the process: its texts, passwords among them, cross the network as
+// they are. A session through the server's local socket is not told.
+void noteIfUnencrypted(pg_conn* conn, const std::string& target) {
+  if (PQsslInUse(conn)) return;
+  const char* host = PQhost(conn);
+  if (!host || *host == '/' || *host == '@') return;
+  std::string mode;
+  if (PQconninfoOption* options = PQconninfo(conn)) {
+    for (const PQconninfoOption* o = options; o->keyword; ++o)
+      if (o->val && std::string_view(o->keyword) == "sslmode") mode = o->val;
+    PQconninfoFree(options);
+  }
+  if (mode != "prefer" && mode != "allow") return;
+  static std::mutex mutex;
+  static std::set<std::string> told;
+  {
+    const std::lock_guard lock(mutex);
+    if (!told.insert(target).second) return;
+  }
+  frame::logMessage(u"The connection to '" + fromUtf8(target) + u"' is not encrypted: it asked for encryption only " +
+                    u"where the server offers it (sslmode=" + fromUtf8(mode) +
+                    u") and the server offers none. Ask for sslmode=verify-full to refuse such a connection.");
+}
+
+}  // namespace
+
+void PgConnection::setQueryTimeout(int seconds) {
+  querySeconds_ = std::max(seconds, 0);
+  if (!isOpen()) return;
+  // Goes with the next command, in its round trip.
+  session_->deferred.push_back("SET statement_timeout = " + std::to_string(querySeconds_ * 1000));
+  if (depth_ > 0 || PQtransactionStatus(session_->conn) != PQTRANS_IDLE) settingsInTransaction_ = true;
+}
+
+void PgConnection::restoreSettings() {
+  if (!settingsInTransaction_) return;
+  settingsInTransaction_ = false;
+  // Goes with the next command, in its round trip.
+  session_->deferred.push_back("SET statement_timeout = " + std::to_string(querySeconds_ * 1000));
 }
 
 }  // namespace tarnwick::engine
