@@ -48,7 +48,12 @@ TEST_P(QueryTimeoutOn, ALongStatementIsStoppedHavingWrittenNothing) {
   testing::endLeftoverTransactions();
   Object db = numbers();
   EXPECT_EQ(toInt32(db.get(u"QueryTimeout")), 60);
+  // Set inside a transaction that is then rolled back, it stays as set.
+  const Object engine = testing::engineObject();
+  engine.call(u"BeginTrans");
   db.put(u"QueryTimeout", Variant(std::int16_t{1}));
+  db.call(u"Execute", u"INSERT INTO Copied (N) VALUES (1)");
+  engine.call(u"Rollback");
   EXPECT_EQ(toInt32(db.get(u"QueryTimeout")), 1);
   EXPECT_EQ(errorOf([&] { db.put(u"QueryTimeout", Variant(-1)); }), errc::InvalidArgument);
 

@@ -430,11 +430,11 @@ void PgConnection::rollback() {
   const int level = depth_--;
   if (level == 1) {
     exec("ROLLBACK");
-    restoreSettings();
   } else {
     const std::string name = "tw" + std::to_string(level);
     exec("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
   }
+  restoreSettings();
 }
 
 WriteMark PgConnection::openWrite() {
@@ -528,21 +528,25 @@ void noteIfUnencrypted(pg_conn* conn, const std::string& target) {
                     u") and the server offers none. Ask for sslmode=verify-full to refuse such a connection.");
 }
 
+std::string statementTimeout(int seconds) { return "SET statement_timeout = " + std::to_string(seconds * 1000); }
+
 }  // namespace
 
+// A setting goes to the server at once, on its own: deferred to go with
+// the next command, it would stand before that command's BEGIN, and a
+// rollback of that transaction would undo it too.
 void PgConnection::setQueryTimeout(int seconds) {
   querySeconds_ = std::max(seconds, 0);
   if (!isOpen()) return;
-  // Goes with the next command, in its round trip.
-  session_->deferred.push_back("SET statement_timeout = " + std::to_string(querySeconds_ * 1000));
+  exec(statementTimeout(querySeconds_));
   if (depth_ > 0 || PQtransactionStatus(session_->conn) != PQTRANS_IDLE) settingsInTransaction_ = true;
 }
 
 void PgConnection::restoreSettings() {
   if (!settingsInTransaction_) return;
-  settingsInTransaction_ = false;
-  // Goes with the next command, in its round trip.
-  session_->deferred.push_back("SET statement_timeout = " + std::to_string(querySeconds_ * 1000));
+  exec(statementTimeout(querySeconds_));
+  // Sent inside a transaction still open, it waits on that one's outcome.
+  settingsInTransaction_ = depth_ > 0;
 }
 
 }  // namespace tarnwick::engine
