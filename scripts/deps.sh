@@ -10,13 +10,14 @@
 # private server its tests start (scripts/pg-server.sh), PgBouncer, the
 # transaction pooler one of them puts in front of it, libxlsxwriter for
 # spreadsheet export with openpyxl and poppler's tools to read what the
-# export and printing tests wrote, and lintian, which checks the packages.
+# export and printing tests wrote, lintian, which checks the packages, and
+# openssl for the certificate authority of the encrypted connections' test.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
   pybind11-dev python3-dev python3-pytest
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev fonts-dejavu-core
   xvfb xdotool libpq-dev postgresql pgbouncer
-  libxlsxwriter-dev python3-openpyxl poppler-utils lintian)
+  libxlsxwriter-dev python3-openpyxl poppler-utils lintian openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,9 +3,11 @@
 // ways, automation objects seen from Python, Python objects seen as
 // automation objects, and errors both ways.
 //
-// Every function here runs with the interpreter's lock held; the module
-// never releases it, so a routine that calls back into a Python object runs
-// on the caller's thread as the platform's apartment rule asks.
+// Every function here runs with the interpreter's lock held. Calls into the
+// library let go of it (outsideInterpreter), so that the program's other
+// Python threads run while a call waits for a busy file, a server or a long
+// statement; a routine that calls back into a Python object takes the lock
+// again there, on the caller's thread, as the platform's apartment rule asks.
 #include <tarnwick/automation/ComPtr.h>
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/Object.h>
@@ -14,13 +16,31 @@
 
 #include <pybind11/pybind11.h>
 
-#include <string>
 #include <deque>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::python {
 
 namespace py = pybind11;
+
+// ---- calls into the library ----
+
+// The library's objects are not made for two threads at once: its calls
+// from all Python threads take turns (a Python object's callback may call
+// the library again on the same thread).
+std::recursive_mutex& libraryTurn();
+
+// Runs `body`, a call into the library, without the interpreter's lock.
+// `body` touches no Python object: it converts before and after, under the
+// lock. The library's callbacks into Python objects take the lock again.
+template <typename Body>
+decltype(auto) outsideInterpreter(Body&& body) {
+  const py::gil_scoped_release unlocked;
+  const std::lock_guard turn(libraryTurn());
+  return body();
+}
 
 // Python objects the module defines at import and the standard types it converts.
 struct ModuleState {
@@ -73,6 +93,13 @@ py::str fromText16(std::u16string_view text);
 class ObjectHandle {
  public:
   explicit ObjectHandle(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+  ObjectHandle(ObjectHandle&&) noexcept = default;
+  ObjectHandle& operator=(ObjectHandle&&) = delete;
+  ObjectHandle(const ObjectHandle&) = default;
+  ObjectHandle& operator=(const ObjectHandle&) = delete;
+  // The object is let go in the library's turn: the last reference may end
+  // it, which is library work like any call.
+  ~ObjectHandle();
   const ComPtr<IDispatch>& pointer() const noexcept { return object_; }
   Object object() const { return Object(object_); }
   // The routines of the library class the object is, or null for any other object.

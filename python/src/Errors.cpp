@@ -10,14 +10,18 @@ namespace tarnwick::python {
 namespace {
 
 // The Python exception behind the last error that a Python object raised,
-// kept to become the cause of the exception that the failed call raises.
+// kept to become the cause of the exception that the failed call raises:
+// one per thread, as each thread's calls fail on their own.
 struct PendingCause {
   py::object exception;
   std::int32_t number = 0;
+  // A thread may end without the interpreter's lock (or after the
+  // interpreter): a cause no failure used is then left as it is.
+  ~PendingCause() { exception.release(); }
 };
 PendingCause& pending() {
-  static auto* cause = new PendingCause();  // outlives the module's statics
-  return *cause;
+  thread_local PendingCause cause;
+  return cause;
 }
 
 struct Mapping {

@@ -289,7 +289,7 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
       known->method = py::cast(BoundMember{self.pointer(), routine->id, routine->name});
       return known->method;
     }
-    known = &self.remember(name, self.object().idOf(member));
+    known = &self.remember(name, outsideInterpreter([&] { return self.object().idOf(member); }));
   }
   // A method, or a property that takes indexes, refuses a plain get; it is
   // then handed out to be called or indexed. The refusal is read from
@@ -299,7 +299,9 @@ py::object getAttribute(ObjectHandle& self, py::handle name) {
   Variant result;
   EXCEPINFO info;
   UINT argErr = 0;
-  const HRESULT hr = self.pointer()->Invoke(known->id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, &argErr);
+  const DISPID id = known->id;
+  const HRESULT hr = outsideInterpreter(
+      [&] { return self.pointer()->Invoke(id, GUID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &info, &argErr); });
   if (succeeded(hr)) return fromVariant(result);
   const std::int32_t number = errorNumberFromResult(hr == DISP_E_EXCEPTION ? info.scode : hr);
   if (number != errc::MemberNotSupported && number != errc::ArgumentNotOptional && number != errc::WrongArgumentCount)
@@ -316,19 +318,20 @@ void setAttribute(ObjectHandle& self, py::handle name, py::handle value) {
   if (self.libraryInterface())
     raise(Error(errc::MemberNotSupported).noted(u"member " + quotedName(toText16(name)) + u": a routine, not a property"));
   const Object object = self.object();
-  const DISPID id = object.idOf(toText16(name));
+  const std::u16string member = toText16(name);
+  const DISPID id = outsideInterpreter([&] { return object.idOf(member); });
   const Variant v = toVariant(value);
   if (v.type() == VT_DISPATCH) {
     // An object is assigned as a reference where the member takes one.
     try {
-      object.invoke(id, DISPATCH_PROPERTYPUTREF, {}, &v);
+      outsideInterpreter([&] { object.invoke(id, DISPATCH_PROPERTYPUTREF, {}, &v); });
       return;
     } catch (const Error& e) {
       if (e.number() != errc::MemberNotSupported) throw;
       dropPendingCause();
     }
   }
-  object.invoke(id, DISPATCH_PROPERTYPUT, {}, &v);
+  outsideInterpreter([&] { object.invoke(id, DISPATCH_PROPERTYPUT, {}, &v); });
   dropPendingCause();
 }
 
@@ -407,10 +410,15 @@ std::u16string nameArgument(py::handle name) {
   return toText16(name);
 }
 
+DISPID idOf(const Object& object, py::handle name) {
+  const std::u16string member = nameArgument(name);
+  return outsideInterpreter([&] { return object.idOf(member); });
+}
+
 // Calls a member, or reads a property, of any object by name.
 Variant callByName(py::handle object, py::handle name, py::handle args) {
   const Object o = objectOf(object);
-  return invokeExact(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+  return invokeExact(o.pointer(), idOf(o, name), DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
 }
 
 }  // namespace
@@ -449,6 +457,20 @@ const frame::InterfaceInfo* ObjectHandle::libraryInterface() {
 
 py::object wrapObject(ComPtr<IDispatch> object) { return py::cast(ObjectHandle(std::move(object))); }
 
+ObjectHandle::~ObjectHandle() {
+  if (!object_) return;
+  if (!interpreterRunning()) {
+    object_.reset();
+    return;
+  }
+  outsideInterpreter([&] { object_.reset(); });
+}
+
+std::recursive_mutex& libraryTurn() {
+  static auto* turn = new std::recursive_mutex();  // callbacks may outlive the module's statics
+  return *turn;
+}
+
 Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::handle args, py::handle putValue) {
   const auto count = static_cast<std::size_t>(py::len(args));
   // The arguments of most calls fit here, with no allocation per call.
@@ -477,7 +499,7 @@ Variant invokeExact(const ComPtr<IDispatch>& object, DISPID id, WORD flags, py::
   }
   Variant put;
   if (putValue) put = toVariant(putValue);
-  Variant result = Object(object).invoke(id, flags, values, putValue ? &put : nullptr);
+  Variant result = outsideInterpreter([&] { return Object(object).invoke(id, flags, values, putValue ? &put : nullptr); });
   dropPendingCause();
   if (anyReference) {
     i = 0;
@@ -539,7 +561,8 @@ PYBIND11_MODULE(tarnwick, m) {
       .def("__iter__",
            [](ObjectHandle& self) {
              py::list items;
-             for (const Variant& v : enumerate(self.object())) items.append(fromVariant(v));
+             for (const Variant& v : outsideInterpreter([&] { return enumerate(self.object()); }))
+               items.append(fromVariant(v));
              return py::iter(items);
            })
       .def("__eq__",
@@ -552,7 +575,7 @@ PYBIND11_MODULE(tarnwick, m) {
       .def("__hash__",
            [](ObjectHandle& self) { return std::hash<const void*>()(self.pointer().tryAs<IUnknown>().get()); })
       .def("__repr__", [](ObjectHandle& self) {
-        return "<tarnwick.Object " + toUtf8(self.object().typeName()) + ">";
+        return "<tarnwick.Object " + toUtf8(outsideInterpreter([&] { return self.object().typeName(); })) + ">";
       });
 
   py::class_<BoundMember>(m, "Member", "A member taken by name: call it, or index it as an indexed property.",
@@ -569,7 +592,10 @@ PYBIND11_MODULE(tarnwick, m) {
 
   m.def(
       "CreateObject",
-      [](py::handle progId) { return wrapObject(frame::createObject(nameArgument(progId))); },
+      [](py::handle progId) {
+        const std::u16string name = nameArgument(progId);
+        return wrapObject(outsideInterpreter([&] { return frame::createObject(name); }));
+      },
       py::arg("prog_id"),
       "Creates an object by programmatic identifier (\"Tarnwick.OcxWrapper\", \"Tarnwick.Host\", ...) or "
       "\"{class identifier}\"; error 429 when there is no such class.");
@@ -578,16 +604,24 @@ PYBIND11_MODULE(tarnwick, m) {
       [](const std::string& description, py::handle folder) {
         std::filesystem::path base;
         if (!folder.is_none()) base = py::str(folder).cast<std::string>();
-        return wrapObject(host::loadFormText(description, base).as<IDispatch>());
+        return wrapObject(outsideInterpreter([&] { return host::loadFormText(description, base).as<IDispatch>(); }));
       },
       py::arg("description"), py::arg("folder") = py::none(),
       "Loads a form description (text) into the headless host; database names are relative to folder.");
   m.def(
       "create_sample_database",
-      [](py::handle path, int rows) { engine::createSampleDatabase(py::str(path).cast<std::string>(), rows); },
+      [](py::handle path, int rows) {
+        const std::string file = py::str(path).cast<std::string>();
+        outsideInterpreter([&] { engine::createSampleDatabase(file, rows); });
+      },
       py::arg("path"), py::arg("rows"), "Writes the Orders sample database; error 3204 when the file exists.");
   m.def(
-      "type_name", [](py::handle object) { return fromText16(objectOf(object).typeName()); }, py::arg("object"),
+      "type_name",
+      [](py::handle object) {
+        const Object o = objectOf(object);
+        return fromText16(outsideInterpreter([&] { return o.typeName(); }));
+      },
+      py::arg("object"),
       "The class name the object reports.");
   m.def(
       "invoke",
@@ -603,7 +637,8 @@ PYBIND11_MODULE(tarnwick, m) {
       "_set_default_member",
       [](py::handle object, py::handle value) {
         const Variant v = toVariant(value);
-        objectOf(object).invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &v);
+        const Object o = objectOf(object);
+        outsideInterpreter([&] { o.invoke(DISPID_VALUE, DISPATCH_PROPERTYPUT, {}, &v); });
         dropPendingCause();
       },
       py::arg("object"), py::arg("value"), "Sets an object's value, its default member (as ControlArray does).");
@@ -611,7 +646,7 @@ PYBIND11_MODULE(tarnwick, m) {
       "get_property",
       [](py::handle object, py::handle name, py::args indexes) {
         const Object o = objectOf(object);
-        return invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_PROPERTYGET, indexes);
+        return invokeMember(o.pointer(), idOf(o, name), DISPATCH_PROPERTYGET, indexes);
       },
       py::arg("object"), py::arg("name"), "Reads a property by name, with indexes where it takes them.");
   m.def(
@@ -622,7 +657,7 @@ PYBIND11_MODULE(tarnwick, m) {
         const std::size_t last = py::len(indexesAndValue) - 1;
         py::tuple indexes(last);
         for (std::size_t i = 0; i < last; ++i) indexes[i] = indexesAndValue[i];
-        invokeMember(o.pointer(), o.idOf(nameArgument(name)), DISPATCH_PROPERTYPUT, indexes, indexesAndValue[last]);
+        invokeMember(o.pointer(), idOf(o, name), DISPATCH_PROPERTYPUT, indexes, indexesAndValue[last]);
       },
       py::arg("object"), py::arg("name"), "Writes a property by name: set_property(obj, name, *indexes, value).");
   m.def(

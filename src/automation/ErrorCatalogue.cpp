@@ -107,6 +107,7 @@ constexpr auto kCatalogue = std::to_array<Entry>({
     {errc::DatabaseExists, u"Database already exists."},
     {errc::Locked, u"Could not update; currently locked."},
     {errc::InvalidOperation, u"Invalid operation."},
+    {errc::QueryTimeout, u"ODBC--remote query timeout expired."},
     {errc::OperationNotSupported, u"Operation is not supported for this type of object."},
     {errc::RecordLocked, u"Could not update; currently locked by user '|2' on machine '|1'."},
     {errc::ItemNotFound, u"Item not found in this collection."},

@@ -71,6 +71,8 @@ class Connection {
   std::uint64_t rollbackCount() const noexcept { return rollbacks_; }
 
   void setBusyTimeout(int milliseconds) { session_->setBusyTimeout(milliseconds); }
+  void setQueryTimeout(int seconds) { session_->setQueryTimeout(seconds); }
+  int queryTimeout() const noexcept { return session_->queryTimeout(); }
 
   int transactionDepth() const noexcept { return session_->transactionDepth(); }
   void begin() {

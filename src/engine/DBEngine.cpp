@@ -19,6 +19,7 @@ ComPtr<DBEngine> DBEngine::forThisThread() {
 
 ComPtr<Database> DBEngine::openDatabase(const std::filesystem::path& path, bool readOnly) {
   auto core = std::make_shared<DatabaseCore>(path, false, readOnly, busyTimeout_);
+  core->connection.setQueryTimeout(queryTimeout_);
   return makeObject<Database>(std::move(core), ComPtr<DBEngine>(this));
 }
 
@@ -26,6 +27,7 @@ ComPtr<Database> DBEngine::createDatabase(const std::filesystem::path& path) {
   std::shared_ptr<DatabaseCore> core;
   try {
     core = std::make_shared<DatabaseCore>(path, true, false, busyTimeout_);
+    core->connection.setQueryTimeout(queryTimeout_);
     // A new database is an empty one (a server's databases are made by its
     // administrator), which the engine then keeps its catalogue in.
     if (!core->catalogue.tableNames().empty()) raise(errc::DatabaseExists);
@@ -58,6 +60,11 @@ void DBEngine::setBusyTimeout(std::int32_t milliseconds) {
   if (milliseconds < 0) raise(errc::InvalidArgument);
   busyTimeout_ = milliseconds;
   for (Database* d : databases_) d->core()->connection.setBusyTimeout(milliseconds);
+}
+
+void DBEngine::setQueryTimeout(std::int32_t seconds) {
+  if (seconds < 0) raise(errc::InvalidArgument);
+  queryTimeout_ = seconds;
 }
 
 void DBEngine::commitTrans() {
@@ -128,6 +135,12 @@ const Member<DBEngine> kMembers[] = {
        call.expect(0);
        if (call.isPut()) self.setBusyTimeout(toInt32(call.value()));
        else call.setResult(self.busyTimeout());
+     }},
+    {u"QueryTimeout", 9, kProperty, [](DBEngine& self, Call& call) {
+       call.expect(0);
+       // A whole number of seconds, as the platform's Integer.
+       if (call.isPut()) self.setQueryTimeout(toInt16(call.value()));
+       else call.setResult(static_cast<std::int16_t>(self.queryTimeout()));
      }},
 };
 

@@ -37,6 +37,17 @@ void Database::close() noexcept {
   core_->locks.clear();
 }
 
+std::int32_t Database::queryTimeout() const {
+  core_->connection.checkOpen();
+  return core_->connection.queryTimeout();
+}
+
+void Database::setQueryTimeout(std::int32_t seconds) {
+  core_->connection.checkOpen();
+  if (seconds < 0) raise(errc::InvalidArgument);
+  core_->connection.setQueryTimeout(seconds);
+}
+
 namespace {
 
 // A table's name alone, bracketed or not, with nothing after it.
@@ -191,6 +202,12 @@ const Member<Database> kMembers[] = {
     {u"DeleteShownRecords", 8, kMethod, [](Database& self, Call& call) {
        call.expect(1);
        open(self).deleteShownRecords(call.text(0));
+     }},
+    {u"QueryTimeout", 9, kProperty, [](Database& self, Call& call) {
+       call.expect(0);
+       // A whole number of seconds, as the platform's Integer.
+       if (call.isPut()) self.setQueryTimeout(toInt16(call.value()));
+       else call.setResult(static_cast<std::int16_t>(self.queryTimeout()));
      }},
 };
 

@@ -276,6 +276,11 @@ class Session {
   // How long a statement waits for what another session holds before it
   // fails (3218 for a busy file, 3260 for a locked record or table).
   virtual void setBusyTimeout(int milliseconds) = 0;
+  // How long one statement may run before it is stopped with 3234, having
+  // changed nothing (0: as long as it takes). A session keeps the value for
+  // as long as it lasts, so that whatever makes it again can apply it again.
+  virtual void setQueryTimeout(int seconds) = 0;
+  virtual int queryTimeout() const noexcept = 0;
 
   // Nested transactions; the depth counts from 1.
   virtual int transactionDepth() const noexcept = 0;

@@ -13,4 +13,13 @@ std::int16_t showMessage(std::u16string_view prompt, std::int16_t buttons, std::
 
 void logNote(std::u16string_view text) { hostServices().call(u"LogNote", text); }
 
+void logMessage(std::u16string_view text) noexcept {
+  // A log that cannot be told (no host, or one without a log) loses the
+  // message, never the work that wanted to say it.
+  try {
+    logNote(text);
+  } catch (...) {
+  }
+}
+
 }  // namespace tarnwick::frame

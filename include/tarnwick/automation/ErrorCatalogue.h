@@ -91,6 +91,8 @@ inline constexpr std::int32_t RelatedRecordRequired = 3201;
 inline constexpr std::int32_t DatabaseExists = 3204;
 inline constexpr std::int32_t Locked = 3218;
 inline constexpr std::int32_t InvalidOperation = 3219;
+// A statement ran longer than its database's QueryTimeout and was stopped.
+inline constexpr std::int32_t QueryTimeout = 3234;
 inline constexpr std::int32_t OperationNotSupported = 3251;
 inline constexpr std::int32_t RecordLocked = 3260;
 inline constexpr std::int32_t ItemNotFound = 3265;

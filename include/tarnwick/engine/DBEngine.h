@@ -57,10 +57,17 @@ class TARNWICK_API DBEngine final : public AutomationObject<DBEngine> {
   std::int32_t busyTimeout() const noexcept { return busyTimeout_; }
   void setBusyTimeout(std::int32_t milliseconds);
 
+  // QueryTimeout: the QueryTimeout (seconds) that databases opened or
+  // created from now on start with; databases open now keep theirs.
+  static constexpr std::int32_t kDefaultQueryTimeout = 60;
+  std::int32_t queryTimeout() const noexcept { return queryTimeout_; }
+  void setQueryTimeout(std::int32_t seconds);
+
  private:
   std::vector<Database*> databases_;
   int depth_ = 0;
   std::int32_t busyTimeout_ = kDefaultBusyTimeout;
+  std::int32_t queryTimeout_ = kDefaultQueryTimeout;
 };
 
 }  // namespace tarnwick::engine

@@ -38,6 +38,11 @@ class TARNWICK_API Database final : public AutomationObject<Database> {
   // table-type for a table, dynaset for a query.
   ComPtr<Recordset> openRecordset(std::u16string_view source, std::int16_t type = 0);
   void close() noexcept;
+  // QueryTimeout: how many seconds one statement may run before it is
+  // stopped with 3234, having changed nothing; 0 lets it run as long as it
+  // takes. Starts as the engine's QueryTimeout.
+  std::int32_t queryTimeout() const;
+  void setQueryTimeout(std::int32_t seconds);
 
   const std::shared_ptr<DatabaseCore>& core() const noexcept { return core_; }
 

@@ -49,4 +49,9 @@ TARNWICK_API std::int16_t showMessage(std::u16string_view prompt, std::int16_t b
 // A remark for the message log alone, recorded once per process.
 TARNWICK_API void logNote(std::u16string_view text);
 
+// The same for a warning of the library's own (an unencrypted
+// connection): nothing happens where no host is registered, or where the
+// log cannot be told.
+TARNWICK_API void logMessage(std::u16string_view text) noexcept;
+
 }  // namespace tarnwick::frame

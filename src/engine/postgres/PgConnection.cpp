@@ -5,6 +5,7 @@
 
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
+#include <tarnwick/frame/HostServices.h>
 
 #include <libpq-fe.h>
 
@@ -17,6 +18,8 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <mutex>
+#include <set>
 
 namespace tarnwick::engine {
 
@@ -171,6 +174,10 @@ bool sendCommand(pg_conn* conn, const std::string& command, bool pooled = false)
 [[noreturn]] void raiseLost(std::u16string detail) {
   raise(Error(errc::OdbcCallFailed, standardDescription(errc::OdbcCallFailed) + u' ' + std::move(detail)));
 }
+bool stoppedByTimeout(const pg_result* result) noexcept;
+void noteIfUnencrypted(pg_conn* conn, const std::string& target);
+std::string statementTimeout(int seconds);
+[[noreturn]] void raiseQueryTimeout();
 
 std::string_view field(const pg_result* result, int code) noexcept {
   const char* value = result ? PQresultErrorField(result, code) : nullptr;
@@ -376,6 +383,7 @@ void PgSession::fail(const pg_result* result) {
   }
   if (state == "42601")
     raise(errc::InvalidArgument, {}, u"(" + clean(field(result, PG_DIAG_MESSAGE_PRIMARY)) + u")");
+  if (state == "57014" && stoppedByTimeout(result)) raiseQueryTimeout();
   if (state == "55P03") {
     // The server does not say who holds the lock; every session of a server
     // is seen as the workspace's default user on the server's machine.
@@ -419,6 +427,7 @@ pg_conn* connectTo(const std::string& text, impl::PgSession& session) {
     raise(Error(errc::OdbcConnectionFailed,
                 describe(errc::OdbcConnectionFailed, session.clean(session.target)) + u' ' + message));
   }
+  noteIfUnencrypted(conn, session_->target);
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   return conn;
@@ -486,6 +495,10 @@ void PgConnection::renew() {
   try {
     setUp();
     setUpDatabase(false);
+    // A new connection has the server's defaults: the query timeout is
+    // set again (behind a pooler it goes with every transaction anyway).
+    settingsInTransaction_ = false;
+    if (!s.pooled && querySeconds_ > 0) exec(statementTimeout(querySeconds_));
     retakeLocks();
   } catch (...) {
     s.deferred = std::move(pending);
@@ -609,11 +622,13 @@ void PgConnection::composeSettings() {
   if (!session_->pooled) return;
   // For the transaction it runs in only (set_config's third argument):
   // timestamps and bytes as the session reads them, the wait for locks,
-  // and the engine's schema last on the search path.
+  // the query timeout, and the engine's schema last on the search path.
   session_->settings =
       "SELECT set_config('DateStyle', 'ISO, YMD', true), set_config('bytea_output', 'hex', true), "
       "set_config('lock_timeout', '" +
       std::to_string(std::max(busyMilliseconds_, 1)) +
+      "', true), set_config('statement_timeout', '" +
+      std::to_string(querySeconds_ * 1000) +
       "', true), set_config('search_path', current_setting('search_path') || CASE WHEN 'tarnwick' = "
       "ANY (current_schemas(false)) THEN '' ELSE ', tarnwick' END, true)";
 }
@@ -660,6 +675,7 @@ void PgConnection::commitOnServer() {
   if (PQtransactionStatus(session.conn) == PQTRANS_INERROR) {
     PgResult result = session.run("COMMIT");
     if (!impl::completed(result.get())) session.fail(result.get());
+    restoreSettings();
     raiseLost(u"the transaction was rolled back: a statement in it had failed");
   }
   // The transaction's number goes ahead of the commit, in one round trip
@@ -710,7 +726,8 @@ void PgConnection::commitOnServer() {
   if (committed) {
     if (std::string_view(PQcmdStatus(committed.get())) == "COMMIT") return;
     // A command sent ahead of the commit failed, and the commit rolled
-    // the transaction back.
+    // the transaction back (and with it a setting made inside).
+    restoreSettings();
     if (failure && !endsSession(field(failure.get(), PG_DIAG_SQLSTATE))) session.fail(failure.get());
     raiseLost(u"the transaction was rolled back: a statement in it had failed");
   }
@@ -793,6 +810,7 @@ void PgConnection::rollback() {
     const std::string name = "tw" + std::to_string(level);
     exec("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
   }
+  restoreSettings();
 }
 
 WriteMark PgConnection::openWrite() {
@@ -842,6 +860,77 @@ void PgConnection::commitWrite(WriteMark& mark) {
   } else {
     commitOnServer();
   }
+}
+
+}  // namespace tarnwick::engine
+
+// ---------------------------------------------------------------------------
+// The query timeout
+
+namespace tarnwick::engine {
+
+namespace {
+
+// The server stops a statement with the same state for a cancel and for
+// its statement_timeout; only the text tells them apart.
+bool stoppedByTimeout(const pg_result* result) noexcept {
+  return field(result, PG_DIAG_MESSAGE_PRIMARY).find("statement timeout") != std::string_view::npos;
+}
+
+void raiseQueryTimeout() {
+  raise(Error(errc::QueryTimeout)
+            .noted(u"the statement ran longer than QueryTimeout and the server stopped it; nothing it changed was "
+                   u"kept"));
+}
+
+// A connection over the network that asked for encryption only where the
+// server offers it (libpq's sslmode "prefer", its default, or "allow") and
+// got none is said in the host's message log, once per server and database
+// in the process: its texts, passwords among them, cross the network as
+// they are. A session through the server's local socket is not told.
+void noteIfUnencrypted(pg_conn* conn, const std::string& target) {
+  if (PQsslInUse(conn)) return;
+  const char* host = PQhost(conn);
+  if (!host || *host == '/' || *host == '@') return;
+  std::string mode;
+  if (PQconninfoOption* options = PQconninfo(conn)) {
+    for (const PQconninfoOption* o = options; o->keyword; ++o)
+      if (o->val && std::string_view(o->keyword) == "sslmode") mode = o->val;
+    PQconninfoFree(options);
+  }
+  if (mode != "prefer" && mode != "allow") return;
+  static std::mutex mutex;
+  static std::set<std::string> told;
+  {
+    const std::lock_guard lock(mutex);
+    if (!told.insert(target).second) return;
+  }
+  frame::logMessage(u"The connection to '" + fromUtf8(target) + u"' is not encrypted: it asked for encryption only " +
+                    u"where the server offers it (sslmode=" + fromUtf8(mode) +
+                    u") and the server offers none. Ask for sslmode=verify-full to refuse such a connection.");
+}
+
+std::string statementTimeout(int seconds) { return "SET statement_timeout = " + std::to_string(seconds * 1000); }
+
+}  // namespace
+
+// A setting goes to the server at once, on its own: deferred to go with
+// the next command, it would stand before that command's BEGIN, and a
+// rollback of that transaction would undo it too.
+void PgConnection::setQueryTimeout(int seconds) {
+  querySeconds_ = std::max(seconds, 0);
+  // Behind a pooler it goes with every transaction.
+  composeSettings();
+  if (!isOpen() || session_->pooled) return;
+  exec(statementTimeout(querySeconds_));
+  if (session_->depth > 0 || PQtransactionStatus(session_->conn) != PQTRANS_IDLE) settingsInTransaction_ = true;
+}
+
+void PgConnection::restoreSettings() {
+  if (!settingsInTransaction_ || session_->pooled) return;
+  exec(statementTimeout(querySeconds_));
+  // Sent inside a transaction still open, it waits on that one's outcome.
+  settingsInTransaction_ = session_->depth > 0;
 }
 
 }  // namespace tarnwick::engine

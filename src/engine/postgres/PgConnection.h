@@ -379,6 +379,11 @@ class PgConnection final : public Session {
   // has locked before it fails with 3260 (0: it fails at once). Until it is
   // set, a session waits as long as the server lets it.
   void setBusyTimeout(int milliseconds) override;
+  // The server's statement_timeout, kept here so that it can be applied
+  // again: to a new session, and after a rollback undid a change of it
+  // made inside the transaction (see restoreSettings).
+  void setQueryTimeout(int seconds) override;
+  int queryTimeout() const noexcept override { return querySeconds_; }
 
   // Nested transactions, the depth counting from 1; the levels below the
   // outermost are savepoints. A statement that fails inside a transaction
@@ -442,6 +447,11 @@ class PgConnection final : public Session {
   bool readOnly_ = false;
   int busyMilliseconds_ = 0;
   std::unordered_map<std::uint64_t, std::string> typeNames_;
+  int querySeconds_ = 0;
+  // A setting was changed inside a transaction: a rollback undoes it on
+  // the server, and restoreSettings sends it again.
+  bool settingsInTransaction_ = false;
+  void restoreSettings();
 };
 
 // The engine's statements mark their parameters "?" or "?n"; the server

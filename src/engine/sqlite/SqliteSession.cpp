@@ -111,6 +111,7 @@ void SqliteSession::openHandle(const std::string& name, int flags, int busyMilli
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   setBusyTimeout(busyMilliseconds);
+  setQueryTimeout(querySeconds_);
   if (sqlite3_db_readonly(db_, "main") == 1) readOnly_ = true;
   try {
     // Functions are replaced before any statement runs (a running one
@@ -179,8 +180,14 @@ void SqliteSession::exec(std::string_view sql) {
   checkOpen();
   endHeldRead();
   startPending();
+  run(sql);
+}
+
+void SqliteSession::run(std::string_view sql) {
+  checkOpen();
   const std::string text(sql);
   char* message = nullptr;
+  const QueryClock clock(*this);
   const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
   sqlite3_free(message);
   if (rc != SQLITE_OK) fail(rc);
@@ -266,6 +273,36 @@ void SqliteSession::setBusyTimeout(int milliseconds) {
   if (db_) sqlite3_busy_handler(db_, busyMilliseconds_ > 0 ? &SqliteSession::busyWait : nullptr, this);
 }
 
+// The storage asks the handler every so many steps of its programs: often
+// enough that a statement stops within a fraction of a millisecond of its
+// deadline, seldom enough that reading the clock costs nothing beside them.
+constexpr int kStepsBetweenChecks = 1000;
+
+void SqliteSession::setQueryTimeout(int seconds) {
+  querySeconds_ = std::max(seconds, 0);
+  if (db_)
+    sqlite3_progress_handler(db_, querySeconds_ > 0 ? kStepsBetweenChecks : 0,
+                             querySeconds_ > 0 ? &SqliteSession::pastDeadline : nullptr, this);
+}
+
+int SqliteSession::pastDeadline(void* self) noexcept {
+  return std::chrono::steady_clock::now() >= static_cast<SqliteSession*>(self)->deadline_ ? 1 : 0;
+}
+
+SqliteSession::QueryClock::QueryClock(SqliteSession& session) noexcept
+    : session_(session), outer_(session.deadline_) {
+  if (session.querySeconds_ > 0 && outer_ == std::chrono::steady_clock::time_point::max())
+    session.deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(session.querySeconds_);
+}
+
+bool SqliteSession::transactionLost() const noexcept { return db_ && sqlite3_get_autocommit(db_); }
+
+void SqliteSession::refuseLostTransaction() {
+  raise(Error(errc::InvalidOperation)
+            .noted(u"the transaction was rolled back whole when a statement in it failed (stopped by QueryTimeout, "
+                   u"or the disk was full); roll it back to go on"));
+}
+
 
 void SqliteSession::begin() {
   if (depth_ == 0) {
@@ -281,7 +318,7 @@ void SqliteSession::startTransaction() {
   // Cleared first: the statement below is the transaction's first.
   pending_ = false;
   try {
-    exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+    run(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
   } catch (...) {
     pending_ = true;
     throw;
@@ -290,6 +327,11 @@ void SqliteSession::startTransaction() {
 
 void SqliteSession::commit() {
   if (depth_ == 0) raise(errc::NoTransaction);
+  if (depth_ == 1 && !pending_ && transactionLost()) {
+    // Already rolled back: the commit ends it, and says so.
+    depth_ = 0;
+    refuseLostTransaction();
+  }
   if (depth_ == 1) {
     if (!pending_) exec("COMMIT");
     pending_ = false;
@@ -305,7 +347,7 @@ void SqliteSession::rollback() {
   if (depth_ == 1) {
     if (!pending_ && db_ && !sqlite3_get_autocommit(db_)) exec("ROLLBACK");
     pending_ = false;
-  } else {
+  } else if (!transactionLost()) {
     const std::string name = "tw" + std::to_string(depth_);
     exec("ROLLBACK TO " + name);
     exec("RELEASE " + name);
@@ -368,6 +410,10 @@ void SqliteSession::fail(int code) const {
     case SQLITE_IOERR: raise(errc::DeviceIOError);
     case SQLITE_NOMEM: raise(errc::OutOfMemory);
     case SQLITE_MISMATCH: raise(errc::CriteriaMismatch);
+    case SQLITE_INTERRUPT:
+      raise(Error(errc::QueryTimeout)
+                .noted(u"the statement ran longer than QueryTimeout (" + fromUtf8(std::to_string(querySeconds_)) +
+                       u" seconds) and was stopped; nothing it changed was kept"));
     case SQLITE_TOOBIG: raise(errc::FieldTooSmall);
     default: break;
   }

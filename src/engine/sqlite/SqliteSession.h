@@ -112,6 +112,26 @@ class SqliteSession final : public Session {
   void endHeldRead() noexcept;
 
   void setBusyTimeout(int milliseconds) override;
+  // A statement still running when the query timeout runs out is stopped
+  // by the storage's progress handler (3234). The storage then undoes the
+  // statement, and when it wrote inside a transaction, the transaction
+  // whole: the levels still open refuse further work until they are
+  // rolled back (see startPending).
+  void setQueryTimeout(int seconds) override;
+  int queryTimeout() const noexcept override { return querySeconds_; }
+  // The query timeout's clock, running while it lives (a step of a
+  // statement, a run of exec). Nested clocks keep the outer deadline.
+  class QueryClock {
+   public:
+    explicit QueryClock(SqliteSession& session) noexcept;
+    ~QueryClock() { session_.deadline_ = outer_; }
+    QueryClock(const QueryClock&) = delete;
+    QueryClock& operator=(const QueryClock&) = delete;
+
+   private:
+    SqliteSession& session_;
+    std::chrono::steady_clock::time_point outer_;
+  };
 
   // The outermost level starts in the storage only when its first
   // statement runs, and then as a writer (it waits for other writers there,
@@ -122,9 +142,14 @@ class SqliteSession final : public Session {
   void begin() override;
   void commit() override;
   void rollback() override;
-  // Starts the storage's transaction that begin() left for later.
+  // Starts the storage's transaction that begin() left for later. A
+  // transaction the storage has rolled back on its own (a statement in it
+  // stopped by the query timeout, or a full disk) refuses work with 3219
+  // until it is rolled back: what ran after it would be saved at once,
+  // outside any transaction.
   void startPending() {
     if (pending_) startTransaction();
+    else if (depth_ > 0 && transactionLost()) refuseLostTransaction();
   }
   // Inside a transaction nothing: the outer one holds the file.
   WriteMark openWrite() override;
@@ -148,7 +173,12 @@ class SqliteSession final : public Session {
   bool readableOnlyAsItStands() const;
   static std::string immutableUri(const std::filesystem::path& path);
   void startTransaction();
+  // Runs statements as they are (exec without its checks).
+  void run(std::string_view sql);
   static int busyWait(void* self, int count) noexcept;
+  static int pastDeadline(void* self) noexcept;
+  bool transactionLost() const noexcept;
+  [[noreturn]] static void refuseLostTransaction();
 
   sqlite3* db_ = nullptr;
   bool open_ = false;
@@ -158,6 +188,8 @@ class SqliteSession final : public Session {
   bool pending_ = false;
   int busyMilliseconds_ = 0;
   std::chrono::steady_clock::time_point busySince_;
+  int querySeconds_ = 0;
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
   bool wal_ = false;
   int readHolds_ = 0;
   bool readHeld_ = false;

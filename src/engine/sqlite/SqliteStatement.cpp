@@ -97,6 +97,7 @@ void SqliteStatement::bind(int index, const Variant& value, FieldType type) {
 bool SqliteStatement::step() {
   session_->startPending();
   if (session_->readsHeld() && !sqlite3_stmt_readonly(stmt_)) session_->endHeldRead();
+  const SqliteSession::QueryClock clock(*session_);
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
