@@ -69,19 +69,8 @@ void DBEngine::setQueryTimeout(std::int32_t seconds) {
 
 void DBEngine::commitTrans() {
   if (depth_ == 0) raise(errc::NoTransaction);
-  try {
-    for (Database* d : databases_)
-      if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.commit();
-  } catch (...) {
-    // A commit that failed may have ended its level anyway (a server rolls
-    // back what it cannot commit, a lost session took it): when no database
-    // holds the level any more, the transaction is over here too; otherwise
-    // it stays open, to be committed again or rolled back.
-    if (std::none_of(databases_.begin(), databases_.end(),
-                     [&](Database* d) { return d->core()->connection.transactionDepth() == depth_; }))
-      --depth_;
-    throw;
-  }
+  for (Database* d : databases_)
+    if (d->core()->connection.transactionDepth() == depth_) d->core()->connection.commit();
   --depth_;
 }
 

@@ -298,7 +298,8 @@ TEST_F(Client, TheToolWritesTheSampleDatabaseToAFileOrAServer) {
   EXPECT_EQ(again.status, 1);
   // After what the message log said (an unencrypted connection, say).
   std::string_view failure = again.err;
-  while (failure.starts_with("message: ") && failure.find('\n') != std::string_view::npos)
+  while ((failure.starts_with("message: ") || failure.starts_with("note: ")) &&
+         failure.find('\n') != std::string_view::npos)
     failure.remove_prefix(failure.find('\n') + 1);
   EXPECT_TRUE(failure.starts_with("error 3204: ")) << again.err;
   EXPECT_EQ(again.err.find(password), std::string::npos) << again.err;

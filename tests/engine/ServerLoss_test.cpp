@@ -209,8 +209,8 @@ TEST_F(ServerLoss, WalksMeetALostSessionAsAnErrorAndGoOnWhereTheyStood) {
 
 // A transaction open when its session went saved nothing: the call that
 // meets the loss fails, and so does every call until the client ends the
-// transaction (a commit of it fails, saying so; a rollback is accepted);
-// then the database works on a new session.
+// transaction (a commit of it fails, saying so, and is then rolled back as
+// any failed commit is); then the database works on a new session.
 TEST_F(ServerLoss, ATransactionLostWithItsSessionSavesNothingAndMustBeEnded) {
   Object db = testing::makeOrdersDatabase(database_.name());
   Object engine = testing::engineObject();
@@ -235,9 +235,10 @@ TEST_F(ServerLoss, ATransactionLostWithItsSessionSavesNothingAndMustBeEnded) {
       const auto failure = failureOf([&] { engine.call(u"CommitTrans"); });
       EXPECT_EQ(failure.first, errc::OdbcCallFailed);
       EXPECT_NE(failure.second.find(u"nothing of it was saved"), std::u16string::npos) << toUtf8(failure.second);
-    } else {
-      engine.call(u"Rollback");
     }
+    // A failed commit leaves the workspace's transaction to be rolled back,
+    // as any failed commit does.
+    engine.call(u"Rollback");
     EXPECT_EQ(testing::errorOf([&] { engine.call(u"Rollback"); }), errc::NoTransaction);
   }
   // A new session, and the recordset walks on.

@@ -427,7 +427,7 @@ pg_conn* connectTo(const std::string& text, impl::PgSession& session) {
     raise(Error(errc::OdbcConnectionFailed,
                 describe(errc::OdbcConnectionFailed, session.clean(session.target)) + u' ' + message));
   }
-  noteIfUnencrypted(conn, session_->target);
+  noteIfUnencrypted(conn, session.target);
   // The server's notices (a table dropped only if it exists) are not errors.
   PQsetNoticeProcessor(conn, &ignoreNotice, nullptr);
   return conn;
@@ -781,10 +781,15 @@ std::optional<bool> PgConnection::commitOutcome(const std::string& number, int f
         if (impl::completed(after.get()) && std::string_view(PQcmdStatus(after.get())) == "COMMIT") return true;
         return std::nullopt;
       }
+      // Only the process still in that transaction (its number may have
+      // gone to another process since).
       if (attempt == 30 && formerPid > 0) {
         const std::string pid = std::to_string(formerPid);
-        const char* stop[] = {pid.c_str()};
-        PQclear(PQexecParams(conn, "SELECT pg_terminate_backend($1::int)", 1, nullptr, stop, nullptr, nullptr, 0));
+        const char* stop[] = {pid.c_str(), number.c_str()};
+        PQclear(PQexecParams(conn,
+                             "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE pid = $1::int AND "
+                             "backend_xid = ($2::bigint % 4294967296)::text::xid",
+                             2, nullptr, stop, nullptr, nullptr, 0));
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
