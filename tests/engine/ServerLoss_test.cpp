@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <libpq-fe.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -343,6 +345,38 @@ TEST_F(ServerLoss, AnEditLockLostWithItsSessionIsTakenAgainOrReported) {
   theirs.call(u"Update");
   EXPECT_EQ(testing::column(Object(db.call(u"OpenRecordset", u"SELECT Qty FROM Orders ORDER BY OrderId")), u"Qty"),
             u"50,7,2,5,11");
+}
+
+// A server process that cannot answer at all (stopped, as a machine that
+// froze): a call waits no longer than the query timeout and a little more,
+// fails with 3234, and the next call opens a new session.
+TEST_F(ServerLoss, AServerThatDoesNotAnswerIsGivenUpAfterTheQueryTimeout) {
+  Object db = testing::makeOrdersDatabase(database_.name());
+  db.put(u"QueryTimeout", Variant(std::int16_t{1}));
+  PGconn* admin = PQconnectdb(std::getenv("TARNWICK_TEST_PG"));
+  const std::string find =
+      "SELECT pid FROM pg_stat_activity WHERE application_name = '" + database_.schema() + "'";
+  PGresult* found = PQexec(admin, find.c_str());
+  ASSERT_EQ(PQntuples(found), 1);
+  const pid_t pid = static_cast<pid_t>(std::atol(PQgetvalue(found, 0, 0)));
+  PQclear(found);
+  PQfinish(admin);
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  const auto start = std::chrono::steady_clock::now();
+  Error failure(0, u"");
+  try {
+    Object(db.call(u"OpenRecordset", u"SELECT Qty FROM Orders WHERE OrderId = 3"));
+  } catch (const Error& e) {
+    failure = e;
+  }
+  const auto waited = std::chrono::steady_clock::now() - start;
+  ::kill(pid, SIGCONT);
+  EXPECT_EQ(failure.number(), errc::QueryTimeout) << toUtf8(failure.description());
+  EXPECT_NE(failure.note().find(u"given up"), std::u16string::npos) << toUtf8(failure.note());
+  EXPECT_GE(waited, std::chrono::seconds(1));
+  EXPECT_LT(waited, std::chrono::seconds(6));
+  EXPECT_EQ(testing::column(Object(db.call(u"OpenRecordset", u"SELECT Qty FROM Orders WHERE OrderId = 3")), u"Qty"),
+            u"2");
 }
 
 // libpq's key=value form opens the server as a URI does; a text that only

@@ -8,8 +8,11 @@
 #include <tarnwick/frame/HostServices.h>
 
 #include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -238,11 +241,46 @@ PgResult PgSession::run(const std::string& sql) {
   // The settings go first: a BEGIN after them makes their transaction the
   // one it opens.
   const std::string& prefix = settingsFor();
-  return PgResult(PQexec(conn, ((prefix.empty() ? prefix : prefix + "; ") + takeDeferred() + sql).c_str()));
+  return collect(PQsendQuery(conn, ((prefix.empty() ? prefix : prefix + "; ") + takeDeferred() + sql).c_str()));
+}
+
+void PgSession::awaitAnswer() noexcept {
+  if (answerMilliseconds <= 0 || !conn || timedOut) return;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answerMilliseconds);
+  while (PQisBusy(conn)) {
+    const int socket = PQsocket(conn);
+    if (socket < 0) return;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+      timedOut = true;
+      ::shutdown(socket, SHUT_RDWR);
+      return;
+    }
+    pollfd ready{socket, POLLIN, 0};
+    const int n = ::poll(&ready, 1, static_cast<int>(std::min<long long>(left, 60'000)));
+    if (n < 0 && errno != EINTR) return;
+    if (n > 0 && !PQconsumeInput(conn)) return;
+  }
+}
+
+PgResult PgSession::answer() noexcept {
+  awaitAnswer();
+  return PgResult(PQgetResult(conn));
+}
+
+PgResult PgSession::collect(bool sent) noexcept {
+  PgResult last;
+  while (sent) {
+    PgResult result = answer();
+    if (!result) break;
+    last = std::move(result);
+  }
+  return last;
 }
 
 PgResult PgSession::next() noexcept {
-  PgResult result(PQgetResult(conn));
+  PgResult result = answer();
   if (!result) {
     streaming = nullptr;
     endPipeline();
@@ -256,7 +294,7 @@ void PgSession::endPipeline(PgResult* failure) noexcept {
   // Each command's results end with a null result, the pipeline with its
   // end mark; a lost connection gives nothing more.
   for (int ends = 0; ends < 64 && PQstatus(conn) == CONNECTION_OK;) {
-    PgResult result(PQgetResult(conn));
+    PgResult result = answer();
     if (!result) {
       ++ends;
       continue;
@@ -308,7 +346,7 @@ void PgSession::dropUnprepared() noexcept {
   std::string sql;
   for (const std::string& name : unprepared) sql += "DEALLOCATE " + name + ";";
   unprepared.clear();
-  PQclear(PQexec(conn, sql.c_str()));
+  collect(PQsendQuery(conn, sql.c_str()));
 }
 
 void PgSession::noteChanges(const pg_result* result) noexcept {
@@ -340,6 +378,14 @@ std::u16string PgSession::clean(std::string_view message) const {
 }
 
 void PgSession::fail(const pg_result* result) {
+  if (timedOut) {
+    timedOut = false;
+    markLost();
+    raise(Error(errc::QueryTimeout)
+              .noted(u"the server did not answer within QueryTimeout, and the session was given up (should the "
+                     u"server's process resume, what the statement changed outside a transaction may yet be "
+                     u"saved); the next call opens a new session"));
+  }
   const std::string_view state = field(result, PG_DIAG_SQLSTATE);
   // The server ended the session (an administrator, a shutdown, a crash),
   // or the connection went down: the session is lost, whatever else the
@@ -488,6 +534,7 @@ void PgConnection::renew() {
   s.pipelined = false;
   s.unprepared.clear();
   s.lost = false;
+  s.timedOut = false;
   // Commands that wait to go with the next one belong to the call under
   // way: they go after the session is set up again.
   std::vector<std::string> pending = std::move(s.deferred);
@@ -701,7 +748,7 @@ void PgConnection::commitOnServer() {
   // crash, or a standby promoted in its place, may give it out again).
   std::string server = std::string(PQhost(conn) ? PQhost(conn) : "") + ':' + (PQport(conn) ? PQport(conn) : "");
   for (int syncs = 0, ends = 0; sent && syncs < 2;) {
-    PgResult result(PQgetResult(conn));
+    PgResult result = session.answer();
     if (!result) {
       // Each command's results end with a null result; a lost connection
       // gives nothing more.
@@ -924,6 +971,10 @@ std::string statementTimeout(int seconds) { return "SET statement_timeout = " + 
 // rollback of that transaction would undo it too.
 void PgConnection::setQueryTimeout(int seconds) {
   querySeconds_ = std::max(seconds, 0);
+  // The server stops a statement at the timeout; a server that does not
+  // answer at all is given up a little later.
+  constexpr int kGraceMilliseconds = 2000;
+  session_->answerMilliseconds = querySeconds_ > 0 ? querySeconds_ * 1000 + kGraceMilliseconds : 0;
   // Behind a pooler it goes with every transaction.
   composeSettings();
   if (!isOpen() || session_->pooled) return;

@@ -95,6 +95,14 @@ struct PgSession {
   // transaction it runs in).
   bool pooled = false;
   std::string settings;
+  // How long a command waits for the server's answer before the session is
+  // given up (0: as long as it takes). The server stops a statement at the
+  // query timeout itself; this is for a server that cannot answer at all
+  // (a process stopped, a machine gone without a word).
+  int answerMilliseconds = 0;
+  // The wait ran out: the connection was shut, and the failure it brings
+  // is the timeout's.
+  bool timedOut = false;
   // The command to put before another so that its transaction has the
   // session's settings (empty where none is needed: not pooled, or inside
   // a transaction, which has them since its start).
@@ -112,6 +120,16 @@ struct PgSession {
   std::string takeDeferred();
   // Runs `sql` after the deferred commands, in one round trip.
   PgResult run(const std::string& sql);
+  // Waits until the next result of the command under way can be read
+  // without blocking, at most answerMilliseconds; when that runs out the
+  // connection is shut, so that reading fails at once.
+  void awaitAnswer() noexcept;
+  // The next result of the command under way (libpq's PQgetResult, after
+  // awaitAnswer).
+  PgResult answer() noexcept;
+  // All results of a command just sent, as libpq's PQexec gives them: the
+  // last (null when the command did not go).
+  PgResult collect(bool sent) noexcept;
   // The next result of the running command; at its end, the end of the
   // pipeline it ran in.
   PgResult next() noexcept;

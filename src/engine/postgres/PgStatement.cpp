@@ -110,13 +110,13 @@ void PgStatement::prepareOnServer() {
   // Inside a transaction, a statement the server refuses would spoil the
   // transaction: it is prepared under a savepoint there.
   const bool guarded = PQtransactionStatus(session.conn) == PQTRANS_INTRANS;
-  if (guarded) PQclear(PQexec(session.conn, "SAVEPOINT tw_prepare"));
+  if (guarded) session.collect(PQsendQuery(session.conn, "SAVEPOINT tw_prepare"));
   PgResult prepared, described;
   if (session.pooled) {
     bool sent = PQenterPipelineMode(session.conn) && PQsendPrepare(session.conn, "", text_.c_str(), 0, nullptr) &&
                 PQsendDescribePrepared(session.conn, "") && PQpipelineSync(session.conn);
     for (int syncs = 0, ends = 0; sent && syncs < 1;) {
-      PgResult result(PQgetResult(session.conn));
+      PgResult result = session.answer();
       if (!result) {
         if (PQstatus(session.conn) == CONNECTION_BAD && ++ends > 2) break;
         continue;
@@ -128,15 +128,15 @@ void PgStatement::prepareOnServer() {
     }
     if (PQstatus(session.conn) == CONNECTION_OK) PQexitPipelineMode(session.conn);
   } else {
-    prepared.reset(PQprepare(session.conn, name.c_str(), text_.c_str(), 0, nullptr));
+    prepared = session.collect(PQsendPrepare(session.conn, name.c_str(), text_.c_str(), 0, nullptr));
   }
   const bool failed = !prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK;
   if (guarded)
-    PQclear(PQexec(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
-                                        : "RELEASE SAVEPOINT tw_prepare"));
+    session.collect(PQsendQuery(session.conn, failed ? "ROLLBACK TO SAVEPOINT tw_prepare; RELEASE SAVEPOINT tw_prepare"
+                                                    : "RELEASE SAVEPOINT tw_prepare"));
   if (failed) session.fail(prepared.get());
   name_ = std::move(name);
-  if (!session.pooled) described.reset(PQdescribePrepared(session.conn, name_.c_str()));
+  if (!session.pooled) described = session.collect(PQsendDescribePrepared(session.conn, name_.c_str()));
   if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) session.fail(described.get());
   parameters_ = PQnparams(described.get());
   types_.resize(static_cast<std::size_t>(PQnfields(described.get())));
@@ -228,7 +228,7 @@ void PgStatement::startPipelined(const std::vector<const char*>& values) {
   // The deferred commands' results come first; the run's rows stream after them.
   PgResult failure;
   for (std::size_t i = 0; i < commands.size(); ++i) {
-    while (PgResult result{PQgetResult(conn)}) {
+    while (PgResult result = session.answer()) {
       if (!impl::completed(result.get()) && !failure) failure = std::move(result);
     }
   }
