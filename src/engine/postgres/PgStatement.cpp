@@ -1,6 +1,6 @@
 // Statements prepared on the server: their runs, the rows they stream and
 // the description of their columns.
-#include "PgConnection.h"
+#include "PgInternal.h"
 
 #include <tarnwick/automation/Error.h>
 #include <tarnwick/automation/String.h>
@@ -14,12 +14,9 @@
 namespace tarnwick::engine {
 
 using impl::PgResult;
+using impl::startsWith;
 
 namespace {
-
-bool startsWith(std::string_view text, std::string_view prefix) noexcept {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 // Whether a statement's text ends in a LIMIT of at most `most` rows.
 bool fewRows(std::string_view sql, std::uint64_t most) {
