@@ -15,9 +15,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace tarnwick {
